@@ -1,0 +1,200 @@
+#include "core/text.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace vx {
+
+long Pos(std::string_view pattern, std::string_view text) {
+    if (pattern.empty() || text.empty()) return 0;
+    const auto at = text.find(pattern);
+    return at == std::string_view::npos ? 0 : static_cast<long>(at) + 1;
+}
+
+std::string Copy(std::string_view text, long start, long count) {
+    const long len = static_cast<long>(text.size());
+    if (start < 1) start = 1;
+    if (start > len || count <= 0) return {};
+    const long avail = len - start + 1;
+    return std::string(text.substr(static_cast<size_t>(start - 1),
+                                   static_cast<size_t>(count < avail ? count : avail)));
+}
+
+std::string From(std::string_view text, long start) {
+    return Copy(text, start, static_cast<long>(text.size()));
+}
+
+char LowerAsciiChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+std::string LowerAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = LowerAsciiChar(c);
+    return out;
+}
+
+namespace {
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+std::optional<int32_t> ReadWholeNumber(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && text[i] == ' ') ++i;
+    std::string_view s = text.substr(i);
+    if (s.empty()) return std::nullopt;
+
+    size_t hexStart = 0;
+    if (s[0] == '$' || s[0] == 'x' || s[0] == 'X') {
+        hexStart = 1;
+    } else if (s.size() >= 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+        hexStart = 2;
+    }
+    if (hexStart > 0) {
+        if (hexStart == s.size()) return std::nullopt;
+        uint64_t v = 0;
+        for (size_t k = hexStart; k < s.size(); ++k) {
+            const int h = HexValue(s[k]);
+            if (h < 0) return std::nullopt;
+            v = v * 16 + static_cast<uint64_t>(h);
+            if (v > 0xFFFFFFFFull) return std::nullopt;
+        }
+        return static_cast<int32_t>(static_cast<uint32_t>(v));
+    }
+
+    bool negative = false;
+    size_t k = 0;
+    if (s[0] == '+' || s[0] == '-') {
+        negative = s[0] == '-';
+        k = 1;
+    }
+    if (k == s.size()) return std::nullopt;
+    int64_t v = 0;
+    for (; k < s.size(); ++k) {
+        if (!IsDigit(s[k])) return std::nullopt;
+        v = v * 10 + (s[k] - '0');
+        if (v > 2147483648LL) return std::nullopt;
+    }
+    if (negative) v = -v;
+    if (v > 2147483647LL) return std::nullopt;
+    return static_cast<int32_t>(v);
+}
+
+std::optional<double> ReadDecimal(std::string_view text, char decimalSeparator) {
+    size_t b = 0, e = text.size();
+    while (b < e && text[b] == ' ') ++b;
+    while (e > b && text[e - 1] == ' ') --e;
+    std::string_view s = text.substr(b, e - b);
+
+    // Validate the grammar ourselves and hand from_chars a '.'-form copy, so
+    // neither the C locale nor from_chars' own leniency decides what reads.
+    std::string norm;
+    size_t i = 0;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+        if (s[i] == '-') norm += '-';
+        ++i;
+    }
+    size_t digits = 0;
+    while (i < s.size() && IsDigit(s[i])) norm += s[i++], ++digits;
+    if (i < s.size() && s[i] == decimalSeparator) {
+        norm += '.';
+        ++i;
+        while (i < s.size() && IsDigit(s[i])) norm += s[i++], ++digits;
+    }
+    if (digits == 0) return std::nullopt;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        norm += 'e';
+        ++i;
+        if (i < s.size() && (s[i] == '+' || s[i] == '-')) norm += s[i++];
+        size_t expDigits = 0;
+        while (i < s.size() && IsDigit(s[i])) norm += s[i++], ++expDigits;
+        if (expDigits == 0) return std::nullopt;
+    }
+    if (i != s.size()) return std::nullopt;
+    double v = 0;
+    const auto res = std::from_chars(norm.data(), norm.data() + norm.size(), v);
+    if (res.ec == std::errc::result_out_of_range) {
+        // Underflow reads as 0; overflow is not a number we can compare.
+        if (std::strtod(norm.c_str(), nullptr) == 0.0) return 0.0;
+        return std::nullopt;
+    }
+    if (res.ec != std::errc() || res.ptr != norm.data() + norm.size()) return std::nullopt;
+    if (!std::isfinite(v)) return std::nullopt;
+    return v;
+}
+
+double RoundHalfEven(double value) {
+    const double r = std::round(value);  // halves away from zero
+    if (std::fabs(value - std::trunc(value)) == 0.5) return 2.0 * std::round(value / 2.0);
+    return r;
+}
+
+std::string FormatDecimal(double value, int maxFraction, char decimalSeparator) {
+    if (!std::isfinite(value)) return "0";
+    // 15 significant digits first, as a display formatter does, then decimal
+    // rounding: 1.0005 shows as 1.001 although its binary value is below.
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.14e", std::fabs(value));
+    // buf: d.dddddddddddddde[+-]XX
+    std::string mant;
+    mant += buf[0];
+    for (int k = 2; k < 16; ++k) mant += buf[k];
+    const int exp10 = std::atoi(buf + 17);
+    // value = 0.mant * 10^(exp10+1); digits before the point: exp10+1
+    int intDigits = exp10 + 1;
+    std::string digits = mant;  // 15 digits
+    // Build integer part and fraction digits (as many as needed).
+    std::string intPart, frac;
+    if (intDigits <= 0) {
+        intPart = "0";
+        frac = std::string(static_cast<size_t>(-intDigits), '0') + digits;
+    } else if (intDigits >= static_cast<int>(digits.size())) {
+        intPart = digits + std::string(static_cast<size_t>(intDigits) - digits.size(), '0');
+    } else {
+        intPart = digits.substr(0, static_cast<size_t>(intDigits));
+        frac = digits.substr(static_cast<size_t>(intDigits));
+    }
+    // Round half up at maxFraction digits.
+    bool carry = frac.size() > static_cast<size_t>(maxFraction) &&
+                 frac[static_cast<size_t>(maxFraction)] >= '5';
+    if (frac.size() > static_cast<size_t>(maxFraction)) frac.resize(static_cast<size_t>(maxFraction));
+    for (int k = static_cast<int>(frac.size()) - 1; carry && k >= 0; --k) {
+        if (frac[static_cast<size_t>(k)] == '9') {
+            frac[static_cast<size_t>(k)] = '0';
+        } else {
+            ++frac[static_cast<size_t>(k)];
+            carry = false;
+        }
+    }
+    for (int k = static_cast<int>(intPart.size()) - 1; carry && k >= 0; --k) {
+        if (intPart[static_cast<size_t>(k)] == '9') {
+            intPart[static_cast<size_t>(k)] = '0';
+        } else {
+            ++intPart[static_cast<size_t>(k)];
+            carry = false;
+        }
+    }
+    if (carry) intPart.insert(intPart.begin(), '1');
+    while (!frac.empty() && frac.back() == '0') frac.pop_back();
+    const size_t nz = intPart.find_first_not_of('0');
+    intPart = nz == std::string::npos ? "0" : intPart.substr(nz);
+    std::string out;
+    if (value < 0 && !(intPart == "0" && frac.empty())) out += '-';
+    out += intPart;
+    if (!frac.empty()) {
+        out += decimalSeparator;
+        out += frac;
+    }
+    return out;
+}
+
+}  // namespace vx

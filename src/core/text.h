@@ -1,0 +1,44 @@
+// Byte-string rules shared by the scrapers, the metrics and the sort.
+// Positions are 1-based and 0 means "not found", so code ported from the
+// page-walking rules can use the numbers exactly as they are written there.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vx {
+
+// Position of the first occurrence of pattern in text, 1-based; 0 when absent
+// or when either text is empty.
+long Pos(std::string_view pattern, std::string_view text);
+
+// Copy of count bytes from 1-based position start, clamped to the text.
+std::string Copy(std::string_view text, long start, long count);
+
+// The text from 1-based position start to its end.
+std::string From(std::string_view text, long start);
+
+// Lower-cases "A".."Z" only; every other byte is kept.
+std::string LowerAscii(std::string_view text);
+char LowerAsciiChar(char c);
+
+// Whole-number reading: leading spaces, then [+-]digits within int32, or a
+// "$", "x", "X", "0x", "0X" prefix with hex digits taken as 32 bits. Nothing
+// may follow.
+std::optional<int32_t> ReadWholeNumber(std::string_view text);
+
+// Decimal reading with the given decimal separator: spaces around, optional
+// sign, digits with an optional fraction, optional exponent; no grouping.
+std::optional<double> ReadDecimal(std::string_view text, char decimalSeparator);
+
+// Formats with at most maxFraction fraction digits, rounded half away from
+// zero on the value's 15 significant decimal digits; no trailing zeros, no
+// separator for a whole number, no grouping.
+std::string FormatDecimal(double value, int maxFraction, char decimalSeparator);
+
+// Rounds to the nearest integer, halves to the even neighbour.
+double RoundHalfEven(double value);
+
+}  // namespace vx

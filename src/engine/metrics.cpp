@@ -1,0 +1,51 @@
+#include "engine/metrics.h"
+
+#include <cstdint>
+
+#include "core/text.h"
+
+namespace vx {
+
+namespace {
+int64_t WholeOrZero(std::string_view text) { return ReadWholeNumber(text).value_or(0); }
+}  // namespace
+
+std::string FormatCostPerProspect(std::string_view competition, std::string_view demand,
+                                  char decimalSeparator) {
+    const int64_t a = WholeOrZero(competition);
+    const int64_t b = WholeOrZero(demand);
+    const double v = b != 0 ? static_cast<double>(a) / static_cast<double>(b) : 0.0;
+    return FormatDecimal(v, 3, decimalSeparator);
+}
+
+std::string FormatProfitability(std::string_view competition, std::string_view rank,
+                                char decimalSeparator) {
+    const int64_t c = WholeOrZero(competition);
+    const int64_t r = WholeOrZero(rank);
+    int64_t page = r / 20;
+    if (r % 20 > 0) page += 1;
+    double weight = 1.0;
+    for (int64_t k = 1; k < page && weight > 0.0; ++k) weight /= 2.0;
+    double f;
+    if (c < 1) {
+        f = 1.0;
+    } else {
+        f = weight * static_cast<double>(c - r + 1) / static_cast<double>(c);
+    }
+    if (r == 0) f = 0.0;
+    return FormatDecimal(f * 100.0, 3, decimalSeparator) + "%";
+}
+
+std::string EstimateProspects(std::string_view demand, std::string_view profitability,
+                              char decimalSeparator) {
+    const double d = static_cast<double>(WholeOrZero(demand));
+    const double p = ReadDecimal(profitability, decimalSeparator).value_or(0.0);
+    double v = RoundHalfEven(d * p / 100.0);
+    if (!(v > 0.0)) return "0";
+    // Demand is 32-bit and a profitability from a loaded row may be anything;
+    // keep the text a plain integer rather than a float's exponent form.
+    if (v > 9.0e18) v = 9.0e18;
+    return std::to_string(static_cast<int64_t>(v));
+}
+
+}  // namespace vx

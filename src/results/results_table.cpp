@@ -1,0 +1,168 @@
+#include "results/results_table.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+#include "core/text.h"
+
+namespace vx {
+
+const std::string& ResultRow::Column(int index) const {
+    static const std::string kEmpty;
+    if (index < 0 || static_cast<size_t>(index) >= columns.size()) return kEmpty;
+    return columns[static_cast<size_t>(index)];
+}
+
+namespace {
+
+int Sign(double v) { return v > 0 ? 1 : (v < 0 ? -1 : 0); }
+
+template <typename T>
+int CompareValues(T a, T b) {
+    return a < b ? -1 : (a > b ? 1 : 0);
+}
+
+int CompareCaptions(const std::string& a, const std::string& b) {
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        auto fold = [](char c) {
+            const auto u = static_cast<unsigned char>(c);
+            return (u >= 'a' && u <= 'z') ? u - 32 : u;
+        };
+        const int d = static_cast<int>(fold(a[i])) - static_cast<int>(fold(b[i]));
+        if (d != 0) return d;
+    }
+    return CompareValues(a.size(), b.size());
+}
+
+std::string DropLast(const std::string& s) { return s.empty() ? s : s.substr(0, s.size() - 1); }
+
+}  // namespace
+
+int ListView1Compare(const ResultRow& a, const ResultRow& b, int sortColumn, char sep) {
+    if (sortColumn <= 0 || sortColumn >= kColumnCount) return CompareCaptions(a.keyTerm, b.keyTerm);
+    std::string ta = a.Column(sortColumn - 1), tb = b.Column(sortColumn - 1);
+    switch (sortColumn) {
+        case 1:
+        case 2:
+        case 4:
+        case 6: {
+            if (sortColumn == 4) {
+                if (ta == "-") ta = "0";
+                if (tb == "-") tb = "0";
+            }
+            const auto va = ReadWholeNumber(ta), vb = ReadWholeNumber(tb);
+            if (!va || !vb) return 0;
+            const int c = CompareValues(*va, *vb);
+            return (sortColumn == 1 || sortColumn == 6) ? -c : c;
+        }
+        case 3:
+        case 5: {
+            if (sortColumn == 5) {
+                ta = DropLast(ta);
+                tb = DropLast(tb);
+            }
+            const auto va = ReadDecimal(ta, sep), vb = ReadDecimal(tb, sep);
+            if (!va || !vb) return 0;
+            const double d = sortColumn == 3 ? *va * 1000.0 - *vb * 1000.0
+                                             : *vb * 1000.0 - *va * 1000.0;
+            if (std::isnan(d)) return 0;
+            return Sign(RoundHalfEven(d));
+        }
+    }
+    return 0;
+}
+
+void ResultsTable::AddObserver(TableObserver* observer) { observers_.push_back(observer); }
+
+void ResultsTable::RemoveObserver(TableObserver* observer) {
+    observers_.erase(std::remove(observers_.begin(), observers_.end(), observer), observers_.end());
+}
+
+void ResultsTable::NotifyReset() {
+    for (auto* o : observers_) o->TableReset();
+}
+
+void ResultsTable::NotifyChanged(int index) {
+    for (auto* o : observers_) o->RowChanged(index);
+}
+
+void ResultsTable::Clear() {
+    rows_.clear();
+    NotifyReset();
+}
+
+RowId ResultsTable::Append() {
+    ResultRow row;
+    row.id = nextId_++;
+    rows_.push_back(std::move(row));
+    const int index = Count() - 1;
+    for (auto* o : observers_) o->RowAppended(index);
+    return rows_.back().id;
+}
+
+int ResultsTable::IndexOf(RowId id) const {
+    // Rows being filled sit at the end, so search from the back.
+    for (size_t i = rows_.size(); i-- > 0;)
+        if (rows_[i].id == id) return static_cast<int>(i);
+    return -1;
+}
+
+ResultRow* ResultsTable::Find(RowId id, int* index) {
+    *index = IndexOf(id);
+    return *index < 0 ? nullptr : &rows_[static_cast<size_t>(*index)];
+}
+
+void ResultsTable::SetKeyTerm(RowId id, std::string text) {
+    int index;
+    if (ResultRow* row = Find(id, &index)) {
+        row->keyTerm = std::move(text);
+        NotifyChanged(index);
+    }
+}
+
+void ResultsTable::AppendColumn(RowId id, std::string text) {
+    int index;
+    ResultRow* row = Find(id, &index);
+    if (!row || row->columns.size() >= kColumnCount - 1) return;
+    row->columns.push_back(std::move(text));
+    NotifyChanged(index);
+}
+
+void ResultsTable::SetChecked(RowId id, bool checked) {
+    int index;
+    if (ResultRow* row = Find(id, &index)) {
+        row->checked = checked;
+        NotifyChanged(index);
+    }
+}
+
+void ResultsTable::SetCheckedAt(int index, bool checked) {
+    if (index < 0 || index >= Count()) return;
+    rows_[static_cast<size_t>(index)].checked = checked;
+    NotifyChanged(index);
+}
+
+void ResultsTable::SelectAll1Click() {
+    for (int i = 0; i < Count(); ++i) SetCheckedAt(i, true);
+}
+
+void ResultsTable::SelectNone1Click() {
+    for (int i = 0; i < Count(); ++i) SetCheckedAt(i, false);
+}
+
+void ResultsTable::InvertSelection1Click() {
+    for (int i = 0; i < Count(); ++i) SetCheckedAt(i, !rows_[static_cast<size_t>(i)].checked);
+}
+
+void ResultsTable::ListView1ColumnClick(int column) {
+    sortColumn_ = column;
+    if (rows_.empty()) return;
+    MergeSortStable(rows_, [this](const ResultRow& a, const ResultRow& b) {
+        return ListView1Compare(a, b, sortColumn_, decimalSeparator_);
+    });
+    NotifyReset();
+}
+
+}  // namespace vx

@@ -1,0 +1,101 @@
+// The one store of research results: ordered rows of display texts with a
+// check mark. Rows keep a stable id, so the research run can go on filling
+// the row it holds after a sort has moved it, and a write to a row that a
+// Clear removed is dropped instead of landing in someone else's row.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vx {
+
+constexpr int kColumnCount = 7;  // key term + six column texts
+
+struct ResultRow {
+    uint64_t id = 0;
+    std::string keyTerm;
+    std::vector<std::string> columns;  // index 0..5 = columns 1..6
+    bool checked = false;
+
+    // Column text at index 0..5; empty when not filled yet.
+    const std::string& Column(int index) const;
+};
+
+using RowId = uint64_t;
+
+class TableObserver {
+public:
+    virtual ~TableObserver() = default;
+    virtual void TableReset() = 0;            // cleared, loaded or reordered
+    virtual void RowAppended(int index) = 0;  // a new row at the end
+    virtual void RowChanged(int index) = 0;   // caption, column or check mark
+};
+
+// Comparison by column 0..6; negative when a goes first.
+int ListView1Compare(const ResultRow& a, const ResultRow& b, int sortColumn,
+                     char decimalSeparator);
+
+class ResultsTable {
+public:
+    explicit ResultsTable(char decimalSeparator = '.') : decimalSeparator_(decimalSeparator) {}
+
+    void AddObserver(TableObserver* observer);
+    void RemoveObserver(TableObserver* observer);
+
+    void Clear();
+    RowId Append();
+    int Count() const { return static_cast<int>(rows_.size()); }
+    const ResultRow& At(int index) const { return rows_.at(static_cast<size_t>(index)); }
+    int IndexOf(RowId id) const;  // -1 when the row no longer exists
+
+    // Writes to a removed row are ignored.
+    void SetKeyTerm(RowId id, std::string text);
+    void AppendColumn(RowId id, std::string text);
+    void SetChecked(RowId id, bool checked);
+    void SetCheckedAt(int index, bool checked);
+
+    void SelectAll1Click();
+    void SelectNone1Click();
+    void InvertSelection1Click();
+
+    int SortColumn() const { return sortColumn_; }
+    // Stores the column and sorts the whole table by it.
+    void ListView1ColumnClick(int column);
+
+    char DecimalSeparator() const { return decimalSeparator_; }
+
+private:
+    ResultRow* Find(RowId id, int* index);
+    void NotifyReset();
+    void NotifyChanged(int index);
+
+    std::vector<ResultRow> rows_;
+    std::vector<TableObserver*> observers_;
+    uint64_t nextId_ = 1;
+    int sortColumn_ = 0;
+    char decimalSeparator_;
+};
+
+// Stable merge sort that stays in bounds and ends whatever cmp answers, even
+// for a comparison that is not a consistent order.
+template <typename T, typename Cmp>
+void MergeSortStable(std::vector<T>& items, Cmp cmp) {
+    const size_t n = items.size();
+    if (n < 2) return;
+    std::vector<T> buf(n);
+    for (size_t width = 1; width < n; width *= 2) {
+        for (size_t lo = 0; lo < n; lo += 2 * width) {
+            const size_t mid = std::min(lo + width, n), hi = std::min(lo + 2 * width, n);
+            size_t i = lo, j = mid, k = lo;
+            while (i < mid && j < hi) buf[k++] = cmp(items[j], items[i]) < 0 ? std::move(items[j++]) : std::move(items[i++]);
+            while (i < mid) buf[k++] = std::move(items[i++]);
+            while (j < hi) buf[k++] = std::move(items[j++]);
+        }
+        items.swap(buf);
+    }
+}
+
+}  // namespace vx

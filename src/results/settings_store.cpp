@@ -1,0 +1,239 @@
+#include "results/settings_store.h"
+
+#include <cstdlib>
+#include <sys/stat.h>
+
+#include "core/text.h"
+#include "results/atomic_file.h"
+
+namespace vx {
+
+namespace {
+
+const std::string kSectionLine = std::string("[HKEY_CURRENT_USER") + kSettingsKeyPath + "]";
+constexpr size_t kMaxSettingsFile = 1024 * 1024;
+
+std::string EscapeString(const std::string& s) {
+    std::string out;
+    for (char c : s) {
+        switch (c) {
+            case '\\': out += "\\\\"; break;
+            case '"': out += "\\\""; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+// Reads a quoted string at s[i] == '"'; i ends after the closing quote.
+bool ReadQuoted(const std::string& s, size_t& i, std::string* out) {
+    if (i >= s.size() || s[i] != '"') return false;
+    ++i;
+    out->clear();
+    while (i < s.size()) {
+        const char c = s[i++];
+        if (c == '"') return true;
+        if (c == '\\') {
+            if (i >= s.size()) return false;
+            const char n = s[i++];
+            *out += n == 'n' ? '\n' : n == 'r' ? '\r' : n;
+        } else {
+            *out += c;
+        }
+    }
+    return false;
+}
+
+void MakeDirs(const std::string& dir) {
+    for (size_t p = 1; p <= dir.size(); ++p) {
+        if (p == dir.size() || dir[p] == '/') ::mkdir(dir.substr(0, p).c_str(), 0700);
+    }
+}
+
+}  // namespace
+
+SettingsStore::SettingsStore(std::string filePath) : path_(std::move(filePath)) {}
+
+std::string SettingsStore::DefaultPath() {
+    std::string base;
+    if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x == '/') {
+        base = x;
+    } else if (const char* h = std::getenv("HOME"); h && *h) {
+        base = std::string(h) + "/.config";
+    } else {
+        base = "/tmp";
+    }
+    return base + "/vexorin/settings.reg";
+}
+
+std::string SettingsStore::Format(const std::map<std::string, RegValue>& values) {
+    std::string out = "Windows Registry Editor Version 5.00\n\n" + kSectionLine + "\n";
+    for (const auto& [name, v] : values) {
+        out += "\"" + EscapeString(name) + "\"=";
+        if (v.type == RegType::Dword) {
+            char buf[16];
+            std::snprintf(buf, sizeof buf, "dword:%08x", v.dword);
+            out += buf;
+        } else {
+            out += "\"" + EscapeString(v.text) + "\"";
+        }
+        out += "\n";
+    }
+    return out;
+}
+
+bool SettingsStore::Parse(const std::string& text, std::map<std::string, RegValue>* values,
+                          bool* found) {
+    values->clear();
+    *found = false;
+    bool inKey = false;
+    size_t pos = 0;
+    const std::string wanted = LowerAscii(kSectionLine);
+    while (pos < text.size()) {
+        size_t eol = text.find('\n', pos);
+        if (eol == std::string::npos) eol = text.size();
+        std::string line = text.substr(pos, eol - pos);
+        pos = eol + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line[0] == ';') continue;
+        if (line[0] == '[') {
+            inKey = LowerAscii(line) == wanted;
+            *found = *found || inKey;
+            continue;
+        }
+        if (!inKey) continue;
+        size_t i = 0;
+        std::string name;
+        if (!ReadQuoted(line, i, &name) || i >= line.size() || line[i] != '=') return false;
+        ++i;
+        RegValue v;
+        const std::string rest = line.substr(i);
+        if (!rest.empty() && rest[0] == '"') {
+            size_t j = 0;
+            if (!ReadQuoted(rest, j, &v.text) || j != rest.size()) return false;
+            v.type = RegType::String;
+        } else if (rest.rfind("dword:", 0) == 0) {
+            const std::string hex = rest.substr(6);
+            if (hex.size() != 8) return false;
+            const auto n = ReadWholeNumber("$" + hex);
+            if (!n) return false;
+            v.type = RegType::Dword;
+            v.dword = static_cast<uint32_t>(*n);
+        } else if (rest.rfind("hex(2):", 0) == 0) {
+            // Expandable string, UTF-16LE bytes; our own values are 8-bit.
+            v.type = RegType::ExpandString;
+            std::string bytes = rest.substr(7);
+            for (size_t k = 0; k + 1 < bytes.size();) {
+                const auto b = ReadWholeNumber("$" + bytes.substr(k, 2));
+                if (!b) return false;
+                if ((k / 3) % 2 == 0) {
+                    if (*b == 0) break;
+                    v.text += static_cast<char>(*b);
+                }
+                k += 3;
+            }
+        } else {
+            v.type = RegType::Other;
+        }
+        values->emplace(LowerAscii(name), std::move(v));
+    }
+    return true;
+}
+
+bool SettingsStore::OpenKey(bool create) {
+    values_.clear();
+    dirty_ = false;
+    std::string text;
+    bool found = false;
+    if (ReadWholeFile(path_, &text, kMaxSettingsFile) && !Parse(text, &values_, &found)) {
+        values_.clear();
+        found = false;
+    }
+    open_ = found || create;
+    if (!found) values_.clear();
+    return open_;
+}
+
+bool SettingsStore::ValueExists(const std::string& name) const {
+    return open_ && values_.count(LowerAscii(name)) > 0;
+}
+
+std::string SettingsStore::ReadString(const std::string& name) const {
+    const auto it = values_.find(LowerAscii(name));
+    if (!open_ || it == values_.end()) throw SettingsError("Invalid registry data: " + name);
+    if (it->second.type != RegType::String && it->second.type != RegType::ExpandString)
+        throw SettingsError("Invalid data type for '" + name + "'");
+    const std::string& t = it->second.text;
+    return t.substr(0, t.find('\0'));
+}
+
+int32_t SettingsStore::ReadInteger(const std::string& name) const {
+    const auto it = values_.find(LowerAscii(name));
+    if (!open_ || it == values_.end()) throw SettingsError("Invalid registry data: " + name);
+    if (it->second.type != RegType::Dword)
+        throw SettingsError("Invalid data type for '" + name + "'");
+    return static_cast<int32_t>(it->second.dword);
+}
+
+void SettingsStore::WriteString(const std::string& name, const std::string& value) {
+    if (!open_) throw SettingsError("Key not open");
+    RegValue v;
+    v.text = value;
+    values_[LowerAscii(name)] = v;
+    dirty_ = true;
+}
+
+void SettingsStore::WriteInteger(const std::string& name, int32_t value) {
+    if (!open_) throw SettingsError("Key not open");
+    RegValue v;
+    v.type = RegType::Dword;
+    v.dword = static_cast<uint32_t>(value);
+    values_[LowerAscii(name)] = v;
+    dirty_ = true;
+}
+
+bool SettingsStore::CloseKey() {
+    bool ok = true;
+    if (open_ && dirty_) {
+        const size_t slash = path_.rfind('/');
+        if (slash != std::string::npos && slash > 0) MakeDirs(path_.substr(0, slash));
+        ok = WriteFileAtomically(path_, Format(values_));
+    }
+    open_ = false;
+    dirty_ = false;
+    return ok;
+}
+
+DialogEntries LoadDialogEntries(SettingsStore& store, DialogEntries fields) {
+    store.OpenKey(false);
+    try {
+        fields.keyterm = store.ValueExists("keyterm") ? store.ReadString("keyterm") : "";
+        fields.home = store.ValueExists("home") ? store.ReadString("home") : "";
+        int depth = store.ValueExists("depth") ? store.ReadInteger("depth") : 2;
+        fields.depthIndex = (depth >= 0 && depth < kDepthItems) ? depth : -1;
+        int results = store.ValueExists("results") ? store.ReadInteger("results") : 10;
+        fields.results = results < kMinResults ? kMinResults
+                         : results > kMaxResults ? kMaxResults
+                                                 : results;
+    } catch (const std::exception&) {
+        // The rest keeps its design-time values.
+    }
+    store.CloseKey();
+    return fields;
+}
+
+bool SaveDialogEntries(SettingsStore& store, const DialogEntries& fields) {
+    store.OpenKey(true);
+    try {
+        store.WriteString("keyterm", fields.keyterm);
+        store.WriteString("home", fields.home);
+        store.WriteInteger("depth", fields.depthIndex);
+        store.WriteInteger("results", fields.results);
+    } catch (const std::exception&) {
+    }
+    return store.CloseKey();
+}
+
+}  // namespace vx

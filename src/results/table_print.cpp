@@ -1,0 +1,36 @@
+#include "results/table_print.h"
+
+namespace vx {
+
+std::string EscapeField(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+            case '\t': out += "\\t"; break;
+            case '\r': out += "\\r"; break;
+            case '\n': out += "\\n"; break;
+            case '\\': out += "\\\\"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string FormatTableLines(const ResultsTable& table) {
+    std::string out;
+    for (int i = 0; i < table.Count(); ++i) {
+        const ResultRow& row = table.At(i);
+        out += row.checked ? '1' : '0';
+        out += '\t';
+        out += EscapeField(row.keyTerm);
+        for (int c = 0; c < kColumnCount - 1; ++c) {
+            out += '\t';
+            out += EscapeField(row.Column(c));
+        }
+        out += '\n';
+    }
+    return out;
+}
+
+}  // namespace vx

@@ -1,0 +1,134 @@
+#include "core/text.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace vx {
+namespace {
+
+TEST(TextPositions, SearchIsOneBasedAndZeroWhenMissing) {
+    EXPECT_EQ(Pos("b", "abc"), 2);
+    EXPECT_EQ(Pos("abc", "abc"), 1);
+    EXPECT_EQ(Pos("x", "abc"), 0);
+    EXPECT_EQ(Pos("", "abc"), 0);
+    EXPECT_EQ(Pos("a", ""), 0);
+    EXPECT_EQ(Pos("B", "abc"), 0);  // case-sensitive
+}
+
+TEST(TextPositions, CopyIsClampedNeverFails) {
+    struct Case {
+        long start, count;
+        const char* want;
+    } cases[] = {
+        {1, 3, "abc"},  {2, 2, "bc"},  {0, 2, "ab"},   {-5, 1, "a"}, {4, 1, "d"},
+        {2, 99, "bcd"}, {1, -1, ""},   {1, 0, ""},     {5, 1, ""},   {4, 5, "d"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Copy("abcd", c.start, c.count), c.want) << c.start << "," << c.count;
+    EXPECT_EQ(Copy("", 1, 5), "");
+    EXPECT_EQ(From("abcd", 3), "cd");
+    EXPECT_EQ(From("abcd", 5), "");
+}
+
+TEST(TextPositions, LowerCasingTouchesOnlyAsciiCapitals) {
+    EXPECT_EQ(LowerAscii("AbZ@[`\xC4\xD6"), "abz@[`\xC4\xD6");
+}
+
+TEST(WholeNumberReading, AcceptsAndRejects) {
+    struct Case {
+        const char* text;
+        bool ok;
+        int32_t value;
+    } cases[] = {
+        {"0", true, 0},
+        {"123", true, 123},
+        {"+7", true, 7},
+        {"-7", true, -7},
+        {"   42", true, 42},
+        {"2147483647", true, 2147483647},
+        {"-2147483648", true, INT32_MIN},
+        {"2147483648", false, 0},
+        {"-2147483649", false, 0},
+        {"$10", true, 16},
+        {"x1F", true, 31},
+        {"X1f", true, 31},
+        {"0x10", true, 16},
+        {"0XFF", true, 255},
+        {"$FFFFFFFF", true, -1},
+        {"0x80000000", true, INT32_MIN},
+        {"$100000000", false, 0},
+        {"$", false, 0},
+        {"0x", false, 0},
+        {"-$10", false, 0},
+        {"", false, 0},
+        {"   ", false, 0},
+        {"+", false, 0},
+        {"-", false, 0},
+        {"?", false, 0},
+        {"12 ", false, 0},
+        {"1,234", false, 0},
+        {"12.0", false, 0},
+        {"1e3", false, 0},
+        {"\t5", false, 0},
+    };
+    for (const auto& c : cases) {
+        const auto got = ReadWholeNumber(c.text);
+        EXPECT_EQ(got.has_value(), c.ok) << '"' << c.text << '"';
+        if (got && c.ok) {
+            EXPECT_EQ(*got, c.value) << c.text;
+        }
+    }
+}
+
+TEST(DecimalReading, BothSeparators) {
+    struct Case {
+        const char* text;
+        char sep;
+        bool ok;
+        double value;
+    } cases[] = {
+        {"12.5", '.', true, 12.5},   {"12,5", ',', true, 12.5},   {"12,5", '.', false, 0},
+        {"12.5", ',', false, 0},     {" -0.25 ", '.', true, -0.25}, {"+3", '.', true, 3},
+        {"1e3", '.', true, 1000},    {"1,5E-2", ',', true, 0.015}, {".5", '.', true, 0.5},
+        {"5.", '.', true, 5},        {"1,234.5", '.', false, 0},  {"1 234", '.', false, 0},
+        {"", '.', false, 0},         {".", '.', false, 0},         {"e5", '.', false, 0},
+        {"1e", '.', false, 0},       {"98.1%", '.', false, 0},     {"-", '.', false, 0},
+        {"1e999", '.', false, 0},    {"1e-999", '.', true, 0},
+    };
+    for (const auto& c : cases) {
+        const auto got = ReadDecimal(c.text, c.sep);
+        EXPECT_EQ(got.has_value(), c.ok) << '"' << c.text << "\" sep " << c.sep;
+        if (got && c.ok) {
+            EXPECT_DOUBLE_EQ(*got, c.value) << c.text;
+        }
+    }
+}
+
+TEST(DecimalFormatting, ThreeFractionDigitsRoundedNoTrailingZeros) {
+    struct Case {
+        double v;
+        const char* dot;
+    } cases[] = {
+        {12.345, "12.345"}, {0.5, "0.5"},         {0, "0"},          {98.1, "98.1"},
+        {-40, "-40"},       {12.3456, "12.346"},  {1.0005, "1.001"}, {0.0004, "0"},
+        {0.9996, "1"},      {99.9999, "100"},     {2147483647, "2147483647"},
+        {-0.0001, "0"},     {123456789.125, "123456789.125"},      {1e-20, "0"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FormatDecimal(c.v, 3, '.'), c.dot) << c.v;
+        std::string comma = c.dot;
+        for (char& ch : comma)
+            if (ch == '.') ch = ',';
+        EXPECT_EQ(FormatDecimal(c.v, 3, ','), comma) << c.v;
+    }
+}
+
+TEST(Rounding, HalvesGoToEven) {
+    const double in[] = {0.5, 1.5, 2.5, -0.5, -1.5, 22.5, 21.5, 2.4999, 2.5001};
+    const double want[] = {0, 2, 2, -0.0, -2, 22, 22, 2, 3};
+    for (size_t i = 0; i < std::size(in); ++i) EXPECT_EQ(RoundHalfEven(in[i]), want[i]) << in[i];
+}
+
+}  // namespace
+}  // namespace vx

@@ -1,0 +1,63 @@
+#include "engine/metrics.h"
+
+#include <gtest/gtest.h>
+
+namespace vx {
+namespace {
+
+TEST(CostPerProspect, Table) {
+    struct Case {
+        const char *competition, *demand, *want;
+    } cases[] = {
+        {"12345", "1000", "12.345"}, {"500", "1000", "0.5"},  {"12345", "0", "0"},
+        {"?", "12345", "0"},         {"12345", "12,345", "0"}, {"1", "3", "0.333"},
+        {"2", "3", "0.667"},         {"-10", "4", "-2.5"},    {"", "", "0"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FormatCostPerProspect(c.competition, c.demand, '.'), c.want)
+            << c.competition << "/" << c.demand;
+    EXPECT_EQ(FormatCostPerProspect("12345", "1000", ','), "12,345");
+}
+
+TEST(Profitability, Table) {
+    struct Case {
+        const char *competition, *rank, *want;
+    } cases[] = {
+        {"1000", "1", "100%"},      {"1000", "20", "98.1%"}, {"1000", "21", "49%"},
+        {"1000", "45", "23.9%"},    {"1000", "-", "0%"},     {"?", "7", "100%"},
+        {"0", "7", "100%"},         {"10", "15", "-40%"},    {"3000000000", "5", "100%"},
+        {"1000", "40", "48.05%"},   {"1000", "0", "0%"},     {"", "", "0%"},
+        {"3", "1", "100%"},         {"3", "2", "66.667%"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FormatProfitability(c.competition, c.rank, '.'), c.want)
+            << c.competition << " @ " << c.rank;
+    EXPECT_EQ(FormatProfitability("1000", "20", ','), "98,1%");
+}
+
+TEST(EstimateProspects, RoundsHalfToEvenAndNeverNegative) {
+    struct Case {
+        const char *demand, *profitability;
+        char sep;
+        const char* want;
+    } cases[] = {
+        {"4512", "98.1", '.', "4426"},  // 4426.272
+        {"1000", "100", '.', "1000"},  {"1", "50", '.', "0"},      // 0.5 -> 0
+        {"3", "50", '.', "2"},         // 1.5 -> 2
+        {"5", "50", '.', "2"},         // 2.5 -> 2
+        {"10", "-40", '.', "0"},       {"?", "100", '.', "0"},     {"1000", "", '.', "0"},
+        {"1000", "98,1", ',', "981"},  {"1000", "98,1", '.', "0"},  // wrong separator fails
+        {"12,345", "100", '.', "0"},   {"2147483647", "100", '.', "2147483647"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(EstimateProspects(c.demand, c.profitability, c.sep), c.want)
+            << c.demand << " x " << c.profitability;
+}
+
+TEST(Metrics, ProfitabilityFeedsProspectsWithoutPercent) {
+    const std::string p = FormatProfitability("1000", "21", '.');
+    EXPECT_EQ(EstimateProspects("200", p.substr(0, p.size() - 1), '.'), "98");
+}
+
+}  // namespace
+}  // namespace vx

@@ -1,0 +1,147 @@
+#include "results/investigation_file.h"
+
+#include <gtest/gtest.h>
+
+#include "results/atomic_file.h"
+#include "results/ini_file.h"
+#include "support/temp_dir.h"
+
+namespace vx {
+namespace {
+
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+ResultsTable Load(const std::string& text) {
+    TempDir dir;
+    WriteFile(dir.File("f.bki"), text);
+    ResultsTable t;
+    LoadInvestigationFile(dir.File("f.bki"), t);
+    return t;
+}
+
+TEST(LoadInvestigationFile, RowsAreReadItem0ToItemN) {
+    const auto t = Load(
+        "[item2]\nkeyterm=c\n[item0]\nkeyterm=a\ndemand=1\ncompetition=2\ncost=3\nrank=4\n"
+        "profitability=5%\nestimation=6\ncheck=0\n[item1]\nkeyterm=b\n");
+    ASSERT_EQ(t.Count(), 3);
+    EXPECT_EQ(t.At(0).keyTerm, "a");
+    EXPECT_EQ(t.At(0).columns, (std::vector<std::string>{"1", "2", "3", "4", "5%", "6"}));
+    EXPECT_FALSE(t.At(0).checked);
+    EXPECT_EQ(t.At(1).keyTerm, "b");
+    EXPECT_EQ(t.At(1).columns.size(), 6u);  // missing keys read as empty texts
+    EXPECT_TRUE(t.At(1).checked);
+    EXPECT_EQ(t.At(2).keyTerm, "c");
+}
+
+TEST(LoadInvestigationFile, SectionNamesCountOnly) {
+    auto t = Load("[alpha]\nkeyterm=x\n[beta]\nkeyterm=y\n");
+    ASSERT_EQ(t.Count(), 2);
+    EXPECT_EQ(t.At(0).keyTerm, "");
+    EXPECT_TRUE(t.At(0).checked && t.At(1).checked);
+
+    t = Load("[item1]\nkeyterm=one\n[item2]\nkeyterm=two\n");
+    ASSERT_EQ(t.Count(), 2);
+    EXPECT_EQ(t.At(0).keyTerm, "");
+    EXPECT_EQ(t.At(1).keyTerm, "one");
+}
+
+TEST(LoadInvestigationFile, NamesMatchWithoutCase) {
+    const auto t = Load("[ITEM0]\nKEYTERM=Found\nCheck=0\n");
+    ASSERT_EQ(t.Count(), 1);
+    EXPECT_EQ(t.At(0).keyTerm, "Found");
+    EXPECT_FALSE(t.At(0).checked);
+}
+
+TEST(LoadInvestigationFile, CheckValues) {
+    struct Case {
+        const char* value;
+        bool checked;
+    } cases[] = {{"1", true},     {"-1", true},  {"0", false},  {"0x0", false}, {"0x10", true},
+                 {"0X0", false},  {"$0", false}, {"true", true}, {"false", true}, {"yes", true},
+                 {"", true},      {" 0", false}, {"00", false}};
+    for (const auto& c : cases) {
+        const auto t = Load(std::string("[item0]\ncheck=") + c.value + "\n");
+        ASSERT_EQ(t.Count(), 1);
+        EXPECT_EQ(t.At(0).checked, c.checked) << '"' << c.value << '"';
+    }
+}
+
+TEST(LoadInvestigationFile, MissingFileClearsTable) {
+    ResultsTable t;
+    t.Append();
+    LoadInvestigationFile("/nonexistent/dir/x.bki", t);
+    EXPECT_EQ(t.Count(), 0);
+}
+
+TEST(LoadInvestigationFile, LongValuesAreCut) {
+    const auto t = Load("[item0]\nkeyterm=" + std::string(5000, 'k') + "\n");
+    EXPECT_EQ(t.At(0).keyTerm.size(), kMaxIniValue);
+}
+
+TEST(LoadInvestigationFile, SectionCountIsBoundByNameList) {
+    std::string text;
+    for (int i = 0; i < 5000; ++i) text += "[item" + std::to_string(i) + "]\n";
+    const auto t = Load(text);
+    // item0..item9 take 6 bytes each, item10..item99 7, item100..item999 8,
+    // item1000.. 9: 60 + 630 + 7200 = 7890, then (16383 - 7890) / 9 = 943.67.
+    EXPECT_EQ(t.Count(), 1000 + 944);
+}
+
+TEST(SaveInvestigationFile, RoundTripKeepsAwkwardTexts) {
+    const std::vector<std::string> texts = {
+        "  leading and trailing  ", "\"quoted\"", "a=b", ";comment", "[section]", "tab\there",
+        "\xE4\xF6\xFC bytes", "line\nbreak", "cr\r\nlf", "back\\slash\\n", "", "\"", "\\",
+        "ends with quote\"", std::string("nul\0byte", 8), "\t", "="};
+    ResultsTable t;
+    for (size_t i = 0; i < texts.size(); ++i) {
+        const RowId id = t.Append();
+        t.SetKeyTerm(id, texts[i]);
+        for (int c = 0; c < 6; ++c) t.AppendColumn(id, texts[(i + static_cast<size_t>(c) + 1) % texts.size()]);
+        t.SetChecked(id, i % 2 == 0);
+    }
+    TempDir dir;
+    ASSERT_TRUE(SaveInvestigationFile(dir.File("t.bki"), t));
+    ResultsTable back;
+    LoadInvestigationFile(dir.File("t.bki"), back);
+    ASSERT_EQ(back.Count(), t.Count());
+    for (int i = 0; i < t.Count(); ++i) {
+        EXPECT_EQ(back.At(i).keyTerm, t.At(i).keyTerm) << i;
+        EXPECT_EQ(back.At(i).columns, t.At(i).columns) << i;
+        EXPECT_EQ(back.At(i).checked, t.At(i).checked) << i;
+    }
+}
+
+TEST(SaveInvestigationFile, FailedSaveLeavesOldFileIntact) {
+    TempDir dir;
+    const std::string path = dir.File("keep.bki");
+    WriteFile(path, "[item0]\nkeyterm=old\n");
+    ResultsTable t;
+    for (int i = 0; i < 3000; ++i) t.SetKeyTerm(t.Append(), std::string(100, 'x'));
+    SetAtomicWriteHook([](size_t written) { return written < 64 * 1024; });
+    EXPECT_FALSE(SaveInvestigationFile(path, t));
+    SetAtomicWriteHook(nullptr);
+    EXPECT_EQ(ReadFile(path), "[item0]\nkeyterm=old\n");
+    // No temporary file is left behind.
+    int files = 0;
+    for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
+    EXPECT_EQ(files, 1);
+    EXPECT_FALSE(SaveInvestigationFile(dir.File("no/such/dir.bki"), t));
+}
+
+TEST(IniFile, BlanksQuotesAndComments) {
+    const auto ini = IniFile::Parse(
+        "; comment\r\n[ s ]\r\n  k1 =  v1  \r\nk2=\"  v2 \"\r\nk1=second\r\nnoequals\r\n"
+        "k3=\"a\\qb\"\r\n[S]\r\nk4=merged\r\n");
+    EXPECT_EQ(ini.SectionNames(), (std::vector<std::string>{"s"}));
+    EXPECT_EQ(ini.Get("S", "K1"), "v1");
+    EXPECT_EQ(ini.Get("s", "k2"), "  v2 ");
+    EXPECT_EQ(ini.Get("s", "k3"), "a\\qb");  // unknown escape stays literal
+    EXPECT_EQ(ini.Get("s", "k4"), "merged");
+    EXPECT_EQ(ini.Get("s", "missing"), "");
+    EXPECT_EQ(ini.Get("missing", "k1"), "");
+}
+
+}  // namespace
+}  // namespace vx

@@ -1,0 +1,194 @@
+#include "results/results_table.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+
+namespace vx {
+namespace {
+
+RowId AddRow(ResultsTable& t, const std::string& term, std::vector<std::string> cols,
+             bool checked = true) {
+    const RowId id = t.Append();
+    t.SetKeyTerm(id, term);
+    for (auto& c : cols) t.AppendColumn(id, c);
+    t.SetChecked(id, checked);
+    return id;
+}
+
+std::vector<std::string> Terms(const ResultsTable& t) {
+    std::vector<std::string> out;
+    for (int i = 0; i < t.Count(); ++i) out.push_back(t.At(i).keyTerm);
+    return out;
+}
+
+ResultRow Row(const std::string& term, int column, const std::string& text) {
+    ResultRow r;
+    r.keyTerm = term;
+    r.columns.assign(6, "");
+    if (column > 0) r.columns[static_cast<size_t>(column - 1)] = text;
+    return r;
+}
+
+int Cmp(int column, const std::string& a, const std::string& b, char sep = '.') {
+    return ListView1Compare(column == 0 ? Row(a, 0, "") : Row("", column, a),
+                            column == 0 ? Row(b, 0, "") : Row("", column, b), column, sep);
+}
+
+TEST(ListView1Compare, PerColumnRules) {
+    struct Case {
+        int column;
+        const char *a, *b;
+        int sign;  // sign of the comparison
+    } cases[] = {
+        {0, "apple", "APPLE", 0},   {0, "car", "cars", -1},     {0, "Zebra", "apple", 1},
+        {0, "_x", "zz", 1},         {0, "\xE4", "z", 1},        {0, "", "", 0},
+        {1, "100", "20", -1},       {1, "20", "100", 1},        {1, "x", "5", 0},
+        {2, "20", "100", -1},       {2, "?", "1", 0},           {2, "", "7", 0},
+        {2, "-2147483648", "2147483647", -1},
+        {3, "0.0004", "0", 0},      {3, "0.002", "0.003", -1},  {3, "0.0005", "0", 0},
+        {3, "0.0015", "0", 1},      {3, "12.5", "1e1", 1},      {3, "abc", "1", 0},
+        {4, "-", "1", -1},          {4, "2", "10", -1},         {4, "-", "-", 0},
+        {4, "-1", "-", -1},
+        {5, "12.5%", "9%", -1},     {5, "9%", "12.5%", 1},      {5, "100%", "100x", 0},
+        {5, "%", "1%", 0},          {5, "", "", 0},
+        {6, "10", "9", -1},         {6, "n/a", "9", 0},
+    };
+    for (const auto& c : cases) {
+        const int got = Cmp(c.column, c.a, c.b);
+        const int sign = got > 0 ? 1 : (got < 0 ? -1 : 0);
+        EXPECT_EQ(sign, c.sign) << "column " << c.column << ": " << c.a << " vs " << c.b;
+    }
+    EXPECT_LT(Cmp(3, "0,002", "0,003", ','), 0);
+    EXPECT_EQ(Cmp(3, "0.002", "0.003", ','), 0);  // unparsable with ','
+}
+
+TEST(ResultsTable, SortKeepsRowIdentityAndEveryRow) {
+    ResultsTable t;
+    AddRow(t, "b", {"10"});
+    const RowId held = AddRow(t, "a", {"30"});
+    AddRow(t, "c", {"20"});
+    t.ListView1ColumnClick(1);  // demand, descending
+    EXPECT_EQ(Terms(t), (std::vector<std::string>{"a", "c", "b"}));
+    // The run keeps writing into the row it holds, wherever it now stands.
+    t.AppendColumn(held, "999");
+    EXPECT_EQ(t.At(0).Column(1), "999");
+    t.ListView1ColumnClick(1);  // same direction again, nothing toggles
+    EXPECT_EQ(Terms(t), (std::vector<std::string>{"a", "c", "b"}));
+    EXPECT_EQ(t.SortColumn(), 1);
+    t.ListView1ColumnClick(0);
+    EXPECT_EQ(Terms(t), (std::vector<std::string>{"a", "b", "c"}));
+}
+
+TEST(ResultsTable, RankSortPutsNotFoundFirst) {
+    ResultsTable t;
+    for (const char* r : {"10", "-", "2", "1", "-"}) AddRow(t, r, {"", "", "", r});
+    t.ListView1ColumnClick(4);
+    EXPECT_EQ(Terms(t), (std::vector<std::string>{"-", "-", "1", "2", "10"}));
+}
+
+TEST(ResultsTable, InconsistentComparisonStillKeepsEveryRowOnce) {
+    std::mt19937 rng(7);
+    for (int round = 0; round < 50; ++round) {
+        ResultsTable t;
+        std::multiset<std::string> before;
+        const int n = static_cast<int>(rng() % 200);
+        for (int i = 0; i < n; ++i) {
+            const int k = static_cast<int>(rng() % 5);
+            std::string text = k == 0 ? "?" : k == 1 ? "" : std::to_string(rng() % 50);
+            const std::string term = "t" + std::to_string(i);
+            AddRow(t, term, {"", text});
+            before.insert(term);
+        }
+        t.ListView1ColumnClick(2);
+        std::multiset<std::string> after;
+        for (int i = 0; i < t.Count(); ++i) after.insert(t.At(i).keyTerm);
+        ASSERT_EQ(before, after);
+    }
+}
+
+TEST(ResultsTable, ConsistentColumnSortsAscendingAndStable) {
+    std::mt19937 rng(11);
+    ResultsTable t;
+    for (int i = 0; i < 300; ++i) AddRow(t, std::to_string(i), {"", std::to_string(rng() % 20)});
+    t.ListView1ColumnClick(2);
+    for (int i = 1; i < t.Count(); ++i) {
+        const int a = std::stoi(t.At(i - 1).Column(1)), b = std::stoi(t.At(i).Column(1));
+        ASSERT_LE(a, b);
+        if (a == b) {
+            ASSERT_LT(std::stoi(t.At(i - 1).keyTerm), std::stoi(t.At(i).keyTerm));
+        }
+    }
+}
+
+TEST(ResultsTable, CheckMarkCommands) {
+    ResultsTable t;
+    t.SelectAll1Click();  // empty table: nothing happens
+    t.InvertSelection1Click();
+    t.ListView1ColumnClick(3);
+    EXPECT_EQ(t.Count(), 0);
+    AddRow(t, "a", {}, true);
+    AddRow(t, "b", {}, false);
+    AddRow(t, "c", {}, true);
+    t.InvertSelection1Click();
+    EXPECT_FALSE(t.At(0).checked);
+    EXPECT_TRUE(t.At(1).checked);
+    t.InvertSelection1Click();
+    EXPECT_TRUE(t.At(0).checked);
+    EXPECT_FALSE(t.At(1).checked);
+    t.SelectAll1Click();
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(t.At(i).checked);
+    t.SelectNone1Click();
+    for (int i = 0; i < 3; ++i) EXPECT_FALSE(t.At(i).checked);
+}
+
+TEST(ResultsTable, WritesToRemovedRowsAreDropped) {
+    ResultsTable t;
+    const RowId old = AddRow(t, "old", {"1"});
+    t.Clear();
+    AddRow(t, "new", {"2"});
+    t.SetKeyTerm(old, "stale");
+    t.AppendColumn(old, "stale");
+    t.SetChecked(old, false);
+    ASSERT_EQ(t.Count(), 1);
+    EXPECT_EQ(t.At(0).keyTerm, "new");
+    EXPECT_EQ(t.At(0).columns.size(), 1u);
+    EXPECT_TRUE(t.At(0).checked);
+    EXPECT_EQ(t.IndexOf(old), -1);
+}
+
+TEST(ResultsTable, ColumnsStopAtSix) {
+    ResultsTable t;
+    const RowId id = AddRow(t, "k", {"1", "2", "3", "4", "5", "6", "7"});
+    EXPECT_EQ(t.At(t.IndexOf(id)).columns.size(), 6u);
+    EXPECT_EQ(t.At(0).Column(5), "6");
+    EXPECT_EQ(t.At(0).Column(6), "");
+}
+
+struct Recorder : TableObserver {
+    std::vector<std::string> events;
+    void TableReset() override { events.push_back("reset"); }
+    void RowAppended(int i) override { events.push_back("append " + std::to_string(i)); }
+    void RowChanged(int i) override { events.push_back("change " + std::to_string(i)); }
+};
+
+TEST(ResultsTable, ObserversSeeEveryChange) {
+    ResultsTable t;
+    Recorder r;
+    t.AddObserver(&r);
+    const RowId id = t.Append();
+    t.SetKeyTerm(id, "a");
+    t.AppendColumn(id, "1");
+    t.SetChecked(id, true);
+    t.ListView1ColumnClick(0);
+    t.Clear();
+    EXPECT_EQ(r.events, (std::vector<std::string>{"append 0", "change 0", "change 0", "change 0",
+                                                   "reset", "reset"}));
+    t.RemoveObserver(&r);
+    t.Append();
+    EXPECT_EQ(r.events.size(), 6u);
+}
+
+}  // namespace
+}  // namespace vx

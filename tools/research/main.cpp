@@ -1,0 +1,111 @@
+// Headless front end: opens, researches, sorts, selects, saves and prints an
+// investigation without a window. Scripts and tests outside the project rely
+// on its arguments and output exactly.
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/text.h"
+#include "results/investigation_file.h"
+#include "results/results_table.h"
+#include "results/table_print.h"
+
+namespace {
+
+int Usage() {
+    std::fputs(
+        "usage: vexorin-research [--open FILE] [--keyword TEXT [--site TEXT] [--depth TEXT]\n"
+        "                        [--results N]] [--sort COL]... [--select all|none|invert]...\n"
+        "                        [--save FILE]\n",
+        stderr);
+    return 2;
+}
+
+struct Step {
+    bool isSort;
+    int column;
+    std::string select;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    const char* point = std::localeconv()->decimal_point;
+    const char sep = (point && point[0] && !point[1]) ? point[0] : '.';
+    std::setlocale(LC_NUMERIC, "C");
+
+    std::string openFile, saveFile;
+    bool haveKeyword = false, haveResearchOption = false;
+    struct {
+        std::string keyword, site, depthText = "3";
+        int results = 10;
+    } research;
+    std::vector<Step> steps;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&](std::string* out) {
+            if (i + 1 >= argc) return false;
+            *out = argv[++i];
+            return true;
+        };
+        std::string v;
+        if (arg == "--open") {
+            if (!value(&openFile)) return Usage();
+        } else if (arg == "--save") {
+            if (!value(&saveFile)) return Usage();
+        } else if (arg == "--keyword") {
+            if (!value(&research.keyword)) return Usage();
+            haveKeyword = true;
+        } else if (arg == "--site") {
+            if (!value(&research.site)) return Usage();
+            haveResearchOption = true;
+        } else if (arg == "--depth") {
+            if (!value(&research.depthText)) return Usage();
+            haveResearchOption = true;
+        } else if (arg == "--results") {
+            if (!value(&v)) return Usage();
+            const auto n = vx::ReadWholeNumber(v);
+            if (!n) return Usage();
+            research.results = *n < 2 ? 2 : (*n > 30 ? 30 : *n);
+            haveResearchOption = true;
+        } else if (arg == "--sort") {
+            if (!value(&v)) return Usage();
+            const auto n = vx::ReadWholeNumber(v);
+            if (!n || *n < 0 || *n > 6 || v.find_first_not_of("0123456789") != std::string::npos)
+                return Usage();
+            steps.push_back({true, *n, {}});
+        } else if (arg == "--select") {
+            if (!value(&v) || (v != "all" && v != "none" && v != "invert")) return Usage();
+            steps.push_back({false, 0, v});
+        } else {
+            return Usage();
+        }
+    }
+    if (haveResearchOption && !haveKeyword) return Usage();
+
+    vx::ResultsTable table(sep);
+    if (!openFile.empty()) vx::LoadInvestigationFile(openFile, table);
+    if (haveKeyword) {
+        std::fputs("vexorin-research: research is not built yet\n", stderr);
+        return 2;
+    }
+    for (const Step& s : steps) {
+        if (s.isSort) {
+            table.ListView1ColumnClick(s.column);
+        } else if (s.select == "all") {
+            table.SelectAll1Click();
+        } else if (s.select == "none") {
+            table.SelectNone1Click();
+        } else {
+            table.InvertSelection1Click();
+        }
+    }
+    if (!saveFile.empty() && !vx::SaveInvestigationFile(saveFile, table))
+        std::fprintf(stderr, "vexorin-research: cannot save %s\n", saveFile.c_str());
+    const std::string out = vx::FormatTableLines(table);
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return 0;
+}
