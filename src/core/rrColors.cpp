@@ -15,19 +15,32 @@ constexpr long double kEps = 1e-8L;
 constexpr int kCorner[6][3] = {{+1, -1, -1}, {+1, +1, -1}, {-1, +1, -1},
                                {-1, +1, +1}, {-1, -1, +1}, {+1, -1, +1}};
 
-bool OutOfRange(double v) { return std::isnan(v) || v < 0.0 || v > 1.0; }
+bool OutOfRange(double v) {
+    return std::isnan(v) || v < 0.0 || v > 1.0;
+}
 
-double Clamp01(double v) { return v < 0 ? 0 : (v > 1 ? 1 : v); }
+double Clamp01(double v) {
+    return v < 0 ? 0 : (v > 1 ? 1 : v);
+}
 
-bool Differ(double a, double b) { return std::fabs(static_cast<long double>(b) - a) > kEps; }
+bool Differ(double a, double b) {
+    return std::fabs(static_cast<long double>(b) - a) > kEps;
+}
 
 double HueOf(const double h[3], int k) {
     double x = 0;
     switch (k) {
-        case 2: x = h[0] > h[1] ? (h[1] + 1) / 2 : 2 - (h[0] + 1) / 2; break;
-        case 0: x = h[1] > h[2] ? (h[2] + 1) / 2 + 2 : 4 - (h[1] + 1) / 2; break;
-        case 1: x = h[2] > h[0] ? (h[0] + 1) / 2 + 4 : 6 - (h[2] + 1) / 2; break;
-        default: x = 0;
+        case 2:
+            x = h[0] > h[1] ? (h[1] + 1) / 2 : 2 - (h[0] + 1) / 2;
+            break;
+        case 0:
+            x = h[1] > h[2] ? (h[2] + 1) / 2 + 2 : 4 - (h[1] + 1) / 2;
+            break;
+        case 1:
+            x = h[2] > h[0] ? (h[0] + 1) / 2 + 4 : 6 - (h[2] + 1) / 2;
+            break;
+        default:
+            x = 0;
     }
     return x / 6;
 }
@@ -146,7 +159,9 @@ void RGB2HLS(const RGBTriple& rgb, HLSTriple& hls) {
     hls = {Clamp01(H), Clamp01(L), Clamp01(S)};
 }
 
-void SetSystemColorResolver(SystemColorResolver resolver) { Resolver() = std::move(resolver); }
+void SetSystemColorResolver(SystemColorResolver resolver) {
+    Resolver() = std::move(resolver);
+}
 
 TColor ColorToRGB(TColor color) {
     if (color >= 0) return color & 0xFFFFFF;

@@ -9,7 +9,7 @@
 namespace vx {
 
 class EColorConv : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -35,9 +35,17 @@ TColor ColorToRGB(TColor color);
 
 void ShadeColors(TColor color, float lightFactor, float darkFactor, TColor& light, TColor& dark);
 
-constexpr TColor RGBColor(int r, int g, int b) { return r | (g << 8) | (b << 16); }
-constexpr int RedOf(TColor c) { return c & 0xFF; }
-constexpr int GreenOf(TColor c) { return (c >> 8) & 0xFF; }
-constexpr int BlueOf(TColor c) { return (c >> 16) & 0xFF; }
+constexpr TColor RGBColor(int r, int g, int b) {
+    return r | (g << 8) | (b << 16);
+}
+constexpr int RedOf(TColor c) {
+    return c & 0xFF;
+}
+constexpr int GreenOf(TColor c) {
+    return (c >> 8) & 0xFF;
+}
+constexpr int BlueOf(TColor c) {
+    return (c >> 16) & 0xFF;
+}
 
 }  // namespace vx

@@ -26,7 +26,9 @@ std::string From(std::string_view text, long start) {
     return Copy(text, start, static_cast<long>(text.size()));
 }
 
-char LowerAsciiChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+char LowerAsciiChar(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 
 std::string LowerAscii(std::string_view text) {
     std::string out(text);
@@ -43,7 +45,9 @@ int HexValue(char c) {
     return -1;
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 }  // namespace
 
@@ -166,7 +170,8 @@ std::string FormatDecimal(double value, int maxFraction, char decimalSeparator) 
     // Round half up at maxFraction digits.
     bool carry = frac.size() > static_cast<size_t>(maxFraction) &&
                  frac[static_cast<size_t>(maxFraction)] >= '5';
-    if (frac.size() > static_cast<size_t>(maxFraction)) frac.resize(static_cast<size_t>(maxFraction));
+    if (frac.size() > static_cast<size_t>(maxFraction))
+        frac.resize(static_cast<size_t>(maxFraction));
     for (int k = static_cast<int>(frac.size()) - 1; carry && k >= 0; --k) {
         if (frac[static_cast<size_t>(k)] == '9') {
             frac[static_cast<size_t>(k)] = '0';

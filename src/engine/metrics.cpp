@@ -7,7 +7,9 @@
 namespace vx {
 
 namespace {
-int64_t WholeOrZero(std::string_view text) { return ReadWholeNumber(text).value_or(0); }
+int64_t WholeOrZero(std::string_view text) {
+    return ReadWholeNumber(text).value_or(0);
+}
 }  // namespace
 
 std::string FormatCostPerProspect(std::string_view competition, std::string_view demand,

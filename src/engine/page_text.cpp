@@ -6,7 +6,9 @@
 
 namespace vx {
 
-std::string ReverseString(std::string_view text) { return std::string(text.rbegin(), text.rend()); }
+std::string ReverseString(std::string_view text) {
+    return std::string(text.rbegin(), text.rend());
+}
 
 std::string ReplaceAllNoCase(std::string_view text, std::string_view pattern,
                              std::string_view replacement) {

@@ -18,7 +18,9 @@ std::function<bool(size_t)>& Hook() {
 }
 }  // namespace
 
-void SetAtomicWriteHook(std::function<bool(size_t)> hook) { Hook() = std::move(hook); }
+void SetAtomicWriteHook(std::function<bool(size_t)> hook) {
+    Hook() = std::move(hook);
+}
 
 bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
     std::string tmpl = path + ".XXXXXX";
@@ -38,13 +40,17 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
         const size_t n = std::min(kChunk, bytes.size() - written);
         const ssize_t w = ::write(fd, bytes.data() + written, n);
         if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) ok = false;
-        else written += static_cast<size_t>(w);
+        if (w <= 0)
+            ok = false;
+        else
+            written += static_cast<size_t>(w);
     }
     // Keep the old file's permissions when replacing it; mkstemp makes 0600.
     struct stat st {};
-    if (ok && ::stat(path.c_str(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
-    else if (ok) ::fchmod(fd, 0644);
+    if (ok && ::stat(path.c_str(), &st) == 0)
+        ::fchmod(fd, st.st_mode & 07777);
+    else if (ok)
+        ::fchmod(fd, 0644);
     if (ok && ::fsync(fd) != 0) ok = false;
     if (::close(fd) != 0) ok = false;
     if (ok && std::rename(tmp.c_str(), path.c_str()) != 0) ok = false;

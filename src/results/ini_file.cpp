@@ -48,9 +48,8 @@ IniFile IniFile::Parse(std::string_view bytes) {
         if (line.empty() || line[0] == ';') continue;
         if (line[0] == '[') {
             const size_t close = line.find(']');
-            const std::string name(Trim(line.substr(1, close == std::string_view::npos
-                                                            ? std::string_view::npos
-                                                            : close - 1)));
+            const std::string name(Trim(line.substr(
+                1, close == std::string_view::npos ? std::string_view::npos : close - 1)));
             const std::string key = LowerAscii(name);
             auto [it, inserted] = ini.sections_.try_emplace(key);
             if (inserted) ini.sectionNames_.push_back(name);
@@ -81,11 +80,20 @@ std::string QuoteIniValue(std::string_view value) {
     std::string out = "\"";
     for (char c : value) {
         switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\0': out += "\\0"; break;
-            default: out += c;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\0':
+                out += "\\0";
+                break;
+            default:
+                out += c;
         }
     }
     out += '"';

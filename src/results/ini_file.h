@@ -17,7 +17,7 @@
 namespace vx {
 
 class IniFile {
-public:
+  public:
     static IniFile Parse(std::string_view bytes);
 
     // Section names in file order, without duplicates.
@@ -26,7 +26,7 @@ public:
     // Empty when the section or key is missing.
     std::string Get(std::string_view section, std::string_view key) const;
 
-private:
+  private:
     struct Section {
         std::unordered_map<std::string, std::string> values;  // lower-cased key
     };

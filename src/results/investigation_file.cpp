@@ -8,8 +8,8 @@ namespace vx {
 
 namespace {
 // In file order of the columns: demand, competition, cost, rank, profitability, estimation.
-constexpr const char* kKeysInColumnOrder[6] = {"demand",        "competition", "cost", "rank",
-                                               "profitability", "estimation"};
+constexpr const char* kKeysInColumnOrder[6] = {"demand", "competition",   "cost",
+                                               "rank",   "profitability", "estimation"};
 constexpr size_t kSectionNameBuffer = 16384;
 // Far beyond anything the section-name limit lets us use.
 constexpr size_t kMaxFileBytes = 256u * 1024 * 1024;

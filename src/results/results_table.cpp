@@ -16,7 +16,9 @@ const std::string& ResultRow::Column(int index) const {
 
 namespace {
 
-int Sign(double v) { return v > 0 ? 1 : (v < 0 ? -1 : 0); }
+int Sign(double v) {
+    return v > 0 ? 1 : (v < 0 ? -1 : 0);
+}
 
 template <typename T>
 int CompareValues(T a, T b) {
@@ -36,7 +38,9 @@ int CompareCaptions(const std::string& a, const std::string& b) {
     return CompareValues(a.size(), b.size());
 }
 
-std::string DropLast(const std::string& s) { return s.empty() ? s : s.substr(0, s.size() - 1); }
+std::string DropLast(const std::string& s) {
+    return s.empty() ? s : s.substr(0, s.size() - 1);
+}
 
 }  // namespace
 
@@ -65,8 +69,8 @@ int ListView1Compare(const ResultRow& a, const ResultRow& b, int sortColumn, cha
             }
             const auto va = ReadDecimal(ta, sep), vb = ReadDecimal(tb, sep);
             if (!va || !vb) return 0;
-            const double d = sortColumn == 3 ? *va * 1000.0 - *vb * 1000.0
-                                             : *vb * 1000.0 - *va * 1000.0;
+            const double d =
+                sortColumn == 3 ? *va * 1000.0 - *vb * 1000.0 : *vb * 1000.0 - *va * 1000.0;
             if (std::isnan(d)) return 0;
             return Sign(RoundHalfEven(d));
         }
@@ -74,7 +78,9 @@ int ListView1Compare(const ResultRow& a, const ResultRow& b, int sortColumn, cha
     return 0;
 }
 
-void ResultsTable::AddObserver(TableObserver* observer) { observers_.push_back(observer); }
+void ResultsTable::AddObserver(TableObserver* observer) {
+    observers_.push_back(observer);
+}
 
 void ResultsTable::RemoveObserver(TableObserver* observer) {
     observers_.erase(std::remove(observers_.begin(), observers_.end(), observer), observers_.end());

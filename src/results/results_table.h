@@ -27,7 +27,7 @@ struct ResultRow {
 using RowId = uint64_t;
 
 class TableObserver {
-public:
+  public:
     virtual ~TableObserver() = default;
     virtual void TableReset() = 0;            // cleared, loaded or reordered
     virtual void RowAppended(int index) = 0;  // a new row at the end
@@ -35,11 +35,10 @@ public:
 };
 
 // Comparison by column 0..6; negative when a goes first.
-int ListView1Compare(const ResultRow& a, const ResultRow& b, int sortColumn,
-                     char decimalSeparator);
+int ListView1Compare(const ResultRow& a, const ResultRow& b, int sortColumn, char decimalSeparator);
 
 class ResultsTable {
-public:
+  public:
     explicit ResultsTable(char decimalSeparator = '.') : decimalSeparator_(decimalSeparator) {}
 
     void AddObserver(TableObserver* observer);
@@ -67,7 +66,7 @@ public:
 
     char DecimalSeparator() const { return decimalSeparator_; }
 
-private:
+  private:
     ResultRow* Find(RowId id, int* index);
     void NotifyReset();
     void NotifyChanged(int index);
@@ -90,7 +89,9 @@ void MergeSortStable(std::vector<T>& items, Cmp cmp) {
         for (size_t lo = 0; lo < n; lo += 2 * width) {
             const size_t mid = std::min(lo + width, n), hi = std::min(lo + 2 * width, n);
             size_t i = lo, j = mid, k = lo;
-            while (i < mid && j < hi) buf[k++] = cmp(items[j], items[i]) < 0 ? std::move(items[j++]) : std::move(items[i++]);
+            while (i < mid && j < hi)
+                buf[k++] =
+                    cmp(items[j], items[i]) < 0 ? std::move(items[j++]) : std::move(items[i++]);
             while (i < mid) buf[k++] = std::move(items[i++]);
             while (j < hi) buf[k++] = std::move(items[j++]);
         }

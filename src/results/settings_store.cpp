@@ -1,7 +1,7 @@
 #include "results/settings_store.h"
 
-#include <cstdlib>
 #include <sys/stat.h>
+#include <cstdlib>
 
 #include "core/text.h"
 #include "results/atomic_file.h"
@@ -17,11 +17,20 @@ std::string EscapeString(const std::string& s) {
     std::string out;
     for (char c : s) {
         switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '"': out += "\\\""; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            default: out += c;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -214,7 +223,7 @@ DialogEntries LoadDialogEntries(SettingsStore& store, DialogEntries fields) {
         int depth = store.ValueExists("depth") ? store.ReadInteger("depth") : 2;
         fields.depthIndex = (depth >= 0 && depth < kDepthItems) ? depth : -1;
         int results = store.ValueExists("results") ? store.ReadInteger("results") : 10;
-        fields.results = results < kMinResults ? kMinResults
+        fields.results = results < kMinResults   ? kMinResults
                          : results > kMaxResults ? kMaxResults
                                                  : results;
     } catch (const std::exception&) {

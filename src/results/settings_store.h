@@ -32,7 +32,7 @@ struct RegValue {
 };
 
 class SettingsStore {
-public:
+  public:
     explicit SettingsStore(std::string filePath = DefaultPath());
 
     // $XDG_CONFIG_HOME (or ~/.config) + "/vexorin/settings.reg".
@@ -56,7 +56,7 @@ public:
     static bool Parse(const std::string& text, std::map<std::string, RegValue>* values,
                       bool* found);
 
-private:
+  private:
     std::string path_;
     std::map<std::string, RegValue> values_;  // lower-cased names
     bool open_ = false;

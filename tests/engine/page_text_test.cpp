@@ -43,9 +43,9 @@ TEST(ExtractDemandCell, FollowsItsPositionRules) {
         {"<td><b>&nbsp;4512</b>", "4512"},
         {"</b>", ""},
         {"", ""},
-        {"<td>&nbsp;1,234 ", "1,234 "},          // not cleaned
-        {"<td>4512</b>", "512"},                 // no &nbsp;: from position 6
-        {"<td>&nbsp;12<i>3</i>", "12<i>3"},      // up to the first "</"
+        {"<td>&nbsp;1,234 ", "1,234 "},      // not cleaned
+        {"<td>4512</b>", "512"},             // no &nbsp;: from position 6
+        {"<td>&nbsp;12<i>3</i>", "12<i>3"},  // up to the first "</"
         {"<td>&nbsp;", ""},
         {"<td>&nbsp;99", "99"},
         {"ab</x", ""},  // e = 2 lies before s = 6: nothing

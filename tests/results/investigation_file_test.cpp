@@ -58,9 +58,9 @@ TEST(LoadInvestigationFile, CheckValues) {
     struct Case {
         const char* value;
         bool checked;
-    } cases[] = {{"1", true},     {"-1", true},  {"0", false},  {"0x0", false}, {"0x10", true},
-                 {"0X0", false},  {"$0", false}, {"true", true}, {"false", true}, {"yes", true},
-                 {"", true},      {" 0", false}, {"00", false}};
+    } cases[] = {{"1", true},    {"-1", true},  {"0", false},   {"0x0", false},  {"0x10", true},
+                 {"0X0", false}, {"$0", false}, {"true", true}, {"false", true}, {"yes", true},
+                 {"", true},     {" 0", false}, {"00", false}};
     for (const auto& c : cases) {
         const auto t = Load(std::string("[item0]\ncheck=") + c.value + "\n");
         ASSERT_EQ(t.Count(), 1);
@@ -90,15 +90,29 @@ TEST(LoadInvestigationFile, SectionCountIsBoundByNameList) {
 }
 
 TEST(SaveInvestigationFile, RoundTripKeepsAwkwardTexts) {
-    const std::vector<std::string> texts = {
-        "  leading and trailing  ", "\"quoted\"", "a=b", ";comment", "[section]", "tab\there",
-        "\xE4\xF6\xFC bytes", "line\nbreak", "cr\r\nlf", "back\\slash\\n", "", "\"", "\\",
-        "ends with quote\"", std::string("nul\0byte", 8), "\t", "="};
+    const std::vector<std::string> texts = {"  leading and trailing  ",
+                                            "\"quoted\"",
+                                            "a=b",
+                                            ";comment",
+                                            "[section]",
+                                            "tab\there",
+                                            "\xE4\xF6\xFC bytes",
+                                            "line\nbreak",
+                                            "cr\r\nlf",
+                                            "back\\slash\\n",
+                                            "",
+                                            "\"",
+                                            "\\",
+                                            "ends with quote\"",
+                                            std::string("nul\0byte", 8),
+                                            "\t",
+                                            "="};
     ResultsTable t;
     for (size_t i = 0; i < texts.size(); ++i) {
         const RowId id = t.Append();
         t.SetKeyTerm(id, texts[i]);
-        for (int c = 0; c < 6; ++c) t.AppendColumn(id, texts[(i + static_cast<size_t>(c) + 1) % texts.size()]);
+        for (int c = 0; c < 6; ++c)
+            t.AppendColumn(id, texts[(i + static_cast<size_t>(c) + 1) % texts.size()]);
         t.SetChecked(id, i % 2 == 0);
     }
     TempDir dir;

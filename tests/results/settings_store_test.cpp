@@ -70,9 +70,8 @@ TEST(DialogSettings, StoredValuesAreBoundedByTheFields) {
 
 TEST(DialogSettings, WrongTypeSkipsTheRest) {
     TempDir dir;
-    WriteFile(dir.File("s.reg"),
-              Key("\"keyterm\"=\"kw\"\n\"home\"=\"site\"\n\"depth\"=\"2\"\n"
-                  "\"results\"=dword:00000014\n"));
+    WriteFile(dir.File("s.reg"), Key("\"keyterm\"=\"kw\"\n\"home\"=\"site\"\n\"depth\"=\"2\"\n"
+                                     "\"results\"=dword:00000014\n"));
     SettingsStore store(dir.File("s.reg"));
     const DialogEntries e = LoadDialogEntries(store);
     EXPECT_EQ(e.keyterm, "kw");

@@ -9,9 +9,10 @@
 namespace vx::testing {
 
 class TempDir {
-public:
+  public:
     TempDir() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "vexorin-test-XXXXXX").string();
+        std::string tmpl =
+            (std::filesystem::temp_directory_path() / "vexorin-test-XXXXXX").string();
         path_ = ::mkdtemp(tmpl.data());
     }
     ~TempDir() {
@@ -25,7 +26,7 @@ public:
     const std::string& path() const { return path_; }
     std::string File(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
 };
 

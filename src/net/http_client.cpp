@@ -1,0 +1,232 @@
+#include "net/http_client.h"
+
+#include <algorithm>
+
+#include "core/text.h"
+
+namespace vx {
+
+UrlParts SplitUrl(const std::string& input) {
+    UrlParts u;
+    std::string url = input;
+    std::replace(url.begin(), url.end(), '\\', '/');
+    std::string rest;
+    const size_t scheme = url.find("://");
+    if (scheme != std::string::npos) {
+        u.protocol = url.substr(0, scheme);
+        rest = url.substr(scheme + 3);
+        std::string hostPort;
+        const size_t slash = rest.find('/');
+        if (slash != std::string::npos) {
+            hostPort = rest.substr(0, slash);
+            rest.erase(0, slash + 1);
+        } else {
+            hostPort = rest;
+            rest.clear();
+        }
+        const size_t colon = hostPort.find(':');
+        u.host = hostPort.substr(0, colon);
+        if (colon != std::string::npos) u.port = hostPort.substr(colon + 1);
+    } else {
+        rest = url;
+    }
+    const size_t last = rest.rfind('/');
+    if (last != std::string::npos) {
+        u.path = rest.substr(0, last + 1);
+        u.document = rest.substr(last + 1);
+    } else {
+        u.document = rest;
+    }
+    if (u.path.empty() || u.path[0] != '/') u.path.insert(u.path.begin(), '/');
+    const size_t hash = u.document.find('#');
+    if (hash != std::string::npos) {
+        u.fragment = u.document.substr(hash + 1);
+        u.document.erase(hash);
+    }
+    return u;
+}
+
+std::string RequestTarget(const UrlParts& parts) {
+    static const char* kHex = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : parts.path + parts.document) {
+        if (c < 0x20 || c == 0x7F) {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+namespace {
+
+bool IsHostName(const std::string& host) {
+    if (host.empty()) return false;
+    return std::all_of(host.begin(), host.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               c == '-' || c == '.' || c == '_';
+    });
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string TrimLeftBlanks(const std::string& s) {
+    size_t i = 0;
+    while (i < s.size() && IsBlank(s[i])) ++i;
+    return s.substr(i);
+}
+
+std::string TrimSpaces(const std::string& s) {
+    size_t b = 0, e = s.size();
+    while (b < e && s[b] == ' ') ++b;
+    while (e > b && s[e - 1] == ' ') --e;
+    return s.substr(b, e - b);
+}
+
+}  // namespace
+
+bool HeaderList::Has(const std::string& name) const {
+    const std::string want = LowerAscii(name);
+    for (const auto& line : lines_) {
+        const size_t colon = line.find(':');
+        const std::string n = colon == std::string::npos ? "" : line.substr(0, colon);
+        if (LowerAscii(n) == want) return true;
+    }
+    return false;
+}
+
+std::string HeaderList::Value(const std::string& name) const {
+    const std::string want = LowerAscii(name);
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        const std::string& line = lines_[i];
+        const size_t colon = line.find(':');
+        const std::string n = colon == std::string::npos ? "" : line.substr(0, colon);
+        if (LowerAscii(n) != want) continue;
+        std::string value = colon == std::string::npos ? "" : line.substr(colon + 1);
+        for (size_t k = i + 1; k < lines_.size(); ++k) {
+            const std::string& next = lines_[k];
+            if (next.empty() || !IsBlank(next[0])) break;
+            if (!value.empty() && IsBlank(value.back())) {
+                value += TrimLeftBlanks(next);
+            } else {
+                value += ' ';
+                value += TrimLeftBlanks(next);
+            }
+        }
+        return TrimLeftBlanks(value);
+    }
+    return {};
+}
+
+void HttpClient::Get(const std::string& url, std::string& sink) {
+    const auto start = std::chrono::steady_clock::now();
+    connection_.SetLimits(limits_);
+    connection_.SetDeadline(start + std::chrono::milliseconds(limits_.fetchTimeoutMs));
+
+    const UrlParts u = SplitUrl(url);
+    if (LowerAscii(u.protocol) == "https") throw NetError("HTTPS is not supported.");
+    if (!u.host.empty()) connection_.host = u.host;
+    const std::string hostHeader = u.host;
+    if (!IsHostName(connection_.host)) throw NetError("Invalid host name.");
+    const auto port = ReadWholeNumber(u.port);
+    connection_.port = port ? *port : 80;
+
+    connection_.Connect();
+    const char* version = protocolVersion == pv1_0 ? "1.0" : "1.1";
+    connection_.WriteLine("GET " + RequestTarget(u) + " HTTP/" + version);
+    connection_.WriteLine("Host: " + hostHeader);
+    connection_.WriteLine(std::string("Accept: ") + kAccept);
+    connection_.WriteLine(std::string("User-Agent: ") + kUserAgent);
+    connection_.WriteLine("");
+
+    statusLine = connection_.ReadLine();
+    responseIs10 = LowerAscii(Copy(statusLine, 6, 3)) == "1.0";
+    std::string rest;
+    const size_t space = statusLine.find(' ');
+    if (space != std::string::npos) rest = statusLine.substr(space + 1);
+    const auto code = ReadWholeNumber(rest.substr(0, rest.find(' ')));
+    if (!code) throw NetError("Invalid status line: " + statusLine);
+    statusCode = *code;
+
+    while (true) {
+        std::string line = connection_.ReadLine();
+        if (line.empty()) break;
+        if (headers.Count() >= limits_.maxHeaderLines) throw NetError("Too many header lines.");
+        headers.Add(std::move(line));
+    }
+    location = headers.Value("Location");
+    connectionValue = headers.Value("Connection");
+    transferEncoding = headers.Value("Transfer-Encoding");
+    // A negative length is no length: we never read by an untrusted count.
+    contentLength =
+        std::max<int32_t>(0, ReadWholeNumber(headers.Value("Content-Length")).value_or(0));
+    const std::string range = headers.Value("Content-Range");
+    if (!range.empty()) {
+        const size_t sp = range.find(' ');
+        const std::string spec = sp == std::string::npos ? "" : range.substr(sp + 1);
+        const size_t dash = spec.find('-');
+        const std::string first = spec.substr(0, dash);
+        std::string second;
+        if (dash != std::string::npos) {
+            second = spec.substr(dash + 1);
+            second = second.substr(0, second.find('/'));
+        }
+        if (!ReadWholeNumber(first) || !ReadWholeNumber(second))
+            throw NetError("Invalid Content-Range: " + range);
+    }
+
+    if ((statusCode >= 300 && statusCode < 400 && statusCode != 304) || !location.empty()) {
+        ReadBody(sink);
+        throw NetError("Redirect: " + statusLine);
+    }
+    ReadBody(sink);
+    if (statusCode < 200 || statusCode > 299) throw NetError(statusLine);
+
+    if (protocolVersion == pv1_0 || responseIs10) {
+        connection_.Close();
+    } else if (LowerAscii(TrimSpaces(connectionValue)) == "close" && connection_.IsOpen()) {
+        connection_.Close();
+    } else {
+        connection_.CheckForClose(1);
+    }
+}
+
+void HttpClient::ReadBody(std::string& sink) {
+    if (contentLength != 0) {
+        connection_.ReadBytes(sink, contentLength);
+    } else if (transferEncoding.find("chunked") != std::string::npos) {
+        auto readSize = [&] {
+            std::string line = connection_.ReadLine();
+            line = line.substr(0, line.find(' '));
+            return ReadWholeNumber("$" + line).value_or(0);
+        };
+        for (int32_t size = readSize(); size > 0; size = readSize()) {
+            connection_.ReadBytes(sink, size);
+            connection_.ReadLine();
+        }
+        connection_.ReadLine();
+    } else {
+        connection_.ReadUntilClose(sink);
+    }
+}
+
+std::string FetchPage(const std::string& url) {
+    return FetchPage(url, NetLimits{});
+}
+
+std::string FetchPage(const std::string& url, const NetLimits& limits) {
+    std::string sink;
+    HttpClient client(limits);
+    try {
+        client.Get(url, sink);
+    } catch (...) {
+    }
+    return sink;
+}
+
+}  // namespace vx

@@ -1,0 +1,326 @@
+#include "net/http_client.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "support/script_server.h"
+
+namespace vx {
+namespace {
+
+using testing::ScriptServer;
+using testing::Step;
+using Clock = std::chrono::steady_clock;
+
+NetLimits Quick() {
+    NetLimits l;
+    l.connectTimeoutMs = 2000;
+    l.silenceTimeoutMs = 400;
+    l.fetchTimeoutMs = 3000;
+    return l;
+}
+
+std::string Fetch(ScriptServer& s, const std::string& path = "/") {
+    return FetchPage(s.Url(path), Quick());
+}
+
+double Seconds(Clock::time_point since) {
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+TEST(SplitUrl, Pieces) {
+    struct Case {
+        const char *url, *protocol, *host, *port, *path, *document, *fragment;
+    } cases[] = {
+        {"http://h/search?p=%22a+b%22&b=21", "http", "h", "", "/", "search?p=%22a+b%22&b=21", ""},
+        {"http://h/d/searchinventory/suggestion/?term=red%20shoes&mkt=us&lang=en_US", "http", "h",
+         "", "/d/searchinventory/suggestion/", "?term=red%20shoes&mkt=us&lang=en_US", ""},
+        {"http://h:8080/a/b.html#frag", "http", "h", "8080", "/a/", "b.html", "frag"},
+        {"http:\\\\h\\x\\y", "http", "h", "", "/x/", "y", ""},
+        {"http://h", "http", "h", "", "/", "", ""},
+        {"no-scheme/path/doc", "", "", "", "/no-scheme/path/", "doc", ""},
+        {"http://h/?term=a#b&mkt=us", "http", "h", "", "/", "?term=a", "b&mkt=us"},
+    };
+    for (const auto& c : cases) {
+        const UrlParts u = SplitUrl(c.url);
+        EXPECT_EQ(u.protocol, c.protocol) << c.url;
+        EXPECT_EQ(u.host, c.host) << c.url;
+        EXPECT_EQ(u.port, c.port) << c.url;
+        EXPECT_EQ(u.path, c.path) << c.url;
+        EXPECT_EQ(u.document, c.document) << c.url;
+        EXPECT_EQ(u.fragment, c.fragment) << c.url;
+    }
+}
+
+TEST(HeaderList, LookupRules) {
+    HeaderList h;
+    for (const char* line : {"Content-Length: 10", "content-length: 20", "Location : nowhere",
+                             "Transfer-Encoding: gzip", " chunked", "X-Tabbed:\tv \t", "\tmore",
+                             "X-Space: a ", "  b", "NoColonLine", "Empty:"})
+        h.Add(line);
+    EXPECT_EQ(h.Value("CONTENT-LENGTH"), "10");  // first match wins
+    EXPECT_EQ(h.Value("Location"), "");          // a blank before ":" is part of the name
+    EXPECT_EQ(h.Value("Transfer-Encoding"), "gzip chunked");
+    EXPECT_EQ(h.Value("X-Tabbed"), "v \tmore");  // joined directly after a blank
+    EXPECT_EQ(h.Value("X-Space"), "a b");
+    EXPECT_EQ(h.Value("Empty"), "");
+    EXPECT_EQ(h.Value("Missing"), "");
+}
+
+TEST(HttpExchange, RequestBytesAreExact) {
+    ScriptServer s({Step::Bytes("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok")});
+    const std::string url = "http://127.0.0.1:" + std::to_string(s.port()) +
+                            "/search?p=%22red+shoes%22&ei=UTF-8&n=20&fl=0&b=21";
+    EXPECT_EQ(FetchPage(url, Quick()), "ok");
+    ASSERT_EQ(s.Requests().size(), 1u);
+    EXPECT_EQ(s.Requests()[0],
+              "GET /search?p=%22red+shoes%22&ei=UTF-8&n=20&fl=0&b=21 HTTP/1.1\r\n"
+              "Host: 127.0.0.1\r\n"
+              "Accept: text/html, */*\r\n"
+              "User-Agent: Mozilla/3.0 (compatible; Indy Library)\r\n\r\n");
+}
+
+TEST(HttpExchange, RequestTargets) {
+    struct Case {
+        const char *path, *target;
+    } cases[] = {
+        {"/d/searchinventory/suggestion/?term=red%20shoes&mkt=us&lang=en_US",
+         "/d/searchinventory/suggestion/?term=red%20shoes&mkt=us&lang=en_US"},
+        {"\\a\\b?x=1", "/a/b?x=1"},
+        {"/?term=a#b&mkt=us", "/?term=a"},
+        {"", "/"},
+        {"/x\r\nInjected: yes\r\n", "/x%0D%0AInjected: yes%0D%0A"},
+        {"/\x01\x7f\xe4", "/%01%7F\xe4"},
+    };
+    for (const auto& c : cases) {
+        ScriptServer s({Step::Bytes("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n")});
+        FetchPage("http://127.0.0.1:" + std::to_string(s.port()) + c.path, Quick());
+        ASSERT_EQ(s.Requests().size(), 1u) << c.path;
+        const std::string req = s.Requests()[0];
+        EXPECT_EQ(req.substr(0, req.find("\r\n")), std::string("GET ") + c.target + " HTTP/1.1");
+        EXPECT_EQ(req.find("Injected"), req.find("Injected: yes%0D%0A"));
+    }
+}
+
+TEST(HttpExchange, HostWithControlBytesFailsBeforeConnecting) {
+    ScriptServer s({Step::Bytes("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nx")});
+    const std::string port = std::to_string(s.port());
+    for (std::string host : {"127.0.0.1\r\nX: y", "bad host", "h\x01", ""}) {
+        EXPECT_EQ(FetchPage("http://" + host + ":" + port + "/", Quick()), "");
+    }
+    EXPECT_EQ(s.Connections(), 0);
+}
+
+TEST(HttpExchange, BodyFramings) {
+    struct Case {
+        const char* name;
+        std::vector<Step> script;
+        std::string want;
+    } cases[] = {
+        {"length",
+         {Step::Bytes("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhelloEXTRA")},
+         "hello"},
+        {"length split",
+         {Step::Bytes("HTTP/1.1 200 OK\r\nContent-Le"), Step::Pause(30),
+          Step::Bytes("ngth: 6\r\n\r\nab"), Step::Pause(30), Step::Bytes("cdef")},
+         "abcdef"},
+        {"chunked",
+         {Step::Bytes("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1a\r\n"
+                      "abcdefghijklmnopqrstuvwxyz\r\n3 ext\r\n123\r\n0\r\n\r\n")},
+         "abcdefghijklmnopqrstuvwxyz123"},
+        {"chunk size zz ends",
+         {Step::Bytes("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\nabc\r\n")},
+         ""},
+        {"chunk extension without space reads as 0",
+         {Step::Bytes("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3;x=1\r\nabc\r\n")},
+         ""},
+        {"capital Chunked is read until close",
+         {Step::Bytes(
+             "HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n")},
+         "3\r\nabc\r\n0\r\n\r\n"},
+        {"continuation makes chunked",
+         {Step::Bytes(
+             "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\n chunked\r\n\r\n2\r\nhi\r\n0\r\n\r\n")},
+         "hi"},
+        {"until close",
+         {Step::Bytes("HTTP/1.1 200 OK\r\n\r\nall of "), Step::Pause(30), Step::Bytes("it")},
+         "all of it"},
+        {"length 0 reads until close",
+         {Step::Bytes("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\nrest")},
+         "rest"},
+        {"length with trailing space is not a number",
+         {Step::Bytes("HTTP/1.1 200 OK\r\nContent-Length: 2 \r\n\r\nabcd")},
+         "abcd"},
+        {"negative length counts as absent",
+         {Step::Bytes("HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\nabcd")},
+         "abcd"},
+        {"first Content-Length counts",
+         {Step::Bytes("HTTP/1.1 200 OK\r\nContent-Length: 2\r\nContent-Length: 4\r\n\r\nabcd")},
+         "ab"},
+        {"partial length body",
+         {Step::Bytes("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly")},
+         "only"},
+        {"partial chunk",
+         {Step::Bytes("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\na\r\nabc")},
+         "abc"},
+        {"404 page",
+         {Step::Bytes("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot found")},
+         "not found"},
+        {"301 body",
+         {Step::Bytes("HTTP/1.1 301 Moved\r\nLocation: /x\r\nContent-Length: 5\r\n\r\nmoved")},
+         "moved"},
+        {"200 with Location", {Step::Bytes("HTTP/1.1 200 OK\r\nLocation: /x\r\n\r\nbody")}, "body"},
+        {"100 is taken as final",
+         {Step::Bytes(
+             "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok")},
+         "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"},
+        {"valid Content-Range",
+         {Step::Bytes(
+             "HTTP/1.1 200 OK\r\nContent-Range: bytes 0-3/10\r\nContent-Length: 4\r\n\r\nabcd")},
+         "abcd"},
+        {"malformed Content-Range",
+         {Step::Bytes(
+             "HTTP/1.1 200 OK\r\nContent-Range: bytes x-3/10\r\nContent-Length: 4\r\n\r\nabcd")},
+         ""},
+        {"Content-Range without space",
+         {Step::Bytes("HTTP/1.1 206 OK\r\nContent-Range: 0-3\r\nContent-Length: 4\r\n\r\nabcd")},
+         ""},
+        {"malformed status", {Step::Bytes("HTTP/1.1 OK fine\r\n\r\nbody")}, ""},
+        {"status line only", {Step::Bytes("HTTP/1.1\r\n\r\nbody")}, ""},
+        {"close before status", {Step::Bytes("HTTP/1.1 20")}, ""},
+        {"close between headers", {Step::Bytes("HTTP/1.1 200 OK\r\nA: b\r\n")}, ""},
+        {"reset mid body",
+         {Step::Bytes("HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\nabc"), Step::Pause(50),
+          Step::Abort()},
+         "abc"},
+    };
+    for (auto& c : cases) {
+        ScriptServer s(c.script);
+        EXPECT_EQ(Fetch(s), c.want) << c.name;
+    }
+}
+
+TEST(HttpExchange, ExchangeEndsWithoutWaitingForKeepAliveServers) {
+    const char* responses[] = {
+        "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok",
+        "HTTP/1.1 200 OK\r\nConnection:  Close \r\nContent-Length: 2\r\n\r\nok",
+        "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok",
+    };
+    for (const char* r : responses) {
+        ScriptServer s({Step::Bytes(r), Step::StallForever()});
+        const auto t0 = Clock::now();
+        EXPECT_EQ(Fetch(s), "ok");
+        EXPECT_LT(Seconds(t0), 0.3) << r;  // well inside the 0.4 s silence bound
+    }
+}
+
+TEST(HttpExchange, FailuresBeforeAnyBodyGiveEmptyText) {
+    EXPECT_EQ(FetchPage("https://127.0.0.1/", Quick()), "");
+    EXPECT_EQ(FetchPage("HTTPS://127.0.0.1/", Quick()), "");
+    // A port nobody listens on: take a free one and release it.
+    int port;
+    {
+        ScriptServer s({});
+        port = s.port();
+    }
+    EXPECT_EQ(FetchPage("http://127.0.0.1:" + std::to_string(port) + "/", Quick()), "");
+    EXPECT_EQ(SocketLayer::LiveObjects(), 0);
+}
+
+TEST(HttpSafety, EveryWaitIsBounded) {
+    struct Case {
+        const char* name;
+        std::vector<Step> script;
+        std::string want;
+    } cases[] = {
+        {"never answers", {Step::StallForever()}, ""},
+        {"headers then stall",
+         {Step::Bytes("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\npart"), Step::StallForever()},
+         "part"},
+        {"close-delimited body stalls",
+         {Step::Bytes("HTTP/1.1 200 OK\r\n\r\nsome"), Step::StallForever()},
+         "some"},
+    };
+    for (auto& c : cases) {
+        ScriptServer s(c.script);
+        const auto t0 = Clock::now();
+        EXPECT_EQ(Fetch(s), c.want) << c.name;
+        EXPECT_LT(Seconds(t0), 2.0) << c.name;
+    }
+}
+
+TEST(HttpSafety, TrickleIsCutByTheWholeFetchBound) {
+    std::vector<Step> script{Step::Bytes("HTTP/1.1 200 OK\r\n\r\n")};
+    for (int i = 0; i < 100; ++i)
+        script.push_back(Step::Bytes("x")), script.push_back(Step::Pause(50));
+    ScriptServer s(script);
+    NetLimits l = Quick();
+    l.fetchTimeoutMs = 600;
+    const auto t0 = Clock::now();
+    const std::string body = FetchPage(s.Url(), l);
+    EXPECT_LT(Seconds(t0), 1.5);
+    EXPECT_GT(body.size(), 3u);
+    EXPECT_LT(body.size(), 30u);
+}
+
+TEST(HttpSafety, CapsKeepWhatArrivedUpToTheCap) {
+    NetLimits l = Quick();
+    l.maxBodyBytes = 256 * 1024;
+    l.fetchTimeoutMs = 10000;
+    struct Case {
+        const char* name;
+        std::vector<Step> script;
+        size_t want;
+    } cases[] = {
+        {"endless body",
+         {Step::Bytes("HTTP/1.1 200 OK\r\n\r\n"), Step::Flood(std::string(8192, 'b'))},
+         l.maxBodyBytes},
+        {"2 GB Content-Length",
+         {Step::Bytes("HTTP/1.1 200 OK\r\nContent-Length: 2000000000\r\n\r\n"),
+          Step::Flood(std::string(8192, 'b'))},
+         l.maxBodyBytes},
+        {"chunk 7fffffff",
+         {Step::Bytes("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n7fffffff\r\n"),
+          Step::Flood(std::string(8192, 'b'))},
+         l.maxBodyBytes},
+        {"chunk ffffffff reads as negative and ends",
+         {Step::Bytes(
+              "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nok\r\nffffffff\r\n"),
+          Step::Flood(std::string(8192, 'b'))},
+         2},
+    };
+    for (auto& c : cases) {
+        ScriptServer s(c.script);
+        const auto t0 = Clock::now();
+        EXPECT_EQ(FetchPage(s.Url(), l).size(), c.want) << c.name;
+        EXPECT_LT(Seconds(t0), 5.0) << c.name;
+    }
+}
+
+TEST(HttpSafety, EndlessHeaderLinesFail) {
+    NetLimits l = Quick();
+    l.fetchTimeoutMs = 10000;
+    std::string many = "HTTP/1.1 200 OK\r\n";
+    for (int i = 0; i < 100000; ++i) many += "X-H: v\r\n";
+    many += "\r\nbody";
+    struct Case {
+        const char* name;
+        std::vector<Step> script;
+    } cases[] = {
+        {"endless header line",
+         {Step::Bytes("HTTP/1.1 200 OK\r\nX: "), Step::Flood(std::string(8192, 'h'))}},
+        {"endless status line", {Step::Flood(std::string(8192, 'H'))}},
+        {"100000 header lines", {Step::Bytes(many)}},
+    };
+    for (auto& c : cases) {
+        ScriptServer s(c.script);
+        const auto t0 = Clock::now();
+        EXPECT_EQ(FetchPage(s.Url(), l), "") << c.name;
+        EXPECT_LT(Seconds(t0), 5.0) << c.name;
+        EXPECT_LT(s.Flooded(), 4u * 1024 * 1024) << c.name;
+    }
+}
+
+}  // namespace
+}  // namespace vx

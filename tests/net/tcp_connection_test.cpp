@@ -1,0 +1,122 @@
+#include "net/tcp_connection.h"
+
+#include <gtest/gtest.h>
+
+#include "support/script_server.h"
+
+namespace vx {
+namespace {
+
+using testing::ScriptServer;
+using testing::Step;
+
+struct Connected {
+    explicit Connected(ScriptServer& s) {
+        NetLimits l;
+        l.silenceTimeoutMs = 2000;
+        c.SetLimits(l);
+        c.host = "127.0.0.1";
+        c.port = s.port();
+        c.Connect();
+    }
+    TcpConnection c;
+};
+
+TEST(TcpConnection, LineRule) {
+    ScriptServer s({Step::Bytes("crlf\r\nlf\ncrcr\r\r\n\r\nlast\n")}, false);
+    Connected k(s);
+    EXPECT_EQ(k.c.ReadLine(), "crlf");
+    EXPECT_EQ(k.c.ReadLine(), "lf");
+    EXPECT_EQ(k.c.ReadLine(), "crcr\r");
+    EXPECT_EQ(k.c.ReadLine(), "");
+    EXPECT_EQ(k.c.ReadLine(), "last");
+    try {
+        k.c.ReadLine();
+        FAIL() << "read after close";
+    } catch (const NetError& e) {
+        EXPECT_STREQ(e.what(), "Connection Closed Gracefully.");
+    }
+}
+
+TEST(TcpConnection, PartialLineStaysBufferedForReadUntilClose) {
+    ScriptServer s({Step::Bytes("partial")}, false);
+    Connected k(s);
+    EXPECT_EQ(k.c.ReadLine(), "");
+    EXPECT_EQ(k.c.Buffered(), 7u);
+    std::string sink;
+    k.c.ReadUntilClose(sink);
+    EXPECT_EQ(sink, "partial");
+}
+
+TEST(TcpConnection, ReadBytesLeavesTheRestBuffered) {
+    ScriptServer s({Step::Bytes("head\n" + std::string(150, 'x')), Step::StallForever()}, false);
+    Connected k(s);
+    EXPECT_EQ(k.c.ReadLine(), "head");
+    while (k.c.Buffered() < 150) {
+        k.c.CheckForClose(50);
+    }
+    std::string sink;
+    k.c.ReadBytes(sink, 100);
+    EXPECT_EQ(sink.size(), 100u);
+    EXPECT_EQ(k.c.Buffered(), 50u);
+}
+
+TEST(TcpConnection, ReadBytesShortByCloseFailsKeepingBytes) {
+    ScriptServer s({Step::Bytes("abc")}, false);
+    Connected k(s);
+    std::string sink;
+    EXPECT_THROW(k.c.ReadBytes(sink, 10), NetError);
+    EXPECT_EQ(sink, "abc");
+}
+
+TEST(TcpConnection, ConnectRules) {
+    ScriptServer s({Step::StallForever()}, false);
+    Connected k(s);
+    try {
+        k.c.Connect();
+        FAIL();
+    } catch (const NetError& e) {
+        EXPECT_STREQ(e.what(), "Already connected.");
+    }
+    EXPECT_TRUE(k.c.IsOpen());
+    k.c.Close();
+    EXPECT_FALSE(k.c.IsOpen());
+    EXPECT_THROW(k.c.WriteLine("x"), NetError);
+}
+
+TEST(TcpConnection, ResolveRules) {
+    EXPECT_EQ(TcpConnection::ResolveHost("LOCALHOST"), "127.0.0.1");
+    EXPECT_EQ(TcpConnection::ResolveHost("LocalHost"), "127.0.0.1");
+    EXPECT_EQ(TcpConnection::ResolveHost("10.0.255.1"), "10.0.255.1");
+    EXPECT_EQ(TcpConnection::ResolveHost("0.0.0.0"), "0.0.0.0");
+}
+
+TEST(TcpConnection, RefusedConnectRaisesSocketError) {
+    int port;
+    {
+        ScriptServer s({});
+        port = s.port();
+    }
+    TcpConnection c;
+    c.host = "localhost";
+    c.port = port;
+    try {
+        c.Connect();
+        FAIL();
+    } catch (const NetError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("Socket Error # 111\r\n", 0), 0u) << e.what();
+    }
+    EXPECT_FALSE(c.IsOpen());
+}
+
+TEST(SocketLayer, CountsLiveConnectionObjects) {
+    const int before = SocketLayer::LiveObjects();
+    {
+        TcpConnection a, b;
+        EXPECT_EQ(SocketLayer::LiveObjects(), before + 2);
+    }
+    EXPECT_EQ(SocketLayer::LiveObjects(), before);
+}
+
+}  // namespace
+}  // namespace vx

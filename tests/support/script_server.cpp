@@ -1,0 +1,127 @@
+#include "support/script_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+
+namespace vx::testing {
+
+ScriptServer::ScriptServer(std::vector<Step> script, bool readRequest)
+    : script_(std::move(script)), readRequest_(readRequest) {
+    listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int one = 1;
+    ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    ::listen(listenFd_, 64);
+    socklen_t len = sizeof addr;
+    ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len);
+    port_ = ntohs(addr.sin_port);
+    thread_ = std::thread([this] { Serve(); });
+}
+
+ScriptServer::~ScriptServer() {
+    stop_ = true;
+    thread_.join();
+    ::close(listenFd_);
+}
+
+std::string ScriptServer::Url(const std::string& pathAndQuery) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + pathAndQuery;
+}
+
+std::vector<std::string> ScriptServer::Requests() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return requests_;
+}
+
+void ScriptServer::Serve() {
+    while (!stop_) {
+        pollfd p{listenFd_, POLLIN, 0};
+        if (::poll(&p, 1, 20) <= 0) continue;
+        const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) continue;
+        ++connections_;
+        Play(fd);
+    }
+}
+
+void ScriptServer::Play(int fd) {
+    std::string head;
+    if (readRequest_) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (head.find("\r\n\r\n") == std::string::npos && !stop_ &&
+               std::chrono::steady_clock::now() < until) {
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0) continue;
+            char buf[4096];
+            const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+            if (n <= 0) break;
+            head.append(buf, static_cast<size_t>(n));
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        requests_.push_back(head);
+    }
+    bool closed = false;
+    for (const Step& s : script_) {
+        if (stop_) break;
+        switch (s.kind) {
+            case Step::Send:
+                ::send(fd, s.bytes.data(), s.bytes.size(), MSG_NOSIGNAL);
+                break;
+            case Step::Sleep:
+                std::this_thread::sleep_for(std::chrono::milliseconds(s.ms));
+                break;
+            case Step::Stall:
+                while (!stop_) {
+                    // Drain so the client's close is seen, but never answer.
+                    pollfd p{fd, POLLIN, 0};
+                    if (::poll(&p, 1, 20) > 0) {
+                        char buf[512];
+                        if (::recv(fd, buf, sizeof buf, 0) <= 0) break;
+                    }
+                }
+                break;
+            case Step::SendForever:
+                while (!stop_) {
+                    const ssize_t n = ::send(fd, s.bytes.data(), s.bytes.size(), MSG_NOSIGNAL);
+                    if (n <= 0) break;
+                    flooded_ += static_cast<size_t>(n);
+                }
+                break;
+            case Step::Reset: {
+                linger l{1, 0};
+                ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+                ::close(fd);
+                closed = true;
+                break;
+            }
+            case Step::CloseWrite:
+                ::shutdown(fd, SHUT_WR);
+                break;
+        }
+        if (closed) break;
+    }
+    if (!closed) {
+        // Orderly close: FIN first, then drain, so the peer never sees a reset
+        // caused by bytes we did not read.
+        ::shutdown(fd, SHUT_WR);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+        while (!stop_ && std::chrono::steady_clock::now() < until) {
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0) continue;
+            char buf[4096];
+            if (::recv(fd, buf, sizeof buf, 0) <= 0) break;
+        }
+        ::close(fd);
+    }
+}
+
+}  // namespace vx::testing

@@ -1,0 +1,57 @@
+// A loopback HTTP peer for tests: it accepts connections on a free port,
+// records each request head, then plays a script of sends, pauses, stalls
+// and closes. Stopped and joined on scope exit.
+#pragma once
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace vx::testing {
+
+struct Step {
+    enum Kind { Send, Sleep, Stall, SendForever, Reset, CloseWrite } kind;
+    std::string bytes;
+    int ms = 0;
+
+    static Step Bytes(std::string b) { return {Send, std::move(b), 0}; }
+    static Step Pause(int ms) { return {Sleep, {}, ms}; }
+    static Step StallForever() { return {Stall, {}, 0}; }
+    static Step Flood(std::string chunk) { return {SendForever, std::move(chunk), 0}; }
+    static Step Abort() { return {Reset, {}, 0}; }
+    static Step HalfClose() { return {CloseWrite, {}, 0}; }
+};
+
+class ScriptServer {
+  public:
+    // readRequest: wait for the blank line that ends a request head first.
+    explicit ScriptServer(std::vector<Step> script, bool readRequest = true);
+    ~ScriptServer();
+
+    int port() const { return port_; }
+    std::string Url(const std::string& pathAndQuery = "/") const;
+    // Request heads received so far, one per connection.
+    std::vector<std::string> Requests() const;
+    int Connections() const { return connections_.load(); }
+    // Bytes sent by SendForever steps.
+    size_t Flooded() const { return flooded_.load(); }
+
+  private:
+    void Serve();
+    void Play(int fd);
+
+    std::vector<Step> script_;
+    bool readRequest_;
+    int listenFd_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> connections_{0};
+    std::atomic<size_t> flooded_{0};
+    mutable std::mutex mutex_;
+    std::vector<std::string> requests_;
+    std::thread thread_;
+};
+
+}  // namespace vx::testing
