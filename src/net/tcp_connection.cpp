@@ -5,6 +5,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -83,6 +84,29 @@ std::string TcpConnection::ResolveHost(const std::string& name) {
     return text;
 }
 
+namespace {
+// A body past 1 MiB that really arrived gets address space up to our own cap
+// at once, marked for huge pages before it is touched: growing by doubling
+// would copy it again and again and fault every 4 KiB page. Only pages that
+// bytes land in take memory.
+void GrowFor(std::string& dest, size_t more, size_t cap) {
+    const size_t need = dest.size() + more;
+    if (need <= dest.capacity()) return;
+    constexpr size_t kLarge = 1u << 20;
+    if (need <= kLarge) {
+        dest.reserve(std::max(need, dest.capacity() * 2));
+        return;
+    }
+    dest.reserve(std::max(need, cap + TcpConnection::RecvBufferSize));
+    constexpr size_t kHuge = 2u * 1024 * 1024;
+    const auto begin = reinterpret_cast<uintptr_t>(dest.data()) + dest.size();
+    const uintptr_t aligned = (begin + kHuge - 1) & ~(kHuge - 1);
+    const uintptr_t end =
+        (reinterpret_cast<uintptr_t>(dest.data()) + dest.capacity()) & ~(kHuge - 1);
+    if (end > aligned) ::madvise(reinterpret_cast<void*>(aligned), end - aligned, MADV_HUGEPAGE);
+}
+}  // namespace
+
 int TcpConnection::BoundedWait(int limitMs) const {
     const auto now = std::chrono::steady_clock::now();
     if (deadline_ == std::chrono::steady_clock::time_point::max()) return limitMs;
@@ -97,6 +121,7 @@ void TcpConnection::Connect() {
     peerAddress_.clear();
     peerPort_ = 0;
     inbound_.clear();
+    inStart_ = 0;
     peerClosed_ = false;
     fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd_ < 0) throw NetError("Cannot allocate socket.");
@@ -166,7 +191,7 @@ bool TcpConnection::IsOpen() {
 void TcpConnection::DisconnectCheck(bool raise, bool ignoreBuffered) {
     if (!peerClosed_ && fd_ >= 0) return;
     if (fd_ >= 0) Close();
-    if (raise && (inbound_.empty() || ignoreBuffered))
+    if (raise && (Buffered() == 0 || ignoreBuffered))
         throw NetError("Connection Closed Gracefully.");
 }
 
@@ -200,25 +225,33 @@ size_t TcpConnection::ReadStep(bool raise, int waitMs, std::string* dest, size_t
     DisconnectCheck(raise, false);
     if (fd_ < 0) return 0;
     const bool bounded = waitMs < 0;
-    pollfd p{fd_, POLLIN, 0};
-    int rc;
-    do rc = ::poll(&p, 1, bounded ? BoundedWait(limits_.silenceTimeoutMs) : waitMs);
-    while (rc < 0 && errno == EINTR);
-    if (rc <= 0) {
-        if (bounded && rc == 0) throw NetError("Read timed out.");
-        return 0;
-    }
+    GrowFor(*dest, maxBytes, limits_.maxBodyBytes);
     const size_t old = dest->size();
     dest->resize(old + maxBytes);
+    // Try the receive first: while a body streams in, data is nearly always
+    // waiting, and the readiness wait would be a wasted system call.
     ssize_t n;
-    do n = ::recv(fd_, dest->data() + old, maxBytes, 0);
+    do n = ::recv(fd_, dest->data() + old, maxBytes, MSG_DONTWAIT);
     while (n < 0 && errno == EINTR);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        pollfd p{fd_, POLLIN, 0};
+        int rc;
+        do rc = ::poll(&p, 1, bounded ? BoundedWait(limits_.silenceTimeoutMs) : waitMs);
+        while (rc < 0 && errno == EINTR);
+        if (rc <= 0) {
+            dest->resize(old);
+            if (bounded && rc == 0) throw NetError("Read timed out.");
+            return 0;
+        }
+        do n = ::recv(fd_, dest->data() + old, maxBytes, 0);
+        while (n < 0 && errno == EINTR);
+    }
     if (n < 0) {
         dest->resize(old);
         const int err = errno;
         if (err == ESHUTDOWN) {
             Close();
-            if (inbound_.empty()) throw SocketError(err);
+            if (Buffered() == 0) throw SocketError(err);
             return 0;
         }
         throw SocketError(err);
@@ -229,18 +262,31 @@ size_t TcpConnection::ReadStep(bool raise, int waitMs, std::string* dest, size_t
     return static_cast<size_t>(n);
 }
 
+void TcpConnection::Consume(size_t n) {
+    inStart_ += n;
+    if (inStart_ == inbound_.size()) {
+        inbound_.clear();
+        inStart_ = 0;
+    }
+}
+
 std::string TcpConnection::ReadLine() {
-    size_t scanned = 0;
+    size_t scanned = inStart_;
     while (true) {
         const size_t lf = inbound_.find('\n', scanned);
         if (lf != std::string::npos) {
-            std::string line = inbound_.substr(0, lf);
-            inbound_.erase(0, lf + 1);
+            std::string line = inbound_.substr(inStart_, lf - inStart_);
+            Consume(lf + 1 - inStart_);
             if (!line.empty() && line.back() == '\r') line.pop_back();
             return line;
         }
+        if (Buffered() > limits_.maxLineBytes) throw NetError("Line too long.");
+        // Keep the partial line at the front before reading more behind it.
+        if (inStart_ > 0) {
+            inbound_.erase(0, inStart_);
+            inStart_ = 0;
+        }
         scanned = inbound_.size();
-        if (inbound_.size() > limits_.maxLineBytes) throw NetError("Line too long.");
         DisconnectCheck(true, true);
         if (ReadStep(true, -1, &inbound_, RecvBufferSize) == 0) return {};
     }
@@ -250,13 +296,13 @@ void TcpConnection::ReadBytes(std::string& sink, int64_t count) {
     if (count <= 0) return;
     // Never reserve from the server's number; grow as bytes really arrive.
     const size_t cap = limits_.maxBodyBytes;
-    sink.reserve(sink.size() + static_cast<size_t>(std::min<int64_t>(count, 1 << 20)));
+    GrowFor(sink, static_cast<size_t>(std::min<int64_t>(count, 1 << 20)), cap);
     uint64_t wanted = static_cast<uint64_t>(count);
-    const size_t fromBuffer = static_cast<size_t>(std::min<uint64_t>(wanted, inbound_.size()));
+    const size_t fromBuffer = static_cast<size_t>(std::min<uint64_t>(wanted, Buffered()));
     const size_t roomNow = sink.size() < cap ? cap - sink.size() : 0;
     const size_t take = std::min(fromBuffer, roomNow);
-    sink.append(inbound_, 0, take);
-    inbound_.erase(0, take);
+    sink.append(inbound_, inStart_, take);
+    Consume(take);
     wanted -= take;
     while (wanted > 0) {
         if (sink.size() >= cap) throw NetError("Response body too large.");
@@ -269,9 +315,9 @@ void TcpConnection::ReadBytes(std::string& sink, int64_t count) {
 
 void TcpConnection::ReadUntilClose(std::string& sink) {
     const size_t cap = limits_.maxBodyBytes;
-    const size_t take = std::min(inbound_.size(), sink.size() < cap ? cap - sink.size() : 0);
-    sink.append(inbound_, 0, take);
-    inbound_.erase(0, take);
+    const size_t take = std::min(Buffered(), sink.size() < cap ? cap - sink.size() : 0);
+    sink.append(inbound_, inStart_, take);
+    Consume(take);
     while (fd_ >= 0) {
         if (sink.size() >= cap) throw NetError("Response body too large.");
         ReadStep(false, -1, &sink, std::min(RecvBufferSize, cap - sink.size()));

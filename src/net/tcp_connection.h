@@ -59,7 +59,7 @@ class TcpConnection {
     void ReadUntilClose(std::string& sink);
     void CheckForClose(int waitMs);
 
-    size_t Buffered() const { return inbound_.size(); }
+    size_t Buffered() const { return inbound_.size() - inStart_; }
     const std::string& PeerAddress() const { return peerAddress_; }
 
     // "LOCALHOST" in any case, dotted quads as they are, else the resolver.
@@ -71,12 +71,14 @@ class TcpConnection {
     size_t ReadStep(bool raise, int waitMs, std::string* dest, size_t maxBytes);
     int BoundedWait(int limitMs) const;
     void CloseSocket();
+    void Consume(size_t n);
 
     int fd_ = -1;
     bool peerClosed_ = false;
     std::string peerAddress_;
     int32_t peerPort_ = 0;
-    std::string inbound_;
+    std::string inbound_;  // unread bytes start at inStart_
+    size_t inStart_ = 0;
     NetLimits limits_;
     std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
 };
