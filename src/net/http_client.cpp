@@ -192,7 +192,7 @@ void HttpClient::Get(const std::string& url, std::string& sink) {
     } else if (LowerAscii(TrimSpaces(connectionValue)) == "close" && connection_.IsOpen()) {
         connection_.Close();
     } else {
-        connection_.CheckForClose(1);
+        connection_.CheckForClose(limits_.closeCheckWaitMs);
     }
 }
 

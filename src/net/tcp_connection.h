@@ -22,6 +22,8 @@ struct NetLimits {
     size_t maxLineBytes = 64 * 1024;
     size_t maxHeaderLines = 1000;
     size_t maxBodyBytes = 64u * 1024 * 1024;
+    // The read check after a kept-alive exchange, to notice a server's close.
+    int closeCheckWaitMs = 1;
 };
 
 // Counts live connection objects. Linux needs no socket library start-up,

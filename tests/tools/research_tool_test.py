@@ -7,7 +7,11 @@ import sys
 import tempfile
 import unittest
 
+sys.path.insert(0, os.path.dirname(__file__))
+from httpstub import Stub, ok  # noqa: E402
+
 TOOL = sys.argv.pop(1) if len(sys.argv) > 1 else "vexorin-research"
+SERVICES = sys.argv.pop(1) if len(sys.argv) > 1 else "vexorin-services"
 
 
 def run(*args, env=None):
@@ -113,6 +117,69 @@ class ResearchToolContract(unittest.TestCase):
     def test_no_arguments_prints_nothing(self):
         r = run()
         self.assertEqual((r.returncode, r.stdout), (0, b""))
+
+
+SUGGEST = ("/d/searchinventory/suggestion/?term=Red%20Shoes&mkt=us&lang=en_US")
+SUGGEST_PAGE = ("<html><td>&nbsp;9</td> Searches done in May <table>"
+                "<tr><td>&nbsp;4512</td><td><a href=x>Red Shoes</a></td></tr>"
+                "<tr><td>&nbsp;870</td><td><a href=y>red shoe sale</a></td></tr></table>")
+
+
+def results(items):
+    return ("Results of about <b>12,345</b><ol>" +
+            "".join(f"<li><a href=http://{i}/>{i}</a></li>" for i in items) + "</ol>")
+
+
+class ResearchAgainstServices(unittest.TestCase):
+    def test_requests_and_rows_for_scripted_pages(self):
+        rank = "/search?p=%22{}%22&ei=UTF-8&n=20&fl=0&b={}"
+        stub = Stub({
+            SUGGEST: ok(SUGGEST_PAGE),
+            "/search?p=%22red+shoes%22": ok("Results 1 - 10 of about <b>12,345</b> for"),
+            rank.format("red+shoes", 1): ok(results(["a.com", "b.com"])),
+            rank.format("red+shoes", 21): ok(results(["a.com", "b.com", "www.mysite.com/x"])),
+            "/search?p=%22red+shoe+sale%22": ok("of about <b>870</b>"),
+            rank.format("red+shoe+sale", 1): ok(results(["a.com"])),
+            rank.format("red+shoe+sale", 21): ok(results(["a.com"])),
+            rank.format("red+shoe+sale", 41): ok(results(["a.com"])),
+        })
+        try:
+            r = run("--keyword", '"Red Shoes"', "--site", "MySite.com", "--depth", "3",
+                    env={"VEXORIN_SUGGEST_HOST": stub.host(), "VEXORIN_SEARCH_HOST": stub.host()})
+        finally:
+            stub.close()
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(r.stdout.decode().splitlines(), [
+            "1\tred shoes\t4512\t12345\t2.736\t23\t49.911%\t2252",
+            "1\tred shoe sale\t870\t870\t1\t-\t0%\t0",
+        ])
+        self.assertEqual(stub.targets(), [
+            SUGGEST, "/search?p=%22red+shoes%22", rank.format("red+shoes", 1),
+            rank.format("red+shoes", 21), "/search?p=%22red+shoe+sale%22",
+            rank.format("red+shoe+sale", 1), rank.format("red+shoe+sale", 21),
+            rank.format("red+shoe+sale", 41)])
+        for head in stub.requests:
+            self.assertIn(f"Host: 127.0.0.1\r\n".encode(), head)
+
+    def test_full_table_from_stand_in_services(self):
+        svc = subprocess.Popen([SERVICES, "--port", "0"], stdout=subprocess.PIPE)
+        try:
+            line = svc.stdout.readline().decode()
+            port = line.strip().rsplit(":", 1)[1]
+            host = f"127.0.0.1:{port}"
+            r = run("--keyword", "shoes", "--site", "example.com", "--depth", "5",
+                    "--results", "30",
+                    env={"VEXORIN_SUGGEST_HOST": host, "VEXORIN_SEARCH_HOST": host})
+        finally:
+            svc.terminate()
+            svc.wait(10)
+        rows = [l.split("\t") for l in r.stdout.decode().splitlines()]
+        self.assertGreaterEqual(len(rows), 10)
+        self.assertTrue(all(len(row) == 8 and row[0] == "1" for row in rows))
+        ranks = [row[5] for row in rows]
+        self.assertTrue(any(x.isdigit() for x in ranks), ranks)
+        self.assertTrue(all(x == "-" or 1 <= int(x) <= 100 for x in ranks), ranks)
+        self.assertTrue(all(row[1] == row[1].lower() and row[3].isdigit() for row in rows))
 
 
 if __name__ == "__main__":

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/text.h"
+#include "engine/headless_run.h"
 #include "results/investigation_file.h"
 #include "results/results_table.h"
 #include "results/table_print.h"
@@ -39,10 +40,7 @@ int main(int argc, char** argv) {
 
     std::string openFile, saveFile;
     bool haveKeyword = false, haveResearchOption = false;
-    struct {
-        std::string keyword, site, depthText = "3";
-        int results = 10;
-    } research;
+    vx::HeadlessResearch research;
     std::vector<Step> steps;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -88,10 +86,7 @@ int main(int argc, char** argv) {
 
     vx::ResultsTable table(sep);
     if (!openFile.empty()) vx::LoadInvestigationFile(openFile, table);
-    if (haveKeyword) {
-        std::fputs("vexorin-research: research is not built yet\n", stderr);
-        return 2;
-    }
+    if (haveKeyword) vx::RunHeadlessResearch(research, table);
     for (const Step& s : steps) {
         if (s.isSort) {
             table.ListView1ColumnClick(s.column);

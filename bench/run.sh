@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Builds and runs the benchmarks; each prints its ratio against curl.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/build.sh
+build/bench/fetch_bench build/tools/vexorin-fetch "${FETCHES:-500}"
+build/bench/research_bench build/tools/vexorin-services "${ROUNDS:-5}"

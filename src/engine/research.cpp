@@ -1,0 +1,161 @@
+#include "engine/research.h"
+
+#include <cstdlib>
+
+#include "core/text.h"
+#include "engine/metrics.h"
+#include "engine/page_text.h"
+#include "net/http_client.h"
+
+namespace vx {
+
+ServiceHosts ServiceHostsFromEnvironment() {
+    const std::string local = "127.0.0.1:" + std::to_string(kDefaultServicesPort);
+    ServiceHosts h{local, local};
+    if (const char* s = std::getenv("VEXORIN_SUGGEST_HOST"); s && *s) h.suggest = s;
+    if (const char* s = std::getenv("VEXORIN_SEARCH_HOST"); s && *s) h.search = s;
+    return h;
+}
+
+Research::Research(ResearchContext context) : ctx_(std::move(context)) {}
+
+std::string Research::Fetch(const std::string& url) {
+    return ctx_.fetch ? ctx_.fetch(url) : FetchPage(url);
+}
+
+std::string Research::SuggestionUrl(const std::string& keyword) const {
+    std::string term = ReplaceAllNoCase(keyword, "\"", "");
+    term = ReplaceAllNoCase(term, " ", "%20");
+    return "http://" + ctx_.hosts.suggest + "/d/searchinventory/suggestion/?term=" + term +
+           "&mkt=us&lang=en_US";
+}
+
+void Research::RunInvestigation(const std::string& keyword) {
+    ctx_.status.SetStatusText(keyword);
+    Pump();
+    const std::string page = Fetch(SuggestionUrl(keyword));
+    Pump();
+    FillResultsFromSuggestions(page);
+}
+
+void Research::FillResultsFromSuggestions(const std::string& page) {
+    ctx_.stop.Clear();
+    ResultsTable& table = ctx_.table;
+    table.Clear();
+    std::string rest = LowerAscii(page);
+    if (const long done = Pos(" done ", rest); done > 0) rest = From(rest, done);
+    long cellEnd = Pos("</td>", rest);
+    const char sep = ctx_.decimalSeparator;
+    while (cellEnd > 0) {
+        long cellStart = Pos("<td>", rest);
+        cellEnd = Pos("</td>", rest);
+        const std::string demand = ExtractDemandCell(Copy(rest, cellStart, cellEnd - cellStart));
+        const RowId row = table.Append();
+        table.AppendColumn(row, demand);
+        rest = From(rest, cellEnd + 5);
+
+        cellStart = Pos("<td>", rest);
+        cellEnd = Pos("</td>", rest);
+        Pump();
+        const std::string term = ExtractTermCell(Copy(rest, cellStart, cellEnd - cellStart));
+        table.SetKeyTerm(row, term);
+        Pump();
+
+        const std::string competition = LookupCompetition(term);
+        table.AppendColumn(row, competition);
+        table.AppendColumn(row, FormatCostPerProspect(competition, demand, sep));
+        Pump();
+
+        const std::string depthText = ctx_.inputs.PageDepthText();
+        const std::string target = ctx_.inputs.TargetSite();
+        const auto depth = ReadWholeNumber(depthText);
+        const std::string rank = depth ? FindRank(term, target, *depth) : "-";
+        table.AppendColumn(row, rank);
+        const std::string profitability = FormatProfitability(competition, rank, sep);
+        table.AppendColumn(row, profitability);
+        table.AppendColumn(
+            row, EstimateProspects(demand, profitability.substr(0, profitability.size() - 1), sep));
+        table.SetChecked(row, true);
+        if (!depth) throw ResearchFault("'" + depthText + "' is not a valid integer value");
+
+        rest = From(rest, Pos("</td>", rest) + 5);
+        cellEnd = Pos("</td>", rest);
+        Pump();
+        if (ctx_.keys.EscapeDown()) break;
+        if (ctx_.stop.Requested()) break;
+        if (table.Count() >= ctx_.inputs.ResultCount()) break;
+    }
+}
+
+std::string Research::LookupCompetition(const std::string& keyTerm) {
+    ctx_.status.SetStatusText(keyTerm);
+    Pump();
+    const std::string phrase = ReplaceAllNoCase(keyTerm, " ", "+");
+    if (phrase.empty()) return "";
+    const std::string page =
+        LowerAscii(Fetch("http://" + ctx_.hosts.search + "/search?p=%22" + phrase + "%22"));
+    Pump();
+    std::string count;
+    const long at = Pos("of about", page);
+    if (at == 0) {
+        count = "?";
+    } else {
+        const std::string window = Copy(page, at, 200);
+        const long g = Pos(">", window);
+        const long c = Pos("</", window);
+        count = Copy(window, g + 1, (c - 1) - g);
+    }
+    if (count.empty()) count = "0";
+    Pump();
+    return StripNumberSeparators(count);
+}
+
+std::string Research::FindRank(const std::string& keyTerm, const std::string& targetSite,
+                               int pageDepth) {
+    const std::string phrase = ReplaceAllNoCase(keyTerm, " ", "+");
+    const std::string target = LowerAscii(targetSite);
+    if (phrase.empty() || target.empty()) return "-";
+    const long long lastStart = static_cast<long long>(pageDepth) * 20;
+    long long pageStart = 1;
+    if (pageStart > lastStart) return "-";
+    std::string result;
+    bool anyBody = false, endedByRequest = false;
+    do {
+        std::string page =
+            LowerAscii(Fetch("http://" + ctx_.hosts.search + "/search?p=%22" + phrase +
+                             "%22&ei=UTF-8&n=20&fl=0&b=" + std::to_string(pageStart)));
+        anyBody = anyBody || !page.empty();
+        Pump();
+        if (Pos(target, page) == 0) {
+            pageStart += 20;
+            Pump();
+        } else {
+            result = std::to_string(pageStart);
+            long long item = 0;
+            if (const long about = Pos("of about", page); about > 0) page = From(page, about);
+            for (long a = Pos("<li>", page); a > 0; a = Pos("<li>", page)) {
+                const long b = Pos("<li>", From(page, a + 4));
+                // The last item runs to the end of the page, like any other item.
+                const std::string itemText = b > 0 ? Copy(page, a, b) : From(page, a);
+                if (Pos(target, itemText) > 0) {
+                    result = std::to_string(pageStart + item);
+                    break;
+                }
+                page = From(page, a + 4);
+                ++item;
+            }
+        }
+        Pump();
+        if (ctx_.keys.EscapeDown() || ctx_.stop.Requested()) {
+            endedByRequest = true;
+            break;
+        }
+        if (!result.empty()) break;
+    } while (pageStart <= lastStart);
+    if (!result.empty()) return result;
+    // "-" says the site was looked for and not found; with nothing received
+    // at all nobody looked, so the rank is unknown.
+    return (!anyBody && !endedByRequest) ? "?" : "-";
+}
+
+}  // namespace vx

@@ -1,0 +1,325 @@
+#include "engine/research.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+
+namespace vx {
+namespace {
+
+// Fakes for everything the run reaches: pages by URL, a recorded URL list,
+// and a hook that runs at every pump, where a test plays the user.
+struct FakeWorld : StatusSink, EventPump, KeyState, InvestigateInputs {
+    std::map<std::string, std::string> pages;  // URL -> body
+    std::function<std::string(const std::string&)> pageFor;
+    std::vector<std::string> urls;
+    std::vector<std::string> statuses;
+    std::function<void()> onPump;
+    int pumps = 0;
+    bool escape = false;
+    std::string site = "mysite.com";
+    std::string depth = "3";
+    int results = 10;
+    StopFlag stop;
+    ResultsTable table;
+
+    void SetStatusText(const std::string& t) override { statuses.push_back(t); }
+    void PumpEvents() override {
+        ++pumps;
+        if (onPump) onPump();
+    }
+    bool EscapeDown() override { return escape; }
+    std::string TargetSite() override { return site; }
+    std::string PageDepthText() override { return depth; }
+    int ResultCount() override { return results; }
+
+    Research Make() {
+        return Research({*this,
+                         *this,
+                         *this,
+                         stop,
+                         *this,
+                         table,
+                         {"sugg", "srch"},
+                         [this](const std::string& url) {
+                             urls.push_back(url);
+                             if (pageFor) return pageFor(url);
+                             const auto it = pages.find(url);
+                             return it == pages.end() ? std::string() : it->second;
+                         },
+                         '.'});
+    }
+};
+
+const std::string kCompUrl = "http://srch/search?p=%22";
+std::string RankUrl(const std::string& phrase, int start) {
+    return kCompUrl + phrase + "%22&ei=UTF-8&n=20&fl=0&b=" + std::to_string(start);
+}
+
+std::string ResultsPage(const std::vector<std::string>& items, const std::string& count = "1,000") {
+    std::string p = "<p>Results 1 - 20 of about <b>" + count + "</b> for x</p><ol>";
+    for (const auto& i : items) p += "<li><a href=http://" + i + "/>" + i + "</a></li>";
+    return p + "</ol></html>";
+}
+
+std::string SuggestionPage(int pairs) {
+    std::string p = "<html>Searches DONE in May<table>";
+    for (int i = 0; i < pairs; ++i)
+        p += "<tr><td>&nbsp;" + std::to_string(1000 + i) + "</td><td><a href=x>Term " +
+             std::to_string(i) + "</a></td></tr>";
+    return p + "</table>";
+}
+
+TEST(RunInvestigation, SuggestionRequestKeepsCaseDropsQuotes) {
+    struct Case {
+        const char *keyword, *url;
+    } cases[] = {
+        {"\"Red Shoes\"",
+         "http://sugg/d/searchinventory/suggestion/?term=Red%20Shoes&mkt=us&lang=en_US"},
+        {"", "http://sugg/d/searchinventory/suggestion/?term=&mkt=us&lang=en_US"},
+        {"a  b", "http://sugg/d/searchinventory/suggestion/?term=a%20%20b&mkt=us&lang=en_US"},
+    };
+    for (const auto& c : cases) {
+        FakeWorld w;
+        w.Make().RunInvestigation(c.keyword);
+        ASSERT_EQ(w.urls.size(), 1u);
+        EXPECT_EQ(w.urls[0], c.url);
+        EXPECT_EQ(w.statuses.front(), c.keyword);
+        EXPECT_EQ(w.table.Count(), 0);
+    }
+}
+
+TEST(RunInvestigation, WalksPairsAndFillsEveryColumn) {
+    FakeWorld w;
+    w.pages["http://sugg/d/searchinventory/suggestion/?term=red%20shoes&mkt=us&lang=en_US"] =
+        "<html>ignored <td>&nbsp;1</td> ... searches done in may ... "
+        "<tr><td>&nbsp;4512</td><td><a href=x>Red Shoes</a></td></tr>"
+        "<tr><td>&nbsp;870</td><td><a href=y>red shoe sale</a></td></tr></table>";
+    w.pages[kCompUrl + "red+shoes%22"] = ResultsPage({}, "1,000");
+    w.pages[RankUrl("red+shoes", 1)] = ResultsPage({"a.com", "b.com", "www.MySite.com"});
+    w.pages[kCompUrl + "red+shoe+sale%22"] = "no count here";
+    w.Make().RunInvestigation("red shoes");
+    ASSERT_EQ(w.table.Count(), 2);
+    const ResultRow& r0 = w.table.At(0);
+    EXPECT_EQ(r0.keyTerm, "red shoes");
+    EXPECT_EQ(r0.columns,
+              (std::vector<std::string>{"4512", "1000", "0.222", "3", "99.8%", "4503"}));
+    EXPECT_TRUE(r0.checked);
+    const ResultRow& r1 = w.table.At(1);
+    EXPECT_EQ(r1.keyTerm, "red shoe sale");
+    // No "of about": "?"; every rank request came back empty: "?" too.
+    EXPECT_EQ(r1.columns, (std::vector<std::string>{"870", "?", "0", "?", "0%", "0"}));
+    EXPECT_EQ(w.urls,
+              (std::vector<std::string>{
+                  "http://sugg/d/searchinventory/suggestion/?term=red%20shoes&mkt=us&lang=en_US",
+                  kCompUrl + "red+shoes%22", RankUrl("red+shoes", 1), kCompUrl + "red+shoe+sale%22",
+                  RankUrl("red+shoe+sale", 1), RankUrl("red+shoe+sale", 21),
+                  RankUrl("red+shoe+sale", 41)}));
+    EXPECT_EQ(w.statuses, (std::vector<std::string>{"red shoes", "red shoes", "red shoe sale"}));
+}
+
+TEST(RunInvestigation, EndsAtResultCountWithCompleteRows) {
+    FakeWorld w;
+    w.pageFor = [](const std::string& url) {
+        return url.find("sugg") != std::string::npos ? SuggestionPage(40) : std::string();
+    };
+    w.depth = "1";
+    w.Make().RunInvestigation("x");
+    ASSERT_EQ(w.table.Count(), 10);
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_EQ(w.table.At(i).columns.size(), 6u);
+        EXPECT_TRUE(w.table.At(i).checked);
+        EXPECT_EQ(w.table.At(i).keyTerm, "term " + std::to_string(i));
+    }
+}
+
+TEST(RunInvestigation, StopDuringRankSearchOfRowThreeEndsAfterThatRow) {
+    FakeWorld w;
+    w.pageFor = [&](const std::string& url) {
+        if (url.find("sugg") != std::string::npos) return SuggestionPage(40);
+        if (url == RankUrl("term+2", 21)) w.onPump = [&] { w.stop.Set(); };
+        return ResultsPage({"x.com"});
+    };
+    w.stop.Set();  // a stop before the walk begins is cleared by it
+    w.Make().RunInvestigation("x");
+    ASSERT_EQ(w.table.Count(), 3);
+    EXPECT_EQ(w.table.At(2).Column(3), "-");
+    EXPECT_TRUE(w.table.At(2).checked);
+    EXPECT_EQ(w.urls.back(), RankUrl("term+2", 21));  // no page 41 after the stop
+}
+
+TEST(RunInvestigation, EscapeEndsRankSearchAfterThePageAndTheWalkAfterTheRow) {
+    FakeWorld w;
+    w.pageFor = [&](const std::string& url) {
+        if (url.find("sugg") != std::string::npos) return SuggestionPage(5);
+        if (url.find("&b=") != std::string::npos) w.escape = true;
+        return ResultsPage({"x.com"});
+    };
+    w.Make().RunInvestigation("x");
+    ASSERT_EQ(w.table.Count(), 1);
+    EXPECT_EQ(w.table.At(0).Column(3), "-");
+    EXPECT_EQ(w.urls.back(), RankUrl("term+0", 1));
+}
+
+TEST(RunInvestigation, NoCellAfterDoneGivesEmptyTable) {
+    FakeWorld w;
+    w.Make().FillResultsFromSuggestions("<td>&nbsp;1</td><td><a>a</a></td> searches done here");
+    EXPECT_EQ(w.table.Count(), 0);
+    EXPECT_TRUE(w.urls.empty());
+}
+
+TEST(RunInvestigation, MissingMarkersStillGiveFilledRows) {
+    FakeWorld w;
+    w.Make().FillResultsFromSuggestions(" done <td>4512</td><td>red shoes</td>");
+    ASSERT_EQ(w.table.Count(), 1);
+    EXPECT_EQ(w.table.At(0).Column(0), "512");  // no &nbsp;: from position 6
+    EXPECT_EQ(w.table.At(0).keyTerm, "");       // no </a>
+    EXPECT_EQ(w.table.At(0).columns, (std::vector<std::string>{"512", "", "0", "-", "0%", "0"}));
+    EXPECT_TRUE(w.table.At(0).checked);
+    EXPECT_TRUE(w.urls.empty());  // empty term: no competition, no rank request
+}
+
+TEST(RunInvestigation, UnreadableDepthCompletesRowThenFaults) {
+    FakeWorld w;
+    w.depth = "";
+    EXPECT_THROW(w.Make().FillResultsFromSuggestions(SuggestionPage(3)), ResearchFault);
+    ASSERT_EQ(w.table.Count(), 1);
+    EXPECT_EQ(w.table.At(0).Column(3), "-");
+    EXPECT_EQ(w.table.At(0).columns.size(), 6u);
+    EXPECT_TRUE(w.table.At(0).checked);
+}
+
+TEST(RunInvestigation, StopSeenOnlyAtCheckPoints) {
+    FakeWorld w;
+    w.pageFor = [](const std::string& url) {
+        return url.find("sugg") != std::string::npos ? SuggestionPage(5) : std::string();
+    };
+    w.depth = "1";
+    int rows = 0;
+    w.onPump = [&] {
+        if (w.table.Count() == 2 && rows++ == 0) w.stop.Set();
+    };
+    w.Make().RunInvestigation("x");
+    EXPECT_EQ(w.table.Count(), 2);
+}
+
+TEST(LookupCompetition, CountWindowRules) {
+    struct Case {
+        const char *page, *want;
+    } cases[] = {
+        {"Results 1 - 10 of about <b>12,345</b> for", "12345"},
+        {"of about <b></b>", "0"},
+        {"of about <b>12.345</b>", "12345"},
+        {"OF ABOUT <B>7 000</B>", "7000"},
+        {"no count", "?"},
+        {"", "?"},
+        {"of about 1234</b", "ofabout1234"},
+        {"of about 1234</b>", "0"},  // ">" after "</"
+        {"of about <b>12", "0"},
+        {"of about </b><b>5</b>", "0"},
+    };
+    for (const auto& c : cases) {
+        FakeWorld w;
+        w.pages[kCompUrl + "red+shoes%22"] = c.page;
+        EXPECT_EQ(w.Make().LookupCompetition("red shoes"), c.want) << c.page;
+    }
+    FakeWorld w;
+    w.pages[kCompUrl + "red+shoes%22"] =
+        std::string(300, 'x') + "of about " + std::string(195, ' ') + "<b>9</b>";
+    EXPECT_EQ(w.Make().LookupCompetition("red shoes"), "0");  // outside the 200-byte window
+}
+
+TEST(LookupCompetition, StatusFirstAndEmptyTermMakesNoRequest) {
+    FakeWorld w;
+    Research r = w.Make();
+    EXPECT_EQ(r.LookupCompetition(""), "");
+    EXPECT_TRUE(w.urls.empty());
+    EXPECT_EQ(w.statuses, std::vector<std::string>{""});
+    EXPECT_EQ(w.pumps, 1);
+    r.LookupCompetition("  ");
+    ASSERT_EQ(w.urls.size(), 1u);
+    EXPECT_EQ(w.urls[0], kCompUrl + "++%22");
+    EXPECT_EQ(w.pumps, 4);
+}
+
+TEST(FindRank, ItemWalk) {
+    struct Case {
+        const char* name;
+        std::map<int, std::string> pages;  // page start -> body
+        int depth;
+        const char* want;
+    } cases[] = {
+        {"third item", {{1, ResultsPage({"a.com", "b.com", "mysite.com", "d.com"})}}, 3, "3"},
+        {"page 41 third item",
+         {{1, ResultsPage({"a.com"})},
+          {21, ResultsPage({"a.com"})},
+          {41, ResultsPage({"a.com", "b.com", "mysite.com"})}},
+         3,
+         "43"},
+        {"last item gets its real rank",
+         {{1, ResultsPage({"a.com", "b.com", "mysite.com"})}},
+         1,
+         "3"},
+        {"only before of about", {{1, "mysite.com " + ResultsPage({"a.com"})}}, 1, "1"},
+        {"no items", {{1, "of about <b>5</b> mysite.com"}}, 1, "1"},
+        {"capitals on the page", {{1, ResultsPage({"a.com", "WWW.MYSITE.COM"})}}, 1, "2"},
+        {"not found", {{1, ResultsPage({"a.com"})}}, 2, "-"},
+        {"every request failed", {}, 3, "?"},
+        {"depth 0", {{1, ResultsPage({"mysite.com"})}}, 0, "-"},
+    };
+    for (const auto& c : cases) {
+        FakeWorld w;
+        for (const auto& [start, body] : c.pages) w.pages[RankUrl("red+shoes", start)] = body;
+        EXPECT_EQ(w.Make().FindRank("red shoes", "MySite.com", c.depth), c.want) << c.name;
+    }
+}
+
+TEST(FindRank, FetchesAtMostDepthPages) {
+    FakeWorld w;
+    w.Make().FindRank("red shoes", "mysite.com", 5);
+    EXPECT_EQ(w.urls, (std::vector<std::string>{RankUrl("red+shoes", 1), RankUrl("red+shoes", 21),
+                                                RankUrl("red+shoes", 41), RankUrl("red+shoes", 61),
+                                                RankUrl("red+shoes", 81)}));
+}
+
+TEST(FindRank, NoRequestWithoutPhraseOrTarget) {
+    FakeWorld w;
+    EXPECT_EQ(w.Make().FindRank("", "mysite.com", 3), "-");
+    EXPECT_EQ(w.Make().FindRank("red", "", 3), "-");
+    EXPECT_TRUE(w.urls.empty());
+}
+
+TEST(FindRank, StopOrEscapeAfterFirstPage) {
+    for (bool useEscape : {false, true}) {
+        FakeWorld w;
+        w.pages[RankUrl("red", 1)] = ResultsPage({"a.com"});
+        w.pages[RankUrl("red", 21)] = ResultsPage({"mysite.com"});
+        if (useEscape)
+            w.escape = true;
+        else
+            w.stop.Set();  // requested before the search: one page is still fetched
+        EXPECT_EQ(w.Make().FindRank("red", "mysite.com", 3), "-");
+        EXPECT_EQ(w.urls.size(), 1u);
+        // Empty answers and a stop: still "-", nobody is told the rank is unknown.
+        FakeWorld e;
+        e.stop.Set();
+        EXPECT_EQ(e.Make().FindRank("red", "mysite.com", 3), "-");
+    }
+    FakeWorld w;
+    w.escape = true;
+    w.pages[RankUrl("red", 1)] = ResultsPage({"a.com", "mysite.com"});
+    EXPECT_EQ(w.Make().FindRank("red", "mysite.com", 3), "2");
+}
+
+TEST(ServiceHosts, EnvironmentOrLoopbackDefaults) {
+    ::unsetenv("VEXORIN_SUGGEST_HOST");
+    ::setenv("VEXORIN_SEARCH_HOST", "search.test:8080", 1);
+    const ServiceHosts h = ServiceHostsFromEnvironment();
+    EXPECT_EQ(h.suggest, "127.0.0.1:" + std::to_string(kDefaultServicesPort));
+    EXPECT_EQ(h.search, "search.test:8080");
+    ::unsetenv("VEXORIN_SEARCH_HOST");
+}
+
+}  // namespace
+}  // namespace vx

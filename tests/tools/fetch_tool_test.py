@@ -1,0 +1,88 @@
+#!/usr/bin/env python3
+"""vexorin-fetch through the real binary against scripted loopback servers."""
+import os
+import resource
+import subprocess
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(__file__))
+from httpstub import Stub, ok, stall, flood  # noqa: E402
+
+TOOL = sys.argv.pop(1) if len(sys.argv) > 1 else "vexorin-fetch"
+
+
+def fetch(url, **env):
+    e = dict(os.environ, **env)
+    t0 = time.monotonic()
+    r = subprocess.run([TOOL, url], capture_output=True, env=e, timeout=60)
+    return r, time.monotonic() - t0
+
+
+class FetchTool(unittest.TestCase):
+    def setUp(self):
+        self.stub = Stub({
+            "/length": ok(b"length body\x00\xff"),
+            "/chunked": b"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+                        b"5\r\nhello\r\n6\r\n world\r\n0\r\n\r\n",
+            "/close": b"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\nuntil close",
+            "/redirect": b"HTTP/1.1 302 Found\r\nLocation: /length\r\nContent-Length: 5\r\n\r\nmoved",
+            "/missing": b"HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot found",
+            "/malformed": b"HTTP/1.1 abc\r\nContent-Length: 2\r\n\r\nno",
+            "/stall": stall,
+            "/flood": flood,
+        })
+
+    def tearDown(self):
+        self.stub.close()
+
+    def test_bodies_for_each_framing_and_failure(self):
+        cases = {
+            "/length": b"length body\x00\xff",
+            "/chunked": b"hello world",
+            "/redirect": b"moved",
+            "/missing": b"not found",
+            "/malformed": b"",
+        }
+        for target, want in cases.items():
+            r, _ = fetch(self.stub.url(target))
+            self.assertEqual((r.returncode, r.stdout, r.stderr), (0, want, b""), target)
+
+    def test_close_framing(self):
+        # The stub closes only when told to by the framing: send and close.
+        def close_after(conn, stub):
+            conn.sendall(b"HTTP/1.1 200 OK\r\n\r\nuntil close")
+        self.stub.routes["/close"] = close_after
+        r, _ = fetch(self.stub.url("/close"))
+        self.assertEqual(r.stdout, b"until close")
+
+    def test_nothing_for_https_and_refused(self):
+        r, _ = fetch(f"https://127.0.0.1:{self.stub.port}/length")
+        self.assertEqual((r.returncode, r.stdout), (0, b""))
+        import socket
+        s = socket.socket()
+        s.bind(("127.0.0.1", 0))
+        port = s.getsockname()[1]
+        s.close()
+        r, _ = fetch(f"http://127.0.0.1:{port}/")
+        self.assertEqual((r.returncode, r.stdout), (0, b""))
+
+    def test_stalled_server_is_bounded(self):
+        r, took = fetch(self.stub.url("/stall"), VEXORIN_FETCH_SILENCE_MS="500")
+        self.assertEqual((r.returncode, r.stdout), (0, b""))
+        self.assertLess(took, 5)
+
+    def test_endless_body_is_bounded_in_time_and_memory(self):
+        before = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
+        r, took = fetch(self.stub.url("/flood"), VEXORIN_FETCH_TIMEOUT_MS="1500")
+        peak_kib = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
+        self.assertEqual(r.returncode, 0)
+        self.assertLess(took, 10)
+        self.assertLessEqual(len(r.stdout), 64 * 1024 * 1024)
+        # Body cap plus the process itself; never the endless stream.
+        self.assertLess(max(before, peak_kib), 200 * 1024)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=1)

@@ -1,0 +1,92 @@
+"""A scripted loopback HTTP server for the tool tests: answers request
+targets from a table, records every request head, and can stall, flood or
+send raw bytes."""
+import socket
+import threading
+import time
+
+
+class Stub:
+    def __init__(self, routes, default=b"HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n"):
+        # routes: target -> raw response bytes, or a callable(sock) that
+        # writes whatever it likes.
+        self.routes = routes
+        self.default = default
+        self.requests = []
+        self.sock = socket.socket()
+        self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        self.sock.bind(("127.0.0.1", 0))
+        self.sock.listen(32)
+        self.sock.settimeout(0.1)
+        self.port = self.sock.getsockname()[1]
+        self.stopping = False
+        self.thread = threading.Thread(target=self._serve, daemon=True)
+        self.thread.start()
+
+    def url(self, target="/"):
+        return f"http://127.0.0.1:{self.port}{target}"
+
+    def host(self):
+        return f"127.0.0.1:{self.port}"
+
+    def targets(self):
+        return [r.split(b" ")[1].decode("latin-1") for r in self.requests]
+
+    def _serve(self):
+        while not self.stopping:
+            try:
+                conn, _ = self.sock.accept()
+            except socket.timeout:
+                continue
+            threading.Thread(target=self._answer, args=(conn,), daemon=True).start()
+
+    def _answer(self, conn):
+        conn.settimeout(5)
+        head = b""
+        try:
+            while b"\r\n\r\n" not in head:
+                data = conn.recv(4096)
+                if not data:
+                    return
+                head += data
+            self.requests.append(head)
+            target = head.split(b" ")[1].decode("latin-1")
+            route = self.routes.get(target, self.default)
+            if callable(route):
+                route(conn, self)
+            else:
+                conn.sendall(route)
+                # keep-alive: wait for the client to close
+                conn.settimeout(2)
+                while conn.recv(4096):
+                    pass
+        except OSError:
+            pass
+        finally:
+            conn.close()
+
+    def close(self):
+        self.stopping = True
+        self.thread.join()
+        self.sock.close()
+
+
+def ok(body, extra=b""):
+    if isinstance(body, str):
+        body = body.encode("latin-1")
+    return b"HTTP/1.1 200 OK\r\n" + extra + b"Content-Length: %d\r\n\r\n" % len(body) + body
+
+
+def stall(conn, stub):
+    while not stub.stopping:
+        time.sleep(0.05)
+
+
+def flood(conn, stub):
+    conn.sendall(b"HTTP/1.1 200 OK\r\n\r\n")
+    chunk = b"x" * 65536
+    try:
+        while not stub.stopping:
+            conn.sendall(chunk)
+    except OSError:
+        pass

@@ -1,0 +1,46 @@
+// vexorin-services: the local stand-in for the keyword-suggestion and
+// web-search services, on 127.0.0.1.
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "engine/research.h"
+#include "stand_in_server.h"
+
+namespace {
+std::atomic<bool> gStop{false};
+void OnSignal(int) {
+    gStop = true;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    int port = vx::kDefaultServicesPort, latency = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--port" && i + 1 < argc) {
+            port = std::atoi(argv[++i]);
+        } else if (a == "--latency-ms" && i + 1 < argc) {
+            latency = std::atoi(argv[++i]);
+        } else {
+            std::fprintf(stderr, "usage: vexorin-services [--port N] [--latency-ms MS]\n");
+            return 2;
+        }
+    }
+    vx::services::StandInServer server(port, latency);
+    if (!server.ok()) {
+        std::fprintf(stderr, "vexorin-services: cannot listen on 127.0.0.1:%d: %s\n", port,
+                     std::strerror(errno));
+        return 1;
+    }
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    std::signal(SIGPIPE, SIG_IGN);
+    std::printf("vexorin-services listening on 127.0.0.1:%d\n", server.port());
+    std::fflush(stdout);
+    server.Run(gStop);
+    return 0;
+}
