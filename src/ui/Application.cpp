@@ -1,0 +1,107 @@
+#include "ui/Application.h"
+
+#include <unistd.h>
+#include <QApplication>
+#include <QDir>
+#include <QLocale>
+#include <QLockFile>
+#include <QScreen>
+#include <QStandardPaths>
+
+#include "core/rrColors.h"
+#include "ui/InfoUnit.h"
+#include "ui/StartUnit.h"
+#include "ui/Unit1.h"
+
+namespace vx::ui {
+
+SingleInstance::SingleInstance() = default;
+SingleInstance::~SingleInstance() = default;
+
+QString SingleInstance::LockPath() {
+    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (dir.isEmpty()) dir = QDir::tempPath();
+    return dir + QStringLiteral("/vexorin-%1.lock").arg(::getuid());
+}
+
+bool SingleInstance::FindRunningInstance() {
+    try {
+        lock_ = std::make_unique<QLockFile>(LockPath());
+        lock_->setStaleLockTime(0);  // a dead holder's lock is stale at once
+        if (lock_->tryLock(0)) return false;
+        return lock_->error() == QLockFile::LockFailedError;
+    } catch (...) {
+        return false;  // a failing check counts as no running copy
+    }
+}
+
+Forms::Forms(char decimalSeparator, const std::string& settingsPath) : store(settingsPath) {
+    Form1 = std::make_unique<TForm1>(stop, decimalSeparator);
+    StartForm = std::make_unique<TStartForm>(stop, pump, store, Form1.get());
+    InfoForm = std::make_unique<TInfoForm>(Form1.get());
+    Form1->SetStartForm(StartForm.get());
+    Form1->SetAboutBox([this] { InfoForm->exec(); });
+}
+
+Forms::~Forms() {
+    InfoForm.reset();
+    StartForm.reset();
+    Form1.reset();
+}
+
+char LocaleDecimalSeparator() {
+    const QString p = QLocale().decimalPoint();
+    return p.size() == 1 && p[0].unicode() < 128 ? static_cast<char>(p[0].unicode()) : '.';
+}
+
+namespace {
+void InstallSystemColours() {
+    SetSystemColorResolver([](int index) {
+        const QPalette pal = QApplication::palette();
+        QColor c;
+        switch (index) {
+            case 5:
+                c = pal.color(QPalette::Window);
+                break;  // window background
+            case 8:
+                c = pal.color(QPalette::WindowText);
+                break;  // window text
+            case 15:
+                c = pal.color(QPalette::Button);
+                break;  // button face
+            case 16:
+                c = pal.color(QPalette::Dark);
+                break;  // button shadow
+            case 18:
+                c = pal.color(QPalette::ButtonText);
+                break;  // button text
+            case 20:
+                c = pal.color(QPalette::Light);
+                break;  // button highlight
+            default:
+                c = pal.color(QPalette::Button);
+        }
+        return RGBColor(c.red(), c.green(), c.blue());
+    });
+}
+}  // namespace
+
+int RunApplication(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Vexorin"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Vexorin"));
+    SingleInstance instance;
+    if (instance.FindRunningInstance()) return 0;
+    InstallSystemColours();
+    EscapeKey::Instance();
+    Forms forms(LocaleDecimalSeparator());
+    TForm1& main = *forms.Form1;
+    main.adjustSize();
+    if (QScreen* screen = QApplication::primaryScreen())
+        main.move(screen->availableGeometry().center() - main.rect().center());
+    main.show();
+    app.exec();
+    return 0;
+}
+
+}  // namespace vx::ui

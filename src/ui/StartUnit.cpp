@@ -1,0 +1,247 @@
+#include "ui/StartUnit.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QToolButton>
+
+#include "core/text.h"
+#include "ui/art.h"
+#include "ui/platform.h"
+
+namespace vx::ui {
+
+TSpinEdit::TSpinEdit(int minValue, int maxValue, int value, QWidget* parent)
+    : QWidget(parent), min_(minValue), max_(maxValue) {
+    edit_ = new QLineEdit(this);
+    edit_->setMaxLength(2);
+    up_ = new QToolButton(this);
+    down_ = new QToolButton(this);
+    up_->setArrowType(Qt::UpArrow);
+    down_->setArrowType(Qt::DownArrow);
+    up_->setFocusPolicy(Qt::NoFocus);
+    down_->setFocusPolicy(Qt::NoFocus);
+    connect(up_, &QToolButton::clicked, this, [this] { Step(+1); });
+    connect(down_, &QToolButton::clicked, this, [this] { Step(-1); });
+    edit_->installEventFilter(this);
+    setFocusProxy(edit_);
+    SetValue(value);
+}
+
+int TSpinEdit::Value() const {
+    const auto v = ReadWholeNumber(ToBytes(edit_->text()));
+    return Clamp(v ? *v : min_);
+}
+
+void TSpinEdit::SetValue(int value) {
+    edit_->setText(QString::number(Clamp(value)));
+}
+
+QString TSpinEdit::Text() const {
+    return edit_->text();
+}
+
+void TSpinEdit::Step(int delta) {
+    SetValue(Value() + delta);
+}
+
+bool TSpinEdit::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == edit_ && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down) {
+            Step(key->key() == Qt::Key_Up ? +1 : -1);
+            return true;
+        }
+        const QString text = key->text();
+        if (text.size() == 1 && text[0].isPrint()) {
+            const QChar c = text[0];
+            const QChar sep = QLocale().decimalPoint().at(0);
+            if (!(c.isDigit() && c.unicode() < 128) && c != u'+' && c != u'-' && c != sep) {
+                QApplication::beep();
+                return true;
+            }
+        } else if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            QApplication::beep();
+            return true;
+        }
+    }
+    if (watched == edit_ && event->type() == QEvent::FocusOut) {
+        const auto v = ReadWholeNumber(ToBytes(edit_->text()));
+        // An empty or unreadable text reads as the minimum, already in range.
+        if (v && Clamp(*v) != *v) SetValue(*v);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TSpinEdit::resizeEvent(QResizeEvent*) {
+    const int h = height(), bw = 15;
+    edit_->setGeometry(0, 0, width() - bw, h);
+    up_->setGeometry(width() - bw, 0, bw, h / 2);
+    down_->setGeometry(width() - bw, h / 2, bw, h - h / 2);
+}
+
+namespace {
+QLineEdit* LabeledEdit(QWidget* parent, const QString& caption, QRect r, const char* name) {
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(QString::fromLatin1(name));
+    edit->setGeometry(r);
+    auto* label = new QLabel(caption, parent);
+    label->setObjectName(QString::fromLatin1(name) + QStringLiteral("Label"));
+    label->adjustSize();
+    label->move(r.left(), r.top() - 3 - label->height());
+    label->setBuddy(edit);
+    return edit;
+}
+}  // namespace
+
+TStartForm::TStartForm(StopFlag& stop, EventPump& pump, SettingsStore& store, QWidget* parent)
+    : QDialog(parent), stop_(stop), pump_(pump), store_(store) {
+    setObjectName(QStringLiteral("StartForm"));
+    setWindowTitle(QStringLiteral("Investigate..."));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(303, 303);
+    setModal(true);
+    QFont font(QStringLiteral("MS Sans Serif"), 8);
+    font.setStyleHint(QFont::SansSerif);
+    setFont(font);
+
+    auto* group = new QGroupBox(this);
+    group->setObjectName(QStringLiteral("GroupBox1"));
+    group->setGeometry(10, 6, 283, 240);
+
+    LabeledEdit1 =
+        LabeledEdit(group, QStringLiteral("Enter keyword or phrase related to your business:"),
+                    QRect(28, 33, 228, 21), "LabeledEdit1");
+    auto* panel = new QFrame(group);
+    panel->setObjectName(QStringLiteral("Panel1"));
+    panel->setGeometry(26, 59, 234, 40);
+    panel->setAutoFillBackground(true);
+    QPalette red = panel->palette();
+    red.setColor(QPalette::Window, Qt::red);
+    panel->setPalette(red);
+    auto* note = new QLabel(
+        QStringLiteral("Note: You do not need to put quotation marks around the words!"), panel);
+    note->setObjectName(QStringLiteral("Label2"));
+    note->setGeometry(2, 2, 230, 36);
+    note->setAlignment(Qt::AlignCenter);
+    note->setWordWrap(true);
+
+    HomepageEdit = LabeledEdit(group, QStringLiteral("Target URL (e.g. domain.com)"),
+                               QRect(30, 137, 226, 21), "HomepageEdit");
+    auto* label3 = new QLabel(QStringLiteral("Max pages to search"), group);
+    label3->setObjectName(QStringLiteral("Label3"));
+    label3->adjustSize();
+    label3->move(30, 179);
+    DepthCombo = new QComboBox(group);
+    DepthCombo->setObjectName(QStringLiteral("DepthCombo"));
+    for (int i = 1; i <= kDepthItems; ++i) DepthCombo->addItem(QString::number(i));
+    DepthCombo->setGeometry(148, 174, 51, 21);
+    DepthCombo->setCurrentIndex(4);
+    auto* label1 = new QLabel(QStringLiteral("Number of Results"), group);
+    label1->setObjectName(QStringLiteral("Label1"));
+    label1->adjustSize();
+    label1->move(30, 208);
+    MaxResultsSpinEdit = new TSpinEdit(kMinResults, kMaxResults, 10, group);
+    MaxResultsSpinEdit->setObjectName(QStringLiteral("MaxResultsSpinEdit"));
+    MaxResultsSpinEdit->setGeometry(148, 203, 51, 22);
+
+    BitBtn1 =
+        new QPushButton(art::Icon(art::Picture::Magnifier), QStringLiteral("Investigate"), this);
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    BitBtn1->setGeometry(160, 263, 132, 35);
+    BitBtn1->setIconSize(QSize(22, 21));
+    BitBtn2 = new QPushButton(art::Icon(art::Picture::NoEntry), QStringLiteral("Cancel"), this);
+    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+    BitBtn2->setGeometry(13, 263, 88, 35);
+    BitBtn2->setIconSize(QSize(16, 16));
+    // No default or cancel button: Enter and Escape mean nothing dialog-wide.
+    for (QPushButton* b : {BitBtn1, BitBtn2}) {
+        b->setAutoDefault(false);
+        b->setDefault(false);
+    }
+    connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
+    connect(BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(); });
+
+    QWidget::setTabOrder(BitBtn1, BitBtn2);
+    QWidget::setTabOrder(BitBtn2, LabeledEdit1);
+    QWidget::setTabOrder(LabeledEdit1, MaxResultsSpinEdit->Editor());
+    QWidget::setTabOrder(MaxResultsSpinEdit->Editor(), HomepageEdit);
+    QWidget::setTabOrder(HomepageEdit, DepthCombo);
+
+    FormCreate();
+}
+
+void TStartForm::FormCreate() {
+    SetEntries(LoadDialogEntries(store_, Entries()));
+}
+
+void TStartForm::FormCloseQuery() {
+    SaveDialogEntries(store_, Entries());
+}
+
+DialogEntries TStartForm::Entries() const {
+    DialogEntries e;
+    e.keyterm = ToBytes(LabeledEdit1->text());
+    e.home = ToBytes(HomepageEdit->text());
+    e.depthIndex = DepthCombo->currentIndex();
+    e.results = MaxResultsSpinEdit->Value();
+    return e;
+}
+
+void TStartForm::SetEntries(const DialogEntries& e) {
+    LabeledEdit1->setText(ToQString(e.keyterm));
+    HomepageEdit->setText(ToQString(e.home));
+    DepthCombo->setCurrentIndex(e.depthIndex >= 0 && e.depthIndex < kDepthItems ? e.depthIndex
+                                                                                : -1);
+    MaxResultsSpinEdit->SetValue(e.results);
+}
+
+std::string TStartForm::Keyword() const {
+    return ToBytes(LabeledEdit1->text());
+}
+std::string TStartForm::TargetSite() {
+    return ToBytes(HomepageEdit->text());
+}
+std::string TStartForm::PageDepthText() {
+    return DepthCombo->currentIndex() < 0 ? std::string() : ToBytes(DepthCombo->currentText());
+}
+int TStartForm::ResultCount() {
+    return MaxResultsSpinEdit->Value();
+}
+
+void TStartForm::BitBtn1Click() {
+    done(QDialog::Accepted);
+    try {
+        pump_.PumpEvents();
+    } catch (...) {
+    }
+    stop_.Clear();
+}
+
+void TStartForm::BitBtn2Click() {
+    stop_.Set();
+    done(3);  // Abort
+}
+
+void TStartForm::done(int result) {
+    // Every close passes here: Investigate, Cancel, the close box.
+    FormCloseQuery();
+    QDialog::done(result);
+}
+
+void TStartForm::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return ||
+        event->key() == Qt::Key_Enter) {
+        event->ignore();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+}  // namespace vx::ui

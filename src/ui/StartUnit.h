@@ -1,0 +1,87 @@
+// The Investigate dialog: seed keyword, target site, result pages to search
+// and number of results. Created once, hidden between uses; its entries are
+// loaded from the settings store at creation and saved on every close.
+#pragma once
+
+#include <QDialog>
+#include <QLineEdit>
+
+#include "engine/research.h"
+#include "results/settings_store.h"
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QToolButton;
+class QFrame;
+class QGroupBox;
+
+namespace vx::ui {
+
+// Integer field with arrow buttons, typing limited to digits, signs and the
+// decimal separator, clamped to its range when it loses focus or is set from
+// code. Text that does not read as a number counts as the minimum and is
+// left as typed.
+class TSpinEdit : public QWidget {
+    Q_OBJECT
+  public:
+    TSpinEdit(int minValue, int maxValue, int value, QWidget* parent = nullptr);
+    int Value() const;
+    void SetValue(int value);
+    QString Text() const;
+    QLineEdit* Editor() const { return edit_; }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    void Step(int delta);
+    int Clamp(int v) const { return v < min_ ? min_ : (v > max_ ? max_ : v); }
+
+    QLineEdit* edit_;
+    QToolButton* up_;
+    QToolButton* down_;
+    int min_, max_;
+};
+
+class TStartForm : public QDialog, public InvestigateInputs {
+    Q_OBJECT
+  public:
+    TStartForm(StopFlag& stop, EventPump& pump, SettingsStore& store, QWidget* parent = nullptr);
+
+    // InvestigateInputs, read by the run for every row.
+    std::string TargetSite() override;
+    std::string PageDepthText() override;
+    int ResultCount() override;
+
+    std::string Keyword() const;
+    DialogEntries Entries() const;
+    void SetEntries(const DialogEntries& e);
+
+    void BitBtn1Click();  // Investigate
+    void BitBtn2Click();  // Cancel
+
+    QLineEdit* LabeledEdit1;
+    QLineEdit* HomepageEdit;
+    QComboBox* DepthCombo;
+    TSpinEdit* MaxResultsSpinEdit;
+    QPushButton* BitBtn1;
+    QPushButton* BitBtn2;
+
+  public slots:
+    void done(int result) override;
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    void FormCreate();
+    void FormCloseQuery();
+
+    StopFlag& stop_;
+    EventPump& pump_;
+    SettingsStore& store_;
+};
+
+}  // namespace vx::ui

@@ -1,0 +1,329 @@
+#include "ui/Unit1.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTableView>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "results/atomic_file.h"
+#include "results/export.h"
+#include "results/investigation_file.h"
+#include "ui/ResultsModel.h"
+#include "ui/StartUnit.h"
+#include "ui/art.h"
+
+namespace vx::ui {
+
+namespace {
+constexpr int kWidths[kColumnCount] = {115, 70, 70, 100, 55, 70, 125};
+constexpr int kMinWidths[kColumnCount] = {75, 65, 70, 95, 50, 65, 125};
+const QString kBkiFilter = QStringLiteral("Investigation files (*.bki)");
+const QString kTxtFilter = QStringLiteral("Keyword list (*.txt)");
+const QString kCsvFilter = QStringLiteral("CSV table (*.csv)");
+}  // namespace
+
+TForm1::TForm1(StopFlag& stop, char decimalSeparator, QWidget* parent)
+    : QMainWindow(parent), table_(decimalSeparator), stop_(stop) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Vexorin"));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    QFont font(QStringLiteral("MS Sans Serif"), 8);
+    font.setStyleHint(QFont::SansSerif);
+    setFont(font);
+
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("ClientArea"));
+    client->setFixedSize(502, 390 - 19);
+    setCentralWidget(client);
+
+    Image1 = new QLabel(client);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(7, 4, 490, 55);
+    Image1->setScaledContents(true);
+    Image1->setPixmap(art::Banner());
+
+    BuildTable();
+    ListView1->setParent(client);
+    ListView1->setGeometry(5, 68, 490, 299);
+
+    auto makeButton = [&](const char* name, const QString& caption, art::Picture pic,
+                          QSize iconSize, int x) {
+        auto* b = new QToolButton(client);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setText(caption);
+        b->setIcon(art::Icon(pic));
+        b->setIconSize(iconSize);
+        b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        b->setGeometry(x, 10, 50, 45);
+        b->setCursor(Qt::PointingHandCursor);
+        b->setFocusPolicy(Qt::StrongFocus);
+        return b;
+    };
+    BitBtn2 = makeButton("BitBtn2", QStringLiteral("Start"), art::Picture::GearWithSpark,
+                         QSize(17, 15), 296);
+    StopBtn =
+        makeButton("StopBtn", QStringLiteral("Stop"), art::Picture::NoEntry, QSize(16, 16), 359);
+    connect(BitBtn2, &QToolButton::clicked, this, [this] { BitBtn2Click(); });
+    connect(StopBtn, &QToolButton::clicked, this, [this] { StopBtnClick(); });
+    QWidget::setTabOrder(ListView1, StopBtn);
+    QWidget::setTabOrder(StopBtn, BitBtn2);
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(false);
+    StatusBar1->setFixedHeight(19);
+    status_ = new QLabel(StatusBar1);
+    status_->setObjectName(QStringLiteral("StatusPanel"));
+    StatusBar1->addWidget(status_, 1);
+    setStatusBar(StatusBar1);
+
+    BuildMenus();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    FormCreate();
+}
+
+TForm1::~TForm1() {
+    // The model observes the table; let it go first.
+    delete model_;
+    model_ = nullptr;
+}
+
+void TForm1::FormCreate() {
+    appDir_ = QCoreApplication::applicationDirPath() + QDir::separator();
+}
+
+void TForm1::BuildTable() {
+    ListView1 = new QTableView(this);
+    ListView1->setObjectName(QStringLiteral("ListView1"));
+    model_ = new ResultsModel(table_);
+    ListView1->setModel(model_);
+    ListView1->setShowGrid(true);
+    ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListView1->setSortingEnabled(false);
+    ListView1->setWordWrap(false);
+    ListView1->verticalHeader()->hide();
+    ListView1->verticalHeader()->setDefaultSectionSize(17);
+    QHeaderView* header = ListView1->horizontalHeader();
+    header->setSectionsClickable(true);
+    header->setHighlightSections(false);
+    header->setStretchLastSection(false);
+    header->setMinimumSectionSize(1);
+    for (int c = 0; c < kColumnCount; ++c) header->resizeSection(c, kWidths[c]);
+    connect(header, &QHeaderView::sectionResized, this, [header](int c, int, int size) {
+        if (c >= 0 && c < kColumnCount && size < kMinWidths[c])
+            header->resizeSection(c, kMinWidths[c]);
+    });
+    connect(header, &QHeaderView::sectionClicked, this, [this](int c) { ListView1ColumnClick(c); });
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    auto add = [this](const char* name, const QString& caption, void (ResultsTable::*cmd)()) {
+        QAction* a = PopupMenu1->addAction(caption);
+        a->setObjectName(QString::fromLatin1(name));
+        connect(a, &QAction::triggered, this, [this, cmd] { (table_.*cmd)(); });
+    };
+    add("SelectAll1", QStringLiteral("Select All"), &ResultsTable::SelectAll1Click);
+    add("SelectNone1", QStringLiteral("Select None"), &ResultsTable::SelectNone1Click);
+    PopupMenu1->addSeparator();
+    add("InvertSelection1", QStringLiteral("Invert Selection"),
+        &ResultsTable::InvertSelection1Click);
+    ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ListView1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& p) { PopupMenu1->popup(ListView1->viewport()->mapToGlobal(p)); });
+}
+
+void TForm1::BuildMenus() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+    auto item = [this](QMenu* menu, const char* name, const QString& caption, art::Picture pic,
+                       std::function<void()> handler) {
+        QAction* a = menu->addAction(art::Icon(pic), caption);
+        a->setObjectName(QString::fromLatin1(name));
+        connect(a, &QAction::triggered, this, [handler] { handler(); });
+        return a;
+    };
+    QMenu* file = bar->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("File1"));
+    item(file, "Open1", QStringLiteral("&Open investigation file..."), art::Picture::OpenFolder,
+         [this] { Open1Click(); });
+    item(file, "Save1", QStringLiteral("&Save investigation file..."), art::Picture::FloppyDisk,
+         [this] { Save1Click(); });
+    file->addSeparator();
+    item(file, "Exit1", QStringLiteral("E&xit"), art::Picture::OpenDoor, [this] { Exit1Click(); });
+    QMenu* keywords = bar->addMenu(QStringLiteral("Keywords"));
+    keywords->setObjectName(QStringLiteral("Keywords1"));
+    item(keywords, "Savetotextfile1", QStringLiteral("Save keywords list..."),
+         art::Picture::PageOfText, [this] { Savetotextfile1Click(); });
+    QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("Help1"));
+    QAction* contents = item(help, "Contents1", QStringLiteral("&Contents"),
+                             art::Picture::QuestionMark, [this] { Contents1Click(); });
+    contents->setShortcut(QKeySequence(Qt::Key_F1));
+    contents->setShortcutContext(Qt::ApplicationShortcut);
+    item(help, "Homepage1", QStringLiteral("The Vexorin Homepage..."), art::Picture::Globe,
+         [this] { Homepage1Click(); });
+    help->addSeparator();
+    item(help, "About1", QStringLiteral("&About..."), art::Picture::LightBulb,
+         [this] { About1Click(); });
+}
+
+void TForm1::SetStatusText(const std::string& text) {
+    status_->setText(ToQString(text));
+}
+
+QString TForm1::StatusText() const {
+    return status_->text();
+}
+
+void TForm1::StopBtnClick() {
+    stop_.Set();
+    pump_.PumpEvents();
+}
+
+void TForm1::AfterRun(std::function<void()> action) {
+    if (runActive_) {
+        afterRun_.push_back(std::move(action));
+    } else {
+        action();
+    }
+}
+
+void TForm1::BitBtn2Click() {
+    if (runActive_) {
+        // Nested in a running run: ask it to stop, and start afresh once it
+        // has returned, never while it still holds its row.
+        StopBtnClick();
+        afterRun_.push_back([this] { BitBtn2Click(); });
+        return;
+    }
+    try {
+        StopBtnClick();
+    } catch (...) {
+    }
+    if (startForm_) {
+        try {
+            startForm_->exec();
+        } catch (...) {
+        }
+    }
+    pump_.PumpEvents();
+    if (stop_.Requested() || !startForm_) return;
+
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    runActive_ = true;
+    EscapeKey::Instance().Forget();
+    try {
+        Research research({*this,
+                           pump_,
+                           EscapeKey::Instance(),
+                           stop_,
+                           *startForm_,
+                           table_,
+                           ServiceHostsFromEnvironment(),
+                           {},
+                           table_.DecimalSeparator()});
+        research.RunInvestigation(startForm_->Keyword());
+    } catch (...) {
+        // A fault that escaped the run ends it; nothing is shown.
+    }
+    runActive_ = false;
+    QApplication::restoreOverrideCursor();
+    SetStatusText("Done!");
+    pump_.PumpEvents();
+
+    // Commands that waited for the run, in the order they were given.
+    auto pending = std::move(afterRun_);
+    afterRun_.clear();
+    for (auto& action : pending) action();
+}
+
+void TForm1::LoadInvestigationFile(const QString& path) {
+    vx::LoadInvestigationFile(QFile::encodeName(path).toStdString(), table_);
+}
+
+void TForm1::Open1Click() {
+    StopBtnClick();
+    const auto choice = FileDialogs::GetOpenFile(this, QStringLiteral("Open investigation file"),
+                                                 appDir_, kBkiFilter, QStringLiteral("bki"));
+    if (choice.path.isEmpty()) return;
+    const QString path = choice.path;
+    AfterRun([this, path] {
+        try {
+            LoadInvestigationFile(path);
+        } catch (...) {
+        }
+    });
+}
+
+void TForm1::Save1Click() {
+    StopBtnClick();
+    const auto choice = FileDialogs::GetSaveFile(this, QStringLiteral("Save investigation file"),
+                                                 appDir_, kBkiFilter, QStringLiteral("bki"));
+    if (choice.path.isEmpty()) return;
+    if (SaveInvestigationFile(QFile::encodeName(choice.path).toStdString(), table_)) {
+        status_->setText(QStringLiteral("Saved ") + QDir::toNativeSeparators(choice.path));
+    } else {
+        status_->setText(QStringLiteral("Could not save ") + QDir::toNativeSeparators(choice.path));
+    }
+}
+
+void TForm1::Savetotextfile1Click() {
+    StopBtnClick();
+    const auto choice = FileDialogs::GetSaveFile(
+        this, QStringLiteral("Save keywords list"), appDir_,
+        kTxtFilter + QStringLiteral(";;") + kCsvFilter, QStringLiteral("txt"));
+    if (choice.path.isEmpty()) return;
+    const bool csv = choice.filter == kCsvFilter ||
+                     choice.path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive);
+    const std::string text = csv ? FormatCsvTable(table_) : FormatKeywordList(table_);
+    if (WriteFileAtomically(QFile::encodeName(choice.path).toStdString(), text)) {
+        status_->setText(QStringLiteral("Saved ") + QDir::toNativeSeparators(choice.path));
+    } else {
+        status_->setText(QStringLiteral("Could not save ") + QDir::toNativeSeparators(choice.path));
+    }
+}
+
+void TForm1::Exit1Click() {
+    try {
+        StopBtnClick();
+    } catch (...) {
+    }
+    close();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    // FormCloseQuery: stop any run; the window may always close. A run in
+    // progress returns at its next check point and the program ends then.
+    StopBtnClick();
+    event->accept();
+}
+
+void TForm1::Contents1Click() {
+    Shell::Open(QStringLiteral("help.chm"));
+}
+
+void TForm1::Homepage1Click() {
+    Shell::Open(QString::fromLatin1(kHomepage));
+}
+
+void TForm1::About1Click() {
+    StopBtnClick();
+    if (showAbout_) showAbout_();
+}
+
+void TForm1::ListView1ColumnClick(int column) {
+    table_.ListView1ColumnClick(column);
+}
+
+}  // namespace vx::ui

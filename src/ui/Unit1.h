@@ -1,0 +1,89 @@
+// The main window: banner, results table, Start and Stop, status bar, menus.
+// A research run executes inside the Start command and pumps events between
+// its steps, so every command here can run nested inside a run.
+#pragma once
+
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "engine/research.h"
+#include "results/results_table.h"
+#include "ui/platform.h"
+
+class QLabel;
+class QMenu;
+class QStatusBar;
+class QTableView;
+class QToolButton;
+class QAction;
+
+namespace vx::ui {
+
+class ResultsModel;
+class TStartForm;
+
+class TForm1 : public QMainWindow, public StatusSink {
+    Q_OBJECT
+  public:
+    TForm1(StopFlag& stop, char decimalSeparator, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // The dialogs live beside the window; they are created after it.
+    void SetStartForm(TStartForm* form) { startForm_ = form; }
+    void SetAboutBox(std::function<void()> showAbout) { showAbout_ = std::move(showAbout); }
+
+    void SetStatusText(const std::string& text) override;
+    QString StatusText() const;
+
+    ResultsTable& Table() { return table_; }
+    bool RunActive() const { return runActive_; }
+    const QString& AppDir() const { return appDir_; }
+
+    // Commands.
+    void StopBtnClick();
+    void BitBtn2Click();
+    void Open1Click();
+    void Save1Click();
+    void Savetotextfile1Click();
+    void Exit1Click();
+    void Contents1Click();
+    void Homepage1Click();
+    void About1Click();
+    void ListView1ColumnClick(int column);
+    void LoadInvestigationFile(const QString& path);
+
+    static constexpr const char* kHomepage = "http://www.vexorin.example/";
+
+    QLabel* Image1;
+    QTableView* ListView1;
+    QStatusBar* StatusBar1;
+    QToolButton* BitBtn2;
+    QToolButton* StopBtn;
+    QMenu* PopupMenu1;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void FormCreate();
+    void BuildMenus();
+    void BuildTable();
+    // A command that would empty the table or start a run while a run is
+    // still inside its row loop waits for that run to return first.
+    void AfterRun(std::function<void()> action);
+
+    ResultsTable table_;
+    StopFlag& stop_;
+    QtEventPump pump_;
+    ResultsModel* model_ = nullptr;
+    TStartForm* startForm_ = nullptr;
+    std::function<void()> showAbout_;
+    QLabel* status_ = nullptr;
+    QString appDir_;
+    bool runActive_ = false;
+    std::vector<std::function<void()>> afterRun_;
+};
+
+}  // namespace vx::ui

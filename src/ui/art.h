@@ -1,0 +1,27 @@
+// Pictures of our own drawing: the banner, the menu pictures and the button
+// glyphs, painted at their native pixel sizes so they stay crisp.
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+
+namespace vx::ui::art {
+
+enum class Picture {
+    PageOfText,     // 0 Save keywords list
+    OpenDoor,       // 1 Exit
+    FloppyDisk,     // 2 Save investigation
+    OpenFolder,     // 3 Open investigation
+    QuestionMark,   // 4 Contents
+    Globe,          // 5 Homepage
+    LightBulb,      // 6 About
+    GearWithSpark,  // Start, 17 x 15
+    NoEntry,        // Stop and Cancel, 16 x 16
+    Magnifier,      // Investigate, 22 x 21
+};
+
+QPixmap Draw(Picture picture);
+QIcon Icon(Picture picture);
+QPixmap Banner();  // 490 x 55
+
+}  // namespace vx::ui::art

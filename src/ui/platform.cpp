@@ -1,0 +1,126 @@
+#include "ui/platform.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QUrl>
+
+#include "results/export.h"
+
+namespace vx::ui {
+
+QString ToQString(const std::string& bytes) {
+    if (IsValidUtf8(bytes))
+        return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+std::string ToBytes(const QString& text) {
+    const QByteArray utf8 = text.toUtf8();
+    return std::string(utf8.constData(), static_cast<size_t>(utf8.size()));
+}
+
+void QtEventPump::PumpEvents() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+EscapeKey& EscapeKey::Instance() {
+    static EscapeKey* key = new EscapeKey;
+    return *key;
+}
+
+EscapeKey::EscapeKey() {
+    if (QCoreApplication::instance()) QCoreApplication::instance()->installEventFilter(this);
+}
+
+bool EscapeKey::EscapeDown() {
+    const bool down = down_ || pressedSinceAsked_;
+    pressedSinceAsked_ = false;
+    return down;
+}
+
+bool EscapeKey::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Escape && !key->isAutoRepeat()) {
+            // One key event reaches the filter once per receiver on its way up;
+            // only the state matters, so repeats are harmless.
+            if (event->type() == QEvent::KeyPress) {
+                down_ = true;
+                pressedSinceAsked_ = true;
+            } else {
+                down_ = false;
+            }
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+namespace Shell {
+namespace {
+Handler& Current() {
+    static Handler h;
+    return h;
+}
+}  // namespace
+
+void SetHandler(Handler handler) {
+    Current() = std::move(handler);
+}
+
+bool Open(const QString& target) {
+    if (Current()) return Current()(target);
+    const QUrl url =
+        target.contains(QStringLiteral("://")) || target.startsWith(QStringLiteral("mailto:"))
+            ? QUrl(target)
+            : QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath());
+    return QDesktopServices::openUrl(url);
+}
+}  // namespace Shell
+
+namespace FileDialogs {
+namespace {
+OpenHandler& OpenCurrent() {
+    static OpenHandler h;
+    return h;
+}
+OpenHandler& SaveCurrent() {
+    static OpenHandler h;
+    return h;
+}
+
+Choice Run(bool save, QWidget* parent, const QString& title, const QString& folder,
+           const QString& filters, const QString& defaultSuffix) {
+    QFileDialog dialog(parent, title, folder, filters);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    // The chosen investigation file need not exist when opening.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(defaultSuffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return {dialog.selectedFiles().first(), dialog.selectedNameFilter()};
+}
+}  // namespace
+
+void SetOpenHandler(OpenHandler handler) {
+    OpenCurrent() = std::move(handler);
+}
+void SetSaveHandler(OpenHandler handler) {
+    SaveCurrent() = std::move(handler);
+}
+
+Choice GetOpenFile(QWidget* parent, const QString& title, const QString& folder,
+                   const QString& filters, const QString& defaultSuffix) {
+    if (OpenCurrent()) return OpenCurrent()(parent, title, folder, filters);
+    return Run(false, parent, title, folder, filters, defaultSuffix);
+}
+
+Choice GetSaveFile(QWidget* parent, const QString& title, const QString& folder,
+                   const QString& filters, const QString& defaultSuffix) {
+    if (SaveCurrent()) return SaveCurrent()(parent, title, folder, filters);
+    return Run(true, parent, title, folder, filters, defaultSuffix);
+}
+}  // namespace FileDialogs
+
+}  // namespace vx::ui

@@ -1,0 +1,68 @@
+// Our small layer over the desktop for what the engine and the forms need:
+// the event pump, the Escape key's state, the shell's "open", the file
+// dialogs, and byte <-> QString conversion at the GUI's edge.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <string>
+
+#include "engine/research.h"
+
+class QWidget;
+
+namespace vx::ui {
+
+// Bytes to text: UTF-8 when valid, else Latin-1.
+QString ToQString(const std::string& bytes);
+std::string ToBytes(const QString& text);
+
+class QtEventPump : public EventPump {
+  public:
+    void PumpEvents() override;
+};
+
+// Tracks Escape through an application-wide event filter. A press seen by
+// the pump since the last question counts as down at the next one, so a tap
+// made while a fetch blocked the thread is not lost.
+class EscapeKey : public QObject, public KeyState {
+    Q_OBJECT
+  public:
+    static EscapeKey& Instance();
+    bool EscapeDown() override;
+    void Forget() { pressedSinceAsked_ = false; }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    EscapeKey();
+    bool down_ = false;
+    bool pressedSinceAsked_ = false;
+};
+
+// The shell's "open" verb; tests replace the handler.
+namespace Shell {
+using Handler = std::function<bool(const QString& target)>;
+void SetHandler(Handler handler);  // empty: QDesktopServices
+bool Open(const QString& target);  // a path or an address
+}  // namespace Shell
+
+// File choosers; tests replace them to answer without a modal dialog.
+namespace FileDialogs {
+struct Choice {
+    QString path;  // empty: cancelled
+    QString filter;
+};
+using OpenHandler = std::function<Choice(QWidget* parent, const QString& title,
+                                         const QString& folder, const QString& filters)>;
+void SetOpenHandler(OpenHandler handler);
+void SetSaveHandler(OpenHandler handler);
+Choice GetOpenFile(QWidget* parent, const QString& title, const QString& folder,
+                   const QString& filters, const QString& defaultSuffix);
+Choice GetSaveFile(QWidget* parent, const QString& title, const QString& folder,
+                   const QString& filters, const QString& defaultSuffix);
+}  // namespace FileDialogs
+
+}  // namespace vx::ui

@@ -1,0 +1,362 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <atomic>
+#include <thread>
+
+#include "results/investigation_file.h"
+#include "stand_in_server.h"
+#include "support/temp_dir.h"
+#include "ui/Application.h"
+#include "ui/InfoUnit.h"
+#include "ui/ResultsModel.h"
+#include "ui/StartUnit.h"
+#include "ui/Unit1.h"
+
+namespace vx::ui {
+namespace {
+
+using vx::testing::TempDir;
+
+// The stand-in services on a free loopback port, in a thread of their own.
+class Services {
+  public:
+    Services() : server_(0) {
+        const std::string host = "127.0.0.1:" + std::to_string(server_.port());
+        ::setenv("VEXORIN_SUGGEST_HOST", host.c_str(), 1);
+        ::setenv("VEXORIN_SEARCH_HOST", host.c_str(), 1);
+        thread_ = std::thread([this] { server_.Run(stop_); });
+    }
+    ~Services() {
+        stop_ = true;
+        thread_.join();
+    }
+
+  private:
+    services::StandInServer server_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+struct Window {
+    TempDir dir;
+    Forms forms{'.', dir.File("settings.reg")};
+    TForm1& w = *forms.Form1;
+    TStartForm& d = *forms.StartForm;
+};
+
+// Answers the Investigate dialog as soon as it is shown modally.
+void WhenDialogShows(std::function<void(TStartForm&)> act, TStartForm& d) {
+    auto* timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, act, &d] {
+        if (!d.isVisible()) return;
+        timer->stop();
+        timer->deleteLater();
+        act(d);
+    });
+    timer->start();
+}
+
+void Investigate(TStartForm& d, const QString& keyword, const QString& site, int depthIndex,
+                 int results) {
+    d.LabeledEdit1->setText(keyword);
+    d.HomepageEdit->setText(site);
+    d.DepthCombo->setCurrentIndex(depthIndex);
+    d.MaxResultsSpinEdit->SetValue(results);
+    QTest::mouseClick(d.BitBtn1, Qt::LeftButton);
+}
+
+QStringList Column(TForm1& w, int column) {
+    QStringList out;
+    auto* m = w.ListView1->model();
+    for (int r = 0; r < m->rowCount(); ++r) out << m->index(r, column).data().toString();
+    return out;
+}
+
+TEST(MainWindow, LayoutNamesAndCaptions) {
+    Window k;
+    EXPECT_EQ(k.w.windowTitle(), "Vexorin");
+    EXPECT_EQ(k.w.centralWidget()->width(), 502);
+    EXPECT_EQ(k.w.centralWidget()->height() + k.w.StatusBar1->height(), 390);
+    EXPECT_EQ(k.w.ListView1->geometry(), QRect(5, 68, 490, 299));
+    EXPECT_EQ(k.w.Image1->geometry(), QRect(7, 4, 490, 55));
+    EXPECT_EQ(k.w.BitBtn2->geometry(), QRect(296, 10, 50, 45));
+    EXPECT_EQ(k.w.StopBtn->geometry(), QRect(359, 10, 50, 45));
+    EXPECT_FALSE(k.w.windowFlags() & Qt::WindowMaximizeButtonHint);
+    QHeaderView* h = k.w.ListView1->horizontalHeader();
+    const int widths[] = {115, 70, 70, 100, 55, 70, 125};
+    for (int c = 0; c < 7; ++c) EXPECT_EQ(h->sectionSize(c), widths[c]);
+    h->resizeSection(3, 10);  // never narrower than its minimum
+    EXPECT_EQ(h->sectionSize(3), 95);
+    h->resizeSection(3, 150);
+    EXPECT_EQ(h->sectionSize(3), 150);
+    for (const char* name :
+         {"Open1", "Save1", "Exit1", "Savetotextfile1", "Contents1", "Homepage1", "About1"})
+        EXPECT_NE(k.w.findChild<QAction*>(name), nullptr) << name;
+    EXPECT_EQ(k.w.findChild<QAction*>("Contents1")->shortcut(), QKeySequence(Qt::Key_F1));
+    EXPECT_EQ(k.w.findChild<QAction*>("Open1")->text(), "&Open investigation file...");
+    EXPECT_EQ(k.w.ListView1->model()->headerData(6, Qt::Horizontal).toString(),
+              "Estimated prospects #");
+}
+
+TEST(MainWindow, StartInvestigateFillsRowsAndSaysDone) {
+    Services services;
+    Window k;
+    int rowsSeenDuringRun = 0;
+    QObject::connect(k.w.ListView1->model(), &QAbstractItemModel::rowsInserted,
+                     [&] { rowsSeenDuringRun++; });
+    WhenDialogShows([](TStartForm& d) { Investigate(d, "shoes", "example.com", 4, 12); }, k.d);
+    k.w.BitBtn2Click();
+    EXPECT_EQ(k.w.StatusText(), "Done!");
+    ASSERT_EQ(k.w.ListView1->model()->rowCount(), 12);
+    EXPECT_EQ(rowsSeenDuringRun, 12);
+    for (const QString& term : Column(k.w, 0)) EXPECT_EQ(term, term.toLower());
+    EXPECT_TRUE(Column(k.w, 4).filter(QRegularExpression("^\\d+$")).size() > 0);
+    for (int r = 0; r < 12; ++r) EXPECT_EQ(k.w.Table().At(r).columns.size(), 6u);
+    EXPECT_FALSE(k.w.RunActive());
+}
+
+TEST(MainWindow, CancelAndCloseBoxStartNothing) {
+    Window k;
+    k.w.Table().SetKeyTerm(k.w.Table().Append(), "kept");
+    k.w.SetStatusText("before");
+    WhenDialogShows([](TStartForm& d) { QTest::mouseClick(d.BitBtn2, Qt::LeftButton); }, k.d);
+    k.w.BitBtn2Click();
+    WhenDialogShows([](TStartForm& d) { d.close(); }, k.d);
+    k.w.BitBtn2Click();
+    EXPECT_EQ(k.w.StatusText(), "before");
+    EXPECT_EQ(Column(k.w, 0), QStringList{"kept"});
+    EXPECT_TRUE(k.forms.stop.Requested());
+}
+
+TEST(MainWindow, StopDuringRunEndsAfterTheRow) {
+    Services services;
+    Window k;
+    QObject::connect(k.w.ListView1->model(), &QAbstractItemModel::rowsInserted, [&] {
+        if (k.w.Table().Count() == 2)
+            QTimer::singleShot(0, [&] { QTest::mouseClick(k.w.StopBtn, Qt::LeftButton); });
+    });
+    WhenDialogShows([](TStartForm& d) { Investigate(d, "shoes", "example.com", 2, 20); }, k.d);
+    k.w.BitBtn2Click();
+    EXPECT_EQ(k.w.StatusText(), "Done!");
+    EXPECT_EQ(k.w.Table().Count(), 2);
+    EXPECT_TRUE(k.w.Table().At(1).checked);
+}
+
+TEST(MainWindow, HeaderClicksSortAndPopupCommands) {
+    Window k;
+    ResultsTable& t = k.w.Table();
+    for (auto [term, demand] : {std::pair{"b", "10"}, {"a", "30"}, {"c", "20"}}) {
+        const RowId id = t.Append();
+        t.SetKeyTerm(id, term);
+        t.AppendColumn(id, demand);
+        t.SetChecked(id, true);
+    }
+    QHeaderView* h = k.w.ListView1->horizontalHeader();
+    QTest::mouseClick(h->viewport(), Qt::LeftButton, {},
+                      QPoint(h->sectionViewportPosition(1) + 5, 5));
+    EXPECT_EQ(Column(k.w, 0), (QStringList{"a", "c", "b"}));
+    QTest::mouseClick(h->viewport(), Qt::LeftButton, {},
+                      QPoint(h->sectionViewportPosition(0) + 5, 5));
+    EXPECT_EQ(Column(k.w, 0), (QStringList{"a", "b", "c"}));
+    k.w.findChild<QAction*>("InvertSelection1")->trigger();
+    EXPECT_FALSE(t.At(0).checked || t.At(1).checked || t.At(2).checked);
+    k.w.findChild<QAction*>("SelectAll1")->trigger();
+    EXPECT_TRUE(t.At(0).checked && t.At(1).checked && t.At(2).checked);
+    k.w.findChild<QAction*>("SelectNone1")->trigger();
+    EXPECT_EQ(k.w.ListView1->model()->index(0, 0).data(Qt::CheckStateRole).toInt(), Qt::Unchecked);
+    // The user's own tick reaches the table.
+    k.w.ListView1->model()->setData(k.w.ListView1->model()->index(2, 0), Qt::Checked,
+                                    Qt::CheckStateRole);
+    EXPECT_TRUE(t.At(2).checked);
+}
+
+TEST(MainWindow, SaveAndOpenRoundTripThroughTheWindow) {
+    Window k;
+    ResultsTable& t = k.w.Table();
+    const RowId id = t.Append();
+    t.SetKeyTerm(id, "  red \"shoes\" ");
+    for (const char* c : {"1", "2", "3", "-", "0%", "0"}) t.AppendColumn(id, c);
+    const std::string path = k.dir.File("saved.bki");
+    FileDialogs::SetSaveHandler(
+        [&](QWidget*, const QString&, const QString&, const QString& filters) {
+            EXPECT_EQ(filters, "Investigation files (*.bki)");
+            return FileDialogs::Choice{QString::fromStdString(path), filters};
+        });
+    k.w.Save1Click();
+    EXPECT_TRUE(k.w.StatusText().startsWith("Saved"));
+    t.Clear();
+    FileDialogs::SetOpenHandler(
+        [&](QWidget*, const QString&, const QString& folder, const QString&) {
+            EXPECT_EQ(folder, k.w.AppDir());
+            return FileDialogs::Choice{QString::fromStdString(path), {}};
+        });
+    k.w.Open1Click();
+    ASSERT_EQ(t.Count(), 1);
+    EXPECT_EQ(t.At(0).keyTerm, "  red \"shoes\" ");
+    EXPECT_FALSE(t.At(0).checked);
+    // A failed save says so and leaves the old file as it was.
+    FileDialogs::SetSaveHandler([&](QWidget*, const QString&, const QString&, const QString& f) {
+        return FileDialogs::Choice{QString::fromStdString(k.dir.File("missing/dir/x.bki")), f};
+    });
+    k.w.Save1Click();
+    EXPECT_TRUE(k.w.StatusText().startsWith("Could not save"));
+    FileDialogs::SetSaveHandler(nullptr);
+    FileDialogs::SetOpenHandler(nullptr);
+}
+
+TEST(MainWindow, KeywordListAndCsvExport) {
+    Window k;
+    ResultsTable& t = k.w.Table();
+    for (auto [term, checked] :
+         {std::pair{"a, \"b\"", true}, {"skip", false}, {"\xE4pfel", true}}) {
+        const RowId id = t.Append();
+        t.SetKeyTerm(id, term);
+        t.AppendColumn(id, "5");
+        t.SetChecked(id, checked);
+    }
+    const std::string txt = k.dir.File("k.txt"), csv = k.dir.File("k.csv");
+    FileDialogs::SetSaveHandler([&](QWidget*, const QString&, const QString&, const QString&) {
+        return FileDialogs::Choice{QString::fromStdString(txt), "Keyword list (*.txt)"};
+    });
+    k.w.Savetotextfile1Click();
+    EXPECT_EQ(vx::testing::ReadFile(txt), "a, \"b\"\r\n\xC3\xA4pfel\r\n");
+    FileDialogs::SetSaveHandler([&](QWidget*, const QString&, const QString&, const QString&) {
+        return FileDialogs::Choice{QString::fromStdString(csv), "CSV table (*.csv)"};
+    });
+    k.w.Savetotextfile1Click();
+    EXPECT_EQ(
+        vx::testing::ReadFile(csv),
+        "Key term,Demand,Competition,Cost per prospect,Rank #,Profitability,Estimated prospects #,"
+        "Checked\r\n\"a, \"\"b\"\"\",5,,,,,,1\r\nskip,5,,,,,,0\r\n\xC3\xA4pfel,5,,,,,,1\r\n");
+    FileDialogs::SetSaveHandler(nullptr);
+}
+
+TEST(MainWindow, StartDuringRunStopsItFirstThenStartsAfresh) {
+    Services services;
+    Window k;
+    int shows = 0;
+    int maxRowsOfFirstRun = 0;
+    std::function<void(TStartForm&)> answer = [&](TStartForm& d) {
+        ++shows;
+        if (shows == 1) {
+            Investigate(d, "shoes", "example.com", 1, 30);
+        } else {
+            // The second dialog appears only after the first run returned.
+            EXPECT_FALSE(k.w.RunActive());
+            maxRowsOfFirstRun = k.w.Table().Count();
+            Investigate(d, "coffee", "", 0, 3);
+        }
+    };
+    WhenDialogShows(answer, k.d);
+    QObject::connect(k.w.ListView1->model(), &QAbstractItemModel::rowsInserted, [&] {
+        if (shows == 1 && k.w.Table().Count() == 2) {
+            QTimer::singleShot(0, [&] {
+                WhenDialogShows(answer, k.d);
+                k.w.BitBtn2Click();  // nested inside the running run
+            });
+        }
+    });
+    k.w.BitBtn2Click();
+    EXPECT_EQ(shows, 2);
+    EXPECT_GE(maxRowsOfFirstRun, 2);
+    EXPECT_LT(maxRowsOfFirstRun, 30);
+    ASSERT_EQ(k.w.Table().Count(), 3);
+    for (int r = 0; r < 3; ++r)
+        EXPECT_NE(k.w.Table().At(r).keyTerm.find("coffee"), std::string::npos);
+}
+
+TEST(MainWindow, OpenDuringRunLoadsAfterTheRunReturned) {
+    Services services;
+    Window k;
+    const std::string path = k.dir.File("in.bki");
+    vx::testing::WriteFile(path, "[item0]\nkeyterm=from file\n[item1]\nkeyterm=second\n");
+    FileDialogs::SetOpenHandler([&](QWidget*, const QString&, const QString&, const QString&) {
+        return FileDialogs::Choice{QString::fromStdString(path), {}};
+    });
+    QObject::connect(k.w.ListView1->model(), &QAbstractItemModel::rowsInserted, [&] {
+        if (k.w.RunActive() && k.w.Table().Count() == 1)
+            QTimer::singleShot(0, [&] { k.w.Open1Click(); });
+    });
+    WhenDialogShows([](TStartForm& d) { Investigate(d, "shoes", "x", 0, 30); }, k.d);
+    k.w.BitBtn2Click();
+    FileDialogs::SetOpenHandler(nullptr);
+    ASSERT_EQ(k.w.Table().Count(), 2);
+    EXPECT_EQ(k.w.Table().At(0).keyTerm, "from file");
+}
+
+TEST(MainWindow, ExitDuringRunEndsRunThenCloses) {
+    Services services;
+    Window k;
+    k.w.show();
+    QObject::connect(k.w.ListView1->model(), &QAbstractItemModel::rowsInserted, [&] {
+        if (k.w.Table().Count() == 1)
+            QTimer::singleShot(0, [&] { k.w.findChild<QAction*>("Exit1")->trigger(); });
+    });
+    WhenDialogShows([](TStartForm& d) { Investigate(d, "shoes", "x", 0, 30); }, k.d);
+    k.w.BitBtn2Click();
+    EXPECT_FALSE(k.w.isVisible());
+    EXPECT_EQ(k.w.Table().Count(), 1);
+    EXPECT_EQ(k.w.StatusText(), "Done!");
+}
+
+TEST(MainWindow, HelpAndHomepageGoToTheShellWithoutStopping) {
+    Window k;
+    QStringList opened;
+    Shell::SetHandler([&](const QString& t) {
+        opened << t;
+        return true;
+    });
+    k.forms.stop.Clear();
+    QTest::keyClick(&k.w, Qt::Key_F1);
+    k.w.findChild<QAction*>("Contents1")->trigger();
+    k.w.findChild<QAction*>("Homepage1")->trigger();
+    Shell::SetHandler(nullptr);
+    ASSERT_GE(opened.size(), 2);
+    EXPECT_EQ(opened.first(), "help.chm");
+    EXPECT_EQ(opened.last(), TForm1::kHomepage);
+    EXPECT_FALSE(k.forms.stop.Requested());
+}
+
+TEST(MainWindow, AboutStopsThenShowsTheBox) {
+    Window k;
+    k.forms.stop.Clear();
+    QTimer::singleShot(20, [&] {
+        EXPECT_TRUE(k.forms.InfoForm->isVisible());
+        QTest::mouseClick(k.forms.InfoForm->BitBtn3, Qt::LeftButton);
+    });
+    k.w.About1Click();
+    EXPECT_TRUE(k.forms.stop.Requested());
+    EXPECT_FALSE(k.forms.InfoForm->isVisible());
+}
+
+TEST(EscapeKey, APressBetweenCheckPointsIsNotLost) {
+    QWidget w;
+    w.show();
+    EscapeKey& key = EscapeKey::Instance();
+    key.Forget();
+    EXPECT_FALSE(key.EscapeDown());
+    QTest::keyClick(&w, Qt::Key_Escape);  // press and release before the check
+    EXPECT_TRUE(key.EscapeDown());
+    EXPECT_FALSE(key.EscapeDown());
+    QTest::keyPress(&w, Qt::Key_Escape);
+    EXPECT_TRUE(key.EscapeDown());
+    EXPECT_TRUE(key.EscapeDown());  // still held
+    QTest::keyRelease(&w, Qt::Key_Escape);
+    EXPECT_FALSE(key.EscapeDown());
+}
+
+}  // namespace
+}  // namespace vx::ui

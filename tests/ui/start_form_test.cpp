@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "support/temp_dir.h"
+#include "ui/StartUnit.h"
+
+namespace vx::ui {
+namespace {
+
+using vx::testing::TempDir;
+
+struct NoPump : EventPump {
+    void PumpEvents() override {}
+};
+
+struct Dialog {
+    explicit Dialog(const std::string& path) : store(path), d(stop, pump, store) {}
+    StopFlag stop;
+    NoPump pump;
+    SettingsStore store;
+    TStartForm d;
+};
+
+TEST(StartForm, ControlsAndDefaults) {
+    TempDir dir;
+    Dialog k(dir.File("s.reg"));
+    EXPECT_EQ(k.d.windowTitle(), "Investigate...");
+    EXPECT_EQ(k.d.size(), QSize(303, 303));
+    EXPECT_EQ(k.d.DepthCombo->count(), 20);
+    EXPECT_EQ(k.d.DepthCombo->currentText(), "3");  // first start: stored default
+    EXPECT_EQ(k.d.MaxResultsSpinEdit->Value(), 10);
+    EXPECT_EQ(k.d.LabeledEdit1->text(), "");
+    EXPECT_FALSE(k.d.BitBtn1->isDefault() || k.d.BitBtn1->autoDefault());
+    EXPECT_FALSE(k.d.BitBtn2->isDefault() || k.d.BitBtn2->autoDefault());
+    EXPECT_EQ(k.d.BitBtn1->geometry(), QRect(160, 263, 132, 35));
+    EXPECT_EQ(k.d.LabeledEdit1->geometry(), QRect(28, 33, 228, 21));
+}
+
+TEST(StartForm, SpinEditTypingAndClamping) {
+    TempDir dir;
+    Dialog k(dir.File("s.reg"));
+    k.d.show();
+    k.d.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&k.d));
+    QLineEdit* e = k.d.MaxResultsSpinEdit->Editor();
+    struct Case {
+        const char *typed, *shown;
+        int value;
+    } cases[] = {{"45", "30", 30}, {"1", "2", 2}, {"", "", 2},
+                 {"7", "7", 7},    {"ab", "", 2}, {"-5", "2", 2}};
+    for (const auto& c : cases) {
+        e->setFocus();
+        e->clear();
+        QTest::keyClicks(e, c.typed);
+        k.d.HomepageEdit->setFocus();  // leave the field
+        QApplication::processEvents();
+        EXPECT_EQ(e->text(), c.shown) << c.typed;
+        EXPECT_EQ(k.d.MaxResultsSpinEdit->Value(), c.value) << c.typed;
+    }
+    e->setFocus();
+    k.d.MaxResultsSpinEdit->SetValue(29);
+    QTest::keyClick(e, Qt::Key_Up);
+    QTest::keyClick(e, Qt::Key_Up);
+    EXPECT_EQ(k.d.MaxResultsSpinEdit->Value(), 30);
+    k.d.MaxResultsSpinEdit->SetValue(50);
+    EXPECT_EQ(e->text(), "30");
+}
+
+TEST(StartForm, ButtonsAndCloseBoxDriveStopAndSave) {
+    TempDir dir;
+    const std::string path = dir.File("s.reg");
+    {
+        Dialog k(path);
+        k.stop.Set();
+        QTimer::singleShot(0, [&] {
+            k.d.LabeledEdit1->setText("red shoes");
+            k.d.HomepageEdit->setText("example.com");
+            k.d.DepthCombo->setCurrentIndex(6);
+            k.d.MaxResultsSpinEdit->SetValue(25);
+            QTest::mouseClick(k.d.BitBtn1, Qt::LeftButton);
+        });
+        EXPECT_EQ(k.d.exec(), QDialog::Accepted);
+        EXPECT_FALSE(k.stop.Requested());
+        QTimer::singleShot(0, [&] { QTest::mouseClick(k.d.BitBtn2, Qt::LeftButton); });
+        k.d.exec();
+        EXPECT_TRUE(k.stop.Requested());
+        k.stop.Clear();
+        QTimer::singleShot(0, [&] {
+            k.d.LabeledEdit1->setText("closed by the box");
+            k.d.close();
+        });
+        k.d.exec();
+        EXPECT_FALSE(k.stop.Requested());  // the close box leaves the flag alone
+    }
+    Dialog again(path);  // a new instance reads what the last close saved
+    EXPECT_EQ(again.d.LabeledEdit1->text(), "closed by the box");
+    EXPECT_EQ(again.d.HomepageEdit->text(), "example.com");
+    EXPECT_EQ(again.d.DepthCombo->currentText(), "7");
+    EXPECT_EQ(again.d.MaxResultsSpinEdit->Value(), 25);
+    EXPECT_EQ(again.d.PageDepthText(), "7");
+}
+
+TEST(StartForm, EscapeAndEnterDoNotCloseTheDialog) {
+    TempDir dir;
+    Dialog k(dir.File("s.reg"));
+    QTimer::singleShot(0, [&] {
+        QTest::keyClick(k.d.LabeledEdit1, Qt::Key_Escape);
+        QTest::keyClick(k.d.LabeledEdit1, Qt::Key_Return);
+        EXPECT_TRUE(k.d.isVisible());
+        k.d.close();
+    });
+    k.d.exec();
+}
+
+TEST(StartForm, DamagedStoreAndOutOfRangeDepth) {
+    TempDir dir;
+    vx::testing::WriteFile(dir.File("bad.reg"), "\x00\x01garbage[[[");
+    Dialog bad(dir.File("bad.reg"));
+    EXPECT_EQ(bad.d.DepthCombo->currentText(), "3");
+    vx::testing::WriteFile(dir.File("deep.reg"),
+                           "[HKEY_CURRENT_USER\\Software\\Tarnwell\\Vexorin 1.0\\Setup]\n"
+                           "\"depth\"=dword:00000019\n\"results\"=dword:00000032\n");
+    Dialog deep(dir.File("deep.reg"));
+    EXPECT_EQ(deep.d.DepthCombo->currentIndex(), -1);
+    EXPECT_EQ(deep.d.PageDepthText(), "");
+    EXPECT_EQ(deep.d.MaxResultsSpinEdit->Value(), 30);
+}
+
+}  // namespace
+}  // namespace vx::ui
