@@ -4,6 +4,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "ui/platform.h"
+
 namespace vx::ui {
 
 TInfoForm::TInfoForm(QWidget* parent) : QDialog(parent) {
@@ -13,6 +15,7 @@ TInfoForm::TInfoForm(QWidget* parent) : QDialog(parent) {
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(329, 274);
     setModal(true);
+    setFont(FormFont(QStringLiteral("Arial"), 12));
     auto* panel = new QFrame(this);
     panel->setObjectName(QStringLiteral("Panel1"));
     panel->setGeometry(0, 0, 329, 236);
@@ -26,9 +29,7 @@ TInfoForm::TInfoForm(QWidget* parent) : QDialog(parent) {
     Label7->setGeometry(7, 10, 208, 30);
     Label7->setAlignment(Qt::AlignCenter);
     Label7->setWordWrap(true);
-    QFont bold(QStringLiteral("Arial"), 9, QFont::Bold);
-    bold.setStyleHint(QFont::SansSerif);
-    Label7->setFont(bold);
+    Label7->setFont(FormFont(QStringLiteral("Arial"), 12, true));
     BitBtn3 = new QPushButton(QStringLiteral("Close"), this);
     BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
     BitBtn3->setGeometry(132, 241, 64, 31);

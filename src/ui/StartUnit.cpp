@@ -107,9 +107,7 @@ TStartForm::TStartForm(StopFlag& stop, EventPump& pump, SettingsStore& store, QW
                    Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(303, 303);
     setModal(true);
-    QFont font(QStringLiteral("MS Sans Serif"), 8);
-    font.setStyleHint(QFont::SansSerif);
-    setFont(font);
+    setFont(FormFont(QStringLiteral("MS Sans Serif"), 11));
 
     auto* group = new QGroupBox(this);
     group->setObjectName(QStringLiteral("GroupBox1"));

@@ -36,9 +36,7 @@ TForm1::TForm1(StopFlag& stop, char decimalSeparator, QWidget* parent)
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    QFont font(QStringLiteral("MS Sans Serif"), 8);
-    font.setStyleHint(QFont::SansSerif);
-    setFont(font);
+    setFont(FormFont(QStringLiteral("MS Sans Serif"), 11));
 
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("ClientArea"));

@@ -3,6 +3,7 @@
 // dialogs, and byte <-> QString conversion at the GUI's edge.
 #pragma once
 
+#include <QFont>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -65,4 +66,11 @@ Choice GetSaveFile(QWidget* parent, const QString& title, const QString& folder,
                    const QString& filters, const QString& defaultSuffix);
 }  // namespace FileDialogs
 
+}  // namespace vx::ui
+
+namespace vx::ui {
+// A form font by pixel height; "MS Sans Serif" and "Arial" are not on Linux
+// desktops, so a condensed sans of the same height stands in, keeping the
+// captions inside the places the layout gives them.
+QFont FormFont(const QString& family, int pixelHeight, bool bold = false);
 }  // namespace vx::ui

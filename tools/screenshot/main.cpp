@@ -1,0 +1,67 @@
+// vexorin-screenshot OUT-DIR: opens the real windows, fills the Investigate
+// dialog, runs a demo research against the services named in the
+// environment, and saves pictures of the main window, the dialog and the
+// About box as PNG files.
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTimer>
+#include <cstdio>
+
+#include "ui/Application.h"
+#include "ui/InfoUnit.h"
+#include "ui/StartUnit.h"
+#include "ui/Unit1.h"
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: vexorin-screenshot OUT-DIR\n");
+        return 2;
+    }
+    QApplication app(argc, argv);
+    const QString out = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(out);
+    vx::ui::EscapeKey::Instance();
+    vx::ui::Forms forms(vx::ui::LocaleDecimalSeparator(),
+                        (QDir::tempPath() + "/vexorin-shot.reg").toStdString());
+    vx::ui::TForm1& w = *forms.Form1;
+    vx::ui::TStartForm& d = *forms.StartForm;
+    w.show();
+    bool dialogShot = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!d.isVisible() || dialogShot) return;
+        dialogShot = true;
+        d.LabeledEdit1->setText(QStringLiteral("shoes"));
+        d.HomepageEdit->setText(QStringLiteral("example.com"));
+        d.DepthCombo->setCurrentIndex(4);
+        d.MaxResultsSpinEdit->SetValue(15);
+        QTimer::singleShot(200, [&] {
+            d.grab().save(out + "/investigate.png");
+            d.BitBtn1->click();
+        });
+    });
+    poll.start(20);
+    QTimer::singleShot(300, [&] { w.BitBtn2Click(); });
+    // Shoot once the run has ended and the window says so.
+    QTimer done;
+    QObject::connect(&done, &QTimer::timeout, [&] {
+        if (w.StatusText() != QStringLiteral("Done!")) return;
+        done.stop();
+        w.ListView1->selectRow(2);
+        QTimer::singleShot(300, [&] {
+            w.grab().save(out + "/main-window.png");
+            QTimer::singleShot(300, [&] {
+                forms.InfoForm->grab().save(out + "/about.png");
+                forms.InfoForm->BitBtn3Click();
+                QTimer::singleShot(100, [&] { app.quit(); });
+            });
+            w.About1Click();
+        });
+    });
+    done.start(50);
+    return app.exec();
+}
