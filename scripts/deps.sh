@@ -8,6 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libjpeg-dev
   xvfb xauth imagemagick xdg-utils fonts-dejavu-core
+  fp-utils-3.2.2
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -28,7 +28,7 @@ void HLS2RGB(const HLSTriple& hls, RGBTriple& rgb);
 void RGB2HLS(const RGBTriple& rgb, HLSTriple& hls);
 
 // Resolves a system colour index to its current RGB colour value; the GUI
-// installs the palette's resolver, the default answers mid grey.
+// installs the palette's resolver; without one the classic values serve.
 using SystemColorResolver = std::function<TColor(int index)>;
 void SetSystemColorResolver(SystemColorResolver resolver);
 TColor ColorToRGB(TColor color);

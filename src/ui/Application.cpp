@@ -35,25 +35,6 @@ bool SingleInstance::FindRunningInstance() {
     }
 }
 
-Forms::Forms(char decimalSeparator, const std::string& settingsPath) : store(settingsPath) {
-    Form1 = std::make_unique<TForm1>(stop, decimalSeparator);
-    StartForm = std::make_unique<TStartForm>(stop, pump, store, Form1.get());
-    InfoForm = std::make_unique<TInfoForm>(Form1.get());
-    Form1->SetStartForm(StartForm.get());
-    Form1->SetAboutBox([this] { InfoForm->exec(); });
-}
-
-Forms::~Forms() {
-    InfoForm.reset();
-    StartForm.reset();
-    Form1.reset();
-}
-
-char LocaleDecimalSeparator() {
-    const QString p = QLocale().decimalPoint();
-    return p.size() == 1 && p[0].unicode() < 128 ? static_cast<char>(p[0].unicode()) : '.';
-}
-
 namespace {
 void InstallSystemColours() {
     SetSystemColorResolver([](int index) {
@@ -86,13 +67,32 @@ void InstallSystemColours() {
 }
 }  // namespace
 
+Forms::Forms(char decimalSeparator, const std::string& settingsPath) : store(settingsPath) {
+    InstallSystemColours();
+    Form1 = std::make_unique<TForm1>(stop, decimalSeparator);
+    StartForm = std::make_unique<TStartForm>(stop, pump, store, Form1.get());
+    InfoForm = std::make_unique<TInfoForm>(Form1.get());
+    Form1->SetStartForm(StartForm.get());
+    Form1->SetAboutBox([this] { InfoForm->exec(); });
+}
+
+Forms::~Forms() {
+    InfoForm.reset();
+    StartForm.reset();
+    Form1.reset();
+}
+
+char LocaleDecimalSeparator() {
+    const QString p = QLocale().decimalPoint();
+    return p.size() == 1 && p[0].unicode() < 128 ? static_cast<char>(p[0].unicode()) : '.';
+}
+
 int RunApplication(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vexorin"));
     QApplication::setApplicationDisplayName(QStringLiteral("Vexorin"));
     SingleInstance instance;
     if (instance.FindRunningInstance()) return 0;
-    InstallSystemColours();
     EscapeKey::Instance();
     Forms forms(LocaleDecimalSeparator());
     TForm1& main = *forms.Form1;

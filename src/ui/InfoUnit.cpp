@@ -2,8 +2,10 @@
 
 #include <QFrame>
 #include <QLabel>
-#include <QPushButton>
 
+#include "ui/OvalBtn.h"
+#include "ui/URLLabel.h"
+#include "ui/art.h"
 #include "ui/platform.h"
 
 namespace vx::ui {
@@ -16,6 +18,7 @@ TInfoForm::TInfoForm(QWidget* parent) : QDialog(parent) {
     setFixedSize(329, 274);
     setModal(true);
     setFont(FormFont(QStringLiteral("Arial"), 12));
+
     auto* panel = new QFrame(this);
     panel->setObjectName(QStringLiteral("Panel1"));
     panel->setGeometry(0, 0, 329, 236);
@@ -24,17 +27,47 @@ TInfoForm::TInfoForm(QWidget* parent) : QDialog(parent) {
     QPalette white = panel->palette();
     white.setColor(QPalette::Window, Qt::white);
     panel->setPalette(white);
+
     Label7 = new QLabel(QStringLiteral("Vexorin - v1.0"), panel);
     Label7->setObjectName(QStringLiteral("Label7"));
     Label7->setGeometry(7, 10, 208, 30);
     Label7->setAlignment(Qt::AlignCenter);
     Label7->setWordWrap(true);
     Label7->setFont(FormFont(QStringLiteral("Arial"), 12, true));
-    BitBtn3 = new QPushButton(QStringLiteral("Close"), this);
+
+    Image1 = new QLabel(panel);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(11, 65, 150, 140);
+    Image1->setScaledContents(true);
+    Image1->setPixmap(art::AboutPicture());
+
+    URLLabel2 = new TURLLabel(panel);
+    URLLabel2->setObjectName(QStringLiteral("URLLabel2"));
+    URLLabel2->SetURLType(utMailTo);
+    QFont link = FormFont(QStringLiteral("MS Sans Serif"), 11);
+    link.setUnderline(true);
+    URLLabel2->setFont(link);
+    URLLabel2->setText(QString::fromLatin1(kSupportAddress));
+    URLLabel2->move(198, 92);
+    URLLabel2->adjustSize();
+
+    BitBtn3 = new TOvalButton(this);
     BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
     BitBtn3->setGeometry(132, 241, 64, 31);
-    BitBtn3->setAutoDefault(false);
-    connect(BitBtn3, &QPushButton::clicked, this, [this] { BitBtn3Click(); });
+    BitBtn3->SetCaption(QStringLiteral("Close"));
+    BitBtn3->SetFont(FormFont(QStringLiteral("MS Sans Serif"), 11, true));
+    BitBtn3->SetBevelWidth(2);
+    BitBtn3->SetColor(clBtnFace);
+    BitBtn3->SetDown(false);
+    BitBtn3->SetFlat(false);
+    BitBtn3->SetGroupIndex(0);
+    BitBtn3->SetLayout(blGlyphBottom);
+    BitBtn3->SetMargin(0);
+    BitBtn3->SetSpacing(4);
+    BitBtn3->SetTransparent(false);
+    BitBtn3->SetTransparentColor(clBlack);
+    BitBtn3->setCursor(Qt::PointingHandCursor);
+    BitBtn3->OnClick = [this](TOvalButton*) { BitBtn3Click(); };
 }
 
 void TInfoForm::BitBtn3Click() {

@@ -1,12 +1,15 @@
-// The About box: product name and version, a picture, a mail link, Close.
+// The About box: product name and version, a picture, a mail link and the
+// oval Close button.
 #pragma once
 
 #include <QDialog>
 
 class QLabel;
-class QPushButton;
 
 namespace vx::ui {
+
+class TOvalButton;
+class TURLLabel;
 
 class TInfoForm : public QDialog {
     Q_OBJECT
@@ -15,7 +18,9 @@ class TInfoForm : public QDialog {
     void BitBtn3Click();
 
     QLabel* Label7;
-    QPushButton* BitBtn3;
+    QLabel* Image1;
+    TURLLabel* URLLabel2;
+    TOvalButton* BitBtn3;
 
     static constexpr const char* kSupportAddress = "support@vexorin.example";
 };

@@ -1,164 +1,39 @@
 #include "ui/art.h"
 
-#include <QFile>
-#include <QLinearGradient>
-#include <QPainter>
-#include <QPainterPath>
+#include "ui/JpegImage.h"
 
 namespace vx::ui::art {
 
 namespace {
-
-QSize SizeOf(Picture p) {
+const char* FileOf(Picture p) {
     switch (p) {
+        case Picture::PageOfText:
+            return ":/pictures/page-of-text.png";
+        case Picture::OpenDoor:
+            return ":/pictures/open-door.png";
+        case Picture::FloppyDisk:
+            return ":/pictures/floppy-disk.png";
+        case Picture::OpenFolder:
+            return ":/pictures/open-folder.png";
+        case Picture::QuestionMark:
+            return ":/pictures/question-mark.png";
+        case Picture::Globe:
+            return ":/pictures/globe.png";
+        case Picture::LightBulb:
+            return ":/pictures/light-bulb.png";
         case Picture::GearWithSpark:
-            return {17, 15};
+            return ":/pictures/gear-spark.png";
+        case Picture::NoEntry:
+            return ":/pictures/no-entry.png";
         case Picture::Magnifier:
-            return {22, 21};
-        default:
-            return {16, 16};
+            return ":/pictures/magnifier.png";
     }
+    return "";
 }
-
-void Gear(QPainter& g, QPointF c, double r) {
-    QPainterPath path;
-    const int teeth = 8;
-    for (int i = 0; i < teeth * 2; ++i) {
-        const double a = i * 3.14159265 / teeth;
-        const double rr = (i % 2 == 0) ? r : r * 0.72;
-        const QPointF p(c.x() + rr * std::cos(a), c.y() + rr * std::sin(a));
-        if (i == 0)
-            path.moveTo(p);
-        else
-            path.lineTo(p);
-    }
-    path.closeSubpath();
-    g.setPen(QPen(QColor(70, 70, 70), 1));
-    g.setBrush(QColor(160, 160, 165));
-    g.drawPath(path);
-    g.setBrush(QColor(235, 235, 235));
-    g.drawEllipse(c, r * 0.3, r * 0.3);
-}
-
 }  // namespace
 
 QPixmap Draw(Picture picture) {
-    const QSize size = SizeOf(picture);
-    QPixmap pm(size);
-    pm.fill(Qt::transparent);
-    QPainter g(&pm);
-    g.setRenderHint(QPainter::Antialiasing, true);
-    const QPen ink(QColor(40, 40, 40), 1);
-    switch (picture) {
-        case Picture::PageOfText: {
-            g.setPen(ink);
-            g.setBrush(Qt::white);
-            g.drawRect(QRectF(2.5, 0.5, 11, 15));
-            g.setPen(QPen(QColor(60, 90, 160), 1));
-            for (int y = 4; y <= 12; y += 2)
-                g.drawLine(QPointF(4.5, y + 0.5), QPointF(11.5, y + 0.5));
-            break;
-        }
-        case Picture::OpenDoor: {
-            g.setPen(ink);
-            g.setBrush(QColor(120, 80, 40));
-            g.drawRect(QRectF(3.5, 0.5, 9, 15));
-            g.setBrush(QColor(190, 140, 80));
-            QPolygonF leaf({{3.5, 0.5}, {9.5, 2.5}, {9.5, 15.5}, {3.5, 15.5}});
-            g.drawPolygon(leaf);
-            g.setBrush(QColor(240, 200, 60));
-            g.drawEllipse(QPointF(8, 8.5), 0.9, 0.9);
-            break;
-        }
-        case Picture::FloppyDisk: {
-            g.setPen(ink);
-            g.setBrush(QColor(40, 70, 150));
-            g.drawRect(QRectF(0.5, 0.5, 15, 15));
-            g.setBrush(QColor(200, 200, 205));
-            g.drawRect(QRectF(3.5, 0.5, 9, 5));
-            g.setBrush(Qt::white);
-            g.drawRect(QRectF(2.5, 8.5, 11, 7));
-            break;
-        }
-        case Picture::OpenFolder: {
-            g.setPen(ink);
-            g.setBrush(QColor(220, 180, 60));
-            g.drawPolygon(QPolygonF(
-                {{0.5, 3.5}, {5.5, 3.5}, {7.5, 5.5}, {13.5, 5.5}, {13.5, 14.5}, {0.5, 14.5}}));
-            g.setBrush(QColor(250, 215, 100));
-            g.drawPolygon(QPolygonF({{2.5, 8.5}, {15.5, 8.5}, {13.5, 14.5}, {0.5, 14.5}}));
-            break;
-        }
-        case Picture::QuestionMark: {
-            g.setPen(QPen(QColor(30, 60, 160), 1));
-            g.setBrush(QColor(70, 120, 220));
-            g.drawEllipse(QRectF(0.5, 0.5, 15, 15));
-            QFont f("DejaVu Sans", 8, QFont::Bold);
-            f.setPixelSize(12);
-            g.setFont(f);
-            g.setPen(Qt::white);
-            g.drawText(QRectF(0, 0, 16, 16), Qt::AlignCenter, QStringLiteral("?"));
-            break;
-        }
-        case Picture::Globe: {
-            g.setPen(QPen(QColor(20, 90, 60), 1));
-            g.setBrush(QColor(90, 160, 230));
-            g.drawEllipse(QRectF(0.5, 0.5, 15, 15));
-            g.setBrush(Qt::NoBrush);
-            g.drawEllipse(QRectF(4.5, 0.5, 7, 15));
-            g.drawLine(QPointF(0.5, 8), QPointF(15.5, 8));
-            g.drawLine(QPointF(8, 0.5), QPointF(8, 15.5));
-            break;
-        }
-        case Picture::LightBulb: {
-            g.setPen(QPen(QColor(230, 170, 0), 1));
-            for (int i = 0; i < 8; ++i) {
-                const double a = i * 3.14159265 / 4;
-                g.drawLine(QPointF(8 + 5.2 * std::cos(a), 7 + 5.2 * std::sin(a)),
-                           QPointF(8 + 7.3 * std::cos(a), 7 + 7.3 * std::sin(a)));
-            }
-            g.setPen(ink);
-            g.setBrush(QColor(255, 235, 90));
-            g.drawEllipse(QPointF(8, 7), 4, 4);
-            g.setBrush(QColor(150, 150, 150));
-            g.drawRect(QRectF(6.5, 11, 3, 3.5));
-            break;
-        }
-        case Picture::GearWithSpark: {
-            Gear(g, QPointF(7, 8), 6.5);
-            g.setPen(QPen(QColor(180, 130, 0), 1));
-            g.setBrush(QColor(255, 220, 0));
-            g.drawPolygon(QPolygonF({{13, 0},
-                                     {14, 3},
-                                     {17, 3.5},
-                                     {14.5, 5},
-                                     {15.5, 8},
-                                     {13, 6},
-                                     {10.5, 8},
-                                     {11.5, 5},
-                                     {9, 3.5},
-                                     {12, 3}}));
-            break;
-        }
-        case Picture::NoEntry: {
-            g.setPen(QPen(QColor(130, 0, 0), 1));
-            g.setBrush(QColor(220, 30, 30));
-            g.drawEllipse(QRectF(0.5, 0.5, 15, 15));
-            g.setPen(Qt::NoPen);
-            g.setBrush(Qt::white);
-            g.drawRect(QRectF(3, 6.5, 10, 3));
-            break;
-        }
-        case Picture::Magnifier: {
-            g.setPen(QPen(QColor(60, 60, 60), 2));
-            g.setBrush(QColor(200, 230, 255, 200));
-            g.drawEllipse(QPointF(8.5, 8.5), 6.5, 6.5);
-            g.setPen(QPen(QColor(100, 60, 20), 3.5, Qt::SolidLine, Qt::RoundCap));
-            g.drawLine(QPointF(13.5, 13.5), QPointF(20, 19.5));
-            break;
-        }
-    }
-    return pm;
+    return QPixmap(QString::fromLatin1(FileOf(picture)));
 }
 
 QIcon Icon(Picture picture) {
@@ -166,27 +41,11 @@ QIcon Icon(Picture picture) {
 }
 
 QPixmap Banner() {
-    QPixmap pm(490, 55);
-    QPainter g(&pm);
-    g.setRenderHint(QPainter::Antialiasing, true);
-    QLinearGradient sky(0, 0, 490, 55);
-    sky.setColorAt(0, QColor(18, 52, 110));
-    sky.setColorAt(1, QColor(60, 140, 200));
-    g.fillRect(pm.rect(), sky);
-    g.setPen(QColor(255, 255, 255, 40));
-    for (int x = -55; x < 490; x += 14) g.drawLine(x, 55, x + 55, 0);
-    QFont title("DejaVu Sans", 20, QFont::Bold);
-    title.setPixelSize(28);
-    g.setFont(title);
-    g.setPen(Qt::white);
-    g.drawText(QRect(14, 4, 270, 34), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Vexorin"));
-    QFont sub("DejaVu Sans", 8);
-    sub.setPixelSize(11);
-    g.setFont(sub);
-    g.setPen(QColor(220, 235, 255));
-    g.drawText(QRect(16, 36, 270, 16), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("keyword research for your web site"));
-    return pm;
+    return QPixmap::fromImage(LoadJpeg(QStringLiteral(":/pictures/banner.jpg")));
+}
+
+QPixmap AboutPicture() {
+    return QPixmap::fromImage(LoadJpeg(QStringLiteral(":/pictures/about.jpg")));
 }
 
 }  // namespace vx::ui::art

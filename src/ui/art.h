@@ -22,6 +22,7 @@ enum class Picture {
 
 QPixmap Draw(Picture picture);
 QIcon Icon(Picture picture);
-QPixmap Banner();  // 490 x 55
+QPixmap Banner();        // 490 x 55, JPEG
+QPixmap AboutPicture();  // 150 x 140, JPEG
 
 }  // namespace vx::ui::art

@@ -20,6 +20,7 @@
 #include "support/temp_dir.h"
 #include "ui/Application.h"
 #include "ui/InfoUnit.h"
+#include "ui/OvalBtn.h"
 #include "ui/ResultsModel.h"
 #include "ui/StartUnit.h"
 #include "ui/Unit1.h"
@@ -332,14 +333,54 @@ TEST(MainWindow, HelpAndHomepageGoToTheShellWithoutStopping) {
 
 TEST(MainWindow, AboutStopsThenShowsTheBox) {
     Window k;
+    bool closedByClick = false;
     k.forms.stop.Clear();
     QTimer::singleShot(20, [&] {
         EXPECT_TRUE(k.forms.InfoForm->isVisible());
-        QTest::mouseClick(k.forms.InfoForm->BitBtn3, Qt::LeftButton);
+        TOvalButton* close = k.forms.InfoForm->BitBtn3;
+        const QPoint c = close->rect().center();
+        // The pointer comes over it first, then the click.
+        QMouseEvent move(QEvent::MouseMove, c, close->mapToGlobal(c), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QCoreApplication::sendEvent(close, &move);
+        QTest::mouseClick(close, Qt::LeftButton, {}, c);
+        closedByClick = !k.forms.InfoForm->isVisible();
+        if (k.forms.InfoForm->isVisible()) k.forms.InfoForm->reject();  // never hang the suite
     });
     k.w.About1Click();
+    EXPECT_TRUE(closedByClick);
     EXPECT_TRUE(k.forms.stop.Requested());
     EXPECT_FALSE(k.forms.InfoForm->isVisible());
+}
+
+TEST(MainWindow, AboutDuringRunWaitsThenTheRunEnds) {
+    Services services;
+    Window k;
+    bool rowsFrozenWhileOpen = false;
+    QObject::connect(k.w.ListView1->model(), &QAbstractItemModel::rowsInserted, [&] {
+        if (k.w.Table().Count() != 1) return;
+        QTimer::singleShot(0, [&] {
+            QTimer::singleShot(100, [&] {
+                rowsFrozenWhileOpen = k.forms.InfoForm->isVisible() && k.w.Table().Count() == 1;
+                TOvalButton* close = k.forms.InfoForm->BitBtn3;
+                QMouseEvent move(QEvent::MouseMove, close->rect().center(),
+                                 close->mapToGlobal(close->rect().center()), Qt::NoButton,
+                                 Qt::NoButton, Qt::NoModifier);
+                QCoreApplication::sendEvent(close, &move);
+                QTest::mousePress(close, Qt::LeftButton, {}, close->rect().center());
+                EXPECT_TRUE(close->Down());  // pressing sinks it
+                QTest::mouseRelease(close, Qt::LeftButton, {}, close->rect().center());
+                if (k.forms.InfoForm->isVisible()) k.forms.InfoForm->reject();
+            });
+            k.w.About1Click();
+        });
+    });
+    WhenDialogShows([](TStartForm& d) { Investigate(d, "shoes", "x", 0, 30); }, k.d);
+    k.w.BitBtn2Click();
+    EXPECT_TRUE(rowsFrozenWhileOpen);
+    EXPECT_FALSE(k.forms.InfoForm->isVisible());
+    EXPECT_EQ(k.w.Table().Count(), 1);
+    EXPECT_EQ(k.w.StatusText(), "Done!");
 }
 
 TEST(EscapeKey, APressBetweenCheckPointsIsNotLost) {

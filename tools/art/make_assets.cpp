@@ -1,0 +1,356 @@
+// make-assets OUT-DIR: paints Vexorin's pictures and writes them as the files
+// the application ships: the banner and About picture as JPEG (encoded with
+// libjpeg), the menu and button pictures as PNG, and the link cursor as XBM.
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRadialGradient>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+extern "C" {
+#include <jpeglib.h>
+}
+
+namespace art {
+
+enum class Picture {
+    PageOfText,
+    OpenDoor,
+    FloppyDisk,
+    OpenFolder,
+    QuestionMark,
+    Globe,
+    LightBulb,
+    GearWithSpark,
+    NoEntry,
+    Magnifier,
+};
+
+namespace {
+
+QSize SizeOf(Picture p) {
+    switch (p) {
+        case Picture::GearWithSpark:
+            return {17, 15};
+        case Picture::Magnifier:
+            return {22, 21};
+        default:
+            return {16, 16};
+    }
+}
+
+void Gear(QPainter& g, QPointF c, double r) {
+    QPainterPath path;
+    const int teeth = 8;
+    for (int i = 0; i < teeth * 2; ++i) {
+        const double a = i * 3.14159265 / teeth;
+        const double rr = (i % 2 == 0) ? r : r * 0.72;
+        const QPointF p(c.x() + rr * std::cos(a), c.y() + rr * std::sin(a));
+        if (i == 0)
+            path.moveTo(p);
+        else
+            path.lineTo(p);
+    }
+    path.closeSubpath();
+    g.setPen(QPen(QColor(70, 70, 70), 1));
+    g.setBrush(QColor(160, 160, 165));
+    g.drawPath(path);
+    g.setBrush(QColor(235, 235, 235));
+    g.drawEllipse(c, r * 0.3, r * 0.3);
+}
+
+}  // namespace
+
+QPixmap Draw(Picture picture) {
+    const QSize size = SizeOf(picture);
+    QPixmap pm(size);
+    pm.fill(Qt::transparent);
+    QPainter g(&pm);
+    g.setRenderHint(QPainter::Antialiasing, true);
+    const QPen ink(QColor(40, 40, 40), 1);
+    switch (picture) {
+        case Picture::PageOfText: {
+            g.setPen(ink);
+            g.setBrush(Qt::white);
+            g.drawRect(QRectF(2.5, 0.5, 11, 15));
+            g.setPen(QPen(QColor(60, 90, 160), 1));
+            for (int y = 4; y <= 12; y += 2)
+                g.drawLine(QPointF(4.5, y + 0.5), QPointF(11.5, y + 0.5));
+            break;
+        }
+        case Picture::OpenDoor: {
+            g.setPen(ink);
+            g.setBrush(QColor(120, 80, 40));
+            g.drawRect(QRectF(3.5, 0.5, 9, 15));
+            g.setBrush(QColor(190, 140, 80));
+            QPolygonF leaf({{3.5, 0.5}, {9.5, 2.5}, {9.5, 15.5}, {3.5, 15.5}});
+            g.drawPolygon(leaf);
+            g.setBrush(QColor(240, 200, 60));
+            g.drawEllipse(QPointF(8, 8.5), 0.9, 0.9);
+            break;
+        }
+        case Picture::FloppyDisk: {
+            g.setPen(ink);
+            g.setBrush(QColor(40, 70, 150));
+            g.drawRect(QRectF(0.5, 0.5, 15, 15));
+            g.setBrush(QColor(200, 200, 205));
+            g.drawRect(QRectF(3.5, 0.5, 9, 5));
+            g.setBrush(Qt::white);
+            g.drawRect(QRectF(2.5, 8.5, 11, 7));
+            break;
+        }
+        case Picture::OpenFolder: {
+            g.setPen(ink);
+            g.setBrush(QColor(220, 180, 60));
+            g.drawPolygon(QPolygonF(
+                {{0.5, 3.5}, {5.5, 3.5}, {7.5, 5.5}, {13.5, 5.5}, {13.5, 14.5}, {0.5, 14.5}}));
+            g.setBrush(QColor(250, 215, 100));
+            g.drawPolygon(QPolygonF({{2.5, 8.5}, {15.5, 8.5}, {13.5, 14.5}, {0.5, 14.5}}));
+            break;
+        }
+        case Picture::QuestionMark: {
+            g.setPen(QPen(QColor(30, 60, 160), 1));
+            g.setBrush(QColor(70, 120, 220));
+            g.drawEllipse(QRectF(0.5, 0.5, 15, 15));
+            QFont f("DejaVu Sans", 8, QFont::Bold);
+            f.setPixelSize(12);
+            g.setFont(f);
+            g.setPen(Qt::white);
+            g.drawText(QRectF(0, 0, 16, 16), Qt::AlignCenter, QStringLiteral("?"));
+            break;
+        }
+        case Picture::Globe: {
+            g.setPen(QPen(QColor(20, 90, 60), 1));
+            g.setBrush(QColor(90, 160, 230));
+            g.drawEllipse(QRectF(0.5, 0.5, 15, 15));
+            g.setBrush(Qt::NoBrush);
+            g.drawEllipse(QRectF(4.5, 0.5, 7, 15));
+            g.drawLine(QPointF(0.5, 8), QPointF(15.5, 8));
+            g.drawLine(QPointF(8, 0.5), QPointF(8, 15.5));
+            break;
+        }
+        case Picture::LightBulb: {
+            g.setPen(QPen(QColor(230, 170, 0), 1));
+            for (int i = 0; i < 8; ++i) {
+                const double a = i * 3.14159265 / 4;
+                g.drawLine(QPointF(8 + 5.2 * std::cos(a), 7 + 5.2 * std::sin(a)),
+                           QPointF(8 + 7.3 * std::cos(a), 7 + 7.3 * std::sin(a)));
+            }
+            g.setPen(ink);
+            g.setBrush(QColor(255, 235, 90));
+            g.drawEllipse(QPointF(8, 7), 4, 4);
+            g.setBrush(QColor(150, 150, 150));
+            g.drawRect(QRectF(6.5, 11, 3, 3.5));
+            break;
+        }
+        case Picture::GearWithSpark: {
+            Gear(g, QPointF(7, 8), 6.5);
+            g.setPen(QPen(QColor(180, 130, 0), 1));
+            g.setBrush(QColor(255, 220, 0));
+            g.drawPolygon(QPolygonF({{13, 0},
+                                     {14, 3},
+                                     {17, 3.5},
+                                     {14.5, 5},
+                                     {15.5, 8},
+                                     {13, 6},
+                                     {10.5, 8},
+                                     {11.5, 5},
+                                     {9, 3.5},
+                                     {12, 3}}));
+            break;
+        }
+        case Picture::NoEntry: {
+            g.setPen(QPen(QColor(130, 0, 0), 1));
+            g.setBrush(QColor(220, 30, 30));
+            g.drawEllipse(QRectF(0.5, 0.5, 15, 15));
+            g.setPen(Qt::NoPen);
+            g.setBrush(Qt::white);
+            g.drawRect(QRectF(3, 6.5, 10, 3));
+            break;
+        }
+        case Picture::Magnifier: {
+            g.setPen(QPen(QColor(60, 60, 60), 2));
+            g.setBrush(QColor(200, 230, 255, 200));
+            g.drawEllipse(QPointF(8.5, 8.5), 6.5, 6.5);
+            g.setPen(QPen(QColor(100, 60, 20), 3.5, Qt::SolidLine, Qt::RoundCap));
+            g.drawLine(QPointF(13.5, 13.5), QPointF(20, 19.5));
+            break;
+        }
+    }
+    return pm;
+}
+
+QPixmap Banner() {
+    QPixmap pm(490, 55);
+    QPainter g(&pm);
+    g.setRenderHint(QPainter::Antialiasing, true);
+    QLinearGradient sky(0, 0, 490, 55);
+    sky.setColorAt(0, QColor(18, 52, 110));
+    sky.setColorAt(1, QColor(60, 140, 200));
+    g.fillRect(pm.rect(), sky);
+    g.setPen(QColor(255, 255, 255, 40));
+    for (int x = -55; x < 490; x += 14) g.drawLine(x, 55, x + 55, 0);
+    QFont title("DejaVu Sans", 20, QFont::Bold);
+    title.setPixelSize(28);
+    g.setFont(title);
+    g.setPen(Qt::white);
+    g.drawText(QRect(14, 4, 270, 34), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Vexorin"));
+    QFont sub("DejaVu Sans", 8);
+    sub.setPixelSize(11);
+    g.setFont(sub);
+    g.setPen(QColor(220, 235, 255));
+    g.drawText(QRect(16, 36, 270, 16), Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("keyword research for your web site"));
+    return pm;
+}
+
+}  // namespace art
+
+namespace {
+
+bool WriteJpeg(const QImage& picture, const QString& path, int quality) {
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
+    FILE* f = std::fopen(path.toLocal8Bit().constData(), "wb");
+    if (!f) return false;
+    jpeg_compress_struct info{};
+    jpeg_error_mgr err{};
+    info.err = jpeg_std_error(&err);
+    jpeg_create_compress(&info);
+    jpeg_stdio_dest(&info, f);
+    info.image_width = static_cast<JDIMENSION>(rgb.width());
+    info.image_height = static_cast<JDIMENSION>(rgb.height());
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, quality, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW row = const_cast<uchar*>(rgb.constScanLine(static_cast<int>(info.next_scanline)));
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    std::fclose(f);
+    return true;
+}
+
+QImage AboutPicture() {
+    QImage img(150, 140, QImage::Format_RGB888);
+    img.fill(Qt::white);
+    QPainter g(&img);
+    g.setRenderHint(QPainter::Antialiasing, true);
+    QRadialGradient glow(75, 70, 90);
+    glow.setColorAt(0, QColor(230, 242, 255));
+    glow.setColorAt(1, QColor(255, 255, 255));
+    g.fillRect(img.rect(), glow);
+    // Bars of demand, rising.
+    const int heights[] = {28, 44, 36, 62, 78};
+    for (int i = 0; i < 5; ++i) {
+        QLinearGradient bar(0, 120 - heights[i], 0, 120);
+        bar.setColorAt(0, QColor(60, 140, 200));
+        bar.setColorAt(1, QColor(18, 52, 110));
+        g.fillRect(QRect(14 + i * 20, 120 - heights[i], 14, heights[i]), bar);
+    }
+    g.setPen(QPen(QColor(40, 40, 40), 2));
+    g.drawLine(8, 121, 112, 121);
+    // A magnifying glass over them.
+    g.setPen(QPen(QColor(50, 50, 50), 5));
+    g.setBrush(QColor(255, 255, 255, 90));
+    g.drawEllipse(QPointF(96, 52), 30, 30);
+    g.setPen(QPen(QColor(110, 70, 30), 10, Qt::SolidLine, Qt::RoundCap));
+    g.drawLine(QPointF(118, 74), QPointF(140, 98));
+    return img;
+}
+
+// The link cursor: a white hand with a black outline, index finger up.
+// 'X' outline, '.' white fill, ' ' transparent. Hot spot 5,0 is the fingertip.
+const char* const kHand[32] = {
+    "    XXX                         ",
+    "   X...X                        ",
+    "   X...X                        ",
+    "   X...X                        ",
+    "   X...X                        ",
+    "   X...XXX XX                   ",
+    "   X...X..X..XXX                ",
+    "   X...X..X..X..X               ",
+    "XX X...X..X..X..X               ",
+    "X..X...X..X..X..X               ",
+    "X..X...........X                ",
+    " X.X...........X                ",
+    " X.............X                ",
+    "  X............X                ",
+    "  X...........X                 ",
+    "   X..........X                 ",
+    "   X.........X                  ",
+    "    X........X                  ",
+    "    X........X                  ",
+    "    XXXXXXXXXX                  ",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+};
+
+bool WriteXbm(const QString& path, const char* name, bool mask) {
+    FILE* f = std::fopen(path.toLocal8Bit().constData(), "w");
+    if (!f) return false;
+    std::fprintf(f, "#define %s_width 32\n#define %s_height 32\n", name, name);
+    std::fprintf(f, "#define %s_x_hot 5\n#define %s_y_hot 0\n", name, name);
+    std::fprintf(f, "static unsigned char %s_bits[] = {\n", name);
+    for (int y = 0; y < 32; ++y) {
+        const char* row = kHand[y];
+        const size_t len = std::strlen(row);
+        for (int byte = 0; byte < 4; ++byte) {
+            unsigned v = 0;
+            for (int bit = 0; bit < 8; ++bit) {
+                const size_t x = static_cast<size_t>(byte * 8 + bit);
+                const char c = x < len ? row[x] : ' ';
+                // Shape: black where outlined; mask: every visible pixel.
+                const bool on = mask ? c != ' ' : c == 'X';
+                if (on) v |= 1u << bit;
+            }
+            std::fprintf(f, " 0x%02x%s", v, (y == 31 && byte == 3) ? "" : ",");
+        }
+        std::fprintf(f, "\n");
+    }
+    std::fprintf(f, "};\n");
+    std::fclose(f);
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make-assets OUT-DIR\n");
+        return 2;
+    }
+    QApplication app(argc, argv);
+    const QString out = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(out + "/pictures");
+    QDir().mkpath(out + "/cursors");
+    bool ok = WriteJpeg(art::Banner().toImage(), out + "/pictures/banner.jpg", 90);
+    ok = WriteJpeg(AboutPicture(), out + "/pictures/about.jpg", 90) && ok;
+    const char* names[] = {"page-of-text",  "open-door", "floppy-disk", "open-folder",
+                           "question-mark", "globe",     "light-bulb",  "gear-spark",
+                           "no-entry",      "magnifier"};
+    for (int i = 0; i < 10; ++i)
+        ok = art::Draw(static_cast<art::Picture>(i)).save(out + "/pictures/" + names[i] + ".png") &&
+             ok;
+    ok = WriteXbm(out + "/cursors/URLCURSOR_1.xbm", "URLCURSOR_1", false) && ok;
+    ok = WriteXbm(out + "/cursors/URLCURSOR_1_mask.xbm", "URLCURSOR_1_mask", true) && ok;
+    return ok ? 0 : 1;
+}
