@@ -1,5 +1,7 @@
 #include "bench_server.h"
 
+#include "net/loopback_listener.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -11,17 +13,7 @@
 namespace vx::bench {
 
 BenchServer::BenchServer() {
-    listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int one = 1;
-    ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(listenFd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    ::listen(listenFd_, 128);
-    socklen_t len = sizeof a;
-    ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&a), &len);
-    port_ = ntohs(a.sin_port);
+    listenFd_ = ListenOnLoopback(0, 128, &port_);
 }
 
 BenchServer::~BenchServer() {

@@ -136,6 +136,35 @@ std::optional<double> ReadDecimal(std::string_view text, char decimalSeparator) 
     return v;
 }
 
+std::string BackslashEscape(std::string_view text, std::string_view specials) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        if (specials.find(c) == std::string_view::npos) {
+            out += c;
+            continue;
+        }
+        out += '\\';
+        switch (c) {
+            case '\n':
+                out += 'n';
+                break;
+            case '\r':
+                out += 'r';
+                break;
+            case '\t':
+                out += 't';
+                break;
+            case '\0':
+                out += '0';
+                break;
+            default:
+                out += c;  // backslash, quote
+        }
+    }
+    return out;
+}
+
 double RoundHalfEven(double value) {
     const double r = std::round(value);  // halves away from zero
     if (std::fabs(value - std::trunc(value)) == 0.5) return 2.0 * std::round(value / 2.0);

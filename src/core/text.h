@@ -38,6 +38,10 @@ std::optional<double> ReadDecimal(std::string_view text, char decimalSeparator);
 // separator for a whole number, no grouping.
 std::string FormatDecimal(double value, int maxFraction, char decimalSeparator);
 
+// Writes each byte of `specials` found in text as a backslash sequence:
+// "\\", "\"", "\n", "\r", "\t", "\0" for backslash, quote, LF, CR, TAB, NUL.
+std::string BackslashEscape(std::string_view text, std::string_view specials);
+
 // Rounds to the nearest integer, halves to the even neighbour.
 double RoundHalfEven(double value);
 

@@ -77,27 +77,7 @@ std::string IniFile::Get(std::string_view section, std::string_view key) const {
 
 std::string QuoteIniValue(std::string_view value) {
     // Always quoted: the reader then never trims or unquotes the text itself.
-    std::string out = "\"";
-    for (char c : value) {
-        switch (c) {
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\0':
-                out += "\\0";
-                break;
-            default:
-                out += c;
-        }
-    }
-    out += '"';
-    return out;
+    return "\"" + BackslashEscape(value, std::string_view("\\\n\r\0", 4)) + "\"";
 }
 
 size_t CountSectionsFitting(const std::vector<std::string>& names, size_t bufferSize) {

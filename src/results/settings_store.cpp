@@ -14,26 +14,7 @@ const std::string kSectionLine = std::string("[HKEY_CURRENT_USER") + kSettingsKe
 constexpr size_t kMaxSettingsFile = 1024 * 1024;
 
 std::string EscapeString(const std::string& s) {
-    std::string out;
-    for (char c : s) {
-        switch (c) {
-            case '\\':
-                out += "\\\\";
-                break;
-            case '"':
-                out += "\\\"";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
+    return BackslashEscape(s, "\\\"\n\r");
 }
 
 // Reads a quoted string at s[i] == '"'; i ends after the closing quote.

@@ -1,29 +1,11 @@
 #include "results/table_print.h"
 
+#include "core/text.h"
+
 namespace vx {
 
 std::string EscapeField(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '\t':
-                out += "\\t";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
+    return BackslashEscape(text, "\t\r\n\\");
 }
 
 std::string FormatTableLines(const ResultsTable& table) {

@@ -1,5 +1,7 @@
 #include "support/script_server.h"
 
+#include "net/loopback_listener.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -13,17 +15,7 @@ namespace vx::testing {
 
 ScriptServer::ScriptServer(std::vector<Step> script, bool readRequest)
     : script_(std::move(script)), readRequest_(readRequest) {
-    listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int one = 1;
-    ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    ::listen(listenFd_, 64);
-    socklen_t len = sizeof addr;
-    ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len);
-    port_ = ntohs(addr.sin_port);
+    listenFd_ = ListenOnLoopback(0, 64, &port_);
     thread_ = std::thread([this] { Serve(); });
 }
 

@@ -1,5 +1,7 @@
 #include "stand_in_server.h"
 
+#include "net/loopback_listener.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -140,22 +142,7 @@ bool PageFor(const std::string& target, std::string* body) {
 }
 
 StandInServer::StandInServer(int port, int latencyMs) : latencyMs_(latencyMs) {
-    listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int one = 1;
-    ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-        ::listen(listenFd_, 64) != 0) {
-        ::close(listenFd_);
-        listenFd_ = -1;
-        return;
-    }
-    socklen_t len = sizeof a;
-    ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&a), &len);
-    port_ = ntohs(a.sin_port);
+    listenFd_ = ListenOnLoopback(port, 64, &port_);
 }
 
 StandInServer::~StandInServer() {
