@@ -3,7 +3,7 @@
 # need; packages already present are not fetched again.
 set -euo pipefail
 PACKAGES=(
-  g++ cmake ninja-build pkg-config python3 curl
+  g++ cmake ninja-build pkg-config python3 curl time
   libgtest-dev libgmock-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libjpeg-dev

@@ -30,6 +30,10 @@ char LowerAsciiChar(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
 }
 
+void LowerAsciiInPlace(std::string& text) {
+    for (char& c : text) c = LowerAsciiChar(c);
+}
+
 std::string LowerAscii(std::string_view text) {
     std::string out(text);
     for (char& c : out) c = LowerAsciiChar(c);

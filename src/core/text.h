@@ -22,6 +22,7 @@ std::string From(std::string_view text, long start);
 
 // Lower-cases "A".."Z" only; every other byte is kept.
 std::string LowerAscii(std::string_view text);
+void LowerAsciiInPlace(std::string& text);
 char LowerAsciiChar(char c);
 
 // Whole-number reading: leading spaces, then [+-]digits within int32, or a

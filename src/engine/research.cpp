@@ -92,8 +92,8 @@ std::string Research::LookupCompetition(const std::string& keyTerm) {
     Pump();
     const std::string phrase = ReplaceAllNoCase(keyTerm, " ", "+");
     if (phrase.empty()) return "";
-    const std::string page =
-        LowerAscii(Fetch("http://" + ctx_.hosts.search + "/search?p=%22" + phrase + "%22"));
+    std::string page = Fetch("http://" + ctx_.hosts.search + "/search?p=%22" + phrase + "%22");
+    LowerAsciiInPlace(page);
     Pump();
     std::string count;
     const long at = Pos("of about", page);
@@ -121,9 +121,9 @@ std::string Research::FindRank(const std::string& keyTerm, const std::string& ta
     std::string result;
     bool anyBody = false, endedByRequest = false;
     do {
-        std::string page =
-            LowerAscii(Fetch("http://" + ctx_.hosts.search + "/search?p=%22" + phrase +
-                             "%22&ei=UTF-8&n=20&fl=0&b=" + std::to_string(pageStart)));
+        std::string page = Fetch("http://" + ctx_.hosts.search + "/search?p=%22" + phrase +
+                                 "%22&ei=UTF-8&n=20&fl=0&b=" + std::to_string(pageStart));
+        LowerAsciiInPlace(page);
         anyBody = anyBody || !page.empty();
         Pump();
         if (Pos(target, page) == 0) {
@@ -131,17 +131,25 @@ std::string Research::FindRank(const std::string& keyTerm, const std::string& ta
             Pump();
         } else {
             result = std::to_string(pageStart);
+            // The item walk by offsets into the page: cutting the page after
+            // every item would copy it once per item.
+            std::string_view rest(page);
+            if (const size_t about = rest.find("of about"); about != std::string_view::npos)
+                rest.remove_prefix(about);
             long long item = 0;
-            if (const long about = Pos("of about", page); about > 0) page = From(page, about);
-            for (long a = Pos("<li>", page); a > 0; a = Pos("<li>", page)) {
-                const long b = Pos("<li>", From(page, a + 4));
-                // The last item runs to the end of the page, like any other item.
-                const std::string itemText = b > 0 ? Copy(page, a, b) : From(page, a);
-                if (Pos(target, itemText) > 0) {
+            for (size_t a = rest.find("<li>"); a != std::string_view::npos; a = rest.find("<li>")) {
+                const size_t next = rest.find("<li>", a + 4);
+                // Up to three bytes before the next item; the last item runs
+                // to the end of the page, like any other item.
+                const std::string_view itemText =
+                    next == std::string_view::npos
+                        ? rest.substr(a)
+                        : rest.substr(a, next >= a + 3 ? next - 3 - a : 0);
+                if (itemText.find(target) != std::string_view::npos) {
                     result = std::to_string(pageStart + item);
                     break;
                 }
-                page = From(page, a + 4);
+                rest.remove_prefix(a + 4);
                 ++item;
             }
         }

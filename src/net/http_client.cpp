@@ -1,6 +1,7 @@
 #include "net/http_client.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "core/text.h"
 
@@ -136,7 +137,11 @@ void HttpClient::Get(const std::string& url, std::string& sink) {
     const auto port = ReadWholeNumber(u.port);
     connection_.port = port ? *port : 80;
 
-    connection_.Connect();
+    if (connector) {
+        connector(connection_);
+    } else {
+        connection_.Connect();
+    }
     const char* version = protocolVersion == pv1_0 ? "1.0" : "1.1";
     connection_.WriteLine("GET " + RequestTarget(u) + " HTTP/" + version);
     connection_.WriteLine("Host: " + hostHeader);
@@ -215,8 +220,24 @@ void HttpClient::ReadBody(std::string& sink) {
     }
 }
 
+const NetLimits& DefaultNetLimits() {
+    static const NetLimits limits = [] {
+        NetLimits l;
+        auto read = [](const char* name, int* out) {
+            if (const char* v = std::getenv(name)) {
+                if (const auto n = ReadWholeNumber(v); n && *n > 0) *out = *n;
+            }
+        };
+        read("VEXORIN_NET_CONNECT_MS", &l.connectTimeoutMs);
+        read("VEXORIN_NET_SILENCE_MS", &l.silenceTimeoutMs);
+        read("VEXORIN_NET_FETCH_MS", &l.fetchTimeoutMs);
+        return l;
+    }();
+    return limits;
+}
+
 std::string FetchPage(const std::string& url) {
-    return FetchPage(url, NetLimits{});
+    return FetchPage(url, DefaultNetLimits());
 }
 
 std::string FetchPage(const std::string& url, const NetLimits& limits) {

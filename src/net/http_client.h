@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,9 @@ class HttpClient {
     // appending whatever body bytes were read.
     void Get(const std::string& url, std::string& sink);
 
+    // Opens the connection; Connect unless a harness supplies its own.
+    std::function<void(TcpConnection&)> connector;
+
     ProtocolVersion protocolVersion = pv1_1;
     std::string statusLine;
     int32_t statusCode = 0;
@@ -60,6 +64,11 @@ class HttpClient {
     NetLimits limits_;
     TcpConnection connection_;
 };
+
+// The limits every fetch uses: NetLimits' defaults, or the times given in
+// VEXORIN_NET_CONNECT_MS, VEXORIN_NET_SILENCE_MS and VEXORIN_NET_FETCH_MS
+// (read once; for trying the program against slow or hostile servers).
+const NetLimits& DefaultNetLimits();
 
 // The body bytes that arrived, whatever happened; never raises.
 std::string FetchPage(const std::string& url);

@@ -170,6 +170,16 @@ void TcpConnection::Connect() {
     }
 }
 
+void TcpConnection::AdoptSocket(int fd) {
+    if (fd_ >= 0) throw NetError("Already connected.");
+    peerAddress_.clear();
+    peerPort_ = 0;
+    inbound_.clear();
+    inStart_ = 0;
+    peerClosed_ = false;
+    fd_ = fd;
+}
+
 void TcpConnection::CloseSocket() {
     ::shutdown(fd_, SHUT_WR);
     ::close(fd_);

@@ -52,6 +52,9 @@ class TcpConnection {
     void SetDeadline(std::chrono::steady_clock::time_point deadline) { deadline_ = deadline; }
 
     void Connect();
+    // Takes an already connected stream socket (a socket pair in the fuzz
+    // harness) as if Connect had opened it.
+    void AdoptSocket(int fd);
     bool IsOpen();
     void Close();
     void WriteBytes(std::string_view bytes);

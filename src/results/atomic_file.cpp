@@ -12,13 +12,13 @@
 namespace vx {
 
 namespace {
-std::function<bool(size_t)>& Hook() {
-    static std::function<bool(size_t)> hook;
+std::function<bool(AtomicWriteStep, size_t)>& Hook() {
+    static std::function<bool(AtomicWriteStep, size_t)> hook;
     return hook;
 }
 }  // namespace
 
-void SetAtomicWriteHook(std::function<bool(size_t)> hook) {
+void SetAtomicWriteHook(std::function<bool(AtomicWriteStep, size_t)> hook) {
     Hook() = std::move(hook);
 }
 
@@ -33,7 +33,7 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
     size_t written = 0;
     constexpr size_t kChunk = 64 * 1024;
     while (ok && written < bytes.size()) {
-        if (Hook() && !Hook()(written)) {
+        if (Hook() && !Hook()(AtomicWriteStep::Chunk, written)) {
             ok = false;
             break;
         }
@@ -53,6 +53,7 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
         ::fchmod(fd, 0644);
     if (ok && ::fsync(fd) != 0) ok = false;
     if (::close(fd) != 0) ok = false;
+    if (ok && Hook() && !Hook()(AtomicWriteStep::Rename, written)) ok = false;
     if (ok && std::rename(tmp.c_str(), path.c_str()) != 0) ok = false;
     if (!ok) ::unlink(tmp.c_str());
     return ok;

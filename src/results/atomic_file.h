@@ -11,9 +11,10 @@ namespace vx {
 // Returns false (and leaves path untouched) when any step fails.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes);
 
-// Test hook: when set, called before each chunk is written with the bytes
-// written so far; returning false makes that write fail.
-void SetAtomicWriteHook(std::function<bool(size_t written)> hook);
+// Test hook: called before each chunk is written and once more before the
+// rename, with the bytes written so far; returning false makes that step fail.
+enum class AtomicWriteStep { Chunk, Rename };
+void SetAtomicWriteHook(std::function<bool(AtomicWriteStep step, size_t written)> hook);
 
 bool ReadWholeFile(const std::string& path, std::string* out, size_t maxBytes);
 

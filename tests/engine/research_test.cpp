@@ -275,6 +275,15 @@ TEST(FindRank, ItemWalk) {
     }
 }
 
+TEST(FindRank, LargePageWithManyItems) {
+    FakeWorld w;
+    std::string page = "of about <b>1</b><ol>";
+    for (int i = 0; i < 200000; ++i) page += "<li>x.com";
+    page += "<li>mysite.com</ol>";
+    w.pages[RankUrl("red", 1)] = page;
+    EXPECT_EQ(w.Make().FindRank("red", "mysite.com", 1), "200001");
+}
+
 TEST(FindRank, FetchesAtMostDepthPages) {
     FakeWorld w;
     w.Make().FindRank("red shoes", "mysite.com", 5);

@@ -1,6 +1,12 @@
 #include "results/investigation_file.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
 
 #include "results/atomic_file.h"
 #include "results/ini_file.h"
@@ -133,7 +139,7 @@ TEST(SaveInvestigationFile, FailedSaveLeavesOldFileIntact) {
     WriteFile(path, "[item0]\nkeyterm=old\n");
     ResultsTable t;
     for (int i = 0; i < 3000; ++i) t.SetKeyTerm(t.Append(), std::string(100, 'x'));
-    SetAtomicWriteHook([](size_t written) { return written < 64 * 1024; });
+    SetAtomicWriteHook([](AtomicWriteStep, size_t written) { return written < 64 * 1024; });
     EXPECT_FALSE(SaveInvestigationFile(path, t));
     SetAtomicWriteHook(nullptr);
     EXPECT_EQ(ReadFile(path), "[item0]\nkeyterm=old\n");
@@ -142,6 +148,69 @@ TEST(SaveInvestigationFile, FailedSaveLeavesOldFileIntact) {
     for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
     EXPECT_EQ(files, 1);
     EXPECT_FALSE(SaveInvestigationFile(dir.File("no/such/dir.bki"), t));
+}
+
+// The process dies after the new text is on disk but before the rename.
+TEST(SaveInvestigationFile, KillBeforeRenameLeavesOldFile) {
+    TempDir dir;
+    const std::string path = dir.File("keep.bki");
+    WriteFile(path, "[item0]\nkeyterm=old\n");
+    ResultsTable t;
+    t.SetKeyTerm(t.Append(), "new");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        SetAtomicWriteHook([](AtomicWriteStep step, size_t) {
+            if (step == AtomicWriteStep::Rename) ::kill(::getpid(), SIGKILL);
+            return true;
+        });
+        SaveInvestigationFile(path, t);
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(ReadFile(path), "[item0]\nkeyterm=old\n");
+    ResultsTable back;
+    LoadInvestigationFile(path, back);
+    EXPECT_EQ(back.At(0).keyTerm, "old");
+}
+
+// A folder the user may not write to; as root, the check runs as "nobody".
+TEST(SaveInvestigationFile, ReadOnlyFolderLeavesOldFile) {
+    TempDir dir;
+    const std::string path = dir.File("keep.bki");
+    WriteFile(path, "[item0]\nkeyterm=old\n");
+    ::chmod(dir.path().c_str(), 0555);
+    ResultsTable t;
+    t.SetKeyTerm(t.Append(), "new");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(3);
+        ::_exit(SaveInvestigationFile(path, t) ? 1 : 0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::chmod(dir.path().c_str(), 0755);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the save must report failure";
+    EXPECT_EQ(ReadFile(path), "[item0]\nkeyterm=old\n");
+}
+
+TEST(LoadInvestigationFile, HundredMegabyteFileLoadsWithinTheRules) {
+    TempDir dir;
+    const std::string path = dir.File("big.bki");
+    {
+        std::ofstream out(path, std::ios::binary);
+        const std::string value(4000, 'v');
+        for (int i = 0; out.tellp() < 100LL * 1024 * 1024; ++i)
+            out << "[item" << i << "]\nkeyterm=" << value << "\ndemand=" << i << "\n";
+    }
+    ResultsTable t;
+    LoadInvestigationFile(path, t);
+    EXPECT_LE(t.Count(), 16384 / 6);  // the section-name list bounds the rows
+    EXPECT_GT(t.Count(), 1000);
+    EXPECT_EQ(t.At(0).keyTerm.size(), kMaxIniValue);
+    EXPECT_EQ(t.At(1500).Column(0), "1500");
 }
 
 TEST(IniFile, BlanksQuotesAndComments) {

@@ -69,13 +69,13 @@ class FetchTool(unittest.TestCase):
         self.assertEqual((r.returncode, r.stdout), (0, b""))
 
     def test_stalled_server_is_bounded(self):
-        r, took = fetch(self.stub.url("/stall"), VEXORIN_FETCH_SILENCE_MS="500")
+        r, took = fetch(self.stub.url("/stall"), VEXORIN_NET_SILENCE_MS="500")
         self.assertEqual((r.returncode, r.stdout), (0, b""))
         self.assertLess(took, 5)
 
     def test_endless_body_is_bounded_in_time_and_memory(self):
         before = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
-        r, took = fetch(self.stub.url("/flood"), VEXORIN_FETCH_TIMEOUT_MS="1500")
+        r, took = fetch(self.stub.url("/flood"), VEXORIN_NET_FETCH_MS="1500")
         peak_kib = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
         self.assertEqual(r.returncode, 0)
         self.assertLess(took, 10)

@@ -17,6 +17,7 @@
 
 #include "results/investigation_file.h"
 #include "stand_in_server.h"
+#include "support/script_server.h"
 #include "support/temp_dir.h"
 #include "ui/Application.h"
 #include "ui/InfoUnit.h"
@@ -381,6 +382,26 @@ TEST(MainWindow, AboutDuringRunWaitsThenTheRunEnds) {
     EXPECT_FALSE(k.forms.InfoForm->isVisible());
     EXPECT_EQ(k.w.Table().Count(), 1);
     EXPECT_EQ(k.w.StatusText(), "Done!");
+}
+
+TEST(MainWindow, StaysUsableAfterAStallingSearchService) {
+    Services services;  // suggestions answer; searches go to a stalling server
+    vx::testing::ScriptServer stalling({vx::testing::Step::StallForever()});
+    const std::string good = ::getenv("VEXORIN_SEARCH_HOST");
+    const std::string bad = "127.0.0.1:" + std::to_string(stalling.port());
+    ::setenv("VEXORIN_SEARCH_HOST", bad.c_str(), 1);
+    Window k;
+    WhenDialogShows([](TStartForm& d) { Investigate(d, "shoes", "example.com", 0, 2); }, k.d);
+    k.w.BitBtn2Click();
+    EXPECT_EQ(k.w.StatusText(), "Done!");
+    ASSERT_EQ(k.w.Table().Count(), 2);
+    EXPECT_EQ(k.w.Table().At(0).Column(1), "?");
+    EXPECT_EQ(k.w.Table().At(0).Column(3), "?");  // nothing came back: unknown, not "not found"
+    ::setenv("VEXORIN_SEARCH_HOST", good.c_str(), 1);
+    WhenDialogShows([](TStartForm& d) { Investigate(d, "shoes", "example.com", 0, 3); }, k.d);
+    k.w.BitBtn2Click();
+    ASSERT_EQ(k.w.Table().Count(), 3);
+    EXPECT_NE(k.w.Table().At(0).Column(1), "?");
 }
 
 TEST(EscapeKey, APressBetweenCheckPointsIsNotLost) {
