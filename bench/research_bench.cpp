@@ -14,21 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/research.h"
+#include "engine/headless_run.h"
 #include "net/http_client.h"
 
 extern char** environ;
 
 namespace {
-
-struct Quiet : vx::StatusSink, vx::EventPump, vx::KeyState, vx::InvestigateInputs {
-    void SetStatusText(const std::string&) override {}
-    void PumpEvents() override {}
-    bool EscapeDown() override { return false; }
-    std::string TargetSite() override { return "never-listed.invalid"; }
-    std::string PageDepthText() override { return "20"; }
-    int ResultCount() override { return 30; }
-};
 
 pid_t Spawn(std::vector<std::string> argv, const char* out) {
     std::vector<char*> args;
@@ -70,7 +61,7 @@ int main(int argc, char** argv) {
         std::vector<double> ours, curl;
         size_t requests = 0;
         for (int r = 0; r < rounds; ++r) {
-            Quiet q;
+            vx::QuietHost q({"", "never-listed.invalid", "20", 30});
             vx::StopFlag stop;
             vx::ResultsTable table;
             std::vector<std::string> urls;

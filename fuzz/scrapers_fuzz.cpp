@@ -4,19 +4,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "engine/headless_run.h"
 #include "engine/page_text.h"
-#include "engine/research.h"
-
-namespace {
-struct World : vx::StatusSink, vx::EventPump, vx::KeyState, vx::InvestigateInputs {
-    void SetStatusText(const std::string&) override {}
-    void PumpEvents() override {}
-    bool EscapeDown() override { return false; }
-    std::string TargetSite() override { return "example.com"; }
-    std::string PageDepthText() override { return "2"; }
-    int ResultCount() override { return 5; }
-};
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
@@ -30,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (vx::ReverseString(vx::ReverseString(bytes)) != bytes) std::abort();
     if (vx::ReplaceAllNoCase(bytes, "a", "aa").size() < bytes.size()) std::abort();
 
-    World w;
+    vx::QuietHost w({"", "example.com", "2", 5});
     vx::StopFlag stop;
     vx::ResultsTable table;
     int fetches = 0;

@@ -2,21 +2,8 @@
 
 namespace vx {
 
-namespace {
-struct Quiet : StatusSink, EventPump, KeyState, InvestigateInputs {
-    explicit Quiet(const HeadlessResearch& r) : request(r) {}
-    void SetStatusText(const std::string&) override {}
-    void PumpEvents() override {}
-    bool EscapeDown() override { return false; }
-    std::string TargetSite() override { return request.site; }
-    std::string PageDepthText() override { return request.depthText; }
-    int ResultCount() override { return request.results; }
-    const HeadlessResearch& request;
-};
-}  // namespace
-
 void RunHeadlessResearch(const HeadlessResearch& request, ResultsTable& table) {
-    Quiet quiet(request);
+    QuietHost quiet(request);
     StopFlag stop;
     Research research({quiet,
                        quiet,

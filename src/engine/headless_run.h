@@ -15,6 +15,22 @@ struct HeadlessResearch {
     int results = 10;
 };
 
+// The engine's surroundings without a window: nothing to show or pump, no
+// Escape key, the entries given up front.
+class QuietHost : public StatusSink, public EventPump, public KeyState, public InvestigateInputs {
+  public:
+    explicit QuietHost(HeadlessResearch request) : request_(std::move(request)) {}
+    void SetStatusText(const std::string&) override {}
+    void PumpEvents() override {}
+    bool EscapeDown() override { return false; }
+    std::string TargetSite() override { return request_.site; }
+    std::string PageDepthText() override { return request_.depthText; }
+    int ResultCount() override { return request_.results; }
+
+  private:
+    HeadlessResearch request_;
+};
+
 // Runs the real engine against the hosts from the environment; a fault that
 // escapes the run is discarded, as the desktop's Start command does.
 void RunHeadlessResearch(const HeadlessResearch& request, ResultsTable& table);

@@ -116,13 +116,17 @@ int TcpConnection::BoundedWait(int limitMs) const {
     return static_cast<int>(std::min<long long>(left, limitMs));
 }
 
-void TcpConnection::Connect() {
+void TcpConnection::ResetForConnect() {
     if (fd_ >= 0) throw NetError("Already connected.");
     peerAddress_.clear();
     peerPort_ = 0;
     inbound_.clear();
     inStart_ = 0;
     peerClosed_ = false;
+}
+
+void TcpConnection::Connect() {
+    ResetForConnect();
     fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd_ < 0) throw NetError("Cannot allocate socket.");
     try {
@@ -171,12 +175,7 @@ void TcpConnection::Connect() {
 }
 
 void TcpConnection::AdoptSocket(int fd) {
-    if (fd_ >= 0) throw NetError("Already connected.");
-    peerAddress_.clear();
-    peerPort_ = 0;
-    inbound_.clear();
-    inStart_ = 0;
-    peerClosed_ = false;
+    ResetForConnect();
     fd_ = fd;
 }
 

@@ -76,6 +76,7 @@ class TcpConnection {
     size_t ReadStep(bool raise, int waitMs, std::string* dest, size_t maxBytes);
     int BoundedWait(int limitMs) const;
     void CloseSocket();
+    void ResetForConnect();
     void Consume(size_t n);
 
     int fd_ = -1;
