@@ -187,6 +187,20 @@ TEST(OvalButton, MouseStateMachine) {
     }
 }
 
+TEST(OvalButton, DoubleClickReportsOnceAndItsReleaseNoClick) {
+    Fixture f;
+    Play(f.b, {{Move, kCentre}, {PressL, kCentre}, {ReleaseL, kCentre}});
+    QMouseEvent dbl(QEvent::MouseButtonDblClick, kCentre, f.b->mapToGlobal(kCentre), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(f.b, &dbl);
+    EXPECT_TRUE(f.b->Down());  // the second press sinks it again
+    Play(f.b, {{ReleaseL, kCentre}});
+    EXPECT_EQ(f.n.dbl, 1);
+    EXPECT_EQ(f.n.clicks, 1);  // only the first release clicked
+    EXPECT_EQ(f.n.downs, 2);
+    EXPECT_FALSE(f.b->Down());
+}
+
 TEST(OvalButton, ClickComesBeforeTheRaisedRedraw) {
     Fixture f;
     bool sunkenAtClick = false;
