@@ -134,7 +134,9 @@ void HttpClient::Get(const std::string& url, std::string& sink) {
     if (!u.host.empty()) connection_.host = u.host;
     const std::string hostHeader = u.host;
     if (!IsHostName(connection_.host)) throw NetError("Invalid host name.");
-    const auto port = ReadWholeNumber(u.port);
+    // A decimal port only: "$50" or "0x50" are not numbers here.
+    const bool decimal = !u.port.empty() && u.port.find_first_of("$xX") == std::string::npos;
+    const auto port = decimal ? ReadWholeNumber(u.port) : std::nullopt;
     connection_.port = port ? *port : 80;
 
     if (connector) {
