@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -82,7 +83,8 @@ int main(int argc, char** argv) {
             ours.push_back(Since(t0));
             requests = urls.size();
 
-            const std::string config = "/tmp/vexorin-research-bench.curl";
+            const std::string config =
+                (std::filesystem::temp_directory_path() / "vexorin-research-bench.curl").string();
             {
                 std::ofstream f(config);
                 f << "silent\nheader = \"Connection: close\"\n";

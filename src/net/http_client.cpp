@@ -175,12 +175,12 @@ void HttpClient::Get(const std::string& url, std::string& sink) {
     const std::string range = headers.Value("Content-Range");
     if (!range.empty()) {
         const size_t sp = range.find(' ');
-        const std::string spec = sp == std::string::npos ? "" : range.substr(sp + 1);
-        const size_t dash = spec.find('-');
-        const std::string first = spec.substr(0, dash);
+        const std::string span = sp == std::string::npos ? "" : range.substr(sp + 1);
+        const size_t dash = span.find('-');
+        const std::string first = span.substr(0, dash);
         std::string second;
         if (dash != std::string::npos) {
-            second = spec.substr(dash + 1);
+            second = span.substr(dash + 1);
             second = second.substr(0, second.find('/'));
         }
         if (!ReadWholeNumber(first) || !ReadWholeNumber(second))
