@@ -202,7 +202,13 @@ void TForm1::BitBtn2Click() {
         // Nested in a running run: ask it to stop, and start afresh once it
         // has returned, never while it still holds its row.
         StopBtnClick();
-        afterRun_.push_back([this] { BitBtn2Click(); });
+        if (!restartPending_) {
+            restartPending_ = true;
+            afterRun_.push_back([this] {
+                restartPending_ = false;
+                BitBtn2Click();
+            });
+        }
         return;
     }
     try {

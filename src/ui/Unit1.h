@@ -83,6 +83,7 @@ class TForm1 : public QMainWindow, public StatusSink {
     QLabel* status_ = nullptr;
     QString appDir_;
     bool runActive_ = false;
+    bool restartPending_ = false;  // a Start given during a run waits for it
     std::vector<std::function<void()>> afterRun_;
 };
 

@@ -268,6 +268,7 @@ TEST(MainWindow, StartDuringRunStopsItFirstThenStartsAfresh) {
             QTimer::singleShot(0, [&] {
                 WhenDialogShows(answer, k.d);
                 k.w.BitBtn2Click();  // nested inside the running run
+                k.w.BitBtn2Click();  // a second press is the same request
             });
         }
     });
