@@ -143,6 +143,22 @@ TEST(MainWindow, CancelAndCloseBoxStartNothing) {
     EXPECT_TRUE(k.forms.stop.Requested());
 }
 
+TEST(MainWindow, StopWhileIdleThenAnEmptyKeywordRun) {
+    Services services;
+    Window k;
+    k.w.Table().SetKeyTerm(k.w.Table().Append(), "earlier");
+    k.forms.stop.Clear();
+    QTest::mouseClick(k.w.StopBtn, Qt::LeftButton);
+    EXPECT_TRUE(k.forms.stop.Requested());  // and nothing else
+    EXPECT_EQ(k.w.Table().Count(), 1);
+    EXPECT_EQ(k.w.StatusText(), "");
+    WhenDialogShows([](TStartForm& d) { Investigate(d, "", "", 0, 5); }, k.d);
+    k.w.BitBtn2Click();
+    EXPECT_FALSE(k.forms.stop.Requested());  // Investigate cleared it
+    EXPECT_EQ(k.w.StatusText(), "Done!");
+    EXPECT_EQ(k.w.Table().Count(), 0);  // the stand-in suggests nothing for an empty seed
+}
+
 TEST(MainWindow, StopDuringRunEndsAfterTheRow) {
     Services services;
     Window k;
