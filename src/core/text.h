@@ -43,6 +43,11 @@ std::string FormatDecimal(double value, int maxFraction, char decimalSeparator);
 // "\\", "\"", "\n", "\r", "\t", "\0" for backslash, quote, LF, CR, TAB, NUL.
 std::string BackslashEscape(std::string_view text, std::string_view specials);
 
+// Texts are bytes; valid UTF-8 passes unchanged, anything else is taken as
+// Latin-1. The GUI and the exports show bytes through this one rule.
+bool IsValidUtf8(const std::string& bytes);
+std::string BytesToUtf8(const std::string& bytes);
+
 // Rounds to the nearest integer, halves to the even neighbour.
 double RoundHalfEven(double value);
 

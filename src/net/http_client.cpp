@@ -91,16 +91,6 @@ std::string TrimSpaces(const std::string& s) {
 
 }  // namespace
 
-bool HeaderList::Has(const std::string& name) const {
-    const std::string want = LowerAscii(name);
-    for (const auto& line : lines_) {
-        const size_t colon = line.find(':');
-        const std::string n = colon == std::string::npos ? "" : line.substr(0, colon);
-        if (LowerAscii(n) == want) return true;
-    }
-    return false;
-}
-
 std::string HeaderList::Value(const std::string& name) const {
     const std::string want = LowerAscii(name);
     for (size_t i = 0; i < lines_.size(); ++i) {

@@ -27,7 +27,6 @@ class HeaderList {
   public:
     void Add(std::string line) { lines_.push_back(std::move(line)); }
     size_t Count() const { return lines_.size(); }
-    bool Has(const std::string& name) const;
     std::string Value(const std::string& name) const;
 
   private:

@@ -65,7 +65,6 @@ class TcpConnection {
     void CheckForClose(int waitMs);
 
     size_t Buffered() const { return inbound_.size() - inStart_; }
-    const std::string& PeerAddress() const { return peerAddress_; }
 
     // "LOCALHOST" in any case, dotted quads as they are, else the resolver.
     static std::string ResolveHost(const std::string& host);

@@ -8,11 +8,6 @@
 
 namespace vx {
 
-// Table texts are bytes; valid UTF-8 passes unchanged, anything else is taken
-// as Latin-1.
-std::string BytesToUtf8(const std::string& bytes);
-bool IsValidUtf8(const std::string& bytes);
-
 std::string FormatKeywordList(const ResultsTable& table);
 std::string FormatCsvTable(const ResultsTable& table);
 

@@ -58,7 +58,6 @@ class Canvas {
         penSolid_ = solid;
         penColor_ = color;
     }
-    void PenStyleSolid(bool solid) { penSolid_ = solid; }
     void Brush(bool solid, QColor color = Qt::white) {
         brushSolid_ = solid;
         brushColor_ = color;
@@ -193,91 +192,59 @@ void TOvalButton::EnsureSurface() {
     }
 }
 
-void TOvalButton::SetBevelWidth(uint8_t v) {
-    v = std::min<uint8_t>(v, 10);
-    if (v == bevelWidth_) return;
-    bevelWidth_ = v;
+// Every setter: nothing when the value is the same, else store and repaint.
+template <typename T>
+bool TOvalButton::Change(T& field, const T& value) {
+    if (field == value) return false;
+    field = value;
     Invalidate();
+    return true;
+}
+
+void TOvalButton::SetBevelWidth(uint8_t v) {
+    Change(bevelWidth_, std::min<uint8_t>(v, 10));
+}
+void TOvalButton::SetLayout(TButtonLayout v) {
+    Change(layout_, v);
+}
+void TOvalButton::SetMargin(int v) {
+    Change(margin_, v);
+}
+void TOvalButton::SetNumGlyphs(uint8_t v) {
+    Change(numGlyphs_, std::min<uint8_t>(v, 4));
+}
+void TOvalButton::SetSpacing(int v) {
+    Change(spacing_, v);
+}
+void TOvalButton::SetTransparent(bool v) {
+    Change(transparent_, v);
+}
+void TOvalButton::SetTransparentColor(TColor v) {
+    Change(transparentColor_, v);
+}
+void TOvalButton::SetFont(const QFont& v) {
+    Change(font_, v);
+}
+void TOvalButton::SetCaption(const QString& v) {
+    Change(caption_, v);
 }
 
 void TOvalButton::SetColor(TColor v) {
-    if (v == color_) return;
-    color_ = v;
-    RecomputeShades();
-    Invalidate();
+    if (Change(color_, v)) RecomputeShades();
 }
 
 void TOvalButton::SetDown(bool v) {
-    if (v == down_) return;
-    down_ = v;
-    bevelState_ = v ? -1 : (flat_ ? 0 : +1);
-    Invalidate();
+    if (Change(down_, v)) bevelState_ = v ? -1 : (flat_ ? 0 : +1);
 }
 
 void TOvalButton::SetFlat(bool v) {
-    if (v == flat_) return;
-    flat_ = v;
-    bevelState_ = v ? 0 : +1;
-    Invalidate();
-}
-
-void TOvalButton::SetFont(const QFont& v) {
-    if (v == font_) return;
-    font_ = v;
-    Invalidate();
+    if (Change(flat_, v)) bevelState_ = v ? 0 : +1;
 }
 
 void TOvalButton::SetGlyph(const QImage& v) {
-    if (v == glyph_) return;
-    glyph_ = v;
-    if (!glyph_.isNull()) {
-        const QRgb p = glyph_.pixel(0, glyph_.height() - 1);
-        transparentColor_ = RGBColor(qRed(p), qGreen(p), qBlue(p));
-    }
-    Invalidate();
-}
-
-void TOvalButton::SetLayout(TButtonLayout v) {
-    if (v == layout_) return;
-    layout_ = v;
-    Invalidate();
-}
-
-void TOvalButton::SetMargin(int v) {
-    if (v == margin_) return;
-    margin_ = v;
-    Invalidate();
-}
-
-void TOvalButton::SetNumGlyphs(uint8_t v) {
-    v = std::min<uint8_t>(v, 4);
-    if (v == numGlyphs_) return;
-    numGlyphs_ = v;
-    Invalidate();
-}
-
-void TOvalButton::SetSpacing(int v) {
-    if (v == spacing_) return;
-    spacing_ = v;
-    Invalidate();
-}
-
-void TOvalButton::SetTransparent(bool v) {
-    if (v == transparent_) return;
-    transparent_ = v;
-    Invalidate();
-}
-
-void TOvalButton::SetTransparentColor(TColor v) {
-    if (v == transparentColor_) return;
-    transparentColor_ = v;
-    Invalidate();
-}
-
-void TOvalButton::SetCaption(const QString& v) {
-    if (v == caption_) return;
-    caption_ = v;
-    Invalidate();
+    if (!Change(glyph_, v) || glyph_.isNull()) return;
+    const QRgb p = glyph_.pixel(0, glyph_.height() - 1);
+    transparentColor_ = RGBColor(qRed(p), qGreen(p), qBlue(p));
 }
 
 bool TOvalButton::InEllipse(int x, int y) const {

@@ -123,6 +123,8 @@ class TOvalButton : public QWidget {
 
   private:
     void Invalidate();
+    template <typename T>
+    bool Change(T& field, const T& value);
     void Present();  // show what was drawn straight onto the surface
     void RecomputeShades();
     void EnsureSurface();

@@ -41,10 +41,6 @@ void TSpinEdit::SetValue(int value) {
     edit_->setText(QString::number(Clamp(value)));
 }
 
-QString TSpinEdit::Text() const {
-    return edit_->text();
-}
-
 void TSpinEdit::Step(int delta) {
     SetValue(Value() + delta);
 }

@@ -28,7 +28,6 @@ class TSpinEdit : public QWidget {
     TSpinEdit(int minValue, int maxValue, int value, QWidget* parent = nullptr);
     int Value() const;
     void SetValue(int value);
-    QString Text() const;
     QLineEdit* Editor() const { return edit_; }
 
   protected:

@@ -19,6 +19,16 @@ enum class Picture {
     NoEntry,        // Stop and Cancel, 16 x 16
     Magnifier,      // Investigate, 22 x 21
 };
+constexpr int kPictureCount = 10;
+
+// The picture's file name under pictures/, without ".png"; the asset painter
+// writes these files and the application loads them.
+constexpr const char* FileName(Picture picture) {
+    constexpr const char* kNames[kPictureCount] = {
+        "page-of-text", "open-door",  "floppy-disk", "open-folder", "question-mark",
+        "globe",        "light-bulb", "gear-spark",  "no-entry",    "magnifier"};
+    return kNames[static_cast<int>(picture)];
+}
 
 QPixmap Draw(Picture picture);
 QIcon Icon(Picture picture);

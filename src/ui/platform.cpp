@@ -7,14 +7,12 @@
 #include <QKeyEvent>
 #include <QUrl>
 
-#include "results/export.h"
+#include "core/text.h"
 
 namespace vx::ui {
 
 QString ToQString(const std::string& bytes) {
-    if (IsValidUtf8(bytes))
-        return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    return QString::fromStdString(BytesToUtf8(bytes));
 }
 
 std::string ToBytes(const QString& text) {

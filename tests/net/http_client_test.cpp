@@ -218,12 +218,7 @@ TEST(HttpExchange, ExchangeEndsWithoutWaitingForKeepAliveServers) {
 TEST(HttpExchange, FailuresBeforeAnyBodyGiveEmptyText) {
     EXPECT_EQ(FetchPage("https://127.0.0.1/", Quick()), "");
     EXPECT_EQ(FetchPage("HTTPS://127.0.0.1/", Quick()), "");
-    // A port nobody listens on: take a free one and release it.
-    int port;
-    {
-        ScriptServer s({});
-        port = s.port();
-    }
+    const int port = testing::UnusedLoopbackPort();
     EXPECT_EQ(FetchPage("http://127.0.0.1:" + std::to_string(port) + "/", Quick()), "");
     EXPECT_EQ(SocketLayer::LiveObjects(), 0);
 }

@@ -92,11 +92,7 @@ TEST(TcpConnection, ResolveRules) {
 }
 
 TEST(TcpConnection, RefusedConnectRaisesSocketError) {
-    int port;
-    {
-        ScriptServer s({});
-        port = s.port();
-    }
+    const int port = testing::UnusedLoopbackPort();
     TcpConnection c;
     c.host = "localhost";
     c.port = port;

@@ -13,6 +13,11 @@
 
 namespace vx::testing {
 
+int UnusedLoopbackPort() {
+    ScriptServer s({});
+    return s.port();
+}
+
 ScriptServer::ScriptServer(std::vector<Step> script, bool readRequest)
     : script_(std::move(script)), readRequest_(readRequest) {
     listenFd_ = ListenOnLoopback(0, 64, &port_);
@@ -85,7 +90,6 @@ void ScriptServer::Play(int fd) {
                 while (!stop_) {
                     const ssize_t n = ::send(fd, s.bytes.data(), s.bytes.size(), MSG_NOSIGNAL);
                     if (n <= 0) break;
-                    flooded_ += static_cast<size_t>(n);
                 }
                 break;
             case Step::Reset: {

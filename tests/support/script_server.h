@@ -24,6 +24,9 @@ struct Step {
     static Step HalfClose() { return {CloseWrite, {}, 0}; }
 };
 
+// A loopback port nobody listens on (taken, then released).
+int UnusedLoopbackPort();
+
 class ScriptServer {
   public:
     // readRequest: wait for the blank line that ends a request head first.
@@ -35,8 +38,6 @@ class ScriptServer {
     // Request heads received so far, one per connection.
     std::vector<std::string> Requests() const;
     int Connections() const { return connections_.load(); }
-    // Bytes sent by SendForever steps.
-    size_t Flooded() const { return flooded_.load(); }
 
   private:
     void Serve();
@@ -48,7 +49,6 @@ class ScriptServer {
     int port_ = 0;
     std::atomic<bool> stop_{false};
     std::atomic<int> connections_{0};
-    std::atomic<size_t> flooded_{0};
     mutable std::mutex mutex_;
     std::vector<std::string> requests_;
     std::thread thread_;

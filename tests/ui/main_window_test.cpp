@@ -17,6 +17,7 @@
 
 #include "results/investigation_file.h"
 #include "stand_in_server.h"
+#include "support/pointer.h"
 #include "support/script_server.h"
 #include "support/temp_dir.h"
 #include "ui/Application.h"
@@ -358,9 +359,7 @@ TEST(MainWindow, AboutStopsThenShowsTheBox) {
         TOvalButton* close = k.forms.InfoForm->BitBtn3;
         const QPoint c = close->rect().center();
         // The pointer comes over it first, then the click.
-        QMouseEvent move(QEvent::MouseMove, c, close->mapToGlobal(c), Qt::NoButton, Qt::NoButton,
-                         Qt::NoModifier);
-        QCoreApplication::sendEvent(close, &move);
+        vx::testing::PointerTo(close, c);
         QTest::mouseClick(close, Qt::LeftButton, {}, c);
         closedByClick = !k.forms.InfoForm->isVisible();
         if (k.forms.InfoForm->isVisible()) k.forms.InfoForm->reject();  // never hang the suite
@@ -381,10 +380,7 @@ TEST(MainWindow, AboutDuringRunWaitsThenTheRunEnds) {
             QTimer::singleShot(100, [&] {
                 rowsFrozenWhileOpen = k.forms.InfoForm->isVisible() && k.w.Table().Count() == 1;
                 TOvalButton* close = k.forms.InfoForm->BitBtn3;
-                QMouseEvent move(QEvent::MouseMove, close->rect().center(),
-                                 close->mapToGlobal(close->rect().center()), Qt::NoButton,
-                                 Qt::NoButton, Qt::NoModifier);
-                QCoreApplication::sendEvent(close, &move);
+                vx::testing::PointerTo(close, close->rect().center());
                 QTest::mousePress(close, Qt::LeftButton, {}, close->rect().center());
                 EXPECT_TRUE(close->Down());  // pressing sinks it
                 QTest::mouseRelease(close, Qt::LeftButton, {}, close->rect().center());

@@ -5,6 +5,8 @@
 #include <QFontMetrics>
 #include <QTest>
 
+#include "support/pointer.h"
+
 namespace vx::ui {
 namespace {
 
@@ -58,19 +60,12 @@ struct Event {
     QPoint at;
 };
 
-// Moves go straight to the button, with the buttons held, as the pointer
-// grab would deliver them (QTest cannot move the pointer offscreen).
-void SendMove(TOvalButton* b, QPoint at, Qt::MouseButtons held) {
-    QMouseEvent move(QEvent::MouseMove, at, b->mapToGlobal(at), Qt::NoButton, held, Qt::NoModifier);
-    QCoreApplication::sendEvent(b, &move);
-}
-
 void Play(TOvalButton* b, const std::vector<Event>& events) {
     Qt::MouseButtons held;
     for (const Event& e : events) {
         switch (e.act) {
             case Move:
-                SendMove(b, e.at, held);
+                vx::testing::PointerTo(b, e.at, held);
                 break;
             case PressL:
                 QTest::mousePress(b, Qt::LeftButton, {}, e.at), held |= Qt::LeftButton;

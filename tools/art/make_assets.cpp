@@ -12,24 +12,15 @@
 #include <cstdio>
 #include <cstring>
 
+#include "ui/art.h"
+
 extern "C" {
 #include <jpeglib.h>
 }
 
 namespace art {
 
-enum class Picture {
-    PageOfText,
-    OpenDoor,
-    FloppyDisk,
-    OpenFolder,
-    QuestionMark,
-    Globe,
-    LightBulb,
-    GearWithSpark,
-    NoEntry,
-    Magnifier,
-};
+using vx::ui::art::Picture;
 
 namespace {
 
@@ -344,12 +335,12 @@ int main(int argc, char** argv) {
     QDir().mkpath(out + "/cursors");
     bool ok = WriteJpeg(art::Banner().toImage(), out + "/pictures/banner.jpg", 90);
     ok = WriteJpeg(AboutPicture(), out + "/pictures/about.jpg", 90) && ok;
-    const char* names[] = {"page-of-text",  "open-door", "floppy-disk", "open-folder",
-                           "question-mark", "globe",     "light-bulb",  "gear-spark",
-                           "no-entry",      "magnifier"};
-    for (int i = 0; i < 10; ++i)
-        ok = art::Draw(static_cast<art::Picture>(i)).save(out + "/pictures/" + names[i] + ".png") &&
-             ok;
+    for (int i = 0; i < vx::ui::art::kPictureCount; ++i) {
+        const auto picture = static_cast<vx::ui::art::Picture>(i);
+        ok =
+            art::Draw(picture).save(out + "/pictures/" + vx::ui::art::FileName(picture) + ".png") &&
+            ok;
+    }
     ok = WriteXbm(out + "/cursors/URLCURSOR_1.xbm", "URLCURSOR_1", false) && ok;
     ok = WriteXbm(out + "/cursors/URLCURSOR_1_mask.xbm", "URLCURSOR_1_mask", true) && ok;
     return ok ? 0 : 1;
