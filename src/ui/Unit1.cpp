@@ -275,11 +275,7 @@ void TForm1::Save1Click() {
     const auto choice = FileDialogs::GetSaveFile(this, QStringLiteral("Save investigation file"),
                                                  appDir_, kBkiFilter, QStringLiteral("bki"));
     if (choice.path.isEmpty()) return;
-    if (SaveInvestigationFile(QFile::encodeName(choice.path).toStdString(), table_)) {
-        status_->setText(QStringLiteral("Saved ") + QDir::toNativeSeparators(choice.path));
-    } else {
-        status_->setText(QStringLiteral("Could not save ") + QDir::toNativeSeparators(choice.path));
-    }
+    SaveTo(choice.path, FormatInvestigationFile(table_));
 }
 
 void TForm1::Savetotextfile1Click() {
@@ -291,11 +287,14 @@ void TForm1::Savetotextfile1Click() {
     const bool csv = choice.filter == kCsvFilter ||
                      choice.path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive);
     const std::string text = csv ? FormatCsvTable(table_) : FormatKeywordList(table_);
-    if (WriteFileAtomically(QFile::encodeName(choice.path).toStdString(), text)) {
-        status_->setText(QStringLiteral("Saved ") + QDir::toNativeSeparators(choice.path));
-    } else {
-        status_->setText(QStringLiteral("Could not save ") + QDir::toNativeSeparators(choice.path));
-    }
+    SaveTo(choice.path, text);
+}
+
+void TForm1::SaveTo(const QString& path, const std::string& text) {
+    // Atomic: a failed save says so and leaves the old file as it was.
+    const bool ok = WriteFileAtomically(QFile::encodeName(path).toStdString(), text);
+    status_->setText((ok ? QStringLiteral("Saved ") : QStringLiteral("Could not save ")) +
+                     QDir::toNativeSeparators(path));
 }
 
 void TForm1::Exit1Click() {

@@ -70,6 +70,7 @@ class TForm1 : public QMainWindow, public StatusSink {
     void FormCreate();
     void BuildMenus();
     void BuildTable();
+    void SaveTo(const QString& path, const std::string& text);
     // A command that would empty the table or start a run while a run is
     // still inside its row loop waits for that run to return first.
     void AfterRun(std::function<void()> action);
