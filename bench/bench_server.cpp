@@ -1,6 +1,6 @@
 #include "bench_server.h"
 
-#include "net/loopback_listener.h"
+#include "loopback/loopback.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -39,32 +39,16 @@ void BenchServer::Serve() {
     }
 }
 
-static bool SendAll(int fd, const char* p, size_t n) {
-    while (n > 0) {
-        const ssize_t w = ::send(fd, p, n, MSG_NOSIGNAL);
-        if (w <= 0) return false;
-        p += w;
-        n -= static_cast<size_t>(w);
-    }
-    return true;
-}
-
 void BenchServer::Answer(int fd) {
     std::string head;
     char buf[8192];
-    while (head.find("\r\n\r\n") == std::string::npos) {
-        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-        if (n <= 0) {
-            ::close(fd);
-            return;
-        }
-        head.append(buf, static_cast<size_t>(n));
+    if (!ReadRequestHead(fd, &head, std::chrono::steady_clock::now() + std::chrono::seconds(10))) {
+        ::close(fd);
+        return;
     }
-    const size_t sp = head.find(' '), sp2 = head.find(' ', sp + 1);
-    const auto it = pages_.find(head.substr(sp + 1, sp2 - sp - 1));
+    const auto it = pages_.find(RequestTargetOf(head));
     if (it == pages_.end()) {
-        const std::string r = "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n";
-        SendAll(fd, r.data(), r.size());
+        SendAll(fd, "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
     } else {
         const Page& page = it->second;
         std::string h = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n";
@@ -73,20 +57,21 @@ void BenchServer::Answer(int fd) {
         if (page.framing == Framing::Chunked) h += "Transfer-Encoding: chunked\r\n";
         if (page.framing == Framing::Close) h += "Connection: close\r\n";
         h += "\r\n";
-        SendAll(fd, h.data(), h.size());
+        SendAll(fd, h);
         if (page.framing == Framing::Chunked) {
             constexpr size_t kChunk = 16384;
             for (size_t off = 0; off < page.body.size(); off += kChunk) {
                 const size_t n = std::min(kChunk, page.body.size() - off);
                 char size[32];
                 const int k = std::snprintf(size, sizeof size, "%zx\r\n", n);
-                if (!SendAll(fd, size, static_cast<size_t>(k)) ||
-                    !SendAll(fd, page.body.data() + off, n) || !SendAll(fd, "\r\n", 2))
+                if (!SendAll(fd, std::string_view(size, static_cast<size_t>(k))) ||
+                    !SendAll(fd, std::string_view(page.body).substr(off, n)) ||
+                    !SendAll(fd, "\r\n"))
                     break;
             }
-            SendAll(fd, "0\r\n\r\n", 5);
+            SendAll(fd, "0\r\n\r\n");
         } else {
-            SendAll(fd, page.body.data(), page.body.size());
+            SendAll(fd, page.body);
         }
         if (page.framing == Framing::Close) {
             ::shutdown(fd, SHUT_WR);

@@ -2,18 +2,12 @@
 
 namespace vx {
 
-void RunHeadlessResearch(const HeadlessResearch& request, ResultsTable& table) {
+void RunHeadlessResearch(const HeadlessResearch& request, ResultsTable& table,
+                         const PageFetcher& fetch) {
     QuietHost quiet(request);
     StopFlag stop;
-    Research research({quiet,
-                       quiet,
-                       quiet,
-                       stop,
-                       quiet,
-                       table,
-                       ServiceHostsFromEnvironment(),
-                       {},
-                       table.DecimalSeparator()});
+    Research research({quiet, quiet, quiet, stop, quiet, table, ServiceHostsFromEnvironment(),
+                       fetch, table.DecimalSeparator()});
     try {
         research.RunInvestigation(request.keyword);
     } catch (const std::exception&) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/research.h"
+#include "results/settings_store.h"
 
 namespace vx {
 
@@ -12,7 +13,7 @@ struct HeadlessResearch {
     std::string keyword;
     std::string site;
     std::string depthText = "3";
-    int results = 10;
+    int results = kDefaultResults;
 };
 
 // The engine's surroundings without a window: nothing to show or pump, no
@@ -31,8 +32,10 @@ class QuietHost : public StatusSink, public EventPump, public KeyState, public I
     HeadlessResearch request_;
 };
 
-// Runs the real engine against the hosts from the environment; a fault that
-// escapes the run is discarded, as the desktop's Start command does.
-void RunHeadlessResearch(const HeadlessResearch& request, ResultsTable& table);
+// Runs the real engine against the hosts from the environment, fetching
+// through fetch; a fault that escapes the run is discarded, as the desktop's
+// Start command does.
+void RunHeadlessResearch(const HeadlessResearch& request, ResultsTable& table,
+                         const PageFetcher& fetch);
 
 }  // namespace vx

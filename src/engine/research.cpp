@@ -1,26 +1,15 @@
 #include "engine/research.h"
 
-#include <cstdlib>
-
 #include "core/text.h"
 #include "engine/metrics.h"
 #include "engine/page_text.h"
-#include "net/http_client.h"
 
 namespace vx {
 
-ServiceHosts ServiceHostsFromEnvironment() {
-    const std::string local = "127.0.0.1:" + std::to_string(kDefaultServicesPort);
-    ServiceHosts h{local, local};
-    if (const char* s = std::getenv("VEXORIN_SUGGEST_HOST"); s && *s) h.suggest = s;
-    if (const char* s = std::getenv("VEXORIN_SEARCH_HOST"); s && *s) h.search = s;
-    return h;
-}
-
 Research::Research(ResearchContext context) : ctx_(std::move(context)) {}
 
-std::string Research::Fetch(const std::string& url) {
-    return ctx_.fetch ? ctx_.fetch(url) : FetchPage(url);
+std::string Research::SearchUrl(const std::string& phrase) const {
+    return "http://" + ctx_.hosts.search + "/search?p=%22" + phrase + "%22";
 }
 
 std::string Research::SuggestionUrl(const std::string& keyword) const {
@@ -92,7 +81,7 @@ std::string Research::LookupCompetition(const std::string& keyTerm) {
     Pump();
     const std::string phrase = ReplaceAllNoCase(keyTerm, " ", "+");
     if (phrase.empty()) return "";
-    std::string page = Fetch("http://" + ctx_.hosts.search + "/search?p=%22" + phrase + "%22");
+    std::string page = Fetch(SearchUrl(phrase));
     LowerAsciiInPlace(page);
     Pump();
     std::string count;
@@ -115,19 +104,20 @@ std::string Research::FindRank(const std::string& keyTerm, const std::string& ta
     const std::string phrase = ReplaceAllNoCase(keyTerm, " ", "+");
     const std::string target = LowerAscii(targetSite);
     if (phrase.empty() || target.empty()) return "-";
-    const long long lastStart = static_cast<long long>(pageDepth) * 20;
+    const long long lastStart = static_cast<long long>(pageDepth) * kResultsPerPage;
     long long pageStart = 1;
     if (pageStart > lastStart) return "-";
     std::string result;
     bool anyBody = false, endedByRequest = false;
     do {
-        std::string page = Fetch("http://" + ctx_.hosts.search + "/search?p=%22" + phrase +
-                                 "%22&ei=UTF-8&n=20&fl=0&b=" + std::to_string(pageStart));
+        std::string page =
+            Fetch(SearchUrl(phrase) + "&ei=UTF-8&n=" + std::to_string(kResultsPerPage) +
+                  "&fl=0&b=" + std::to_string(pageStart));
         LowerAsciiInPlace(page);
         anyBody = anyBody || !page.empty();
         Pump();
         if (Pos(target, page) == 0) {
-            pageStart += 20;
+            pageStart += kResultsPerPage;
             Pump();
         } else {
             result = std::to_string(pageStart);

@@ -1,68 +1,19 @@
 // The research run: suggestion page -> rows, each filled column by column
-// with competition, cost, rank, profitability and prospects. GUI-free; it
-// reaches the rest of the system only through the interfaces below.
+// with competition, cost, rank, profitability and prospects. GUI-free and
+// network-free; it reaches the rest of the system only through its host.
 #pragma once
 
 #include <functional>
 #include <stdexcept>
 #include <string>
 
+#include "engine/host.h"
 #include "results/results_table.h"
 
 namespace vx {
 
-class StatusSink {
-  public:
-    virtual ~StatusSink() = default;
-    virtual void SetStatusText(const std::string& text) = 0;
-};
-
-class EventPump {
-  public:
-    virtual ~EventPump() = default;
-    // Handles every pending GUI event, then returns.
-    virtual void PumpEvents() = 0;
-};
-
-class KeyState {
-  public:
-    virtual ~KeyState() = default;
-    virtual bool EscapeDown() = 0;
-};
-
-// The process-wide stop request: set by Stop (and Cancel), cleared by
-// Investigate and when a run starts filling the table.
-class StopFlag {
-  public:
-    bool Requested() const { return requested_; }
-    void Set() { requested_ = true; }
-    void Clear() { requested_ = false; }
-
-  private:
-    bool requested_ = false;
-};
-
-// The Investigate dialog's current entries, read afresh for every row.
-class InvestigateInputs {
-  public:
-    virtual ~InvestigateInputs() = default;
-    virtual std::string TargetSite() = 0;
-    virtual std::string PageDepthText() = 0;
-    virtual int ResultCount() = 0;
-};
-
-// "host" or "host:port" of the two services.
-struct ServiceHosts {
-    std::string suggest;
-    std::string search;
-};
-
-constexpr int kDefaultServicesPort = 47080;
-// From VEXORIN_SUGGEST_HOST and VEXORIN_SEARCH_HOST; unset ones name the
-// bundled stand-in services on loopback.
-ServiceHosts ServiceHostsFromEnvironment();
-
-using PageFetcher = std::function<std::string(const std::string& url)>;
+// Result items on one page of the web search service.
+constexpr int kResultsPerPage = 20;
 
 struct ResearchContext {
     StatusSink& status;
@@ -72,7 +23,7 @@ struct ResearchContext {
     InvestigateInputs& inputs;
     ResultsTable& table;
     ServiceHosts hosts;
-    PageFetcher fetch;  // FetchPage when empty
+    PageFetcher fetch;
     char decimalSeparator = '.';
 };
 
@@ -94,7 +45,8 @@ class Research {
     std::string SuggestionUrl(const std::string& keyword) const;
 
   private:
-    std::string Fetch(const std::string& url);
+    std::string Fetch(const std::string& url) { return ctx_.fetch(url); }
+    std::string SearchUrl(const std::string& phrase) const;
     void Pump() { ctx_.pump.PumpEvents(); }
 
     ResearchContext ctx_;

@@ -203,10 +203,8 @@ DialogEntries LoadDialogEntries(SettingsStore& store, DialogEntries fields) {
         fields.home = store.ValueExists("home") ? store.ReadString("home") : "";
         int depth = store.ValueExists("depth") ? store.ReadInteger("depth") : 2;
         fields.depthIndex = (depth >= 0 && depth < kDepthItems) ? depth : -1;
-        int results = store.ValueExists("results") ? store.ReadInteger("results") : 10;
-        fields.results = results < kMinResults   ? kMinResults
-                         : results > kMaxResults ? kMaxResults
-                                                 : results;
+        fields.results = ClampResults(store.ValueExists("results") ? store.ReadInteger("results")
+                                                                   : kDefaultResults);
     } catch (const std::exception&) {
         // The rest keeps its design-time values.
     }

@@ -63,16 +63,22 @@ class SettingsStore {
     bool dirty_ = false;
 };
 
+// The dialog's ranges and defaults, shared by the dialog, its store and the
+// headless tool.
+constexpr int kDepthItems = 20;  // page depths "1".."20"
+constexpr int kDefaultDepthIndex = 4;
+constexpr int kMinResults = 2, kMaxResults = 30, kDefaultResults = 10;
+constexpr int ClampResults(int n) {
+    return n < kMinResults ? kMinResults : (n > kMaxResults ? kMaxResults : n);
+}
+
 // The dialog's four entries as its fields hold them.
 struct DialogEntries {
     std::string keyterm;
     std::string home;
-    int depthIndex = 4;  // -1: nothing selected
-    int results = 10;
+    int depthIndex = kDefaultDepthIndex;  // -1: nothing selected
+    int results = kDefaultResults;
 };
-
-constexpr int kDepthItems = 20;
-constexpr int kMinResults = 2, kMaxResults = 30;
 
 // Loads over the design-time entries; a failed read keeps the entries not
 // yet reached as they were.

@@ -4,7 +4,7 @@
 #include <QString>
 #include <memory>
 
-#include "engine/research.h"
+#include "engine/host.h"
 #include "results/settings_store.h"
 #include "ui/platform.h"
 

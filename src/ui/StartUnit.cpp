@@ -141,7 +141,7 @@ TStartForm::TStartForm(StopFlag& stop, EventPump& pump, SettingsStore& store, QW
     label1->setObjectName(QStringLiteral("Label1"));
     label1->adjustSize();
     label1->move(30, 208);
-    MaxResultsSpinEdit = new TSpinEdit(kMinResults, kMaxResults, 10, group);
+    MaxResultsSpinEdit = new TSpinEdit(kMinResults, kMaxResults, kDefaultResults, group);
     MaxResultsSpinEdit->setObjectName(QStringLiteral("MaxResultsSpinEdit"));
     MaxResultsSpinEdit->setGeometry(148, 203, 51, 22);
 

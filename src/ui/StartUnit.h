@@ -6,7 +6,7 @@
 #include <QDialog>
 #include <QLineEdit>
 
-#include "engine/research.h"
+#include "engine/host.h"
 #include "results/settings_store.h"
 
 class QComboBox;

@@ -12,6 +12,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "engine/research.h"
+#include "net/http_client.h"
 #include "results/atomic_file.h"
 #include "results/export.h"
 #include "results/investigation_file.h"
@@ -228,14 +230,9 @@ void TForm1::BitBtn2Click() {
     runActive_ = true;
     EscapeKey::Instance().Forget();
     try {
-        Research research({*this,
-                           pump_,
-                           EscapeKey::Instance(),
-                           stop_,
-                           *startForm_,
-                           table_,
+        Research research({*this, pump_, EscapeKey::Instance(), stop_, *startForm_, table_,
                            ServiceHostsFromEnvironment(),
-                           {},
+                           [](const std::string& url) { return FetchPage(url); },
                            table_.DecimalSeparator()});
         research.RunInvestigation(startForm_->Keyword());
     } catch (...) {

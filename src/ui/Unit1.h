@@ -8,7 +8,7 @@
 #include <memory>
 #include <optional>
 
-#include "engine/research.h"
+#include "engine/host.h"
 #include "results/results_table.h"
 #include "ui/platform.h"
 

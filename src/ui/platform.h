@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "engine/research.h"
+#include "engine/host.h"
 
 class QWidget;
 

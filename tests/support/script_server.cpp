@@ -1,6 +1,6 @@
 #include "support/script_server.h"
 
-#include "net/loopback_listener.h"
+#include "loopback/loopback.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -53,16 +53,7 @@ void ScriptServer::Serve() {
 void ScriptServer::Play(int fd) {
     std::string head;
     if (readRequest_) {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (head.find("\r\n\r\n") == std::string::npos && !stop_ &&
-               std::chrono::steady_clock::now() < until) {
-            pollfd p{fd, POLLIN, 0};
-            if (::poll(&p, 1, 20) <= 0) continue;
-            char buf[4096];
-            const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-            if (n <= 0) break;
-            head.append(buf, static_cast<size_t>(n));
-        }
+        ReadRequestHead(fd, &head, std::chrono::steady_clock::now() + std::chrono::seconds(5));
         std::lock_guard<std::mutex> lock(mutex_);
         requests_.push_back(head);
     }
@@ -71,7 +62,7 @@ void ScriptServer::Play(int fd) {
         if (stop_) break;
         switch (s.kind) {
             case Step::Send:
-                ::send(fd, s.bytes.data(), s.bytes.size(), MSG_NOSIGNAL);
+                SendAll(fd, s.bytes);
                 break;
             case Step::Sleep:
                 std::this_thread::sleep_for(std::chrono::milliseconds(s.ms));

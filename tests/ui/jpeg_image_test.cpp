@@ -4,19 +4,21 @@
 
 #include <QFile>
 
+using namespace Qt::StringLiterals;
+
 namespace vx::ui {
 namespace {
 
 QByteArray Banner() {
-    QFile f(":/pictures/banner.jpg");
+    QFile f(u":/pictures/banner.jpg"_s);
     EXPECT_TRUE(f.open(QIODevice::ReadOnly));
     return f.readAll();
 }
 
 TEST(JpegImage, DecodesOurPictures) {
-    const QImage banner = LoadJpeg(":/pictures/banner.jpg");
+    const QImage banner = LoadJpeg(u":/pictures/banner.jpg"_s);
     EXPECT_EQ(banner.size(), QSize(490, 55));
-    const QImage about = LoadJpeg(":/pictures/about.jpg");
+    const QImage about = LoadJpeg(u":/pictures/about.jpg"_s);
     EXPECT_EQ(about.size(), QSize(150, 140));
     // The banner is dark blue on its left: not a blank or grey picture.
     const QColor c = banner.pixelColor(3, 50);
@@ -36,7 +38,7 @@ TEST(JpegImage, DamagedDataGivesAnEmptyPicture) {
         flipped,
     };
     for (const QByteArray& bytes : cases) EXPECT_TRUE(DecodeJpeg(bytes).isNull()) << bytes.size();
-    EXPECT_TRUE(LoadJpeg("/nonexistent/picture.jpg").isNull());
+    EXPECT_TRUE(LoadJpeg(u"/nonexistent/picture.jpg"_s).isNull());
 }
 
 }  // namespace

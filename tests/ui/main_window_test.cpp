@@ -27,6 +27,8 @@
 #include "ui/StartUnit.h"
 #include "ui/Unit1.h"
 
+using namespace Qt::StringLiterals;
+
 namespace vx::ui {
 namespace {
 
@@ -90,7 +92,7 @@ QStringList Column(TForm1& w, int column) {
 
 TEST(MainWindow, LayoutNamesAndCaptions) {
     Window k;
-    EXPECT_EQ(k.w.windowTitle(), "Vexorin");
+    EXPECT_EQ(k.w.windowTitle(), u"Vexorin"_s);
     EXPECT_EQ(k.w.centralWidget()->width(), 502);
     EXPECT_EQ(k.w.centralWidget()->height() + k.w.StatusBar1->height(), 390);
     EXPECT_EQ(k.w.ListView1->geometry(), QRect(5, 68, 490, 299));
@@ -107,11 +109,11 @@ TEST(MainWindow, LayoutNamesAndCaptions) {
     EXPECT_EQ(h->sectionSize(3), 150);
     for (const char* name :
          {"Open1", "Save1", "Exit1", "Savetotextfile1", "Contents1", "Homepage1", "About1"})
-        EXPECT_NE(k.w.findChild<QAction*>(name), nullptr) << name;
-    EXPECT_EQ(k.w.findChild<QAction*>("Contents1")->shortcut(), QKeySequence(Qt::Key_F1));
-    EXPECT_EQ(k.w.findChild<QAction*>("Open1")->text(), "&Open investigation file...");
+        EXPECT_NE(k.w.findChild<QAction*>(QString::fromLatin1(name)), nullptr) << name;
+    EXPECT_EQ(k.w.findChild<QAction*>(u"Contents1"_s)->shortcut(), QKeySequence(Qt::Key_F1));
+    EXPECT_EQ(k.w.findChild<QAction*>(u"Open1"_s)->text(), u"&Open investigation file..."_s);
     EXPECT_EQ(k.w.ListView1->model()->headerData(6, Qt::Horizontal).toString(),
-              "Estimated prospects #");
+              u"Estimated prospects #"_s);
 }
 
 TEST(MainWindow, StartInvestigateFillsRowsAndSaysDone) {
@@ -120,13 +122,14 @@ TEST(MainWindow, StartInvestigateFillsRowsAndSaysDone) {
     int rowsSeenDuringRun = 0;
     QObject::connect(k.w.ListView1->model(), &QAbstractItemModel::rowsInserted,
                      [&] { rowsSeenDuringRun++; });
-    WhenDialogShows([](TStartForm& d) { Investigate(d, "shoes", "example.com", 4, 12); }, k.d);
+    WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"example.com"_s, 4, 12); },
+                    k.d);
     k.w.BitBtn2Click();
-    EXPECT_EQ(k.w.StatusText(), "Done!");
+    EXPECT_EQ(k.w.StatusText(), u"Done!"_s);
     ASSERT_EQ(k.w.ListView1->model()->rowCount(), 12);
     EXPECT_EQ(rowsSeenDuringRun, 12);
     for (const QString& term : Column(k.w, 0)) EXPECT_EQ(term, term.toLower());
-    EXPECT_TRUE(Column(k.w, 4).filter(QRegularExpression("^\\d+$")).size() > 0);
+    EXPECT_TRUE(Column(k.w, 4).filter(QRegularExpression(u"^\\d+$"_s)).size() > 0);
     for (int r = 0; r < 12; ++r) EXPECT_EQ(k.w.Table().At(r).columns.size(), 6u);
     EXPECT_FALSE(k.w.RunActive());
 }
@@ -139,8 +142,8 @@ TEST(MainWindow, CancelAndCloseBoxStartNothing) {
     k.w.BitBtn2Click();
     WhenDialogShows([](TStartForm& d) { d.close(); }, k.d);
     k.w.BitBtn2Click();
-    EXPECT_EQ(k.w.StatusText(), "before");
-    EXPECT_EQ(Column(k.w, 0), QStringList{"kept"});
+    EXPECT_EQ(k.w.StatusText(), u"before"_s);
+    EXPECT_EQ(Column(k.w, 0), QStringList{u"kept"_s});
     EXPECT_TRUE(k.forms.stop.Requested());
 }
 
@@ -152,11 +155,11 @@ TEST(MainWindow, StopWhileIdleThenAnEmptyKeywordRun) {
     QTest::mouseClick(k.w.StopBtn, Qt::LeftButton);
     EXPECT_TRUE(k.forms.stop.Requested());  // and nothing else
     EXPECT_EQ(k.w.Table().Count(), 1);
-    EXPECT_EQ(k.w.StatusText(), "");
-    WhenDialogShows([](TStartForm& d) { Investigate(d, "", "", 0, 5); }, k.d);
+    EXPECT_EQ(k.w.StatusText(), u""_s);
+    WhenDialogShows([](TStartForm& d) { Investigate(d, u""_s, u""_s, 0, 5); }, k.d);
     k.w.BitBtn2Click();
     EXPECT_FALSE(k.forms.stop.Requested());  // Investigate cleared it
-    EXPECT_EQ(k.w.StatusText(), "Done!");
+    EXPECT_EQ(k.w.StatusText(), u"Done!"_s);
     EXPECT_EQ(k.w.Table().Count(), 0);  // the stand-in suggests nothing for an empty seed
 }
 
@@ -167,9 +170,10 @@ TEST(MainWindow, StopDuringRunEndsAfterTheRow) {
         if (k.w.Table().Count() == 2)
             QTimer::singleShot(0, [&] { QTest::mouseClick(k.w.StopBtn, Qt::LeftButton); });
     });
-    WhenDialogShows([](TStartForm& d) { Investigate(d, "shoes", "example.com", 2, 20); }, k.d);
+    WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"example.com"_s, 2, 20); },
+                    k.d);
     k.w.BitBtn2Click();
-    EXPECT_EQ(k.w.StatusText(), "Done!");
+    EXPECT_EQ(k.w.StatusText(), u"Done!"_s);
     EXPECT_EQ(k.w.Table().Count(), 2);
     EXPECT_TRUE(k.w.Table().At(1).checked);
 }
@@ -186,15 +190,15 @@ TEST(MainWindow, HeaderClicksSortAndPopupCommands) {
     QHeaderView* h = k.w.ListView1->horizontalHeader();
     QTest::mouseClick(h->viewport(), Qt::LeftButton, {},
                       QPoint(h->sectionViewportPosition(1) + 5, 5));
-    EXPECT_EQ(Column(k.w, 0), (QStringList{"a", "c", "b"}));
+    EXPECT_EQ(Column(k.w, 0), (QStringList{u"a"_s, u"c"_s, u"b"_s}));
     QTest::mouseClick(h->viewport(), Qt::LeftButton, {},
                       QPoint(h->sectionViewportPosition(0) + 5, 5));
-    EXPECT_EQ(Column(k.w, 0), (QStringList{"a", "b", "c"}));
-    k.w.findChild<QAction*>("InvertSelection1")->trigger();
+    EXPECT_EQ(Column(k.w, 0), (QStringList{u"a"_s, u"b"_s, u"c"_s}));
+    k.w.findChild<QAction*>(u"InvertSelection1"_s)->trigger();
     EXPECT_FALSE(t.At(0).checked || t.At(1).checked || t.At(2).checked);
-    k.w.findChild<QAction*>("SelectAll1")->trigger();
+    k.w.findChild<QAction*>(u"SelectAll1"_s)->trigger();
     EXPECT_TRUE(t.At(0).checked && t.At(1).checked && t.At(2).checked);
-    k.w.findChild<QAction*>("SelectNone1")->trigger();
+    k.w.findChild<QAction*>(u"SelectNone1"_s)->trigger();
     EXPECT_EQ(k.w.ListView1->model()->index(0, 0).data(Qt::CheckStateRole).toInt(), Qt::Unchecked);
     // The user's own tick reaches the table.
     k.w.ListView1->model()->setData(k.w.ListView1->model()->index(2, 0), Qt::Checked,
@@ -211,11 +215,11 @@ TEST(MainWindow, SaveAndOpenRoundTripThroughTheWindow) {
     const std::string path = k.dir.File("saved.bki");
     FileDialogs::SetSaveHandler(
         [&](QWidget*, const QString&, const QString&, const QString& filters) {
-            EXPECT_EQ(filters, "Investigation files (*.bki)");
+            EXPECT_EQ(filters, u"Investigation files (*.bki)"_s);
             return FileDialogs::Choice{QString::fromStdString(path), filters};
         });
     k.w.Save1Click();
-    EXPECT_TRUE(k.w.StatusText().startsWith("Saved"));
+    EXPECT_TRUE(k.w.StatusText().startsWith(u"Saved"_s));
     t.Clear();
     FileDialogs::SetOpenHandler(
         [&](QWidget*, const QString&, const QString& folder, const QString&) {
@@ -231,7 +235,7 @@ TEST(MainWindow, SaveAndOpenRoundTripThroughTheWindow) {
         return FileDialogs::Choice{QString::fromStdString(k.dir.File("missing/dir/x.bki")), f};
     });
     k.w.Save1Click();
-    EXPECT_TRUE(k.w.StatusText().startsWith("Could not save"));
+    EXPECT_TRUE(k.w.StatusText().startsWith(u"Could not save"_s));
     FileDialogs::SetSaveHandler(nullptr);
     FileDialogs::SetOpenHandler(nullptr);
 }
@@ -248,12 +252,12 @@ TEST(MainWindow, KeywordListAndCsvExport) {
     }
     const std::string txt = k.dir.File("k.txt"), csv = k.dir.File("k.csv");
     FileDialogs::SetSaveHandler([&](QWidget*, const QString&, const QString&, const QString&) {
-        return FileDialogs::Choice{QString::fromStdString(txt), "Keyword list (*.txt)"};
+        return FileDialogs::Choice{QString::fromStdString(txt), u"Keyword list (*.txt)"_s};
     });
     k.w.Savetotextfile1Click();
     EXPECT_EQ(vx::testing::ReadFile(txt), "a, \"b\"\r\n\xC3\xA4pfel\r\n");
     FileDialogs::SetSaveHandler([&](QWidget*, const QString&, const QString&, const QString&) {
-        return FileDialogs::Choice{QString::fromStdString(csv), "CSV table (*.csv)"};
+        return FileDialogs::Choice{QString::fromStdString(csv), u"CSV table (*.csv)"_s};
     });
     k.w.Savetotextfile1Click();
     EXPECT_EQ(
@@ -271,12 +275,12 @@ TEST(MainWindow, StartDuringRunStopsItFirstThenStartsAfresh) {
     std::function<void(TStartForm&)> answer = [&](TStartForm& d) {
         ++shows;
         if (shows == 1) {
-            Investigate(d, "shoes", "example.com", 1, 30);
+            Investigate(d, u"shoes"_s, u"example.com"_s, 1, 30);
         } else {
             // The second dialog appears only after the first run returned.
             EXPECT_FALSE(k.w.RunActive());
             maxRowsOfFirstRun = k.w.Table().Count();
-            Investigate(d, "coffee", "", 0, 3);
+            Investigate(d, u"coffee"_s, u""_s, 0, 3);
         }
     };
     WhenDialogShows(answer, k.d);
@@ -310,7 +314,7 @@ TEST(MainWindow, OpenDuringRunLoadsAfterTheRunReturned) {
         if (k.w.RunActive() && k.w.Table().Count() == 1)
             QTimer::singleShot(0, [&] { k.w.Open1Click(); });
     });
-    WhenDialogShows([](TStartForm& d) { Investigate(d, "shoes", "x", 0, 30); }, k.d);
+    WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"x"_s, 0, 30); }, k.d);
     k.w.BitBtn2Click();
     FileDialogs::SetOpenHandler(nullptr);
     ASSERT_EQ(k.w.Table().Count(), 2);
@@ -323,13 +327,13 @@ TEST(MainWindow, ExitDuringRunEndsRunThenCloses) {
     k.w.show();
     QObject::connect(k.w.ListView1->model(), &QAbstractItemModel::rowsInserted, [&] {
         if (k.w.Table().Count() == 1)
-            QTimer::singleShot(0, [&] { k.w.findChild<QAction*>("Exit1")->trigger(); });
+            QTimer::singleShot(0, [&] { k.w.findChild<QAction*>(u"Exit1"_s)->trigger(); });
     });
-    WhenDialogShows([](TStartForm& d) { Investigate(d, "shoes", "x", 0, 30); }, k.d);
+    WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"x"_s, 0, 30); }, k.d);
     k.w.BitBtn2Click();
     EXPECT_FALSE(k.w.isVisible());
     EXPECT_EQ(k.w.Table().Count(), 1);
-    EXPECT_EQ(k.w.StatusText(), "Done!");
+    EXPECT_EQ(k.w.StatusText(), u"Done!"_s);
 }
 
 TEST(MainWindow, HelpAndHomepageGoToTheShellWithoutStopping) {
@@ -341,12 +345,12 @@ TEST(MainWindow, HelpAndHomepageGoToTheShellWithoutStopping) {
     });
     k.forms.stop.Clear();
     QTest::keyClick(&k.w, Qt::Key_F1);
-    k.w.findChild<QAction*>("Contents1")->trigger();
-    k.w.findChild<QAction*>("Homepage1")->trigger();
+    k.w.findChild<QAction*>(u"Contents1"_s)->trigger();
+    k.w.findChild<QAction*>(u"Homepage1"_s)->trigger();
     Shell::SetHandler(nullptr);
     ASSERT_GE(opened.size(), 2);
-    EXPECT_EQ(opened.first(), "help.chm");
-    EXPECT_EQ(opened.last(), TForm1::kHomepage);
+    EXPECT_EQ(opened.first(), u"help.chm"_s);
+    EXPECT_EQ(opened.last(), QString::fromLatin1(TForm1::kHomepage));
     EXPECT_FALSE(k.forms.stop.Requested());
 }
 
@@ -389,12 +393,12 @@ TEST(MainWindow, AboutDuringRunWaitsThenTheRunEnds) {
             k.w.About1Click();
         });
     });
-    WhenDialogShows([](TStartForm& d) { Investigate(d, "shoes", "x", 0, 30); }, k.d);
+    WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"x"_s, 0, 30); }, k.d);
     k.w.BitBtn2Click();
     EXPECT_TRUE(rowsFrozenWhileOpen);
     EXPECT_FALSE(k.forms.InfoForm->isVisible());
     EXPECT_EQ(k.w.Table().Count(), 1);
-    EXPECT_EQ(k.w.StatusText(), "Done!");
+    EXPECT_EQ(k.w.StatusText(), u"Done!"_s);
 }
 
 TEST(MainWindow, StaysUsableAfterAStallingSearchService) {
@@ -404,14 +408,14 @@ TEST(MainWindow, StaysUsableAfterAStallingSearchService) {
     const std::string bad = "127.0.0.1:" + std::to_string(stalling.port());
     ::setenv("VEXORIN_SEARCH_HOST", bad.c_str(), 1);
     Window k;
-    WhenDialogShows([](TStartForm& d) { Investigate(d, "shoes", "example.com", 0, 2); }, k.d);
+    WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"example.com"_s, 0, 2); }, k.d);
     k.w.BitBtn2Click();
-    EXPECT_EQ(k.w.StatusText(), "Done!");
+    EXPECT_EQ(k.w.StatusText(), u"Done!"_s);
     ASSERT_EQ(k.w.Table().Count(), 2);
     EXPECT_EQ(k.w.Table().At(0).Column(1), "?");
     EXPECT_EQ(k.w.Table().At(0).Column(3), "?");  // nothing came back: unknown, not "not found"
     ::setenv("VEXORIN_SEARCH_HOST", good.c_str(), 1);
-    WhenDialogShows([](TStartForm& d) { Investigate(d, "shoes", "example.com", 0, 3); }, k.d);
+    WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"example.com"_s, 0, 3); }, k.d);
     k.w.BitBtn2Click();
     ASSERT_EQ(k.w.Table().Count(), 3);
     EXPECT_NE(k.w.Table().At(0).Column(1), "?");

@@ -7,6 +7,8 @@
 
 #include "support/pointer.h"
 
+using namespace Qt::StringLiterals;
+
 namespace vx::ui {
 namespace {
 
@@ -260,14 +262,15 @@ TEST(OvalButton, InEllipseAndAccelerators) {
                  {'c', "Close", false}, {'x', "Close&", false}, {'l', "C&lose", true},
                  {'1', "&1", true}};
     for (const auto& c : cases)
-        EXPECT_EQ(TOvalButton::IsAccelChar(QChar(c.key), QString::fromLatin1(c.caption)), c.want)
+        EXPECT_EQ(TOvalButton::IsAccelChar(QLatin1Char(c.key), QString::fromLatin1(c.caption)),
+                  c.want)
             << c.caption;
-    b.SetCaption("&Close");
+    b.SetCaption(u"&Close"_s);
     int clicks = 0;
     b.OnClick = [&](TOvalButton*) { ++clicks; };
-    EXPECT_TRUE(b.DialogChar('c'));
+    EXPECT_TRUE(b.DialogChar(u'c'));
     EXPECT_EQ(clicks, 0);  // the pointer is not inside
-    EXPECT_FALSE(b.DialogChar('x'));
+    EXPECT_FALSE(b.DialogChar(u'x'));
 }
 
 TEST(OvalButton, BevelRingsOutlineAndPressedLook) {
@@ -300,13 +303,14 @@ TEST(OvalButton, CaptionMovesOnePixelWhenPressed) {
     Grey grey;
     TOvalButton b;
     b.resize(64, 31);
-    QFont bold("DejaVu Sans", 8, QFont::Bold);
+    QFont bold(u"DejaVu Sans"_s, 8, QFont::Bold);
     bold.setPixelSize(11);
     b.SetFont(bold);
-    b.SetCaption("Close");
+    b.SetCaption(u"Close"_s);
     const auto up = b.Layout_();
     const QFontMetrics fm(bold);
-    EXPECT_EQ(up.caption, QPoint(half(64 - fm.horizontalAdvance("Close")), half(31 - fm.height())));
+    EXPECT_EQ(up.caption,
+              QPoint(half(64 - fm.horizontalAdvance(u"Close"_s)), half(31 - fm.height())));
     b.MouseDown(Qt::LeftButton, {}, 32, 15);
     EXPECT_EQ(b.Layout_().caption, up.caption + QPoint(1, 1));
 }
@@ -349,10 +353,10 @@ TEST(OvalButton, GlyphGeometryForEachLayout) {
     glyph.fill(Qt::green);
     b.SetGlyph(glyph);
     b.SetNumGlyphs(1);
-    b.SetCaption("Go");
+    b.SetCaption(u"Go"_s);
     const QFontMetrics fm(b.Font());
-    const int W = 100, H = 50, tw = fm.horizontalAdvance("Go"), th = fm.height(), gw = 16, gh = 16,
-              sp = 4;
+    const int W = 100, H = 50, tw = fm.horizontalAdvance(u"Go"_s), th = fm.height(), gw = 16,
+              gh = 16, sp = 4;
     struct Case {
         TButtonLayout layout;
         int margin;
@@ -395,7 +399,7 @@ TEST(OvalButton, GlyphGeometryForEachLayout) {
     EXPECT_EQ(down.glyph.topLeft(), up.glyph.topLeft() + QPoint(1, 1));
     EXPECT_EQ(down.caption, up.caption + QPoint(2, 1));
     // Without a caption the glyph is centred whatever the layout.
-    b.SetCaption("");
+    b.SetCaption(u""_s);
     b.SetDown(false);
     b.SetLayout(blGlyphRight);
     b.SetMargin(9);

@@ -9,6 +9,8 @@
 #include "support/temp_dir.h"
 #include "ui/StartUnit.h"
 
+using namespace Qt::StringLiterals;
+
 namespace vx::ui {
 namespace {
 
@@ -29,12 +31,12 @@ struct Dialog {
 TEST(StartForm, ControlsAndDefaults) {
     TempDir dir;
     Dialog k(dir.File("s.reg"));
-    EXPECT_EQ(k.d.windowTitle(), "Investigate...");
+    EXPECT_EQ(k.d.windowTitle(), u"Investigate..."_s);
     EXPECT_EQ(k.d.size(), QSize(303, 303));
     EXPECT_EQ(k.d.DepthCombo->count(), 20);
-    EXPECT_EQ(k.d.DepthCombo->currentText(), "3");  // first start: stored default
+    EXPECT_EQ(k.d.DepthCombo->currentText(), u"3"_s);  // first start: stored default
     EXPECT_EQ(k.d.MaxResultsSpinEdit->Value(), 10);
-    EXPECT_EQ(k.d.LabeledEdit1->text(), "");
+    EXPECT_EQ(k.d.LabeledEdit1->text(), u""_s);
     EXPECT_FALSE(k.d.BitBtn1->isDefault() || k.d.BitBtn1->autoDefault());
     EXPECT_FALSE(k.d.BitBtn2->isDefault() || k.d.BitBtn2->autoDefault());
     EXPECT_EQ(k.d.BitBtn1->geometry(), QRect(160, 263, 132, 35));
@@ -56,10 +58,10 @@ TEST(StartForm, SpinEditTypingAndClamping) {
     for (const auto& c : cases) {
         e->setFocus();
         e->clear();
-        QTest::keyClicks(e, c.typed);
+        QTest::keyClicks(e, QString::fromUtf8(c.typed));
         k.d.HomepageEdit->setFocus();  // leave the field
         QApplication::processEvents();
-        EXPECT_EQ(e->text(), c.shown) << c.typed;
+        EXPECT_EQ(e->text(), QString::fromUtf8(c.shown)) << c.typed;
         EXPECT_EQ(k.d.MaxResultsSpinEdit->Value(), c.value) << c.typed;
     }
     e->setFocus();
@@ -68,7 +70,7 @@ TEST(StartForm, SpinEditTypingAndClamping) {
     QTest::keyClick(e, Qt::Key_Up);
     EXPECT_EQ(k.d.MaxResultsSpinEdit->Value(), 30);
     k.d.MaxResultsSpinEdit->SetValue(50);
-    EXPECT_EQ(e->text(), "30");
+    EXPECT_EQ(e->text(), u"30"_s);
 }
 
 TEST(StartForm, ButtonsAndCloseBoxDriveStopAndSave) {
@@ -78,8 +80,8 @@ TEST(StartForm, ButtonsAndCloseBoxDriveStopAndSave) {
         Dialog k(path);
         k.stop.Set();
         QTimer::singleShot(0, [&] {
-            k.d.LabeledEdit1->setText("red shoes");
-            k.d.HomepageEdit->setText("example.com");
+            k.d.LabeledEdit1->setText(u"red shoes"_s);
+            k.d.HomepageEdit->setText(u"example.com"_s);
             k.d.DepthCombo->setCurrentIndex(6);
             k.d.MaxResultsSpinEdit->SetValue(25);
             QTest::mouseClick(k.d.BitBtn1, Qt::LeftButton);
@@ -91,16 +93,16 @@ TEST(StartForm, ButtonsAndCloseBoxDriveStopAndSave) {
         EXPECT_TRUE(k.stop.Requested());
         k.stop.Clear();
         QTimer::singleShot(0, [&] {
-            k.d.LabeledEdit1->setText("closed by the box");
+            k.d.LabeledEdit1->setText(u"closed by the box"_s);
             k.d.close();
         });
         k.d.exec();
         EXPECT_FALSE(k.stop.Requested());  // the close box leaves the flag alone
     }
     Dialog again(path);  // a new instance reads what the last close saved
-    EXPECT_EQ(again.d.LabeledEdit1->text(), "closed by the box");
-    EXPECT_EQ(again.d.HomepageEdit->text(), "example.com");
-    EXPECT_EQ(again.d.DepthCombo->currentText(), "7");
+    EXPECT_EQ(again.d.LabeledEdit1->text(), u"closed by the box"_s);
+    EXPECT_EQ(again.d.HomepageEdit->text(), u"example.com"_s);
+    EXPECT_EQ(again.d.DepthCombo->currentText(), u"7"_s);
     EXPECT_EQ(again.d.MaxResultsSpinEdit->Value(), 25);
     EXPECT_EQ(again.d.PageDepthText(), "7");
 }
@@ -121,7 +123,7 @@ TEST(StartForm, DamagedStoreAndOutOfRangeDepth) {
     TempDir dir;
     vx::testing::WriteFile(dir.File("bad.reg"), "\x00\x01garbage[[[");
     Dialog bad(dir.File("bad.reg"));
-    EXPECT_EQ(bad.d.DepthCombo->currentText(), "3");
+    EXPECT_EQ(bad.d.DepthCombo->currentText(), u"3"_s);
     vx::testing::WriteFile(dir.File("deep.reg"),
                            "[HKEY_CURRENT_USER\\Software\\Tarnwell\\Vexorin 1.0\\Setup]\n"
                            "\"depth\"=dword:00000019\n\"results\"=dword:00000032\n");

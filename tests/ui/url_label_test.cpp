@@ -8,6 +8,8 @@
 
 #include "ui/platform.h"
 
+using namespace Qt::StringLiterals;
+
 namespace vx::ui {
 namespace {
 
@@ -27,16 +29,18 @@ TEST(URLLabel, TargetPrefixRules) {
         {utHTTP, "", "http://"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(TURLLabel::Target(c.type, c.caption), c.target) << c.caption;
+        EXPECT_EQ(TURLLabel::Target(c.type, QString::fromUtf8(c.caption)),
+                  QString::fromUtf8(c.target))
+            << c.caption;
 }
 
 TEST(URLLabel, LooksClicksAndCursor) {
     QWidget parent;
     TURLLabel label(&parent);
     EXPECT_TRUE(label.font().underline());
-    EXPECT_EQ(label.text(), TURLLabel::kDefaultLink);
+    EXPECT_EQ(label.text(), QString::fromLatin1(TURLLabel::kDefaultLink));
     label.SetURLType(utMailTo);
-    label.setText("support@vexorin.example");
+    label.setText(u"support@vexorin.example"_s);
     label.adjustSize();
     parent.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
@@ -55,7 +59,7 @@ TEST(URLLabel, LooksClicksAndCursor) {
     });
     QTest::mouseClick(&label, Qt::LeftButton);
     Shell::SetHandler(nullptr);
-    EXPECT_EQ(opened, "mailto:support@vexorin.example");
+    EXPECT_EQ(opened, u"mailto:support@vexorin.example"_s);
 
     const QCursor c = label.cursor();
     EXPECT_EQ(c.shape(), Qt::BitmapCursor);

@@ -9,6 +9,7 @@
 
 #include "core/text.h"
 #include "engine/headless_run.h"
+#include "net/http_client.h"
 #include "results/investigation_file.h"
 #include "results/results_table.h"
 #include "results/table_print.h"
@@ -67,7 +68,7 @@ int main(int argc, char** argv) {
             if (!value(&v)) return Usage();
             const auto n = vx::ReadWholeNumber(v);
             if (!n) return Usage();
-            research.results = *n < 2 ? 2 : (*n > 30 ? 30 : *n);
+            research.results = vx::ClampResults(*n);
             haveResearchOption = true;
         } else if (arg == "--sort") {
             if (!value(&v)) return Usage();
@@ -86,7 +87,9 @@ int main(int argc, char** argv) {
 
     vx::ResultsTable table(sep);
     if (!openFile.empty()) vx::LoadInvestigationFile(openFile, table);
-    if (haveKeyword) vx::RunHeadlessResearch(research, table);
+    if (haveKeyword)
+        vx::RunHeadlessResearch(research, table,
+                                [](const std::string& url) { return vx::FetchPage(url); });
     for (const Step& s : steps) {
         if (s.isSort) {
             table.ListView1ColumnClick(s.column);

@@ -16,6 +16,8 @@
 #include "ui/StartUnit.h"
 #include "ui/Unit1.h"
 
+using namespace Qt::StringLiterals;
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: vexorin-screenshot OUT-DIR\n");
@@ -26,7 +28,7 @@ int main(int argc, char** argv) {
     QDir().mkpath(out);
     vx::ui::EscapeKey::Instance();
     vx::ui::Forms forms(vx::ui::LocaleDecimalSeparator(),
-                        (QDir::tempPath() + "/vexorin-shot.reg").toStdString());
+                        (QDir::tempPath() + u"/vexorin-shot.reg"_s).toStdString());
     vx::ui::TForm1& w = *forms.Form1;
     vx::ui::TStartForm& d = *forms.StartForm;
     w.show();
@@ -40,7 +42,7 @@ int main(int argc, char** argv) {
         d.DepthCombo->setCurrentIndex(4);
         d.MaxResultsSpinEdit->SetValue(15);
         QTimer::singleShot(200, [&] {
-            d.grab().save(out + "/investigate.png");
+            d.grab().save(out + u"/investigate.png"_s);
             d.BitBtn1->click();
         });
     });
@@ -53,9 +55,9 @@ int main(int argc, char** argv) {
         done.stop();
         w.ListView1->selectRow(2);
         QTimer::singleShot(300, [&] {
-            w.grab().save(out + "/main-window.png");
+            w.grab().save(out + u"/main-window.png"_s);
             QTimer::singleShot(300, [&] {
-                forms.InfoForm->grab().save(out + "/about.png");
+                forms.InfoForm->grab().save(out + u"/about.png"_s);
                 forms.InfoForm->BitBtn3Click();
                 QTimer::singleShot(100, [&] { app.quit(); });
             });

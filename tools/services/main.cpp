@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "engine/research.h"
+#include "engine/host.h"
 #include "stand_in_server.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "stand_in_server.h"
 
-#include "net/loopback_listener.h"
+#include "loopback/loopback.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
