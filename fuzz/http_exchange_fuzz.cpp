@@ -32,10 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     {
         vx::HttpClient client(limits);
         client.connector = [&](vx::TcpConnection& c) { c.AdoptSocket(fds[0]); };
-        try {
-            client.Get("http://fuzz.test/search?p=%22a+b%22", sink);
-        } catch (const vx::NetError&) {
-        }
+        sink = client.Get("http://fuzz.test/search?p=%22a+b%22").body;
         // The client closed its end when it was done, or closes it now.
     }
     ::close(fds[1]);

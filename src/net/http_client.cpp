@@ -114,101 +114,124 @@ std::string HeaderList::Value(const std::string& name) const {
     return {};
 }
 
-void HttpClient::Get(const std::string& url, std::string& sink) {
-    const auto start = std::chrono::steady_clock::now();
+HttpResponse HttpClient::Get(const std::string& url) {
+    HttpResponse r;
     connection_.SetLimits(limits_);
-    connection_.SetDeadline(start + std::chrono::milliseconds(limits_.fetchTimeoutMs));
+    connection_.SetDeadline(std::chrono::steady_clock::now() +
+                            std::chrono::milliseconds(limits_.fetchTimeoutMs));
+    connection_.SetCancel(cancel);
+    try {
+        const UrlParts u = SplitUrl(url);
+        Open(u);
+        SendRequest(RequestTarget(u), u.host);
+        ReadStatusLine(r);
+        ReadHeaders(r);
+        const bool redirect = (r.statusCode >= 300 && r.statusCode < 400 && r.statusCode != 304) ||
+                              !r.location.empty();
+        ReadBody(r);
+        if (redirect) throw NetError(NetErrorKind::HttpStatus, "Redirect: " + r.statusLine);
+        if (r.statusCode < 200 || r.statusCode > 299)
+            throw NetError(NetErrorKind::HttpStatus, r.statusLine);
+        Finish(r);
+    } catch (const NetError& e) {
+        r.error = e;
+    }
+    return r;
+}
 
-    const UrlParts u = SplitUrl(url);
-    if (LowerAscii(u.protocol) == "https") throw NetError("HTTPS is not supported.");
+void HttpClient::Open(const UrlParts& u) {
+    if (LowerAscii(u.protocol) == "https")
+        throw NetError(NetErrorKind::Unsupported, "HTTPS is not supported.");
     if (!u.host.empty()) connection_.host = u.host;
-    const std::string hostHeader = u.host;
-    if (!IsHostName(connection_.host)) throw NetError("Invalid host name.");
+    if (!IsHostName(connection_.host))
+        throw NetError(NetErrorKind::Unsupported, "Invalid host name.");
     // A decimal port only: "$50" or "0x50" are not numbers here.
     const bool decimal = !u.port.empty() && u.port.find_first_of("$xX") == std::string::npos;
     const auto port = decimal ? ReadWholeNumber(u.port) : std::nullopt;
     connection_.port = port ? *port : 80;
-
     if (connector) {
         connector(connection_);
     } else {
         connection_.Connect();
     }
+}
+
+void HttpClient::SendRequest(const std::string& target, const std::string& hostHeader) {
     const char* version = protocolVersion == pv1_0 ? "1.0" : "1.1";
-    connection_.WriteLine("GET " + RequestTarget(u) + " HTTP/" + version);
-    connection_.WriteLine("Host: " + hostHeader);
-    connection_.WriteLine(std::string("Accept: ") + kAccept);
-    connection_.WriteLine(std::string("User-Agent: ") + kUserAgent);
-    connection_.WriteLine("");
+    connection_.WriteBytes("GET " + target + " HTTP/" + version + "\r\nHost: " + hostHeader +
+                           "\r\nAccept: " + kAccept + "\r\nUser-Agent: " + kUserAgent + "\r\n\r\n");
+}
 
-    statusLine = connection_.ReadLine();
-    responseIs10 = LowerAscii(Copy(statusLine, 6, 3)) == "1.0";
+void HttpClient::ReadStatusLine(HttpResponse& r) {
+    r.statusLine = connection_.ReadLine();
+    r.is10 = LowerAscii(Copy(r.statusLine, 6, 3)) == "1.0";
     std::string rest;
-    const size_t space = statusLine.find(' ');
-    if (space != std::string::npos) rest = statusLine.substr(space + 1);
+    const size_t space = r.statusLine.find(' ');
+    if (space != std::string::npos) rest = r.statusLine.substr(space + 1);
     const auto code = ReadWholeNumber(rest.substr(0, rest.find(' ')));
-    if (!code) throw NetError("Invalid status line: " + statusLine);
-    statusCode = *code;
+    if (!code) throw NetError(NetErrorKind::Malformed, "Invalid status line: " + r.statusLine);
+    r.statusCode = *code;
+}
 
+void HttpClient::ReadHeaders(HttpResponse& r) {
+    size_t bytes = 0;
     while (true) {
         std::string line = connection_.ReadLine();
         if (line.empty()) break;
-        if (headers.Count() >= limits_.maxHeaderLines) throw NetError("Too many header lines.");
-        headers.Add(std::move(line));
+        if (r.headers.Count() >= limits_.maxHeaderLines)
+            throw NetError(NetErrorKind::TooLarge, "Too many header lines.");
+        bytes += line.size();
+        if (bytes > limits_.maxHeaderBytes)
+            throw NetError(NetErrorKind::TooLarge, "Header block too large.");
+        r.headers.Add(std::move(line));
     }
-    location = headers.Value("Location");
-    connectionValue = headers.Value("Connection");
-    transferEncoding = headers.Value("Transfer-Encoding");
+    r.location = r.headers.Value("Location");
+    r.connection = r.headers.Value("Connection");
+    r.transferEncoding = r.headers.Value("Transfer-Encoding");
     // A negative length is no length: we never read by an untrusted count.
-    contentLength =
-        std::max<int32_t>(0, ReadWholeNumber(headers.Value("Content-Length")).value_or(0));
-    const std::string range = headers.Value("Content-Range");
-    if (!range.empty()) {
-        const size_t sp = range.find(' ');
-        const std::string span = sp == std::string::npos ? "" : range.substr(sp + 1);
-        const size_t dash = span.find('-');
-        const std::string first = span.substr(0, dash);
-        std::string second;
-        if (dash != std::string::npos) {
-            second = span.substr(dash + 1);
-            second = second.substr(0, second.find('/'));
-        }
-        if (!ReadWholeNumber(first) || !ReadWholeNumber(second))
-            throw NetError("Invalid Content-Range: " + range);
+    r.contentLength =
+        std::max<int32_t>(0, ReadWholeNumber(r.headers.Value("Content-Length")).value_or(0));
+    const std::string range = r.headers.Value("Content-Range");
+    if (range.empty()) return;
+    const size_t sp = range.find(' ');
+    const std::string span = sp == std::string::npos ? "" : range.substr(sp + 1);
+    const size_t dash = span.find('-');
+    const std::string first = span.substr(0, dash);
+    std::string second;
+    if (dash != std::string::npos) {
+        second = span.substr(dash + 1);
+        second = second.substr(0, second.find('/'));
     }
-
-    if ((statusCode >= 300 && statusCode < 400 && statusCode != 304) || !location.empty()) {
-        ReadBody(sink);
-        throw NetError("Redirect: " + statusLine);
-    }
-    ReadBody(sink);
-    if (statusCode < 200 || statusCode > 299) throw NetError(statusLine);
-
-    if (protocolVersion == pv1_0 || responseIs10) {
-        connection_.Close();
-    } else if (LowerAscii(TrimSpaces(connectionValue)) == "close" && connection_.IsOpen()) {
-        connection_.Close();
-    } else {
-        connection_.CheckForClose(limits_.closeCheckWaitMs);
-    }
+    if (!ReadWholeNumber(first) || !ReadWholeNumber(second))
+        throw NetError(NetErrorKind::Malformed, "Invalid Content-Range: " + range);
 }
 
-void HttpClient::ReadBody(std::string& sink) {
-    if (contentLength != 0) {
-        connection_.ReadBytes(sink, contentLength);
-    } else if (transferEncoding.find("chunked") != std::string::npos) {
+void HttpClient::ReadBody(HttpResponse& r) {
+    if (r.contentLength != 0) {
+        connection_.ReadBytes(r.body, r.contentLength);
+    } else if (r.transferEncoding.find("chunked") != std::string::npos) {
         auto readSize = [&] {
             std::string line = connection_.ReadLine();
             line = line.substr(0, line.find(' '));
             return ReadWholeNumber("$" + line).value_or(0);
         };
         for (int32_t size = readSize(); size > 0; size = readSize()) {
-            connection_.ReadBytes(sink, size);
+            connection_.ReadBytes(r.body, size);
             connection_.ReadLine();
         }
         connection_.ReadLine();
     } else {
-        connection_.ReadUntilClose(sink);
+        connection_.ReadUntilClose(r.body);
+    }
+}
+
+void HttpClient::Finish(const HttpResponse& r) {
+    if (protocolVersion == pv1_0 || r.is10) {
+        connection_.Close();
+    } else if (LowerAscii(TrimSpaces(r.connection)) == "close" && connection_.IsOpen()) {
+        connection_.Close();
+    } else {
+        connection_.CheckForClose(limits_.closeCheckWaitMs);
     }
 }
 
@@ -232,14 +255,11 @@ std::string FetchPage(const std::string& url) {
     return FetchPage(url, DefaultNetLimits());
 }
 
-std::string FetchPage(const std::string& url, const NetLimits& limits) {
-    std::string sink;
+std::string FetchPage(const std::string& url, const NetLimits& limits,
+                      std::shared_ptr<const CancelSignal> cancel) {
     HttpClient client(limits);
-    try {
-        client.Get(url, sink);
-    } catch (...) {
-    }
-    return sink;
+    client.cancel = std::move(cancel);
+    return client.Get(url).body;
 }
 
 }  // namespace vx

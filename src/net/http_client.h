@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,30 +37,45 @@ class HeaderList {
 
 enum ProtocolVersion { pv1_0, pv1_1 };
 
+// One exchange's outcome: what the status line and headers said, the body
+// bytes that arrived, and why the exchange ended early, if it did.
+struct HttpResponse {
+    std::string statusLine;
+    int32_t statusCode = 0;
+    bool is10 = false;  // the server answered HTTP/1.0
+    HeaderList headers;
+    std::string location, connection, transferEncoding;
+    int32_t contentLength = 0;
+    std::string body;
+    std::optional<NetError> error;
+};
+
 class HttpClient {
   public:
     explicit HttpClient(const NetLimits& limits = NetLimits{}) : limits_(limits) {}
 
-    // Appends the response body to sink; raises NetError on failure after
-    // appending whatever body bytes were read.
-    void Get(const std::string& url, std::string& sink);
+    // Never raises: a failure is in the response's error, with whatever body
+    // bytes had arrived.
+    HttpResponse Get(const std::string& url);
 
     // Opens the connection; Connect unless a harness supplies its own.
     std::function<void(TcpConnection&)> connector;
+    // Watched by every wait of the exchange; may be triggered from any thread.
+    std::shared_ptr<const CancelSignal> cancel;
 
     ProtocolVersion protocolVersion = pv1_1;
-    std::string statusLine;
-    int32_t statusCode = 0;
-    bool responseIs10 = false;
-    HeaderList headers;
-    std::string location, connectionValue, transferEncoding;
-    int32_t contentLength = 0;
 
     static constexpr const char* kAccept = "text/html, */*";
     static constexpr const char* kUserAgent = "Mozilla/3.0 (compatible; Indy Library)";
 
   private:
-    void ReadBody(std::string& sink);
+    // The steps of one exchange; each raises NetError.
+    void Open(const UrlParts& u);
+    void SendRequest(const std::string& target, const std::string& hostHeader);
+    void ReadStatusLine(HttpResponse& r);
+    void ReadHeaders(HttpResponse& r);
+    void ReadBody(HttpResponse& r);
+    void Finish(const HttpResponse& r);
 
     NetLimits limits_;
     TcpConnection connection_;
@@ -69,8 +86,10 @@ class HttpClient {
 // (read once; for trying the program against slow or hostile servers).
 const NetLimits& DefaultNetLimits();
 
-// The body bytes that arrived, whatever happened; never raises.
+// The body bytes that arrived, whatever happened; never raises. A cancelled
+// fetch returns what had arrived by then.
 std::string FetchPage(const std::string& url);
-std::string FetchPage(const std::string& url, const NetLimits& limits);
+std::string FetchPage(const std::string& url, const NetLimits& limits,
+                      std::shared_ptr<const CancelSignal> cancel = nullptr);
 
 }  // namespace vx

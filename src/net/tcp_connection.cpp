@@ -5,13 +5,17 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 #include "core/text.h"
 
@@ -20,24 +24,92 @@ namespace vx {
 namespace {
 int gLiveObjects = 0;
 
-bool IsDottedQuad(const std::string& host) {
-    int parts = 0;
-    size_t i = 0;
-    while (true) {
-        size_t digits = 0;
-        int value = 0;
-        while (i < host.size() && host[i] >= '0' && host[i] <= '9' && digits < 4) {
-            value = value * 10 + (host[i] - '0');
-            ++i, ++digits;
-        }
-        if (digits == 0 || digits > 3 || value > 255) return false;
-        ++parts;
-        if (i == host.size()) return parts == 4;
-        if (host[i] != '.' || parts == 4) return false;
-        ++i;
+NetErrorKind KindOfErrno(int error) {
+    switch (error) {
+        case ECONNREFUSED:
+        case ENETUNREACH:
+        case EHOSTUNREACH:
+            return NetErrorKind::Refused;
+        case ETIMEDOUT:
+            return NetErrorKind::TimedOut;
+        default:
+            return NetErrorKind::Socket;
     }
 }
+
+// One resolver call on a thread of its own, so that the caller's wait has
+// our bound and our cancel; a call that never returns holds only its thread.
+struct ResolveJob {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    int rc = 0;
+    std::string address;
+};
+
+std::mutex gResolverMutex;
+std::shared_ptr<const ResolverOverride::Resolver> gResolver;
+
+std::shared_ptr<const ResolverOverride::Resolver> CurrentResolver() {
+    std::lock_guard<std::mutex> lock(gResolverMutex);
+    return gResolver;
+}
+
+int SystemResolve(const std::string& name, std::string* address) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* res = nullptr;
+    int rc = ::getaddrinfo(name.c_str(), nullptr, &hints, &res);
+    if (rc == 0 && res) {
+        char text[INET_ADDRSTRLEN] = {};
+        ::inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(res->ai_addr)->sin_addr, text,
+                    sizeof text);
+        *address = text;
+    } else if (rc == 0) {
+        rc = EAI_NONAME;
+    }
+    if (res) ::freeaddrinfo(res);
+    return rc;
+}
+
+void RunResolve(const std::shared_ptr<ResolveJob>& job, const std::string& name,
+                std::shared_ptr<const ResolverOverride::Resolver> resolver) {
+    std::string address;
+    const int rc = resolver ? (*resolver)(name, &address) : SystemResolve(name, &address);
+    std::lock_guard<std::mutex> lock(job->mutex);
+    job->rc = rc;
+    job->address = std::move(address);
+    job->finished = true;
+    job->done.notify_all();
+}
 }  // namespace
+
+ResolverOverride::ResolverOverride(Resolver resolver) {
+    std::lock_guard<std::mutex> lock(gResolverMutex);
+    previous_ = gResolver;
+    gResolver = std::make_shared<const Resolver>(std::move(resolver));
+}
+
+ResolverOverride::~ResolverOverride() {
+    std::lock_guard<std::mutex> lock(gResolverMutex);
+    gResolver = previous_;
+}
+
+CancelSignal::CancelSignal() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+CancelSignal::~CancelSignal() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void CancelSignal::Cancel() {
+    cancelled_.store(true, std::memory_order_release);
+    if (fd_ >= 0) {
+        const uint64_t one = 1;
+        // Stays readable: every poll that watches it wakes, now and later.
+        [[maybe_unused]] const ssize_t n = ::write(fd_, &one, sizeof one);
+    }
+}
 
 void SocketLayer::Acquire() {
     ++gLiveObjects;
@@ -50,7 +122,8 @@ int SocketLayer::LiveObjects() {
 }
 
 NetError SocketError(int error) {
-    return NetError("Socket Error # " + std::to_string(error) + "\r\n" + std::strerror(error));
+    return NetError(KindOfErrno(error),
+                    "Socket Error # " + std::to_string(error) + "\r\n" + std::strerror(error));
 }
 
 TcpConnection::TcpConnection() {
@@ -65,23 +138,50 @@ TcpConnection::~TcpConnection() {
     SocketLayer::Release();
 }
 
-std::string TcpConnection::ResolveHost(const std::string& name) {
-    if (LowerAscii(name) == "localhost") return "127.0.0.1";
-    if (IsDottedQuad(name)) return name;
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* res = nullptr;
-    const int rc = ::getaddrinfo(name.c_str(), nullptr, &hints, &res);
-    if (rc != 0 || !res) {
-        if (res) ::freeaddrinfo(res);
-        throw NetError("Socket Error # " + std::to_string(rc) + "\r\n" + ::gai_strerror(rc));
+std::string TcpConnection::DottedQuad(const std::string& host) {
+    std::string out;
+    int parts = 0;
+    size_t i = 0;
+    while (true) {
+        size_t digits = 0;
+        int value = 0;
+        while (i < host.size() && host[i] >= '0' && host[i] <= '9') {
+            if (value <= 255) value = value * 10 + (host[i] - '0');
+            ++i, ++digits;
+        }
+        if (digits == 0 || value > 255) return {};
+        out += std::to_string(value);
+        ++parts;
+        if (i == host.size()) return parts == 4 ? out : std::string();
+        if (host[i] != '.' || parts == 4) return {};
+        out += '.';
+        ++i;
     }
-    char text[INET_ADDRSTRLEN] = {};
-    ::inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(res->ai_addr)->sin_addr, text,
-                sizeof text);
-    ::freeaddrinfo(res);
-    return text;
+}
+
+std::string TcpConnection::ResolveHost(const std::string& name, int timeoutMs,
+                                       const CancelSignal* cancel) {
+    if (LowerAscii(name) == "localhost") return "127.0.0.1";
+    if (std::string quad = DottedQuad(name); !quad.empty()) return quad;
+    // All digits and dots but not a quad ("0127.1", "1.2.3.4.5"): the
+    // resolver would read it its own way, octal included; it names no host.
+    if (!name.empty() && name.find_first_not_of("0123456789.") == std::string::npos)
+        throw NetError(NetErrorKind::Resolve, "Invalid IPv4 address: " + name);
+    auto job = std::make_shared<ResolveJob>();
+    std::thread([job, name, r = CurrentResolver()] { RunResolve(job, name, r); }).detach();
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    std::unique_lock<std::mutex> lock(job->mutex);
+    while (!job->finished) {
+        if (cancel && cancel->Cancelled())
+            throw NetError(NetErrorKind::Cancelled, "Operation cancelled.");
+        if (std::chrono::steady_clock::now() >= until)
+            throw NetError(NetErrorKind::TimedOut, "Host name lookup timed out.");
+        job->done.wait_for(lock, std::chrono::milliseconds(20));
+    }
+    if (job->rc != 0)
+        throw NetError(NetErrorKind::Resolve, "Socket Error # " + std::to_string(job->rc) + "\r\n" +
+                                                  ::gai_strerror(job->rc));
+    return job->address;
 }
 
 namespace {
@@ -107,17 +207,50 @@ void GrowFor(std::string& dest, size_t more, size_t cap) {
 }
 }  // namespace
 
-int TcpConnection::BoundedWait(int limitMs) const {
-    const auto now = std::chrono::steady_clock::now();
+int TcpConnection::MsLeft(int limitMs) const {
     if (deadline_ == std::chrono::steady_clock::time_point::max()) return limitMs;
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - now).count();
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          deadline_ - std::chrono::steady_clock::now())
+                          .count();
     if (left <= 0) return 0;
     return static_cast<int>(std::min<long long>(left, limitMs));
 }
 
+void TcpConnection::ThrowIfCancelled() const {
+    if (cancel_ && cancel_->Cancelled())
+        throw NetError(NetErrorKind::Cancelled, "Operation cancelled.");
+}
+
+void TcpConnection::ThrowIfPastDeadline() const {
+    if (deadline_ != std::chrono::steady_clock::time_point::max() &&
+        std::chrono::steady_clock::now() >= deadline_)
+        throw NetError(NetErrorKind::TimedOut, "Read timed out.");
+}
+
+bool TcpConnection::PollFor(short events, int limitMs) {
+    const auto until =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(MsLeft(limitMs));
+    const int wake = cancel_ ? cancel_->WakeFd() : -1;
+    while (true) {
+        ThrowIfCancelled();
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              until - std::chrono::steady_clock::now())
+                              .count();
+        if (left <= 0) return false;
+        pollfd p[2] = {{fd_, events, 0}, {wake, POLLIN, 0}};
+        // Without a wake descriptor a cancel is seen at the next tick.
+        const int ms = static_cast<int>(cancel_ && wake < 0 ? std::min<long long>(left, 50) : left);
+        const int rc = ::poll(p, wake >= 0 ? 2 : 1, ms);
+        if (rc < 0) {
+            if (errno == EINTR) continue;
+            throw SocketError(errno);
+        }
+        if (rc > 0 && p[0].revents != 0) return true;
+    }
+}
+
 void TcpConnection::ResetForConnect() {
-    if (fd_ >= 0) throw NetError("Already connected.");
+    if (fd_ >= 0) throw NetError(NetErrorKind::Usage, "Already connected.");
     peerAddress_.clear();
     peerPort_ = 0;
     inbound_.clear();
@@ -127,15 +260,16 @@ void TcpConnection::ResetForConnect() {
 
 void TcpConnection::Connect() {
     ResetForConnect();
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd_ < 0) throw NetError("Cannot allocate socket.");
+    ThrowIfCancelled();
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd_ < 0) throw NetError(NetErrorKind::Socket, "Cannot allocate socket.");
     try {
         sockaddr_in local{};
         local.sin_family = AF_INET;
         local.sin_addr.s_addr = htonl(INADDR_ANY);
         if (::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0)
             throw SocketError(errno);
-        peerAddress_ = ResolveHost(host);
+        peerAddress_ = ResolveHost(host, MsLeft(limits_.connectTimeoutMs), cancel_.get());
         peerPort_ = port;
         if (port < 0 || port > 65535) throw SocketError(EINVAL);
         sockaddr_in peer{};
@@ -143,28 +277,15 @@ void TcpConnection::Connect() {
         peer.sin_port = htons(static_cast<uint16_t>(port));
         if (::inet_pton(AF_INET, peerAddress_.c_str(), &peer.sin_addr) != 1)
             throw SocketError(EINVAL);
-        // Non-blocking connect so that the wait has our bound, then back to
-        // blocking for the exchange.
-        const int flags = ::fcntl(fd_, F_GETFL);
-        ::fcntl(fd_, F_SETFL, flags | O_NONBLOCK);
+        // The socket stays non-blocking: every wait is a poll of ours.
         if (::connect(fd_, reinterpret_cast<sockaddr*>(&peer), sizeof peer) != 0) {
             if (errno != EINPROGRESS) throw SocketError(errno);
-            pollfd p{fd_, POLLOUT, 0};
-            int rc;
-            do rc = ::poll(&p, 1, BoundedWait(limits_.connectTimeoutMs));
-            while (rc < 0 && errno == EINTR);
-            if (rc == 0) throw SocketError(ETIMEDOUT);
-            if (rc < 0) throw SocketError(errno);
+            if (!PollFor(POLLOUT, limits_.connectTimeoutMs)) throw SocketError(ETIMEDOUT);
             int err = 0;
             socklen_t len = sizeof err;
-            ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &err, &len);
+            if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &err, &len) != 0) throw SocketError(errno);
             if (err != 0) throw SocketError(err);
         }
-        ::fcntl(fd_, F_SETFL, flags);
-        // Sends cannot hang either.
-        const int ms = limits_.silenceTimeoutMs;
-        timeval tv{ms / 1000, (ms % 1000) * 1000};
-        ::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
     } catch (...) {
         try {
             Close();
@@ -176,6 +297,8 @@ void TcpConnection::Connect() {
 
 void TcpConnection::AdoptSocket(int fd) {
     ResetForConnect();
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) throw SocketError(errno);
     fd_ = fd;
 }
 
@@ -193,32 +316,40 @@ void TcpConnection::Close() {
 }
 
 bool TcpConnection::IsOpen() {
-    DisconnectCheck(false, false);
+    DisconnectCheck(OnClosed::Ignore);
     return fd_ >= 0;
 }
 
-void TcpConnection::DisconnectCheck(bool raise, bool ignoreBuffered) {
+void TcpConnection::DisconnectCheck(OnClosed rule) {
     if (!peerClosed_ && fd_ >= 0) return;
     if (fd_ >= 0) Close();
-    if (raise && (Buffered() == 0 || ignoreBuffered))
-        throw NetError("Connection Closed Gracefully.");
+    const bool raise =
+        rule == OnClosed::RaiseAlways || (rule == OnClosed::RaiseIfDrained && Buffered() == 0);
+    if (raise) throw NetError(NetErrorKind::Closed, "Connection Closed Gracefully.");
 }
 
 void TcpConnection::WriteBytes(std::string_view bytes) {
     if (bytes.empty()) return;
-    DisconnectCheck(true, true);
+    DisconnectCheck(OnClosed::RaiseAlways);
     size_t sent = 0;
     while (sent < bytes.size()) {
+        ThrowIfCancelled();
         const ssize_t n = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
         if (n < 0) {
             if (errno == EINTR) continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                // Sends wait no longer than reads, and never past the deadline.
+                if (!PollFor(POLLOUT, limits_.silenceTimeoutMs))
+                    throw NetError(NetErrorKind::TimedOut, "Write timed out.");
+                continue;
+            }
             const int err = errno;
             if (err == EPIPE || err == ESHUTDOWN) Close();
             throw SocketError(err);
         }
         if (n == 0) {
             peerClosed_ = true;
-            DisconnectCheck(true, false);
+            DisconnectCheck(OnClosed::RaiseIfDrained);
         }
         sent += static_cast<size_t>(n);
     }
@@ -230,30 +361,35 @@ void TcpConnection::WriteLine(std::string_view text) {
     WriteBytes(line);
 }
 
-size_t TcpConnection::ReadStep(bool raise, int waitMs, std::string* dest, size_t maxBytes) {
-    DisconnectCheck(raise, false);
+size_t TcpConnection::ReadStep(OnClosed rule, Wait wait, std::string* dest, size_t maxBytes) {
+    DisconnectCheck(rule);
     if (fd_ < 0) return 0;
-    const bool bounded = waitMs < 0;
+    const bool bounded = wait.ms < 0;
+    // The whole-exchange bound holds while bytes keep coming, too.
+    if (bounded) ThrowIfPastDeadline();
+    ThrowIfCancelled();
     GrowFor(*dest, maxBytes, limits_.maxBodyBytes);
     const size_t old = dest->size();
     dest->resize(old + maxBytes);
-    // Try the receive first: while a body streams in, data is nearly always
-    // waiting, and the readiness wait would be a wasted system call.
     ssize_t n;
-    do n = ::recv(fd_, dest->data() + old, maxBytes, MSG_DONTWAIT);
-    while (n < 0 && errno == EINTR);
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-        pollfd p{fd_, POLLIN, 0};
-        int rc;
-        do rc = ::poll(&p, 1, bounded ? BoundedWait(limits_.silenceTimeoutMs) : waitMs);
-        while (rc < 0 && errno == EINTR);
-        if (rc <= 0) {
+    while (true) {
+        // Try the receive first: while a body streams in, data is nearly
+        // always waiting, and the readiness wait would be a wasted call.
+        do n = ::recv(fd_, dest->data() + old, maxBytes, MSG_DONTWAIT);
+        while (n < 0 && errno == EINTR);
+        if (n >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) break;
+        bool ready;
+        try {
+            ready = PollFor(POLLIN, bounded ? limits_.silenceTimeoutMs : wait.ms);
+        } catch (...) {
             dest->resize(old);
-            if (bounded && rc == 0) throw NetError("Read timed out.");
+            throw;
+        }
+        if (!ready) {
+            dest->resize(old);
+            if (bounded) throw NetError(NetErrorKind::TimedOut, "Read timed out.");
             return 0;
         }
-        do n = ::recv(fd_, dest->data() + old, maxBytes, 0);
-        while (n < 0 && errno == EINTR);
     }
     if (n < 0) {
         dest->resize(old);
@@ -267,7 +403,7 @@ size_t TcpConnection::ReadStep(bool raise, int waitMs, std::string* dest, size_t
     }
     dest->resize(old + static_cast<size_t>(n));
     if (n == 0) peerClosed_ = true;
-    DisconnectCheck(raise, false);
+    DisconnectCheck(rule);
     return static_cast<size_t>(n);
 }
 
@@ -280,6 +416,9 @@ void TcpConnection::Consume(size_t n) {
 }
 
 std::string TcpConnection::ReadLine() {
+    // A line may hold maxLineBytes bytes before its CR LF; never buffer more
+    // of an unfinished one than that.
+    const size_t most = limits_.maxLineBytes + 2;
     size_t scanned = inStart_;
     while (true) {
         const size_t lf = inbound_.find('\n', scanned);
@@ -287,17 +426,20 @@ std::string TcpConnection::ReadLine() {
             std::string line = inbound_.substr(inStart_, lf - inStart_);
             Consume(lf + 1 - inStart_);
             if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (line.size() > limits_.maxLineBytes)
+                throw NetError(NetErrorKind::TooLarge, "Line too long.");
             return line;
         }
-        if (Buffered() > limits_.maxLineBytes) throw NetError("Line too long.");
+        if (Buffered() >= most) throw NetError(NetErrorKind::TooLarge, "Line too long.");
         // Keep the partial line at the front before reading more behind it.
         if (inStart_ > 0) {
             inbound_.erase(0, inStart_);
             inStart_ = 0;
         }
         scanned = inbound_.size();
-        DisconnectCheck(true, true);
-        if (ReadStep(true, -1, &inbound_, RecvBufferSize) == 0) return {};
+        DisconnectCheck(OnClosed::RaiseAlways);
+        const size_t room = std::min(RecvBufferSize, most - Buffered());
+        if (ReadStep(OnClosed::RaiseIfDrained, Wait::Bounded(), &inbound_, room) == 0) return {};
     }
 }
 
@@ -314,11 +456,11 @@ void TcpConnection::ReadBytes(std::string& sink, int64_t count) {
     Consume(take);
     wanted -= take;
     while (wanted > 0) {
-        if (sink.size() >= cap) throw NetError("Response body too large.");
-        if (fd_ < 0) throw NetError("Connection Closed Gracefully.");
+        if (sink.size() >= cap) throw NetError(NetErrorKind::TooLarge, "Response body too large.");
+        if (fd_ < 0) throw NetError(NetErrorKind::Closed, "Connection Closed Gracefully.");
         const size_t piece =
             static_cast<size_t>(std::min<uint64_t>({wanted, RecvBufferSize, cap - sink.size()}));
-        wanted -= ReadStep(true, -1, &sink, piece);
+        wanted -= ReadStep(OnClosed::RaiseIfDrained, Wait::Bounded(), &sink, piece);
     }
 }
 
@@ -328,14 +470,15 @@ void TcpConnection::ReadUntilClose(std::string& sink) {
     sink.append(inbound_, inStart_, take);
     Consume(take);
     while (fd_ >= 0) {
-        if (sink.size() >= cap) throw NetError("Response body too large.");
-        ReadStep(false, -1, &sink, std::min(RecvBufferSize, cap - sink.size()));
+        if (sink.size() >= cap) throw NetError(NetErrorKind::TooLarge, "Response body too large.");
+        ReadStep(OnClosed::Ignore, Wait::Bounded(), &sink,
+                 std::min(RecvBufferSize, cap - sink.size()));
     }
 }
 
 void TcpConnection::CheckForClose(int waitMs) {
     try {
-        ReadStep(false, waitMs, &inbound_, RecvBufferSize);
+        ReadStep(OnClosed::Ignore, Wait::AtMost(waitMs), &inbound_, RecvBufferSize);
     } catch (const NetError&) {
     }
 }

@@ -1,29 +1,70 @@
-// Blocking IPv4 TCP client connection with one inbound buffer. Every wait is
-// bounded by NetLimits so a stalled or endless server cannot hold the caller;
-// a cut-short operation raises NetError like any other failure.
+// IPv4 TCP client connection with one inbound buffer. Every wait (resolve,
+// connect, send, read) is bounded by NetLimits and the exchange's deadline,
+// and ends at once when the connection's Cancel is triggered from another
+// thread; a cut-short operation raises NetError like any other failure.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
 namespace vx {
 
+enum class NetErrorKind {
+    TimedOut,     // a wait or the whole exchange ran past its bound
+    Refused,      // nobody listens, or the host is unreachable
+    Resolve,      // the host name does not resolve
+    Closed,       // the peer closed before the exchange was complete
+    TooLarge,     // a line, the header block or the body past its cap
+    Malformed,    // the peer's bytes are not HTTP as we read it
+    Cancelled,    // Cancel was triggered
+    Unsupported,  // a URL we do not fetch (https, bad host name)
+    HttpStatus,   // a complete answer that is not 2xx (redirects included)
+    Socket,       // any other socket failure
+    Usage,        // the connection was used out of order
+};
+
 struct NetError : std::runtime_error {
-    using std::runtime_error::runtime_error;
+    NetError(NetErrorKind k, const std::string& text) : std::runtime_error(text), kind(k) {}
+    NetErrorKind kind;
 };
 
 struct NetLimits {
-    int connectTimeoutMs = 15000;
+    int connectTimeoutMs = 15000;  // resolve and connect
     int silenceTimeoutMs = 30000;  // longest wait for the next bytes
     int fetchTimeoutMs = 120000;   // one whole exchange
     size_t maxLineBytes = 64 * 1024;
     size_t maxHeaderLines = 1000;
+    size_t maxHeaderBytes = 1024 * 1024;
     size_t maxBodyBytes = 64u * 1024 * 1024;
     // The read check after a kept-alive exchange, to notice a server's close.
     int closeCheckWaitMs = 1;
+};
+
+// A cancel that any thread may trigger and that every wait of the
+// connections watching it sees at once (it wakes their poll). Once
+// triggered it stays triggered.
+class CancelSignal {
+  public:
+    CancelSignal();
+    ~CancelSignal();
+    CancelSignal(const CancelSignal&) = delete;
+    CancelSignal& operator=(const CancelSignal&) = delete;
+
+    void Cancel();
+    bool Cancelled() const { return cancelled_.load(std::memory_order_acquire); }
+    // Readable once cancelled; -1 when no descriptor could be made (the
+    // flag is then seen at the next 50 ms tick of every wait).
+    int WakeFd() const { return fd_; }
+
+  private:
+    std::atomic<bool> cancelled_{false};
+    int fd_ = -1;
 };
 
 // Counts live connection objects. Linux needs no socket library start-up,
@@ -50,6 +91,7 @@ class TcpConnection {
     void SetLimits(const NetLimits& limits) { limits_ = limits; }
     // Ends every wait by this time (whole-exchange bound).
     void SetDeadline(std::chrono::steady_clock::time_point deadline) { deadline_ = deadline; }
+    void SetCancel(std::shared_ptr<const CancelSignal> cancel) { cancel_ = std::move(cancel); }
 
     void Connect();
     // Takes an already connected stream socket (a socket pair in the fuzz
@@ -59,6 +101,8 @@ class TcpConnection {
     void Close();
     void WriteBytes(std::string_view bytes);
     void WriteLine(std::string_view text);
+    // One line without its LF (and CR before it); longer than the line cap
+    // raises TooLarge whatever the arrival pattern.
     std::string ReadLine();
     void ReadBytes(std::string& sink, int64_t count);
     void ReadUntilClose(std::string& sink);
@@ -66,14 +110,35 @@ class TcpConnection {
 
     size_t Buffered() const { return inbound_.size() - inStart_; }
 
-    // "LOCALHOST" in any case, dotted quads as they are, else the resolver.
-    static std::string ResolveHost(const std::string& host);
+    // "LOCALHOST" in any case; a dotted quad by our own decimal rule (each
+    // part 0..255, leading zeros allowed, never octal); else the resolver,
+    // bounded by timeoutMs and cancel.
+    static std::string ResolveHost(const std::string& host, int timeoutMs = 15000,
+                                   const CancelSignal* cancel = nullptr);
+    // The dotted quad in canonical form, or empty when host is not one.
+    static std::string DottedQuad(const std::string& host);
 
   private:
-    void DisconnectCheck(bool raise, bool ignoreBuffered);
-    // waitMs < 0: wait as long as the limits allow, then raise a time-out.
-    size_t ReadStep(bool raise, int waitMs, std::string* dest, size_t maxBytes);
-    int BoundedWait(int limitMs) const;
+    // What a read or write does when it finds the peer gone.
+    enum class OnClosed {
+        Ignore,          // return quietly
+        RaiseIfDrained,  // raise once nothing is left buffered
+        RaiseAlways,     // raise even with bytes buffered
+    };
+    // How long a read may wait for bytes.
+    struct Wait {
+        int ms;  // < 0: as long as the limits allow, then raise TimedOut
+        static Wait Bounded() { return {-1}; }
+        static Wait AtMost(int ms) { return {ms}; }
+    };
+
+    void DisconnectCheck(OnClosed rule);
+    size_t ReadStep(OnClosed rule, Wait wait, std::string* dest, size_t maxBytes);
+    // Polls for events until ready; false on time-out. Raises on cancel.
+    bool PollFor(short events, int limitMs);
+    int MsLeft(int limitMs) const;
+    void ThrowIfPastDeadline() const;
+    void ThrowIfCancelled() const;
     void CloseSocket();
     void ResetForConnect();
     void Consume(size_t n);
@@ -86,6 +151,21 @@ class TcpConnection {
     size_t inStart_ = 0;
     NetLimits limits_;
     std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
+    std::shared_ptr<const CancelSignal> cancel_;
+};
+
+// The system resolver's call, replaced for as long as one of these lives
+// (tests: a resolver that never answers). Returns getaddrinfo's code.
+class ResolverOverride {
+  public:
+    using Resolver = std::function<int(const std::string& name, std::string* address)>;
+    explicit ResolverOverride(Resolver resolver);
+    ~ResolverOverride();
+    ResolverOverride(const ResolverOverride&) = delete;
+    ResolverOverride& operator=(const ResolverOverride&) = delete;
+
+  private:
+    std::shared_ptr<const Resolver> previous_;
 };
 
 // "Socket Error # n" CR LF and the platform's description.

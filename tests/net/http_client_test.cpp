@@ -2,8 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <optional>
+#include <thread>
+
+#include "loopback/loopback.h"
 #include "support/script_server.h"
 
 namespace vx {
@@ -314,6 +322,158 @@ TEST(HttpSafety, EndlessHeaderLinesFail) {
         EXPECT_EQ(FetchPage(s.Url(), l), "") << c.name;
         EXPECT_LT(Seconds(t0), 5.0) << c.name;
     }
+}
+
+HttpResponse Get(const std::string& url, const NetLimits& limits,
+                 std::shared_ptr<const CancelSignal> cancel = nullptr) {
+    HttpClient client(limits);
+    client.cancel = std::move(cancel);
+    return client.Get(url);
+}
+
+TEST(HttpErrors, EachFailureHasItsKindAndKeepsWhatArrived) {
+    NetLimits l = Quick();
+    l.maxBodyBytes = 64 * 1024;
+    l.maxLineBytes = 100;
+    l.maxHeaderBytes = 1000;
+    l.fetchTimeoutMs = 600;
+    const std::string ok = "Content-Length: 2\r\n\r\nok";
+    std::vector<Step> dripped{Step::Bytes("HTTP/1.1 200 OK\r\nX: ")};
+    for (int i = 0; i < 98; ++i) dripped.push_back(Step::Bytes("h"));
+    dripped.push_back(Step::Bytes("\r\n" + ok));
+    std::string block = "HTTP/1.1 200 OK\r\n";
+    for (int i = 0; i < 20; ++i) block += "X-Filler: " + std::string(50, 'f') + "\r\n";
+    struct Case {
+        const char* name;
+        std::vector<Step> script;
+        std::optional<NetErrorKind> kind;
+        std::string body;
+    } cases[] = {
+        {"never answers", {Step::StallForever()}, NetErrorKind::TimedOut, ""},
+        {"body past the cap",
+         {Step::Bytes("HTTP/1.1 200 OK\r\n\r\n"), Step::Flood(std::string(8192, 'b'))},
+         NetErrorKind::TooLarge,
+         std::string(64 * 1024, 'b')},
+        {"closed early",
+         {Step::Bytes("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc")},
+         NetErrorKind::Closed,
+         "abc"},
+        {"bad status line", {Step::Bytes("garbage\r\n\r\n")}, NetErrorKind::Malformed, ""},
+        {"not found",
+         {Step::Bytes("HTTP/1.1 404 Not Found\r\nContent-Length: 2\r\n\r\nno")},
+         NetErrorKind::HttpStatus,
+         "no"},
+        {"line of exactly the cap",
+         {Step::Bytes("HTTP/1.1 200 OK\r\nX: " + std::string(97, 'h') + "\r\n" + ok)},
+         std::nullopt,
+         "ok"},
+        {"line one past the cap",
+         {Step::Bytes("HTTP/1.1 200 OK\r\nX: " + std::string(98, 'h') + "\r\n" + ok)},
+         NetErrorKind::TooLarge,
+         ""},
+        {"line one past the cap, byte by byte", dripped, NetErrorKind::TooLarge, ""},
+        {"header block past its cap", {Step::Bytes(block + ok)}, NetErrorKind::TooLarge, ""},
+    };
+    for (auto& c : cases) {
+        ScriptServer s(c.script);
+        const auto t0 = Clock::now();
+        const HttpResponse r = Get(s.Url(), l);
+        EXPECT_LT(Seconds(t0), 1.0) << c.name;
+        if (c.kind) {
+            ASSERT_TRUE(r.error.has_value()) << c.name;
+            EXPECT_EQ(r.error->kind, *c.kind) << c.name << ": " << r.error->what();
+        } else {
+            EXPECT_FALSE(r.error.has_value()) << c.name << ": " << r.error->what();
+        }
+        if (c.kind != NetErrorKind::TimedOut || !c.body.empty())
+            EXPECT_EQ(r.body, c.body) << c.name;
+    }
+    // Bytes that never stop coming do not stretch the whole-fetch bound.
+    NetLimits roomy = l;
+    roomy.maxBodyBytes = 1u << 30;
+    ScriptServer endless({Step::Bytes("HTTP/1.1 200 OK\r\n\r\n"), Step::Flood("x")});
+    const auto t0 = Clock::now();
+    EXPECT_EQ(Get(endless.Url(), roomy).error->kind, NetErrorKind::TimedOut);
+    EXPECT_LT(Seconds(t0), 0.8);
+    EXPECT_EQ(Get("https://127.0.0.1/", l).error->kind, NetErrorKind::Unsupported);
+    const int port = testing::UnusedLoopbackPort();
+    EXPECT_EQ(Get("http://127.0.0.1:" + std::to_string(port) + "/", l).error->kind,
+              NetErrorKind::Refused);
+}
+
+// A listener whose accept queue is full and never served: a connect to it
+// waits for ever.
+struct FullBacklog {
+    FullBacklog() {
+        listenFd = ListenOnLoopback(0, 0, &port);
+        for (int& fd : fillers) {
+            fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            sockaddr_in a{};
+            a.sin_family = AF_INET;
+            a.sin_port = htons(static_cast<uint16_t>(port));
+            a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ~FullBacklog() {
+        for (int fd : fillers) ::close(fd);
+        ::close(listenFd);
+    }
+    int listenFd = -1, port = 0;
+    int fillers[3] = {-1, -1, -1};
+};
+
+TEST(HttpCancel, EveryWaitEndsPromptlyWithWhatArrived) {
+    NetLimits l;
+    l.connectTimeoutMs = l.silenceTimeoutMs = 10000;
+    l.fetchTimeoutMs = 20000;
+    ResolverOverride slowResolver([](const std::string&, std::string* address) {
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        *address = "127.0.0.1";
+        return 0;
+    });
+    ScriptServer headers({Step::Bytes("HTTP/1.1 200 OK\r\n"), Step::StallForever()});
+    ScriptServer body(
+        {Step::Bytes("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\npart"), Step::StallForever()});
+    FullBacklog backlog;
+    struct Case {
+        const char* stage;
+        std::string url;
+        std::string want;
+    } cases[] = {
+        {"resolving", "http://never-answers.test/", ""},
+        {"connecting", "http://127.0.0.1:" + std::to_string(backlog.port) + "/", ""},
+        {"reading headers", headers.Url(), ""},
+        {"reading the body", body.Url(), "part"},
+    };
+    for (auto& c : cases) {
+        auto cancel = std::make_shared<CancelSignal>();
+        Clock::time_point cancelledAt;
+        std::thread canceller([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            cancelledAt = Clock::now();
+            cancel->Cancel();
+        });
+        const HttpResponse r = Get(c.url, l, cancel);
+        const auto ended = Clock::now();
+        canceller.join();
+        ASSERT_TRUE(r.error.has_value()) << c.stage;
+        EXPECT_EQ(r.error->kind, NetErrorKind::Cancelled) << c.stage << ": " << r.error->what();
+        EXPECT_EQ(r.body, c.want) << c.stage;
+        EXPECT_LT(std::chrono::duration<double>(ended - cancelledAt).count(), 0.1) << c.stage;
+    }
+}
+
+TEST(HttpCancel, AFetchStartedAfterTheCancelNeverConnects) {
+    ScriptServer s({Step::Bytes("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok")});
+    auto cancel = std::make_shared<CancelSignal>();
+    cancel->Cancel();
+    const auto t0 = Clock::now();
+    EXPECT_EQ(FetchPage(s.Url(), Quick(), cancel), "");
+    EXPECT_LT(Seconds(t0), 0.05);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(s.Connections(), 0);
 }
 
 }  // namespace

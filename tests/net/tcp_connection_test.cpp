@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "support/script_server.h"
 
 namespace vx {
@@ -34,7 +36,7 @@ TEST(TcpConnection, LineRule) {
         k.c.ReadLine();
         FAIL() << "read after close";
     } catch (const NetError& e) {
-        EXPECT_STREQ(e.what(), "Connection Closed Gracefully.");
+        EXPECT_EQ(e.kind, NetErrorKind::Closed);
     }
 }
 
@@ -69,6 +71,21 @@ TEST(TcpConnection, ReadBytesShortByCloseFailsKeepingBytes) {
     EXPECT_EQ(sink, "abc");
 }
 
+TEST(TcpConnection, NoReadPastTheDeadlineEvenWithBytesWaiting) {
+    ScriptServer s({Step::Bytes("abc"), Step::StallForever()}, false);
+    Connected k(s);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the bytes are waiting
+    k.c.SetDeadline(std::chrono::steady_clock::now());
+    std::string sink;
+    try {
+        k.c.ReadBytes(sink, 10);
+        FAIL() << "read past the deadline";
+    } catch (const NetError& e) {
+        EXPECT_EQ(e.kind, NetErrorKind::TimedOut);
+    }
+    EXPECT_EQ(sink, "");
+}
+
 TEST(TcpConnection, ConnectRules) {
     ScriptServer s({Step::StallForever()}, false);
     Connected k(s);
@@ -76,7 +93,7 @@ TEST(TcpConnection, ConnectRules) {
         k.c.Connect();
         FAIL();
     } catch (const NetError& e) {
-        EXPECT_STREQ(e.what(), "Already connected.");
+        EXPECT_EQ(e.kind, NetErrorKind::Usage);
     }
     EXPECT_TRUE(k.c.IsOpen());
     k.c.Close();
@@ -89,6 +106,17 @@ TEST(TcpConnection, ResolveRules) {
     EXPECT_EQ(TcpConnection::ResolveHost("LocalHost"), "127.0.0.1");
     EXPECT_EQ(TcpConnection::ResolveHost("10.0.255.1"), "10.0.255.1");
     EXPECT_EQ(TcpConnection::ResolveHost("0.0.0.0"), "0.0.0.0");
+    // Decimal parts only, leading zeros allowed: never the resolver's octal.
+    EXPECT_EQ(TcpConnection::ResolveHost("0127.0.0.1"), "127.0.0.1");
+    EXPECT_EQ(TcpConnection::ResolveHost("127.0.0.0010"), "127.0.0.10");
+    for (const char* bad : {"256.0.0.1", "1.2.3", "1.2.3.4.5", "0127.1"}) {
+        try {
+            TcpConnection::ResolveHost(bad);
+            ADD_FAILURE() << bad;
+        } catch (const NetError& e) {
+            EXPECT_EQ(e.kind, NetErrorKind::Resolve) << bad;
+        }
+    }
 }
 
 TEST(TcpConnection, RefusedConnectRaisesSocketError) {
@@ -100,6 +128,7 @@ TEST(TcpConnection, RefusedConnectRaisesSocketError) {
         c.Connect();
         FAIL();
     } catch (const NetError& e) {
+        EXPECT_EQ(e.kind, NetErrorKind::Refused);
         EXPECT_EQ(std::string(e.what()).rfind("Socket Error # 111\r\n", 0), 0u) << e.what();
     }
     EXPECT_FALSE(c.IsOpen());
