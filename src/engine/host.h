@@ -9,10 +9,19 @@
 
 namespace vx {
 
+// How far a run has come: rows completed of the rows wanted, and result
+// pages searched so far for the row in progress.
+struct RunProgress {
+    int rowsDone = 0;
+    int rowsWanted = 0;
+    int pagesSearched = 0;
+};
+
 class StatusSink {
   public:
     virtual ~StatusSink() = default;
     virtual void SetStatusText(const std::string& text) = 0;
+    virtual void ShowProgress(const RunProgress&) {}
 };
 
 class EventPump {

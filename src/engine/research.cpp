@@ -8,6 +8,10 @@ namespace vx {
 
 Research::Research(ResearchContext context) : ctx_(std::move(context)) {}
 
+void Research::ReportProgress(int rowsDone, int pagesSearched) {
+    ctx_.status.ShowProgress({rowsDone, ctx_.inputs.ResultCount(), pagesSearched});
+}
+
 std::string Research::SearchUrl(const std::string& phrase) const {
     return "http://" + ctx_.hosts.search + "/search?p=%22" + phrase + "%22";
 }
@@ -40,6 +44,7 @@ void Research::FillResultsFromSuggestions(const std::string& page) {
         cellEnd = Pos("</td>", rest);
         const std::string demand = ExtractDemandCell(Copy(rest, cellStart, cellEnd - cellStart));
         const RowId row = table.Append();
+        ReportProgress(table.Count() - 1, 0);
         table.AppendColumn(row, demand);
         rest = From(rest, cellEnd + 5);
 
@@ -65,6 +70,7 @@ void Research::FillResultsFromSuggestions(const std::string& page) {
         table.AppendColumn(
             row, EstimateProspects(demand, profitability.substr(0, profitability.size() - 1), sep));
         table.SetChecked(row, true);
+        ReportProgress(table.Count(), 0);
         if (!depth) throw ResearchFault("'" + depthText + "' is not a valid integer value");
 
         rest = From(rest, Pos("</td>", rest) + 5);
@@ -109,11 +115,13 @@ std::string Research::FindRank(const std::string& keyTerm, const std::string& ta
     if (pageStart > lastStart) return "-";
     std::string result;
     bool anyBody = false, endedByRequest = false;
+    int pagesSearched = 0;
     do {
         std::string page =
             Fetch(SearchUrl(phrase) + "&ei=UTF-8&n=" + std::to_string(kResultsPerPage) +
                   "&fl=0&b=" + std::to_string(pageStart));
         LowerAsciiInPlace(page);
+        ReportProgress(ctx_.table.Count() - 1, ++pagesSearched);
         anyBody = anyBody || !page.empty();
         Pump();
         if (Pos(target, page) == 0) {

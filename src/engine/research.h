@@ -47,6 +47,7 @@ class Research {
   private:
     std::string Fetch(const std::string& url) { return ctx_.fetch(url); }
     std::string SearchUrl(const std::string& phrase) const;
+    void ReportProgress(int rowsDone, int pagesSearched);
     void Pump() { ctx_.pump.PumpEvents(); }
 
     ResearchContext ctx_;

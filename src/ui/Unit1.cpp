@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QStatusBar>
 #include <QTableView>
 #include <QToolButton>
@@ -29,6 +30,16 @@ constexpr int kMinWidths[kColumnCount] = {75, 65, 70, 95, 50, 65, 125};
 const QString kBkiFilter = QStringLiteral("Investigation files (*.bki)");
 const QString kTxtFilter = QStringLiteral("Keyword list (*.txt)");
 const QString kCsvFilter = QStringLiteral("CSV table (*.csv)");
+
+// The one rule for failures at the GUI boundary: a fault that escapes a
+// command is dropped there. The program shows no messages of its own; the
+// status bar and the table are its only feedback.
+void Guarded(const std::function<void()>& command) {
+    try {
+        command();
+    } catch (...) {
+    }
+}
 }  // namespace
 
 TForm1::TForm1(StopFlag& stop, char decimalSeparator, QWidget* parent)
@@ -72,8 +83,8 @@ TForm1::TForm1(StopFlag& stop, char decimalSeparator, QWidget* parent)
                          QSize(17, 15), 296);
     StopBtn =
         makeButton("StopBtn", QStringLiteral("Stop"), art::Picture::NoEntry, QSize(16, 16), 359);
-    connect(BitBtn2, &QToolButton::clicked, this, [this] { BitBtn2Click(); });
-    connect(StopBtn, &QToolButton::clicked, this, [this] { StopBtnClick(); });
+    connect(BitBtn2, &QToolButton::clicked, this, [this] { Guarded([this] { BitBtn2Click(); }); });
+    connect(StopBtn, &QToolButton::clicked, this, [this] { Guarded([this] { StopBtnClick(); }); });
     QWidget::setTabOrder(ListView1, StopBtn);
     QWidget::setTabOrder(StopBtn, BitBtn2);
 
@@ -84,6 +95,18 @@ TForm1::TForm1(StopFlag& stop, char decimalSeparator, QWidget* parent)
     status_ = new QLabel(StatusBar1);
     status_->setObjectName(QStringLiteral("StatusPanel"));
     StatusBar1->addWidget(status_, 1);
+    // Shown only while a run goes: rows filled, and result pages searched
+    // for the row in progress.
+    pages_ = new QLabel(StatusBar1);
+    pages_->setObjectName(QStringLiteral("PagesLabel"));
+    progress_ = new QProgressBar(StatusBar1);
+    progress_->setObjectName(QStringLiteral("RunProgress"));
+    progress_->setFixedSize(110, 13);
+    progress_->setTextVisible(false);
+    StatusBar1->addPermanentWidget(pages_);
+    StatusBar1->addPermanentWidget(progress_);
+    pages_->hide();
+    progress_->hide();
     setStatusBar(StatusBar1);
 
     BuildMenus();
@@ -124,14 +147,16 @@ void TForm1::BuildTable() {
         if (c >= 0 && c < kColumnCount && size < kMinWidths[c])
             header->resizeSection(c, kMinWidths[c]);
     });
-    connect(header, &QHeaderView::sectionClicked, this, [this](int c) { ListView1ColumnClick(c); });
+    connect(header, &QHeaderView::sectionClicked, this,
+            [this](int c) { Guarded([this, c] { ListView1ColumnClick(c); }); });
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
     auto add = [this](const char* name, const QString& caption, void (ResultsTable::*cmd)()) {
         QAction* a = PopupMenu1->addAction(caption);
         a->setObjectName(QString::fromLatin1(name));
-        connect(a, &QAction::triggered, this, [this, cmd] { (table_.*cmd)(); });
+        connect(a, &QAction::triggered, this,
+                [this, cmd] { Guarded([this, cmd] { (table_.*cmd)(); }); });
     };
     add("SelectAll1", QStringLiteral("Select All"), &ResultsTable::SelectAll1Click);
     add("SelectNone1", QStringLiteral("Select None"), &ResultsTable::SelectNone1Click);
@@ -150,7 +175,7 @@ void TForm1::BuildMenus() {
                        std::function<void()> handler) {
         QAction* a = menu->addAction(art::Icon(pic), caption);
         a->setObjectName(QString::fromLatin1(name));
-        connect(a, &QAction::triggered, this, [handler] { handler(); });
+        connect(a, &QAction::triggered, this, [handler] { Guarded(handler); });
         return a;
     };
     QMenu* file = bar->addMenu(QStringLiteral("&File"));
@@ -186,8 +211,18 @@ QString TForm1::StatusText() const {
     return status_->text();
 }
 
+void TForm1::ShowProgress(const RunProgress& p) {
+    progress_->setRange(0, std::max(1, p.rowsWanted));
+    progress_->setValue(std::clamp(p.rowsDone, 0, std::max(1, p.rowsWanted)));
+    pages_->setText(p.pagesSearched > 0 ? QStringLiteral("%1 p.").arg(p.pagesSearched) : QString());
+    progress_->setToolTip(QStringLiteral("%1 of %2 rows").arg(p.rowsDone).arg(p.rowsWanted));
+    pages_->setToolTip(QStringLiteral("Result pages searched for this row"));
+}
+
 void TForm1::StopBtnClick() {
     stop_.Set();
+    // The fetch in flight ends now, and the run at its next check point.
+    if (runActive_) fetcher_.Cancel();
     pump_.PumpEvents();
 }
 
@@ -213,31 +248,32 @@ void TForm1::BitBtn2Click() {
         }
         return;
     }
-    try {
-        StopBtnClick();
-    } catch (...) {
-    }
-    if (startForm_) {
-        try {
-            startForm_->exec();
-        } catch (...) {
-        }
-    }
+    StopBtnClick();
+    if (startForm_) startForm_->exec();
     pump_.PumpEvents();
     if (stop_.Requested() || !startForm_) return;
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
     runActive_ = true;
-    EscapeKey::Instance().Forget();
-    try {
-        Research research({*this, pump_, EscapeKey::Instance(), stop_, *startForm_, table_,
+    fetcher_.BeginRun();
+    EscapeKey& escape = EscapeKey::Instance();
+    escape.Forget();
+    escape.SetPressHandler([this] { fetcher_.Cancel(); });
+    progress_->setValue(0);
+    pages_->clear();
+    progress_->show();
+    pages_->show();
+    // A fault that escaped the run ends it; nothing is shown.
+    Guarded([this, &escape] {
+        Research research({*this, pump_, escape, stop_, *startForm_, table_,
                            ServiceHostsFromEnvironment(),
-                           [](const std::string& url) { return FetchPage(url); },
+                           [this](const std::string& url) { return fetcher_.Fetch(url); },
                            table_.DecimalSeparator()});
         research.RunInvestigation(startForm_->Keyword());
-    } catch (...) {
-        // A fault that escaped the run ends it; nothing is shown.
-    }
+    });
+    escape.SetPressHandler(nullptr);
+    progress_->hide();
+    pages_->hide();
     runActive_ = false;
     QApplication::restoreOverrideCursor();
     SetStatusText("Done!");
@@ -246,7 +282,7 @@ void TForm1::BitBtn2Click() {
     // Commands that waited for the run, in the order they were given.
     auto pending = std::move(afterRun_);
     afterRun_.clear();
-    for (auto& action : pending) action();
+    for (auto& action : pending) Guarded(action);
 }
 
 void TForm1::LoadInvestigationFile(const QString& path) {
@@ -259,12 +295,7 @@ void TForm1::Open1Click() {
                                                  appDir_, kBkiFilter, QStringLiteral("bki"));
     if (choice.path.isEmpty()) return;
     const QString path = choice.path;
-    AfterRun([this, path] {
-        try {
-            LoadInvestigationFile(path);
-        } catch (...) {
-        }
-    });
+    AfterRun([this, path] { Guarded([this, path] { LoadInvestigationFile(path); }); });
 }
 
 void TForm1::Save1Click() {
@@ -295,10 +326,7 @@ void TForm1::SaveTo(const QString& path, const std::string& text) {
 }
 
 void TForm1::Exit1Click() {
-    try {
-        StopBtnClick();
-    } catch (...) {
-    }
+    StopBtnClick();
     close();
 }
 

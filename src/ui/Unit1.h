@@ -10,9 +10,11 @@
 
 #include "engine/host.h"
 #include "results/results_table.h"
+#include "ui/BackgroundFetch.h"
 #include "ui/platform.h"
 
 class QLabel;
+class QProgressBar;
 class QMenu;
 class QStatusBar;
 class QTableView;
@@ -35,6 +37,7 @@ class TForm1 : public QMainWindow, public StatusSink {
     void SetAboutBox(std::function<void()> showAbout) { showAbout_ = std::move(showAbout); }
 
     void SetStatusText(const std::string& text) override;
+    void ShowProgress(const RunProgress& progress) override;
     QString StatusText() const;
 
     ResultsTable& Table() { return table_; }
@@ -62,6 +65,8 @@ class TForm1 : public QMainWindow, public StatusSink {
     QToolButton* BitBtn2;
     QToolButton* StopBtn;
     QMenu* PopupMenu1;
+    QProgressBar* RunProgressBar() const { return progress_; }
+    QLabel* PagesLabel() const { return pages_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -82,6 +87,9 @@ class TForm1 : public QMainWindow, public StatusSink {
     TStartForm* startForm_ = nullptr;
     std::function<void()> showAbout_;
     QLabel* status_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    QLabel* pages_ = nullptr;
+    BackgroundFetcher fetcher_;
     QString appDir_;
     bool runActive_ = false;
     bool restartPending_ = false;  // a Start given during a run waits for it

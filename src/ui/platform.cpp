@@ -34,9 +34,7 @@ EscapeKey::EscapeKey() {
 }
 
 bool EscapeKey::EscapeDown() {
-    const bool down = down_ || pressedSinceAsked_;
-    pressedSinceAsked_ = false;
-    return down;
+    return down_ || pressedSinceForget_;
 }
 
 bool EscapeKey::eventFilter(QObject* watched, QEvent* event) {
@@ -46,8 +44,10 @@ bool EscapeKey::eventFilter(QObject* watched, QEvent* event) {
             // One key event reaches the filter once per receiver on its way up;
             // only the state matters, so repeats are harmless.
             if (event->type() == QEvent::KeyPress) {
+                const bool fresh = !down_;
                 down_ = true;
-                pressedSinceAsked_ = true;
+                pressedSinceForget_ = true;
+                if (fresh && onPress_) onPress_();
             } else {
                 down_ = false;
             }

@@ -24,15 +24,17 @@ class QtEventPump : public EventPump {
     void PumpEvents() override;
 };
 
-// Tracks Escape through an application-wide event filter. A press seen by
-// the pump since the last question counts as down at the next one, so a tap
-// made while a fetch blocked the thread is not lost.
+// Tracks Escape through an application-wide event filter. A press seen at
+// any moment counts as down until Forget (a run forgets when it starts), so
+// a tap is not lost to whichever check point happens to ask first.
 class EscapeKey : public QObject, public KeyState {
     Q_OBJECT
   public:
     static EscapeKey& Instance();
     bool EscapeDown() override;
-    void Forget() { pressedSinceAsked_ = false; }
+    void Forget() { pressedSinceForget_ = false; }
+    // Called at every press (a run cancels its fetch in flight); empty: none.
+    void SetPressHandler(std::function<void()> handler) { onPress_ = std::move(handler); }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -40,7 +42,8 @@ class EscapeKey : public QObject, public KeyState {
   private:
     EscapeKey();
     bool down_ = false;
-    bool pressedSinceAsked_ = false;
+    bool pressedSinceForget_ = false;
+    std::function<void()> onPress_;
 };
 
 // The shell's "open" verb; tests replace the handler.

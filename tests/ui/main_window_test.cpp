@@ -26,6 +26,7 @@
 #include "ui/ResultsModel.h"
 #include "ui/StartUnit.h"
 #include "ui/Unit1.h"
+#include "ui_window.h"
 
 using namespace Qt::StringLiterals;
 
@@ -33,62 +34,6 @@ namespace vx::ui {
 namespace {
 
 using vx::testing::TempDir;
-
-// The stand-in services on a free loopback port, in a thread of their own.
-class Services {
-  public:
-    Services() : server_(0) {
-        const std::string host = "127.0.0.1:" + std::to_string(server_.port());
-        ::setenv("VEXORIN_SUGGEST_HOST", host.c_str(), 1);
-        ::setenv("VEXORIN_SEARCH_HOST", host.c_str(), 1);
-        thread_ = std::thread([this] { server_.Run(stop_); });
-    }
-    ~Services() {
-        stop_ = true;
-        thread_.join();
-    }
-
-  private:
-    services::StandInServer server_;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-};
-
-struct Window {
-    TempDir dir;
-    Forms forms{'.', dir.File("settings.reg")};
-    TForm1& w = *forms.Form1;
-    TStartForm& d = *forms.StartForm;
-};
-
-// Answers the Investigate dialog as soon as it is shown modally.
-void WhenDialogShows(std::function<void(TStartForm&)> act, TStartForm& d) {
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, act, &d] {
-        if (!d.isVisible()) return;
-        timer->stop();
-        timer->deleteLater();
-        act(d);
-    });
-    timer->start();
-}
-
-void Investigate(TStartForm& d, const QString& keyword, const QString& site, int depthIndex,
-                 int results) {
-    d.LabeledEdit1->setText(keyword);
-    d.HomepageEdit->setText(site);
-    d.DepthCombo->setCurrentIndex(depthIndex);
-    d.MaxResultsSpinEdit->SetValue(results);
-    QTest::mouseClick(d.BitBtn1, Qt::LeftButton);
-}
-
-QStringList Column(TForm1& w, int column) {
-    QStringList out;
-    auto* m = w.ListView1->model();
-    for (int r = 0; r < m->rowCount(); ++r) out << m->index(r, column).data().toString();
-    return out;
-}
 
 TEST(MainWindow, LayoutNamesAndCaptions) {
     Window k;
@@ -421,20 +366,26 @@ TEST(MainWindow, StaysUsableAfterAStallingSearchService) {
     EXPECT_NE(k.w.Table().At(0).Column(1), "?");
 }
 
-TEST(EscapeKey, APressBetweenCheckPointsIsNotLost) {
+TEST(EscapeKey, APressIsRememberedUntilForgotten) {
     QWidget w;
     w.show();
     EscapeKey& key = EscapeKey::Instance();
+    int presses = 0;
+    key.SetPressHandler([&] { ++presses; });
     key.Forget();
     EXPECT_FALSE(key.EscapeDown());
-    QTest::keyClick(&w, Qt::Key_Escape);  // press and release before the check
+    QTest::keyClick(&w, Qt::Key_Escape);  // press and release before any check
     EXPECT_TRUE(key.EscapeDown());
+    EXPECT_TRUE(key.EscapeDown());  // every later check point sees it too
+    EXPECT_EQ(presses, 1);
+    key.Forget();
     EXPECT_FALSE(key.EscapeDown());
     QTest::keyPress(&w, Qt::Key_Escape);
-    EXPECT_TRUE(key.EscapeDown());
+    key.Forget();
     EXPECT_TRUE(key.EscapeDown());  // still held
     QTest::keyRelease(&w, Qt::Key_Escape);
     EXPECT_FALSE(key.EscapeDown());
+    key.SetPressHandler(nullptr);
 }
 
 }  // namespace

@@ -1,0 +1,43 @@
+#include "ui/BackgroundFetch.h"
+
+#include <QEventLoop>
+#include <atomic>
+#include <thread>
+
+namespace vx::ui {
+
+BackgroundFetcher::BackgroundFetcher(const NetLimits& limits)
+    : limits_(limits), cancel_(std::make_shared<CancelSignal>()) {}
+
+void BackgroundFetcher::BeginRun() {
+    // A triggered signal stays triggered; a fresh one serves the new run.
+    if (cancel_->Cancelled()) cancel_ = std::make_shared<CancelSignal>();
+}
+
+void BackgroundFetcher::Cancel() {
+    cancel_->Cancel();
+}
+
+std::string BackgroundFetcher::Fetch(const std::string& url) {
+    const std::shared_ptr<CancelSignal> cancel = cancel_;
+    if (cancel->Cancelled()) return {};
+    struct Result {
+        std::string body;
+        std::atomic<bool> done{false};
+    };
+    auto result = std::make_shared<Result>();
+    QEventLoop loop;
+    std::thread worker([result, url, cancel, limits = limits_, &loop] {
+        result->body = FetchPage(url, limits, cancel);
+        result->done.store(true, std::memory_order_release);
+        // Queued to the GUI thread; the loop outlives the worker (joined below).
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    if (!result->done.load(std::memory_order_acquire)) loop.exec();
+    // The loop also ends when the application quits: end the fetch then too.
+    if (!result->done.load(std::memory_order_acquire)) cancel->Cancel();
+    worker.join();
+    return std::move(result->body);
+}
+
+}  // namespace vx::ui

@@ -1,0 +1,32 @@
+// Page fetches off the GUI thread: each fetch runs on a worker thread while
+// the GUI thread keeps serving events until it returns, so the engine still
+// sees one blocking call and the window never freezes. One fetch at a time.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "net/http_client.h"
+
+namespace vx::ui {
+
+class BackgroundFetcher {
+  public:
+    explicit BackgroundFetcher(const NetLimits& limits = DefaultNetLimits());
+
+    // A new run: fetches connect again.
+    void BeginRun();
+    // The fetch in flight ends at once with what had arrived; until the next
+    // BeginRun every fetch returns at once without connecting. Any thread.
+    void Cancel();
+    bool Cancelled() const { return cancel_->Cancelled(); }
+
+    // The body bytes that arrived; GUI events are served meanwhile.
+    std::string Fetch(const std::string& url);
+
+  private:
+    NetLimits limits_;
+    std::shared_ptr<CancelSignal> cancel_;
+};
+
+}  // namespace vx::ui

@@ -1,0 +1,127 @@
+// The window keeps serving events while a fetch waits on a service that
+// never answers, and Stop, Escape and the close box act at once.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QToolButton>
+#include <chrono>
+
+#include "support/script_server.h"
+#include "ui_window.h"
+
+using namespace Qt::StringLiterals;
+
+namespace vx::ui {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+// Suggestions from the stand-in services; every search goes to a server
+// that accepts and never answers.
+struct StalledSearch {
+    Services services;
+    vx::testing::ScriptServer stalling{{vx::testing::Step::StallForever()}};
+    std::string good = ::getenv("VEXORIN_SEARCH_HOST");
+    StalledSearch() {
+        const std::string bad = "127.0.0.1:" + std::to_string(stalling.port());
+        ::setenv("VEXORIN_SEARCH_HOST", bad.c_str(), 1);
+    }
+    ~StalledSearch() { ::setenv("VEXORIN_SEARCH_HOST", good.c_str(), 1); }
+};
+
+// The largest lateness of a 20 ms timer while it runs.
+struct TimerLateness {
+    QTimer timer;
+    Clock::time_point last = Clock::now();
+    double worstMs = 0;
+    int ticks = 0;
+    TimerLateness() {
+        timer.setTimerType(Qt::PreciseTimer);
+        timer.setInterval(20);
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            const auto now = Clock::now();
+            worstMs = std::max(worstMs, Ms(now - last) - 20);
+            last = now;
+            ++ticks;
+        });
+        timer.start();
+    }
+};
+
+TEST(Responsive, StopEndsAStalledFetchAtOnceWhileEventsFlow) {
+    StalledSearch stalled;
+    Window k;
+    k.w.show();
+    TimerLateness lateness;
+    Clock::time_point stoppedAt;
+    bool progressShown = false;
+    QTimer::singleShot(600, [&] {
+        progressShown = k.w.RunProgressBar()->isVisible();
+        stoppedAt = Clock::now();
+        QTest::mouseClick(k.w.StopBtn, Qt::LeftButton);
+    });
+    WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"example.com"_s, 4, 10); },
+                    k.d);
+    k.w.BitBtn2Click();
+    const auto ended = Clock::now();
+    EXPECT_LT(Ms(ended - stoppedAt), 100);
+    EXPECT_LT(lateness.worstMs, 100);
+    EXPECT_GT(lateness.ticks, 20);  // it really ran while the fetch waited
+    EXPECT_TRUE(progressShown);
+    EXPECT_FALSE(k.w.RunProgressBar()->isVisible());  // the idle window has none
+    EXPECT_EQ(k.w.StatusText(), u"Done!"_s);
+    ASSERT_EQ(k.w.Table().Count(), 1);  // the row in progress, completed with what it has
+    EXPECT_EQ(k.w.Table().At(0).columns.size(), 6u);
+    EXPECT_EQ(k.w.Table().At(0).Column(3), "-");
+}
+
+TEST(Responsive, AnEscapeTapEndsTheRunAfterThatRow) {
+    Services services(30);
+    Window k;
+    k.w.show();
+    bool tapped = false;
+    QObject::connect(k.w.ListView1->model(), &QAbstractItemModel::rowsInserted, [&] {
+        if (k.w.Table().Count() != 1 || tapped) return;
+        tapped = true;
+        // During the row's first rank page: press and release at once.
+        QTimer::singleShot(45, [&] { QTest::keyClick(k.w.ListView1, Qt::Key_Escape); });
+    });
+    // "cheap shoes" ranks far down for the demo site: the search would go
+    // on for pages, but the tap ends it.
+    WhenDialogShows(
+        [](TStartForm& d) { Investigate(d, u"shoes"_s, u"never-listed.example"_s, 19, 10); }, k.d);
+    const auto t0 = Clock::now();
+    k.w.BitBtn2Click();
+    EXPECT_TRUE(tapped);
+    EXPECT_LT(Ms(Clock::now() - t0), 2000);
+    ASSERT_EQ(k.w.Table().Count(), 1);
+    EXPECT_EQ(k.w.Table().At(0).Column(3), "-");
+    EXPECT_EQ(k.w.StatusText(), u"Done!"_s);
+}
+
+TEST(Responsive, TheCloseBoxEndsARunStalledInAFetch) {
+    StalledSearch stalled;
+    Window k;
+    k.w.show();
+    Clock::time_point closedAt;
+    QTimer::singleShot(300, [&] {
+        closedAt = Clock::now();
+        k.w.close();
+    });
+    WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"example.com"_s, 4, 10); },
+                    k.d);
+    k.w.BitBtn2Click();
+    EXPECT_LT(Ms(Clock::now() - closedAt), 400);  // not the 800 ms silence bound
+    EXPECT_FALSE(k.w.isVisible());
+    EXPECT_LE(k.w.Table().Count(), 1);
+}
+
+}  // namespace
+}  // namespace vx::ui
