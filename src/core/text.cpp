@@ -23,7 +23,14 @@ std::string Copy(std::string_view text, long start, long count) {
 }
 
 std::string From(std::string_view text, long start) {
-    return Copy(text, start, static_cast<long>(text.size()));
+    return std::string(FromView(text, start));
+}
+
+std::string_view FromView(std::string_view text, long start) {
+    const long len = static_cast<long>(text.size());
+    if (start < 1) start = 1;
+    if (start > len) return {};
+    return text.substr(static_cast<size_t>(start - 1));
 }
 
 char LowerAsciiChar(char c) {
@@ -55,7 +62,10 @@ bool IsDigit(char c) {
 
 }  // namespace
 
-std::optional<int32_t> ReadWholeNumber(std::string_view text) {
+namespace {
+// The whole-number rule with the decimal range as a parameter: hex always
+// 32 bits, decimal within [-limit - 1, limit].
+std::optional<int64_t> ReadWhole(std::string_view text, uint64_t limit) {
     size_t i = 0;
     while (i < text.size() && text[i] == ' ') ++i;
     std::string_view s = text.substr(i);
@@ -86,15 +96,48 @@ std::optional<int32_t> ReadWholeNumber(std::string_view text) {
         k = 1;
     }
     if (k == s.size()) return std::nullopt;
-    int64_t v = 0;
+    uint64_t v = 0;
     for (; k < s.size(); ++k) {
         if (!IsDigit(s[k])) return std::nullopt;
-        v = v * 10 + (s[k] - '0');
-        if (v > 2147483648LL) return std::nullopt;
+        v = v * 10 + static_cast<uint64_t>(s[k] - '0');
+        if (v > limit + 1) return std::nullopt;
     }
-    if (negative) v = -v;
-    if (v > 2147483647LL) return std::nullopt;
-    return static_cast<int32_t>(v);
+    if (!negative && v > limit) return std::nullopt;
+    return negative ? static_cast<int64_t>(0 - v) : static_cast<int64_t>(v);
+}
+}  // namespace
+
+std::optional<int32_t> ReadWholeNumber(std::string_view text) {
+    const auto v = ReadWhole(text, 2147483647u);
+    if (!v) return std::nullopt;
+    return static_cast<int32_t>(*v);
+}
+
+std::optional<int64_t> ReadWholeNumber64(std::string_view text) {
+    return ReadWhole(text, 9223372036854775807u);
+}
+
+std::optional<int64_t> ReadGroupedWholeNumber(std::string_view text) {
+    if (auto v = ReadWholeNumber64(text)) return v;
+    // "1,200" or "-12,345,678": groups of three after the first.
+    size_t i = 0;
+    while (i < text.size() && text[i] == ' ') ++i;
+    std::string digits(text.substr(i, text.size() > i && (text[i] == '+' || text[i] == '-')));
+    i += digits.size();
+    size_t group = 0, groups = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] == ',') {
+            if (group == 0 || (groups > 0 && group != 3) || (groups == 0 && group > 3))
+                return std::nullopt;
+            group = 0, ++groups;
+        } else if (IsDigit(text[i])) {
+            digits += text[i], ++group;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (groups == 0 || group != 3) return std::nullopt;
+    return ReadWholeNumber64(digits);
 }
 
 std::optional<double> ReadDecimal(std::string_view text, char decimalSeparator) {

@@ -19,6 +19,8 @@ std::string Copy(std::string_view text, long start, long count);
 
 // The text from 1-based position start to its end.
 std::string From(std::string_view text, long start);
+// The same, as a view into text: a walk by positions copies nothing.
+std::string_view FromView(std::string_view text, long start);
 
 // Lower-cases "A".."Z" only; every other byte is kept.
 std::string LowerAscii(std::string_view text);
@@ -29,6 +31,11 @@ char LowerAsciiChar(char c);
 // "$", "x", "X", "0x", "0X" prefix with hex digits taken as 32 bits. Nothing
 // may follow.
 std::optional<int32_t> ReadWholeNumber(std::string_view text);
+// The same rule with decimal numbers within int64.
+std::optional<int64_t> ReadWholeNumber64(std::string_view text);
+// ReadWholeNumber64, or a decimal number written with "," between groups of
+// three digits ("1,200", "12,345,678").
+std::optional<int64_t> ReadGroupedWholeNumber(std::string_view text);
 
 // Decimal reading with the given decimal separator: spaces around, optional
 // sign, digits with an optional fraction, optional exponent; no grouping.

@@ -7,15 +7,20 @@
 namespace vx {
 
 namespace {
+// Competition and rank: 64-bit whole numbers, 0 when they do not read.
 int64_t WholeOrZero(std::string_view text) {
-    return ReadWholeNumber(text).value_or(0);
+    return ReadWholeNumber64(text).value_or(0);
+}
+// Demand as the suggestion page shows it, digit groups included.
+int64_t DemandOrZero(std::string_view text) {
+    return ReadGroupedWholeNumber(text).value_or(0);
 }
 }  // namespace
 
 std::string FormatCostPerProspect(std::string_view competition, std::string_view demand,
                                   char decimalSeparator) {
     const int64_t a = WholeOrZero(competition);
-    const int64_t b = WholeOrZero(demand);
+    const int64_t b = DemandOrZero(demand);
     const double v = b != 0 ? static_cast<double>(a) / static_cast<double>(b) : 0.0;
     return FormatDecimal(v, 3, decimalSeparator);
 }
@@ -40,12 +45,12 @@ std::string FormatProfitability(std::string_view competition, std::string_view r
 
 std::string EstimateProspects(std::string_view demand, std::string_view profitability,
                               char decimalSeparator) {
-    const double d = static_cast<double>(WholeOrZero(demand));
+    const double d = static_cast<double>(DemandOrZero(demand));
     const double p = ReadDecimal(profitability, decimalSeparator).value_or(0.0);
     double v = RoundHalfEven(d * p / 100.0);
     if (!(v > 0.0)) return "0";
-    // Demand is 32-bit and a profitability from a loaded row may be anything;
-    // keep the text a plain integer rather than a float's exponent form.
+    // A profitability from a loaded row may be anything; keep the text a
+    // plain integer rather than a float's exponent form.
     if (v > 9.0e18) v = 9.0e18;
     return std::to_string(static_cast<int64_t>(v));
 }

@@ -8,6 +8,34 @@ namespace vx {
 
 Research::Research(ResearchContext context) : ctx_(std::move(context)) {}
 
+std::string EncodeUrlSpecials(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        switch (c) {
+            case '%':
+                out += "%25";
+                break;
+            case '#':
+                out += "%23";
+                break;
+            case '&':
+                out += "%26";
+                break;
+            case '+':
+                out += "%2B";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
+std::string SearchPhrase(std::string_view keyTerm) {
+    return ReplaceAllNoCase(EncodeUrlSpecials(keyTerm), " ", "+");
+}
+
 void Research::ReportProgress(int rowsDone, int pagesSearched) {
     ctx_.status.ShowProgress({rowsDone, ctx_.inputs.ResultCount(), pagesSearched});
 }
@@ -18,7 +46,7 @@ std::string Research::SearchUrl(const std::string& phrase) const {
 
 std::string Research::SuggestionUrl(const std::string& keyword) const {
     std::string term = ReplaceAllNoCase(keyword, "\"", "");
-    term = ReplaceAllNoCase(term, " ", "%20");
+    term = ReplaceAllNoCase(EncodeUrlSpecials(term), " ", "%20");
     return "http://" + ctx_.hosts.suggest + "/d/searchinventory/suggestion/?term=" + term +
            "&mkt=us&lang=en_US";
 }
@@ -35,8 +63,10 @@ void Research::FillResultsFromSuggestions(const std::string& page) {
     ctx_.stop.Clear();
     ResultsTable& table = ctx_.table;
     table.Clear();
-    std::string rest = LowerAscii(page);
-    if (const long done = Pos(" done ", rest); done > 0) rest = From(rest, done);
+    // The walk moves a view along the lowered page; nothing is copied per row.
+    const std::string lowered = LowerAscii(page);
+    std::string_view rest = lowered;
+    if (const long done = Pos(" done ", rest); done > 0) rest = FromView(rest, done);
     long cellEnd = Pos("</td>", rest);
     const char sep = ctx_.decimalSeparator;
     while (cellEnd > 0) {
@@ -46,7 +76,7 @@ void Research::FillResultsFromSuggestions(const std::string& page) {
         const RowId row = table.Append();
         ReportProgress(table.Count() - 1, 0);
         table.AppendColumn(row, demand);
-        rest = From(rest, cellEnd + 5);
+        rest = FromView(rest, cellEnd + 5);
 
         cellStart = Pos("<td>", rest);
         cellEnd = Pos("</td>", rest);
@@ -73,7 +103,7 @@ void Research::FillResultsFromSuggestions(const std::string& page) {
         ReportProgress(table.Count(), 0);
         if (!depth) throw ResearchFault("'" + depthText + "' is not a valid integer value");
 
-        rest = From(rest, Pos("</td>", rest) + 5);
+        rest = FromView(rest, Pos("</td>", rest) + 5);
         cellEnd = Pos("</td>", rest);
         Pump();
         if (ctx_.keys.EscapeDown()) break;
@@ -85,7 +115,7 @@ void Research::FillResultsFromSuggestions(const std::string& page) {
 std::string Research::LookupCompetition(const std::string& keyTerm) {
     ctx_.status.SetStatusText(keyTerm);
     Pump();
-    const std::string phrase = ReplaceAllNoCase(keyTerm, " ", "+");
+    const std::string phrase = SearchPhrase(keyTerm);
     if (phrase.empty()) return "";
     std::string page = Fetch(SearchUrl(phrase));
     LowerAsciiInPlace(page);
@@ -107,7 +137,7 @@ std::string Research::LookupCompetition(const std::string& keyTerm) {
 
 std::string Research::FindRank(const std::string& keyTerm, const std::string& targetSite,
                                int pageDepth) {
-    const std::string phrase = ReplaceAllNoCase(keyTerm, " ", "+");
+    const std::string phrase = SearchPhrase(keyTerm);
     const std::string target = LowerAscii(targetSite);
     if (phrase.empty() || target.empty()) return "-";
     const long long lastStart = static_cast<long long>(pageDepth) * kResultsPerPage;

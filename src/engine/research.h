@@ -15,6 +15,12 @@ namespace vx {
 // Result items on one page of the web search service.
 constexpr int kResultsPerPage = 20;
 
+// "%", "#", "&" and "+" percent-encoded, so a term cannot cut the URL, add a
+// query key or turn into a blank; every other byte as it is.
+std::string EncodeUrlSpecials(std::string_view text);
+// A key term as the search URLs carry it: encoded, blanks as "+".
+std::string SearchPhrase(std::string_view keyTerm);
+
 struct ResearchContext {
     StatusSink& status;
     EventPump& pump;

@@ -81,6 +81,30 @@ TEST(WholeNumberReading, AcceptsAndRejects) {
     }
 }
 
+TEST(WholeNumberReading, SixtyFourBitsAndDigitGroups) {
+    struct Case {
+        const char* text;
+        std::optional<int64_t> whole64, grouped;
+    } cases[] = {
+        {"3000000000", 3000000000, 3000000000},
+        {"-9223372036854775808", INT64_MIN, INT64_MIN},
+        {"9223372036854775807", INT64_MAX, INT64_MAX},
+        {"9223372036854775808", std::nullopt, std::nullopt},
+        {"$FFFFFFFF", -1, -1},  // hex keeps its 32-bit rule
+        {"1,200", std::nullopt, 1200},
+        {" -12,345,678", std::nullopt, -12345678},
+        {"1,20", std::nullopt, std::nullopt},
+        {"1234,567", std::nullopt, std::nullopt},
+        {",123", std::nullopt, std::nullopt},
+        {"1,,234", std::nullopt, std::nullopt},
+        {"1,234 ", std::nullopt, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ReadWholeNumber64(c.text), c.whole64) << c.text;
+        EXPECT_EQ(ReadGroupedWholeNumber(c.text), c.grouped) << c.text;
+    }
+}
+
 TEST(DecimalReading, BothSeparators) {
     struct Case {
         const char* text;

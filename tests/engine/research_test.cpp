@@ -79,6 +79,8 @@ TEST(RunInvestigation, SuggestionRequestKeepsCaseDropsQuotes) {
          "http://sugg/d/searchinventory/suggestion/?term=Red%20Shoes&mkt=us&lang=en_US"},
         {"", "http://sugg/d/searchinventory/suggestion/?term=&mkt=us&lang=en_US"},
         {"a  b", "http://sugg/d/searchinventory/suggestion/?term=a%20%20b&mkt=us&lang=en_US"},
+        {"c# 50%+\"a&b\"",
+         "http://sugg/d/searchinventory/suggestion/?term=c%23%2050%25%2Ba%26b&mkt=us&lang=en_US"},
     };
     for (const auto& c : cases) {
         FakeWorld w;
@@ -267,11 +269,39 @@ TEST(FindRank, ItemWalk) {
         {"not found", {{1, ResultsPage({"a.com"})}}, 2, "-"},
         {"every request failed", {}, 3, "?"},
         {"depth 0", {{1, ResultsPage({"mysite.com"})}}, 0, "-"},
+        {"an item ends three bytes before the next",
+         {{1, "of about <b>9</b><li>x mysite.com<li>b.com<li>mysite.com"}},
+         1,
+         "3"},
     };
     for (const auto& c : cases) {
         FakeWorld w;
         for (const auto& [start, body] : c.pages) w.pages[RankUrl("red+shoes", start)] = body;
         EXPECT_EQ(w.Make().FindRank("red shoes", "MySite.com", c.depth), c.want) << c.name;
+    }
+}
+
+TEST(SearchUrls, TermsThatWouldChangeTheUrlAreEncoded) {
+    struct Case {
+        const char *term, *phrase;
+    } cases[] = {
+        {"red shoes", "red+shoes"},
+        {"c# tutorial", "c%23+tutorial"},
+        {"c++ tutorial", "c%2B%2B+tutorial"},
+        {"a&b=41", "a%26b=41"},
+        {"50% off", "50%25+off"},
+        {"caf\xc3\xa9 \"x\"", "caf\xc3\xa9+\"x\""},
+    };
+    for (const auto& c : cases) {
+        FakeWorld w;
+        w.depth = "1";
+        w.site = "mysite.com";
+        Research r = w.Make();
+        r.LookupCompetition(c.term);
+        r.FindRank(c.term, "mysite.com", 1);
+        EXPECT_EQ(w.urls,
+                  (std::vector<std::string>{kCompUrl + c.phrase + "%22", RankUrl(c.phrase, 1)}))
+            << c.term;
     }
 }
 
