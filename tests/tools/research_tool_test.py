@@ -161,6 +161,31 @@ class ResearchAgainstServices(unittest.TestCase):
         for head in stub.requests:
             self.assertIn(f"Host: 127.0.0.1\r\n".encode(), head)
 
+    def test_awkward_terms_and_large_numbers(self):
+        suggest = ("/d/searchinventory/suggestion/?term=c%23%20tutorial&mkt=us&lang=en_US")
+        page = ("searches done in may <tr><td>&nbsp;1000</td><td><a>c# tutorial</a></td></tr>"
+                "<tr><td>&nbsp;1,200</td><td><a>c++ tutorial</a></td></tr>")
+        rank = "/search?p=%22{}%22&ei=UTF-8&n=20&fl=0&b={}"
+        stub = Stub({
+            suggest: ok(page),
+            "/search?p=%22c%23+tutorial%22": ok("of about <b>3,000,000,000</b>"),
+            rank.format("c%23+tutorial", 1): ok(results(["a.com"])),
+            rank.format("c%23+tutorial", 21): ok(results(["a.com"])),
+            rank.format("c%23+tutorial", 41): ok(results(["a.com"] * 4 + ["mysite.com"])),
+            "/search?p=%22c%2B%2B+tutorial%22": ok("of about <b>2,400</b>"),
+        })
+        try:
+            r = run("--keyword", "c# tutorial", "--site", "mysite.com", "--depth", "3",
+                    env={"VEXORIN_SUGGEST_HOST": stub.host(), "VEXORIN_SEARCH_HOST": stub.host()})
+        finally:
+            stub.close()
+        self.assertEqual(r.returncode, 0, r.stderr)
+        rows = [l.split("\t") for l in r.stdout.decode().splitlines()]
+        self.assertEqual(rows[0][1:], ["c# tutorial", "1000", "3000000000", "3000000", "45",
+                                       "25%", "250"])
+        self.assertEqual(rows[1][1:5], ["c++ tutorial", "1,200", "2400", "2"])
+        self.assertEqual(stub.targets()[:2], [suggest, "/search?p=%22c%23+tutorial%22"])
+
     def test_full_table_from_stand_in_services(self):
         svc = subprocess.Popen([SERVICES, "--port", "0"], stdout=subprocess.PIPE)
         try:
@@ -180,6 +205,58 @@ class ResearchAgainstServices(unittest.TestCase):
         self.assertTrue(any(x.isdigit() for x in ranks), ranks)
         self.assertTrue(all(x == "-" or 1 <= int(x) <= 100 for x in ranks), ranks)
         self.assertTrue(all(row[1] == row[1].lower() and row[3].isdigit() for row in rows))
+
+
+class StandInServices(unittest.TestCase):
+    def setUp(self):
+        self.svc = subprocess.Popen([SERVICES, "--port", "0"], stdout=subprocess.PIPE)
+        self.port = int(self.svc.stdout.readline().decode().strip().rsplit(":", 1)[1])
+
+    def tearDown(self):
+        self.svc.terminate()
+        self.svc.wait(10)
+        self.svc.stdout.close()
+
+    def get(self, target, timeout=5):
+        import socket
+        with socket.create_connection(("127.0.0.1", self.port), timeout=timeout) as c:
+            c.sendall(f"GET {target} HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n".encode())
+            data = b""
+            while b"</html>" not in data:
+                chunk = c.recv(65536)
+                if not chunk:
+                    break
+                data += chunk
+            return data
+
+    def test_numbers_from_requests_are_bounded(self):
+        page = self.get("/search?p=x&b=2147483640").decode()
+        self.assertIn("200 OK", page)
+        import re
+        body = page.split("\r\n\r\n", 1)[1]
+        self.assertIsNone(re.search(r"-\d", body))  # no negative result numbers
+        self.assertIsNone(self.svc.poll())
+
+    def test_a_client_that_never_reads_holds_nobody_else(self):
+        import socket
+        import time
+        hog = socket.create_connection(("127.0.0.1", self.port))
+        hog.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+        request = b"GET /search?p=%22shoes%22&b=1 HTTP/1.1\r\nHost: x\r\n\r\n"
+        hog.setblocking(False)
+        sent = 0
+        try:
+            for _ in range(20000):
+                sent += hog.send(request)
+        except BlockingIOError:
+            pass
+        self.assertGreater(sent, 0)
+        time.sleep(0.3)
+        t0 = time.monotonic()
+        page = self.get("/search?p=%22boots%22", timeout=2)
+        self.assertIn(b"of about", page)
+        self.assertLess(time.monotonic() - t0, 1.0)
+        hog.close()
 
 
 if __name__ == "__main__":

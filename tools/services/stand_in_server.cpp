@@ -28,7 +28,7 @@ std::string Decode(const std::string& s) {
         } else if (s[i] == '%' && i + 2 < s.size() &&
                    isxdigit(static_cast<unsigned char>(s[i + 1])) &&
                    isxdigit(static_cast<unsigned char>(s[i + 2]))) {
-            out += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16));
+            out += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16));  // 2 hex digits
             i += 2;
         } else {
             out += s[i];
@@ -115,6 +115,20 @@ std::string SearchPage(const std::string& rawPhrase, int start) {
     return b;
 }
 
+// The page start a request asks for, within the result list's reach: no
+// number from a request can overflow what we compute from it.
+int BoundedStart(const std::string& text) {
+    constexpr int64_t kMost = 1000000;
+    int64_t v = 0;
+    size_t i = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+        v = std::min<int64_t>(v * 10 + (text[i] - '0'), kMost);
+        ++i;
+    }
+    if (i == 0 || i != text.size()) return 1;
+    return static_cast<int>(std::max<int64_t>(1, v));
+}
+
 }  // namespace
 
 bool PageFor(const std::string& target, std::string* body) {
@@ -130,12 +144,7 @@ bool PageFor(const std::string& target, std::string* body) {
         return true;
     }
     if (path == "/search") {
-        int start = 1;
-        try {
-            if (!get("b").empty()) start = std::stoi(get("b"));
-        } catch (...) {
-        }
-        *body = SearchPage(get("p"), start);
+        *body = SearchPage(get("p"), BoundedStart(get("b")));
         return true;
     }
     return false;
@@ -149,68 +158,121 @@ StandInServer::~StandInServer() {
     if (listenFd_ >= 0) ::close(listenFd_);
 }
 
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr size_t kMaxRequest = 64 * 1024;
+// Answers waiting for a client that does not read; past this we stop
+// reading its requests, so it cannot make us hold more.
+constexpr size_t kMaxPendingOut = 4 * 1024 * 1024;
+constexpr auto kIdleLimit = std::chrono::seconds(30);
+
+std::string Answer(const std::string& head) {
+    const size_t sp1 = head.find(' ');
+    std::string status = "200 OK", body;
+    if (sp1 == std::string::npos || head.compare(0, sp1, "GET") != 0) {
+        status = "405 Method Not Allowed";
+        body = "<html><body>Method not allowed</body></html>\n";
+    } else if (!PageFor(RequestTargetOf(head), &body)) {
+        status = "404 Not Found";
+        body = "<html><body>Not found</body></html>\n";
+    }
+    return "HTTP/1.1 " + status + "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+}  // namespace
+
+// One client: bytes of its unfinished request, answers not yet sent, and
+// when it last made progress (read from or written to).
+struct StandInServer::Client {
+    std::string in, out;
+    size_t sent = 0;
+    Clock::time_point lastProgress = Clock::now();
+    Clock::time_point sendAfter = Clock::now();
+};
+
+void StandInServer::AcceptClients(std::map<int, Client>& clients,
+                                  std::chrono::steady_clock::time_point& backoffUntil) {
+    const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (fd >= 0) {
+        clients[fd] = Client{};
+    } else if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+        // Out of descriptors: the pending connection stays queued; try again
+        // a little later instead of spinning on it.
+        backoffUntil = Clock::now() + std::chrono::milliseconds(100);
+    }
+}
+
+bool StandInServer::ReadRequests(int fd, Client& c) {
+    char buf[8192];
+    const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) return false;
+    if (n < 0) return true;
+    c.in.append(buf, static_cast<size_t>(n));
+    c.lastProgress = Clock::now();
+    size_t end;
+    while (c.out.size() - c.sent < kMaxPendingOut &&
+           (end = c.in.find("\r\n\r\n")) != std::string::npos) {
+        c.out += Answer(c.in.substr(0, end));
+        c.in.erase(0, end + 4);
+        c.sendAfter = Clock::now() + std::chrono::milliseconds(latencyMs_);
+    }
+    return c.in.size() <= kMaxRequest;
+}
+
+bool StandInServer::WriteAnswers(int fd, Client& c) {
+    while (c.sent < c.out.size()) {
+        const ssize_t w = ::send(fd, c.out.data() + c.sent, c.out.size() - c.sent, MSG_NOSIGNAL);
+        if (w < 0 && errno == EINTR) continue;
+        if (w < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+        if (w <= 0) return false;
+        c.sent += static_cast<size_t>(w);
+        c.lastProgress = Clock::now();
+    }
+    if (c.sent == c.out.size()) {
+        c.out.clear();
+        c.sent = 0;
+    }
+    return true;
+}
+
 void StandInServer::Run(const std::atomic<bool>& stop) {
-    struct Client {
-        std::string in;
-        std::chrono::steady_clock::time_point last;
-    };
     std::map<int, Client> clients;
-    constexpr size_t kMaxRequest = 64 * 1024;
+    Clock::time_point backoffUntil{};
     while (!stop) {
-        std::vector<pollfd> fds{{listenFd_, POLLIN, 0}};
-        for (auto& [fd, c] : clients) fds.push_back({fd, POLLIN, 0});
-        if (::poll(fds.data(), fds.size(), 100) < 0) continue;
-        if (fds[0].revents & POLLIN) {
-            const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-            if (fd >= 0) clients[fd] = {{}, std::chrono::steady_clock::now()};
+        const auto now = Clock::now();
+        std::vector<pollfd> fds;
+        fds.push_back({listenFd_, static_cast<short>(now >= backoffUntil ? POLLIN : 0), 0});
+        int waitMs = 100;
+        for (auto& [fd, c] : clients) {
+            short events = 0;
+            if (c.out.size() - c.sent < kMaxPendingOut) events |= POLLIN;
+            if (c.sent < c.out.size()) {
+                if (now >= c.sendAfter) {
+                    events |= POLLOUT;
+                } else {
+                    const auto ms =
+                        std::chrono::duration_cast<std::chrono::milliseconds>(c.sendAfter - now)
+                            .count();
+                    waitMs = std::min<int>(waitMs, static_cast<int>(ms) + 1);
+                }
+            }
+            fds.push_back({fd, events, 0});
         }
-        const auto now = std::chrono::steady_clock::now();
+        if (::poll(fds.data(), fds.size(), waitMs) < 0 && errno != EINTR) break;
+        if (fds[0].revents & POLLIN) AcceptClients(clients, backoffUntil);
         for (size_t i = 1; i < fds.size(); ++i) {
             const int fd = fds[i].fd;
             Client& c = clients[fd];
-            bool drop = false;
-            if (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) {
-                char buf[8192];
-                const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-                if (n <= 0)
-                    drop = true;
-                else
-                    c.in.append(buf, static_cast<size_t>(n)), c.last = now;
-                size_t end;
-                while (!drop && (end = c.in.find("\r\n\r\n")) != std::string::npos) {
-                    const std::string head = c.in.substr(0, end);
-                    c.in.erase(0, end + 4);
-                    const size_t sp1 = head.find(' '), sp2 = head.find(' ', sp1 + 1);
-                    std::string status = "200 OK", body;
-                    if (sp1 == std::string::npos || head.compare(0, sp1, "GET") != 0) {
-                        status = "405 Method Not Allowed";
-                        body = "<html><body>Method not allowed</body></html>\n";
-                    } else if (!PageFor(head.substr(sp1 + 1, sp2 - sp1 - 1), &body)) {
-                        status = "404 Not Found";
-                        body = "<html><body>Not found</body></html>\n";
-                    }
-                    if (latencyMs_ > 0)
-                        std::this_thread::sleep_for(std::chrono::milliseconds(latencyMs_));
-                    const std::string resp =
-                        "HTTP/1.1 " + status +
-                        "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
-                        std::to_string(body.size()) + "\r\n\r\n" + body;
-                    size_t sent = 0;
-                    while (sent < resp.size()) {
-                        const ssize_t w =
-                            ::send(fd, resp.data() + sent, resp.size() - sent, MSG_NOSIGNAL);
-                        if (w <= 0) {
-                            drop = true;
-                            break;
-                        }
-                        sent += static_cast<size_t>(w);
-                    }
-                }
-                if (c.in.size() > kMaxRequest) drop = true;
-            }
-            // Idle keep-alive connections are closed by the server, as real ones do.
-            if (now - c.last > std::chrono::seconds(30)) drop = true;
-            if (drop) {
+            bool keep = true;
+            if (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) keep = ReadRequests(fd, c);
+            if (keep && (fds[i].revents & POLLOUT)) keep = WriteAnswers(fd, c);
+            // Idle keep-alive connections, and clients that stopped reading
+            // their answers, are closed, as real servers do.
+            if (Clock::now() - c.lastProgress > kIdleLimit) keep = false;
+            if (!keep) {
                 ::close(fd);
                 clients.erase(fd);
             }

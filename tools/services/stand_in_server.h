@@ -1,8 +1,11 @@
 // The local stand-in for the keyword-suggestion and web-search services:
-// one poll loop on 127.0.0.1, keep-alive, Content-Length framing.
+// one poll loop on 127.0.0.1, keep-alive, Content-Length framing. Sockets
+// never block, so one client that stops reading cannot hold the others.
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <map>
 #include <string>
 
 namespace vx::services {
@@ -21,6 +24,13 @@ class StandInServer {
     void Run(const std::atomic<bool>& stop);
 
   private:
+    struct Client;
+    void AcceptClients(std::map<int, Client>& clients,
+                       std::chrono::steady_clock::time_point& backoffUntil);
+    // False when the client is to be dropped.
+    bool ReadRequests(int fd, Client& c);
+    bool WriteAnswers(int fd, Client& c);
+
     int listenFd_ = -1;
     int port_ = 0;
     int latencyMs_;
