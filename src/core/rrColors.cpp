@@ -166,25 +166,23 @@ void SetSystemColorResolver(SystemColorResolver resolver) {
 TColor ColorToRGB(TColor color) {
     if (color >= 0) return color & 0xFFFFFF;
     if (Resolver()) return Resolver()(color & 0xFF) & 0xFFFFFF;
-    // Without a desktop palette: the classic system colours.
-    switch (color & 0xFF) {
-        case 5:
-            return RGBColor(255, 255, 255);  // window
-        case 8:
-            return RGBColor(0, 0, 0);  // window text
-        case 15:
-            return RGBColor(212, 208, 200);  // button face
-        case 16:
-            return RGBColor(128, 128, 128);  // button shadow
-        case 17:
-            return RGBColor(128, 128, 128);  // grey text
-        case 18:
-            return RGBColor(0, 0, 0);  // button text
-        case 20:
-            return RGBColor(255, 255, 255);  // button highlight
-        default:
-            return RGBColor(192, 192, 192);
-    }
+    return SystemColorEntryFor(color & 0xFF).classic;
+}
+
+const SystemColorEntry kSystemColors[7] = {
+    {SysColor::Window, RGBColor(255, 255, 255)},
+    {SysColor::WindowText, RGBColor(0, 0, 0)},
+    {SysColor::BtnFace, RGBColor(212, 208, 200)},
+    {SysColor::BtnShadow, RGBColor(128, 128, 128)},
+    {SysColor::GrayText, RGBColor(128, 128, 128)},
+    {SysColor::BtnText, RGBColor(0, 0, 0)},
+    {SysColor::BtnHighlight, RGBColor(255, 255, 255)},
+};
+
+const SystemColorEntry& SystemColorEntryFor(int index) {
+    for (const SystemColorEntry& e : kSystemColors)
+        if (static_cast<int>(e.id) == index) return e;
+    return kSystemColors[2];  // the button face
 }
 
 void ShadeColors(TColor color, float lightFactor, float darkFactor, TColor& light, TColor& dark) {

@@ -34,8 +34,8 @@ std::string FormatCsvTable(const ResultsTable& table) {
     out += "Checked\r\n";
     for (int i = 0; i < table.Count(); ++i) {
         const ResultRow& row = table.At(i);
-        out += CsvField(row.keyTerm);
-        for (int c = 0; c < kColumnCount - 1; ++c) out += "," + CsvField(row.Column(c));
+        for (int c = colKeyTerm; c < kColumnCount; ++c)
+            out += (c == colKeyTerm ? "" : ",") + CsvField(row.Text(c));
         out += row.checked ? ",1\r\n" : ",0\r\n";
     }
     return out;

@@ -7,9 +7,9 @@
 namespace vx {
 
 namespace {
-// In file order of the columns: demand, competition, cost, rank, profitability, estimation.
-constexpr const char* kKeysInColumnOrder[6] = {"demand", "competition",   "cost",
-                                               "rank",   "profitability", "estimation"};
+// The key of each column in the file, by column.
+constexpr const char* kKeys[kColumnCount] = {"keyterm", "demand",        "competition", "cost",
+                                             "rank",    "profitability", "estimation"};
 constexpr size_t kSectionNameBuffer = 16384;
 // Far beyond anything the section-name limit lets us use.
 constexpr size_t kMaxFileBytes = 256u * 1024 * 1024;
@@ -24,8 +24,9 @@ void LoadInvestigationFile(const std::string& path, ResultsTable& table) {
     for (size_t i = 0; i < n; ++i) {
         const std::string section = "item" + std::to_string(i);
         const RowId row = table.Append();
-        table.SetKeyTerm(row, ini.Get(section, "keyterm"));
-        for (const char* key : kKeysInColumnOrder) table.AppendColumn(row, ini.Get(section, key));
+        table.SetKeyTerm(row, ini.Get(section, kKeys[colKeyTerm]));
+        for (int c = colDemand; c < kColumnCount; ++c)
+            table.AppendColumn(row, ini.Get(section, kKeys[c]));
         std::string check = ini.Get(section, "check");
         if (check.size() > 2 && check[0] == '0' && (check[1] == 'x' || check[1] == 'X'))
             check = "$" + check.substr(2);
@@ -39,9 +40,8 @@ std::string FormatInvestigationFile(const ResultsTable& table) {
     for (int i = 0; i < table.Count(); ++i) {
         const ResultRow& row = table.At(i);
         out += "[item" + std::to_string(i) + "]\n";
-        out += "keyterm=" + QuoteIniValue(row.keyTerm) + "\n";
-        for (int c = 0; c < 6; ++c)
-            out += std::string(kKeysInColumnOrder[c]) + "=" + QuoteIniValue(row.Column(c)) + "\n";
+        for (int c = colKeyTerm; c < kColumnCount; ++c)
+            out += std::string(kKeys[c]) + "=" + QuoteIniValue(row.Text(c)) + "\n";
         out += std::string("check=") + (row.checked ? "1" : "0") + "\n\n";
     }
     return out;

@@ -45,32 +45,33 @@ std::string DropLast(const std::string& s) {
 }  // namespace
 
 int ListView1Compare(const ResultRow& a, const ResultRow& b, int sortColumn, char sep) {
-    if (sortColumn <= 0 || sortColumn >= kColumnCount) return CompareCaptions(a.keyTerm, b.keyTerm);
-    std::string ta = a.Column(sortColumn - 1), tb = b.Column(sortColumn - 1);
+    if (sortColumn <= colKeyTerm || sortColumn >= kColumnCount)
+        return CompareCaptions(a.keyTerm, b.keyTerm);
+    std::string ta = a.Text(sortColumn), tb = b.Text(sortColumn);
     switch (sortColumn) {
-        case 1:
-        case 2:
-        case 4:
-        case 6: {
-            if (sortColumn == 4) {
+        case colDemand:
+        case colCompetition:
+        case colRank:
+        case colProspects: {
+            if (sortColumn == colRank) {
                 if (ta == "-") ta = "0";
                 if (tb == "-") tb = "0";
             }
             const auto va = ReadWholeNumber(ta), vb = ReadWholeNumber(tb);
             if (!va || !vb) return 0;
             const int c = CompareValues(*va, *vb);
-            return (sortColumn == 1 || sortColumn == 6) ? -c : c;
+            return (sortColumn == colDemand || sortColumn == colProspects) ? -c : c;
         }
-        case 3:
-        case 5: {
-            if (sortColumn == 5) {
+        case colCost:
+        case colProfitability: {
+            if (sortColumn == colProfitability) {
                 ta = DropLast(ta);
                 tb = DropLast(tb);
             }
             const auto va = ReadDecimal(ta, sep), vb = ReadDecimal(tb, sep);
             if (!va || !vb) return 0;
             const double d =
-                sortColumn == 3 ? *va * 1000.0 - *vb * 1000.0 : *vb * 1000.0 - *va * 1000.0;
+                sortColumn == colCost ? *va * 1000.0 - *vb * 1000.0 : *vb * 1000.0 - *va * 1000.0;
             if (std::isnan(d)) return 0;
             return Sign(RoundHalfEven(d));
         }

@@ -12,6 +12,17 @@
 
 namespace vx {
 
+// The table's columns, shared by the table, the sort, the file, the exports
+// and the view.
+enum Column : int {
+    colKeyTerm = 0,
+    colDemand,
+    colCompetition,
+    colCost,
+    colRank,
+    colProfitability,
+    colProspects,
+};
 constexpr int kColumnCount = 7;  // key term + six column texts
 
 struct ResultRow {
@@ -22,6 +33,10 @@ struct ResultRow {
 
     // Column text at index 0..5; empty when not filled yet.
     const std::string& Column(int index) const;
+    // The text shown in a column, the key term included.
+    const std::string& Text(int column) const {
+        return column == colKeyTerm ? keyTerm : Column(column - 1);
+    }
 };
 
 using RowId = uint64_t;

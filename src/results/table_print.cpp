@@ -13,11 +13,9 @@ std::string FormatTableLines(const ResultsTable& table) {
     for (int i = 0; i < table.Count(); ++i) {
         const ResultRow& row = table.At(i);
         out += row.checked ? '1' : '0';
-        out += '\t';
-        out += EscapeField(row.keyTerm);
-        for (int c = 0; c < kColumnCount - 1; ++c) {
+        for (int c = colKeyTerm; c < kColumnCount; ++c) {
             out += '\t';
-            out += EscapeField(row.Column(c));
+            out += EscapeField(row.Text(c));
         }
         out += '\n';
     }

@@ -36,36 +36,35 @@ bool SingleInstance::FindRunningInstance() {
 }
 
 namespace {
+QColor PaletteColour(SysColor id) {
+    const QPalette pal = QApplication::palette();
+    switch (id) {
+        case SysColor::Window:
+            return pal.color(QPalette::Window);
+        case SysColor::WindowText:
+            return pal.color(QPalette::WindowText);
+        case SysColor::BtnFace:
+            return pal.color(QPalette::Button);
+        case SysColor::BtnShadow:
+            return pal.color(QPalette::Dark);
+        case SysColor::GrayText:
+            return pal.color(QPalette::Disabled, QPalette::WindowText);
+        case SysColor::BtnText:
+            return pal.color(QPalette::ButtonText);
+        case SysColor::BtnHighlight:
+            return pal.color(QPalette::Light);
+    }
+    return pal.color(QPalette::Button);
+}
+}  // namespace
+
 void InstallSystemColours() {
+    // Each index through the one table, then the palette's colour for it.
     SetSystemColorResolver([](int index) {
-        const QPalette pal = QApplication::palette();
-        QColor c;
-        switch (index) {
-            case 5:
-                c = pal.color(QPalette::Window);
-                break;  // window background
-            case 8:
-                c = pal.color(QPalette::WindowText);
-                break;  // window text
-            case 15:
-                c = pal.color(QPalette::Button);
-                break;  // button face
-            case 16:
-                c = pal.color(QPalette::Dark);
-                break;  // button shadow
-            case 18:
-                c = pal.color(QPalette::ButtonText);
-                break;  // button text
-            case 20:
-                c = pal.color(QPalette::Light);
-                break;  // button highlight
-            default:
-                c = pal.color(QPalette::Button);
-        }
+        const QColor c = PaletteColour(SystemColorEntryFor(index).id);
         return RGBColor(c.red(), c.green(), c.blue());
     });
 }
-}  // namespace
 
 Forms::Forms(char decimalSeparator, const std::string& settingsPath) : store(settingsPath) {
     InstallSystemColours();

@@ -46,6 +46,9 @@ struct Forms {
 
 char LocaleDecimalSeparator();
 
+// System colours from the application palette, through the one table.
+void InstallSystemColours();
+
 // The program: title, single instance, forms, event loop. Returns 0.
 int RunApplication(int argc, char** argv);
 

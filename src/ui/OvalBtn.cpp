@@ -156,8 +156,6 @@ class Canvas {
     QPoint at_;
 };
 
-constexpr TColor clWindowText = static_cast<TColor>(0x80000008);
-
 }  // namespace
 
 TOvalButton::TOvalButton(QWidget* parent) : QWidget(parent) {

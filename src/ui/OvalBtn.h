@@ -20,8 +20,6 @@ namespace vx::ui {
 
 enum TButtonLayout : uint8_t { blGlyphBottom, blGlyphLeft, blGlyphRight, blGlyphTop };
 
-constexpr TColor clBtnFace = static_cast<TColor>(0x8000000F);
-constexpr TColor clGrayText = static_cast<TColor>(0x80000011);
 constexpr TColor clBlack = 0;
 
 // n halved and rounded down (arithmetic shift), so an item larger than the

@@ -26,16 +26,17 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= shownRows_ || index.row() >= table_.Count()) return {};
     const ResultRow& row = table_.At(index.row());
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
-        return ToQString(index.column() == 0 ? row.keyTerm : row.Column(index.column() - 1));
+        return ToQString(row.Text(index.column()));
     }
-    if (role == Qt::CheckStateRole && index.column() == 0)
+    if (role == Qt::CheckStateRole && index.column() == colKeyTerm)
         return row.checked ? Qt::Checked : Qt::Unchecked;
     if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
     return {};
 }
 
 bool ResultsModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (!index.isValid() || index.column() != 0 || role != Qt::CheckStateRole) return false;
+    if (!index.isValid() || index.column() != colKeyTerm || role != Qt::CheckStateRole)
+        return false;
     table_.SetCheckedAt(index.row(), value.toInt() == Qt::Checked);
     return true;
 }
@@ -43,7 +44,7 @@ bool ResultsModel::setData(const QModelIndex& index, const QVariant& value, int 
 Qt::ItemFlags ResultsModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) return Qt::NoItemFlags;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (index.column() == 0) f |= Qt::ItemIsUserCheckable;
+    if (index.column() == colKeyTerm) f |= Qt::ItemIsUserCheckable;
     return f;
 }
 

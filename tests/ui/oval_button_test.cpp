@@ -1,3 +1,4 @@
+#include "ui/Application.h"
 #include "ui/OvalBtn.h"
 
 #include <gtest/gtest.h>
@@ -233,6 +234,24 @@ TEST(OvalButton, FlatHoverAndDisabled) {
     EXPECT_FALSE(g.b->Down());
     EXPECT_EQ(g.b->BevelState(), +1);
     EXPECT_EQ(g.n.clicks + g.n.downs, 0);
+}
+
+TEST(OvalButton, DisabledCaptionIsGreyWithTheApplicationsColours) {
+    InstallSystemColours();  // the application's own table, not a test's
+    QWidget parent;
+    auto* b = new TOvalButton(&parent);
+    b->setGeometry(0, 0, 120, 60);
+    b->SetCaption(u"WWW"_s);
+    b->setEnabled(false);
+    parent.show();
+    const QImage shot = b->grab().toImage();
+    const QColor grey = Rgb(clGrayText);
+    ASSERT_NE(grey, Rgb(clBtnFace));
+    int greyPixels = 0;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x) greyPixels += shot.pixelColor(x, y) == grey;
+    EXPECT_GT(greyPixels, 3);
+    SetSystemColorResolver(nullptr);
 }
 
 TEST(OvalButton, DownOnOneToggleLeavesTheOther) {

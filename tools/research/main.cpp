@@ -73,7 +73,8 @@ int main(int argc, char** argv) {
         } else if (arg == "--sort") {
             if (!value(&v)) return Usage();
             const auto n = vx::ReadWholeNumber(v);
-            if (!n || *n < 0 || *n > 6 || v.find_first_not_of("0123456789") != std::string::npos)
+            if (!n || *n < 0 || *n >= vx::kColumnCount ||
+                v.find_first_not_of("0123456789") != std::string::npos)
                 return Usage();
             steps.push_back({true, *n, {}});
         } else if (arg == "--select") {
