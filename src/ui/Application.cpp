@@ -1,12 +1,8 @@
 #include "ui/Application.h"
 
-#include <unistd.h>
 #include <QApplication>
-#include <QDir>
 #include <QLocale>
-#include <QLockFile>
 #include <QScreen>
-#include <QStandardPaths>
 
 #include "core/rrColors.h"
 #include "ui/InfoUnit.h"
@@ -14,26 +10,6 @@
 #include "ui/Unit1.h"
 
 namespace vx::ui {
-
-SingleInstance::SingleInstance() = default;
-SingleInstance::~SingleInstance() = default;
-
-QString SingleInstance::LockPath() {
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty()) dir = QDir::tempPath();
-    return dir + QStringLiteral("/vexorin-%1.lock").arg(::getuid());
-}
-
-bool SingleInstance::FindRunningInstance() {
-    try {
-        lock_ = std::make_unique<QLockFile>(LockPath());
-        lock_->setStaleLockTime(0);  // a dead holder's lock is stale at once
-        if (lock_->tryLock(0)) return false;
-        return lock_->error() == QLockFile::LockFailedError;
-    } catch (...) {
-        return false;  // a failing check counts as no running copy
-    }
-}
 
 namespace {
 QColor PaletteColour(SysColor id) {
@@ -90,8 +66,6 @@ int RunApplication(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vexorin"));
     QApplication::setApplicationDisplayName(QStringLiteral("Vexorin"));
-    SingleInstance instance;
-    if (instance.FindRunningInstance()) return 0;
     EscapeKey::Instance();
     Forms forms(LocaleDecimalSeparator());
     TForm1& main = *forms.Form1;

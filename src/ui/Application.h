@@ -1,4 +1,5 @@
-// Start-up: the single-instance check, then the three forms in order.
+// Start-up: the three forms in order, then the event loop. The single-
+// instance check runs before this, in the program entry.
 #pragma once
 
 #include <QString>
@@ -8,27 +9,11 @@
 #include "results/settings_store.h"
 #include "ui/platform.h"
 
-class QLockFile;
-
 namespace vx::ui {
 
 class TForm1;
 class TStartForm;
 class TInfoForm;
-
-// A per-user lock in the runtime directory stands for the running copy; a
-// lock left by a crashed copy is taken over.
-class SingleInstance {
-  public:
-    SingleInstance();
-    ~SingleInstance();
-    // True when another copy of this user's program holds the lock.
-    bool FindRunningInstance();
-    static QString LockPath();
-
-  private:
-    std::unique_ptr<QLockFile> lock_;
-};
 
 // The three forms, created hidden in order: main window, Investigate dialog,
 // About box.

@@ -28,8 +28,9 @@ class SingleInstance(unittest.TestCase):
                 p.wait()
         self.dir.cleanup()
 
-    def start(self):
-        p = subprocess.Popen([APP], env=self.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    def start(self, **env):
+        p = subprocess.Popen([APP], env=dict(self.env, **env), stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE)
         self.procs.append(p)
         return p
 
@@ -46,14 +47,40 @@ class SingleInstance(unittest.TestCase):
         first = self.start()
         self.wait_running(first)
         t0 = time.monotonic()
-        second = self.start()
+        # A platform that does not exist: a copy that got as far as the GUI
+        # would fail loudly; the second copy must end before it.
+        second = self.start(QT_QPA_PLATFORM="no-such-platform")
         out, err = second.communicate(timeout=20)
-        self.assertEqual(second.returncode, 0)
+        self.assertEqual(second.returncode, 0, err)
         self.assertLess(time.monotonic() - t0, 10)
         self.assertEqual(out, b"")
+        self.assertEqual(err, b"")
         self.assertIsNone(first.poll(), "the running copy is left as it was")
-        # No settings were read or written by the second copy.
-        self.assertFalse(os.path.exists(os.path.join(self.dir.name, "vexorin", "settings.reg")))
+
+    def test_empty_or_garbage_lock_file_does_not_block(self):
+        lock = os.path.join(self.dir.name, f"vexorin-{os.getuid()}.lock")
+        for content in (b"", b"garbage\x00\xff 12345\n"):
+            with open(lock, "wb") as f:
+                f.write(content)
+            first = self.start()
+            time.sleep(1.0)
+            self.assertIsNone(first.poll(), f"starts despite a lock file holding {content!r}")
+            second = self.start(QT_QPA_PLATFORM="no-such-platform")
+            self.assertEqual(second.wait(timeout=20), 0)
+            first.kill()
+            first.wait()
+
+    def test_without_runtime_folder_a_private_folder_of_ours(self):
+        env = dict(TMPDIR=self.dir.name)
+        self.env.pop("XDG_RUNTIME_DIR")
+        first = self.start(**env)
+        time.sleep(1.0)
+        self.assertIsNone(first.poll())
+        ours = os.path.join(self.dir.name, f"vexorin-{os.getuid()}")
+        self.assertEqual(os.stat(ours).st_mode & 0o777, 0o700)
+        self.assertTrue(os.path.exists(os.path.join(ours, f"vexorin-{os.getuid()}.lock")))
+        second = self.start(QT_QPA_PLATFORM="no-such-platform", **env)
+        self.assertEqual(second.wait(timeout=20), 0)
 
     def test_crashed_copy_does_not_block(self):
         first = self.start()
