@@ -64,8 +64,12 @@ Handler& Current() {
 }
 }  // namespace
 
-void SetHandler(Handler handler) {
+ScopedHandler::ScopedHandler(Handler handler) : previous_(std::move(Current())) {
     Current() = std::move(handler);
+}
+
+ScopedHandler::~ScopedHandler() {
+    Current() = std::move(previous_);
 }
 
 bool Open(const QString& target) {
@@ -80,12 +84,31 @@ bool Open(const QString& target) {
 
 namespace FileDialogs {
 namespace {
-OpenHandler& OpenCurrent() {
-    static OpenHandler h;
+struct OneShot {
+    OpenHandler answer;
+    int token = 0;
+};
+OneShot& OpenCurrent() {
+    static OneShot h;
     return h;
 }
-OpenHandler& SaveCurrent() {
-    static OpenHandler h;
+OneShot& SaveCurrent() {
+    static OneShot h;
+    return h;
+}
+int Arm(OneShot& slot, OpenHandler answer) {
+    static int tokens = 0;
+    slot.answer = std::move(answer);
+    slot.token = ++tokens;
+    return slot.token;
+}
+void Disarm(OneShot& slot, int token) {
+    if (slot.token == token) slot.answer = nullptr;
+}
+// Takes the armed answer, if any, leaving the slot empty.
+OpenHandler Take(OneShot& slot) {
+    OpenHandler h = std::move(slot.answer);
+    slot.answer = nullptr;
     return h;
 }
 
@@ -101,22 +124,26 @@ Choice Run(bool save, QWidget* parent, const QString& title, const QString& fold
 }
 }  // namespace
 
-void SetOpenHandler(OpenHandler handler) {
-    OpenCurrent() = std::move(handler);
+AnswerNextOpen::AnswerNextOpen(OpenHandler answer)
+    : token_(Arm(OpenCurrent(), std::move(answer))) {}
+AnswerNextOpen::~AnswerNextOpen() {
+    Disarm(OpenCurrent(), token_);
 }
-void SetSaveHandler(OpenHandler handler) {
-    SaveCurrent() = std::move(handler);
+AnswerNextSave::AnswerNextSave(OpenHandler answer)
+    : token_(Arm(SaveCurrent(), std::move(answer))) {}
+AnswerNextSave::~AnswerNextSave() {
+    Disarm(SaveCurrent(), token_);
 }
 
 Choice GetOpenFile(QWidget* parent, const QString& title, const QString& folder,
                    const QString& filters, const QString& defaultSuffix) {
-    if (OpenCurrent()) return OpenCurrent()(parent, title, folder, filters);
+    if (OpenHandler answer = Take(OpenCurrent())) return answer(parent, title, folder, filters);
     return Run(false, parent, title, folder, filters, defaultSuffix);
 }
 
 Choice GetSaveFile(QWidget* parent, const QString& title, const QString& folder,
                    const QString& filters, const QString& defaultSuffix) {
-    if (SaveCurrent()) return SaveCurrent()(parent, title, folder, filters);
+    if (OpenHandler answer = Take(SaveCurrent())) return answer(parent, title, folder, filters);
     return Run(true, parent, title, folder, filters, defaultSuffix);
 }
 }  // namespace FileDialogs

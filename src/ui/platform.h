@@ -46,14 +46,26 @@ class EscapeKey : public QObject, public KeyState {
     std::function<void()> onPress_;
 };
 
-// The shell's "open" verb; tests replace the handler.
+// The shell's "open" verb.
 namespace Shell {
 using Handler = std::function<bool(const QString& target)>;
-void SetHandler(Handler handler);  // empty: QDesktopServices
 bool Open(const QString& target);  // a path or an address
+
+// Test hook: opens go to handler instead of the desktop for as long as this
+// lives; the one before comes back on scope exit.
+class ScopedHandler {
+  public:
+    explicit ScopedHandler(Handler handler);
+    ~ScopedHandler();
+    ScopedHandler(const ScopedHandler&) = delete;
+    ScopedHandler& operator=(const ScopedHandler&) = delete;
+
+  private:
+    Handler previous_;
+};
 }  // namespace Shell
 
-// File choosers; tests replace them to answer without a modal dialog.
+// File choosers.
 namespace FileDialogs {
 struct Choice {
     QString path;  // empty: cancelled
@@ -61,8 +73,31 @@ struct Choice {
 };
 using OpenHandler = std::function<Choice(QWidget* parent, const QString& title,
                                          const QString& folder, const QString& filters)>;
-void SetOpenHandler(OpenHandler handler);
-void SetSaveHandler(OpenHandler handler);
+
+// Test hooks, one-shot: the next open (save) chooser is answered by answer
+// instead of being shown; the hook removes itself once used, or on scope
+// exit if it never was.
+class AnswerNextOpen {
+  public:
+    explicit AnswerNextOpen(OpenHandler answer);
+    ~AnswerNextOpen();
+    AnswerNextOpen(const AnswerNextOpen&) = delete;
+    AnswerNextOpen& operator=(const AnswerNextOpen&) = delete;
+
+  private:
+    int token_;
+};
+class AnswerNextSave {
+  public:
+    explicit AnswerNextSave(OpenHandler answer);
+    ~AnswerNextSave();
+    AnswerNextSave(const AnswerNextSave&) = delete;
+    AnswerNextSave& operator=(const AnswerNextSave&) = delete;
+
+  private:
+    int token_;
+};
+
 Choice GetOpenFile(QWidget* parent, const QString& title, const QString& folder,
                    const QString& filters, const QString& defaultSuffix);
 Choice GetSaveFile(QWidget* parent, const QString& title, const QString& folder,

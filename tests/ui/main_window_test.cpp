@@ -159,7 +159,7 @@ TEST(MainWindow, SaveAndOpenRoundTripThroughTheWindow) {
     t.SetKeyTerm(id, "  red \"shoes\" ");
     for (const char* c : {"1", "2", "3", "-", "0%", "0"}) t.AppendColumn(id, c);
     const std::string path = k.dir.File("saved.bki");
-    FileDialogs::SetSaveHandler(
+    FileDialogs::AnswerNextSave answer1(
         [&](QWidget*, const QString&, const QString&, const QString& filters) {
             EXPECT_EQ(filters, u"Investigation files (*.bki)"_s);
             return FileDialogs::Choice{QString::fromStdString(path), filters};
@@ -167,7 +167,7 @@ TEST(MainWindow, SaveAndOpenRoundTripThroughTheWindow) {
     k.w.Save1Click();
     EXPECT_TRUE(k.w.StatusText().startsWith(u"Saved"_s));
     t.Clear();
-    FileDialogs::SetOpenHandler(
+    FileDialogs::AnswerNextOpen answer2(
         [&](QWidget*, const QString&, const QString& folder, const QString&) {
             EXPECT_EQ(folder, k.w.AppDir());
             return FileDialogs::Choice{QString::fromStdString(path), {}};
@@ -177,13 +177,12 @@ TEST(MainWindow, SaveAndOpenRoundTripThroughTheWindow) {
     EXPECT_EQ(t.At(0).keyTerm, "  red \"shoes\" ");
     EXPECT_FALSE(t.At(0).checked);
     // A failed save says so and leaves the old file as it was.
-    FileDialogs::SetSaveHandler([&](QWidget*, const QString&, const QString&, const QString& f) {
-        return FileDialogs::Choice{QString::fromStdString(k.dir.File("missing/dir/x.bki")), f};
-    });
+    FileDialogs::AnswerNextSave answer3(
+        [&](QWidget*, const QString&, const QString&, const QString& f) {
+            return FileDialogs::Choice{QString::fromStdString(k.dir.File("missing/dir/x.bki")), f};
+        });
     k.w.Save1Click();
     EXPECT_TRUE(k.w.StatusText().startsWith(u"Could not save"_s));
-    FileDialogs::SetSaveHandler(nullptr);
-    FileDialogs::SetOpenHandler(nullptr);
 }
 
 TEST(MainWindow, KeywordListAndCsvExport) {
@@ -197,20 +196,21 @@ TEST(MainWindow, KeywordListAndCsvExport) {
         t.SetChecked(id, checked);
     }
     const std::string txt = k.dir.File("k.txt"), csv = k.dir.File("k.csv");
-    FileDialogs::SetSaveHandler([&](QWidget*, const QString&, const QString&, const QString&) {
-        return FileDialogs::Choice{QString::fromStdString(txt), u"Keyword list (*.txt)"_s};
-    });
+    FileDialogs::AnswerNextSave answer4(
+        [&](QWidget*, const QString&, const QString&, const QString&) {
+            return FileDialogs::Choice{QString::fromStdString(txt), u"Keyword list (*.txt)"_s};
+        });
     k.w.Savetotextfile1Click();
     EXPECT_EQ(vx::testing::ReadFile(txt), "a, \"b\"\r\n\xC3\xA4pfel\r\n");
-    FileDialogs::SetSaveHandler([&](QWidget*, const QString&, const QString&, const QString&) {
-        return FileDialogs::Choice{QString::fromStdString(csv), u"CSV table (*.csv)"_s};
-    });
+    FileDialogs::AnswerNextSave answer5(
+        [&](QWidget*, const QString&, const QString&, const QString&) {
+            return FileDialogs::Choice{QString::fromStdString(csv), u"CSV table (*.csv)"_s};
+        });
     k.w.Savetotextfile1Click();
     EXPECT_EQ(
         vx::testing::ReadFile(csv),
         "Key term,Demand,Competition,Cost per prospect,Rank #,Profitability,Estimated prospects #,"
         "Checked\r\n\"a, \"\"b\"\"\",5,,,,,,1\r\nskip,5,,,,,,0\r\n\xC3\xA4pfel,5,,,,,,1\r\n");
-    FileDialogs::SetSaveHandler(nullptr);
 }
 
 TEST(MainWindow, StartDuringRunStopsItFirstThenStartsAfresh) {
@@ -253,16 +253,16 @@ TEST(MainWindow, OpenDuringRunLoadsAfterTheRunReturned) {
     Window k;
     const std::string path = k.dir.File("in.bki");
     vx::testing::WriteFile(path, "[item0]\nkeyterm=from file\n[item1]\nkeyterm=second\n");
-    FileDialogs::SetOpenHandler([&](QWidget*, const QString&, const QString&, const QString&) {
-        return FileDialogs::Choice{QString::fromStdString(path), {}};
-    });
+    FileDialogs::AnswerNextOpen answer6(
+        [&](QWidget*, const QString&, const QString&, const QString&) {
+            return FileDialogs::Choice{QString::fromStdString(path), {}};
+        });
     QObject::connect(k.w.ListView1->model(), &QAbstractItemModel::rowsInserted, [&] {
         if (k.w.RunActive() && k.w.Table().Count() == 1)
             QTimer::singleShot(0, [&] { k.w.Open1Click(); });
     });
     WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"x"_s, 0, 30); }, k.d);
     k.w.BitBtn2Click();
-    FileDialogs::SetOpenHandler(nullptr);
     ASSERT_EQ(k.w.Table().Count(), 2);
     EXPECT_EQ(k.w.Table().At(0).keyTerm, "from file");
 }
@@ -285,7 +285,7 @@ TEST(MainWindow, ExitDuringRunEndsRunThenCloses) {
 TEST(MainWindow, HelpAndHomepageGoToTheShellWithoutStopping) {
     Window k;
     QStringList opened;
-    Shell::SetHandler([&](const QString& t) {
+    Shell::ScopedHandler shell([&](const QString& t) {
         opened << t;
         return true;
     });
@@ -297,7 +297,6 @@ TEST(MainWindow, HelpAndHomepageGoToTheShellWithoutStopping) {
     QTest::keyClick(k.w.ListView1, Qt::Key_F1);
     EXPECT_EQ(opened, QStringList{u"help.chm"_s});
     k.w.findChild<QAction*>(u"Homepage1"_s)->trigger();
-    Shell::SetHandler(nullptr);
     EXPECT_EQ(opened, (QStringList{u"help.chm"_s, QString::fromLatin1(TForm1::kHomepage)}));
     EXPECT_FALSE(k.forms.stop.Requested());
 }

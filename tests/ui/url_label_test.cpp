@@ -53,12 +53,11 @@ TEST(URLLabel, LooksClicksAndCursor) {
     EXPECT_EQ(label.palette().color(QPalette::WindowText), QColor(0, 0, 0));
 
     QString opened;
-    Shell::SetHandler([&](const QString& t) {
+    Shell::ScopedHandler shell([&](const QString& t) {
         opened = t;
         return true;
     });
     QTest::mouseClick(&label, Qt::LeftButton);
-    Shell::SetHandler(nullptr);
     EXPECT_EQ(opened, u"mailto:support@vexorin.example"_s);
 
     const QCursor c = label.cursor();
