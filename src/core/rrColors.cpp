@@ -47,6 +47,19 @@ double HueOf(const double h[3], int k) {
 
 constexpr int kPairs[3][2] = {{0, 1}, {1, 2}, {0, 2}};
 
+// The first component lowest below 1, or 0 when none is.
+int LowestBelowOne(const double h[3]) {
+    double low = 1.0;
+    int k = 0;
+    for (int i = 0; i < 3; ++i) {
+        if (h[i] < low) {
+            low = h[i];
+            k = i;
+        }
+    }
+    return k;
+}
+
 SystemColorResolver& Resolver() {
     static SystemColorResolver r;
     return r;
@@ -96,66 +109,36 @@ void RGB2HLS(const RGBTriple& rgb, HLSTriple& hls) {
         return;
     }
     for (int i = 0; i < 3; ++i) u[i] = v[i] * (1 / m);
-    double H, L, S = 0;
-    if (v[d] <= 0) {
-        double m2 = 0;
-        for (int i = 0; i < 3; ++i) m2 = std::max(m2, u[i] + 1);
-        if (m2 < kEps) {
-            hls = {0, in[0], 0};
-            return;
-        }
-        for (int i = 0; i < 3; ++i) h[i] = (u[i] + 1) * (2 / m2) - 1;
-        H = HueOf(h, d);
-        for (const auto& p : kPairs) {
-            const int a = p[0], b = p[1];
-            if (Differ(v[a], v[b])) {
-                S = (v[b] - v[a]) / ((v[a] + 1) * h[b] - (v[b] + 1) * h[a]);
-                break;
-            }
-        }
-        double c = v[0] + 1;
-        for (const auto& p : kPairs) {
-            const int a = p[0], b = p[1];
-            if (Differ(h[a], h[b])) {
-                c = ((v[a] + 1) * h[b] - (v[b] + 1) * h[a]) / (h[b] - h[a]);
-                break;
-            }
-        }
-        L = c * 0.5;
-    } else {
-        double m2 = 0;
-        for (int i = 0; i < 3; ++i) m2 = std::max(m2, 1 - u[i]);
-        if (m2 < kEps) {
-            hls = {0, in[0], 0};
-            return;
-        }
-        for (int i = 0; i < 3; ++i) h[i] = (u[i] - 1) * (2 / m2) + 1;
-        double low = 1.0;
-        int k = 0;
-        for (int i = 0; i < 3; ++i) {
-            if (h[i] < low) {
-                low = h[i];
-                k = i;
-            }
-        }
-        H = HueOf(h, k);
-        for (const auto& p : kPairs) {
-            const int a = p[0], b = p[1];
-            if (Differ(v[a], v[b])) {
-                S = (v[b] - v[a]) / ((v[b] - 1) * h[a] - (v[a] - 1) * h[b]);
-                break;
-            }
-        }
-        double c = v[0] - 1;
-        for (const auto& p : kPairs) {
-            const int a = p[0], b = p[1];
-            if (Differ(h[a], h[b])) {
-                c = ((v[a] - 1) * h[b] - (v[b] - 1) * h[a]) / (h[b] - h[a]);
-                break;
-            }
-        }
-        L = c * 0.5 + 1;
+    // The dark half (the dominant component at or below the middle) and the
+    // light half mirror each other: sigma flips the signs, shift moves from
+    // the black to the white end.
+    const bool dark = v[d] <= 0;
+    const double sigma = dark ? 1 : -1, shift = dark ? 1 : -1;
+    double m2 = 0;
+    for (int i = 0; i < 3; ++i) m2 = std::max(m2, sigma * (u[i] + shift));
+    if (m2 < kEps) {
+        hls = {0, in[0], 0};
+        return;
     }
+    for (int i = 0; i < 3; ++i) h[i] = sigma * ((sigma * (u[i] + shift)) * (2 / m2) - 1);
+    const double H = HueOf(h, dark ? d : LowestBelowOne(h));
+    double S = 0;
+    for (const auto& p : kPairs) {
+        const int a = p[0], b = p[1];
+        if (Differ(v[a], v[b])) {
+            S = sigma * (v[b] - v[a]) / ((v[a] + shift) * h[b] - (v[b] + shift) * h[a]);
+            break;
+        }
+    }
+    double c = v[0] + shift;
+    for (const auto& p : kPairs) {
+        const int a = p[0], b = p[1];
+        if (Differ(h[a], h[b])) {
+            c = ((v[a] + shift) * h[b] - (v[b] + shift) * h[a]) / (h[b] - h[a]);
+            break;
+        }
+    }
+    const double L = dark ? c * 0.5 : c * 0.5 + 1;
     hls = {Clamp01(H), Clamp01(L), Clamp01(S)};
 }
 

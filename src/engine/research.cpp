@@ -36,6 +36,27 @@ std::string SearchPhrase(std::string_view keyTerm) {
     return ReplaceAllNoCase(EncodeUrlSpecials(keyTerm), " ", "+");
 }
 
+long long ItemIndexOf(std::string_view target, std::string_view page) {
+    // The item walk by offsets into the page: cutting the page after every
+    // item would copy it once per item.
+    std::string_view rest(page);
+    if (const size_t about = rest.find("of about"); about != std::string_view::npos)
+        rest.remove_prefix(about);
+    long long item = 0;
+    for (size_t a = rest.find("<li>"); a != std::string_view::npos; a = rest.find("<li>")) {
+        const size_t next = rest.find("<li>", a + 4);
+        // Up to three bytes before the next item; the last item runs to the
+        // end of the page, like any other item.
+        const std::string_view itemText = next == std::string_view::npos
+                                              ? rest.substr(a)
+                                              : rest.substr(a, next >= a + 3 ? next - 3 - a : 0);
+        if (itemText.find(target) != std::string_view::npos) return item;
+        rest.remove_prefix(a + 4);
+        ++item;
+    }
+    return 0;
+}
+
 void Research::ReportProgress(int rowsDone, int pagesSearched) {
     ctx_.status.ShowProgress({rowsDone, ctx_.inputs.ResultCount(), pagesSearched});
 }
@@ -158,28 +179,7 @@ std::string Research::FindRank(const std::string& keyTerm, const std::string& ta
             pageStart += kResultsPerPage;
             Pump();
         } else {
-            result = std::to_string(pageStart);
-            // The item walk by offsets into the page: cutting the page after
-            // every item would copy it once per item.
-            std::string_view rest(page);
-            if (const size_t about = rest.find("of about"); about != std::string_view::npos)
-                rest.remove_prefix(about);
-            long long item = 0;
-            for (size_t a = rest.find("<li>"); a != std::string_view::npos; a = rest.find("<li>")) {
-                const size_t next = rest.find("<li>", a + 4);
-                // Up to three bytes before the next item; the last item runs
-                // to the end of the page, like any other item.
-                const std::string_view itemText =
-                    next == std::string_view::npos
-                        ? rest.substr(a)
-                        : rest.substr(a, next >= a + 3 ? next - 3 - a : 0);
-                if (itemText.find(target) != std::string_view::npos) {
-                    result = std::to_string(pageStart + item);
-                    break;
-                }
-                rest.remove_prefix(a + 4);
-                ++item;
-            }
+            result = std::to_string(pageStart + ItemIndexOf(target, page));
         }
         Pump();
         if (ctx_.keys.EscapeDown() || ctx_.stop.Requested()) {

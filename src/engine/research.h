@@ -18,6 +18,10 @@ constexpr int kResultsPerPage = 20;
 // "%", "#", "&" and "+" percent-encoded, so a term cannot cut the URL, add a
 // query key or turn into a blank; every other byte as it is.
 std::string EncodeUrlSpecials(std::string_view text);
+// The 0-based result item of a page that holds target (the page start when
+// none does). Items follow "of about", each "<li>" up to three bytes before
+// the next.
+long long ItemIndexOf(std::string_view target, std::string_view page);
 // A key term as the search URLs carry it: encoded, blanks as "+".
 std::string SearchPhrase(std::string_view keyTerm);
 

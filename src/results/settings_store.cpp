@@ -74,6 +74,44 @@ std::string SettingsStore::Format(const std::map<std::string, RegValue>& values)
     return out;
 }
 
+namespace {
+// "hex(2):" data: UTF-16LE bytes of an expandable string; our own values
+// are 8-bit, so every second byte is dropped.
+bool ParseExpandString(const std::string& bytes, std::string* text) {
+    for (size_t k = 0; k + 1 < bytes.size(); k += 3) {
+        const auto b = ReadWholeNumber("$" + bytes.substr(k, 2));
+        if (!b) return false;
+        if ((k / 3) % 2 != 0) continue;
+        if (*b == 0) break;
+        *text += static_cast<char>(*b);
+    }
+    return true;
+}
+
+// The data after "name"=: a quoted string, dword:XXXXXXXX, hex(2):...,
+// or any other type, kept as such.
+bool ParseValueData(const std::string& rest, RegValue* v) {
+    if (!rest.empty() && rest[0] == '"') {
+        size_t j = 0;
+        v->type = RegType::String;
+        return ReadQuoted(rest, j, &v->text) && j == rest.size();
+    }
+    if (rest.rfind("dword:", 0) == 0) {
+        const std::string hex = rest.substr(6);
+        const auto n = hex.size() == 8 ? ReadWholeNumber("$" + hex) : std::nullopt;
+        v->type = RegType::Dword;
+        v->dword = n ? static_cast<uint32_t>(*n) : 0;
+        return n.has_value();
+    }
+    if (rest.rfind("hex(2):", 0) == 0) {
+        v->type = RegType::ExpandString;
+        return ParseExpandString(rest.substr(7), &v->text);
+    }
+    v->type = RegType::Other;
+    return true;
+}
+}  // namespace
+
 bool SettingsStore::Parse(const std::string& text, std::map<std::string, RegValue>* values,
                           bool* found) {
     values->clear();
@@ -97,36 +135,8 @@ bool SettingsStore::Parse(const std::string& text, std::map<std::string, RegValu
         size_t i = 0;
         std::string name;
         if (!ReadQuoted(line, i, &name) || i >= line.size() || line[i] != '=') return false;
-        ++i;
         RegValue v;
-        const std::string rest = line.substr(i);
-        if (!rest.empty() && rest[0] == '"') {
-            size_t j = 0;
-            if (!ReadQuoted(rest, j, &v.text) || j != rest.size()) return false;
-            v.type = RegType::String;
-        } else if (rest.rfind("dword:", 0) == 0) {
-            const std::string hex = rest.substr(6);
-            if (hex.size() != 8) return false;
-            const auto n = ReadWholeNumber("$" + hex);
-            if (!n) return false;
-            v.type = RegType::Dword;
-            v.dword = static_cast<uint32_t>(*n);
-        } else if (rest.rfind("hex(2):", 0) == 0) {
-            // Expandable string, UTF-16LE bytes; our own values are 8-bit.
-            v.type = RegType::ExpandString;
-            std::string bytes = rest.substr(7);
-            for (size_t k = 0; k + 1 < bytes.size();) {
-                const auto b = ReadWholeNumber("$" + bytes.substr(k, 2));
-                if (!b) return false;
-                if ((k / 3) % 2 == 0) {
-                    if (*b == 0) break;
-                    v.text += static_cast<char>(*b);
-                }
-                k += 3;
-            }
-        } else {
-            v.type = RegType::Other;
-        }
+        if (!ParseValueData(line.substr(i + 1), &v)) return false;
         values->emplace(LowerAscii(name), std::move(v));
     }
     return true;
