@@ -33,6 +33,13 @@ std::string_view FromView(std::string_view text, long start) {
     return text.substr(static_cast<size_t>(start - 1));
 }
 
+std::string_view TrimView(std::string_view text, std::string_view blanks, bool leftOnly) {
+    const size_t b = text.find_first_not_of(blanks);
+    if (b == std::string_view::npos) return {};
+    const size_t e = leftOnly ? text.size() : text.find_last_not_of(blanks) + 1;
+    return text.substr(b, e - b);
+}
+
 char LowerAsciiChar(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
 }

@@ -22,6 +22,10 @@ std::string From(std::string_view text, long start);
 // The same, as a view into text: a walk by positions copies nothing.
 std::string_view FromView(std::string_view text, long start);
 
+// text without the bytes of `blanks` at its start (and, unless leftOnly, at
+// its end).
+std::string_view TrimView(std::string_view text, std::string_view blanks, bool leftOnly = false);
+
 // Lower-cases "A".."Z" only; every other byte is kept.
 std::string LowerAscii(std::string_view text);
 void LowerAsciiInPlace(std::string& text);

@@ -76,17 +76,8 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-std::string TrimLeftBlanks(const std::string& s) {
-    size_t i = 0;
-    while (i < s.size() && IsBlank(s[i])) ++i;
-    return s.substr(i);
-}
-
-std::string TrimSpaces(const std::string& s) {
-    size_t b = 0, e = s.size();
-    while (b < e && s[b] == ' ') ++b;
-    while (e > b && s[e - 1] == ' ') --e;
-    return s.substr(b, e - b);
+std::string TrimLeftBlanks(std::string_view s) {
+    return std::string(TrimView(s, " \t", true));
 }
 
 }  // namespace
@@ -228,7 +219,7 @@ void HttpClient::ReadBody(HttpResponse& r) {
 void HttpClient::Finish(const HttpResponse& r) {
     if (protocolVersion == pv1_0 || r.is10) {
         connection_.Close();
-    } else if (LowerAscii(TrimSpaces(r.connection)) == "close" && connection_.IsOpen()) {
+    } else if (LowerAscii(TrimView(r.connection, " ")) == "close" && connection_.IsOpen()) {
         connection_.Close();
     } else {
         connection_.CheckForClose(limits_.closeCheckWaitMs);

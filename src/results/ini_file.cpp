@@ -7,10 +7,7 @@ namespace vx {
 namespace {
 
 std::string_view Trim(std::string_view s) {
-    size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
-    return s.substr(b, e - b);
+    return TrimView(s, " \t");
 }
 
 std::string Unquote(std::string_view v) {
