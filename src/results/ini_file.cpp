@@ -1,5 +1,7 @@
 #include "results/ini_file.h"
 
+#include <cstring>
+
 #include "core/text.h"
 
 namespace vx {
@@ -8,6 +10,13 @@ namespace {
 
 std::string_view Trim(std::string_view s) {
     return TrimView(s, " \t");
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (LowerAsciiChar(a[i]) != LowerAsciiChar(b[i])) return false;
+    return true;
 }
 
 std::string Unquote(std::string_view v) {
@@ -31,62 +40,110 @@ std::string Unquote(std::string_view v) {
 
 }  // namespace
 
-IniFile IniFile::Parse(std::string_view bytes) {
-    IniFile ini;
-    Section* current = nullptr;
-    size_t pos = 0;
-    while (pos < bytes.size()) {
-        size_t eol = bytes.find('\n', pos);
-        if (eol == std::string_view::npos) eol = bytes.size();
+namespace {
+// The lines of bytes[begin, end), each without its CR LF and trimmed, with
+// the offset where the line starts and the one after its LF.
+template <typename F>
+void ForEachLine(std::string_view bytes, size_t begin, size_t end, F&& f) {
+    size_t pos = begin;
+    while (pos < end) {
+        const void* nl = std::memchr(bytes.data() + pos, '\n', end - pos);
+        const size_t eol =
+            nl ? static_cast<size_t>(static_cast<const char*>(nl) - bytes.data()) : end;
         std::string_view line = bytes.substr(pos, eol - pos);
+        const size_t start = pos;
         pos = eol + 1;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        line = Trim(line);
-        if (line.empty() || line[0] == ';') continue;
-        if (line[0] == '[') {
-            const size_t close = line.find(']');
-            const std::string name(Trim(line.substr(
-                1, close == std::string_view::npos ? std::string_view::npos : close - 1)));
-            const std::string key = LowerAscii(name);
-            auto [it, inserted] = ini.sections_.try_emplace(key);
-            if (inserted) ini.sectionNames_.push_back(name);
-            current = &it->second;
-            continue;
-        }
-        if (!current) continue;
-        const size_t eq = line.find('=');
-        if (eq == std::string_view::npos) continue;
-        const std::string key = LowerAscii(Trim(line.substr(0, eq)));
-        if (current->values.count(key)) continue;
-        std::string value = Unquote(Trim(line.substr(eq + 1)));
-        if (value.size() > kMaxIniValue) value.resize(kMaxIniValue);
-        current->values.emplace(key, std::move(value));
+        if (!f(Trim(line), start, std::min(pos, end))) return;
     }
+}
+}  // namespace
+
+IniFile IniFile::Parse(std::string bytes) {
+    IniFile ini;
+    ini.bytes_ = std::move(bytes);
+    const std::string_view all = ini.bytes_;
+    const size_t start = all.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+    Occurrence* open = nullptr;
+    // Section headers end the body of the one before; walk line by line.
+    ForEachLine(all, start, all.size(), [&](std::string_view line, size_t lineStart, size_t next) {
+        if (line.empty() || line[0] != '[') return true;
+        if (open) open->end = static_cast<uint32_t>(lineStart);
+        const size_t close = line.find(']');
+        const std::string_view name = Trim(
+            line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+        const auto occurrence = static_cast<uint32_t>(ini.occurrences_.size());
+        // The body starts on the next line.
+        ini.occurrences_.push_back(
+            {static_cast<uint32_t>(next), static_cast<uint32_t>(all.size()), UINT32_MAX});
+        open = &ini.occurrences_.back();
+        auto [it, inserted] =
+            ini.index_.try_emplace(LowerAscii(name), static_cast<uint32_t>(ini.names_.size()));
+        if (inserted) {
+            const size_t at =
+                name.empty() ? lineStart : static_cast<size_t>(name.data() - all.data());
+            ini.names_.push_back({static_cast<uint32_t>(at), static_cast<uint32_t>(name.size()),
+                                  occurrence, occurrence});
+        } else {
+            Name& n = ini.names_[it->second];
+            ini.occurrences_[n.last].next = occurrence;
+            n.last = occurrence;
+        }
+        return true;
+    });
     return ini;
 }
 
+std::string_view IniFile::SectionName(size_t i) const {
+    return std::string_view(bytes_).substr(names_[i].begin, names_[i].length);
+}
+
+std::vector<std::string> IniFile::SectionNames() const {
+    std::vector<std::string> out;
+    out.reserve(names_.size());
+    for (size_t i = 0; i < names_.size(); ++i) out.emplace_back(SectionName(i));
+    return out;
+}
+
+void IniFile::GetAll(std::string_view section, const char* const* keys, size_t count,
+                     std::string* out) const {
+    for (size_t k = 0; k < count; ++k) out[k].clear();
+    const auto it = index_.find(LowerAscii(section));
+    if (it == index_.end()) return;
+    std::vector<bool> found(count, false);
+    size_t missing = count;
+    // Sections of the same name merge; the first of a key wins.
+    for (uint32_t o = names_[it->second].first; o != UINT32_MAX && missing > 0;
+         o = occurrences_[o].next) {
+        ForEachLine(bytes_, occurrences_[o].begin, occurrences_[o].end,
+                    [&](std::string_view line, size_t, size_t) {
+                        if (line.empty() || line[0] == ';') return true;
+                        const size_t eq = line.find('=');
+                        if (eq == std::string_view::npos) return true;
+                        const std::string_view key = Trim(line.substr(0, eq));
+                        for (size_t k = 0; k < count; ++k) {
+                            if (found[k] || !EqualsNoCase(key, keys[k])) continue;
+                            out[k] = Unquote(Trim(line.substr(eq + 1)));
+                            found[k] = true;
+                            --missing;
+                            break;
+                        }
+                        return missing > 0;
+                    });
+    }
+}
+
 std::string IniFile::Get(std::string_view section, std::string_view key) const {
-    const auto s = sections_.find(LowerAscii(section));
-    if (s == sections_.end()) return {};
-    const auto v = s->second.values.find(LowerAscii(key));
-    return v == s->second.values.end() ? std::string() : v->second;
+    const std::string k(key);
+    const char* keys[1] = {k.c_str()};
+    std::string out;
+    GetAll(section, keys, 1, &out);
+    return out;
 }
 
 std::string QuoteIniValue(std::string_view value) {
     // Always quoted: the reader then never trims or unquotes the text itself.
     return "\"" + BackslashEscape(value, std::string_view("\\\n\r\0", 4)) + "\"";
-}
-
-size_t CountSectionsFitting(const std::vector<std::string>& names, size_t bufferSize) {
-    if (bufferSize < 2) return 0;
-    const size_t room = bufferSize - 1;  // the list's closing NUL
-    size_t used = 0, count = 0;
-    for (const auto& n : names) {
-        if (used >= room) break;
-        ++count;  // listed, perhaps cut short
-        used += n.size() + 1;
-    }
-    return count;
 }
 
 }  // namespace vx

@@ -7,32 +7,54 @@
 namespace vx {
 
 namespace {
-// The key of each column in the file, by column.
-constexpr const char* kKeys[kColumnCount] = {"keyterm", "demand",        "competition", "cost",
-                                             "rank",    "profitability", "estimation"};
-constexpr size_t kSectionNameBuffer = 16384;
-// Far beyond anything the section-name limit lets us use.
+// The key of each column in the file, by column; then the check mark.
+constexpr const char* kKeys[kColumnCount + 1] = {
+    "keyterm", "demand", "competition", "cost", "rank", "profitability", "estimation", "check"};
+// Far beyond any investigation; a larger file is not opened at all.
 constexpr size_t kMaxFileBytes = 256u * 1024 * 1024;
+
+bool CheckMark(std::string check) {
+    if (check.size() > 2 && check[0] == '0' && (check[1] == 'x' || check[1] == 'X'))
+        check = "$" + check.substr(2);
+    const auto v = ReadWholeNumber(check);
+    return v ? *v != 0 : true;
+}
 }  // namespace
 
-void LoadInvestigationFile(const std::string& path, ResultsTable& table) {
+LoadStatus LoadInvestigationFile(const std::string& path, ResultsTable& table) {
     table.Clear();
     std::string bytes;
-    ReadWholeFile(path, &bytes, kMaxFileBytes);
-    const IniFile ini = IniFile::Parse(bytes);
-    const size_t n = CountSectionsFitting(ini.SectionNames(), kSectionNameBuffer);
+    const ReadStatus read = ReadFileBytes(path, &bytes, kMaxFileBytes);
+    if (read != ReadStatus::Ok) return read;
+    const IniFile ini = IniFile::Parse(std::move(bytes));
+    // Every section counts; rows are item0..item(n-1) in that order.
+    const size_t n = ini.SectionCount();
+    std::vector<ResultRow> rows(n);
+    std::string values[kColumnCount + 1];
     for (size_t i = 0; i < n; ++i) {
-        const std::string section = "item" + std::to_string(i);
-        const RowId row = table.Append();
-        table.SetKeyTerm(row, ini.Get(section, kKeys[colKeyTerm]));
-        for (int c = colDemand; c < kColumnCount; ++c)
-            table.AppendColumn(row, ini.Get(section, kKeys[c]));
-        std::string check = ini.Get(section, "check");
-        if (check.size() > 2 && check[0] == '0' && (check[1] == 'x' || check[1] == 'X'))
-            check = "$" + check.substr(2);
-        const auto v = ReadWholeNumber(check);
-        table.SetChecked(row, v ? *v != 0 : true);
+        ini.GetAll("item" + std::to_string(i), kKeys, kColumnCount + 1, values);
+        ResultRow& row = rows[i];
+        row.keyTerm = std::move(values[colKeyTerm]);
+        row.columns.reserve(kColumnCount - 1);
+        for (int c = colDemand; c < kColumnCount; ++c) row.columns.push_back(std::move(values[c]));
+        row.checked = CheckMark(std::move(values[kColumnCount]));
     }
+    table.ReplaceRows(std::move(rows));
+    return ReadStatus::Ok;
+}
+
+const char* LoadStatusText(LoadStatus status) {
+    switch (status) {
+        case ReadStatus::Ok:
+            return "";
+        case ReadStatus::Unreadable:
+            return "cannot be read";
+        case ReadStatus::NotRegularFile:
+            return "is not a regular file";
+        case ReadStatus::TooLarge:
+            return "is larger than 256 MiB";
+    }
+    return "";
 }
 
 std::string FormatInvestigationFile(const ResultsTable& table) {

@@ -3,14 +3,20 @@
 
 #include <string>
 
+#include "results/atomic_file.h"
 #include "results/results_table.h"
 
 namespace vx {
 
+using LoadStatus = ReadStatus;
+
 // Clears the table, then reads rows item0..item(n-1), n being the number of
-// sections whose names fit the 16384-byte name list. Never throws; a missing
-// or unreadable file leaves the table empty.
-void LoadInvestigationFile(const std::string& path, ResultsTable& table);
+// sections in the file. Never throws; a file that is missing, unreadable,
+// not a regular file or over the size cap leaves the table empty, and the
+// status says which.
+LoadStatus LoadInvestigationFile(const std::string& path, ResultsTable& table);
+// A short text for the status bar: why a file was not opened.
+const char* LoadStatusText(LoadStatus status);
 
 // The file text for the table's rows in table order.
 std::string FormatInvestigationFile(const ResultsTable& table);

@@ -100,6 +100,12 @@ void ResultsTable::Clear() {
     NotifyReset();
 }
 
+void ResultsTable::ReplaceRows(std::vector<ResultRow> rows) {
+    rows_ = std::move(rows);
+    for (ResultRow& row : rows_) row.id = nextId_++;
+    NotifyReset();
+}
+
 RowId ResultsTable::Append() {
     ResultRow row;
     row.id = nextId_++;

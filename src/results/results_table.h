@@ -61,6 +61,9 @@ class ResultsTable {
 
     void Clear();
     RowId Append();
+    // Replaces every row at once (one reset for the observers); the rows get
+    // fresh ids.
+    void ReplaceRows(std::vector<ResultRow> rows);
     int Count() const { return static_cast<int>(rows_.size()); }
     const ResultRow& At(int index) const { return rows_.at(static_cast<size_t>(index)); }
     int IndexOf(RowId id) const;  // -1 when the row no longer exists

@@ -50,10 +50,10 @@ std::string SettingsStore::DefaultPath() {
     std::string base;
     if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x == '/') {
         base = x;
-    } else if (const char* h = std::getenv("HOME"); h && *h) {
+    } else if (const char* h = std::getenv("HOME"); h && *h == '/') {
         base = std::string(h) + "/.config";
     } else {
-        base = "/tmp";
+        return {};  // no folder of this user's: no store, never a shared one
     }
     return base + "/vexorin/settings.reg";
 }
@@ -147,7 +147,9 @@ bool SettingsStore::OpenKey(bool create) {
     dirty_ = false;
     std::string text;
     bool found = false;
-    if (ReadWholeFile(path_, &text, kMaxSettingsFile) && !Parse(text, &values_, &found)) {
+    // A file over the cap is not read in part: the defaults serve.
+    if (!path_.empty() && ReadFileBytes(path_, &text, kMaxSettingsFile) == ReadStatus::Ok &&
+        !Parse(text, &values_, &found)) {
         values_.clear();
         found = false;
     }
@@ -196,7 +198,9 @@ void SettingsStore::WriteInteger(const std::string& name, int32_t value) {
 
 bool SettingsStore::CloseKey() {
     bool ok = true;
-    if (open_ && dirty_) {
+    if (open_ && dirty_ && path_.empty()) {
+        ok = false;  // no store to write to
+    } else if (open_ && dirty_) {
         const size_t slash = path_.rfind('/');
         if (slash != std::string::npos && slash > 0) MakeDirs(path_.substr(0, slash));
         ok = WriteFileAtomically(path_, Format(values_));

@@ -35,7 +35,8 @@ class SettingsStore {
   public:
     explicit SettingsStore(std::string filePath = DefaultPath());
 
-    // $XDG_CONFIG_HOME (or ~/.config) + "/vexorin/settings.reg".
+    // $XDG_CONFIG_HOME (or ~/.config) + "/vexorin/settings.reg"; empty, for
+    // no store at all, when neither names an absolute folder.
     static std::string DefaultPath();
 
     // Reads the file. Without create, false when the key is not there.

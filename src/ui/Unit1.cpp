@@ -286,7 +286,13 @@ void TForm1::BitBtn2Click() {
 }
 
 void TForm1::LoadInvestigationFile(const QString& path) {
-    vx::LoadInvestigationFile(QFile::encodeName(path).toStdString(), table_);
+    const LoadStatus status =
+        vx::LoadInvestigationFile(QFile::encodeName(path).toStdString(), table_);
+    // The table stays empty rather than showing a part that a Save would
+    // make permanent; say why.
+    if (status != ReadStatus::Ok)
+        status_->setText(QStringLiteral("Not opened: ") + QDir::toNativeSeparators(path) +
+                         QStringLiteral(" ") + QString::fromLatin1(LoadStatusText(status)));
 }
 
 void TForm1::Open1Click() {

@@ -117,9 +117,8 @@ TEST(DialogSettings, FailedSaveKeepsEarlierFile) {
     SettingsStore store(path);
     ASSERT_TRUE(SaveDialogEntries(store, {"first", "", 2, 10}));
     const std::string before = ReadFile(path);
-    SetAtomicWriteHook([](AtomicWriteStep, size_t) { return false; });
+    AtomicWriteHook hook([](AtomicWriteStep, size_t) { return false; });
     EXPECT_FALSE(SaveDialogEntries(store, {"second", "", 3, 11}));
-    SetAtomicWriteHook(nullptr);
     EXPECT_EQ(ReadFile(path), before);
 }
 
