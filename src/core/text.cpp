@@ -147,14 +147,14 @@ std::optional<int64_t> ReadGroupedWholeNumber(std::string_view text) {
     return ReadWholeNumber64(digits);
 }
 
-std::optional<double> ReadDecimal(std::string_view text, char decimalSeparator) {
+namespace {
+// The decimal grammar, checked by us and handed on in '.'-form, so neither
+// the C locale nor from_chars' own leniency decides what reads.
+std::optional<std::string> NormalizeDecimal(std::string_view text, char decimalSeparator) {
     size_t b = 0, e = text.size();
     while (b < e && text[b] == ' ') ++b;
     while (e > b && text[e - 1] == ' ') --e;
     std::string_view s = text.substr(b, e - b);
-
-    // Validate the grammar ourselves and hand from_chars a '.'-form copy, so
-    // neither the C locale nor from_chars' own leniency decides what reads.
     std::string norm;
     size_t i = 0;
     if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
@@ -178,6 +178,29 @@ std::optional<double> ReadDecimal(std::string_view text, char decimalSeparator) 
         if (expDigits == 0) return std::nullopt;
     }
     if (i != s.size()) return std::nullopt;
+    return norm;
+}
+}  // namespace
+
+std::optional<long double> ReadDecimalWide(std::string_view text, char decimalSeparator) {
+    const auto norm = NormalizeDecimal(text, decimalSeparator);
+    if (!norm) return std::nullopt;
+    long double v = 0;
+    const auto res = std::from_chars(norm->data(), norm->data() + norm->size(), v);
+    if (res.ec == std::errc::result_out_of_range) {
+        // Past even this range: a negative exponent is as good as 0, else
+        // it is larger than anything that reads.
+        if (norm->find("e-") != std::string::npos) return 0.0L;
+        return (*norm)[0] == '-' ? -HUGE_VALL : HUGE_VALL;
+    }
+    if (res.ec != std::errc() || res.ptr != norm->data() + norm->size()) return std::nullopt;
+    return v;
+}
+
+std::optional<double> ReadDecimal(std::string_view text, char decimalSeparator) {
+    const auto parsed = NormalizeDecimal(text, decimalSeparator);
+    if (!parsed) return std::nullopt;
+    const std::string& norm = *parsed;
     double v = 0;
     const auto res = std::from_chars(norm.data(), norm.data() + norm.size(), v);
     if (res.ec == std::errc::result_out_of_range) {
@@ -252,17 +275,34 @@ bool IsValidUtf8(const std::string& s) {
     return true;
 }
 
+namespace {
+// Windows-1252 at 0x80..0x9F; the five holes keep their C1 code points, as
+// the WHATWG decoder does. From 0xA0 on it is Latin-1.
+constexpr uint16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+void AppendUtf8(std::string& out, uint32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+}  // namespace
+
 std::string BytesToUtf8(const std::string& bytes) {
     if (IsValidUtf8(bytes)) return bytes;
     std::string out;
-    for (unsigned char c : bytes) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
+    out.reserve(bytes.size() * 2);
+    for (unsigned char c : bytes)
+        AppendUtf8(out, c >= 0x80 && c < 0xA0 ? kCp1252High[c - 0x80] : c);
     return out;
 }
 

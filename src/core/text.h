@@ -44,6 +44,9 @@ std::optional<int64_t> ReadGroupedWholeNumber(std::string_view text);
 // Decimal reading with the given decimal separator: spaces around, optional
 // sign, digits with an optional fraction, optional exponent; no grouping.
 std::optional<double> ReadDecimal(std::string_view text, char decimalSeparator);
+// The same grammar read as a long double, for comparing magnitudes of texts
+// beyond a double's range ("1e400"); out of even that range: +-HUGE_VALL.
+std::optional<long double> ReadDecimalWide(std::string_view text, char decimalSeparator);
 
 // Formats with at most maxFraction fraction digits, rounded half away from
 // zero on the value's 15 significant decimal digits; no trailing zeros, no
@@ -55,7 +58,8 @@ std::string FormatDecimal(double value, int maxFraction, char decimalSeparator);
 std::string BackslashEscape(std::string_view text, std::string_view specials);
 
 // Texts are bytes; valid UTF-8 passes unchanged, anything else is taken as
-// Latin-1. The GUI and the exports show bytes through this one rule.
+// Windows-1252 (pages and files from Windows). The GUI and the exports show
+// bytes through this one rule.
 bool IsValidUtf8(const std::string& bytes);
 std::string BytesToUtf8(const std::string& bytes);
 

@@ -69,7 +69,13 @@ int ListView1Compare(const ResultRow& a, const ResultRow& b, int sortColumn, cha
                 tb = DropLast(tb);
             }
             const auto va = ReadDecimal(ta, sep), vb = ReadDecimal(tb, sep);
-            if (!va || !vb) return 0;
+            if (!va || !vb) {
+                // Beyond a double's range: by magnitude all the same.
+                const auto wa = ReadDecimalWide(ta, sep), wb = ReadDecimalWide(tb, sep);
+                if (!wa || !wb) return 0;
+                const long double w = sortColumn == colCost ? *wa - *wb : *wb - *wa;
+                return w > 0 ? 1 : (w < 0 ? -1 : 0);
+            }
             const double d =
                 sortColumn == colCost ? *va * 1000.0 - *vb * 1000.0 : *vb * 1000.0 - *va * 1000.0;
             if (std::isnan(d)) return 0;

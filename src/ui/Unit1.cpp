@@ -357,7 +357,15 @@ void TForm1::About1Click() {
 }
 
 void TForm1::ListView1ColumnClick(int column) {
+    // The sort moves rows; the user's row stays selected and in view.
+    const QModelIndex current = ListView1->currentIndex();
+    const RowId selected =
+        current.isValid() && current.row() < table_.Count() ? table_.At(current.row()).id : 0;
     table_.ListView1ColumnClick(column);
+    const int at = selected ? table_.IndexOf(selected) : -1;
+    if (at < 0) return;
+    ListView1->selectRow(at);
+    ListView1->scrollTo(model_->index(at, 0));
 }
 
 }  // namespace vx::ui

@@ -61,6 +61,11 @@ TEST(ListView1Compare, PerColumnRules) {
         {3, "0.0015", "0", 1},
         {3, "12.5", "1e1", 1},
         {3, "abc", "1", 0},
+        {3, "1e400", "5", 1},
+        {3, "1e400", "1e500", -1},
+        {3, "-1e400", "1e400", -1},
+        {3, "1e99999", "1e400", 1},
+        {5, "1e400%", "5%", -1},
         {4, "-", "1", -1},
         {4, "2", "10", -1},
         {4, "-", "-", 0},
@@ -206,6 +211,46 @@ TEST(ResultsTable, ObserversSeeEveryChange) {
     t.RemoveObserver(&r);
     t.Append();
     EXPECT_EQ(r.events.size(), 6u);
+}
+
+}  // namespace
+}  // namespace vx
+
+#include "results/export.h"
+
+namespace vx {
+namespace {
+
+TEST(Exports, SpreadsheetsAndEditorsReadThemRight) {
+    ResultsTable t;
+    const char* terms[] = {
+        "=HYPERLINK(\"x\")",      "+1+2", "-3", "@SUM(A1)", "\tx", "-", "a\r\nb\tc",
+        "men\x92s \x80 \x93q\x94"};
+    for (const char* term : terms) {
+        const RowId id = t.Append();
+        t.SetKeyTerm(id, term);
+        for (const char* c : {"1,200", "-12.5", "-", "=1", "98%", "-40%"}) t.AppendColumn(id, c);
+        t.SetChecked(id, true);
+    }
+    const std::string csv = FormatCsvTable(t);
+    const std::string rows[] = {"\"'=HYPERLINK(\"\"x\"\")\"",
+                                "'+1+2",
+                                "-3",
+                                "'@SUM(A1)",
+                                "'\tx",
+                                "-",
+                                "\"a\r\nb\tc\"",
+                                "men\xE2\x80\x99s \xE2\x82\xAC \xE2\x80\x9Cq\xE2\x80\x9D"};
+    for (const std::string& row : rows)
+        EXPECT_NE(csv.find("\r\n" + row + ",\"1,200\",-12.5,-,'=1,98%,-40%,1\r\n"),
+                  std::string::npos)
+            << row;
+    const std::string list = FormatKeywordList(t);
+    EXPECT_NE(list.find("\r\na  b c\r\n"), std::string::npos);  // one term, one line
+    size_t lines = 0;
+    for (size_t at = list.find("\r\n"); at != std::string::npos; at = list.find("\r\n", at + 2))
+        ++lines;
+    EXPECT_EQ(lines, std::size(terms));
 }
 
 }  // namespace

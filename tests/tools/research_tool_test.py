@@ -130,6 +130,55 @@ def results(items):
             "".join(f"<li><a href=http://{i}/>{i}</a></li>" for i in items) + "</ol>")
 
 
+class HonestExits(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.TemporaryDirectory()
+        self.bki = os.path.join(self.dir.name, "in.bki")
+        write_bki(self.bki)
+
+    def tearDown(self):
+        self.dir.cleanup()
+
+    def test_failed_writes_exit_1_and_keep_the_old_file(self):
+        target = os.path.join(self.dir.name, "old.bki")
+        with open(target, "wb") as f:
+            f.write(b"[item0]\nkeyterm=old\n")
+        import resource
+        import signal
+
+        def tiny_disk():
+            # Writes past 16 bytes fail, as on a full disk (root ignores modes).
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (16, 16))
+
+        for option in ("--save", "--export-csv", "--export-keywords"):
+            r = subprocess.run([TOOL, "--open", self.bki, option, target], capture_output=True,
+                               env=dict(os.environ, LC_ALL="C"), timeout=60, preexec_fn=tiny_disk)
+            self.assertEqual(r.returncode, 1, option)
+            self.assertEqual(len(r.stderr.decode().splitlines()), 1, r.stderr)
+        with open(target, "rb") as f:
+            self.assertEqual(f.read(), b"[item0]\nkeyterm=old\n")
+        with open("/dev/full", "wb") as full:
+            r = subprocess.run([TOOL, "--open", self.bki], stdout=full, stderr=subprocess.PIPE,
+                               env=dict(os.environ, LC_ALL="C"), timeout=60)
+        self.assertEqual(r.returncode, 1)
+        self.assertIn(b"cannot write the table", r.stderr)
+
+    def test_exports_after_sort_and_select(self):
+        csv = os.path.join(self.dir.name, "t.csv")
+        txt = os.path.join(self.dir.name, "t.txt")
+        r = run("--open", self.bki, "--sort", "1", "--select", "invert",
+                "--export-csv", csv, "--export-keywords", txt)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        with open(csv, "rb") as f:
+            lines = f.read().split(b"\r\n")
+        self.assertEqual(lines[0], b"Key term,Demand,Competition,Cost per prospect,Rank #,"
+                                   b"Profitability,Estimated prospects #,Checked")
+        self.assertEqual(lines[1], b"alpha,30,50,1.667,2,98%,29,1")  # sorted by demand
+        with open(txt, "rb") as f:
+            self.assertEqual(f.read(), b"alpha\r\n")  # only alpha is checked after invert
+
+
 class ResearchAgainstServices(unittest.TestCase):
     def test_requests_and_rows_for_scripted_pages(self):
         rank = "/search?p=%22{}%22&ei=UTF-8&n=20&fl=0&b={}"

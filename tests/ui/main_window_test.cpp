@@ -152,6 +152,25 @@ TEST(MainWindow, HeaderClicksSortAndPopupCommands) {
     EXPECT_TRUE(t.At(2).checked);
 }
 
+TEST(MainWindow, ASortKeepsTheSelectedRowSelectedAndInView) {
+    Window k;
+    k.w.show();
+    ResultsTable& t = k.w.Table();
+    for (int i = 0; i < 200; ++i) {
+        const RowId id = t.Append();
+        t.SetKeyTerm(id, "term " + std::to_string(1000 + i));
+        t.AppendColumn(id, std::to_string(i));
+    }
+    k.w.ListView1->selectRow(3);  // "term 1003", demand 3: last after a demand sort
+    k.w.ListView1ColumnClick(colDemand);
+    const QModelIndex now = k.w.ListView1->currentIndex();
+    ASSERT_TRUE(now.isValid());
+    EXPECT_EQ(t.At(now.row()).keyTerm, "term 1003");
+    EXPECT_EQ(now.row(), 196);
+    EXPECT_TRUE(k.w.ListView1->selectionModel()->isRowSelected(now.row(), {}));
+    EXPECT_TRUE(k.w.ListView1->viewport()->rect().intersects(k.w.ListView1->visualRect(now)));
+}
+
 TEST(MainWindow, SaveAndOpenRoundTripThroughTheWindow) {
     Window k;
     ResultsTable& t = k.w.Table();

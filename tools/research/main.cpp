@@ -1,6 +1,7 @@
 // Headless front end: opens, researches, sorts, selects, saves and prints an
 // investigation without a window. Scripts and tests outside the project rely
 // on its arguments and output exactly.
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +11,8 @@
 #include "core/text.h"
 #include "engine/headless_run.h"
 #include "net/http_client.h"
+#include "results/atomic_file.h"
+#include "results/export.h"
 #include "results/investigation_file.h"
 #include "results/results_table.h"
 #include "results/table_print.h"
@@ -20,7 +23,7 @@ int Usage() {
     std::fputs(
         "usage: vexorin-research [--open FILE] [--keyword TEXT [--site TEXT] [--depth TEXT]\n"
         "                        [--results N]] [--sort COL]... [--select all|none|invert]...\n"
-        "                        [--save FILE]\n",
+        "                        [--save FILE] [--export-csv FILE] [--export-keywords FILE]\n",
         stderr);
     return 2;
 }
@@ -39,7 +42,7 @@ int main(int argc, char** argv) {
     const char sep = (point && point[0] && !point[1]) ? point[0] : '.';
     std::setlocale(LC_NUMERIC, "C");
 
-    std::string openFile, saveFile;
+    std::string openFile, saveFile, csvFile, keywordsFile;
     bool haveKeyword = false, haveResearchOption = false;
     vx::HeadlessResearch research;
     std::vector<Step> steps;
@@ -55,6 +58,10 @@ int main(int argc, char** argv) {
             if (!value(&openFile)) return Usage();
         } else if (arg == "--save") {
             if (!value(&saveFile)) return Usage();
+        } else if (arg == "--export-csv") {
+            if (!value(&csvFile)) return Usage();
+        } else if (arg == "--export-keywords") {
+            if (!value(&keywordsFile)) return Usage();
         } else if (arg == "--keyword") {
             if (!value(&research.keyword)) return Usage();
             haveKeyword = true;
@@ -102,9 +109,22 @@ int main(int argc, char** argv) {
             table.InvertSelection1Click();
         }
     }
-    if (!saveFile.empty() && !vx::SaveInvestigationFile(saveFile, table))
-        std::fprintf(stderr, "vexorin-research: cannot save %s\n", saveFile.c_str());
+    // Every write is checked: a failed one says so on one line and exits 1.
+    bool ok = true;
+    auto write = [&ok](const std::string& path, const std::string& text) {
+        if (path.empty() || vx::WriteFileAtomically(path, text)) return;
+        std::fprintf(stderr, "vexorin-research: cannot write %s: %s\n", path.c_str(),
+                     std::strerror(errno ? errno : EIO));
+        ok = false;
+    };
+    write(saveFile, saveFile.empty() ? std::string() : vx::FormatInvestigationFile(table));
+    write(csvFile, csvFile.empty() ? std::string() : vx::FormatCsvTable(table));
+    write(keywordsFile, keywordsFile.empty() ? std::string() : vx::FormatKeywordList(table));
     const std::string out = vx::FormatTableLines(table);
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    return 0;
+    if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "vexorin-research: cannot write the table: %s\n",
+                     std::strerror(errno));
+        ok = false;
+    }
+    return ok ? 0 : 1;
 }
