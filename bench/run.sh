@@ -5,3 +5,4 @@ cd "$(dirname "$0")/.."
 bash scripts/build.sh
 build/bench/fetch_bench build/tools/vexorin-fetch "${FETCHES:-500}"
 build/bench/research_bench build/tools/vexorin-services "${ROUNDS:-5}"
+build/bench/reader_bench

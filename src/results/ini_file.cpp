@@ -59,6 +59,38 @@ void ForEachLine(std::string_view bytes, size_t begin, size_t end, F&& f) {
 }
 }  // namespace
 
+std::optional<uint32_t> IniFile::ItemNumber(std::string_view name) const {
+    if (name.size() < 5 || name.size() > 13 || !EqualsNoCase(name.substr(0, 4), "item"))
+        return std::nullopt;
+    const std::string_view digits = name.substr(4);
+    if (digits.size() > 1 && digits[0] == '0') return std::nullopt;  // "item01" is another name
+    uint64_t k = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9') return std::nullopt;
+        k = k * 10 + static_cast<uint64_t>(c - '0');
+    }
+    // A file of b bytes has fewer than b / 3 sections: a larger number can
+    // never be a row, and the slots stay within a third of the file.
+    if (k >= bytes_.size() / 3) return std::nullopt;
+    return static_cast<uint32_t>(k);
+}
+
+uint32_t IniFile::Find(std::string_view name) const {
+    if (const auto k = ItemNumber(name))
+        return *k < itemSlots_.size() ? itemSlots_[*k] : UINT32_MAX;
+    const auto it = others_.find(LowerAscii(name));
+    return it == others_.end() ? UINT32_MAX : it->second;
+}
+
+void IniFile::Remember(std::string_view name, uint32_t index) {
+    if (const auto k = ItemNumber(name)) {
+        if (*k >= itemSlots_.size()) itemSlots_.resize(*k + 1, UINT32_MAX);
+        itemSlots_[*k] = index;
+    } else {
+        others_.emplace(LowerAscii(name), index);
+    }
+}
+
 IniFile IniFile::Parse(std::string bytes) {
     IniFile ini;
     ini.bytes_ = std::move(bytes);
@@ -77,15 +109,15 @@ IniFile IniFile::Parse(std::string bytes) {
         ini.occurrences_.push_back(
             {static_cast<uint32_t>(next), static_cast<uint32_t>(all.size()), UINT32_MAX});
         open = &ini.occurrences_.back();
-        auto [it, inserted] =
-            ini.index_.try_emplace(LowerAscii(name), static_cast<uint32_t>(ini.names_.size()));
-        if (inserted) {
+        const uint32_t known = ini.Find(name);
+        if (known == UINT32_MAX) {
             const size_t at =
                 name.empty() ? lineStart : static_cast<size_t>(name.data() - all.data());
+            ini.Remember(name, static_cast<uint32_t>(ini.names_.size()));
             ini.names_.push_back({static_cast<uint32_t>(at), static_cast<uint32_t>(name.size()),
                                   occurrence, occurrence});
         } else {
-            Name& n = ini.names_[it->second];
+            Name& n = ini.names_[known];
             ini.occurrences_[n.last].next = occurrence;
             n.last = occurrence;
         }
@@ -108,12 +140,12 @@ std::vector<std::string> IniFile::SectionNames() const {
 void IniFile::GetAll(std::string_view section, const char* const* keys, size_t count,
                      std::string* out) const {
     for (size_t k = 0; k < count; ++k) out[k].clear();
-    const auto it = index_.find(LowerAscii(section));
-    if (it == index_.end()) return;
-    std::vector<bool> found(count, false);
+    const uint32_t index = Find(section);
+    if (index == UINT32_MAX) return;
+    std::vector<char> found(count, 0);
     size_t missing = count;
     // Sections of the same name merge; the first of a key wins.
-    for (uint32_t o = names_[it->second].first; o != UINT32_MAX && missing > 0;
+    for (uint32_t o = names_[index].first; o != UINT32_MAX && missing > 0;
          o = occurrences_[o].next) {
         ForEachLine(bytes_, occurrences_[o].begin, occurrences_[o].end,
                     [&](std::string_view line, size_t, size_t) {

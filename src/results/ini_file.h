@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -47,7 +48,13 @@ class IniFile {
     std::string bytes_;
     std::vector<Occurrence> occurrences_;
     std::vector<Name> names_;
-    std::unordered_map<std::string, uint32_t> index_;  // lower-cased name -> names_
+    // Names index: "item<k>" (the rows) by number, every other by its
+    // lower-cased text.
+    std::optional<uint32_t> ItemNumber(std::string_view name) const;
+    uint32_t Find(std::string_view name) const;  // names_ index or UINT32_MAX
+    void Remember(std::string_view name, uint32_t index);
+    std::vector<uint32_t> itemSlots_;
+    std::unordered_map<std::string, uint32_t> others_;
 };
 
 // Value text for "key=" + result that IniFile reads back as value.
