@@ -169,6 +169,10 @@ const SystemColorEntry& SystemColorEntryFor(int index) {
 }
 
 void ShadeColors(TColor color, float lightFactor, float darkFactor, TColor& light, TColor& dark) {
+    // A light factor that does not make a number for every byte is refused
+    // like any other bad input, never left to undefined behaviour.
+    if (!std::isfinite(lightFactor) || std::fabs(static_cast<double>(lightFactor)) * 256 > 2.0e9)
+        throw EColorConv("ShadeColors: the light factor is not a usable number");
     const TColor c = ColorToRGB(color);
     const int bytes[3] = {RedOf(c), GreenOf(c), BlueOf(c)};
     int lt[3];

@@ -174,19 +174,25 @@ void TOvalButton::RecomputeShades() {
 }
 
 void TOvalButton::Invalidate() {
-    presentOnly_ = false;
+    // A full repaint asked for stays asked for: an in-place redraw that
+    // comes after it (a press) adds to it and never replaces it.
+    fullPaintPending_ = true;
     update();
 }
 
 void TOvalButton::Present() {
-    presentOnly_ = true;
     update();
 }
 
 void TOvalButton::EnsureSurface() {
-    if (surface_.size() != size()) {
-        surface_ = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+    // Drawn at device pixels, so the button is as sharp as the text beside it.
+    const qreal dpr = devicePixelRatioF();
+    const QSize pixels = (QSizeF(size()) * dpr).toSize();
+    if (surface_.size() != pixels || surface_.devicePixelRatio() != dpr) {
+        surface_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+        surface_.setDevicePixelRatio(dpr);
         surface_.fill(Qt::transparent);
+        fullPaintPending_ = true;
     }
 }
 
@@ -257,6 +263,10 @@ bool TOvalButton::IsAccelChar(QChar key, const QString& caption) {
 }
 
 TOvalButton::FaceLayout TOvalButton::Layout_() const {
+    return LayoutFor(bevelState_);
+}
+
+TOvalButton::FaceLayout TOvalButton::LayoutFor(int bevelState) const {
     FaceLayout f;
     const int W = width(), H = height();
     const QFontMetrics fm(font_);
@@ -288,8 +298,8 @@ TOvalButton::FaceLayout TOvalButton::Layout_() const {
         } else {
             top = half(th + gh + spacing_ + H) - gh + margin_;
         }
-        if (bevelState_ == -1) ++left, ++top;
-        if (bevelState_ == -1 && numGlyphs_ > 2) srcLeft = 2 * cw, srcRight = 3 * cw;
+        if (bevelState == -1) ++left, ++top;
+        if (bevelState == -1 && numGlyphs_ > 2) srcLeft = 2 * cw, srcRight = 3 * cw;
         f.glyph = QRect(left, top, gw, gh);
         f.source = QRect(srcLeft, srcTop, srcRight - srcLeft, srcBottom - srcTop);
     }
@@ -310,7 +320,7 @@ TOvalButton::FaceLayout TOvalButton::Layout_() const {
                 break;
         }
     }
-    if (bevelState_ == -1) ++x, ++y;
+    if (bevelState == -1) ++x, ++y;
     f.caption = QPoint(x, y);
     return f;
 }
@@ -352,11 +362,13 @@ void TOvalButton::PaintFace() {
     if (caption_.isEmpty()) return;
     const int x = f.caption.x(), y = f.caption.y(), tw = f.text.width(), th = f.text.height();
     c.Brush(!transparent_, Rgb(color_));
-    if (bevelState_ == -1) {
-        c.FillRect(x, y, x + tw, y + th);
-    } else {
-        c.FillRect(x + 1, y + 1, x + tw + 1, y + th + 1);
-    }
+    // Erase where the caption stands both raised and pressed (a pixel or
+    // two apart), so no trace of the other state stays and an in-place
+    // redraw equals a full repaint.
+    const QPoint raised = LayoutFor(+1).caption, pressed = LayoutFor(-1).caption;
+    const int ex = std::min(raised.x(), pressed.x()), ey = std::min(raised.y(), pressed.y());
+    c.FillRect(ex, ey, std::max(raised.x(), pressed.x()) + tw + 1,
+               std::max(raised.y(), pressed.y()) + th + 1);
     if (!isEnabled()) c.FontColor(Rgb(clGrayText));
     // The caption is drawn from a buffer of 79 characters.
     c.Text(QRect(x, y, tw, th), caption_.left(79));
@@ -375,8 +387,9 @@ void TOvalButton::Paint() {
 }
 
 void TOvalButton::paintEvent(QPaintEvent*) {
-    if (!presentOnly_ || surface_.size() != size()) Paint();
-    presentOnly_ = false;
+    EnsureSurface();
+    if (fullPaintPending_) Paint();
+    fullPaintPending_ = false;
     QPainter p(this);
     p.drawImage(0, 0, surface_);
 }
@@ -541,7 +554,11 @@ bool TOvalButton::eventFilter(QObject* watched, QEvent* event) {
         auto* key = static_cast<QKeyEvent*>(event);
         const QString text = key->text();
         QWidget* focus = QApplication::focusWidget();
-        const bool takesText = focus && focus->inherits("QLineEdit");
+        // Any focused control that takes typing keeps its keys.
+        const bool takesText =
+            focus && (focus->testAttribute(Qt::WA_InputMethodEnabled) ||
+                      focus->inherits("QLineEdit") || focus->inherits("QAbstractSpinBox") ||
+                      focus->inherits("QTextEdit") || focus->inherits("QPlainTextEdit"));
         const bool ours =
             watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == window();
         if (ours && text.size() == 1 && (!takesText || (key->modifiers() & Qt::AltModifier)) &&

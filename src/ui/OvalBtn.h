@@ -103,6 +103,7 @@ class TOvalButton : public QWidget {
         QSize text;      // caption width and height
     };
     FaceLayout Layout_() const;
+    FaceLayout LayoutFor(int bevelState) const;
 
     // The picture the button shows, as last drawn.
     const QImage& Surface() const { return surface_; }
@@ -145,7 +146,7 @@ class TOvalButton : public QWidget {
     QString caption_;
 
     QImage surface_;
-    bool presentOnly_ = false;
+    bool fullPaintPending_ = true;
     Qt::MouseButton pressButton_ = Qt::NoButton;
     bool releaseEndsDoubleClick_ = false;
 };

@@ -34,7 +34,9 @@ QCursor LoadUrlCursor() {
 }  // namespace Cursors
 
 TURLLabel::TURLLabel(QWidget* parent) : QLabel(parent) {
-    setText(QString::fromLatin1(kDefaultLink));
+    // The caption is an address, never markup: it is drawn as it opens.
+    setTextFormat(Qt::PlainText);
+    SetCaption(QString::fromLatin1(kDefaultLink));
     QFont f = font();
     f.setUnderline(true);
     f.setBold(false);
@@ -55,13 +57,35 @@ QString TURLLabel::Target(TURLType type, const QString& caption) {
     return lower.contains(prefix) ? caption : prefix + caption;
 }
 
+void TURLLabel::SetCaption(const QString& caption) {
+    setText(caption);
+    if (autoSize_) adjustSize();
+}
+
+void TURLLabel::SetAutoSize(bool value) {
+    autoSize_ = value;
+    if (autoSize_) adjustSize();
+}
+
 void TURLLabel::Click() {
-    Shell::Open(Target(urlType_, text()));
+    // An address only: a caption never becomes a path to a local file.
+    Shell::OpenAddress(Target(urlType_, text()));
+}
+
+void TURLLabel::mouseDoubleClickEvent(QMouseEvent* event) {
+    QLabel::mouseDoubleClickEvent(event);
+    releaseEndsDoubleClick_ = event->button() == Qt::LeftButton;
 }
 
 void TURLLabel::mouseReleaseEvent(QMouseEvent* event) {
     QLabel::mouseReleaseEvent(event);
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) Click();
+    // The release that ends a double-click is no click: one double-click
+    // opens the address once.
+    const bool endsDouble = releaseEndsDoubleClick_;
+    releaseEndsDoubleClick_ = false;
+    if (event->button() == Qt::LeftButton && !endsDouble &&
+        rect().contains(event->position().toPoint()))
+        Click();
 }
 
 void TURLLabel::SetFontColor(const QColor& color) {

@@ -33,16 +33,24 @@ class TURLLabel : public QLabel {
     static QString Target(TURLType type, const QString& caption);
     void Click();
 
+    // The caption; with AutoSize on (the default) the label fits it.
+    void SetCaption(const QString& caption);
+    bool AutoSize() const { return autoSize_; }
+    void SetAutoSize(bool value);
+
     static constexpr const char* kDefaultLink = "http://www.vexorin.example/";
 
   protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
   private:
     void SetFontColor(const QColor& color);
     TURLType urlType_ = utHTTP;
+    bool autoSize_ = true;
+    bool releaseEndsDoubleClick_ = false;
 };
 
 }  // namespace vx::ui

@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QRegularExpression>
 #include <QUrl>
 
 #include "core/text.h"
@@ -72,13 +73,31 @@ ScopedHandler::~ScopedHandler() {
     Current() = std::move(previous_);
 }
 
-bool Open(const QString& target) {
-    if (Current()) return Current()(target);
-    const QUrl url =
-        target.contains(QStringLiteral("://")) || target.startsWith(QStringLiteral("mailto:"))
-            ? QUrl(target)
-            : QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath());
+namespace {
+// "scheme:..." with a scheme of two or more letters (one letter is a drive),
+// in any case; schemes are case-insensitive and QUrl lower-cases them.
+bool HasScheme(const QString& text) {
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
+    return scheme.match(text).hasMatch();
+}
+
+// The test hook sees what is opened: an address as QUrl writes it, a
+// document by the path it was given.
+bool Hand(const QUrl& url, const QString& seen) {
+    if (Current()) return Current()(seen);
     return QDesktopServices::openUrl(url);
+}
+}  // namespace
+
+bool Open(const QString& target) {
+    if (HasScheme(target)) return OpenAddress(target);
+    return Hand(QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath()), target);
+}
+
+bool OpenAddress(const QString& address) {
+    const QUrl url(address);
+    if (!HasScheme(address) || !url.isValid() || url.isLocalFile()) return false;
+    return Hand(url, url.toString());
 }
 }  // namespace Shell
 

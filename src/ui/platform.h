@@ -50,6 +50,8 @@ class EscapeKey : public QObject, public KeyState {
 namespace Shell {
 using Handler = std::function<bool(const QString& target)>;
 bool Open(const QString& target);  // a path or an address
+// An address only: a text without a scheme of its own never opens as a file.
+bool OpenAddress(const QString& address);
 
 // Test hook: opens go to handler instead of the desktop for as long as this
 // lives; the one before comes back on scope exit.

@@ -99,5 +99,12 @@ TEST(ShadeColors, SystemColoursResolveFirstAndLuminanceAboveOneRaises) {
     EXPECT_THROW(ShadeColors(RGBColor(250, 250, 250), 0.5f, 2.0f, light, dark), EColorConv);
 }
 
+TEST(ShadeColors, UnusableLightFactorsAreRefused) {
+    TColor light = 0, dark = 0;
+    for (const float f : {std::nanf(""), INFINITY, 1e30f, -1e30f})
+        EXPECT_THROW(ShadeColors(RGBColor(10, 20, 30), f, 0.6f, light, dark), EColorConv) << f;
+    EXPECT_NO_THROW(ShadeColors(RGBColor(10, 20, 30), 0.5f, 0.6f, light, dark));
+}
+
 }  // namespace
 }  // namespace vx

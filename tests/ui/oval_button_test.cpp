@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QFontMetrics>
+#include <QPlainTextEdit>
 #include <QTest>
+#include <functional>
 
 #include "support/pointer.h"
 
@@ -318,20 +321,188 @@ TEST(OvalButton, BevelRingsOutlineAndPressedLook) {
     EXPECT_NE(b.Surface().pixelColor(1, H / 2), Rgb(b.LightShade()));  // no rings
 }
 
-TEST(OvalButton, CaptionMovesOnePixelWhenPressed) {
-    Grey grey;
-    TOvalButton b;
-    b.resize(64, 31);
+// The bounding box of pixels of one colour inside inner (ink of a caption,
+// cells of a glyph).
+QRect InkBox(const QImage& img, QColor colour, QRect inner) {
+    QRect box;
+    for (int y = inner.top(); y <= inner.bottom(); ++y)
+        for (int x = inner.left(); x <= inner.right(); ++x)
+            if (img.pixelColor(x, y) == colour) box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+// Face (192, 192, 192) and black captions, so ink is easy to tell.
+struct Inked {
+    Inked() {
+        SetSystemColorResolver([](int index) {
+            return index == static_cast<int>(SysColor::WindowText) ? RGBColor(0, 0, 0)
+                   : index == static_cast<int>(SysColor::GrayText) ? RGBColor(128, 128, 128)
+                                                                   : RGBColor(192, 192, 192);
+        });
+    }
+    ~Inked() { SetSystemColorResolver(nullptr); }
+};
+
+QFont CloseFont() {
     QFont bold(u"DejaVu Sans"_s, 8, QFont::Bold);
     bold.setPixelSize(11);
-    b.SetFont(bold);
+    return bold;
+}
+
+TEST(OvalButton, CaptionMovesOnePixelWhenPressed) {
+    Inked inked;
+    TOvalButton b;
+    b.resize(64, 31);
+    b.SetFlat(true);  // no black outline: the only ink is the caption's
+    b.SetFont(CloseFont());
     b.SetCaption(u"Close"_s);
-    const auto up = b.Layout_();
-    const QFontMetrics fm(bold);
-    EXPECT_EQ(up.caption,
-              QPoint(half(64 - fm.horizontalAdvance(u"Close"_s)), half(31 - fm.height())));
+    const QRect inner = b.rect();
+    b.Paint();
+    const QRect up = InkBox(b.Surface(), Qt::black, inner);
+    ASSERT_FALSE(up.isEmpty());
+    // Centred: the ink sits in the middle give or take the font's bearings.
+    EXPECT_LE(std::abs(up.center().x() - 32), 2);
+    EXPECT_LE(std::abs(up.center().y() - 15), 2);
     b.MouseDown(Qt::LeftButton, {}, 32, 15);
-    EXPECT_EQ(b.Layout_().caption, up.caption + QPoint(1, 1));
+    b.Paint();
+    EXPECT_EQ(InkBox(b.Surface(), Qt::black, inner), up.translated(1, 1));
+}
+
+// A press and a release drawn in place on the present picture give exactly
+// the picture a full repaint gives.
+TEST(OvalButton, InPlaceRedrawsEqualFullRepaints) {
+    Inked inked;
+    QImage glyph(12, 12, QImage::Format_RGB32);
+    glyph.fill(Qt::green);
+    struct Case {
+        const char* name;
+        QString caption;
+        bool withGlyph;
+        QSize size;
+    } cases[] = {
+        {"About's Close", u"&Close"_s, false, {64, 31}},
+        {"wide caption", u"Start the run"_s, false, {120, 40}},
+        {"caption beside a glyph", u"Go"_s, true, {100, 50}},
+    };
+    for (const auto& c : cases) {
+        QWidget parent;
+        auto* b = new TOvalButton(&parent);
+        b->resize(c.size);
+        b->SetFont(CloseFont());
+        b->SetCaption(c.caption);
+        if (c.withGlyph) {
+            b->SetGlyph(glyph);
+            b->SetNumGlyphs(1);
+            b->SetLayout(blGlyphLeft);
+        }
+        parent.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
+        b->grab();  // the present picture, painted in full
+        const QPoint centre = b->rect().center();
+        for (const bool press : {true, false}) {
+            if (press)
+                b->MouseDown(Qt::LeftButton, {}, centre.x(), centre.y());
+            else
+                b->MouseUp(Qt::LeftButton, {}, centre.x(), centre.y());
+            const QImage inPlace = b->Surface().copy();
+            b->Paint();
+            EXPECT_EQ(inPlace, b->Surface()) << c.name << (press ? ": pressed" : ": released");
+        }
+    }
+}
+
+// At the screen's pixel ratio (the suite runs once more at 2): the button
+// is drawn at device pixels, sharp beside the text, pressed and released.
+TEST(OvalButton, FacesAtTheScreensRatio) {
+    Inked inked;
+    QWidget parent;
+    auto* b = new TOvalButton(&parent);
+    b->resize(64, 31);
+    b->SetFont(CloseFont());
+    b->SetCaption(u"&Close"_s);
+    parent.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
+    const qreal dpr = b->devicePixelRatioF();
+    for (const bool press : {true, false}) {
+        if (press)
+            b->MouseDown(Qt::LeftButton, {}, 32, 15);
+        else
+            b->MouseUp(Qt::LeftButton, {}, 32, 15);
+        const QImage face = b->grab().toImage();
+        ASSERT_EQ(face.size(), (QSizeF(64, 31) * dpr).toSize());
+        EXPECT_EQ(b->Surface().devicePixelRatio(), dpr);
+        if (dpr < 2) continue;
+        // A face drawn at 1x and scaled would be made of uniform 2 x 2 blocks.
+        int mixedBlocks = 0;
+        for (int y = 0; y + 1 < face.height(); y += 2)
+            for (int x = 0; x + 1 < face.width(); x += 2) {
+                const QRgb p = face.pixel(x, y);
+                mixedBlocks += face.pixel(x + 1, y) != p || face.pixel(x, y + 1) != p ||
+                               face.pixel(x + 1, y + 1) != p;
+            }
+        EXPECT_GT(mixedBlocks, 20) << (press ? "pressed" : "released");
+    }
+}
+
+// A setter called from OnClick shows its effect once the press has ended,
+// although the release redraws in place.
+TEST(OvalButton, SettersCalledFromOnClickShowAfterThePress) {
+    Grey grey;
+    auto render = [](std::function<void(TOvalButton*)> setUp, bool clickToChange) {
+        QWidget parent;
+        auto* b = new TOvalButton(&parent);
+        b->resize(120, 40);
+        b->SetCaption(u"Start the run"_s);
+        setUp(b);
+        parent.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&parent));
+        b->grab();
+        if (clickToChange) {
+            vx::testing::PointerTo(b, b->rect().center());
+            QTest::mouseClick(b, Qt::LeftButton, {}, b->rect().center());
+        }
+        return b->grab().toImage();
+    };
+    const auto toStop = [](TOvalButton* b) { b->SetCaption(u"Stop"_s); };
+    const auto toRed = [](TOvalButton* b) { b->SetColor(RGBColor(255, 0, 0)); };
+    for (const auto& change :
+         {std::function<void(TOvalButton*)>(toStop), std::function<void(TOvalButton*)>(toRed)}) {
+        const QImage clicked = render([&](TOvalButton* b) { b->OnClick = change; }, true);
+        const QImage direct = render(change, false);
+        EXPECT_EQ(clicked, direct);
+    }
+    // A press right after a resize shows the whole button, not rings alone.
+    QWidget parent;
+    auto* b = new TOvalButton(&parent);
+    b->SetCaption(u"Go"_s);
+    parent.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
+    b->grab();
+    b->resize(140, 60);
+    QTest::mousePress(b, Qt::LeftButton, {}, QPoint(70, 30));
+    const QImage pressed = b->grab().toImage();
+    EXPECT_EQ(pressed.pixelColor(70, 10), QColor(192, 192, 192));  // the face is filled
+}
+
+TEST(OvalButton, AMultiLineEditorKeepsItsKeys) {
+    QWidget window;
+    auto* editor = new QPlainTextEdit(&window);
+    auto* b = new TOvalButton(&window);
+    b->move(0, 100);
+    b->SetCaption(u"&Close"_s);
+    int clicks = 0;
+    b->OnClick = [&](TOvalButton*) { ++clicks; };
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QApplication::setActiveWindow(&window);
+    editor->setFocus();
+    QTest::keyClicks(editor, u"cc"_s);
+    EXPECT_EQ(clicks, 0);
+    EXPECT_EQ(editor->toPlainText(), u"cc"_s);
+    window.setFocus();  // no editor: the accelerator works
+    QTest::keyClick(&window, Qt::Key_C);
+    EXPECT_EQ(clicks, 0);  // the pointer is not over it: Click asks for that
+    EXPECT_TRUE(b->DialogChar(u'c'));
 }
 
 QImage TwoCells() {
@@ -365,64 +536,68 @@ TEST(OvalButton, GlyphCellsAndTransparentColour) {
     EXPECT_EQ(b.Surface().pixelColor(b.Layout_().glyph.topLeft() + QPoint(6, 1)), QColor(Qt::blue));
 }
 
-TEST(OvalButton, GlyphGeometryForEachLayout) {
-    Grey grey;
+TEST(OvalButton, GlyphAndCaptionPlacesForEachLayout) {
+    Inked inked;
     TOvalButton b;
+    b.resize(100, 50);
+    b.SetFlat(true);
     QImage glyph(16, 16, QImage::Format_RGB32);
     glyph.fill(Qt::green);
     b.SetGlyph(glyph);
+    b.SetTransparentColor(RGBColor(1, 2, 3));  // nothing of the glyph is see-through
     b.SetNumGlyphs(1);
     b.SetCaption(u"Go"_s);
-    const QFontMetrics fm(b.Font());
-    const int W = 100, H = 50, tw = fm.horizontalAdvance(u"Go"_s), th = fm.height(), gw = 16,
-              gh = 16, sp = 4;
-    struct Case {
-        TButtonLayout layout;
-        int margin;
-        QPoint glyph, caption;
-    } cases[] = {
-        {blGlyphLeft,
-         0,
-         {half(W - (tw + sp + gw)), half(H - gh)},
-         {half(W - (tw + sp + gw)) + gw + sp, half(H - th)}},
-        {blGlyphLeft,
-         3,
-         {half(W - (tw + sp + gw)) - 3, half(H - gh)},
-         {half(W - (tw + sp + gw)) - 3 + gw + sp, half(H - th)}},
-        {blGlyphRight,
-         2,
-         {half(tw + sp + gw + W) - gw + 2, half(H - gh)},
-         {half(tw + sp + gw + W) - gw + 2 - tw - sp, half(H - th)}},
-        {blGlyphTop,
-         1,
-         {half(W - gw), half(H - (th + gh + sp)) - 1},
-         {half(W - tw), half(H - (th + gh + sp)) - 1 + gh + sp}},
-        {blGlyphBottom,
-         0,
-         {half(W - gw), half(th + gh + sp + H) - gh},
-         {half(W - tw), half(th + gh + sp + H) - gh - th - sp}},
+    const QRect inner = b.rect();
+    auto boxes = [&] {
+        b.Paint();
+        return std::pair{InkBox(b.Surface(), Qt::green, b.rect()),
+                         InkBox(b.Surface(), Qt::black, inner)};
     };
-    for (const auto& c : cases) {
-        b.SetLayout(c.layout);
-        b.SetMargin(c.margin);
-        const auto f = b.Layout_();
-        EXPECT_EQ(f.glyph.topLeft(), c.glyph) << c.layout << "/" << c.margin;
-        EXPECT_EQ(f.caption, c.caption) << c.layout << "/" << c.margin;
+    const int sp = 4;
+    for (const TButtonLayout layout : {blGlyphLeft, blGlyphRight, blGlyphTop, blGlyphBottom}) {
+        b.SetLayout(layout);
+        b.SetMargin(0);
+        const auto [g, t] = boxes();
+        ASSERT_EQ(g.size(), QSize(16, 16)) << layout;
+        ASSERT_FALSE(t.isEmpty()) << layout;
+        switch (layout) {
+            case blGlyphLeft:
+                EXPECT_GE(t.left() - g.right() - 1, sp - 1) << "caption right of the glyph";
+                break;
+            case blGlyphRight:
+                EXPECT_GE(g.left() - t.right() - 1, sp - 1) << "caption left of the glyph";
+                break;
+            case blGlyphTop:
+                EXPECT_GE(t.top() - g.bottom() - 1, sp - 1) << "caption below the glyph";
+                break;
+            case blGlyphBottom:
+                EXPECT_GE(g.top() - t.bottom() - 1, sp - 1) << "caption above the glyph";
+                break;
+        }
+        // The margin moves the glyph away from the centre by its width.
+        b.SetMargin(3);
+        const QRect moved = boxes().first;
+        const QPoint shift = moved.topLeft() - g.topLeft();
+        const QPoint want = layout == blGlyphLeft    ? QPoint(-3, 0)
+                            : layout == blGlyphRight ? QPoint(3, 0)
+                            : layout == blGlyphTop   ? QPoint(0, -3)
+                                                     : QPoint(0, 3);
+        EXPECT_EQ(shift, want) << layout;
     }
     // Pressed: the glyph moves one pixel, a caption beside it two.
     b.SetLayout(blGlyphLeft);
     b.SetMargin(0);
-    const auto up = b.Layout_();
+    const auto [g, t] = boxes();
     b.SetDown(true);
-    const auto down = b.Layout_();
-    EXPECT_EQ(down.glyph.topLeft(), up.glyph.topLeft() + QPoint(1, 1));
-    EXPECT_EQ(down.caption, up.caption + QPoint(2, 1));
+    const auto [gd, td] = boxes();
+    EXPECT_EQ(gd.topLeft(), g.topLeft() + QPoint(1, 1));
+    EXPECT_EQ(td.topLeft(), t.topLeft() + QPoint(2, 1));
     // Without a caption the glyph is centred whatever the layout.
     b.SetCaption(u""_s);
     b.SetDown(false);
     b.SetLayout(blGlyphRight);
     b.SetMargin(9);
-    EXPECT_EQ(b.Layout_().glyph.topLeft(), QPoint(half(W - gw), half(H - gh)));
+    EXPECT_EQ(boxes().first.topLeft(), QPoint(half(100 - 16), half(50 - 16)));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <QBitmap>
 #include <QEnterEvent>
+#include <QMouseEvent>
 #include <QTest>
 
 #include "ui/platform.h"
@@ -65,6 +66,61 @@ TEST(URLLabel, LooksClicksAndCursor) {
     EXPECT_EQ(c.hotSpot(), QPoint(5, 0));
     EXPECT_EQ(c.bitmap().size(), QSize(32, 32));
     EXPECT_EQ(Cursors::Get(crURLCursor).hotSpot(), QPoint(5, 0));
+}
+
+TEST(URLLabel, OpensAddressesOnlyAndOncePerDoubleClick) {
+    QWidget parent;
+    TURLLabel label(&parent);
+    parent.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
+    QStringList opened;
+    Shell::ScopedHandler shell([&](const QString& t) {
+        opened << t;
+        return true;
+    });
+    struct Case {
+        TURLType type;
+        QString caption, want;
+    } cases[] = {
+        {utMailTo, u"MAILTO:x@y.example"_s, u"mailto:x@y.example"_s},
+        {utMailTo, u"Mailto:x@y.example"_s, u"mailto:x@y.example"_s},
+        {utHTTP, u"HTTP://Example.com/a"_s, u"http://example.com/a"_s},
+        {utHTTP, u"notes.txt"_s, u"http://notes.txt"_s},
+    };
+    for (const auto& c : cases) {
+        opened.clear();
+        label.SetURLType(c.type);
+        label.SetCaption(c.caption);
+        QTest::mouseClick(&label, Qt::LeftButton);
+        EXPECT_EQ(opened, QStringList{c.want}) << c.caption.toStdString();
+    }
+    // Never a file: an address without a scheme of its own opens nothing.
+    EXPECT_FALSE(Shell::OpenAddress(u"/etc/passwd"_s));
+    EXPECT_FALSE(Shell::OpenAddress(u"C:x"_s));
+    EXPECT_FALSE(Shell::OpenAddress(u"file:///etc/passwd"_s));
+    opened.clear();
+    label.SetURLType(utMailTo);
+    label.SetCaption(u"x@y.example"_s);
+    // As the desktop delivers a double-click: press, release, double-click, release.
+    const QPoint at = label.rect().center();
+    QTest::mousePress(&label, Qt::LeftButton, {}, at);
+    QTest::mouseRelease(&label, Qt::LeftButton, {}, at);
+    QMouseEvent dbl(QEvent::MouseButtonDblClick, at, label.mapToGlobal(at), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&label, &dbl);
+    QTest::mouseRelease(&label, Qt::LeftButton, {}, at);
+    EXPECT_EQ(opened.size(), 1);
+}
+
+TEST(URLLabel, DrawsAndSizesPlainText) {
+    QWidget parent;
+    TURLLabel label(&parent);
+    label.SetCaption(u"Sales <b>desk</b>@x.com"_s);
+    const QFontMetrics fm(label.font());
+    // Sized for the raw text (tags included), as rich text would not be.
+    EXPECT_NEAR(label.width(), fm.horizontalAdvance(u"Sales <b>desk</b>@x.com"_s), 3);
+    label.SetCaption(u"a@b.c"_s);
+    EXPECT_NEAR(label.width(), fm.horizontalAdvance(u"a@b.c"_s), 3);  // it follows its caption
 }
 
 }  // namespace
