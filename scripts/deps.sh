@@ -7,7 +7,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libjpeg-dev
-  xvfb xauth imagemagick xdg-utils fonts-dejavu-core
+  xvfb xauth imagemagick xdg-utils fonts-dejavu-core fonts-dejavu-extra
   fp-utils-3.2.2
 )
 missing=()

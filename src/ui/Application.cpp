@@ -65,7 +65,7 @@ char LocaleDecimalSeparator() {
 int RunApplication(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vexorin"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Vexorin"));
+    // No display name: the desktop would append it to every dialog's title.
     EscapeKey::Instance();
     Forms forms(LocaleDecimalSeparator());
     TForm1& main = *forms.Form1;

@@ -47,9 +47,8 @@ TInfoForm::TInfoForm(QWidget* parent) : QDialog(parent) {
     QFont link = FormFont(QStringLiteral("MS Sans Serif"), 11);
     link.setUnderline(true);
     URLLabel2->setFont(link);
-    URLLabel2->setText(QString::fromLatin1(kSupportAddress));
+    URLLabel2->SetCaption(QString::fromLatin1(kSupportAddress));
     URLLabel2->move(198, 92);
-    URLLabel2->adjustSize();
 
     BitBtn3 = new TOvalButton(this);
     BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
@@ -57,15 +56,6 @@ TInfoForm::TInfoForm(QWidget* parent) : QDialog(parent) {
     BitBtn3->SetCaption(QStringLiteral("Close"));
     BitBtn3->SetFont(FormFont(QStringLiteral("MS Sans Serif"), 11, true));
     BitBtn3->SetBevelWidth(2);
-    BitBtn3->SetColor(clBtnFace);
-    BitBtn3->SetDown(false);
-    BitBtn3->SetFlat(false);
-    BitBtn3->SetGroupIndex(0);
-    BitBtn3->SetLayout(blGlyphBottom);
-    BitBtn3->SetMargin(0);
-    BitBtn3->SetSpacing(4);
-    BitBtn3->SetTransparent(false);
-    BitBtn3->SetTransparentColor(clBlack);
     BitBtn3->setCursor(Qt::PointingHandCursor);
     BitBtn3->OnClick = [this](TOvalButton*) { BitBtn3Click(); };
 }

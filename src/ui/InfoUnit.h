@@ -22,7 +22,7 @@ class TInfoForm : public QDialog {
     TURLLabel* URLLabel2;
     TOvalButton* BitBtn3;
 
-    static constexpr const char* kSupportAddress = "support@vexorin.example";
+    static constexpr const char* kSupportAddress = "help@vexorin.test";
 };
 
 }  // namespace vx::ui

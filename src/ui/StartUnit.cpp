@@ -162,11 +162,11 @@ TStartForm::TStartForm(StopFlag& stop, EventPump& pump, SettingsStore& store, QW
     connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
     connect(BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(); });
 
-    QWidget::setTabOrder(BitBtn1, BitBtn2);
-    QWidget::setTabOrder(BitBtn2, LabeledEdit1);
-    QWidget::setTabOrder(LabeledEdit1, MaxResultsSpinEdit->Editor());
-    QWidget::setTabOrder(MaxResultsSpinEdit->Editor(), HomepageEdit);
-    QWidget::setTabOrder(HomepageEdit, DepthCombo);
+    // One cycle, in this order; nothing else takes focus on the way.
+    tabCycle_ = {BitBtn1,      BitBtn2,   LabeledEdit1, MaxResultsSpinEdit->Editor(),
+                 HomepageEdit, DepthCombo};
+    for (qsizetype i = 0; i + 1 < tabCycle_.size(); ++i)
+        QWidget::setTabOrder(tabCycle_[i], tabCycle_[i + 1]);
 
     FormCreate();
 }
@@ -227,6 +227,17 @@ void TStartForm::done(int result) {
     // Every close passes here: Investigate, Cancel, the close box.
     FormCloseQuery();
     QDialog::done(result);
+}
+
+bool TStartForm::focusNextPrevChild(bool next) {
+    // Tab and Shift+Tab walk the cycle itself: a compound control's inner
+    // parts never break it.
+    const qsizetype at = tabCycle_.indexOf(focusWidget());
+    if (at < 0) return QDialog::focusNextPrevChild(next);
+    const qsizetype n = tabCycle_.size();
+    tabCycle_[(at + (next ? 1 : n - 1)) % n]->setFocus(next ? Qt::TabFocusReason
+                                                            : Qt::BacktabFocusReason);
+    return true;
 }
 
 void TStartForm::keyPressEvent(QKeyEvent* event) {

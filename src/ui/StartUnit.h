@@ -73,11 +73,13 @@ class TStartForm : public QDialog, public InvestigateInputs {
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
   private:
     void FormCreate();
     void FormCloseQuery();
 
+    QList<QWidget*> tabCycle_;
     StopFlag& stop_;
     EventPump& pump_;
     SettingsStore& store_;

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTableView>
 #include <QToolButton>
@@ -85,8 +86,11 @@ TForm1::TForm1(StopFlag& stop, char decimalSeparator, QWidget* parent)
         makeButton("StopBtn", QStringLiteral("Stop"), art::Picture::NoEntry, QSize(16, 16), 359);
     connect(BitBtn2, &QToolButton::clicked, this, [this] { Guarded([this] { BitBtn2Click(); }); });
     connect(StopBtn, &QToolButton::clicked, this, [this] { Guarded([this] { StopBtnClick(); }); });
+    // Tab leaves the table (arrow keys move in it): table, Stop, Start.
+    ListView1->setTabKeyNavigation(false);
     QWidget::setTabOrder(ListView1, StopBtn);
     QWidget::setTabOrder(StopBtn, BitBtn2);
+    QWidget::setTabOrder(BitBtn2, ListView1);
 
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
@@ -164,6 +168,16 @@ void TForm1::BuildTable() {
     add("InvertSelection1", QStringLiteral("Invert Selection"),
         &ResultsTable::InvertSelection1Click);
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
+    // Shift+F10 and the Menu key open the pop-up at the current row.
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::SHIFT | Qt::Key_F10), QKeySequence(Qt::Key_Menu)}) {
+        auto* popupKey = new QShortcut(keys, ListView1);
+        popupKey->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(popupKey, &QShortcut::activated, this, [this] {
+            const QRect r = ListView1->visualRect(ListView1->currentIndex());
+            emit ListView1->customContextMenuRequested(r.isValid() ? r.center() : QPoint(4, 4));
+        });
+    }
     connect(ListView1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& p) { PopupMenu1->popup(ListView1->viewport()->mapToGlobal(p)); });
 }
@@ -201,6 +215,10 @@ void TForm1::BuildMenus() {
     help->addSeparator();
     item(help, "About1", QStringLiteral("&About..."), art::Picture::LightBulb,
          [this] { About1Click(); });
+    // F10 opens the menu bar, as desktops expect.
+    auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(menuKey, &QShortcut::activated, this,
+            [bar, file] { bar->setActiveAction(file->menuAction()); });
 }
 
 void TForm1::SetStatusText(const std::string& text) {
