@@ -1,15 +1,25 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, starts the bundled stand-in services on
-# loopback and then the application pointed at them. The services stop when
-# the window closes.
+# Installs what is missing, builds what the window needs (the application,
+# its help and the stand-in services), starts the services on loopback, waits
+# until they answer, then starts the application pointed at them. The
+# services stop when the window closes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
-bash scripts/build.sh
+BUILD_DIR="${VEXORIN_BUILD_DIR:-build}"
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+TARGETS=(vexorin vexorin-services help_html)
+grep -q '^help_chm:' <(cmake --build "$BUILD_DIR" --target help 2>/dev/null) && TARGETS+=(help_chm)
+cmake --build "$BUILD_DIR" --parallel --target "${TARGETS[@]}"
 
 PORT="${VEXORIN_SERVICES_PORT:-47080}"
+answers() { curl -s -o /dev/null --max-time 1 "http://127.0.0.1:$PORT/search?p=x"; }
+if answers; then
+  echo "Port $PORT is held by another program; stop it or set VEXORIN_SERVICES_PORT." >&2
+  exit 1
+fi
 # A little latency makes the rows visibly fill one by one, as with real services.
-build/tools/vexorin-services --port "$PORT" --latency-ms "${VEXORIN_SERVICES_LATENCY_MS:-40}" &
+"$BUILD_DIR/tools/vexorin-services" --port "$PORT" --latency-ms "${VEXORIN_SERVICES_LATENCY_MS:-40}" &
 SERVICES=$!
 XVFB=""
 cleanup() {
@@ -17,6 +27,15 @@ cleanup() {
   [ -n "$XVFB" ] && kill "$XVFB" 2>/dev/null || true
 }
 trap cleanup EXIT
+for _ in $(seq 50); do
+  answers && break
+  kill -0 "$SERVICES" 2>/dev/null || break
+  sleep 0.1
+done
+if ! answers; then
+  echo "The stand-in services did not start on 127.0.0.1:$PORT." >&2
+  exit 1
+fi
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   # No desktop here: give the window a virtual screen of its own.
@@ -31,5 +50,5 @@ fi
 export VEXORIN_SUGGEST_HOST="127.0.0.1:$PORT"
 export VEXORIN_SEARCH_HOST="127.0.0.1:$PORT"
 # help.chm is looked up in the working directory.
-cd build/src/app
+cd "$BUILD_DIR/src/app"
 ./vexorin

@@ -62,10 +62,19 @@ char LocaleDecimalSeparator() {
     return p.size() == 1 && p[0].unicode() < 128 ? static_cast<char>(p[0].unicode()) : '.';
 }
 
+QIcon AppIcon() {
+    QIcon icon;
+    for (const int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/hicolor/%1x%1/apps/vexorin.png").arg(size));
+    return icon;
+}
+
 int RunApplication(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vexorin"));
     // No display name: the desktop would append it to every dialog's title.
+    QApplication::setDesktopFileName(QStringLiteral("vexorin"));
+    QApplication::setWindowIcon(AppIcon());
     EscapeKey::Instance();
     Forms forms(LocaleDecimalSeparator());
     TForm1& main = *forms.Form1;

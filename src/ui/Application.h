@@ -2,6 +2,7 @@
 // instance check runs before this, in the program entry.
 #pragma once
 
+#include <QIcon>
 #include <QString>
 #include <memory>
 
@@ -30,6 +31,9 @@ struct Forms {
 };
 
 char LocaleDecimalSeparator();
+
+// The application's icon, 16 to 256 pixels.
+QIcon AppIcon();
 
 // System colours from the application palette, through the one table.
 void InstallSystemColours();

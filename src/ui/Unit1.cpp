@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
@@ -361,8 +362,26 @@ void TForm1::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+QString TForm1::HelpIndexPath() {
+    // Installed beside the program's share folder, or in the build tree.
+    const QString dir = QCoreApplication::applicationDirPath();
+    for (const QString& candidate : {dir + QStringLiteral("/../share/vexorin/help/index.html"),
+                                     dir + QStringLiteral("/help/index.html")}) {
+        if (QFileInfo::exists(candidate)) return QFileInfo(candidate).canonicalFilePath();
+    }
+    return {};
+}
+
 void TForm1::Contents1Click() {
-    Shell::Open(QStringLiteral("help.chm"));
+    // help.chm from the working directory, as ever; on a desktop with no
+    // program for it, the same pages as HTML in the browser.
+    const QString chm = QStringLiteral("help.chm");
+    const QString html = HelpIndexPath();
+    if (html.isEmpty() || Shell::HasHandlerFor(chm)) {
+        Shell::Open(chm);
+    } else {
+        Shell::Open(html);
+    }
 }
 
 void TForm1::Homepage1Click() {

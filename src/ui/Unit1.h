@@ -56,6 +56,8 @@ class TForm1 : public QMainWindow, public StatusSink {
     void About1Click();
     void ListView1ColumnClick(int column);
     void LoadInvestigationFile(const QString& path);
+    // The bundled HTML help's first page; empty when it is not there.
+    static QString HelpIndexPath();
 
     static constexpr const char* kHomepage = "http://www.vexorin.example/";
 

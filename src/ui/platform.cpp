@@ -5,6 +5,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QMimeDatabase>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QUrl>
 
@@ -64,6 +66,36 @@ Handler& Current() {
     return h;
 }
 }  // namespace
+
+std::function<bool(const QString&)>& Associations() {
+    static std::function<bool(const QString&)> query;
+    return query;
+}
+
+ScopedAssociations::ScopedAssociations(std::function<bool(const QString&)> query)
+    : previous_(std::move(Associations())) {
+    Associations() = std::move(query);
+}
+
+ScopedAssociations::~ScopedAssociations() {
+    Associations() = std::move(previous_);
+}
+
+bool HasHandlerFor(const QString& path) {
+    const QString mime =
+        QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension).name();
+    if (Associations()) return Associations()(mime);
+    QProcess query;
+    query.start(QStringLiteral("xdg-mime"),
+                {QStringLiteral("query"), QStringLiteral("default"), mime});
+    // Bounded: a desktop that does not answer has no program for it.
+    if (!query.waitForFinished(2000)) {
+        query.kill();
+        query.waitForFinished(500);
+        return false;
+    }
+    return query.exitCode() == 0 && !query.readAllStandardOutput().trimmed().isEmpty();
+}
 
 ScopedHandler::ScopedHandler(Handler handler) : previous_(std::move(Current())) {
     Current() = std::move(handler);

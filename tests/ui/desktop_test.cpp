@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -102,6 +103,32 @@ TEST(Desktop, CaptionsAreExactAndNothingIsClipped) {
                 << label->objectName().toStdString();
             EXPECT_TRUE(label->parentWidget()->rect().contains(label->geometry()))
                 << label->objectName().toStdString() << " runs past its parent";
+        }
+    }
+}
+
+TEST(Desktop, F1OpensTheChmOrElseTheHtmlHelp) {
+    Window k;
+    QStringList opened;
+    Shell::ScopedHandler shell([&](const QString& t) {
+        opened << t;
+        return true;
+    });
+    for (const bool chmViewer : {true, false}) {
+        QString asked;
+        Shell::ScopedAssociations associations([&](const QString& mime) {
+            asked = mime;
+            return chmViewer;
+        });
+        opened.clear();
+        k.w.Contents1Click();
+        EXPECT_EQ(asked, u"application/vnd.ms-htmlhelp"_s);
+        ASSERT_EQ(opened.size(), 1);
+        if (chmViewer) {
+            EXPECT_EQ(opened[0], u"help.chm"_s);  // from the working directory, as ever
+        } else {
+            EXPECT_TRUE(opened[0].endsWith(u"/help/index.html"_s)) << opened[0].toStdString();
+            EXPECT_TRUE(QFileInfo::exists(opened[0]));
         }
     }
 }

@@ -108,7 +108,7 @@ QPixmap Draw(Picture picture) {
             g.setPen(QPen(QColor(30, 60, 160), 1));
             g.setBrush(QColor(70, 120, 220));
             g.drawEllipse(QRectF(0.5, 0.5, 15, 15));
-            QFont f("DejaVu Sans", 8, QFont::Bold);
+            QFont f(QStringLiteral("DejaVu Sans"), 8, QFont::Bold);
             f.setPixelSize(12);
             g.setFont(f);
             g.setPen(Qt::white);
@@ -186,12 +186,12 @@ QPixmap Banner() {
     g.fillRect(pm.rect(), sky);
     g.setPen(QColor(255, 255, 255, 40));
     for (int x = -55; x < 490; x += 14) g.drawLine(x, 55, x + 55, 0);
-    QFont title("DejaVu Sans", 20, QFont::Bold);
+    QFont title(QStringLiteral("DejaVu Sans"), 20, QFont::Bold);
     title.setPixelSize(28);
     g.setFont(title);
     g.setPen(Qt::white);
     g.drawText(QRect(14, 4, 270, 34), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Vexorin"));
-    QFont sub("DejaVu Sans", 8);
+    QFont sub(QStringLiteral("DejaVu Sans"), 8);
     sub.setPixelSize(11);
     g.setFont(sub);
     g.setPen(QColor(220, 235, 255));
@@ -324,6 +324,38 @@ bool WriteXbm(const QString& path, const char* name, bool mask) {
 
 }  // namespace
 
+// The application's icon: a magnifier over a rising bar chart, the
+// promising corner of a keyword table. Painted per size so small ones stay
+// crisp rather than scaled down.
+QImage AppIcon(int size) {
+    QImage img(size, size, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    QPainter g(&img);
+    g.setRenderHint(QPainter::Antialiasing);
+    const double s = size;
+    QLinearGradient face(0, 0, 0, s);
+    face.setColorAt(0, QColor(46, 125, 50));
+    face.setColorAt(1, QColor(27, 94, 32));
+    g.setPen(Qt::NoPen);
+    g.setBrush(face);
+    g.drawRoundedRect(QRectF(s * 0.04, s * 0.04, s * 0.92, s * 0.92), s * 0.18, s * 0.18);
+    g.setBrush(QColor(200, 230, 201));
+    const double bw = s * 0.13;
+    for (int i = 0; i < 3; ++i) {
+        const double h = s * (0.22 + 0.16 * i);
+        g.drawRect(QRectF(s * 0.16 + i * bw * 1.35, s * 0.84 - h, bw, h));
+    }
+    QPen ring(Qt::white, std::max(1.0, s * 0.07));
+    g.setPen(ring);
+    g.setBrush(QColor(255, 255, 255, 60));
+    g.drawEllipse(QPointF(s * 0.6, s * 0.42), s * 0.2, s * 0.2);
+    ring.setCapStyle(Qt::RoundCap);
+    ring.setWidthF(std::max(1.5, s * 0.1));
+    g.setPen(ring);
+    g.drawLine(QPointF(s * 0.74, s * 0.56), QPointF(s * 0.88, s * 0.72));
+    return img;
+}
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: make-assets OUT-DIR\n");
@@ -331,17 +363,24 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     const QString out = QString::fromLocal8Bit(argv[1]);
-    QDir().mkpath(out + "/pictures");
-    QDir().mkpath(out + "/cursors");
-    bool ok = WriteJpeg(art::Banner().toImage(), out + "/pictures/banner.jpg", 90);
-    ok = WriteJpeg(AboutPicture(), out + "/pictures/about.jpg", 90) && ok;
+    auto at = [&out](const char* name) { return out + QLatin1String(name); };
+    QDir().mkpath(at("/pictures"));
+    QDir().mkpath(at("/cursors"));
+    bool ok = WriteJpeg(art::Banner().toImage(), at("/pictures/banner.jpg"), 90);
+    ok = WriteJpeg(AboutPicture(), at("/pictures/about.jpg"), 90) && ok;
     for (int i = 0; i < vx::ui::art::kPictureCount; ++i) {
         const auto picture = static_cast<vx::ui::art::Picture>(i);
-        ok =
-            art::Draw(picture).save(out + "/pictures/" + vx::ui::art::FileName(picture) + ".png") &&
-            ok;
+        ok = art::Draw(picture).save(at("/pictures/") +
+                                     QLatin1String(vx::ui::art::FileName(picture)) +
+                                     QLatin1String(".png")) &&
+             ok;
     }
-    ok = WriteXbm(out + "/cursors/URLCURSOR_1.xbm", "URLCURSOR_1", false) && ok;
-    ok = WriteXbm(out + "/cursors/URLCURSOR_1_mask.xbm", "URLCURSOR_1_mask", true) && ok;
+    for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+        const QString dir = at("/icons/hicolor/") + QStringLiteral("%1x%1/apps").arg(size);
+        QDir().mkpath(dir);
+        ok = AppIcon(size).save(dir + QLatin1String("/vexorin.png")) && ok;
+    }
+    ok = WriteXbm(at("/cursors/URLCURSOR_1.xbm"), "URLCURSOR_1", false) && ok;
+    ok = WriteXbm(at("/cursors/URLCURSOR_1_mask.xbm"), "URLCURSOR_1_mask", true) && ok;
     return ok ? 0 : 1;
 }

@@ -1,7 +1,7 @@
 // vexorin-screenshot OUT-DIR: opens the real windows, fills the Investigate
 // dialog, runs a demo research against the services named in the
-// environment, and saves pictures of the main window, the dialog and the
-// About box as PNG files.
+// environment, and saves pictures of the main window (during the run and
+// after it), the dialog and the About box as PNG files.
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -47,6 +47,13 @@ int main(int argc, char** argv) {
         });
     });
     poll.start(20);
+    // One picture while the run goes: rows filling, the progress bar showing.
+    bool runningShot = false;
+    QObject::connect(w.ListView1->model(), &QAbstractItemModel::rowsInserted, [&] {
+        if (runningShot || w.Table().Count() != 6) return;
+        runningShot = true;
+        QTimer::singleShot(60, [&] { w.grab().save(out + u"/main-window-running.png"_s); });
+    });
     QTimer::singleShot(300, [&] { w.BitBtn2Click(); });
     // Shoot once the run has ended and the window says so.
     QTimer done;
