@@ -7,3 +7,4 @@ build/bench/fetch_bench build/tools/vexorin-fetch "${FETCHES:-500}"
 build/bench/research_bench build/tools/vexorin-services "${ROUNDS:-5}"
 build/bench/reader_bench
 build/bench/window_bench
+build/bench/chart_bench

@@ -20,6 +20,7 @@
 #include "results/atomic_file.h"
 #include "results/export.h"
 #include "results/investigation_file.h"
+#include "ui/OpportunityChart.h"
 #include "ui/ResultsModel.h"
 #include "ui/StartUnit.h"
 #include "ui/art.h"
@@ -120,7 +121,9 @@ TForm1::TForm1(StopFlag& stop, char decimalSeparator, QWidget* parent)
 }
 
 TForm1::~TForm1() {
-    // The model observes the table; let it go first.
+    // The chart and the model observe the table; let them go first.
+    delete chartForm_;
+    chartForm_ = nullptr;
     delete model_;
     model_ = nullptr;
 }
@@ -205,6 +208,8 @@ void TForm1::BuildMenus() {
     keywords->setObjectName(QStringLiteral("Keywords1"));
     item(keywords, "Savetotextfile1", QStringLiteral("Save keywords list..."),
          art::Picture::PageOfText, [this] { Savetotextfile1Click(); });
+    item(keywords, "Opportunitychart1", QStringLiteral("Opportunity chart..."),
+         art::Picture::ScatterChart, [this] { Opportunitychart1Click(); });
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("Help1"));
     QAction* contents = item(help, "Contents1", QStringLiteral("&Contents"),
@@ -370,6 +375,32 @@ QString TForm1::HelpIndexPath() {
         if (QFileInfo::exists(candidate)) return QFileInfo(candidate).canonicalFilePath();
     }
     return {};
+}
+
+void TForm1::Opportunitychart1Click() {
+    // Beside the window, not modal: the run goes on and the chart follows.
+    if (!chartForm_) {
+        chartForm_ = new TChartForm(table_, this);
+        connect(chartForm_, &TChartForm::RowChosen, this, [this](RowId id) {
+            const int at = table_.IndexOf(id);
+            if (at < 0) return;
+            ListView1->selectRow(at);
+            ListView1->scrollTo(model_->index(at, 0));
+        });
+        connect(ListView1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+                [this](const QModelIndex& now) { MarkChartRow(now); });
+        MarkChartRow(ListView1->currentIndex());
+    }
+    chartForm_->show();
+    chartForm_->raise();
+    chartForm_->activateWindow();
+}
+
+void TForm1::MarkChartRow(const QModelIndex& index) {
+    if (!chartForm_) return;
+    chartForm_->ChartOf().MarkRow(index.isValid() && index.row() < table_.Count()
+                                      ? std::optional<RowId>(table_.At(index.row()).id)
+                                      : std::nullopt);
 }
 
 void TForm1::Contents1Click() {

@@ -24,6 +24,7 @@ class QAction;
 namespace vx::ui {
 
 class ResultsModel;
+class TChartForm;
 class TStartForm;
 
 class TForm1 : public QMainWindow, public StatusSink {
@@ -51,6 +52,8 @@ class TForm1 : public QMainWindow, public StatusSink {
     void Save1Click();
     void Savetotextfile1Click();
     void Exit1Click();
+    void Opportunitychart1Click();
+    TChartForm* ChartForm() const { return chartForm_; }
     void Contents1Click();
     void Homepage1Click();
     void About1Click();
@@ -78,6 +81,7 @@ class TForm1 : public QMainWindow, public StatusSink {
     void BuildMenus();
     void BuildTable();
     void SaveTo(const QString& path, const std::string& text);
+    void MarkChartRow(const QModelIndex& index);
     // A command that would empty the table or start a run while a run is
     // still inside its row loop waits for that run to return first.
     void AfterRun(std::function<void()> action);
@@ -92,6 +96,7 @@ class TForm1 : public QMainWindow, public StatusSink {
     QProgressBar* progress_ = nullptr;
     QLabel* pages_ = nullptr;
     BackgroundFetcher fetcher_;
+    TChartForm* chartForm_ = nullptr;
     QString appDir_;
     bool runActive_ = false;
     bool restartPending_ = false;  // a Start given during a run waits for it

@@ -18,15 +18,16 @@ enum class Picture {
     GearWithSpark,  // Start, 17 x 15
     NoEntry,        // Stop and Cancel, 16 x 16
     Magnifier,      // Investigate, 22 x 21
+    ScatterChart,   // Opportunity chart
 };
-constexpr int kPictureCount = 10;
+constexpr int kPictureCount = 11;
 
 // The picture's file name under pictures/, without ".png"; the asset painter
 // writes these files and the application loads them.
 constexpr const char* FileName(Picture picture) {
     constexpr const char* kNames[kPictureCount] = {
-        "page-of-text", "open-door",  "floppy-disk", "open-folder", "question-mark",
-        "globe",        "light-bulb", "gear-spark",  "no-entry",    "magnifier"};
+        "page-of-text", "open-door",  "floppy-disk", "open-folder", "question-mark", "globe",
+        "light-bulb",   "gear-spark", "no-entry",    "magnifier",   "scatter-chart"};
     return kNames[static_cast<int>(picture)];
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <random>
 #include <set>
 
@@ -251,6 +253,64 @@ TEST(Exports, SpreadsheetsAndEditorsReadThemRight) {
     for (size_t at = list.find("\r\n"); at != std::string::npos; at = list.find("\r\n", at + 2))
         ++lines;
     EXPECT_EQ(lines, std::size(terms));
+}
+
+}  // namespace
+}  // namespace vx
+
+#include "results/opportunity.h"
+
+namespace vx {
+namespace {
+
+TEST(Opportunities, RowsToPointsColoursAndSizes) {
+    ResultsTable t;
+    struct Row {
+        const char *term, *demand, *competition, *profit, *prospects;
+        bool checked;
+    } rows[] = {
+        {"a", "1,200", "2400", "50%", "600", true},    // digit groups count
+        {"b", "3000000000", "5", "-40%", "0", false},  // 64 bits
+        {"c", "0", "10", "0%", "0", true},             // not above 0
+        {"d", "100", "?", "0%", "0", true},            // not a number
+        {"e", "10", "1000", "100%", "10", true},
+    };
+    for (const Row& r : rows) {
+        const RowId id = t.Append();
+        t.SetKeyTerm(id, r.term);
+        for (const char* c : {r.demand, r.competition, "", "", r.profit, r.prospects})
+            t.AppendColumn(id, c);
+        t.SetChecked(id, r.checked);
+    }
+    const Opportunities o = OpportunitiesOf(t);
+    EXPECT_EQ(o.notPlotted, 2);
+    ASSERT_EQ(o.points.size(), 3u);
+    EXPECT_EQ(o.points[0].demand, 1200);
+    EXPECT_EQ(o.points[0].profitability, 50);
+    EXPECT_EQ(o.points[0].prospects, 600);
+    EXPECT_EQ(o.points[1].demand, 3e9);
+    EXPECT_EQ(o.points[2].row, 4);
+    EXPECT_EQ(o.medianDemand, 1200);
+    EXPECT_EQ(o.medianCompetition, 1000);
+
+    struct Colour {
+        double profit;
+        bool checked;
+        PointColour want;
+    } colours[] = {
+        {0, true, {150, 150, 150, 255}},  {100, true, {20, 130, 30, 255}},
+        {50, true, {110, 183, 115, 255}}, {-1, true, {210, 40, 40, 255}},
+        {250, true, {20, 130, 30, 255}},  {100, false, {20, 130, 30, 70}},
+    };
+    for (const Colour& c : colours) {
+        const PointColour got = ColourFor(c.profit, c.checked);
+        EXPECT_EQ(std::tie(got.red, got.green, got.blue, got.alpha),
+                  std::tie(c.want.red, c.want.green, c.want.blue, c.want.alpha))
+            << c.profit << " " << c.checked;
+    }
+    EXPECT_EQ(MarkerSize(0), 6);
+    EXPECT_LT(MarkerSize(9), MarkerSize(99));
+    EXPECT_EQ(MarkerSize(INT64_MAX), 22);
 }
 
 }  // namespace

@@ -179,6 +179,27 @@ class HonestExits(unittest.TestCase):
             self.assertEqual(f.read(), b"alpha\r\n")  # only alpha is checked after invert
 
 
+    def test_chart_holds_one_mark_per_plotted_row(self):
+        chart_tool = os.path.join(os.path.dirname(TOOL), "vexorin-chart")
+        if not os.path.exists(chart_tool):
+            self.skipTest("built without the desktop application")
+        svg = os.path.join(self.dir.name, "chart.svg")
+        r = run("--open", self.bki, "--sort", "2", "--chart", svg)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(r.stderr, b"")
+        with open(svg, encoding="utf-8") as f:
+            text = f.read()
+        # ROWS: gamma's competition "?" is not plotted; the other three are.
+        self.assertEqual(text.count("<circle"), 3)
+        png = os.path.join(self.dir.name, "chart.png")
+        self.assertEqual(run("--open", self.bki, "--chart", png).returncode, 0)
+        with open(png, "rb") as f:
+            self.assertEqual(f.read(8), b"\x89PNG\r\n\x1a\n")
+        bad = run("--open", self.bki, "--chart", os.path.join(self.dir.name, "no", "x.svg"))
+        self.assertEqual(bad.returncode, 1)
+        self.assertEqual(len(bad.stderr.decode().splitlines()), 1, bad.stderr)
+
+
 class ResearchAgainstServices(unittest.TestCase):
     def test_requests_and_rows_for_scripted_pages(self):
         rank = "/search?p=%22{}%22&ei=UTF-8&n=20&fl=0&b={}"

@@ -164,6 +164,25 @@ QPixmap Draw(Picture picture) {
             g.drawRect(QRectF(3, 6.5, 10, 3));
             break;
         }
+        case Picture::ScatterChart: {
+            // Axes, a dashed median cross and dots, the promising one green.
+            g.setPen(ink);
+            g.drawLine(QPointF(1.5, 0.5), QPointF(1.5, 14.5));
+            g.drawLine(QPointF(1.5, 14.5), QPointF(15.5, 14.5));
+            g.setPen(QPen(QColor(150, 150, 150), 1, Qt::DashLine));
+            g.drawLine(QPointF(8.5, 1), QPointF(8.5, 13.5));
+            g.drawLine(QPointF(2, 7.5), QPointF(15, 7.5));
+            g.setPen(Qt::NoPen);
+            g.setBrush(QColor(150, 150, 150));
+            g.drawEllipse(QPointF(5, 4), 1.6, 1.6);
+            g.setBrush(QColor(200, 40, 40));
+            g.drawEllipse(QPointF(11, 4.5), 1.6, 1.6);
+            g.setBrush(QColor(160, 210, 160));
+            g.drawEllipse(QPointF(5, 11), 1.6, 1.6);
+            g.setBrush(QColor(30, 140, 40));
+            g.drawEllipse(QPointF(12, 11), 2.4, 2.4);
+            break;
+        }
         case Picture::Magnifier: {
             g.setPen(QPen(QColor(60, 60, 60), 2));
             g.setBrush(QColor(200, 230, 255, 200));

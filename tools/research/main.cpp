@@ -1,6 +1,9 @@
 // Headless front end: opens, researches, sorts, selects, saves and prints an
 // investigation without a window. Scripts and tests outside the project rely
 // on its arguments and output exactly.
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
@@ -23,9 +26,55 @@ int Usage() {
     std::fputs(
         "usage: vexorin-research [--open FILE] [--keyword TEXT [--site TEXT] [--depth TEXT]\n"
         "                        [--results N]] [--sort COL]... [--select all|none|invert]...\n"
-        "                        [--save FILE] [--export-csv FILE] [--export-keywords FILE]\n",
+        "                        [--save FILE] [--export-csv FILE] [--export-keywords FILE]\n"
+        "                        [--chart FILE.svg|FILE.png]\n",
         stderr);
     return 2;
+}
+
+// The chart is drawn by vexorin-chart beside this program (or on PATH), from
+// the table as it stands after sorting and selecting, so this tool needs no Qt.
+bool WriteChart(const char* self, const vx::ResultsTable& table, char sep, const std::string& out) {
+    std::string dir = ".";
+    char buf[4096];
+    if (const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf); n > 0) {
+        dir.assign(buf, static_cast<size_t>(n));
+        dir.erase(dir.rfind('/'));
+    } else if (const char* slash = std::strrchr(self, '/')) {
+        dir.assign(self, static_cast<size_t>(slash - self));
+    }
+    std::string chartTool = dir + "/vexorin-chart";
+    if (::access(chartTool.c_str(), X_OK) != 0) chartTool = "vexorin-chart";
+    char tmpl[] = "/tmp/vexorin-chart-XXXXXX";
+    const int fd = ::mkstemp(tmpl);
+    if (fd < 0) {
+        std::fprintf(stderr, "vexorin-research: cannot write the chart: %s\n",
+                     std::strerror(errno));
+        return false;
+    }
+    ::close(fd);
+    bool ok = vx::WriteFileAtomically(tmpl, vx::FormatInvestigationFile(table));
+    if (ok) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const std::string decimal(1, sep);
+            ::execlp(chartTool.c_str(), chartTool.c_str(), "--decimal", decimal.c_str(), tmpl,
+                     out.c_str(), static_cast<char*>(nullptr));
+            std::fprintf(stderr, "vexorin-research: cannot run vexorin-chart: %s\n",
+                         std::strerror(errno));
+            ::_exit(127);
+        }
+        int status = 0;
+        ok = child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+             WEXITSTATUS(status) == 0;
+        if (!ok && child > 0 && WIFEXITED(status) && WEXITSTATUS(status) != 127 &&
+            WEXITSTATUS(status) != 1)
+            std::fprintf(stderr, "vexorin-research: cannot write the chart %s\n", out.c_str());
+    } else {
+        std::fprintf(stderr, "vexorin-research: cannot write the chart: no temporary file\n");
+    }
+    ::unlink(tmpl);
+    return ok;
 }
 
 struct Step {
@@ -42,7 +91,7 @@ int main(int argc, char** argv) {
     const char sep = (point && point[0] && !point[1]) ? point[0] : '.';
     std::setlocale(LC_NUMERIC, "C");
 
-    std::string openFile, saveFile, csvFile, keywordsFile;
+    std::string openFile, saveFile, csvFile, keywordsFile, chartFile;
     bool haveKeyword = false, haveResearchOption = false;
     vx::HeadlessResearch research;
     std::vector<Step> steps;
@@ -62,6 +111,8 @@ int main(int argc, char** argv) {
             if (!value(&csvFile)) return Usage();
         } else if (arg == "--export-keywords") {
             if (!value(&keywordsFile)) return Usage();
+        } else if (arg == "--chart") {
+            if (!value(&chartFile)) return Usage();
         } else if (arg == "--keyword") {
             if (!value(&research.keyword)) return Usage();
             haveKeyword = true;
@@ -120,6 +171,7 @@ int main(int argc, char** argv) {
     write(saveFile, saveFile.empty() ? std::string() : vx::FormatInvestigationFile(table));
     write(csvFile, csvFile.empty() ? std::string() : vx::FormatCsvTable(table));
     write(keywordsFile, keywordsFile.empty() ? std::string() : vx::FormatKeywordList(table));
+    if (!chartFile.empty() && !WriteChart(argv[0], table, sep, chartFile)) ok = false;
     const std::string out = vx::FormatTableLines(table);
     if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
         std::fprintf(stderr, "vexorin-research: cannot write the table: %s\n",

@@ -13,6 +13,7 @@
 
 #include "ui/Application.h"
 #include "ui/InfoUnit.h"
+#include "ui/OpportunityChart.h"
 #include "ui/StartUnit.h"
 #include "ui/Unit1.h"
 
@@ -61,8 +62,13 @@ int main(int argc, char** argv) {
         if (w.StatusText() != QStringLiteral("Done!")) return;
         done.stop();
         w.ListView1->selectRow(2);
+        w.Opportunitychart1Click();
+        w.ChartForm()->resize(760, 520);
+        w.ChartForm()->move(w.geometry().right() + 8, w.geometry().top());
         QTimer::singleShot(300, [&] {
             w.grab().save(out + u"/main-window.png"_s);
+            w.ChartForm()->grab().save(out + u"/chart.png"_s);
+            w.ChartForm()->hide();
             QTimer::singleShot(300, [&] {
                 forms.InfoForm->grab().save(out + u"/about.png"_s);
                 forms.InfoForm->BitBtn3Click();

@@ -1,0 +1,93 @@
+// The opportunity chart in the real windows: it follows the table, a click
+// on a point selects its row, a selected row marks its point.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QChartView>
+#include <QLabel>
+#include <QScatterSeries>
+
+#include "ui/OpportunityChart.h"
+#include "ui_window.h"
+
+using namespace Qt::StringLiterals;
+
+namespace vx::ui {
+namespace {
+
+void AddRow(ResultsTable& t, const char* term, const char* demand, const char* competition) {
+    const RowId id = t.Append();
+    t.SetKeyTerm(id, term);
+    for (const char* c : {demand, competition, "1", "3", "50%", "10"}) t.AppendColumn(id, c);
+    t.SetChecked(id, true);
+}
+
+TChartForm* OpenChart(TForm1& w) {
+    w.findChild<QAction*>(u"Opportunitychart1"_s)->trigger();
+    TChartForm* chart = w.ChartForm();
+    EXPECT_TRUE(chart && chart->isVisible());
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(chart));
+    return chart;
+}
+
+TEST(Chart, ClickSelectsTheRowAndSelectingMarksThePoint) {
+    Window k;
+    k.w.show();
+    for (int i = 0; i < 40; ++i) {
+        const std::string d = std::to_string(100 * (i + 1)), c = std::to_string(5000 - 100 * i);
+        AddRow(k.w.Table(), ("term " + std::to_string(i)).c_str(), d.c_str(), c.c_str());
+    }
+    AddRow(k.w.Table(), "no demand", "?", "10");
+    TChartForm* chart = OpenChart(k.w);
+    chart->Refresh();
+    EXPECT_EQ(chart->ChartOf().Data().points.size(), 40u);
+    EXPECT_TRUE(chart->NotPlottedLabel()->text().startsWith(u"1 row not plotted"_s));
+
+    // A real click on the point of "term 30", through the chart view.
+    QTest::qWait(50);  // laid out
+    auto* view = chart->findChild<QChartView*>(u"ChartView"_s);
+    const OpportunityPoint& p = chart->ChartOf().Data().points[30];
+    const QPoint at = view->mapFromScene(chart->ChartOf().ScenePositionOf(p));
+    QTest::mouseMove(view->viewport(), at);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+    const QModelIndex current = k.w.ListView1->currentIndex();
+    ASSERT_TRUE(current.isValid());
+    EXPECT_EQ(k.w.Table().At(current.row()).keyTerm, "term 30");
+    EXPECT_TRUE(k.w.ListView1->viewport()->rect().intersects(k.w.ListView1->visualRect(current)));
+
+    // Selecting a row in the table rings its point, also after a sort.
+    k.w.ListView1->selectRow(7);
+    EXPECT_EQ(chart->ChartOf().MarkedRow(), k.w.Table().At(7).id);
+    k.w.ListView1ColumnClick(colCompetition);
+    QCoreApplication::processEvents();
+    const RowId marked = *chart->ChartOf().MarkedRow();
+    EXPECT_EQ(k.w.Table().At(k.w.ListView1->currentIndex().row()).id, marked);
+}
+
+TEST(Chart, FollowsARunLive) {
+    Services services(5);
+    Window k;
+    k.w.show();
+    TChartForm* chart = OpenChart(k.w);
+    std::vector<size_t> seen;
+    QObject::connect(k.w.ListView1->model(), &QAbstractItemModel::rowsInserted, [&] {
+        QTimer::singleShot(0, [&] { seen.push_back(chart->ChartOf().Data().points.size()); });
+    });
+    WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"example.com"_s, 1, 12); },
+                    k.d);
+    k.w.BitBtn2Click();
+    QCoreApplication::processEvents();
+    const Opportunities& data = chart->ChartOf().Data();
+    EXPECT_EQ(static_cast<int>(data.points.size()) + data.notPlotted, k.w.Table().Count());
+    EXPECT_GT(data.points.size(), 5u);
+    // It grew while the run went, not only at its end.
+    ASSERT_GE(seen.size(), 3u);
+    EXPECT_LT(seen.front(), data.points.size());
+    // An opened file replaces the points.
+    k.w.Table().Clear();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(chart->ChartOf().Data().points.size(), 0u);
+}
+
+}  // namespace
+}  // namespace vx::ui
