@@ -107,6 +107,7 @@ class HostileServices(unittest.TestCase):
                     self.assertEqual(rows[0][1], b"red shoes")
                     self.assertIn(rows[0][5], (b"?", b"-"))
                     self.assertLess(took2, 2 * TIME_BOUND)
+                    self.assertLess(rss2, RSS_CEILING_MB)
                     FIGURES.append((name, len(body), took, rss, rows[0][3].decode("latin-1"),
                                     rows[0][5].decode(), took2, rss2))
                 finally:
