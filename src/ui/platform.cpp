@@ -175,15 +175,12 @@ Choice Run(bool save, QWidget* parent, const QString& title, const QString& fold
 }
 }  // namespace
 
-AnswerNextOpen::AnswerNextOpen(OpenHandler answer)
-    : token_(Arm(OpenCurrent(), std::move(answer))) {}
-AnswerNextOpen::~AnswerNextOpen() {
-    Disarm(OpenCurrent(), token_);
-}
-AnswerNextSave::AnswerNextSave(OpenHandler answer)
-    : token_(Arm(SaveCurrent(), std::move(answer))) {}
-AnswerNextSave::~AnswerNextSave() {
-    Disarm(SaveCurrent(), token_);
+AnswerNext::AnswerNext(Chooser chooser, OpenHandler answer)
+    : chooser_(chooser),
+      token_(Arm(chooser == Open ? OpenCurrent() : SaveCurrent(), std::move(answer))) {}
+
+AnswerNext::~AnswerNext() {
+    Disarm(chooser_ == Open ? OpenCurrent() : SaveCurrent(), token_);
 }
 
 Choice GetOpenFile(QWidget* parent, const QString& title, const QString& folder,

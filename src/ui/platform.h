@@ -93,27 +93,19 @@ struct Choice {
 using OpenHandler = std::function<Choice(QWidget* parent, const QString& title,
                                          const QString& folder, const QString& filters)>;
 
-// Test hooks, one-shot: the next open (save) chooser is answered by answer
+// Test hook, one-shot: the next chooser of its kind is answered by answer
 // instead of being shown; the hook removes itself once used, or on scope
 // exit if it never was.
-class AnswerNextOpen {
+class AnswerNext {
   public:
-    explicit AnswerNextOpen(OpenHandler answer);
-    ~AnswerNextOpen();
-    AnswerNextOpen(const AnswerNextOpen&) = delete;
-    AnswerNextOpen& operator=(const AnswerNextOpen&) = delete;
+    enum Chooser { Open, Save };
+    AnswerNext(Chooser chooser, OpenHandler answer);
+    ~AnswerNext();
+    AnswerNext(const AnswerNext&) = delete;
+    AnswerNext& operator=(const AnswerNext&) = delete;
 
   private:
-    int token_;
-};
-class AnswerNextSave {
-  public:
-    explicit AnswerNextSave(OpenHandler answer);
-    ~AnswerNextSave();
-    AnswerNextSave(const AnswerNextSave&) = delete;
-    AnswerNextSave& operator=(const AnswerNextSave&) = delete;
-
-  private:
+    Chooser chooser_;
     int token_;
 };
 

@@ -39,7 +39,8 @@ def write_bki(path, rows=ROWS):
                 f.write(f"{k}={v}\n")
 
 
-class ResearchToolContract(unittest.TestCase):
+class WithInvestigationFile(unittest.TestCase):
+    """A temporary folder holding in.bki with ROWS."""
     def setUp(self):
         self.dir = tempfile.TemporaryDirectory()
         self.bki = os.path.join(self.dir.name, "in.bki")
@@ -47,6 +48,9 @@ class ResearchToolContract(unittest.TestCase):
 
     def tearDown(self):
         self.dir.cleanup()
+
+
+class ResearchToolContract(WithInvestigationFile):
 
     def lines(self, *args):
         r = run(*args)
@@ -130,14 +134,7 @@ def results(items):
             "".join(f"<li><a href=http://{i}/>{i}</a></li>" for i in items) + "</ol>")
 
 
-class HonestExits(unittest.TestCase):
-    def setUp(self):
-        self.dir = tempfile.TemporaryDirectory()
-        self.bki = os.path.join(self.dir.name, "in.bki")
-        write_bki(self.bki)
-
-    def tearDown(self):
-        self.dir.cleanup()
+class HonestExits(WithInvestigationFile):
 
     def test_failed_writes_exit_1_and_keep_the_old_file(self):
         target = os.path.join(self.dir.name, "old.bki")

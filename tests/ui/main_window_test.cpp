@@ -178,7 +178,8 @@ TEST(MainWindow, SaveAndOpenRoundTripThroughTheWindow) {
     t.SetKeyTerm(id, "  red \"shoes\" ");
     for (const char* c : {"1", "2", "3", "-", "0%", "0"}) t.AppendColumn(id, c);
     const std::string path = k.dir.File("saved.bki");
-    FileDialogs::AnswerNextSave answer1(
+    FileDialogs::AnswerNext answer1(
+        FileDialogs::AnswerNext::Save,
         [&](QWidget*, const QString&, const QString&, const QString& filters) {
             EXPECT_EQ(filters, u"Investigation files (*.bki)"_s);
             return FileDialogs::Choice{QString::fromStdString(path), filters};
@@ -186,7 +187,8 @@ TEST(MainWindow, SaveAndOpenRoundTripThroughTheWindow) {
     k.w.Save1Click();
     EXPECT_TRUE(k.w.StatusText().startsWith(u"Saved"_s));
     t.Clear();
-    FileDialogs::AnswerNextOpen answer2(
+    FileDialogs::AnswerNext answer2(
+        FileDialogs::AnswerNext::Open,
         [&](QWidget*, const QString&, const QString& folder, const QString&) {
             EXPECT_EQ(folder, k.w.AppDir());
             return FileDialogs::Choice{QString::fromStdString(path), {}};
@@ -196,7 +198,8 @@ TEST(MainWindow, SaveAndOpenRoundTripThroughTheWindow) {
     EXPECT_EQ(t.At(0).keyTerm, "  red \"shoes\" ");
     EXPECT_FALSE(t.At(0).checked);
     // A failed save says so and leaves the old file as it was.
-    FileDialogs::AnswerNextSave answer3(
+    FileDialogs::AnswerNext answer3(
+        FileDialogs::AnswerNext::Save,
         [&](QWidget*, const QString&, const QString&, const QString& f) {
             return FileDialogs::Choice{QString::fromStdString(k.dir.File("missing/dir/x.bki")), f};
         });
@@ -215,13 +218,15 @@ TEST(MainWindow, KeywordListAndCsvExport) {
         t.SetChecked(id, checked);
     }
     const std::string txt = k.dir.File("k.txt"), csv = k.dir.File("k.csv");
-    FileDialogs::AnswerNextSave answer4(
+    FileDialogs::AnswerNext answer4(
+        FileDialogs::AnswerNext::Save,
         [&](QWidget*, const QString&, const QString&, const QString&) {
             return FileDialogs::Choice{QString::fromStdString(txt), u"Keyword list (*.txt)"_s};
         });
     k.w.Savetotextfile1Click();
     EXPECT_EQ(vx::testing::ReadFile(txt), "a, \"b\"\r\n\xC3\xA4pfel\r\n");
-    FileDialogs::AnswerNextSave answer5(
+    FileDialogs::AnswerNext answer5(
+        FileDialogs::AnswerNext::Save,
         [&](QWidget*, const QString&, const QString&, const QString&) {
             return FileDialogs::Choice{QString::fromStdString(csv), u"CSV table (*.csv)"_s};
         });
@@ -272,7 +277,8 @@ TEST(MainWindow, OpenDuringRunLoadsAfterTheRunReturned) {
     Window k;
     const std::string path = k.dir.File("in.bki");
     vx::testing::WriteFile(path, "[item0]\nkeyterm=from file\n[item1]\nkeyterm=second\n");
-    FileDialogs::AnswerNextOpen answer6(
+    FileDialogs::AnswerNext answer6(
+        FileDialogs::AnswerNext::Open,
         [&](QWidget*, const QString&, const QString&, const QString&) {
             return FileDialogs::Choice{QString::fromStdString(path), {}};
         });
@@ -308,6 +314,7 @@ TEST(MainWindow, HelpAndHomepageGoToTheShellWithoutStopping) {
         opened << t;
         return true;
     });
+    Shell::ScopedAssociations chmViewer([](const QString&) { return true; });
     k.forms.stop.Clear();
     k.w.show();
     QApplication::setActiveWindow(&k.w);
