@@ -176,6 +176,23 @@ class HonestExits(WithInvestigationFile):
             self.assertEqual(f.read(), b"alpha\r\n")  # only alpha is checked after invert
 
 
+    def test_every_row_opens_sorts_and_saves_back(self):
+        bom = os.path.join(self.dir.name, "bom.bki")
+        with open(bom, "wb") as f:
+            f.write(b"\xef\xbb\xbf[item0]\nkeyterm=one\n[item1]\nkeyterm=two\n[item2]\nkeyterm=three\n")
+        many = os.path.join(self.dir.name, "many.bki")
+        with open(many, "w") as f:
+            for i in range(5000):
+                f.write(f"[item{i}]\nkeyterm=term {i}\ndemand={i}\n")
+        for path, rows in ((bom, 3), (many, 5000)):
+            out = os.path.join(self.dir.name, "out.bki")
+            r = run("--open", path, "--sort", "1", "--save", out)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertEqual(len(r.stdout.splitlines()), rows)
+            back = run("--open", out)
+            self.assertEqual(len(back.stdout.splitlines()), rows)
+        self.assertIn(b"\tone\t", run("--open", bom).stdout)
+
     def test_chart_holds_one_mark_per_plotted_row(self):
         chart_tool = os.path.join(os.path.dirname(TOOL), "vexorin-chart")
         if not os.path.exists(chart_tool):
