@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "bench_server.h"
+#include "loopback/script_server.h"
 
 extern char** environ;
 
@@ -53,15 +53,34 @@ int main(int argc, char** argv) {
     }
     const std::string ours = argv[1];
     const int fetches = argc > 2 ? std::atoi(argv[2]) : 500;
-    vx::bench::BenchServer server;
+    using vx::testing::Step;
     std::string page(20 * 1024, 'p');
     for (size_t i = 0; i < page.size(); i += 64) page[i] = '\n';
-    server.Add("/page", page, vx::bench::Framing::Length);
     const std::string big(64u * 1024 * 1024, 'b');
-    server.Add("/length", big, vx::bench::Framing::Length);
-    server.Add("/chunked", big, vx::bench::Framing::Chunked);
-    server.Add("/close", big, vx::bench::Framing::Close);
-    server.Start();
+    auto byLength = [](const std::string& body) {
+        return "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
+               std::to_string(body.size()) + "\r\n\r\n" + body;
+    };
+    std::string chunked =
+        "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\n\r\n";
+    for (size_t off = 0; off < big.size(); off += 16384) {
+        char size[32];
+        std::snprintf(size, sizeof size, "%zx\r\n", std::min<size_t>(16384, big.size() - off));
+        chunked += size + big.substr(off, 16384) + "\r\n";
+    }
+    chunked += "0\r\n\r\n";
+    const std::string pageResponse = byLength(page), lengthResponse = byLength(big);
+    const std::string closeResponse =
+        "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\n\r\n" + big;
+    // Kept-alive answers hold the connection until the client closes it,
+    // like a real server; the close-framed one closes.
+    vx::testing::ScriptServer server([&](const std::string& target) -> std::vector<Step> {
+        if (target == "/page") return {Step::Bytes(pageResponse), Step::StallForever()};
+        if (target == "/length") return {Step::Bytes(lengthResponse), Step::StallForever()};
+        if (target == "/chunked") return {Step::Bytes(chunked), Step::StallForever()};
+        if (target == "/close") return {Step::Bytes(closeResponse)};
+        return {Step::Bytes("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n")};
+    });
 
     auto curl = [](const std::string& url) {
         return std::vector<std::string>{"curl", "-s", "-o", "/dev/null", url};

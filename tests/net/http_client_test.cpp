@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "loopback/loopback.h"
-#include "support/script_server.h"
+#include "loopback/script_server.h"
 
 namespace vx {
 namespace {

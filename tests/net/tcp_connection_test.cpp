@@ -4,7 +4,7 @@
 
 #include <thread>
 
-#include "support/script_server.h"
+#include "loopback/script_server.h"
 
 namespace vx {
 namespace {

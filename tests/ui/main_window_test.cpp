@@ -19,7 +19,7 @@
 #include "results/investigation_file.h"
 #include "stand_in_server.h"
 #include "support/pointer.h"
-#include "support/script_server.h"
+#include "loopback/script_server.h"
 #include "support/temp_dir.h"
 #include "ui/Application.h"
 #include "ui/InfoUnit.h"

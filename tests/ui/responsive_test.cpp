@@ -9,7 +9,7 @@
 #include <QToolButton>
 #include <chrono>
 
-#include "support/script_server.h"
+#include "loopback/script_server.h"
 #include "ui_window.h"
 
 using namespace Qt::StringLiterals;

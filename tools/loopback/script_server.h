@@ -1,9 +1,11 @@
-// A loopback HTTP peer for tests: it accepts connections on a free port,
-// records each request head, then plays a script of sends, pauses, stalls
-// and closes. Stopped and joined on scope exit.
+// The loopback HTTP peer of the tests and the benchmarks: it accepts
+// connections on a free port, records each request head, then plays a
+// script of sends, pauses, stalls and closes, the same for every request or
+// one chosen by the request target. Stopped and joined on scope exit.
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -31,6 +33,9 @@ class ScriptServer {
   public:
     // readRequest: wait for the blank line that ends a request head first.
     explicit ScriptServer(std::vector<Step> script, bool readRequest = true);
+    // The script for each request, by its target ("/path?query").
+    using Router = std::function<std::vector<Step>(const std::string& target)>;
+    explicit ScriptServer(Router router);
     ~ScriptServer();
 
     int port() const { return port_; }
@@ -44,6 +49,7 @@ class ScriptServer {
     void Play(int fd);
 
     std::vector<Step> script_;
+    Router router_;
     bool readRequest_;
     int listenFd_ = -1;
     int port_ = 0;

@@ -1,4 +1,4 @@
-#include "support/script_server.h"
+#include "loopback/script_server.h"
 
 #include "loopback/loopback.h"
 
@@ -14,12 +14,17 @@
 namespace vx::testing {
 
 int UnusedLoopbackPort() {
-    ScriptServer s({});
+    ScriptServer s(std::vector<Step>{});
     return s.port();
 }
 
 ScriptServer::ScriptServer(std::vector<Step> script, bool readRequest)
     : script_(std::move(script)), readRequest_(readRequest) {
+    listenFd_ = ListenOnLoopback(0, 64, &port_);
+    thread_ = std::thread([this] { Serve(); });
+}
+
+ScriptServer::ScriptServer(Router router) : router_(std::move(router)), readRequest_(true) {
     listenFd_ = ListenOnLoopback(0, 64, &port_);
     thread_ = std::thread([this] { Serve(); });
 }
@@ -57,8 +62,9 @@ void ScriptServer::Play(int fd) {
         std::lock_guard<std::mutex> lock(mutex_);
         requests_.push_back(head);
     }
+    const std::vector<Step> routed = router_ ? router_(RequestTargetOf(head)) : std::vector<Step>{};
     bool closed = false;
-    for (const Step& s : script_) {
+    for (const Step& s : router_ ? routed : script_) {
         if (stop_) break;
         switch (s.kind) {
             case Step::Send:
