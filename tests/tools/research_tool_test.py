@@ -214,10 +214,20 @@ class HonestExits(WithInvestigationFile):
         self.assertEqual(len(bad.stderr.decode().splitlines()), 1, bad.stderr)
 
 
+def research_against(routes, *args):
+    """Runs a research with both services served by one stub of routes."""
+    stub = Stub(routes)
+    try:
+        return stub, run(*args, env={"VEXORIN_SUGGEST_HOST": stub.host(),
+                                     "VEXORIN_SEARCH_HOST": stub.host()})
+    finally:
+        stub.close()
+
+
 class ResearchAgainstServices(unittest.TestCase):
     def test_requests_and_rows_for_scripted_pages(self):
         rank = "/search?p=%22{}%22&ei=UTF-8&n=20&fl=0&b={}"
-        stub = Stub({
+        stub, r = research_against({
             SUGGEST: ok(SUGGEST_PAGE),
             "/search?p=%22red+shoes%22": ok("Results 1 - 10 of about <b>12,345</b> for"),
             rank.format("red+shoes", 1): ok(results(["a.com", "b.com"])),
@@ -226,12 +236,7 @@ class ResearchAgainstServices(unittest.TestCase):
             rank.format("red+shoe+sale", 1): ok(results(["a.com"])),
             rank.format("red+shoe+sale", 21): ok(results(["a.com"])),
             rank.format("red+shoe+sale", 41): ok(results(["a.com"])),
-        })
-        try:
-            r = run("--keyword", '"Red Shoes"', "--site", "MySite.com", "--depth", "3",
-                    env={"VEXORIN_SUGGEST_HOST": stub.host(), "VEXORIN_SEARCH_HOST": stub.host()})
-        finally:
-            stub.close()
+        }, "--keyword", '"Red Shoes"', "--site", "MySite.com", "--depth", "3")
         self.assertEqual(r.returncode, 0, r.stderr)
         self.assertEqual(r.stdout.decode().splitlines(), [
             "1\tred shoes\t4512\t12345\t2.736\t23\t49.911%\t2252",
@@ -250,19 +255,14 @@ class ResearchAgainstServices(unittest.TestCase):
         page = ("searches done in may <tr><td>&nbsp;1000</td><td><a>c# tutorial</a></td></tr>"
                 "<tr><td>&nbsp;1,200</td><td><a>c++ tutorial</a></td></tr>")
         rank = "/search?p=%22{}%22&ei=UTF-8&n=20&fl=0&b={}"
-        stub = Stub({
+        stub, r = research_against({
             suggest: ok(page),
             "/search?p=%22c%23+tutorial%22": ok("of about <b>3,000,000,000</b>"),
             rank.format("c%23+tutorial", 1): ok(results(["a.com"])),
             rank.format("c%23+tutorial", 21): ok(results(["a.com"])),
             rank.format("c%23+tutorial", 41): ok(results(["a.com"] * 4 + ["mysite.com"])),
             "/search?p=%22c%2B%2B+tutorial%22": ok("of about <b>2,400</b>"),
-        })
-        try:
-            r = run("--keyword", "c# tutorial", "--site", "mysite.com", "--depth", "3",
-                    env={"VEXORIN_SUGGEST_HOST": stub.host(), "VEXORIN_SEARCH_HOST": stub.host()})
-        finally:
-            stub.close()
+        }, "--keyword", "c# tutorial", "--site", "mysite.com", "--depth", "3")
         self.assertEqual(r.returncode, 0, r.stderr)
         rows = [l.split("\t") for l in r.stdout.decode().splitlines()]
         self.assertEqual(rows[0][1:], ["c# tutorial", "1000", "3000000000", "3000000", "45",
