@@ -251,8 +251,6 @@ bool TcpConnection::PollFor(short events, int limitMs) {
 
 void TcpConnection::ResetForConnect() {
     if (fd_ >= 0) throw NetError(NetErrorKind::Usage, "Already connected.");
-    peerAddress_.clear();
-    peerPort_ = 0;
     inbound_.clear();
     inStart_ = 0;
     peerClosed_ = false;
@@ -269,14 +267,13 @@ void TcpConnection::Connect() {
         local.sin_addr.s_addr = htonl(INADDR_ANY);
         if (::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0)
             throw SocketError(errno);
-        peerAddress_ = ResolveHost(host, MsLeft(limits_.connectTimeoutMs), cancel_.get());
-        peerPort_ = port;
+        const std::string address =
+            ResolveHost(host, MsLeft(limits_.connectTimeoutMs), cancel_.get());
         if (port < 0 || port > 65535) throw SocketError(EINVAL);
         sockaddr_in peer{};
         peer.sin_family = AF_INET;
         peer.sin_port = htons(static_cast<uint16_t>(port));
-        if (::inet_pton(AF_INET, peerAddress_.c_str(), &peer.sin_addr) != 1)
-            throw SocketError(EINVAL);
+        if (::inet_pton(AF_INET, address.c_str(), &peer.sin_addr) != 1) throw SocketError(EINVAL);
         // The socket stays non-blocking: every wait is a poll of ours.
         if (::connect(fd_, reinterpret_cast<sockaddr*>(&peer), sizeof peer) != 0) {
             if (errno != EINPROGRESS) throw SocketError(errno);
@@ -306,8 +303,6 @@ void TcpConnection::CloseSocket() {
     ::shutdown(fd_, SHUT_WR);
     ::close(fd_);
     fd_ = -1;
-    peerAddress_.clear();
-    peerPort_ = 0;
     peerClosed_ = true;
 }
 

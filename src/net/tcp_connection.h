@@ -145,8 +145,6 @@ class TcpConnection {
 
     int fd_ = -1;
     bool peerClosed_ = false;
-    std::string peerAddress_;
-    int32_t peerPort_ = 0;
     std::string inbound_;  // unread bytes start at inStart_
     size_t inStart_ = 0;
     NetLimits limits_;
