@@ -89,7 +89,7 @@ bool HasHandlerFor(const QString& path) {
     query.start(QStringLiteral("xdg-mime"),
                 {QStringLiteral("query"), QStringLiteral("default"), mime});
     // Bounded: a desktop that does not answer has no program for it.
-    if (!query.waitForFinished(2000)) {
+    if (!query.waitForFinished(1000)) {
         query.kill();
         query.waitForFinished(500);
         return false;
