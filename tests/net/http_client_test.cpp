@@ -372,7 +372,16 @@ TEST(HttpErrors, EachFailureHasItsKindAndKeepsWhatArrived) {
          NetErrorKind::TooLarge,
          ""},
         {"line one past the cap, byte by byte", dripped, NetErrorKind::TooLarge, ""},
+        {"line one past the cap, ended by LF alone",
+         {Step::Bytes("HTTP/1.1 200 OK\nX: " + std::string(98, 'h') + "\n" + ok)},
+         NetErrorKind::TooLarge,
+         ""},
         {"header block past its cap", {Step::Bytes(block + ok)}, NetErrorKind::TooLarge, ""},
+        // Refused as soon as the cap is passed, not after waiting for an LF.
+        {"unfinished line past the cap",
+         {Step::Bytes("HTTP/1.1 200 OK\r\nX: " + std::string(200, 'h')), Step::StallForever()},
+         NetErrorKind::TooLarge,
+         ""},
     };
     for (auto& c : cases) {
         ScriptServer s(c.script);
