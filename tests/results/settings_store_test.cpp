@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "results/atomic_file.h"
 #include "support/temp_dir.h"
 
@@ -86,6 +88,8 @@ TEST(DialogSettings, DamagedOrForeignFilesGiveDefaults) {
         "[HKEY_CURRENT_USER\\Software\\Other]\n\"keyterm\"=\"no\"\n",
         Key("\"keyterm\"=\"unterminated\n"),
         Key("\"depth\"=dword:123\n"),
+        // Over the 1 MiB cap: never read in part, however good its start.
+        Key("\"keyterm\"=\"read in part\"\n;" + std::string(1 << 20, 'x') + "\n"),
     };
     for (const auto& body : bodies) {
         TempDir dir;
@@ -122,10 +126,29 @@ TEST(DialogSettings, FailedSaveKeepsEarlierFile) {
     EXPECT_EQ(ReadFile(path), before);
 }
 
-TEST(DialogSettings, DefaultPathFollowsXdgConfigHome) {
-    ::setenv("XDG_CONFIG_HOME", "/some/where", 1);
-    EXPECT_EQ(SettingsStore::DefaultPath(), "/some/where/vexorin/settings.reg");
+TEST(DialogSettings, DefaultPathFollowsXdgConfigHomeOrHomeElseNoStore) {
+    const char* home = std::getenv("HOME");
+    const std::string savedHome = home ? home : "";
+    struct Case {
+        const char *config, *home, *want;
+    } cases[] = {
+        {"/some/where", "/home/u", "/some/where/vexorin/settings.reg"},
+        {"relative", "/home/u", "/home/u/.config/vexorin/settings.reg"},
+        {nullptr, "/home/u", "/home/u/.config/vexorin/settings.reg"},
+        {nullptr, nullptr, ""},  // never a shared folder
+        {"relative", "also-relative", ""},
+    };
+    for (const auto& c : cases) {
+        c.config ? ::setenv("XDG_CONFIG_HOME", c.config, 1) : ::unsetenv("XDG_CONFIG_HOME");
+        c.home ? ::setenv("HOME", c.home, 1) : ::unsetenv("HOME");
+        EXPECT_EQ(SettingsStore::DefaultPath(), c.want) << (c.config ? c.config : "-");
+    }
     ::unsetenv("XDG_CONFIG_HOME");
+    if (home) ::setenv("HOME", savedHome.c_str(), 1);
+    // No store: defaults, and nothing is written anywhere.
+    SettingsStore none("");
+    EXPECT_EQ(LoadDialogEntries(none).results, 10);
+    EXPECT_FALSE(SaveDialogEntries(none, {"x", "", 2, 10}));
 }
 
 }  // namespace
