@@ -6,7 +6,7 @@ PACKAGES=(
   g++ cmake ninja-build pkg-config python3 curl time
   libgtest-dev libgmock-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-charts-dev libqt6opengl6-dev qt6-svg-dev
-  libjpeg-dev desktop-file-utils appstream
+  libjpeg-dev desktop-file-utils appstream dpkg-dev
   xvfb xauth imagemagick xdg-utils fonts-dejavu-core fonts-dejavu-extra
   fp-utils-3.2.2
 )

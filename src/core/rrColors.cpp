@@ -165,7 +165,9 @@ const SystemColorEntry kSystemColors[7] = {
 const SystemColorEntry& SystemColorEntryFor(int index) {
     for (const SystemColorEntry& e : kSystemColors)
         if (static_cast<int>(e.id) == index) return e;
-    return kSystemColors[2];  // the button face
+    for (const SystemColorEntry& e : kSystemColors)
+        if (e.id == SysColor::BtnFace) return e;
+    return kSystemColors[0];
 }
 
 void ShadeColors(TColor color, float lightFactor, float darkFactor, TColor& light, TColor& dark) {

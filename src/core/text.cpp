@@ -44,6 +44,13 @@ char LowerAsciiChar(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
 }
 
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (LowerAsciiChar(a[i]) != LowerAsciiChar(b[i])) return false;
+    return true;
+}
+
 void LowerAsciiInPlace(std::string& text) {
     for (char& c : text) c = LowerAsciiChar(c);
 }

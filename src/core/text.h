@@ -26,6 +26,9 @@ std::string_view FromView(std::string_view text, long start);
 // its end).
 std::string_view TrimView(std::string_view text, std::string_view blanks, bool leftOnly = false);
 
+// Equal when lower-cased by LowerAscii's rule, without copying either.
+bool EqualsNoCase(std::string_view a, std::string_view b);
+
 // Lower-cases "A".."Z" only; every other byte is kept.
 std::string LowerAscii(std::string_view text);
 void LowerAsciiInPlace(std::string& text);

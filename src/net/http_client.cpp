@@ -83,12 +83,12 @@ std::string TrimLeftBlanks(std::string_view s) {
 }  // namespace
 
 std::string HeaderList::Value(const std::string& name) const {
-    const std::string want = LowerAscii(name);
     for (size_t i = 0; i < lines_.size(); ++i) {
         const std::string& line = lines_[i];
         const size_t colon = line.find(':');
-        const std::string n = colon == std::string::npos ? "" : line.substr(0, colon);
-        if (LowerAscii(n) != want) continue;
+        if (!EqualsNoCase(colon == std::string::npos ? "" : std::string_view(line).substr(0, colon),
+                          name))
+            continue;
         std::string value = colon == std::string::npos ? "" : line.substr(colon + 1);
         for (size_t k = i + 1; k < lines_.size(); ++k) {
             const std::string& next = lines_[k];

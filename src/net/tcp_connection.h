@@ -113,7 +113,8 @@ class TcpConnection {
     // "LOCALHOST" in any case; a dotted quad by our own decimal rule (each
     // part 0..255, leading zeros allowed, never octal); else the resolver,
     // bounded by timeoutMs and cancel.
-    static std::string ResolveHost(const std::string& host, int timeoutMs = 15000,
+    static std::string ResolveHost(const std::string& host,
+                                   int timeoutMs = NetLimits{}.connectTimeoutMs,
                                    const CancelSignal* cancel = nullptr);
     // The dotted quad in canonical form, or empty when host is not one.
     static std::string DottedQuad(const std::string& host);

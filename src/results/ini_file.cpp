@@ -12,13 +12,6 @@ std::string_view Trim(std::string_view s) {
     return TrimView(s, " \t");
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (LowerAsciiChar(a[i]) != LowerAsciiChar(b[i])) return false;
-    return true;
-}
-
 std::string Unquote(std::string_view v) {
     if (v.size() < 2 || v.front() != '"' || v.back() != '"') return std::string(v);
     v = v.substr(1, v.size() - 2);

@@ -21,6 +21,7 @@
 #include <cmath>
 
 #include "results/atomic_file.h"
+#include "results/export.h"
 #include "ui/platform.h"
 
 namespace vx::ui {
@@ -292,10 +293,8 @@ TChartForm::TChartForm(ResultsTable& table, QWidget* parent)
         }
         const ResultRow& row = table_.At(index);
         QString tip = ToQString(row.keyTerm);
-        static const char* kNames[] = {"Demand", "Competition",   "Cost per prospect",
-                                       "Rank #", "Profitability", "Estimated prospects #"};
         for (int c = colDemand; c < kColumnCount; ++c)
-            tip += QStringLiteral("\n") + QLatin1String(kNames[c - 1]) + QStringLiteral(": ") +
+            tip += QStringLiteral("\n") + QLatin1String(kColumnCaptions[c]) + QStringLiteral(": ") +
                    ToQString(row.Text(c));
         QToolTip::showText(QCursor::pos(), tip, view_);
     });
