@@ -23,14 +23,14 @@ void Measure(const char* name, const std::string& path) {
     if (child == 0) {
         vx::ResultsTable table;
         const auto t0 = std::chrono::steady_clock::now();
-        vx::LoadInvestigationFile(path, table);
+        const vx::LoadOutcome opened = vx::LoadInvestigationFile(path, table);
         const double s =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         rusage ru{};
         ::getrusage(RUSAGE_SELF, &ru);
         char line[256];
-        const int n =
-            std::snprintf(line, sizeof line, "%d %.3f %ld", table.Count(), s, ru.ru_maxrss);
+        const int n = std::snprintf(line, sizeof line, "%d %.3f %ld %s", table.Count(), s,
+                                    ru.ru_maxrss, opened ? "opened" : "refused");
         [[maybe_unused]] const ssize_t w = ::write(pipefd[1], line, static_cast<size_t>(n));
         ::_exit(0);
     }
@@ -42,9 +42,11 @@ void Measure(const char* name, const std::string& path) {
     int rows = 0;
     double seconds = 0;
     long maxrssKb = 0;
-    std::sscanf(buf, "%d %lf %ld", &rows, &seconds, &maxrssKb);
-    std::printf("%-28s %8.1f MB %9d rows %7.2f s %8.0f MB/s  peak memory %5.2f x file\n", name, mb,
-                rows, seconds, mb / seconds, static_cast<double>(maxrssKb) / 1e3 / mb);
+    char outcome[16] = "";
+    std::sscanf(buf, "%d %lf %ld %15s", &rows, &seconds, &maxrssKb, outcome);
+    std::printf("%-30s %8.1f MB %9d rows %-7s %7.2f s %8.0f MB/s  peak memory %5.2f x file\n",
+                name, mb, rows, outcome, seconds, mb / seconds,
+                static_cast<double>(maxrssKb) / 1e3 / mb);
 }
 
 }  // namespace
@@ -65,7 +67,21 @@ int main() {
         std::ofstream out(tinyFile, std::ios::binary);
         for (int i = 0; out.tellp() < 64LL * 1024 * 1024; ++i) out << "[item" << i << "]\nk=v\n";
     }
+    const std::string crFile = (dir / "classic-mac.bki").string();
+    const std::string bareFile = (dir / "bare.bki").string();
+    {
+        // The million rows again with CR alone ending each line.
+        std::ifstream in(rowsFile, std::ios::binary);
+        std::ofstream out(crFile, std::ios::binary);
+        for (char c; in.get(c);) out.put(c == '\n' ? '\r' : c);
+    }
+    {
+        std::ofstream out(bareFile, std::ios::binary);
+        for (int i = 0; out.tellp() < 37LL * 1000 * 1000; ++i) out << "[" << i << "]\n";
+    }
     Measure("1 000 000 research rows", rowsFile);
+    Measure("the same, CR line ends", crFile);
     Measure("64 MiB of tiny sections", tinyFile);
+    Measure("37 MB of bare [n] lines", bareFile);
     std::filesystem::remove_all(dir);
 }

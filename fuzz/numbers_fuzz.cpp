@@ -26,9 +26,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t half = size / 2;
     const std::string a = text.substr(0, half), b = text.substr(half);
     vx::FormatCostPerProspect(a, b, '.');
+    // Unknown in, unknown out; otherwise a percentage and whole digits.
     const std::string p = vx::FormatProfitability(a, b, '.');
-    if (p.empty() || p.back() != '%') std::abort();
+    if (p == vx::kUnknown ? (a != "?" && b != "?") : (p.empty() || p.back() != '%')) std::abort();
     const std::string e = vx::EstimateProspects(a, b, '.');
-    if (e.empty() || e.find_first_not_of("0123456789") != std::string::npos) std::abort();
+    if (e == vx::kUnknown ? (a != "?" && b != "?")
+                          : (e.empty() || e.find_first_not_of("0123456789") != std::string::npos))
+        std::abort();
     return 0;
 }

@@ -39,8 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (table.Count() > 5) std::abort();
     if (fetches > 5 * 3) std::abort();  // one competition and at most two rank pages a row
     for (int i = 0; i < table.Count(); ++i) {
-        if (table.At(i).columns.size() != 6 || !table.At(i).checked) std::abort();
-        const std::string& rank = table.At(i).Column(3);
+        if (table.At(i).ColumnCount() != 6 || !table.At(i).checked) std::abort();
+        const std::string rank(table.At(i).Column(3));
         if (rank != "-" && rank != "?" && rank.find_first_not_of("0123456789") != std::string::npos)
             std::abort();
     }

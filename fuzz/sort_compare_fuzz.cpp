@@ -37,9 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             for (char sep : {'.', ','})
                 if (vx::ListView1Compare(table.At(i), table.At(i), column, sep) != 0) std::abort();
         std::multiset<std::string> before, after;
-        for (int i = 0; i < table.Count(); ++i) before.insert(table.At(i).keyTerm);
+        for (int i = 0; i < table.Count(); ++i) before.insert(std::string(table.At(i).KeyTerm()));
         table.ListView1ColumnClick(column);
-        for (int i = 0; i < table.Count(); ++i) after.insert(table.At(i).keyTerm);
+        for (int i = 0; i < table.Count(); ++i) after.insert(std::string(table.At(i).KeyTerm()));
         if (before != after) std::abort();
     }
     return 0;

@@ -15,10 +15,16 @@ int64_t WholeOrZero(std::string_view text) {
 int64_t DemandOrZero(std::string_view text) {
     return ReadGroupedWholeNumber(text).value_or(0);
 }
+// A figure the services did not give: what is derived from it is unknown
+// too, never a 0 that would sort as the best.
+bool Unknown(std::string_view text) {
+    return text == kUnknown;
+}
 }  // namespace
 
 std::string FormatCostPerProspect(std::string_view competition, std::string_view demand,
                                   char decimalSeparator) {
+    if (Unknown(competition) || Unknown(demand)) return kUnknown;
     const int64_t a = WholeOrZero(competition);
     const int64_t b = DemandOrZero(demand);
     const double v = b != 0 ? static_cast<double>(a) / static_cast<double>(b) : 0.0;
@@ -27,6 +33,7 @@ std::string FormatCostPerProspect(std::string_view competition, std::string_view
 
 std::string FormatProfitability(std::string_view competition, std::string_view rank,
                                 char decimalSeparator) {
+    if (Unknown(competition) || Unknown(rank)) return kUnknown;
     const int64_t c = WholeOrZero(competition);
     const int64_t r = WholeOrZero(rank);
     int64_t page = r / 20;
@@ -45,6 +52,7 @@ std::string FormatProfitability(std::string_view competition, std::string_view r
 
 std::string EstimateProspects(std::string_view demand, std::string_view profitability,
                               char decimalSeparator) {
+    if (Unknown(demand) || Unknown(profitability)) return kUnknown;
     const double d = static_cast<double>(DemandOrZero(demand));
     const double p = ReadDecimal(profitability, decimalSeparator).value_or(0.0);
     double v = RoundHalfEven(d * p / 100.0);

@@ -12,6 +12,16 @@ std::string EncodeUrlSpecials(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        // Bytes of non-ASCII text and control bytes never go into the
+        // request line as they are.
+        if (u >= 0x80 || u < 0x20 || u == 0x7F) {
+            constexpr char kHex[] = "0123456789ABCDEF";
+            out += '%';
+            out += kHex[u >> 4];
+            out += kHex[u & 0xF];
+            continue;
+        }
         switch (c) {
             case '%':
                 out += "%25";
@@ -30,6 +40,18 @@ std::string EncodeUrlSpecials(std::string_view text) {
         }
     }
     return out;
+}
+
+std::string NormalizeTargetSite(std::string_view site) {
+    site = TrimView(site, " \t\r\n");
+    for (const std::string_view scheme : {"http://", "https://"}) {
+        if (site.size() >= scheme.size() && EqualsNoCase(site.substr(0, scheme.size()), scheme)) {
+            site.remove_prefix(scheme.size());
+            break;
+        }
+    }
+    while (!site.empty() && site.back() == '/') site.remove_suffix(1);
+    return std::string(site);
 }
 
 std::string SearchPhrase(std::string_view keyTerm) {
@@ -112,14 +134,16 @@ void Research::FillResultsFromSuggestions(const std::string& page) {
         Pump();
 
         const std::string depthText = ctx_.inputs.PageDepthText();
-        const std::string target = ctx_.inputs.TargetSite();
+        const std::string target = NormalizeTargetSite(ctx_.inputs.TargetSite());
         const auto depth = ReadWholeNumber(depthText);
         const std::string rank = depth ? FindRank(term, target, *depth) : "-";
         table.AppendColumn(row, rank);
         const std::string profitability = FormatProfitability(competition, rank, sep);
         table.AppendColumn(row, profitability);
-        table.AppendColumn(
-            row, EstimateProspects(demand, profitability.substr(0, profitability.size() - 1), sep));
+        const std::string percent =
+            profitability == kUnknown ? profitability
+                                      : profitability.substr(0, profitability.size() - 1);
+        table.AppendColumn(row, EstimateProspects(demand, percent, sep));
         table.SetChecked(row, true);
         ReportProgress(table.Count(), 0);
         if (!depth) throw ResearchFault("'" + depthText + "' is not a valid integer value");

@@ -16,8 +16,13 @@ namespace vx {
 constexpr int kResultsPerPage = 20;
 
 // "%", "#", "&" and "+" percent-encoded, so a term cannot cut the URL, add a
-// query key or turn into a blank; every other byte as it is.
+// query key or turn into a blank, and so are control bytes and every byte of
+// non-ASCII text (byte by byte); every other byte as it is.
 std::string EncodeUrlSpecials(std::string_view text);
+// The site as it is looked for on result pages: without blanks around it, a
+// leading "http://" or "https://" or trailing "/", so "https://www.MySite.com/"
+// finds what "www.mysite.com" finds.
+std::string NormalizeTargetSite(std::string_view site);
 // The 0-based result item of a page that holds target (the page start when
 // none does). Items follow "of about", each "<li>" up to three bytes before
 // the next.

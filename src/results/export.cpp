@@ -8,15 +8,37 @@ const char* const kColumnCaptions[kColumnCount] = {
     "Key term", "Demand",        "Competition",          "Cost per prospect",
     "Rank #",   "Profitability", "Estimated prospects #"};
 
+namespace {
+// A term on one line for any reader: every character that some program takes
+// as a line break (CR, LF, VT, FF, FS, GS, RS, NEL, LS, PS), TAB and NUL
+// become a blank.
+std::string OneLine(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        const std::string_view rest = utf8.substr(i);
+        if (c == '\0' || c == '\t' || (c >= '\n' && c <= '\r') || (c >= 0x1C && c <= 0x1E)) {
+            out += ' ';
+        } else if (rest.substr(0, 2) == "\xC2\x85") {
+            out += ' ';
+            i += 1;
+        } else if (rest.substr(0, 3) == "\xE2\x80\xA8" || rest.substr(0, 3) == "\xE2\x80\xA9") {
+            out += ' ';
+            i += 2;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+}  // namespace
+
 std::string FormatKeywordList(const ResultsTable& table) {
     std::string out;
     for (int i = 0; i < table.Count(); ++i) {
-        if (!table.At(i).checked) continue;
-        // One term, one line: a break or TAB inside a term is a blank here.
-        std::string term = BytesToUtf8(table.At(i).keyTerm);
-        for (char& c : term)
-            if (c == '\r' || c == '\n' || c == '\t') c = ' ';
-        out += term + "\r\n";
+        if (!table.At(i).checked || table.At(i).KeyTerm().empty()) continue;
+        out += OneLine(BytesToUtf8(std::string(table.At(i).KeyTerm()))) + "\r\n";
     }
     return out;
 }
@@ -28,8 +50,9 @@ bool IsPlainNumber(std::string_view text) {
     return ReadDecimal(text, '.').has_value() || ReadDecimal(text, ',').has_value();
 }
 
-std::string CsvField(const std::string& bytes) {
-    std::string text = BytesToUtf8(bytes);
+std::string CsvField(std::string_view bytes) {
+    std::string text = BytesToUtf8(std::string(bytes));
+    std::erase(text, '\0');  // a NUL ends the file for some readers
     // Terms come from pages anyone writes: a cell a spreadsheet would run as
     // a formula gets the usual leading apostrophe.
     if (!text.empty() && text != "-" &&
@@ -47,7 +70,8 @@ std::string CsvField(const std::string& bytes) {
 }  // namespace
 
 std::string FormatCsvTable(const ResultsTable& table) {
-    std::string out;
+    // The byte-order mark tells spreadsheet programs the text is UTF-8.
+    std::string out = "\xEF\xBB\xBF";
     for (int c = 0; c < kColumnCount; ++c) out += std::string(kColumnCaptions[c]) + ",";
     out += "Checked\r\n";
     for (int i = 0; i < table.Count(); ++i) {

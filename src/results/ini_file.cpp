@@ -1,6 +1,7 @@
 #include "results/ini_file.h"
 
 #include <cstring>
+#include <unordered_set>
 
 #include "core/text.h"
 
@@ -31,26 +32,102 @@ std::string Unquote(std::string_view v) {
     return out;
 }
 
-}  // namespace
+// The lines of a text from an offset on, each without its line end (CR LF,
+// LF or CR) and trimmed. The next LF is remembered and never looked for past
+// the text's last one, and a CR only within the line, so no line costs a
+// search to the end of the file whichever line ends it uses.
+class Lines {
+  public:
+    // lfEnd: one past the text's last LF (0 when it has none).
+    Lines(std::string_view text, size_t pos, size_t lfEnd) : text_(text), pos_(pos), lfEnd_(lfEnd) {}
+    // False at the end; start is where the line begins in the text.
+    bool Next(std::string_view* line, size_t* start) {
+        if (pos_ >= text_.size()) return false;
+        if (lf_ < pos_ || !searched_) {
+            lf_ = Find('\n', pos_ < lfEnd_ ? lfEnd_ : pos_);
+            searched_ = true;
+        }
+        const size_t cr = Find('\r', lf_);
+        const size_t eol = std::min(lf_, cr);
+        *start = pos_;
+        *line = Trim(text_.substr(pos_, eol - pos_));
+        pos_ = eol == text_.size() ? eol : eol + ((eol == cr && eol + 1 == lf_) ? 2 : 1);
+        return true;
+    }
 
-namespace {
-// The lines of bytes[begin, end), each without its CR LF and trimmed, with
-// the offset where the line starts and the one after its LF.
-template <typename F>
-void ForEachLine(std::string_view bytes, size_t begin, size_t end, F&& f) {
-    size_t pos = begin;
-    while (pos < end) {
-        const void* nl = std::memchr(bytes.data() + pos, '\n', end - pos);
-        const size_t eol =
-            nl ? static_cast<size_t>(static_cast<const char*>(nl) - bytes.data()) : end;
-        std::string_view line = bytes.substr(pos, eol - pos);
-        const size_t start = pos;
-        pos = eol + 1;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (!f(Trim(line), start, std::min(pos, end))) return;
+  private:
+    // The first c in [pos_, end), else the text's size.
+    size_t Find(char c, size_t end) const {
+        end = std::min(end, text_.size());
+        const void* p =
+            pos_ < end ? std::memchr(text_.data() + pos_, c, end - pos_) : nullptr;
+        return p ? static_cast<size_t>(static_cast<const char*>(p) - text_.data()) : text_.size();
+    }
+    std::string_view text_;
+    size_t pos_, lfEnd_, lf_ = 0;
+    bool searched_ = false;
+};
+
+bool IsHeader(std::string_view line) {
+    return !line.empty() && line[0] == '[';
+}
+
+std::string_view HeaderName(std::string_view line) {
+    const size_t close = line.find(']');
+    return Trim(line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+}
+
+uint64_t HashNoCase(std::string_view s) {
+    uint64_t h = 1469598103934665603ull;
+    for (const char c : s) h = (h ^ static_cast<unsigned char>(LowerAsciiChar(c))) * 1099511628211ull;
+    return h;
+}
+
+void AppendUtf8(std::string& out, uint32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
     }
 }
+
 }  // namespace
+
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+    constexpr uint32_t kReplacement = 0xFFFD;
+    auto unit = [&](size_t i) {
+        const auto a = static_cast<unsigned char>(bytes[i]);
+        const auto b = static_cast<unsigned char>(bytes[i + 1]);
+        return static_cast<uint32_t>(bigEndian ? (a << 8 | b) : (b << 8 | a));
+    };
+    std::string out;
+    out.reserve(bytes.size());
+    size_t i = 0;
+    for (; i + 1 < bytes.size(); i += 2) {
+        const uint32_t u = unit(i);
+        if (u >= 0xD800 && u < 0xDC00 && i + 3 < bytes.size()) {
+            const uint32_t low = unit(i + 2);
+            if (low >= 0xDC00 && low < 0xE000) {
+                AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        AppendUtf8(out, (u >= 0xD800 && u < 0xE000) ? kReplacement : u);
+    }
+    if (i < bytes.size()) AppendUtf8(out, kReplacement);
+    return out;
+}
 
 std::optional<uint32_t> IniFile::ItemNumber(std::string_view name) const {
     if (name.size() < 5 || name.size() > 13 || !EqualsNoCase(name.substr(0, 4), "item"))
@@ -64,97 +141,129 @@ std::optional<uint32_t> IniFile::ItemNumber(std::string_view name) const {
     }
     // A file of b bytes has fewer than b / 3 sections: a larger number can
     // never be a row, and the slots stay within a third of the file.
-    if (k >= bytes_.size() / 3) return std::nullopt;
+    if (k >= text_.size() / 3) return std::nullopt;
     return static_cast<uint32_t>(k);
 }
 
-uint32_t IniFile::Find(std::string_view name) const {
-    if (const auto k = ItemNumber(name))
-        return *k < itemSlots_.size() ? itemSlots_[*k] : UINT32_MAX;
-    const auto it = others_.find(LowerAscii(name));
-    return it == others_.end() ? UINT32_MAX : it->second;
-}
-
-void IniFile::Remember(std::string_view name, uint32_t index) {
-    if (const auto k = ItemNumber(name)) {
-        if (*k >= itemSlots_.size()) itemSlots_.resize(*k + 1, UINT32_MAX);
-        itemSlots_[*k] = index;
-    } else {
-        others_.emplace(LowerAscii(name), index);
+bool IniFile::InsertOther(uint32_t header) {
+    auto nameAt = [this](uint32_t at) {
+        Lines lines(text_, at, lfEnd_);
+        std::string_view line;
+        size_t start;
+        lines.Next(&line, &start);
+        return HeaderName(line);
+    };
+    const std::string_view name = nameAt(header);
+    const size_t mask = others_.size() - 1;
+    for (size_t slot = HashNoCase(name) & mask;; slot = (slot + 1) & mask) {
+        if (others_[slot] == kNone) {
+            others_[slot] = header;
+            return true;
+        }
+        if (EqualsNoCase(nameAt(others_[slot]), name)) return false;
     }
 }
 
 IniFile IniFile::Parse(std::string bytes) {
     IniFile ini;
-    ini.bytes_ = std::move(bytes);
-    const std::string_view all = ini.bytes_;
-    const size_t start = all.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
-    Occurrence* open = nullptr;
-    // Section headers end the body of the one before; walk line by line.
-    ForEachLine(all, start, all.size(), [&](std::string_view line, size_t lineStart, size_t next) {
-        if (line.empty() || line[0] != '[') return true;
-        if (open) open->end = static_cast<uint32_t>(lineStart);
-        const size_t close = line.find(']');
-        const std::string_view name = Trim(
-            line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
-        const auto occurrence = static_cast<uint32_t>(ini.occurrences_.size());
-        // The body starts on the next line.
-        ini.occurrences_.push_back(
-            {static_cast<uint32_t>(next), static_cast<uint32_t>(all.size()), UINT32_MAX});
-        open = &ini.occurrences_.back();
-        const uint32_t known = ini.Find(name);
-        if (known == UINT32_MAX) {
-            const size_t at =
-                name.empty() ? lineStart : static_cast<size_t>(name.data() - all.data());
-            ini.Remember(name, static_cast<uint32_t>(ini.names_.size()));
-            ini.names_.push_back({static_cast<uint32_t>(at), static_cast<uint32_t>(name.size()),
-                                  occurrence, occurrence});
-        } else {
-            Name& n = ini.names_[known];
-            ini.occurrences_[n.last].next = occurrence;
-            n.last = occurrence;
+    const std::string_view raw = bytes;
+    if (raw.substr(0, 2) == "\xFF\xFE" || raw.substr(0, 2) == "\xFE\xFF") {
+        ini.text_ = Utf16ToUtf8(raw.substr(2), raw[0] == '\xFE');
+    } else {
+        ini.text_ = std::move(bytes);
+        if (std::string_view(ini.text_).substr(0, 3) == "\xEF\xBB\xBF") ini.text_.erase(0, 3);
+    }
+    const size_t lastLf = ini.text_.rfind('\n');
+    ini.lfEnd_ = lastLf == std::string::npos ? 0 : lastLf + 1;
+    // Two walks: the first sizes the index so that it never grows by
+    // doubling, the second fills it.
+    std::string_view line;
+    size_t start;
+    size_t items = 0, others = 0;
+    for (Lines lines(ini.text_, 0, ini.lfEnd_); lines.Next(&line, &start);) {
+        if (!IsHeader(line)) continue;
+        if (const auto k = ini.ItemNumber(HeaderName(line)))
+            items = std::max<size_t>(items, *k + 1);
+        else
+            ++others;
+    }
+    ini.itemSlots_.assign(items, kNone);
+    if (others > 0) {
+        size_t capacity = 2;
+        while (capacity < 2 * others) capacity *= 2;
+        ini.others_.assign(capacity, kNone);
+    }
+    for (Lines lines(ini.text_, 0, ini.lfEnd_); lines.Next(&line, &start);) {
+        if (!IsHeader(line)) continue;
+        const auto header = static_cast<uint32_t>(start);
+        if (const auto k = ini.ItemNumber(HeaderName(line))) {
+            if (ini.itemSlots_[*k] == kNone) {
+                ini.itemSlots_[*k] = header;
+                ++ini.distinct_;
+            } else {
+                ini.itemRepeats_.emplace_back(*k, header);
+            }
+        } else if (ini.InsertOther(header)) {
+            ++ini.distinct_;
         }
-        return true;
-    });
+    }
     return ini;
-}
-
-std::string_view IniFile::SectionName(size_t i) const {
-    return std::string_view(bytes_).substr(names_[i].begin, names_[i].length);
 }
 
 std::vector<std::string> IniFile::SectionNames() const {
     std::vector<std::string> out;
-    out.reserve(names_.size());
-    for (size_t i = 0; i < names_.size(); ++i) out.emplace_back(SectionName(i));
+    std::unordered_set<std::string> seen;
+    std::string_view line;
+    size_t start;
+    for (Lines lines(text_, 0, lfEnd_); lines.Next(&line, &start);) {
+        if (!IsHeader(line)) continue;
+        const std::string_view name = HeaderName(line);
+        if (seen.insert(LowerAscii(name)).second) out.emplace_back(name);
+    }
     return out;
+}
+
+bool IniFile::ReadBody(uint32_t header, const char* const* keys, size_t count, std::string* out,
+                       std::vector<char>& found, size_t& missing) const {
+    Lines lines(text_, header, lfEnd_);
+    std::string_view line;
+    size_t start;
+    lines.Next(&line, &start);  // the header itself
+    while (missing > 0 && lines.Next(&line, &start)) {
+        if (IsHeader(line)) break;
+        if (line.empty() || line[0] == ';') continue;
+        const size_t eq = line.find('=');
+        if (eq == std::string_view::npos) continue;
+        const std::string_view key = Trim(line.substr(0, eq));
+        for (size_t k = 0; k < count; ++k) {
+            if (found[k] || !EqualsNoCase(key, keys[k])) continue;
+            out[k] = Unquote(Trim(line.substr(eq + 1)));
+            found[k] = true;
+            --missing;
+            break;
+        }
+    }
+    return missing > 0;
 }
 
 void IniFile::GetAll(std::string_view section, const char* const* keys, size_t count,
                      std::string* out) const {
     for (size_t k = 0; k < count; ++k) out[k].clear();
-    const uint32_t index = Find(section);
-    if (index == UINT32_MAX) return;
     std::vector<char> found(count, 0);
     size_t missing = count;
-    // Sections of the same name merge; the first of a key wins.
-    for (uint32_t o = names_[index].first; o != UINT32_MAX && missing > 0;
-         o = occurrences_[o].next) {
-        ForEachLine(bytes_, occurrences_[o].begin, occurrences_[o].end,
-                    [&](std::string_view line, size_t, size_t) {
-                        if (line.empty() || line[0] == ';') return true;
-                        const size_t eq = line.find('=');
-                        if (eq == std::string_view::npos) return true;
-                        const std::string_view key = Trim(line.substr(0, eq));
-                        for (size_t k = 0; k < count; ++k) {
-                            if (found[k] || !EqualsNoCase(key, keys[k])) continue;
-                            out[k] = Unquote(Trim(line.substr(eq + 1)));
-                            found[k] = true;
-                            --missing;
-                            break;
-                        }
-                        return missing > 0;
-                    });
+    if (const auto k = ItemNumber(section)) {
+        if (*k >= itemSlots_.size() || itemSlots_[*k] == kNone) return;
+        if (!ReadBody(itemSlots_[*k], keys, count, out, found, missing)) return;
+        for (const auto& [item, header] : itemRepeats_)
+            if (item == *k && !ReadBody(header, keys, count, out, found, missing)) return;
+        return;
+    }
+    // Names other than rows are looked up by a walk of the file.
+    std::string_view line;
+    size_t start;
+    for (Lines lines(text_, 0, lfEnd_); lines.Next(&line, &start);) {
+        if (!IsHeader(line) || !EqualsNoCase(HeaderName(line), section)) continue;
+        if (!ReadBody(static_cast<uint32_t>(start), keys, count, out, found, missing)) return;
     }
 }
 

@@ -1,34 +1,41 @@
 // Reader for INI-style profile files: "[section]" lines followed by
 // "key=value" lines. Section and key names match without regard to ASCII
-// case; the first section or key of a name wins.
+// case; sections of one name merge, and the first of a key wins.
 //
-// Values are read whole. Blanks (space, tab) around a value are dropped. A value enclosed in
-// double quotes loses the quotes, and inside them "\\", "\n", "\r" and "\0"
-// stand for a backslash, LF, CR and NUL; every other byte is literal. That is
-// how our writer stores texts with blanks at either end, quotes or line
-// breaks so that they read back unchanged (QuoteIniValue).
+// Lines end at CR LF, LF or CR alone, whichever the writing editor used. A
+// UTF-8 byte-order mark is skipped; UTF-16 with a byte-order mark (either
+// order) is read as UTF-8 text.
+//
+// Values are read whole. Blanks (space, tab) around a value are dropped. A
+// value enclosed in double quotes loses the quotes, and inside them "\\",
+// "\n", "\r" and "\0" stand for a backslash, LF, CR and NUL; every other
+// byte is literal. That is how our writer stores texts with blanks at either
+// end, quotes or line breaks so that they read back unchanged
+// (QuoteIniValue).
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace vx {
 
-// Holds the file's bytes and an index of its sections by offsets, so memory
-// stays near the file's size whatever the number of sections. A UTF-8
-// byte-order mark at the start is skipped.
+// Holds the file's text and, per section, only the offset of its header
+// line: rows ("item<k>") in a slot by number, other names in an open
+// hash set. The index costs 4 to 8 bytes a section, so memory stays near
+// the file's size.
 class IniFile {
   public:
     static IniFile Parse(std::string bytes);
 
-    // Distinct section names in file order, as written (blanks trimmed).
-    size_t SectionCount() const { return names_.size(); }
-    std::string_view SectionName(size_t i) const;
+    // Distinct section names.
+    size_t SectionCount() const { return distinct_; }
+    // Distinct names in file order, as written (blanks trimmed).
     std::vector<std::string> SectionNames() const;
+    // The text as read: UTF-16 converted, byte-order mark dropped.
+    std::string_view Text() const { return text_; }
 
     // Empty when the section or key is missing.
     std::string Get(std::string_view section, std::string_view key) const;
@@ -37,27 +44,27 @@ class IniFile {
                 std::string* out) const;
 
   private:
-    struct Occurrence {
-        uint32_t begin = 0, end = 0;  // the section's body lines
-        uint32_t next = UINT32_MAX;   // the next section of the same name
-    };
-    struct Name {
-        uint32_t begin = 0, length = 0;  // as written
-        uint32_t first = 0, last = 0;    // its occurrences
-    };
-    std::string bytes_;
-    std::vector<Occurrence> occurrences_;
-    std::vector<Name> names_;
-    // Names index: "item<k>" (the rows) by number, every other by its
-    // lower-cased text.
+    static constexpr uint32_t kNone = UINT32_MAX;
     std::optional<uint32_t> ItemNumber(std::string_view name) const;
-    uint32_t Find(std::string_view name) const;  // names_ index or UINT32_MAX
-    void Remember(std::string_view name, uint32_t index);
-    std::vector<uint32_t> itemSlots_;
-    std::unordered_map<std::string, uint32_t> others_;
+    // Fills what it finds for the keys not yet found in the body after the
+    // header at `header`; false once every key is found.
+    bool ReadBody(uint32_t header, const char* const* keys, size_t count, std::string* out,
+                  std::vector<char>& found, size_t& missing) const;
+    bool InsertOther(uint32_t header);  // false when the name is there already
+
+    std::string text_;
+    size_t lfEnd_ = 0;  // one past the last LF
+    size_t distinct_ = 0;
+    std::vector<uint32_t> itemSlots_;                         // first header of item<k>
+    std::vector<std::pair<uint32_t, uint32_t>> itemRepeats_;  // (k, header), file order
+    std::vector<uint32_t> others_;                            // hash set of headers
 };
 
 // Value text for "key=" + result that IniFile reads back as value.
 std::string QuoteIniValue(std::string_view value);
+
+// UTF-16 bytes (without byte-order mark) as UTF-8; a lone surrogate or an odd
+// last byte becomes U+FFFD.
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian);
 
 }  // namespace vx

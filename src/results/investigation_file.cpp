@@ -1,5 +1,8 @@
 #include "results/investigation_file.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "core/text.h"
 #include "results/atomic_file.h"
 #include "results/ini_file.h"
@@ -10,8 +13,10 @@ namespace {
 // The key of each column in the file, by column; then the check mark.
 constexpr const char* kKeys[kColumnCount + 1] = {
     "keyterm", "demand", "competition", "cost", "rank", "profitability", "estimation", "check"};
-// Far beyond any investigation; a larger file is not opened at all.
-constexpr size_t kMaxFileBytes = 256u * 1024 * 1024;
+// A file of many sections each a few bytes long would cost many times its
+// size as rows; past this many, a file must give each row kMinRowBytes.
+constexpr size_t kRowsAlwaysOpened = 100000;
+constexpr size_t kMinRowBytes = 16;
 
 bool CheckMark(std::string check) {
     if (check.size() > 2 && check[0] == '0' && (check[1] == 'x' || check[1] == 'X'))
@@ -19,40 +24,71 @@ bool CheckMark(std::string check) {
     const auto v = ReadWholeNumber(check);
     return v ? *v != 0 : true;
 }
+
+LoadProblem FromReadStatus(ReadStatus status) {
+    switch (status) {
+        case ReadStatus::Ok:
+            return LoadProblem::None;
+        case ReadStatus::Unreadable:
+            return LoadProblem::Unreadable;
+        case ReadStatus::NotRegularFile:
+            return LoadProblem::NotRegularFile;
+        case ReadStatus::TooLarge:
+            return LoadProblem::TooLarge;
+    }
+    return LoadProblem::Unreadable;
+}
 }  // namespace
 
-LoadStatus LoadInvestigationFile(const std::string& path, ResultsTable& table) {
-    table.Clear();
+LoadOutcome LoadInvestigationFile(const std::string& path, ResultsTable& table) {
+    LoadOutcome outcome;
     std::string bytes;
-    const ReadStatus read = ReadFileBytes(path, &bytes, kMaxFileBytes);
-    if (read != ReadStatus::Ok) return read;
+    outcome.problem =
+        FromReadStatus(ReadFileBytes(path, &bytes, kMaxInvestigationFileBytes, &outcome.error));
+    if (!outcome) return outcome;
     const IniFile ini = IniFile::Parse(std::move(bytes));
+    const std::string_view text = ini.Text();
     // Every section counts; rows are item0..item(n-1) in that order.
     const size_t n = ini.SectionCount();
+    outcome.sections = n;
+    if (text.find('\0') != std::string_view::npos) {
+        outcome.problem = LoadProblem::NotText;
+    } else if (n == 0 && !TrimView(text, " \t\r\n").empty()) {
+        outcome.problem = LoadProblem::NoSections;
+    } else if (n > kRowsAlwaysOpened && n > text.size() / kMinRowBytes) {
+        outcome.problem = LoadProblem::TooManyRows;
+    }
+    if (!outcome) return outcome;
     std::vector<ResultRow> rows(n);
     std::string values[kColumnCount + 1];
     for (size_t i = 0; i < n; ++i) {
         ini.GetAll("item" + std::to_string(i), kKeys, kColumnCount + 1, values);
         ResultRow& row = rows[i];
-        row.keyTerm = std::move(values[colKeyTerm]);
-        row.columns.reserve(kColumnCount - 1);
-        for (int c = colDemand; c < kColumnCount; ++c) row.columns.push_back(std::move(values[c]));
+        row.SetKeyTerm(values[colKeyTerm]);
+        for (int c = colDemand; c < kColumnCount; ++c) row.AppendColumn(values[c]);
         row.checked = CheckMark(std::move(values[kColumnCount]));
     }
     table.ReplaceRows(std::move(rows));
-    return ReadStatus::Ok;
+    return outcome;
 }
 
-const char* LoadStatusText(LoadStatus status) {
-    switch (status) {
-        case ReadStatus::Ok:
+std::string LoadFailureText(const LoadOutcome& outcome) {
+    switch (outcome.problem) {
+        case LoadProblem::None:
             return "";
-        case ReadStatus::Unreadable:
-            return "cannot be read";
-        case ReadStatus::NotRegularFile:
-            return "is not a regular file";
-        case ReadStatus::TooLarge:
-            return "is larger than 256 MiB";
+        case LoadProblem::Unreadable:
+            return std::strerror(outcome.error ? outcome.error : EIO);
+        case LoadProblem::NotRegularFile:
+            return outcome.error ? std::strerror(outcome.error) : "not a regular file";
+        case LoadProblem::TooLarge:
+            return "larger than 256 MiB";
+        case LoadProblem::NotText:
+            return "not a text file";
+        case LoadProblem::NoSections:
+            return "no investigation in it (no [section] lines)";
+        case LoadProblem::TooManyRows:
+            return std::to_string(outcome.sections) + " sections, more than one row per " +
+                   std::to_string(kMinRowBytes) + " bytes of the file";
     }
     return "";
 }
@@ -69,7 +105,7 @@ std::string FormatInvestigationFile(const ResultsTable& table) {
     return out;
 }
 
-bool SaveInvestigationFile(const std::string& path, const ResultsTable& table) {
+WriteResult SaveInvestigationFile(const std::string& path, const ResultsTable& table) {
     return WriteFileAtomically(path, FormatInvestigationFile(table));
 }
 

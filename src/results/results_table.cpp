@@ -2,16 +2,90 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <optional>
 
 #include "core/text.h"
 
 namespace vx {
 
-const std::string& ResultRow::Column(int index) const {
-    static const std::string kEmpty;
-    if (index < 0 || static_cast<size_t>(index) >= columns.size()) return kEmpty;
-    return columns[static_cast<size_t>(index)];
+namespace {
+constexpr size_t kLengthsBytes = sizeof(uint32_t) * kColumnCount;
+}  // namespace
+
+ResultRow::ResultRow(std::string_view keyTerm, const std::vector<std::string>& columns,
+                     bool isChecked)
+    : checked(isChecked) {
+    SetKeyTerm(keyTerm);
+    for (const std::string& c : columns) AppendColumn(c);
+}
+
+ResultRow::ResultRow(const ResultRow& other)
+    : id(other.id), checked(other.checked), columnCount_(other.columnCount_) {
+    if (!other.block_) return;
+    size_t size = kLengthsBytes;
+    for (int c = 0; c < kColumnCount; ++c) size += other.Length(c);
+    block_ = std::make_unique_for_overwrite<char[]>(size);
+    std::memcpy(block_.get(), other.block_.get(), size);
+}
+
+ResultRow& ResultRow::operator=(const ResultRow& other) {
+    if (this != &other) *this = ResultRow(other);
+    return *this;
+}
+
+uint32_t ResultRow::Length(int column) const {
+    if (!block_) return 0;
+    uint32_t n;
+    std::memcpy(&n, block_.get() + sizeof n * static_cast<size_t>(column), sizeof n);
+    return n;
+}
+
+std::string_view ResultRow::Text(int column) const {
+    if (!block_ || column < 0 || column >= kColumnCount) return {};
+    size_t at = kLengthsBytes;
+    for (int c = 0; c < column; ++c) at += Length(c);
+    return {block_.get() + at, Length(column)};
+}
+
+std::string_view ResultRow::Column(int index) const {
+    if (index < 0 || index >= columnCount_) return {};
+    return Text(index + 1);
+}
+
+std::vector<std::string> ResultRow::Columns() const {
+    std::vector<std::string> out;
+    for (int i = 0; i < columnCount_; ++i) out.emplace_back(Column(i));
+    return out;
+}
+
+void ResultRow::SetText(int column, std::string_view text) {
+    if (!block_ && text.empty()) return;
+    uint32_t lengths[kColumnCount];
+    size_t size = kLengthsBytes;
+    for (int c = 0; c < kColumnCount; ++c) {
+        lengths[c] = c == column ? static_cast<uint32_t>(text.size()) : Length(c);
+        size += lengths[c];
+    }
+    auto block = std::make_unique_for_overwrite<char[]>(size);
+    std::memcpy(block.get(), lengths, kLengthsBytes);
+    char* out = block.get() + kLengthsBytes;
+    for (int c = 0; c < kColumnCount; ++c) {
+        const std::string_view t = c == column ? text : Text(c);
+        if (!t.empty()) std::memcpy(out, t.data(), t.size());
+        out += t.size();
+    }
+    block_ = std::move(block);
+}
+
+void ResultRow::SetKeyTerm(std::string_view text) {
+    SetText(colKeyTerm, text);
+}
+
+void ResultRow::AppendColumn(std::string_view text) {
+    if (columnCount_ >= kColumnCount - 1) return;
+    ++columnCount_;
+    SetText(columnCount_, text);
 }
 
 namespace {
@@ -25,7 +99,7 @@ int CompareValues(T a, T b) {
     return a < b ? -1 : (a > b ? 1 : 0);
 }
 
-int CompareCaptions(const std::string& a, const std::string& b) {
+int CompareCaptions(std::string_view a, std::string_view b) {
     const size_t n = std::min(a.size(), b.size());
     for (size_t i = 0; i < n; ++i) {
         auto fold = [](char c) {
@@ -38,16 +112,36 @@ int CompareCaptions(const std::string& a, const std::string& b) {
     return CompareValues(a.size(), b.size());
 }
 
-std::string DropLast(const std::string& s) {
+std::string_view DropLast(std::string_view s) {
     return s.empty() ? s : s.substr(0, s.size() - 1);
+}
+
+bool IsIntegerColumn(int column) {
+    return column == colDemand || column == colCompetition || column == colRank ||
+           column == colProspects;
+}
+
+// Whether the sort reads the text of that column as a number.
+bool ReadsAsNumber(std::string_view text, int column, char sep) {
+    if (IsIntegerColumn(column))
+        return (column == colRank && text == "-") || ReadWholeNumber(text).has_value();
+    if (column == colProfitability) text = DropLast(text);
+    return ReadDecimalWide(text, sep).has_value();
 }
 
 }  // namespace
 
 int ListView1Compare(const ResultRow& a, const ResultRow& b, int sortColumn, char sep) {
     if (sortColumn <= colKeyTerm || sortColumn >= kColumnCount)
-        return CompareCaptions(a.keyTerm, b.keyTerm);
-    std::string ta = a.Text(sortColumn), tb = b.Text(sortColumn);
+        return CompareCaptions(a.KeyTerm(), b.KeyTerm());
+    std::string_view ta = a.Text(sortColumn), tb = b.Text(sortColumn);
+    // An unknown figure goes after every number, whichever way the column
+    // sorts; against any other text it is equal, as every unreadable text is.
+    if (ta == "?" || tb == "?") {
+        if (ta == tb) return 0;
+        if (!ReadsAsNumber(ta == "?" ? tb : ta, sortColumn, sep)) return 0;
+        return ta == "?" ? 1 : -1;
+    }
     switch (sortColumn) {
         case colDemand:
         case colCompetition:
@@ -136,7 +230,7 @@ ResultRow* ResultsTable::Find(RowId id, int* index) {
 void ResultsTable::SetKeyTerm(RowId id, std::string text) {
     int index;
     if (ResultRow* row = Find(id, &index)) {
-        row->keyTerm = std::move(text);
+        row->SetKeyTerm(text);
         NotifyChanged(index);
     }
 }
@@ -144,8 +238,8 @@ void ResultsTable::SetKeyTerm(RowId id, std::string text) {
 void ResultsTable::AppendColumn(RowId id, std::string text) {
     int index;
     ResultRow* row = Find(id, &index);
-    if (!row || row->columns.size() >= kColumnCount - 1) return;
-    row->columns.push_back(std::move(text));
+    if (!row || row->ColumnCount() >= kColumnCount - 1) return;
+    row->AppendColumn(text);
     NotifyChanged(index);
 }
 

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -25,18 +27,38 @@ enum Column : int {
 };
 constexpr int kColumnCount = 7;  // key term + six column texts
 
-struct ResultRow {
+// One row in one heap block (the texts' lengths, then the texts), so a
+// table of a million rows read from a file costs little more than the file.
+class ResultRow {
+  public:
+    ResultRow() = default;
+    ResultRow(std::string_view keyTerm, const std::vector<std::string>& columns, bool checked);
+    ResultRow(const ResultRow& other);
+    ResultRow& operator=(const ResultRow& other);
+    ResultRow(ResultRow&&) noexcept = default;
+    ResultRow& operator=(ResultRow&&) noexcept = default;
+
     uint64_t id = 0;
-    std::string keyTerm;
-    std::vector<std::string> columns;  // index 0..5 = columns 1..6
     bool checked = false;
 
+    std::string_view KeyTerm() const { return Text(colKeyTerm); }
     // Column text at index 0..5; empty when not filled yet.
-    const std::string& Column(int index) const;
+    std::string_view Column(int index) const;
     // The text shown in a column, the key term included.
-    const std::string& Text(int column) const {
-        return column == colKeyTerm ? keyTerm : Column(column - 1);
-    }
+    std::string_view Text(int column) const;
+    int ColumnCount() const { return columnCount_; }
+    std::vector<std::string> Columns() const;
+
+    void SetKeyTerm(std::string_view text);
+    // Ignored once six column texts are there.
+    void AppendColumn(std::string_view text);
+
+  private:
+    void SetText(int column, std::string_view text);
+    uint32_t Length(int column) const;
+
+    std::unique_ptr<char[]> block_;  // null while every text is empty
+    uint8_t columnCount_ = 0;
 };
 
 using RowId = uint64_t;

@@ -1,6 +1,8 @@
 #include "results/settings_store.h"
 
 #include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdlib>
 
 #include "core/text.h"
@@ -116,7 +118,7 @@ bool SettingsStore::Parse(const std::string& text, std::map<std::string, RegValu
                           bool* found) {
     values->clear();
     *found = false;
-    bool inKey = false;
+    bool inKey = false, clean = true;
     size_t pos = 0;
     const std::string wanted = LowerAscii(kSectionLine);
     while (pos < text.size()) {
@@ -134,12 +136,16 @@ bool SettingsStore::Parse(const std::string& text, std::map<std::string, RegValu
         if (!inKey) continue;
         size_t i = 0;
         std::string name;
-        if (!ReadQuoted(line, i, &name) || i >= line.size() || line[i] != '=') return false;
+        // A line that does not parse is dropped alone; the others still count.
         RegValue v;
-        if (!ParseValueData(line.substr(i + 1), &v)) return false;
+        if (!ReadQuoted(line, i, &name) || i >= line.size() || line[i] != '=' ||
+            !ParseValueData(line.substr(i + 1), &v)) {
+            clean = false;
+            continue;
+        }
         values->emplace(LowerAscii(name), std::move(v));
     }
-    return true;
+    return clean;
 }
 
 bool SettingsStore::OpenKey(bool create) {
@@ -147,11 +153,15 @@ bool SettingsStore::OpenKey(bool create) {
     dirty_ = false;
     std::string text;
     bool found = false;
-    // A file over the cap is not read in part: the defaults serve.
-    if (!path_.empty() && ReadFileBytes(path_, &text, kMaxSettingsFile) == ReadStatus::Ok &&
-        !Parse(text, &values_, &found)) {
-        values_.clear();
-        found = false;
+    // A file that is there but cannot be read (or is over the cap) is not
+    // read in part: the defaults serve, and it is never written over.
+    int error = 0;
+    unreadable_ = false;
+    if (!path_.empty()) {
+        if (ReadFileBytes(path_, &text, kMaxSettingsFile, &error) == ReadStatus::Ok)
+            Parse(text, &values_, &found);
+        else
+            unreadable_ = error != ENOENT;
     }
     open_ = found || create;
     if (!found) values_.clear();
@@ -198,12 +208,12 @@ void SettingsStore::WriteInteger(const std::string& name, int32_t value) {
 
 bool SettingsStore::CloseKey() {
     bool ok = true;
-    if (open_ && dirty_ && path_.empty()) {
-        ok = false;  // no store to write to
+    if (open_ && dirty_ && (path_.empty() || unreadable_)) {
+        ok = false;  // no store to write to, or one we must not lose
     } else if (open_ && dirty_) {
         const size_t slash = path_.rfind('/');
         if (slash != std::string::npos && slash > 0) MakeDirs(path_.substr(0, slash));
-        ok = WriteFileAtomically(path_, Format(values_));
+        ok = static_cast<bool>(WriteFileAtomically(path_, Format(values_)));
     }
     open_ = false;
     dirty_ = false;

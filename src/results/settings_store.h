@@ -51,9 +51,13 @@ class SettingsStore {
     bool CloseKey();
 
     const std::string& FilePath() const { return path_; }
+    // The file is there but could not be read: it is left alone, and
+    // CloseKey writes nothing.
+    bool Unreadable() const { return unreadable_; }
 
     static std::string Format(const std::map<std::string, RegValue>& values);
-    // False when the text does not parse; found tells whether the key is there.
+    // Every line that parses; false when some line did not. found tells
+    // whether the key is there.
     static bool Parse(const std::string& text, std::map<std::string, RegValue>* values,
                       bool* found);
 
@@ -62,6 +66,7 @@ class SettingsStore {
     std::map<std::string, RegValue> values_;  // lower-cased names
     bool open_ = false;
     bool dirty_ = false;
+    bool unreadable_ = false;
 };
 
 // The dialog's ranges and defaults, shared by the dialog, its store and the
@@ -69,6 +74,9 @@ class SettingsStore {
 constexpr int kDepthItems = 20;  // page depths "1".."20"
 constexpr int kDefaultDepthIndex = 4;
 constexpr int kMinResults = 2, kMaxResults = 30, kDefaultResults = 10;
+// Longest keyword or target URL the dialog takes: the store's text stays
+// far below the size past which it would not be read back.
+constexpr int kMaxEntryLength = 2048;
 constexpr int ClampResults(int n) {
     return n < kMinResults ? kMinResults : (n > kMaxResults ? kMaxResults : n);
 }

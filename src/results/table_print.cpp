@@ -4,7 +4,7 @@
 
 namespace vx {
 
-std::string EscapeField(const std::string& text) {
+std::string EscapeField(std::string_view text) {
     return BackslashEscape(text, "\t\r\n\\");
 }
 

@@ -260,9 +260,9 @@ bool OpportunityChart::SavePicture(const QString& path, QSize size) const {
     if (oldParent) chart->setParentItem(oldParent);
     chart->resize(oldSize);
     if (bytes.isEmpty()) return false;
-    return WriteFileAtomically(
+    return static_cast<bool>(WriteFileAtomically(
         QFile::encodeName(path).toStdString(),
-        std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+        std::string_view(bytes.constData(), static_cast<size_t>(bytes.size()))));
 }
 
 TChartForm::TChartForm(ResultsTable& table, QWidget* parent)
@@ -292,10 +292,10 @@ TChartForm::TChartForm(ResultsTable& table, QWidget* parent)
             return;
         }
         const ResultRow& row = table_.At(index);
-        QString tip = ToQString(row.keyTerm);
+        QString tip = ToQString(std::string(row.KeyTerm()));
         for (int c = colDemand; c < kColumnCount; ++c)
             tip += QStringLiteral("\n") + QLatin1String(kColumnCaptions[c]) + QStringLiteral(": ") +
-                   ToQString(row.Text(c));
+                   ToQString(std::string(row.Text(c)));
         QToolTip::showText(QCursor::pos(), tip, view_);
     });
     table_.AddObserver(this);

@@ -26,7 +26,7 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= shownRows_ || index.row() >= table_.Count()) return {};
     const ResultRow& row = table_.At(index.row());
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
-        return ToQString(row.Text(index.column()));
+        return ToQString(std::string(row.Text(index.column())));
     }
     if (role == Qt::CheckStateRole && index.column() == colKeyTerm)
         return row.checked ? Qt::Checked : Qt::Unchecked;

@@ -84,6 +84,8 @@ namespace {
 QLineEdit* LabeledEdit(QWidget* parent, const QString& caption, QRect r, const char* name) {
     auto* edit = new QLineEdit(parent);
     edit->setObjectName(QString::fromLatin1(name));
+    // Longer text is refused as it is typed, never cut when it is stored.
+    edit->setMaxLength(kMaxEntryLength);
     edit->setGeometry(r);
     auto* label = new QLabel(caption, parent);
     label->setObjectName(QString::fromLatin1(name) + QStringLiteral("Label"));
@@ -173,6 +175,16 @@ TStartForm::TStartForm(StopFlag& stop, EventPump& pump, SettingsStore& store, QW
 
 void TStartForm::FormCreate() {
     SetEntries(LoadDialogEntries(store_, Entries()));
+    // A settings file we could not read is left as it is; say so once here.
+    if (store_.Unreadable()) {
+        auto* note = new QLabel(
+            QStringLiteral("The settings could not be read; they will not be saved."), this);
+        note->setObjectName(QStringLiteral("SettingsNote"));
+        note->setGeometry(10, 247, 283, 14);
+        QPalette p = note->palette();
+        p.setColor(QPalette::WindowText, Qt::darkRed);
+        note->setPalette(p);
+    }
 }
 
 void TStartForm::FormCloseQuery() {

@@ -310,13 +310,13 @@ void TForm1::BitBtn2Click() {
 }
 
 void TForm1::LoadInvestigationFile(const QString& path) {
-    const LoadStatus status =
+    const LoadOutcome opened =
         vx::LoadInvestigationFile(QFile::encodeName(path).toStdString(), table_);
-    // The table stays empty rather than showing a part that a Save would
-    // make permanent; say why.
-    if (status != ReadStatus::Ok)
-        status_->setText(QStringLiteral("Not opened: ") + QDir::toNativeSeparators(path) +
-                         QStringLiteral(" ") + QString::fromLatin1(LoadStatusText(status)));
+    // A file that cannot be opened leaves the table as it was; say why.
+    status_->setText(opened ? QStringLiteral("Opened ") + QDir::toNativeSeparators(path)
+                            : QStringLiteral("Could not open ") + QDir::toNativeSeparators(path) +
+                                  QStringLiteral(": ") +
+                                  QString::fromLocal8Bit(LoadFailureText(opened)));
 }
 
 void TForm1::Open1Click() {
@@ -350,9 +350,11 @@ void TForm1::Savetotextfile1Click() {
 
 void TForm1::SaveTo(const QString& path, const std::string& text) {
     // Atomic: a failed save says so and leaves the old file as it was.
-    const bool ok = WriteFileAtomically(QFile::encodeName(path).toStdString(), text);
-    status_->setText((ok ? QStringLiteral("Saved ") : QStringLiteral("Could not save ")) +
-                     QDir::toNativeSeparators(path));
+    const WriteResult written = WriteFileAtomically(QFile::encodeName(path).toStdString(), text);
+    status_->setText(written ? QStringLiteral("Saved ") + QDir::toNativeSeparators(path)
+                             : QStringLiteral("Could not save ") + QDir::toNativeSeparators(path) +
+                                   QStringLiteral(": ") +
+                                   QString::fromLocal8Bit(WriteFailureText(written)));
 }
 
 void TForm1::Exit1Click() {

@@ -167,8 +167,8 @@ Choice Run(bool save, QWidget* parent, const QString& title, const QString& fold
            const QString& filters, const QString& defaultSuffix) {
     QFileDialog dialog(parent, title, folder, filters);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    // The chosen investigation file need not exist when opening.
-    dialog.setFileMode(QFileDialog::AnyFile);
+    // Only an existing file can be opened.
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(defaultSuffix);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return {dialog.selectedFiles().first(), dialog.selectedNameFilter()};

@@ -104,14 +104,15 @@ TEST(RunInvestigation, WalksPairsAndFillsEveryColumn) {
     w.Make().RunInvestigation("red shoes");
     ASSERT_EQ(w.table.Count(), 2);
     const ResultRow& r0 = w.table.At(0);
-    EXPECT_EQ(r0.keyTerm, "red shoes");
-    EXPECT_EQ(r0.columns,
+    EXPECT_EQ(r0.KeyTerm(), "red shoes");
+    EXPECT_EQ(r0.Columns(),
               (std::vector<std::string>{"4512", "1000", "0.222", "3", "99.8%", "4503"}));
     EXPECT_TRUE(r0.checked);
     const ResultRow& r1 = w.table.At(1);
-    EXPECT_EQ(r1.keyTerm, "red shoe sale");
-    // No "of about": "?"; every rank request came back empty: "?" too.
-    EXPECT_EQ(r1.columns, (std::vector<std::string>{"870", "?", "0", "?", "0%", "0"}));
+    EXPECT_EQ(r1.KeyTerm(), "red shoe sale");
+    // No "of about": "?"; every rank request came back empty: "?" too; and
+    // what is derived from them is unknown.
+    EXPECT_EQ(r1.Columns(), (std::vector<std::string>{"870", "?", "?", "?", "?", "?"}));
     EXPECT_EQ(w.urls,
               (std::vector<std::string>{
                   "http://sugg/d/searchinventory/suggestion/?term=red%20shoes&mkt=us&lang=en_US",
@@ -130,9 +131,9 @@ TEST(RunInvestigation, EndsAtResultCountWithCompleteRows) {
     w.Make().RunInvestigation("x");
     ASSERT_EQ(w.table.Count(), 10);
     for (int i = 0; i < 10; ++i) {
-        EXPECT_EQ(w.table.At(i).columns.size(), 6u);
+        EXPECT_EQ(w.table.At(i).ColumnCount(), 6);
         EXPECT_TRUE(w.table.At(i).checked);
-        EXPECT_EQ(w.table.At(i).keyTerm, "term " + std::to_string(i));
+        EXPECT_EQ(w.table.At(i).KeyTerm(), "term " + std::to_string(i));
     }
 }
 
@@ -176,8 +177,8 @@ TEST(RunInvestigation, MissingMarkersStillGiveFilledRows) {
     w.Make().FillResultsFromSuggestions(" done <td>4512</td><td>red shoes</td>");
     ASSERT_EQ(w.table.Count(), 1);
     EXPECT_EQ(w.table.At(0).Column(0), "512");  // no &nbsp;: from position 6
-    EXPECT_EQ(w.table.At(0).keyTerm, "");       // no </a>
-    EXPECT_EQ(w.table.At(0).columns, (std::vector<std::string>{"512", "", "0", "-", "0%", "0"}));
+    EXPECT_EQ(w.table.At(0).KeyTerm(), "");       // no </a>
+    EXPECT_EQ(w.table.At(0).Columns(), (std::vector<std::string>{"512", "", "0", "-", "0%", "0"}));
     EXPECT_TRUE(w.table.At(0).checked);
     EXPECT_TRUE(w.urls.empty());  // empty term: no competition, no rank request
 }
@@ -188,7 +189,7 @@ TEST(RunInvestigation, UnreadableDepthCompletesRowThenFaults) {
     EXPECT_THROW(w.Make().FillResultsFromSuggestions(SuggestionPage(3)), ResearchFault);
     ASSERT_EQ(w.table.Count(), 1);
     EXPECT_EQ(w.table.At(0).Column(3), "-");
-    EXPECT_EQ(w.table.At(0).columns.size(), 6u);
+    EXPECT_EQ(w.table.At(0).ColumnCount(), 6);
     EXPECT_TRUE(w.table.At(0).checked);
 }
 
@@ -290,7 +291,9 @@ TEST(SearchUrls, TermsThatWouldChangeTheUrlAreEncoded) {
         {"c++ tutorial", "c%2B%2B+tutorial"},
         {"a&b=41", "a%26b=41"},
         {"50% off", "50%25+off"},
-        {"caf\xc3\xa9 \"x\"", "caf\xc3\xa9+\"x\""},
+        {"caf\xc3\xa9 cr\xc3\xa8me", "caf%C3%A9+cr%C3%A8me"},
+        {"\xd0\xb4\xd0\xb0 \"x\"", "%D0%B4%D0%B0+\"x\""},
+        {"a\r\nb\x7f", "a%0D%0Ab%7F"},
     };
     for (const auto& c : cases) {
         FakeWorld w;
@@ -302,6 +305,20 @@ TEST(SearchUrls, TermsThatWouldChangeTheUrlAreEncoded) {
         EXPECT_EQ(w.urls,
                   (std::vector<std::string>{kCompUrl + c.phrase + "%22", RankUrl(c.phrase, 1)}))
             << c.term;
+    }
+}
+
+// The site as users type it: a scheme, a trailing "/", capitals, blanks.
+TEST(RunInvestigation, TargetSiteTypedWithSchemeOrSlashIsFound) {
+    for (const char* typed : {"www.mysite.com", "  https://www.MySite.com/ ", "HTTP://www.mysite.com//"}) {
+        FakeWorld w;
+        w.site = typed;
+        w.pages["http://sugg/d/searchinventory/suggestion/?term=red&mkt=us&lang=en_US"] =
+            "done <td>&nbsp;10</td><td><a href=x>red</a></td>";
+        w.pages[RankUrl("red", 1)] = ResultsPage({"a.com", "www.mysite.com"});
+        w.Make().RunInvestigation("red");
+        ASSERT_EQ(w.table.Count(), 1) << typed;
+        EXPECT_EQ(w.table.At(0).Column(3), "2") << typed;
     }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -34,31 +35,31 @@ TEST(LoadInvestigationFile, RowsAreReadItem0ToItemN) {
         "[item2]\nkeyterm=c\n[item0]\nkeyterm=a\ndemand=1\ncompetition=2\ncost=3\nrank=4\n"
         "profitability=5%\nestimation=6\ncheck=0\n[item1]\nkeyterm=b\n");
     ASSERT_EQ(t.Count(), 3);
-    EXPECT_EQ(t.At(0).keyTerm, "a");
-    EXPECT_EQ(t.At(0).columns, (std::vector<std::string>{"1", "2", "3", "4", "5%", "6"}));
+    EXPECT_EQ(t.At(0).KeyTerm(), "a");
+    EXPECT_EQ(t.At(0).Columns(), (std::vector<std::string>{"1", "2", "3", "4", "5%", "6"}));
     EXPECT_FALSE(t.At(0).checked);
-    EXPECT_EQ(t.At(1).keyTerm, "b");
-    EXPECT_EQ(t.At(1).columns.size(), 6u);  // missing keys read as empty texts
+    EXPECT_EQ(t.At(1).KeyTerm(), "b");
+    EXPECT_EQ(t.At(1).ColumnCount(), 6);  // missing keys read as empty texts
     EXPECT_TRUE(t.At(1).checked);
-    EXPECT_EQ(t.At(2).keyTerm, "c");
+    EXPECT_EQ(t.At(2).KeyTerm(), "c");
 }
 
 TEST(LoadInvestigationFile, SectionNamesCountOnly) {
     auto t = Load("[alpha]\nkeyterm=x\n[beta]\nkeyterm=y\n");
     ASSERT_EQ(t.Count(), 2);
-    EXPECT_EQ(t.At(0).keyTerm, "");
+    EXPECT_EQ(t.At(0).KeyTerm(), "");
     EXPECT_TRUE(t.At(0).checked && t.At(1).checked);
 
     t = Load("[item1]\nkeyterm=one\n[item2]\nkeyterm=two\n");
     ASSERT_EQ(t.Count(), 2);
-    EXPECT_EQ(t.At(0).keyTerm, "");
-    EXPECT_EQ(t.At(1).keyTerm, "one");
+    EXPECT_EQ(t.At(0).KeyTerm(), "");
+    EXPECT_EQ(t.At(1).KeyTerm(), "one");
 }
 
 TEST(LoadInvestigationFile, NamesMatchWithoutCase) {
     const auto t = Load("[ITEM0]\nKEYTERM=Found\nCheck=0\n");
     ASSERT_EQ(t.Count(), 1);
-    EXPECT_EQ(t.At(0).keyTerm, "Found");
+    EXPECT_EQ(t.At(0).KeyTerm(), "Found");
     EXPECT_FALSE(t.At(0).checked);
 }
 
@@ -76,13 +77,6 @@ TEST(LoadInvestigationFile, CheckValues) {
     }
 }
 
-TEST(LoadInvestigationFile, MissingFileClearsTable) {
-    ResultsTable t;
-    t.Append();
-    LoadInvestigationFile("/nonexistent/dir/x.bki", t);
-    EXPECT_EQ(t.Count(), 0);
-}
-
 TEST(LoadInvestigationFile, EveryRowAndEveryValueIsReadWhole) {
     std::string text = "\xEF\xBB\xBF";  // a byte-order mark is no part of the first line
     for (int i = 0; i < 5000; ++i)
@@ -91,35 +85,95 @@ TEST(LoadInvestigationFile, EveryRowAndEveryValueIsReadWhole) {
     text += "[item4999]\nestimation=" + std::string(5000, 'e') + "\n";
     const auto t = Load(text);
     ASSERT_EQ(t.Count(), 5000);
-    EXPECT_EQ(t.At(0).keyTerm, "k0");
+    EXPECT_EQ(t.At(0).KeyTerm(), "k0");
     EXPECT_EQ(t.At(0).Column(0), "merged");
-    EXPECT_EQ(t.At(7).keyTerm, "k7");
-    EXPECT_EQ(t.At(4999).keyTerm, "k4999");
+    EXPECT_EQ(t.At(7).KeyTerm(), "k7");
+    EXPECT_EQ(t.At(4999).KeyTerm(), "k4999");
     EXPECT_EQ(t.At(4999).Column(5).size(), 5000u);
     const auto bom = Load("\xEF\xBB\xBF[item0]\nkeyterm=one\n[item1]\nkeyterm=two\n[item2]\n");
     ASSERT_EQ(bom.Count(), 3);
-    EXPECT_EQ(bom.At(0).keyTerm, "one");
+    EXPECT_EQ(bom.At(0).KeyTerm(), "one");
 }
 
-TEST(LoadInvestigationFile, OnlyRegularFilesWithinTheCap) {
+// A file that cannot be read as an investigation leaves the table as it was
+// and names its cause.
+TEST(LoadInvestigationFile, WhatCannotBeOpenedLeavesTheTable) {
     TempDir dir;
     const std::string fifo = dir.File("pipe.bki"), sparse = dir.File("huge.bki");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     WriteFile(sparse, "[item0]\nkeyterm=x\n");
     ASSERT_EQ(::truncate(sparse.c_str(), 300LL * 1024 * 1024), 0);  // past the cap, no disk used
+    WriteFile(dir.File("nul.bki"), std::string("[item0]\nkeyterm=a\0b\n", 20));
+    WriteFile(dir.File("prose.bki"), "just some words\n");
+    std::string tiny;
+    for (int i = 0; i < 150000; ++i) tiny += "[" + std::to_string(i) + "]\n";
+    WriteFile(dir.File("tiny.bki"), tiny);
     struct Case {
         std::string path;
-        LoadStatus want;
-    } cases[] = {{fifo, ReadStatus::NotRegularFile},
-                 {"/dev/zero", ReadStatus::NotRegularFile},
-                 {sparse, ReadStatus::TooLarge},
-                 {dir.File("missing.bki"), ReadStatus::Unreadable}};
+        LoadProblem want;
+        std::string text;
+    } cases[] = {{fifo, LoadProblem::NotRegularFile, "not a regular file"},
+                 {"/dev/zero", LoadProblem::NotRegularFile, "not a regular file"},
+                 {dir.path(), LoadProblem::NotRegularFile, "Is a directory"},
+                 {sparse, LoadProblem::TooLarge, "larger than 256 MiB"},
+                 {dir.File("missing.bki"), LoadProblem::Unreadable, "No such file or directory"},
+                 {dir.File("nul.bki"), LoadProblem::NotText, "not a text file"},
+                 {dir.File("prose.bki"), LoadProblem::NoSections, "no investigation"},
+                 {dir.File("tiny.bki"), LoadProblem::TooManyRows, "150000 sections"}};
     for (const auto& c : cases) {
         ResultsTable t;
-        t.Append();
-        EXPECT_EQ(LoadInvestigationFile(c.path, t), c.want) << c.path;
-        EXPECT_EQ(t.Count(), 0) << c.path;  // never a part of a table
+        t.SetKeyTerm(t.Append(), "kept");
+        const LoadOutcome got = LoadInvestigationFile(c.path, t);
+        EXPECT_EQ(got.problem, c.want) << c.path;
+        EXPECT_NE(LoadFailureText(got).find(c.text), std::string::npos)
+            << c.path << ": " << LoadFailureText(got);
+        ASSERT_EQ(t.Count(), 1) << c.path;
+        EXPECT_EQ(t.At(0).KeyTerm(), "kept") << c.path;
     }
+    // An empty file is an empty investigation, not a failure.
+    WriteFile(dir.File("empty.bki"), "");
+    ResultsTable t;
+    t.Append();
+    EXPECT_TRUE(LoadInvestigationFile(dir.File("empty.bki"), t));
+    EXPECT_EQ(t.Count(), 0);
+}
+
+// Every line ending and encoding other editors write reads the same rows.
+TEST(LoadInvestigationFile, LineEndingsAndEncodings) {
+    const std::string lf = "[item0]\nkeyterm=caf\xC3\xA9\ncheck=0\n[item1]\nkeyterm=two\n";
+    auto utf16 = [&](bool big) {
+        std::u16string wide = u"[item0]\r\nkeyterm=caf\u00e9\r\ncheck=0\r\n[item1]\r\nkeyterm=two";
+        std::string out = big ? "\xFE\xFF" : "\xFF\xFE";
+        for (const char16_t c : wide) {
+            const char hi = static_cast<char>(c >> 8), lo = static_cast<char>(c & 0xFF);
+            out += big ? std::string{hi, lo} : std::string{lo, hi};
+        }
+        return out;
+    };
+    auto replaced = [&](const std::string& eol) {
+        std::string out;
+        for (const char c : lf) out += c == '\n' ? eol : std::string(1, c);
+        return out;
+    };
+    const struct {
+        const char* name;
+        std::string text;
+    } cases[] = {{"LF", lf},
+                 {"CR LF", replaced("\r\n")},
+                 {"CR", replaced("\r")},
+                 {"lone CR in LF", "[item0]\nkeyterm=caf\xC3\xA9\rcheck=0\n[item1]\rkeyterm=two"},
+                 {"UTF-8 mark", "\xEF\xBB\xBF" + replaced("\r\n")},
+                 {"UTF-16 LE", utf16(false)},
+                 {"UTF-16 BE", utf16(true)}};
+    for (const auto& c : cases) {
+        const auto t = Load(c.text);
+        ASSERT_EQ(t.Count(), 2) << c.name;
+        EXPECT_EQ(t.At(0).KeyTerm(), "caf\xC3\xA9") << c.name;
+        EXPECT_FALSE(t.At(0).checked) << c.name;
+        EXPECT_EQ(t.At(1).KeyTerm(), "two") << c.name;
+    }
+    EXPECT_EQ(Utf16ToUtf8(std::string("\x3D\xD8\x00\xDE\x00\xD8\x41", 7), false),
+              "\xF0\x9F\x98\x80\xEF\xBF\xBD\xEF\xBF\xBD");  // pair, lone half, odd byte
 }
 
 TEST(SaveInvestigationFile, RoundTripKeepsAwkwardTexts) {
@@ -154,8 +208,8 @@ TEST(SaveInvestigationFile, RoundTripKeepsAwkwardTexts) {
     LoadInvestigationFile(dir.File("t.bki"), back);
     ASSERT_EQ(back.Count(), t.Count());
     for (int i = 0; i < t.Count(); ++i) {
-        EXPECT_EQ(back.At(i).keyTerm, t.At(i).keyTerm) << i;
-        EXPECT_EQ(back.At(i).columns, t.At(i).columns) << i;
+        EXPECT_EQ(back.At(i).KeyTerm(), t.At(i).KeyTerm()) << i;
+        EXPECT_EQ(back.At(i).Columns(), t.At(i).Columns()) << i;
         EXPECT_EQ(back.At(i).checked, t.At(i).checked) << i;
     }
 }
@@ -198,7 +252,7 @@ TEST(SaveInvestigationFile, KillBeforeRenameLeavesOldFile) {
     EXPECT_EQ(ReadFile(path), "[item0]\nkeyterm=old\n");
     ResultsTable back;
     LoadInvestigationFile(path, back);
-    EXPECT_EQ(back.At(0).keyTerm, "old");
+    EXPECT_EQ(back.At(0).KeyTerm(), "old");
 }
 
 // A folder the user may not write to; as root, the check runs as "nobody".
@@ -234,7 +288,7 @@ TEST(LoadInvestigationFile, HundredMegabyteFileLoadsWithinTheRules) {
     ResultsTable t;
     LoadInvestigationFile(path, t);
     EXPECT_GT(t.Count(), 25000);  // every row
-    EXPECT_EQ(t.At(0).keyTerm.size(), 4000u);
+    EXPECT_EQ(t.At(0).KeyTerm().size(), 4000u);
     EXPECT_EQ(t.At(25000).Column(0), "25000");
 }
 
@@ -319,6 +373,36 @@ TEST(SaveAtomically, AKillWhileWritingLeavesNothingBehind) {
         names.push_back(e.path().filename().string());
     EXPECT_EQ(names, std::vector<std::string>{"keep.bki"});
     EXPECT_EQ(ReadFile(path), "old");
+}
+
+}  // namespace
+}  // namespace vx
+
+namespace vx {
+namespace {
+
+// A replaced file keeps its extended attributes (and so its ACLs), and its
+// new text reaches the disk before it takes the old one's name.
+TEST(SaveInvestigationFile, KeepsAttributesAndSyncsBeforeTheRename) {
+    TempDir dir;
+    const std::string path = dir.File("tagged.bki");
+    WriteFile(path, "[item0]\nkeyterm=old\n");
+    if (::setxattr(path.c_str(), "user.vexorin.tag", "blue", 4, 0) != 0)
+        GTEST_SKIP() << "no user attributes on this file system";
+    ResultsTable t;
+    t.SetKeyTerm(t.Append(), "new");
+    std::vector<AtomicWriteStep> steps;
+    AtomicWriteHook hook([&steps](AtomicWriteStep step, size_t) {
+        steps.push_back(step);
+        return true;
+    });
+    ASSERT_TRUE(SaveInvestigationFile(path, t));
+    char value[16] = {};
+    EXPECT_EQ(::getxattr(path.c_str(), "user.vexorin.tag", value, sizeof value), 4);
+    EXPECT_STREQ(value, "blue");
+    ASSERT_GE(steps.size(), 2u);
+    EXPECT_EQ(steps[steps.size() - 2], AtomicWriteStep::Sync);
+    EXPECT_EQ(steps.back(), AtomicWriteStep::Rename);
 }
 
 }  // namespace

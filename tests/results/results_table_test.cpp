@@ -21,16 +21,14 @@ RowId AddRow(ResultsTable& t, const std::string& term, std::vector<std::string> 
 
 std::vector<std::string> Terms(const ResultsTable& t) {
     std::vector<std::string> out;
-    for (int i = 0; i < t.Count(); ++i) out.push_back(t.At(i).keyTerm);
+    for (int i = 0; i < t.Count(); ++i) out.emplace_back(t.At(i).KeyTerm());
     return out;
 }
 
 ResultRow Row(const std::string& term, int column, const std::string& text) {
-    ResultRow r;
-    r.keyTerm = term;
-    r.columns.assign(6, "");
-    if (column > 0) r.columns[static_cast<size_t>(column - 1)] = text;
-    return r;
+    std::vector<std::string> columns(6);
+    if (column > 0) columns[static_cast<size_t>(column - 1)] = text;
+    return ResultRow(term, columns, false);
 }
 
 int Cmp(int column, const std::string& a, const std::string& b, char sep = '.') {
@@ -54,7 +52,6 @@ TEST(ListView1Compare, PerColumnRules) {
         {1, "20", "100", 1},
         {1, "x", "5", 0},
         {2, "20", "100", -1},
-        {2, "?", "1", 0},
         {2, "", "7", 0},
         {2, "-2147483648", "2147483647", -1},
         {3, "0.0004", "0", 0},
@@ -79,6 +76,16 @@ TEST(ListView1Compare, PerColumnRules) {
         {5, "", "", 0},
         {6, "10", "9", -1},
         {6, "n/a", "9", 0},
+        // "?" (unknown) after every number in either direction; equal to
+        // itself and to other unreadable texts.
+        {1, "?", "5", 1},
+        {1, "5", "?", -1},
+        {2, "?", "5", 1},
+        {4, "-", "?", -1},
+        {5, "?", "9%", 1},
+        {3, "0.5", "?", -1},
+        {6, "?", "?", 0},
+        {2, "?", "n/a", 0},
     };
     for (const auto& c : cases) {
         const int got = Cmp(c.column, c.a, c.b);
@@ -128,7 +135,7 @@ TEST(ResultsTable, InconsistentComparisonStillKeepsEveryRowOnce) {
         }
         t.ListView1ColumnClick(2);
         std::multiset<std::string> after;
-        for (int i = 0; i < t.Count(); ++i) after.insert(t.At(i).keyTerm);
+        for (int i = 0; i < t.Count(); ++i) after.emplace(t.At(i).KeyTerm());
         ASSERT_EQ(before, after);
     }
 }
@@ -139,10 +146,12 @@ TEST(ResultsTable, ConsistentColumnSortsAscendingAndStable) {
     for (int i = 0; i < 300; ++i) AddRow(t, std::to_string(i), {"", std::to_string(rng() % 20)});
     t.ListView1ColumnClick(2);
     for (int i = 1; i < t.Count(); ++i) {
-        const int a = std::stoi(t.At(i - 1).Column(1)), b = std::stoi(t.At(i).Column(1));
+        const int a = std::stoi(std::string(t.At(i - 1).Column(1))),
+                  b = std::stoi(std::string(t.At(i).Column(1)));
         ASSERT_LE(a, b);
         if (a == b) {
-            ASSERT_LT(std::stoi(t.At(i - 1).keyTerm), std::stoi(t.At(i).keyTerm));
+            ASSERT_LT(std::stoi(std::string(t.At(i - 1).KeyTerm())),
+                      std::stoi(std::string(t.At(i).KeyTerm())));
         }
     }
 }
@@ -177,8 +186,8 @@ TEST(ResultsTable, WritesToRemovedRowsAreDropped) {
     t.AppendColumn(old, "stale");
     t.SetChecked(old, false);
     ASSERT_EQ(t.Count(), 1);
-    EXPECT_EQ(t.At(0).keyTerm, "new");
-    EXPECT_EQ(t.At(0).columns.size(), 1u);
+    EXPECT_EQ(t.At(0).KeyTerm(), "new");
+    EXPECT_EQ(t.At(0).ColumnCount(), 1);
     EXPECT_TRUE(t.At(0).checked);
     EXPECT_EQ(t.IndexOf(old), -1);
 }
@@ -186,7 +195,7 @@ TEST(ResultsTable, WritesToRemovedRowsAreDropped) {
 TEST(ResultsTable, ColumnsStopAtSix) {
     ResultsTable t;
     const RowId id = AddRow(t, "k", {"1", "2", "3", "4", "5", "6", "7"});
-    EXPECT_EQ(t.At(t.IndexOf(id)).columns.size(), 6u);
+    EXPECT_EQ(t.At(t.IndexOf(id)).ColumnCount(), 6);
     EXPECT_EQ(t.At(0).Column(5), "6");
     EXPECT_EQ(t.At(0).Column(6), "");
 }

@@ -161,6 +161,128 @@ class HonestExits(WithInvestigationFile):
         self.assertEqual(r.returncode, 1)
         self.assertIn(b"cannot write the table", r.stderr)
 
+    def test_a_failed_open_writes_nothing(self):
+        good = os.path.join(self.dir.name, "good.bki")
+        with open(good, "wb") as f:
+            f.write(b"[item0]\nkeyterm=keep\n")
+        prose = os.path.join(self.dir.name, "prose.bki")
+        with open(prose, "wb") as f:
+            f.write(b"no sections at all\n")
+        locked = os.path.join(self.dir.name, "locked.bki")
+        with open(locked, "wb") as f:
+            f.write(b"[item0]\nkeyterm=x\n")
+        os.chmod(locked, 0)
+        cases = [(os.path.join(self.dir.name, "missing.bki"), b"No such file or directory"),
+                 (self.dir.name, b"Is a directory"),
+                 ("/dev/null", b"not a regular file"),
+                 (prose, b"no investigation in it (no [section] lines)")]
+        if os.geteuid() != 0:  # root reads whatever the mode says
+            cases.append((locked, b"Permission denied"))
+        csv = os.path.join(self.dir.name, "never.csv")
+        for source, cause in cases:
+            r = run("--open", source, "--save", good, "--export-csv", csv)
+            self.assertEqual(r.returncode, 1, source)
+            self.assertEqual(r.stderr.splitlines(),
+                             [b"vexorin-research: cannot open " + source.encode() + b": " + cause])
+            self.assertEqual(r.stdout, b"")
+            with open(good, "rb") as f:
+                self.assertEqual(f.read(), b"[item0]\nkeyterm=keep\n", source)
+            self.assertFalse(os.path.exists(csv))
+
+    def test_messages_name_the_real_cause(self):
+        folder = os.path.join(self.dir.name, "sub")
+        os.mkdir(folder)
+        readonly = os.path.join(self.dir.name, "ro.bki")
+        with open(readonly, "wb") as f:
+            f.write(b"old")
+        os.chmod(readonly, 0o444)
+        loop = os.path.join(self.dir.name, "loop.bki")
+        os.symlink(loop, loop)
+        odd = os.path.join(self.dir.name, "no\nsuch", "x.bki")
+        for target, message in ((folder, b"Is a directory"),
+                                (readonly, b"the file is read-only"),
+                                (loop, b"Too many levels of symbolic links"),
+                                (odd, b"no\\nsuch/x.bki: No such file or directory")):
+            r = run("--open", self.bki, "--save", target)
+            self.assertEqual(r.returncode, 1, target)
+            lines = r.stderr.splitlines()
+            self.assertEqual(len(lines), 1, r.stderr)
+            self.assertTrue(lines[0].endswith(message), lines[0])
+        with open(readonly, "rb") as f:
+            self.assertEqual(f.read(), b"old")
+        self.assertTrue(os.path.islink(loop))
+        for option in ("--save", "--export-csv", "--export-keywords", "--open", "--chart"):
+            r = run(option, "")
+            self.assertEqual(r.returncode, 2, option)
+            self.assertIn(b"usage", r.stderr)
+
+    def test_a_file_size_limit_is_an_error_not_a_signal(self):
+        import resource
+        target = os.path.join(self.dir.name, "big.bki")
+        r = subprocess.run([TOOL, "--open", self.bki, "--save", target], capture_output=True,
+                           env=dict(os.environ, LC_ALL="C"), timeout=60,
+                           preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (16, 16)))
+        self.assertEqual(r.returncode, 1)
+        self.assertIn(b"File too large", r.stderr)
+        self.assertFalse(os.path.exists(target))
+
+    def test_saving_never_takes_a_file_from_its_owner(self):
+        if os.geteuid() != 0:
+            self.skipTest("needs a second user")
+        shared = os.path.join(self.dir.name, "shared")
+        os.mkdir(shared)
+        os.chmod(shared, 0o777)
+        os.chmod(self.dir.name, 0o755)
+        os.chmod(self.bki, 0o644)
+        theirs = os.path.join(shared, "theirs.bki")
+        with open(theirs, "wb") as f:
+            f.write(b"root's")
+        os.chmod(theirs, 0o666)
+        as_nobody = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
+        r = subprocess.run(as_nobody + [TOOL, "--open", self.bki, "--save", theirs],
+                           capture_output=True, env=dict(os.environ, LC_ALL="C"), timeout=60)
+        self.assertEqual(r.returncode, 1, r.stderr)
+        self.assertIn(b"belongs to another user", r.stderr)
+        self.assertEqual(os.stat(theirs).st_uid, 0)
+        with open(theirs, "rb") as f:
+            self.assertEqual(f.read(), b"root's")
+        mine = os.path.join(shared, "mine.bki")
+        r = subprocess.run(as_nobody + [TOOL, "--open", self.bki, "--save", mine],
+                           capture_output=True, env=dict(os.environ, LC_ALL="C"), timeout=60)
+        self.assertEqual(r.returncode, 0, r.stderr)
+
+    def test_concurrent_saves_into_one_folder_all_succeed(self):
+        procs = []
+        for k in range(8):
+            script = (f'for i in $(seq 60); do "$0" --open "$1" --save "$2/s{k}.bki" '
+                      f'>/dev/null || echo fail; done')
+            procs.append(subprocess.Popen(["sh", "-c", script, TOOL, self.bki, self.dir.name],
+                                          stdout=subprocess.PIPE, stderr=subprocess.PIPE))
+        failures = sum(p.communicate(timeout=120)[0].count(b"fail") for p in procs)
+        self.assertEqual(failures, 0)
+        leftovers = [n for n in os.listdir(self.dir.name) if n.startswith(".vexorin-save-")]
+        self.assertEqual(leftovers, [])
+
+    def test_exports_every_program_reads(self):
+        odd = os.path.join(self.dir.name, "odd.bki")
+        terms = [b"a\\rb", b"c\x0bd\x0ce", b"f\x1cg\x1dh\x1ei", b"j\xc2\x85k",
+                 b"l\xe2\x80\xa8m\xe2\x80\xa9n", b"o\tp", b"", b"q\\0r", b"caf\xc3\xa9"]
+        with open(odd, "wb") as f:
+            for i, t in enumerate(terms):
+                f.write(b"[item%d]\nkeyterm=\"%s\"\ncheck=1\n" % (i, t))
+        txt = os.path.join(self.dir.name, "k.txt")
+        csv = os.path.join(self.dir.name, "k.csv")
+        r = run("--open", odd, "--export-keywords", txt, "--export-csv", csv)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        with open(txt, "rb") as f:
+            self.assertEqual(f.read().split(b"\r\n"),
+                             [b"a b", b"c d e", b"f g h i", b"j k", b"l m n", b"o p", b"q r",
+                              b"caf\xc3\xa9", b""])
+        with open(csv, "rb") as f:
+            data = f.read()
+        self.assertTrue(data.startswith(b"\xef\xbb\xbfKey term,"))
+        self.assertNotIn(b"\0", data)
+
     def test_exports_after_sort_and_select(self):
         csv = os.path.join(self.dir.name, "t.csv")
         txt = os.path.join(self.dir.name, "t.txt")
@@ -169,7 +291,7 @@ class HonestExits(WithInvestigationFile):
         self.assertEqual(r.returncode, 0, r.stderr)
         with open(csv, "rb") as f:
             lines = f.read().split(b"\r\n")
-        self.assertEqual(lines[0], b"Key term,Demand,Competition,Cost per prospect,Rank #,"
+        self.assertEqual(lines[0], b"\xef\xbb\xbfKey term,Demand,Competition,Cost per prospect,Rank #,"
                                    b"Profitability,Estimated prospects #,Checked")
         self.assertEqual(lines[1], b"alpha,30,50,1.667,2,98%,29,1")  # sorted by demand
         with open(txt, "rb") as f:

@@ -52,7 +52,7 @@ TEST(Chart, ClickSelectsTheRowAndSelectingMarksThePoint) {
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
     const QModelIndex current = k.w.ListView1->currentIndex();
     ASSERT_TRUE(current.isValid());
-    EXPECT_EQ(k.w.Table().At(current.row()).keyTerm, "term 30");
+    EXPECT_EQ(k.w.Table().At(current.row()).KeyTerm(), "term 30");
     EXPECT_TRUE(k.w.ListView1->viewport()->rect().intersects(k.w.ListView1->visualRect(current)));
 
     // Selecting a row in the table rings its point, also after a sort.

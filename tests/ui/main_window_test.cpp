@@ -76,7 +76,7 @@ TEST(MainWindow, StartInvestigateFillsRowsAndSaysDone) {
     EXPECT_EQ(rowsSeenDuringRun, 12);
     for (const QString& term : Column(k.w, 0)) EXPECT_EQ(term, term.toLower());
     EXPECT_TRUE(Column(k.w, 4).filter(QRegularExpression(u"^\\d+$"_s)).size() > 0);
-    for (int r = 0; r < 12; ++r) EXPECT_EQ(k.w.Table().At(r).columns.size(), 6u);
+    for (int r = 0; r < 12; ++r) EXPECT_EQ(k.w.Table().At(r).ColumnCount(), 6);
     EXPECT_FALSE(k.w.RunActive());
 }
 
@@ -165,7 +165,7 @@ TEST(MainWindow, ASortKeepsTheSelectedRowSelectedAndInView) {
     k.w.ListView1ColumnClick(colDemand);
     const QModelIndex now = k.w.ListView1->currentIndex();
     ASSERT_TRUE(now.isValid());
-    EXPECT_EQ(t.At(now.row()).keyTerm, "term 1003");
+    EXPECT_EQ(t.At(now.row()).KeyTerm(), "term 1003");
     EXPECT_EQ(now.row(), 196);
     EXPECT_TRUE(k.w.ListView1->selectionModel()->isRowSelected(now.row(), {}));
     EXPECT_TRUE(k.w.ListView1->viewport()->rect().intersects(k.w.ListView1->visualRect(now)));
@@ -195,7 +195,7 @@ TEST(MainWindow, SaveAndOpenRoundTripThroughTheWindow) {
         });
     k.w.Open1Click();
     ASSERT_EQ(t.Count(), 1);
-    EXPECT_EQ(t.At(0).keyTerm, "  red \"shoes\" ");
+    EXPECT_EQ(t.At(0).KeyTerm(), "  red \"shoes\" ");
     EXPECT_FALSE(t.At(0).checked);
     // A failed save says so and leaves the old file as it was.
     FileDialogs::AnswerNext answer3(
@@ -205,6 +205,19 @@ TEST(MainWindow, SaveAndOpenRoundTripThroughTheWindow) {
         });
     k.w.Save1Click();
     EXPECT_TRUE(k.w.StatusText().startsWith(u"Could not save"_s));
+    EXPECT_TRUE(k.w.StatusText().endsWith(u": No such file or directory"_s));
+    // A file that cannot be opened leaves the table as it was and names
+    // the file.
+    const QString missing = QString::fromStdString(k.dir.File("gone.bki"));
+    FileDialogs::AnswerNext answer4(
+        FileDialogs::AnswerNext::Open,
+        [&](QWidget*, const QString&, const QString&, const QString&) {
+            return FileDialogs::Choice{missing, {}};
+        });
+    k.w.Open1Click();
+    ASSERT_EQ(t.Count(), 1);
+    EXPECT_EQ(t.At(0).KeyTerm(), "  red \"shoes\" ");
+    EXPECT_EQ(k.w.StatusText(), u"Could not open "_s + missing + u": No such file or directory"_s);
 }
 
 TEST(MainWindow, KeywordListAndCsvExport) {
@@ -233,7 +246,7 @@ TEST(MainWindow, KeywordListAndCsvExport) {
     k.w.Savetotextfile1Click();
     EXPECT_EQ(
         vx::testing::ReadFile(csv),
-        "Key term,Demand,Competition,Cost per prospect,Rank #,Profitability,Estimated prospects #,"
+        "\xEF\xBB\xBFKey term,Demand,Competition,Cost per prospect,Rank #,Profitability,Estimated prospects #,"
         "Checked\r\n\"a, \"\"b\"\"\",5,,,,,,1\r\nskip,5,,,,,,0\r\n\xC3\xA4pfel,5,,,,,,1\r\n");
 }
 
@@ -269,7 +282,7 @@ TEST(MainWindow, StartDuringRunStopsItFirstThenStartsAfresh) {
     EXPECT_LT(maxRowsOfFirstRun, 30);
     ASSERT_EQ(k.w.Table().Count(), 3);
     for (int r = 0; r < 3; ++r)
-        EXPECT_NE(k.w.Table().At(r).keyTerm.find("coffee"), std::string::npos);
+        EXPECT_NE(k.w.Table().At(r).KeyTerm().find("coffee"), std::string::npos);
 }
 
 TEST(MainWindow, OpenDuringRunLoadsAfterTheRunReturned) {
@@ -289,7 +302,7 @@ TEST(MainWindow, OpenDuringRunLoadsAfterTheRunReturned) {
     WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"x"_s, 0, 30); }, k.d);
     k.w.BitBtn2Click();
     ASSERT_EQ(k.w.Table().Count(), 2);
-    EXPECT_EQ(k.w.Table().At(0).keyTerm, "from file");
+    EXPECT_EQ(k.w.Table().At(0).KeyTerm(), "from file");
 }
 
 TEST(MainWindow, ExitDuringRunEndsRunThenCloses) {

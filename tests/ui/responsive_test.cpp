@@ -78,7 +78,7 @@ TEST(Responsive, StopEndsAStalledFetchAtOnceWhileEventsFlow) {
     EXPECT_FALSE(k.w.RunProgressBar()->isVisible());  // the idle window has none
     EXPECT_EQ(k.w.StatusText(), u"Done!"_s);
     ASSERT_EQ(k.w.Table().Count(), 1);  // the row in progress, completed with what it has
-    EXPECT_EQ(k.w.Table().At(0).columns.size(), 6u);
+    EXPECT_EQ(k.w.Table().At(0).ColumnCount(), 6);
     EXPECT_EQ(k.w.Table().At(0).Column(3), "-");
 }
 

@@ -28,8 +28,9 @@ int main(int argc, char** argv) {
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     QApplication app(argc, argv);
     vx::ResultsTable table(sep);
-    if (const auto status = vx::LoadInvestigationFile(in, table); status != vx::ReadStatus::Ok) {
-        std::fprintf(stderr, "vexorin-chart: %s %s\n", in.c_str(), vx::LoadStatusText(status));
+    if (const vx::LoadOutcome opened = vx::LoadInvestigationFile(in, table); !opened) {
+        std::fprintf(stderr, "vexorin-chart: cannot open %s: %s\n", in.c_str(),
+                     vx::LoadFailureText(opened).c_str());
         return 1;
     }
     vx::ui::OpportunityChart chart;

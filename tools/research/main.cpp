@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
@@ -32,6 +33,31 @@ int Usage() {
     return 2;
 }
 
+// A file name as one line of a message: control bytes as \n, \t or \xNN,
+// so a name cannot start a line of its own.
+std::string Printable(const std::string& name) {
+    std::string out;
+    for (const char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (u < 0x20 || u == 0x7F) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\x%02X", u);
+            out += buf;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 // The chart is drawn by vexorin-chart beside this program (or on PATH), from
 // the table as it stands after sorting and selecting, so this tool needs no Qt.
 bool WriteChart(const char* self, const vx::ResultsTable& table, char sep, const std::string& out) {
@@ -53,7 +79,7 @@ bool WriteChart(const char* self, const vx::ResultsTable& table, char sep, const
         return false;
     }
     ::close(fd);
-    bool ok = vx::WriteFileAtomically(tmpl, vx::FormatInvestigationFile(table));
+    bool ok = static_cast<bool>(vx::WriteFileAtomically(tmpl, vx::FormatInvestigationFile(table)));
     if (ok) {
         const pid_t child = ::fork();
         if (child == 0) {
@@ -69,7 +95,8 @@ bool WriteChart(const char* self, const vx::ResultsTable& table, char sep, const
              WEXITSTATUS(status) == 0;
         if (!ok && child > 0 && WIFEXITED(status) && WEXITSTATUS(status) != 127 &&
             WEXITSTATUS(status) != 1)
-            std::fprintf(stderr, "vexorin-research: cannot write the chart %s\n", out.c_str());
+            std::fprintf(stderr, "vexorin-research: cannot write the chart %s\n",
+                         Printable(out).c_str());
     } else {
         std::fprintf(stderr, "vexorin-research: cannot write the chart: no temporary file\n");
     }
@@ -86,6 +113,9 @@ struct Step {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Past a file-size limit a write fails with EFBIG and is reported,
+    // instead of the signal ending the tool.
+    std::signal(SIGXFSZ, SIG_IGN);
     std::setlocale(LC_ALL, "");
     const char* point = std::localeconv()->decimal_point;
     const char sep = (point && point[0] && !point[1]) ? point[0] : '.';
@@ -97,10 +127,11 @@ int main(int argc, char** argv) {
     std::vector<Step> steps;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        // A value must be there; a file name may not be empty.
         auto value = [&](std::string* out) {
             if (i + 1 >= argc) return false;
             *out = argv[++i];
-            return true;
+            return !out->empty() || arg == "--keyword" || arg == "--site" || arg == "--depth";
         };
         std::string v;
         if (arg == "--open") {
@@ -145,7 +176,15 @@ int main(int argc, char** argv) {
     if (haveResearchOption && !haveKeyword) return Usage();
 
     vx::ResultsTable table(sep);
-    if (!openFile.empty()) vx::LoadInvestigationFile(openFile, table);
+    // A file that cannot be opened ends the tool before anything is written:
+    // an empty table saved over a good file would lose it.
+    if (!openFile.empty()) {
+        if (const vx::LoadOutcome opened = vx::LoadInvestigationFile(openFile, table); !opened) {
+            std::fprintf(stderr, "vexorin-research: cannot open %s: %s\n",
+                         Printable(openFile).c_str(), vx::LoadFailureText(opened).c_str());
+            return 1;
+        }
+    }
     if (haveKeyword)
         vx::RunHeadlessResearch(research, table,
                                 [](const std::string& url) { return vx::FetchPage(url); });
@@ -163,9 +202,11 @@ int main(int argc, char** argv) {
     // Every write is checked: a failed one says so on one line and exits 1.
     bool ok = true;
     auto write = [&ok](const std::string& path, const std::string& text) {
-        if (path.empty() || vx::WriteFileAtomically(path, text)) return;
-        std::fprintf(stderr, "vexorin-research: cannot write %s: %s\n", path.c_str(),
-                     std::strerror(errno ? errno : EIO));
+        if (path.empty()) return;
+        const vx::WriteResult written = vx::WriteFileAtomically(path, text);
+        if (written) return;
+        std::fprintf(stderr, "vexorin-research: cannot write %s: %s\n", Printable(path).c_str(),
+                     vx::WriteFailureText(written).c_str());
         ok = false;
     };
     write(saveFile, saveFile.empty() ? std::string() : vx::FormatInvestigationFile(table));
