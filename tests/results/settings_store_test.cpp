@@ -102,6 +102,29 @@ TEST(DialogSettings, DamagedOrForeignFilesGiveDefaults) {
     }
 }
 
+// One bad line costs that line only; a file that is there but cannot be
+// read is never replaced by the defaults.
+TEST(DialogSettings, SettingsAreNeverLostToOneBadLine) {
+    TempDir dir;
+    WriteFile(dir.File("s.reg"), Key("\"keyterm\"=\"kept\"\n\"home\"=\"cut\n\"depth\"=dword:zz\n"
+                                     "\"results\"=dword:00000007\n"));
+    SettingsStore store(dir.File("s.reg"));
+    const DialogEntries e = LoadDialogEntries(store);
+    EXPECT_EQ(e.keyterm, "kept");
+    EXPECT_EQ(e.home, "");
+    EXPECT_EQ(e.depthIndex, 2);
+    EXPECT_EQ(e.results, 7);
+    EXPECT_FALSE(store.Unreadable());
+
+    const std::string big = Key(";" + std::string(1 << 20, 'x') + "\n\"keyterm\"=\"mine\"\n");
+    WriteFile(dir.File("big.reg"), big);
+    SettingsStore over(dir.File("big.reg"));
+    LoadDialogEntries(over);
+    EXPECT_TRUE(over.Unreadable());
+    EXPECT_FALSE(SaveDialogEntries(over, {"new", "", 2, 10}));
+    EXPECT_EQ(ReadFile(dir.File("big.reg")), big);
+}
+
 TEST(DialogSettings, ExpandableStringsAndCaseInsensitiveNames) {
     TempDir dir;
     // "ab" as UTF-16LE with its terminating NUL.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -41,6 +42,27 @@ TEST(StartForm, ControlsAndDefaults) {
     EXPECT_FALSE(k.d.BitBtn2->isDefault() || k.d.BitBtn2->autoDefault());
     EXPECT_EQ(k.d.BitBtn1->geometry(), QRect(160, 263, 132, 35));
     EXPECT_EQ(k.d.LabeledEdit1->geometry(), QRect(28, 33, 228, 21));
+}
+
+// Text past the store's limit is refused as typed; settings that could not
+// be read are said to be so, and the file is left alone.
+TEST(StartForm, EntriesTheStoreCannotKeepAreRefusedOrSaid) {
+    TempDir dir;
+    Dialog k(dir.File("s.reg"));
+    k.d.show();
+    k.d.LabeledEdit1->setFocus();
+    QTest::keyClicks(k.d.LabeledEdit1, QString(kMaxEntryLength + 5, u'a'));
+    EXPECT_EQ(k.d.LabeledEdit1->text().size(), kMaxEntryLength);
+    EXPECT_EQ(k.d.findChild<QLabel*>(u"SettingsNote"_s), nullptr);
+
+    const std::string big = std::string(2 << 20, ';');
+    vx::testing::WriteFile(dir.File("big.reg"), big);
+    Dialog unreadable(dir.File("big.reg"));
+    const auto* note = unreadable.d.findChild<QLabel*>(u"SettingsNote"_s);
+    ASSERT_NE(note, nullptr);
+    EXPECT_TRUE(note->text().contains(u"could not be read"_s));
+    unreadable.d.BitBtn2->click();  // Cancel saves the entries too
+    EXPECT_EQ(vx::testing::ReadFile(dir.File("big.reg")), big);
 }
 
 TEST(StartForm, SpinEditTypingAndClamping) {
