@@ -113,7 +113,10 @@ int main(int argc, char** argv) {
     vx::ui::BackgroundFetcher background;
     const double threaded =
         EngineRun([&](const std::string& url) { return background.Fetch(url); });
-    const double direct = EngineRun([](const std::string& url) { return vx::FetchPage(url); });
+    const double direct = EngineRun([](const std::string& url) {
+        vx::PageAnswer a = vx::FetchAnswer(url);
+        return vx::FetchedPage(std::move(a.body), a.complete);
+    });
     std::printf(
         "run wall time: worker-thread fetch %.1f s, direct call %.1f s, ratio %.3f (goal <= "
         "1.05)\n",

@@ -132,15 +132,20 @@ std::optional<int64_t> ReadWholeNumber64(std::string_view text) {
 }
 
 std::optional<int64_t> ReadGroupedWholeNumber(std::string_view text) {
+    text = TrimView(text, " ");
     if (auto v = ReadWholeNumber64(text)) return v;
-    // "1,200" or "-12,345,678": groups of three after the first.
+    // "1,200", "1.200", "1 200" or "-12,345,678": groups of three after the
+    // first, one separator throughout.
     size_t i = 0;
-    while (i < text.size() && text[i] == ' ') ++i;
-    std::string digits(text.substr(i, text.size() > i && (text[i] == '+' || text[i] == '-')));
+    std::string digits(text.substr(i, !text.empty() && (text[i] == '+' || text[i] == '-')));
     i += digits.size();
     size_t group = 0, groups = 0;
+    char separator = 0;
     for (; i < text.size(); ++i) {
-        if (text[i] == ',') {
+        const char c = text[i];
+        if (c == ',' || c == '.' || c == ' ') {
+            if (separator == 0) separator = c;
+            if (c != separator) return std::nullopt;
             if (group == 0 || (groups > 0 && group != 3) || (groups == 0 && group > 3))
                 return std::nullopt;
             group = 0, ++groups;

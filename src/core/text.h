@@ -40,8 +40,9 @@ char LowerAsciiChar(char c);
 std::optional<int32_t> ReadWholeNumber(std::string_view text);
 // The same rule with decimal numbers within int64.
 std::optional<int64_t> ReadWholeNumber64(std::string_view text);
-// ReadWholeNumber64, or a decimal number written with "," between groups of
-// three digits ("1,200", "12,345,678").
+// ReadWholeNumber64, or a decimal number written with ",", "." or a blank
+// (one of them throughout) between groups of three digits ("1,200", "1.200",
+// "12 345 678"); blanks around it are ignored.
 std::optional<int64_t> ReadGroupedWholeNumber(std::string_view text);
 
 // Decimal reading with the given decimal separator: spaces around, optional

@@ -58,8 +58,19 @@ class InvestigateInputs {
     virtual int ResultCount() = 0;
 };
 
-// The body of one page, whatever happened on the way; never raises.
-using PageFetcher = std::function<std::string(const std::string& url)>;
+// One fetched page: the body bytes that arrived, whatever happened on the
+// way, and whether the answer came whole with a 2xx status. A bare text (as
+// test fetchers give) is a whole answer unless it is empty.
+struct FetchedPage {
+    FetchedPage() = default;
+    FetchedPage(std::string text) : body(std::move(text)), complete(!body.empty()) {}  // NOLINT
+    FetchedPage(std::string text, bool whole) : body(std::move(text)), complete(whole) {}
+    FetchedPage(const char* text) : FetchedPage(std::string(text)) {}  // NOLINT
+    std::string body;
+    bool complete = false;
+};
+// Never raises.
+using PageFetcher = std::function<FetchedPage(const std::string& url)>;
 
 // "host" or "host:port" of the two services.
 struct ServiceHosts {

@@ -97,7 +97,7 @@ std::string Research::SuggestionUrl(const std::string& keyword) const {
 void Research::RunInvestigation(const std::string& keyword) {
     ctx_.status.SetStatusText(keyword);
     Pump();
-    const std::string page = Fetch(SuggestionUrl(keyword));
+    const std::string page = Fetch(SuggestionUrl(keyword)).body;
     Pump();
     FillResultsFromSuggestions(page);
 }
@@ -162,7 +162,7 @@ std::string Research::LookupCompetition(const std::string& keyTerm) {
     Pump();
     const std::string phrase = SearchPhrase(keyTerm);
     if (phrase.empty()) return "";
-    std::string page = Fetch(SearchUrl(phrase));
+    std::string page = Fetch(SearchUrl(phrase)).body;
     LowerAsciiInPlace(page);
     Pump();
     std::string count;
@@ -177,7 +177,11 @@ std::string Research::LookupCompetition(const std::string& keyTerm) {
     }
     if (count.empty()) count = "0";
     Pump();
-    return StripNumberSeparators(count);
+    count = StripNumberSeparators(count);
+    // A count of digits beyond 64 bits is no count we can use.
+    if (count.find_first_not_of("0123456789") == std::string::npos && !ReadWholeNumber64(count))
+        return kUnknown;
+    return count;
 }
 
 std::string Research::FindRank(const std::string& keyTerm, const std::string& targetSite,
@@ -189,15 +193,20 @@ std::string Research::FindRank(const std::string& keyTerm, const std::string& ta
     long long pageStart = 1;
     if (pageStart > lastStart) return "-";
     std::string result;
-    bool anyBody = false, endedByRequest = false;
+    // A page that failed (nothing, an error status, cut short) may have held
+    // the site; one cut by the stop request that ends the search does not
+    // count.
+    bool failed = false, failedBefore = false;
     int pagesSearched = 0;
     do {
-        std::string page =
+        FetchedPage fetched =
             Fetch(SearchUrl(phrase) + "&ei=UTF-8&n=" + std::to_string(kResultsPerPage) +
                   "&fl=0&b=" + std::to_string(pageStart));
+        std::string& page = fetched.body;
         LowerAsciiInPlace(page);
         ReportProgress(ctx_.table.Count() - 1, ++pagesSearched);
-        anyBody = anyBody || !page.empty();
+        failedBefore = failed;
+        failed = failed || !fetched.complete;
         Pump();
         if (Pos(target, page) == 0) {
             pageStart += kResultsPerPage;
@@ -207,15 +216,14 @@ std::string Research::FindRank(const std::string& keyTerm, const std::string& ta
         }
         Pump();
         if (ctx_.keys.EscapeDown() || ctx_.stop.Requested()) {
-            endedByRequest = true;
+            failed = failedBefore;
             break;
         }
         if (!result.empty()) break;
     } while (pageStart <= lastStart);
     if (!result.empty()) return result;
-    // "-" says the site was looked for and not found; with nothing received
-    // at all nobody looked, so the rank is unknown.
-    return (!anyBody && !endedByRequest) ? "?" : "-";
+    // "-" says every page searched came back and the site is not on them.
+    return failed ? kUnknown : "-";
 }
 
 }  // namespace vx

@@ -60,7 +60,7 @@ class Research {
     std::string SuggestionUrl(const std::string& keyword) const;
 
   private:
-    std::string Fetch(const std::string& url) { return ctx_.fetch(url); }
+    FetchedPage Fetch(const std::string& url) { return ctx_.fetch(url); }
     std::string SearchUrl(const std::string& phrase) const;
     void ReportProgress(int rowsDone, int pagesSearched);
     void Pump() { ctx_.pump.PumpEvents(); }

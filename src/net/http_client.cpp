@@ -10,6 +10,11 @@ namespace vx {
 UrlParts SplitUrl(const std::string& input) {
     UrlParts u;
     std::string url = input;
+    // Everything from the first "#" on is the fragment, wherever it stands.
+    if (const size_t hash = url.find('#'); hash != std::string::npos) {
+        u.fragment = url.substr(hash + 1);
+        url.erase(hash);
+    }
     std::replace(url.begin(), url.end(), '\\', '/');
     std::string rest;
     const size_t scheme = url.find("://");
@@ -25,6 +30,10 @@ UrlParts SplitUrl(const std::string& input) {
             hostPort = rest;
             rest.clear();
         }
+        if (const size_t at = hostPort.rfind('@'); at != std::string::npos) {
+            u.userInfo = hostPort.substr(0, at);
+            hostPort.erase(0, at + 1);
+        }
         const size_t colon = hostPort.find(':');
         u.host = hostPort.substr(0, colon);
         if (colon != std::string::npos) u.port = hostPort.substr(colon + 1);
@@ -39,11 +48,6 @@ UrlParts SplitUrl(const std::string& input) {
         u.document = rest;
     }
     if (u.path.empty() || u.path[0] != '/') u.path.insert(u.path.begin(), '/');
-    const size_t hash = u.document.find('#');
-    if (hash != std::string::npos) {
-        u.fragment = u.document.substr(hash + 1);
-        u.document.erase(hash);
-    }
     return u;
 }
 
@@ -78,6 +82,34 @@ bool IsBlank(char c) {
 
 std::string TrimLeftBlanks(std::string_view s) {
     return std::string(TrimView(s, " \t", true));
+}
+
+// A port as URLs write it: 1 to 65535 in decimal digits.
+std::optional<int32_t> ReadPort(std::string_view text) {
+    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != text.npos)
+        return std::nullopt;
+    int32_t port = 0;
+    for (const char c : text) port = port * 10 + (c - '0');
+    if (port < 1 || port > 65535) return std::nullopt;
+    return port;
+}
+
+// Decimal digits only, blanks around allowed; anything else is no length.
+std::optional<int64_t> ReadContentLength(std::string_view text) {
+    text = TrimView(text, " \t");
+    if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != text.npos)
+        return std::nullopt;
+    int64_t n = 0;
+    for (const char c : text) n = n * 10 + (c - '0');
+    return n;
+}
+
+// Interim answers (100 Continue, 103 Early Hints) a server may send first.
+constexpr int kMaxInterimAnswers = 16;
+
+bool HasNoBody(const HttpResponse& r) {
+    return r.statusCode == 204 || r.statusCode == 304 ||
+           (r.contentLength && *r.contentLength == 0);
 }
 
 }  // namespace
@@ -115,8 +147,14 @@ HttpResponse HttpClient::Get(const std::string& url) {
         const UrlParts u = SplitUrl(url);
         Open(u);
         SendRequest(RequestTarget(u), u.host);
-        ReadStatusLine(r);
-        ReadHeaders(r);
+        for (int interim = 0;; ++interim) {
+            r = HttpResponse{};
+            ReadStatusLine(r);
+            ReadHeaders(r);
+            if (r.statusCode < 100 || r.statusCode > 199) break;
+            if (interim == kMaxInterimAnswers)
+                throw NetError(NetErrorKind::Malformed, "Too many interim answers.");
+        }
         const bool redirect = (r.statusCode >= 300 && r.statusCode < 400 && r.statusCode != 304) ||
                               !r.location.empty();
         ReadBody(r);
@@ -133,13 +171,16 @@ HttpResponse HttpClient::Get(const std::string& url) {
 void HttpClient::Open(const UrlParts& u) {
     if (LowerAscii(u.protocol) == "https")
         throw NetError(NetErrorKind::Unsupported, "HTTPS is not supported.");
+    if (!u.userInfo.empty())
+        throw NetError(NetErrorKind::Unsupported,
+                       "User names and passwords in URLs are not supported.");
     if (!u.host.empty()) connection_.host = u.host;
     if (!IsHostName(connection_.host))
         throw NetError(NetErrorKind::Unsupported, "Invalid host name.");
-    // A decimal port only: "$50" or "0x50" are not numbers here.
-    const bool decimal = !u.port.empty() && u.port.find_first_of("$xX") == std::string::npos;
-    const auto port = decimal ? ReadWholeNumber(u.port) : std::nullopt;
-    connection_.port = port ? *port : 80;
+    // 1 to 65535 in decimal, or none at all; never a silent port 80.
+    const auto port = u.port.empty() ? std::optional<int32_t>(80) : ReadPort(u.port);
+    if (!port) throw NetError(NetErrorKind::Unsupported, "Invalid port: " + u.port);
+    connection_.port = *port;
     if (connector) {
         connector(connection_);
     } else {
@@ -179,9 +220,11 @@ void HttpClient::ReadHeaders(HttpResponse& r) {
     r.location = r.headers.Value("Location");
     r.connection = r.headers.Value("Connection");
     r.transferEncoding = r.headers.Value("Transfer-Encoding");
-    // A negative length is no length: we never read by an untrusted count.
-    r.contentLength =
-        std::max<int32_t>(0, ReadWholeNumber(r.headers.Value("Content-Length")).value_or(0));
+    if (const std::string length = r.headers.Value("Content-Length"); !length.empty()) {
+        r.contentLength = ReadContentLength(length);
+        if (!r.contentLength)
+            throw NetError(NetErrorKind::Malformed, "Invalid Content-Length: " + length);
+    }
     const std::string range = r.headers.Value("Content-Range");
     if (range.empty()) return;
     const size_t sp = range.find(' ');
@@ -198,12 +241,14 @@ void HttpClient::ReadHeaders(HttpResponse& r) {
 }
 
 void HttpClient::ReadBody(HttpResponse& r) {
-    if (r.contentLength != 0) {
-        connection_.ReadBytes(r.body, r.contentLength);
+    if (HasNoBody(r)) return;
+    if (r.contentLength) {
+        connection_.ReadBytes(r.body, *r.contentLength);
     } else if (r.transferEncoding.find("chunked") != std::string::npos) {
         auto readSize = [&] {
             std::string line = connection_.ReadLine();
-            line = line.substr(0, line.find(' '));
+            // The size ends at a blank or at its extensions' ";".
+            line = line.substr(0, line.find_first_of(" \t;"));
             return ReadWholeNumber("$" + line).value_or(0);
         };
         for (int32_t size = readSize(); size > 0; size = readSize()) {
@@ -248,9 +293,15 @@ std::string FetchPage(const std::string& url) {
 
 std::string FetchPage(const std::string& url, const NetLimits& limits,
                       std::shared_ptr<const CancelSignal> cancel) {
+    return FetchAnswer(url, limits, std::move(cancel)).body;
+}
+
+PageAnswer FetchAnswer(const std::string& url, const NetLimits& limits,
+                       std::shared_ptr<const CancelSignal> cancel) {
     HttpClient client(limits);
     client.cancel = std::move(cancel);
-    return client.Get(url).body;
+    HttpResponse r = client.Get(url);
+    return {std::move(r.body), !r.error};
 }
 
 }  // namespace vx

@@ -15,6 +15,7 @@ namespace vx {
 
 struct UrlParts {
     std::string protocol, host, port, path, document, fragment;
+    std::string userInfo;  // "user:password" before an "@"; never sent
 };
 
 UrlParts SplitUrl(const std::string& url);
@@ -45,7 +46,7 @@ struct HttpResponse {
     bool is10 = false;  // the server answered HTTP/1.0
     HeaderList headers;
     std::string location, connection, transferEncoding;
-    int32_t contentLength = 0;
+    std::optional<int64_t> contentLength;  // absent: no Content-Length header
     std::string body;
     std::optional<NetError> error;
 };
@@ -91,5 +92,13 @@ const NetLimits& DefaultNetLimits();
 std::string FetchPage(const std::string& url);
 std::string FetchPage(const std::string& url, const NetLimits& limits,
                       std::shared_ptr<const CancelSignal> cancel = nullptr);
+
+// The same, saying also whether the answer came whole with a 2xx status.
+struct PageAnswer {
+    std::string body;
+    bool complete = false;
+};
+PageAnswer FetchAnswer(const std::string& url, const NetLimits& limits = DefaultNetLimits(),
+                       std::shared_ptr<const CancelSignal> cancel = nullptr);
 
 }  // namespace vx

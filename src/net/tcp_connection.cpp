@@ -159,14 +159,24 @@ std::string TcpConnection::DottedQuad(const std::string& host) {
     }
 }
 
+namespace {
+bool LooksNumeric(std::string_view name) {
+    if (!name.empty() && name.back() == '.') name.remove_suffix(1);
+    std::string_view last = name.substr(name.rfind('.') + 1);
+    if (last.size() > 2 && last[0] == '0' && (last[1] == 'x' || last[1] == 'X'))
+        return last.find_first_not_of("0123456789abcdefABCDEF", 2) == std::string_view::npos;
+    return !last.empty() && last.find_first_not_of("0123456789") == std::string_view::npos;
+}
+}  // namespace
+
 std::string TcpConnection::ResolveHost(const std::string& name, int timeoutMs,
                                        const CancelSignal* cancel) {
     if (LowerAscii(name) == "localhost") return "127.0.0.1";
     if (std::string quad = DottedQuad(name); !quad.empty()) return quad;
-    // All digits and dots but not a quad ("0127.1", "1.2.3.4.5"): the
-    // resolver would read it its own way, octal included; it names no host.
-    if (!name.empty() && name.find_first_not_of("0123456789.") == std::string::npos)
-        throw NetError(NetErrorKind::Resolve, "Invalid IPv4 address: " + name);
+    // A name whose last part is a number (decimal, or hex after "0x") is an
+    // address, and only our dotted quad is one: the resolver would read
+    // "0127.1", "0x7f.0.0.010" or "0x7f000001" its own way, octal included.
+    if (LooksNumeric(name)) throw NetError(NetErrorKind::Resolve, "Invalid IPv4 address: " + name);
     auto job = std::make_shared<ResolveJob>();
     std::thread([job, name, r = CurrentResolver()] { RunResolve(job, name, r); }).detach();
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -434,7 +444,9 @@ std::string TcpConnection::ReadLine() {
         scanned = inbound_.size();
         DisconnectCheck(OnClosed::RaiseAlways);
         const size_t room = std::min(RecvBufferSize, most - Buffered());
-        if (ReadStep(OnClosed::RaiseIfDrained, Wait::Bounded(), &inbound_, room) == 0) return {};
+        // Closed before the line's end: an unfinished line is no line.
+        if (ReadStep(OnClosed::RaiseIfDrained, Wait::Bounded(), &inbound_, room) == 0)
+            throw NetError(NetErrorKind::Closed, "Connection closed in the middle of a line.");
     }
 }
 

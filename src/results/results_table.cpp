@@ -121,10 +121,18 @@ bool IsIntegerColumn(int column) {
            column == colProspects;
 }
 
+// The whole-number columns as the sort reads them: rank "-" as 0, demand
+// also with digit groups as people write them ("1,200", "1.200", "1 200").
+std::optional<int64_t> ReadColumnInteger(std::string_view text, int column) {
+    if (column == colRank && text == "-") return 0;
+    if (const auto v = ReadWholeNumber(text)) return *v;
+    if (column == colDemand) return ReadGroupedWholeNumber(text);
+    return std::nullopt;
+}
+
 // Whether the sort reads the text of that column as a number.
 bool ReadsAsNumber(std::string_view text, int column, char sep) {
-    if (IsIntegerColumn(column))
-        return (column == colRank && text == "-") || ReadWholeNumber(text).has_value();
+    if (IsIntegerColumn(column)) return ReadColumnInteger(text, column).has_value();
     if (column == colProfitability) text = DropLast(text);
     return ReadDecimalWide(text, sep).has_value();
 }
@@ -147,11 +155,7 @@ int ListView1Compare(const ResultRow& a, const ResultRow& b, int sortColumn, cha
         case colCompetition:
         case colRank:
         case colProspects: {
-            if (sortColumn == colRank) {
-                if (ta == "-") ta = "0";
-                if (tb == "-") tb = "0";
-            }
-            const auto va = ReadWholeNumber(ta), vb = ReadWholeNumber(tb);
+            const auto va = ReadColumnInteger(ta, sortColumn), vb = ReadColumnInteger(tb, sortColumn);
             if (!va || !vb) return 0;
             const int c = CompareValues(*va, *vb);
             return (sortColumn == colDemand || sortColumn == colProspects) ? -c : c;

@@ -18,17 +18,17 @@ void BackgroundFetcher::Cancel() {
     cancel_->Cancel();
 }
 
-std::string BackgroundFetcher::Fetch(const std::string& url) {
+FetchedPage BackgroundFetcher::Fetch(const std::string& url) {
     const std::shared_ptr<CancelSignal> cancel = cancel_;
     if (cancel->Cancelled()) return {};
     struct Result {
-        std::string body;
+        PageAnswer answer;
         std::atomic<bool> done{false};
     };
     auto result = std::make_shared<Result>();
     QEventLoop loop;
     std::thread worker([result, url, cancel, limits = limits_, &loop] {
-        result->body = FetchPage(url, limits, cancel);
+        result->answer = FetchAnswer(url, limits, cancel);
         result->done.store(true, std::memory_order_release);
         // Queued to the GUI thread; the loop outlives the worker (joined below).
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
@@ -37,7 +37,7 @@ std::string BackgroundFetcher::Fetch(const std::string& url) {
     // The loop also ends when the application quits: end the fetch then too.
     if (!result->done.load(std::memory_order_acquire)) cancel->Cancel();
     worker.join();
-    return std::move(result->body);
+    return {std::move(result->answer.body), result->answer.complete};
 }
 
 }  // namespace vx::ui

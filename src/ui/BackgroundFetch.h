@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/host.h"
 #include "net/http_client.h"
 
 namespace vx::ui {
@@ -22,7 +23,7 @@ class BackgroundFetcher {
     bool Cancelled() const { return cancel_->Cancelled(); }
 
     // The body bytes that arrived; GUI events are served meanwhile.
-    std::string Fetch(const std::string& url);
+    FetchedPage Fetch(const std::string& url);
 
   private:
     NetLimits limits_;

@@ -97,7 +97,12 @@ TEST(WholeNumberReading, SixtyFourBitsAndDigitGroups) {
         {"1234,567", std::nullopt, std::nullopt},
         {",123", std::nullopt, std::nullopt},
         {"1,,234", std::nullopt, std::nullopt},
-        {"1,234 ", std::nullopt, std::nullopt},
+        {"1,234 ", std::nullopt, 1234},  // blanks around are ignored
+        {"1.200", std::nullopt, 1200},
+        {" 1 200 ", std::nullopt, 1200},
+        {"12 345 678", std::nullopt, 12345678},
+        {"1.234,567", std::nullopt, std::nullopt},  // one separator throughout
+        {"1.5", std::nullopt, std::nullopt},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ReadWholeNumber64(c.text), c.whole64) << c.text;

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 
 namespace vx {
 namespace {
@@ -12,6 +13,7 @@ namespace {
 // and a hook that runs at every pump, where a test plays the user.
 struct FakeWorld : StatusSink, EventPump, KeyState, InvestigateInputs {
     std::map<std::string, std::string> pages;  // URL -> body
+    std::set<std::string> errorStatus;  // URLs answered with an error status
     std::function<std::string(const std::string&)> pageFor;
     std::vector<std::string> urls;
     std::vector<std::string> statuses;
@@ -44,9 +46,10 @@ struct FakeWorld : StatusSink, EventPump, KeyState, InvestigateInputs {
                          {"sugg", "srch"},
                          [this](const std::string& url) {
                              urls.push_back(url);
-                             if (pageFor) return pageFor(url);
+                             if (pageFor) return FetchedPage(pageFor(url));
                              const auto it = pages.find(url);
-                             return it == pages.end() ? std::string() : it->second;
+                             if (it == pages.end()) return FetchedPage();
+                             return FetchedPage(it->second, !errorStatus.count(url));
                          },
                          '.'});
     }
@@ -267,8 +270,10 @@ TEST(FindRank, ItemWalk) {
         {"only before of about", {{1, "mysite.com " + ResultsPage({"a.com"})}}, 1, "1"},
         {"no items", {{1, "of about <b>5</b> mysite.com"}}, 1, "1"},
         {"capitals on the page", {{1, ResultsPage({"a.com", "WWW.MYSITE.COM"})}}, 1, "2"},
-        {"not found", {{1, ResultsPage({"a.com"})}}, 2, "-"},
+        {"not found", {{1, ResultsPage({"a.com"})}, {21, ResultsPage({"b.com"})}}, 2, "-"},
         {"every request failed", {}, 3, "?"},
+        {"one page failed", {{1, ResultsPage({"a.com"})}}, 2, "?"},
+        {"found after a failed page", {{21, ResultsPage({"mysite.com"})}}, 2, "21"},
         {"depth 0", {{1, ResultsPage({"mysite.com"})}}, 0, "-"},
         {"an item ends three bytes before the next",
          {{1, "of about <b>9</b><li>x mysite.com<li>b.com<li>mysite.com"}},
@@ -280,6 +285,17 @@ TEST(FindRank, ItemWalk) {
         for (const auto& [start, body] : c.pages) w.pages[RankUrl("red+shoes", start)] = body;
         EXPECT_EQ(w.Make().FindRank("red shoes", "MySite.com", c.depth), c.want) << c.name;
     }
+    // A results page that came with an error status is searched, but a site
+    // missing from it is unknown, not "not ranked".
+    FakeWorld w;
+    w.pages[RankUrl("red+shoes", 1)] = ResultsPage({"a.com"});
+    w.errorStatus.insert(RankUrl("red+shoes", 1));
+    EXPECT_EQ(w.Make().FindRank("red shoes", "mysite.com", 1), "?");
+    w.pages[RankUrl("red+shoes", 1)] = ResultsPage({"mysite.com"});
+    EXPECT_EQ(w.Make().FindRank("red shoes", "mysite.com", 1), "1");
+    // A competition count beyond 64 bits is unknown.
+    w.pages[kCompUrl + "big%22"] = ResultsPage({}, "99,999,999,999,999,999,999");
+    EXPECT_EQ(w.Make().LookupCompetition("big"), "?");
 }
 
 TEST(SearchUrls, TermsThatWouldChangeTheUrlAreEncoded) {

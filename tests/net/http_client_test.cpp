@@ -49,6 +49,8 @@ TEST(SplitUrl, Pieces) {
         {"http://h", "http", "h", "", "/", "", ""},
         {"no-scheme/path/doc", "", "", "", "/no-scheme/path/", "doc", ""},
         {"http://h/?term=a#b&mkt=us", "http", "h", "", "/", "?term=a", "b&mkt=us"},
+        {"http://h/a#b/c", "http", "h", "", "/", "a", "b/c"},
+        {"http://h#x/y", "http", "h", "", "/", "", "x/y"},
     };
     for (const auto& c : cases) {
         const UrlParts u = SplitUrl(c.url);
@@ -140,9 +142,10 @@ TEST(HttpExchange, BodyFramings) {
         {"chunk size zz ends",
          {Step::Bytes("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\nabc\r\n")},
          ""},
-        {"chunk extension without space reads as 0",
-         {Step::Bytes("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3;x=1\r\nabc\r\n")},
-         ""},
+        {"chunk size ends at its extension",
+         {Step::Bytes("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5;name=val\r\n"
+                      "hello\r\n0\r\n\r\n")},
+         "hello"},
         {"capital Chunked is read until close",
          {Step::Bytes(
              "HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n")},
@@ -154,15 +157,18 @@ TEST(HttpExchange, BodyFramings) {
         {"until close",
          {Step::Bytes("HTTP/1.1 200 OK\r\n\r\nall of "), Step::Pause(30), Step::Bytes("it")},
          "all of it"},
-        {"length 0 reads until close",
+        {"length 0 has no body",
          {Step::Bytes("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\nrest")},
-         "rest"},
-        {"length with trailing space is not a number",
+         ""},
+        {"length with blanks around",
          {Step::Bytes("HTTP/1.1 200 OK\r\nContent-Length: 2 \r\n\r\nabcd")},
-         "abcd"},
-        {"negative length counts as absent",
+         "ab"},
+        {"negative length is malformed",
          {Step::Bytes("HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\nabcd")},
-         "abcd"},
+         ""},
+        {"hex length is malformed",
+         {Step::Bytes("HTTP/1.1 200 OK\r\nContent-Length: 0x5\r\n\r\nabcdef")},
+         ""},
         {"first Content-Length counts",
          {Step::Bytes("HTTP/1.1 200 OK\r\nContent-Length: 2\r\nContent-Length: 4\r\n\r\nabcd")},
          "ab"},
@@ -179,10 +185,10 @@ TEST(HttpExchange, BodyFramings) {
          {Step::Bytes("HTTP/1.1 301 Moved\r\nLocation: /x\r\nContent-Length: 5\r\n\r\nmoved")},
          "moved"},
         {"200 with Location", {Step::Bytes("HTTP/1.1 200 OK\r\nLocation: /x\r\n\r\nbody")}, "body"},
-        {"100 is taken as final",
-         {Step::Bytes(
-             "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok")},
-         "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"},
+        {"interim answers are skipped",
+         {Step::Bytes("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 103 Early Hints\r\nLink: </a>\r\n"
+                      "\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok")},
+         "ok"},
         {"valid Content-Range",
          {Step::Bytes(
              "HTTP/1.1 200 OK\r\nContent-Range: bytes 0-3/10\r\nContent-Length: 4\r\n\r\nabcd")},
@@ -198,6 +204,7 @@ TEST(HttpExchange, BodyFramings) {
         {"status line only", {Step::Bytes("HTTP/1.1\r\n\r\nbody")}, ""},
         {"close before status", {Step::Bytes("HTTP/1.1 20")}, ""},
         {"close between headers", {Step::Bytes("HTTP/1.1 200 OK\r\nA: b\r\n")}, ""},
+        {"close inside a header", {Step::Bytes("HTTP/1.1 200 OK\r\nA: partial")}, ""},
         {"reset mid body",
          {Step::Bytes("HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\nabc"), Step::Pause(50),
           Step::Abort()},
@@ -214,11 +221,17 @@ TEST(HttpExchange, ExchangeEndsWithoutWaitingForKeepAliveServers) {
         "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok",
         "HTTP/1.1 200 OK\r\nConnection:  Close \r\nContent-Length: 2\r\n\r\nok",
         "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok",
+        "HTTP/1.1 204 No Content\r\n\r\n",
+        "HTTP/1.1 304 Not Modified\r\nContent-Length: 50\r\n\r\n",
+        "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n",
     };
     for (const char* r : responses) {
         ScriptServer s({Step::Bytes(r), Step::StallForever()});
         const auto t0 = Clock::now();
-        EXPECT_EQ(Fetch(s), "ok");
+        EXPECT_EQ(Fetch(s), std::string_view(r).find(" 200 ") != std::string_view::npos &&
+                                    std::string_view(r).find("Length: 2") != std::string_view::npos
+                                ? "ok"
+                                : "");
         EXPECT_LT(Seconds(t0), 0.3) << r;  // well inside the 0.4 s silence bound
     }
 }
@@ -329,6 +342,29 @@ HttpResponse Get(const std::string& url, const NetLimits& limits,
     HttpClient client(limits);
     client.cancel = std::move(cancel);
     return client.Get(url);
+}
+
+// URLs that cannot mean what they say fail without connecting.
+TEST(HttpExchange, UrlsThatCannotBeFetchedFailWithoutConnecting) {
+    ScriptServer s({Step::Bytes("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok")});
+    const std::string port = std::to_string(s.port());
+    for (const std::string& url :
+         {std::string("http://127.0.0.1:4294967376/"), std::string("http://127.0.0.1:80abc/"),
+          std::string("http://127.0.0.1:0/"), std::string("http://127.0.0.1:65536/"),
+          "http://user:pw@127.0.0.1:" + port + "/", std::string("http://0x7f.0.0.1/"),
+          std::string("http://0x7f000001/")}) {
+        const HttpResponse r = Get(url, Quick());
+        ASSERT_TRUE(r.error.has_value()) << url;
+        EXPECT_TRUE(r.error->kind == NetErrorKind::Unsupported ||
+                    r.error->kind == NetErrorKind::Resolve)
+            << url << ": " << r.error->what();
+    }
+    EXPECT_NE(std::string(Get("http://a:b@h/", Quick()).error->what()).find("not supported"),
+              std::string::npos);
+    EXPECT_EQ(s.Connections(), 0);
+    // The fragment is never sent.
+    EXPECT_EQ(Get("http://127.0.0.1:" + port + "/x#frag", Quick()).body, "ok");
+    EXPECT_EQ(s.Requests().at(0).substr(0, 16), "GET /x HTTP/1.1\r");
 }
 
 TEST(HttpErrors, EachFailureHasItsKindAndKeepsWhatArrived) {

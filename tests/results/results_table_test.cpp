@@ -85,6 +85,10 @@ TEST(ListView1Compare, PerColumnRules) {
         {5, "?", "9%", 1},
         {3, "0.5", "?", -1},
         {6, "?", "?", 0},
+        // Demand with digit groups as people write them.
+        {1, "1.200", "900", -1},
+        {1, " 1 200 ", "1300", 1},
+        {1, "1,200", "1.200", 0},
         {2, "?", "n/a", 0},
     };
     for (const auto& c : cases) {

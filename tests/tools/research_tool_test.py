@@ -372,6 +372,16 @@ class ResearchAgainstServices(unittest.TestCase):
         for head in stub.requests:
             self.assertIn(f"Host: 127.0.0.1\r\n".encode(), head)
 
+    def test_depth_holds_the_dialogs_range(self):
+        page = "done <td>&nbsp;10</td><td><a>red</a></td>"
+        for depth, pages in (("500", 20), ("0", 1), ("-3", 1)):
+            stub, r = research_against({
+                "/d/searchinventory/suggestion/?term=red&mkt=us&lang=en_US": ok(page),
+            }, "--keyword", "red", "--site", "mysite.com", "--depth", depth)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertEqual(sum("&b=" in t for t in stub.targets()), pages, depth)
+        self.assertEqual(run("--keyword", "red", "--depth", "deep").returncode, 2)
+
     def test_awkward_terms_and_large_numbers(self):
         suggest = ("/d/searchinventory/suggestion/?term=c%23%20tutorial&mkt=us&lang=en_US")
         page = ("searches done in may <tr><td>&nbsp;1000</td><td><a>c# tutorial</a></td></tr>"

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <clocale>
@@ -151,7 +152,11 @@ int main(int argc, char** argv) {
             if (!value(&research.site)) return Usage();
             haveResearchOption = true;
         } else if (arg == "--depth") {
-            if (!value(&research.depthText)) return Usage();
+            // The dialog's range: 1 to 20 pages.
+            if (!value(&v)) return Usage();
+            const auto n = vx::ReadWholeNumber(v);
+            if (!n) return Usage();
+            research.depthText = std::to_string(std::clamp(*n, 1, vx::kDepthItems));
             haveResearchOption = true;
         } else if (arg == "--results") {
             if (!value(&v)) return Usage();
@@ -187,7 +192,10 @@ int main(int argc, char** argv) {
     }
     if (haveKeyword)
         vx::RunHeadlessResearch(research, table,
-                                [](const std::string& url) { return vx::FetchPage(url); });
+                                [](const std::string& url) {
+                                    vx::PageAnswer a = vx::FetchAnswer(url);
+                                    return vx::FetchedPage(std::move(a.body), a.complete);
+                                });
     for (const Step& s : steps) {
         if (s.isSort) {
             table.ListView1ColumnClick(s.column);
