@@ -99,6 +99,9 @@ void Research::RunInvestigation(const std::string& keyword) {
     Pump();
     const std::string page = Fetch(SuggestionUrl(keyword)).body;
     Pump();
+    // Stop or Escape while the suggestions arrive ends the run here: a page
+    // cut short is no list of suggestions, and the table keeps what it held.
+    if (ctx_.stop.Requested() || ctx_.keys.EscapeDown()) return;
     FillResultsFromSuggestions(page);
 }
 

@@ -55,6 +55,31 @@ struct TimerLateness {
     }
 };
 
+// Stop while the suggestions are still arriving ends the run there: no row
+// is made of a page cut short, and the table keeps what it held.
+TEST(Responsive, StopDuringTheSuggestionFetchEndsTheRunWithoutRows) {
+    vx::testing::ScriptServer stalling{{vx::testing::Step::Bytes(
+                                            "HTTP/1.1 200 OK\r\n\r\nsearches done "
+                                            "<td>&nbsp;5</td><td><a>a</a></td>"),
+                                        vx::testing::Step::StallForever()}};
+    Services services;
+    const std::string good = ::getenv("VEXORIN_SUGGEST_HOST");
+    const std::string bad = "127.0.0.1:" + std::to_string(stalling.port());
+    ::setenv("VEXORIN_SUGGEST_HOST", bad.c_str(), 1);
+    Window k;
+    k.w.show();
+    const RowId kept = k.w.Table().Append();
+    k.w.Table().SetKeyTerm(kept, "kept");
+    QTimer::singleShot(300, [&] { QTest::mouseClick(k.w.StopBtn, Qt::LeftButton); });
+    WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"example.com"_s, 4, 10); },
+                    k.d);
+    k.w.BitBtn2Click();
+    ::setenv("VEXORIN_SUGGEST_HOST", good.c_str(), 1);
+    EXPECT_EQ(k.w.StatusText(), u"Done!"_s);
+    ASSERT_EQ(k.w.Table().Count(), 1);
+    EXPECT_EQ(k.w.Table().At(0).KeyTerm(), "kept");
+}
+
 TEST(Responsive, StopEndsAStalledFetchAtOnceWhileEventsFlow) {
     StalledSearch stalled;
     Window k;
