@@ -143,6 +143,7 @@ HttpResponse HttpClient::Get(const std::string& url) {
     connection_.SetDeadline(std::chrono::steady_clock::now() +
                             std::chrono::milliseconds(limits_.fetchTimeoutMs));
     connection_.SetCancel(cancel);
+    connection_.SetHostCache(hosts);
     try {
         const UrlParts u = SplitUrl(url);
         Open(u);
@@ -297,9 +298,11 @@ std::string FetchPage(const std::string& url, const NetLimits& limits,
 }
 
 PageAnswer FetchAnswer(const std::string& url, const NetLimits& limits,
-                       std::shared_ptr<const CancelSignal> cancel) {
+                       std::shared_ptr<const CancelSignal> cancel,
+                       std::shared_ptr<HostCache> hosts) {
     HttpClient client(limits);
     client.cancel = std::move(cancel);
+    client.hosts = std::move(hosts);
     HttpResponse r = client.Get(url);
     return {std::move(r.body), !r.error};
 }

@@ -63,6 +63,8 @@ class HttpClient {
     std::function<void(TcpConnection&)> connector;
     // Watched by every wait of the exchange; may be triggered from any thread.
     std::shared_ptr<const CancelSignal> cancel;
+    // Addresses already found (one run's); none: every fetch looks up.
+    std::shared_ptr<HostCache> hosts;
 
     ProtocolVersion protocolVersion = pv1_1;
 
@@ -99,6 +101,7 @@ struct PageAnswer {
     bool complete = false;
 };
 PageAnswer FetchAnswer(const std::string& url, const NetLimits& limits = DefaultNetLimits(),
-                       std::shared_ptr<const CancelSignal> cancel = nullptr);
+                       std::shared_ptr<const CancelSignal> cancel = nullptr,
+                       std::shared_ptr<HostCache> hosts = nullptr);
 
 }  // namespace vx

@@ -47,6 +47,7 @@ struct ResolveJob {
     std::string address;
 };
 
+std::atomic<int> gLookupsRunning{0};
 std::mutex gResolverMutex;
 std::shared_ptr<const ResolverOverride::Resolver> gResolver;
 
@@ -77,6 +78,7 @@ void RunResolve(const std::shared_ptr<ResolveJob>& job, const std::string& name,
                 std::shared_ptr<const ResolverOverride::Resolver> resolver) {
     std::string address;
     const int rc = resolver ? (*resolver)(name, &address) : SystemResolve(name, &address);
+    --gLookupsRunning;
     std::lock_guard<std::mutex> lock(job->mutex);
     job->rc = rc;
     job->address = std::move(address);
@@ -124,6 +126,17 @@ int SocketLayer::LiveObjects() {
 NetError SocketError(int error) {
     return NetError(KindOfErrno(error),
                     "Socket Error # " + std::to_string(error) + "\r\n" + std::strerror(error));
+}
+
+std::string HostCache::Find(const std::string& host) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto it = addresses_.find(LowerAscii(host));
+    return it == addresses_.end() ? std::string() : it->second;
+}
+
+void HostCache::Remember(const std::string& host, const std::string& address) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    addresses_[LowerAscii(host)] = address;
 }
 
 TcpConnection::TcpConnection() {
@@ -177,6 +190,10 @@ std::string TcpConnection::ResolveHost(const std::string& name, int timeoutMs,
     // address, and only our dotted quad is one: the resolver would read
     // "0127.1", "0x7f.0.0.010" or "0x7f000001" its own way, octal included.
     if (LooksNumeric(name)) throw NetError(NetErrorKind::Resolve, "Invalid IPv4 address: " + name);
+    if (++gLookupsRunning > kMaxLookupsRunning) {
+        --gLookupsRunning;
+        throw NetError(NetErrorKind::TimedOut, "Host name lookups are not answering.");
+    }
     auto job = std::make_shared<ResolveJob>();
     std::thread([job, name, r = CurrentResolver()] { RunResolve(job, name, r); }).detach();
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -200,7 +217,10 @@ namespace {
 // would copy it again and again and fault every 4 KiB page. Only pages that
 // bytes land in take memory.
 void GrowFor(std::string& dest, size_t more, size_t cap) {
-    const size_t need = dest.size() + more;
+    // Never past the cap and one read: a reserve just beyond the capacity
+    // would double it.
+    const size_t need =
+        std::min(dest.size() + more, std::max(cap + TcpConnection::RecvBufferSize, dest.size()));
     if (need <= dest.capacity()) return;
     constexpr size_t kLarge = 1u << 20;
     if (need <= kLarge) {
@@ -277,8 +297,20 @@ void TcpConnection::Connect() {
         local.sin_addr.s_addr = htonl(INADDR_ANY);
         if (::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0)
             throw SocketError(errno);
-        const std::string address =
-            ResolveHost(host, MsLeft(limits_.connectTimeoutMs), cancel_.get());
+        // One connect limit for the name lookup and the connect together.
+        const auto until = std::chrono::steady_clock::now() +
+                           std::chrono::milliseconds(limits_.connectTimeoutMs);
+        auto left = [&until] {
+            return static_cast<int>(std::max<long long>(
+                0, std::chrono::duration_cast<std::chrono::milliseconds>(
+                       until - std::chrono::steady_clock::now())
+                       .count()));
+        };
+        std::string address = hosts_ ? hosts_->Find(host) : std::string();
+        if (address.empty()) {
+            address = ResolveHost(host, MsLeft(left()), cancel_.get());
+            if (hosts_) hosts_->Remember(host, address);
+        }
         if (port < 0 || port > 65535) throw SocketError(EINVAL);
         sockaddr_in peer{};
         peer.sin_family = AF_INET;
@@ -287,7 +319,7 @@ void TcpConnection::Connect() {
         // The socket stays non-blocking: every wait is a poll of ours.
         if (::connect(fd_, reinterpret_cast<sockaddr*>(&peer), sizeof peer) != 0) {
             if (errno != EINPROGRESS) throw SocketError(errno);
-            if (!PollFor(POLLOUT, limits_.connectTimeoutMs)) throw SocketError(ETIMEDOUT);
+            if (!PollFor(POLLOUT, left())) throw SocketError(ETIMEDOUT);
             int err = 0;
             socklen_t len = sizeof err;
             if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &err, &len) != 0) throw SocketError(errno);

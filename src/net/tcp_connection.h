@@ -8,6 +8,8 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <mutex>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -76,6 +78,18 @@ class SocketLayer {
     static int LiveObjects();
 };
 
+// Addresses found for host names, kept for as long as its owner (one run)
+// wants: each service's host is looked up once, not once a fetch. Any thread.
+class HostCache {
+  public:
+    std::string Find(const std::string& host) const;  // empty when unknown
+    void Remember(const std::string& host, const std::string& address);
+
+  private:
+    mutable std::mutex mutex_;
+    std::map<std::string, std::string> addresses_;
+};
+
 class TcpConnection {
   public:
     static constexpr size_t RecvBufferSize = 32768;
@@ -92,6 +106,7 @@ class TcpConnection {
     // Ends every wait by this time (whole-exchange bound).
     void SetDeadline(std::chrono::steady_clock::time_point deadline) { deadline_ = deadline; }
     void SetCancel(std::shared_ptr<const CancelSignal> cancel) { cancel_ = std::move(cancel); }
+    void SetHostCache(std::shared_ptr<HostCache> hosts) { hosts_ = std::move(hosts); }
 
     void Connect();
     // Takes an already connected stream socket (a socket pair in the fuzz
@@ -112,7 +127,9 @@ class TcpConnection {
 
     // "LOCALHOST" in any case; a dotted quad by our own decimal rule (each
     // part 0..255, leading zeros allowed, never octal); else the resolver,
-    // bounded by timeoutMs and cancel.
+    // bounded by timeoutMs and cancel. Lookups that a time-out left running
+    // are capped (kMaxLookupsRunning): past it a lookup fails at once.
+    static constexpr int kMaxLookupsRunning = 4;
     static std::string ResolveHost(const std::string& host,
                                    int timeoutMs = NetLimits{}.connectTimeoutMs,
                                    const CancelSignal* cancel = nullptr);
@@ -151,6 +168,7 @@ class TcpConnection {
     NetLimits limits_;
     std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
     std::shared_ptr<const CancelSignal> cancel_;
+    std::shared_ptr<HostCache> hosts_;
 };
 
 // The system resolver's call, replaced for as long as one of these lives

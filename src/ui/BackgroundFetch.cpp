@@ -12,6 +12,8 @@ BackgroundFetcher::BackgroundFetcher(const NetLimits& limits)
 void BackgroundFetcher::BeginRun() {
     // A triggered signal stays triggered; a fresh one serves the new run.
     if (cancel_->Cancelled()) cancel_ = std::make_shared<CancelSignal>();
+    // Each run looks every service's host up once.
+    hosts_ = std::make_shared<HostCache>();
 }
 
 void BackgroundFetcher::Cancel() {
@@ -27,8 +29,8 @@ FetchedPage BackgroundFetcher::Fetch(const std::string& url) {
     };
     auto result = std::make_shared<Result>();
     QEventLoop loop;
-    std::thread worker([result, url, cancel, limits = limits_, &loop] {
-        result->answer = FetchAnswer(url, limits, cancel);
+    std::thread worker([result, url, cancel, hosts = hosts_, limits = limits_, &loop] {
+        result->answer = FetchAnswer(url, limits, cancel, hosts);
         result->done.store(true, std::memory_order_release);
         // Queued to the GUI thread; the loop outlives the worker (joined below).
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);

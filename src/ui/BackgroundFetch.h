@@ -28,6 +28,7 @@ class BackgroundFetcher {
   private:
     NetLimits limits_;
     std::shared_ptr<CancelSignal> cancel_;
+    std::shared_ptr<HostCache> hosts_;
 };
 
 }  // namespace vx::ui

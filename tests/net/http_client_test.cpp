@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -518,6 +520,69 @@ TEST(HttpCancel, AFetchStartedAfterTheCancelNeverConnects) {
     EXPECT_LT(Seconds(t0), 0.05);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(s.Connections(), 0);
+}
+
+}  // namespace
+}  // namespace vx
+
+namespace vx {
+namespace {
+
+// One connect limit covers the name lookup and the connect together; a
+// run's host cache looks each name up once; lookups left running by time-
+// outs are capped.
+TEST(HttpBounds, LookupAndConnectShareOneLimitAndLookupsAreBounded) {
+    std::mutex m;
+    std::condition_variable released;
+    bool release = false;
+    std::atomic<int> calls{0}, running{0}, mostRunning{0};
+    int slowMs = 300;
+    ResolverOverride resolver([&](const std::string& name, std::string* address) {
+        ++calls;
+        const int now = ++running;
+        for (int seen = mostRunning; now > seen && !mostRunning.compare_exchange_weak(seen, now);) {
+        }
+        std::unique_lock<std::mutex> lock(m);
+        if (name == "stuck.test")
+            released.wait(lock, [&] { return release; });
+        else
+            released.wait_for(lock, std::chrono::milliseconds(slowMs), [&] { return release; });
+        --running;
+        *address = "127.0.0.1";
+        return 0;
+    });
+    NetLimits l = Quick();
+    l.connectTimeoutMs = 500;
+    {
+        FullBacklog backlog;
+        const auto t0 = Clock::now();
+        const HttpResponse r =
+            Get("http://slow.test:" + std::to_string(backlog.port) + "/", l);
+        ASSERT_TRUE(r.error.has_value());
+        EXPECT_LT(Seconds(t0), 0.7);  // 0.3 s lookup + at most 0.2 s connect, not 0.3 + 0.5
+    }
+    slowMs = 0;
+    ScriptServer s({Step::Bytes("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok")});
+    auto hosts = std::make_shared<HostCache>();
+    calls = 0;
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(FetchAnswer("http://svc.test:" + std::to_string(s.port()) + "/", l, nullptr,
+                              hosts)
+                      .body,
+                  "ok");
+    EXPECT_EQ(calls.load(), 1);
+
+    l.connectTimeoutMs = 30;
+    for (int i = 0; i < 12; ++i) Get("http://stuck.test/", l);
+    EXPECT_LE(mostRunning.load(), TcpConnection::kMaxLookupsRunning + 1);
+    EXPECT_LE(running.load(), TcpConnection::kMaxLookupsRunning);
+    {
+        std::lock_guard<std::mutex> lock(m);
+        release = true;
+    }
+    released.notify_all();
+    for (int i = 0; i < 100 && running.load() > 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
 }  // namespace

@@ -192,8 +192,9 @@ int main(int argc, char** argv) {
     }
     if (haveKeyword)
         vx::RunHeadlessResearch(research, table,
-                                [](const std::string& url) {
-                                    vx::PageAnswer a = vx::FetchAnswer(url);
+                                [hosts = std::make_shared<vx::HostCache>()](const std::string& url) {
+                                    vx::PageAnswer a = vx::FetchAnswer(
+                                        url, vx::DefaultNetLimits(), nullptr, hosts);
                                     return vx::FetchedPage(std::move(a.body), a.complete);
                                 });
     for (const Step& s : steps) {
