@@ -55,7 +55,7 @@ double EngineRun(const vx::PageFetcher& fetch) {
 
 int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    vx::services::StandInServer server(0, 40);
+    vx::services::StandInServer server(0, {.latencyMs = 40});
     std::atomic<bool> stop{false};
     std::thread serve([&] { server.Run(stop); });
     const std::string host = "127.0.0.1:" + std::to_string(server.port());

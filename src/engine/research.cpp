@@ -95,13 +95,16 @@ std::string Research::SuggestionUrl(const std::string& keyword) const {
 }
 
 void Research::RunInvestigation(const std::string& keyword) {
+    // A stop left from before the run is the walk's to clear; only one made
+    // while the suggestions arrive ends the run.
+    const bool stoppedBefore = ctx_.stop.Requested();
     ctx_.status.SetStatusText(keyword);
     Pump();
     const std::string page = Fetch(SuggestionUrl(keyword)).body;
     Pump();
     // Stop or Escape while the suggestions arrive ends the run here: a page
     // cut short is no list of suggestions, and the table keeps what it held.
-    if (ctx_.stop.Requested() || ctx_.keys.EscapeDown()) return;
+    if ((ctx_.stop.Requested() && !stoppedBefore) || ctx_.keys.EscapeDown()) return;
     FillResultsFromSuggestions(page);
 }
 

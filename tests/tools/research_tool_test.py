@@ -423,9 +423,18 @@ class ResearchAgainstServices(unittest.TestCase):
         self.assertTrue(all(row[1] == row[1].lower() and row[3].isdigit() for row in rows))
 
 
+def peak_rss_mb(pid):
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            if line.startswith("VmHWM:"):
+                return int(line.split()[1]) / 1024
+    return 0
+
+
 class StandInServices(unittest.TestCase):
     def setUp(self):
-        self.svc = subprocess.Popen([SERVICES, "--port", "0"], stdout=subprocess.PIPE)
+        self.svc = subprocess.Popen([SERVICES, "--port", "0", "--header-timeout-ms", "500"],
+                                    stdout=subprocess.PIPE)
         self.port = int(self.svc.stdout.readline().decode().strip().rsplit(":", 1)[1])
 
     def tearDown(self):
@@ -473,6 +482,80 @@ class StandInServices(unittest.TestCase):
         self.assertIn(b"of about", page)
         self.assertLess(time.monotonic() - t0, 1.0)
         hog.close()
+
+    def test_a_steady_pipelining_reader_never_grows_the_server(self):
+        import socket
+        import time
+        c = socket.create_connection(("127.0.0.1", self.port))
+        c.setblocking(False)
+        request = b"GET /search?p=%22shoes%22&b=1 HTTP/1.1\r\nHost: x\r\n\r\n" * 200
+        received = 0
+        end = time.monotonic() + 2.0
+        while time.monotonic() < end:
+            try:
+                c.send(request)
+            except BlockingIOError:
+                pass
+            # Reads steadily, a little slower than it asks: answers are
+            # always waiting on the server's side.
+            try:
+                received += len(c.recv(256 * 1024))
+            except BlockingIOError:
+                pass
+            time.sleep(0.004)
+        c.close()
+        self.assertGreater(received, 10 * 1024 * 1024)
+        self.assertLess(peak_rss_mb(self.svc.pid), 48)
+
+    def test_many_clients_that_never_read_leave_room_for_a_new_one(self):
+        import socket
+        import time
+        request = b"GET /search?p=%22shoes%22&b=1 HTTP/1.1\r\nHost: x\r\n\r\n" * 50
+        hogs = []
+        for _ in range(300):
+            h = socket.create_connection(("127.0.0.1", self.port))
+            h.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+            h.setblocking(False)
+            hogs.append(h)
+        for _ in range(40):
+            for h in hogs:
+                try:
+                    h.send(request)
+                except (BlockingIOError, OSError):
+                    pass
+        time.sleep(0.5)
+        t0 = time.monotonic()
+        page = self.get("/search?p=%22boots%22", timeout=2)
+        self.assertIn(b"of about", page)
+        self.assertLess(time.monotonic() - t0, 1.0)
+        self.assertLess(peak_rss_mb(self.svc.pid), 64 + 32)
+        for h in hogs:
+            h.close()
+
+    def test_a_request_head_has_a_deadline_however_it_trickles(self):
+        import socket
+        import time
+        c = socket.create_connection(("127.0.0.1", self.port), timeout=3)
+        start = time.monotonic()
+        closed = False
+        for byte in b"GET /search?p=x HTTP/1.1\r\nX-Slow: " + b"y" * 200:
+            try:
+                c.send(bytes([byte]))
+            except OSError:
+                closed = True
+                break
+            time.sleep(0.02)
+            c.setblocking(False)
+            try:
+                if c.recv(1) == b"":
+                    closed = True
+                    break
+            except BlockingIOError:
+                pass
+            c.setblocking(True)
+        self.assertTrue(closed)
+        self.assertLess(time.monotonic() - start, 2.0)
+        c.close()
 
 
 if __name__ == "__main__":

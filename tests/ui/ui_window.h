@@ -27,7 +27,7 @@ using vx::testing::TempDir;
 // The stand-in services on a free loopback port, in a thread of their own.
 class Services {
   public:
-    explicit Services(int latencyMs = 0) : server_(0, latencyMs) {
+    explicit Services(int latencyMs = 0) : server_(0, {.latencyMs = latencyMs}) {
         const std::string host = "127.0.0.1:" + std::to_string(server_.port());
         ::setenv("VEXORIN_SUGGEST_HOST", host.c_str(), 1);
         ::setenv("VEXORIN_SEARCH_HOST", host.c_str(), 1);

@@ -18,19 +18,24 @@ void OnSignal(int) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int port = vx::kDefaultServicesPort, latency = 0;
+    int port = vx::kDefaultServicesPort;
+    vx::services::ServerLimits limits;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--port" && i + 1 < argc) {
             port = std::atoi(argv[++i]);
         } else if (a == "--latency-ms" && i + 1 < argc) {
-            latency = std::atoi(argv[++i]);
+            limits.latencyMs = std::atoi(argv[++i]);
+        } else if (a == "--header-timeout-ms" && i + 1 < argc) {
+            limits.headerTimeout = std::chrono::milliseconds(std::atoi(argv[++i]));
         } else {
-            std::fprintf(stderr, "usage: vexorin-services [--port N] [--latency-ms MS]\n");
+            std::fprintf(stderr,
+                         "usage: vexorin-services [--port N] [--latency-ms MS] "
+                         "[--header-timeout-ms MS]\n");
             return 2;
         }
     }
-    vx::services::StandInServer server(port, latency);
+    vx::services::StandInServer server(port, limits);
     if (!server.ok()) {
         std::fprintf(stderr, "vexorin-services: cannot listen on 127.0.0.1:%d: %s\n", port,
                      std::strerror(errno));

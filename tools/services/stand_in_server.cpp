@@ -3,12 +3,14 @@
 #include "loopback/loopback.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <deque>
 #include <cstdio>
 #include <map>
 #include <thread>
@@ -150,8 +152,10 @@ bool PageFor(const std::string& target, std::string* body) {
     return false;
 }
 
-StandInServer::StandInServer(int port, int latencyMs) : latencyMs_(latencyMs) {
+StandInServer::StandInServer(int port, ServerLimits limits) : limits_(limits) {
     listenFd_ = ListenOnLoopback(port, 64, &port_);
+    // Accepting runs until the queue is empty, so it must never block.
+    if (listenFd_ >= 0) ::fcntl(listenFd_, F_SETFL, ::fcntl(listenFd_, F_GETFL) | O_NONBLOCK);
 }
 
 StandInServer::~StandInServer() {
@@ -184,25 +188,69 @@ std::string Answer(const std::string& head) {
 
 }  // namespace
 
-// One client: bytes of its unfinished request, answers not yet sent, and
-// when it last made progress (read from or written to).
+// One client: bytes of its requests not yet answered, answers not yet sent,
+// and when it last made progress (read from or written to).
 struct StandInServer::Client {
-    std::string in, out;
-    size_t sent = 0;
+    std::string in;
+    bool backlog = false;  // `in` holds a complete head not answered yet
+    // Answers in order; each leaves the queue as soon as it is sent, so
+    // nothing already sent is kept or moved.
+    std::deque<std::string> out;
+    size_t sent = 0;     // of out.front()
+    size_t pending = 0;  // bytes of out not yet sent
     Clock::time_point lastProgress = Clock::now();
     Clock::time_point sendAfter = Clock::now();
+    Clock::time_point requestStarted = Clock::now();  // first byte of the head in `in`
 };
+
+namespace {
+// Work for one client in one turn of the loop, so that no client, however
+// much it asks, keeps the others (or a new one) waiting.
+constexpr int kAnswersPerTurn = 8;
+constexpr size_t kSendPerTurn = 256 * 1024;
+}  // namespace
 
 void StandInServer::AcceptClients(std::map<int, Client>& clients,
                                   std::chrono::steady_clock::time_point& backoffUntil) {
-    const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-    if (fd >= 0) {
-        clients[fd] = Client{};
-    } else if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
-        // Out of descriptors: the pending connection stays queued; try again
-        // a little later instead of spinning on it.
-        backoffUntil = Clock::now() + std::chrono::milliseconds(100);
+    for (int i = 0; i < 16; ++i) {
+        const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd >= 0) {
+            clients[fd] = Client{};
+            continue;
+        }
+        if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+            // Out of descriptors: the pending connection stays queued; try
+            // again a little later instead of spinning on it.
+            backoffUntil = Clock::now() + std::chrono::milliseconds(100);
+        }
+        return;
     }
+}
+
+bool StandInServer::MayAnswer(const Client& c) const {
+    // A client waits while it, or all clients together, have too much
+    // queued; one with nothing queued always gets its next answer.
+    return c.pending < kMaxPendingOut && (c.pending == 0 || pendingTotal_ < limits_.maxPendingTotal);
+}
+
+void StandInServer::AnswerRequests(Client& c) {
+    // Heads are taken by offset and cut off once: pipelined requests never
+    // move the rest of the buffer for each one.
+    const auto now = Clock::now();
+    size_t start = 0, end = std::string::npos;
+    for (int n = 0; n < kAnswersPerTurn && MayAnswer(c) &&
+                    (end = c.in.find("\r\n\r\n", start)) != std::string::npos;
+         ++n) {
+        std::string answer = Answer(c.in.substr(start, end - start));
+        pendingTotal_ += answer.size();
+        c.pending += answer.size();
+        c.out.push_back(std::move(answer));
+        start = end + 4;
+        c.requestStarted = now;
+        c.sendAfter = now + std::chrono::milliseconds(limits_.latencyMs);
+    }
+    c.in.erase(0, start);
+    c.backlog = c.in.find("\r\n\r\n") != std::string::npos;
 }
 
 bool StandInServer::ReadRequests(int fd, Client& c) {
@@ -210,30 +258,31 @@ bool StandInServer::ReadRequests(int fd, Client& c) {
     const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
     if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) return false;
     if (n < 0) return true;
+    const auto now = Clock::now();
+    if (c.in.empty()) c.requestStarted = now;
     c.in.append(buf, static_cast<size_t>(n));
-    c.lastProgress = Clock::now();
-    size_t end;
-    while (c.out.size() - c.sent < kMaxPendingOut &&
-           (end = c.in.find("\r\n\r\n")) != std::string::npos) {
-        c.out += Answer(c.in.substr(0, end));
-        c.in.erase(0, end + 4);
-        c.sendAfter = Clock::now() + std::chrono::milliseconds(latencyMs_);
-    }
+    c.lastProgress = now;
+    AnswerRequests(c);
     return c.in.size() <= kMaxRequest;
 }
 
 bool StandInServer::WriteAnswers(int fd, Client& c) {
-    while (c.sent < c.out.size()) {
-        const ssize_t w = ::send(fd, c.out.data() + c.sent, c.out.size() - c.sent, MSG_NOSIGNAL);
+    for (size_t turn = 0; !c.out.empty() && turn < kSendPerTurn;) {
+        const std::string& front = c.out.front();
+        const ssize_t w = ::send(fd, front.data() + c.sent, front.size() - c.sent, MSG_NOSIGNAL);
         if (w < 0 && errno == EINTR) continue;
         if (w < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
         if (w <= 0) return false;
-        c.sent += static_cast<size_t>(w);
+        const auto bytes = static_cast<size_t>(w);
+        turn += bytes;
+        c.sent += bytes;
+        c.pending -= bytes;
+        pendingTotal_ -= bytes;
         c.lastProgress = Clock::now();
-    }
-    if (c.sent == c.out.size()) {
-        c.out.clear();
-        c.sent = 0;
+        if (c.sent == front.size()) {
+            c.out.pop_front();
+            c.sent = 0;
+        }
     }
     return true;
 }
@@ -248,8 +297,13 @@ void StandInServer::Run(const std::atomic<bool>& stop) {
         int waitMs = 100;
         for (auto& [fd, c] : clients) {
             short events = 0;
-            if (c.out.size() - c.sent < kMaxPendingOut) events |= POLLIN;
-            if (c.sent < c.out.size()) {
+            // Requests already here are answered first; only then is more read.
+            if (c.backlog) {
+                if (MayAnswer(c)) waitMs = 0;
+            } else if (MayAnswer(c)) {
+                events |= POLLIN;
+            }
+            if (c.pending > 0) {
                 if (now >= c.sendAfter) {
                     events |= POLLOUT;
                 } else {
@@ -267,18 +321,28 @@ void StandInServer::Run(const std::atomic<bool>& stop) {
             const int fd = fds[i].fd;
             Client& c = clients[fd];
             bool keep = true;
-            if (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) keep = ReadRequests(fd, c);
+            if (c.backlog) {
+                if (MayAnswer(c)) AnswerRequests(c);
+            } else if (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) {
+                keep = ReadRequests(fd, c);
+            }
             if (keep && (fds[i].revents & POLLOUT)) keep = WriteAnswers(fd, c);
             // Idle keep-alive connections, and clients that stopped reading
             // their answers, are closed, as real servers do.
-            if (Clock::now() - c.lastProgress > kIdleLimit) keep = false;
+            const auto after = Clock::now();
+            if (after - c.lastProgress > kIdleLimit) keep = false;
+            // A head that trickles in byte by byte still has its deadline.
+            if (!c.in.empty() && !c.backlog && after - c.requestStarted > limits_.headerTimeout)
+                keep = false;
             if (!keep) {
+                pendingTotal_ -= c.pending;
                 ::close(fd);
                 clients.erase(fd);
             }
         }
     }
     for (auto& [fd, c] : clients) ::close(fd);
+    pendingTotal_ = 0;
 }
 
 }  // namespace vx::services

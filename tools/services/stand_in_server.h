@@ -13,10 +13,21 @@ namespace vx::services {
 // Response body for a request target, or false when the path is unknown.
 bool PageFor(const std::string& target, std::string* body);
 
+// What one client, and all of them together, may make the server hold.
+struct ServerLimits {
+    int latencyMs = 0;  // added before each answer
+    // A request's head must be complete this long after its first byte,
+    // however slowly bytes trickle in.
+    std::chrono::milliseconds headerTimeout{10000};
+    // Answers queued for clients that do not read them: past this in all,
+    // clients with answers waiting are not read until they drain.
+    size_t maxPendingTotal = 64u * 1024 * 1024;
+};
+
 class StandInServer {
   public:
     // port 0 picks a free one.
-    explicit StandInServer(int port, int latencyMs = 0);
+    explicit StandInServer(int port, ServerLimits limits = {});
     ~StandInServer();
     bool ok() const { return listenFd_ >= 0; }
     int port() const { return port_; }
@@ -27,13 +38,16 @@ class StandInServer {
     struct Client;
     void AcceptClients(std::map<int, Client>& clients,
                        std::chrono::steady_clock::time_point& backoffUntil);
+    bool MayAnswer(const Client& c) const;
+    void AnswerRequests(Client& c);
     // False when the client is to be dropped.
     bool ReadRequests(int fd, Client& c);
     bool WriteAnswers(int fd, Client& c);
 
     int listenFd_ = -1;
     int port_ = 0;
-    int latencyMs_;
+    ServerLimits limits_;
+    size_t pendingTotal_ = 0;  // answers queued for all clients
 };
 
 }  // namespace vx::services
