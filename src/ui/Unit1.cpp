@@ -45,6 +45,18 @@ void Guarded(const std::function<void()>& command) {
 }
 }  // namespace
 
+// Any change to the table after an open or save makes it modified.
+class TForm1::ModifiedWatch : public TableObserver {
+  public:
+    explicit ModifiedWatch(bool& modified) : modified_(modified) {}
+    void TableReset() override { modified_ = true; }
+    void RowAppended(int) override { modified_ = true; }
+    void RowChanged(int) override { modified_ = true; }
+
+  private:
+    bool& modified_;
+};
+
 TForm1::TForm1(StopFlag& stop, char decimalSeparator, QWidget* parent)
     : QMainWindow(parent), table_(decimalSeparator), stop_(stop) {
     setObjectName(QStringLiteral("Form1"));
@@ -117,6 +129,8 @@ TForm1::TForm1(StopFlag& stop, char decimalSeparator, QWidget* parent)
 
     BuildMenus();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    modifiedWatch_ = std::make_unique<ModifiedWatch>(modified_);
+    table_.AddObserver(modifiedWatch_.get());
     FormCreate();
 }
 
@@ -126,6 +140,7 @@ TForm1::~TForm1() {
     chartForm_ = nullptr;
     delete model_;
     model_ = nullptr;
+    table_.RemoveObserver(modifiedWatch_.get());
 }
 
 void TForm1::FormCreate() {
@@ -273,6 +288,7 @@ void TForm1::BitBtn2Click() {
         return;
     }
     StopBtnClick();
+    if (!MayDiscardResults()) return;
     if (startForm_) startForm_->exec();
     pump_.PumpEvents();
     if (stop_.Requested() || !startForm_) return;
@@ -312,6 +328,7 @@ void TForm1::BitBtn2Click() {
 void TForm1::LoadInvestigationFile(const QString& path) {
     const LoadOutcome opened =
         vx::LoadInvestigationFile(QFile::encodeName(path).toStdString(), table_);
+    if (opened) modified_ = false;
     // A file that cannot be opened leaves the table as it was; say why.
     status_->setText(opened ? QStringLiteral("Opened ") + QDir::toNativeSeparators(path)
                             : QStringLiteral("Could not open ") + QDir::toNativeSeparators(path) +
@@ -321,6 +338,7 @@ void TForm1::LoadInvestigationFile(const QString& path) {
 
 void TForm1::Open1Click() {
     StopBtnClick();
+    if (!MayDiscardResults()) return;
     const auto choice = FileDialogs::GetOpenFile(this, QStringLiteral("Open investigation file"),
                                                  appDir_, kBkiFilter, QStringLiteral("bki"));
     if (choice.path.isEmpty()) return;
@@ -330,10 +348,29 @@ void TForm1::Open1Click() {
 
 void TForm1::Save1Click() {
     StopBtnClick();
+    SaveInvestigation();
+}
+
+bool TForm1::SaveInvestigation() {
     const auto choice = FileDialogs::GetSaveFile(this, QStringLiteral("Save investigation file"),
                                                  appDir_, kBkiFilter, QStringLiteral("bki"));
-    if (choice.path.isEmpty()) return;
-    SaveTo(choice.path, FormatInvestigationFile(table_));
+    if (choice.path.isEmpty()) return false;
+    if (!SaveTo(choice.path, FormatInvestigationFile(table_))) return false;
+    modified_ = false;
+    return true;
+}
+
+bool TForm1::MayDiscardResults() {
+    if (!Modified()) return true;
+    switch (Prompts::AskToSaveResults(this)) {
+        case Prompts::Answer::Save:
+            return SaveInvestigation();
+        case Prompts::Answer::Discard:
+            return true;
+        case Prompts::Answer::Cancel:
+            return false;
+    }
+    return false;
 }
 
 void TForm1::Savetotextfile1Click() {
@@ -348,13 +385,14 @@ void TForm1::Savetotextfile1Click() {
     SaveTo(choice.path, text);
 }
 
-void TForm1::SaveTo(const QString& path, const std::string& text) {
+bool TForm1::SaveTo(const QString& path, const std::string& text) {
     // Atomic: a failed save says so and leaves the old file as it was.
     const WriteResult written = WriteFileAtomically(QFile::encodeName(path).toStdString(), text);
     status_->setText(written ? QStringLiteral("Saved ") + QDir::toNativeSeparators(path)
                              : QStringLiteral("Could not save ") + QDir::toNativeSeparators(path) +
                                    QStringLiteral(": ") +
                                    QString::fromLocal8Bit(WriteFailureText(written)));
+    return static_cast<bool>(written);
 }
 
 void TForm1::Exit1Click() {
@@ -363,10 +401,14 @@ void TForm1::Exit1Click() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    // FormCloseQuery: stop any run; the window may always close. A run in
-    // progress returns at its next check point and the program ends then.
+    // FormCloseQuery: stop any run, and close unless the user keeps results
+    // that were not saved. A run in progress returns at its next check point
+    // and the program ends then.
     StopBtnClick();
-    event->accept();
+    if (MayDiscardResults())
+        event->accept();
+    else
+        event->ignore();
 }
 
 QString TForm1::HelpIndexPath() {

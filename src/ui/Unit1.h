@@ -42,6 +42,9 @@ class TForm1 : public QMainWindow, public StatusSink {
     QString StatusText() const;
 
     ResultsTable& Table() { return table_; }
+    // Results not saved since the last open or save: a run added rows, a
+    // check mark changed or the rows were sorted.
+    bool Modified() const { return modified_ && table_.Count() > 0; }
     bool RunActive() const { return runActive_; }
     const QString& AppDir() const { return appDir_; }
 
@@ -80,7 +83,11 @@ class TForm1 : public QMainWindow, public StatusSink {
     void FormCreate();
     void BuildMenus();
     void BuildTable();
-    void SaveTo(const QString& path, const std::string& text);
+    bool SaveTo(const QString& path, const std::string& text);
+    // Saves the table as an investigation file; false when cancelled or failed.
+    bool SaveInvestigation();
+    // Asks before modified results are lost; false when the user cancels.
+    bool MayDiscardResults();
     void MarkChartRow(const QModelIndex& index);
     // A command that would empty the table or start a run while a run is
     // still inside its row loop waits for that run to return first.
@@ -99,6 +106,9 @@ class TForm1 : public QMainWindow, public StatusSink {
     TChartForm* chartForm_ = nullptr;
     QString appDir_;
     bool runActive_ = false;
+    bool modified_ = false;
+    class ModifiedWatch;
+    std::unique_ptr<ModifiedWatch> modifiedWatch_;
     bool restartPending_ = false;  // a Start given during a run waits for it
     std::vector<std::function<void()>> afterRun_;
 };

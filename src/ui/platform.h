@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "engine/host.h"
@@ -114,6 +115,30 @@ Choice GetOpenFile(QWidget* parent, const QString& title, const QString& folder,
 Choice GetSaveFile(QWidget* parent, const QString& title, const QString& folder,
                    const QString& filters, const QString& defaultSuffix);
 }  // namespace FileDialogs
+
+// The one question the program asks: whether to save results that would
+// otherwise be lost.
+namespace Prompts {
+enum class Answer { Save, Discard, Cancel };
+Answer AskToSaveResults(QWidget* parent);
+
+// Test hook, one-shot like FileDialogs::AnswerNext: the next question is
+// answered by answer instead of being shown.
+class AnswerNext {
+  public:
+    explicit AnswerNext(Answer answer);
+    ~AnswerNext();
+    AnswerNext(const AnswerNext&) = delete;
+    AnswerNext& operator=(const AnswerNext&) = delete;
+    bool Used() const;
+
+  private:
+    int token_;
+};
+// Test hook: with no AnswerNext armed, this answer is given instead of a
+// window being shown (a suite written before the question existed).
+void SetUnarmedAnswer(std::optional<Answer> answer);
+}  // namespace Prompts
 
 }  // namespace vx::ui
 

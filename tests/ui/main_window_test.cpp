@@ -431,3 +431,105 @@ TEST(EscapeKey, APressIsRememberedUntilForgotten) {
 
 }  // namespace
 }  // namespace vx::ui
+
+namespace vx::ui {
+namespace {
+
+// Results are never lost without asking: Exit, the close box, Open and Start
+// ask when the table was changed after the last open or save, and only then.
+TEST(MainWindow, AsksBeforeModifiedResultsAreLost) {
+    using Prompts::Answer;
+    enum class Change { None, RunRows, Check, Sort, Opened };
+    enum class Command { Exit, CloseBox, Open, Start };
+    struct Case {
+        Change change;
+        Command command;
+        std::optional<Answer> answer;  // none: no question may be asked
+        bool proceeds;
+    } cases[] = {
+        {Change::None, Command::Exit, std::nullopt, true},
+        {Change::Opened, Command::Exit, std::nullopt, true},
+        {Change::RunRows, Command::Exit, Answer::Cancel, false},
+        {Change::RunRows, Command::CloseBox, Answer::Cancel, false},
+        {Change::Check, Command::CloseBox, Answer::Discard, true},
+        {Change::Sort, Command::Open, Answer::Cancel, false},
+        {Change::RunRows, Command::Open, Answer::Discard, true},
+        {Change::Check, Command::Start, Answer::Cancel, false},
+        {Change::Sort, Command::Start, Answer::Save, true},
+    };
+    for (const auto& c : cases) {
+        const std::string label = std::to_string(static_cast<int>(c.change)) + "/" +
+                                  std::to_string(static_cast<int>(c.command));
+        Window k;
+        k.w.show();
+        ResultsTable& t = k.w.Table();
+        const std::string saved = k.dir.File("saved.bki");
+        vx::testing::WriteFile(saved, "[item0]\nkeyterm=b\ncheck=1\n[item1]\nkeyterm=a\n");
+        if (c.change != Change::None) {
+            FileDialogs::AnswerNext open(FileDialogs::AnswerNext::Open,
+                                         [&](QWidget*, const QString&, const QString&,
+                                             const QString&) {
+                                             return FileDialogs::Choice{
+                                                 QString::fromStdString(saved), {}};
+                                         });
+            TriggerAction(k.w, "Open1");
+            ASSERT_EQ(t.Count(), 2) << label;
+        }
+        if (c.change == Change::RunRows) t.SetKeyTerm(t.Append(), "new row");
+        if (c.change == Change::Check) t.SetCheckedAt(0, false);
+        if (c.change == Change::Sort) k.w.ListView1ColumnClick(colKeyTerm);
+        const int rows = t.Count();
+
+        Prompts::AnswerNext answer(c.answer.value_or(Answer::Cancel));
+        bool chooserShown = false, savedAgain = false;
+        FileDialogs::AnswerNext open(FileDialogs::AnswerNext::Open,
+                                     [&](QWidget*, const QString&, const QString&,
+                                         const QString&) {
+                                         chooserShown = true;
+                                         return FileDialogs::Choice{};
+                                     });
+        FileDialogs::AnswerNext save(FileDialogs::AnswerNext::Save,
+                                     [&](QWidget*, const QString&, const QString&,
+                                         const QString& f) {
+                                         savedAgain = true;
+                                         return FileDialogs::Choice{
+                                             QString::fromStdString(k.dir.File("again.bki")), f};
+                                     });
+        bool dialogShown = false;
+        // Armed only where the dialog will show: an answer left waiting
+        // would outlive this window.
+        if (c.command == Command::Start && c.proceeds)
+            WhenDialogShows(
+                [&](TStartForm& d) {
+                    dialogShown = true;
+                    QTest::mouseClick(d.BitBtn2, Qt::LeftButton);
+                },
+                k.d);
+        switch (c.command) {
+            case Command::Exit:
+                TriggerAction(k.w, "Exit1");
+                break;
+            case Command::CloseBox:
+                k.w.close();
+                break;
+            case Command::Open:
+                TriggerAction(k.w, "Open1");
+                break;
+            case Command::Start:
+                QTest::mouseClick(k.w.BitBtn2, Qt::LeftButton);
+                break;
+        }
+        EXPECT_EQ(answer.Used(), c.answer.has_value()) << label;
+        EXPECT_EQ(t.Count(), rows) << label;
+        const bool proceeded = c.command == Command::Open    ? chooserShown
+                               : c.command == Command::Start ? dialogShown || k.d.isVisible()
+                                                             : !k.w.isVisible();
+        EXPECT_EQ(proceeded, c.proceeds) << label;
+        EXPECT_EQ(savedAgain, c.answer == Answer::Save) << label;
+        EXPECT_TRUE(!savedAgain || !k.w.Modified()) << label;
+    }
+    EXPECT_EQ(Window().w.windowTitle(), u"Vexorin"_s);
+}
+
+}  // namespace
+}  // namespace vx::ui

@@ -18,6 +18,9 @@ int main(int argc, char** argv) {
     ::setenv("VEXORIN_NET_FETCH_MS", "3000", 1);
     QApplication app(argc, argv);
     vx::ui::EscapeKey::Instance();
+    // Tests that are about the save question arm their answer; the others
+    // discard, as they did before there was one, and never wait on a window.
+    vx::ui::Prompts::SetUnarmedAnswer(vx::ui::Prompts::Answer::Discard);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

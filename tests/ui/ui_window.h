@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QAbstractItemModel>
+#include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -13,6 +14,8 @@
 #include <atomic>
 #include <functional>
 #include <thread>
+
+#include <gtest/gtest.h>
 
 #include "stand_in_server.h"
 #include "support/temp_dir.h"
@@ -71,6 +74,16 @@ inline void Investigate(TStartForm& d, const QString& keyword, const QString& si
     d.DepthCombo->setCurrentIndex(depthIndex);
     d.MaxResultsSpinEdit->SetValue(results);
     QTest::mouseClick(d.BitBtn1, Qt::LeftButton);
+}
+
+// Drives a command as a user does: the action named so must be there and
+// enabled; it is triggered and the events it causes are served.
+inline void TriggerAction(QWidget& window, const char* name) {
+    auto* action = window.findChild<QAction*>(QString::fromLatin1(name));
+    ASSERT_NE(action, nullptr) << name;
+    ASSERT_TRUE(action->isEnabled()) << name;
+    action->trigger();
+    QCoreApplication::processEvents();
 }
 
 inline QStringList Column(TForm1& w, int column) {
