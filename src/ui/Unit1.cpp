@@ -20,6 +20,7 @@
 #include "results/atomic_file.h"
 #include "results/export.h"
 #include "results/investigation_file.h"
+#include "ui/ElidedLabel.h"
 #include "ui/OpportunityChart.h"
 #include "ui/ResultsModel.h"
 #include "ui/StartUnit.h"
@@ -110,7 +111,7 @@ TForm1::TForm1(StopFlag& stop, char decimalSeparator, QWidget* parent)
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setSizeGripEnabled(false);
     StatusBar1->setFixedHeight(19);
-    status_ = new QLabel(StatusBar1);
+    status_ = new ElidedLabel(StatusBar1);
     status_->setObjectName(QStringLiteral("StatusPanel"));
     StatusBar1->addWidget(status_, 1);
     // Shown only while a run goes: rows filled, and result pages searched
@@ -243,7 +244,7 @@ void TForm1::BuildMenus() {
 }
 
 void TForm1::SetStatusText(const std::string& text) {
-    status_->setText(ToQString(text));
+    status_->SetFullText(ToQString(text));
 }
 
 QString TForm1::StatusText() const {
@@ -330,7 +331,7 @@ void TForm1::LoadInvestigationFile(const QString& path) {
         vx::LoadInvestigationFile(QFile::encodeName(path).toStdString(), table_);
     if (opened) modified_ = false;
     // A file that cannot be opened leaves the table as it was; say why.
-    status_->setText(opened ? QStringLiteral("Opened ") + QDir::toNativeSeparators(path)
+    status_->SetFullText(opened ? QStringLiteral("Opened ") + QDir::toNativeSeparators(path)
                             : QStringLiteral("Could not open ") + QDir::toNativeSeparators(path) +
                                   QStringLiteral(": ") +
                                   QString::fromLocal8Bit(LoadFailureText(opened)));
@@ -388,7 +389,7 @@ void TForm1::Savetotextfile1Click() {
 bool TForm1::SaveTo(const QString& path, const std::string& text) {
     // Atomic: a failed save says so and leaves the old file as it was.
     const WriteResult written = WriteFileAtomically(QFile::encodeName(path).toStdString(), text);
-    status_->setText(written ? QStringLiteral("Saved ") + QDir::toNativeSeparators(path)
+    status_->SetFullText(written ? QStringLiteral("Saved ") + QDir::toNativeSeparators(path)
                              : QStringLiteral("Could not save ") + QDir::toNativeSeparators(path) +
                                    QStringLiteral(": ") +
                                    QString::fromLocal8Bit(WriteFailureText(written)));

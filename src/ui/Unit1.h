@@ -23,6 +23,7 @@ class QAction;
 
 namespace vx::ui {
 
+class ElidedLabel;
 class ResultsModel;
 class TChartForm;
 class TStartForm;
@@ -99,7 +100,7 @@ class TForm1 : public QMainWindow, public StatusSink {
     ResultsModel* model_ = nullptr;
     TStartForm* startForm_ = nullptr;
     std::function<void()> showAbout_;
-    QLabel* status_ = nullptr;
+    ElidedLabel* status_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QLabel* pages_ = nullptr;
     BackgroundFetcher fetcher_;

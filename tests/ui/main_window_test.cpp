@@ -26,6 +26,7 @@
 #include "ui/OvalBtn.h"
 #include "ui/ResultsModel.h"
 #include "ui/StartUnit.h"
+#include "ui/ElidedLabel.h"
 #include "ui/Unit1.h"
 #include "ui_window.h"
 
@@ -529,6 +530,36 @@ TEST(MainWindow, AsksBeforeModifiedResultsAreLost) {
         EXPECT_TRUE(!savedAgain || !k.w.Modified()) << label;
     }
     EXPECT_EQ(Window().w.windowTitle(), u"Vexorin"_s);
+}
+
+}  // namespace
+}  // namespace vx::ui
+
+namespace vx::ui {
+namespace {
+
+// A status text of any length is elided into its place: the fixed window
+// never changes its size or place, and the whole text is in the tooltip.
+TEST(MainWindow, LongStatusTextsNeverStretchTheWindow) {
+    Services services;
+    Window k;
+    k.w.show();
+    QCoreApplication::processEvents();
+    const QRect before = k.w.geometry();
+    const QString longTerm = QString(300, u'w');
+    WhenDialogShows([&](TStartForm& d) { Investigate(d, longTerm, u"example.com"_s, 0, 2); },
+                    k.d);
+    QSize during;
+    QTimer::singleShot(50, [&] { during = k.w.size(); });
+    QTest::mouseClick(k.w.BitBtn2, Qt::LeftButton);
+    k.w.SetStatusText(std::string(300, 'x'));
+    QTest::qWait(50);  // layout requests are posted events
+    EXPECT_EQ(k.w.geometry(), before);
+    EXPECT_TRUE(!during.isValid() || during == before.size());
+    auto* panel = k.w.findChild<ElidedLabel*>(u"StatusPanel"_s);
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(panel->toolTip(), QString(300, u'x'));
+    EXPECT_TRUE(panel->Elided());
 }
 
 }  // namespace
