@@ -156,7 +156,7 @@ TStartForm::TStartForm(StopFlag& stop, EventPump& pump, SettingsStore& store, QW
     BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
     BitBtn2->setGeometry(13, 263, 88, 35);
     BitBtn2->setIconSize(QSize(16, 16));
-    // No default or cancel button: Enter and Escape mean nothing dialog-wide.
+    // No default button: Enter presses the focused button only.
     for (QPushButton* b : {BitBtn1, BitBtn2}) {
         b->setAutoDefault(false);
         b->setDefault(false);
@@ -253,12 +253,24 @@ bool TStartForm::focusNextPrevChild(bool next) {
 }
 
 void TStartForm::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return ||
-        event->key() == Qt::Key_Enter) {
-        event->ignore();
+    // Escape is Cancel; Enter presses the button that has the focus, and
+    // nothing else (there is no default button).
+    if (event->key() == Qt::Key_Escape) {
+        BitBtn2Click();
+        return;
+    }
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (auto* button = qobject_cast<QAbstractButton*>(focusWidget())) button->click();
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+void TStartForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // Typing replaces the last keyword at once.
+    LabeledEdit1->setFocus(Qt::OtherFocusReason);
+    LabeledEdit1->selectAll();
 }
 
 }  // namespace vx::ui

@@ -73,6 +73,7 @@ class TStartForm : public QDialog, public InvestigateInputs {
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool focusNextPrevChild(bool next) override;
 
   private:

@@ -299,6 +299,7 @@ void TForm1::BitBtn2Click() {
     fetcher_.BeginRun();
     EscapeKey& escape = EscapeKey::Instance();
     escape.Forget();
+    escape.SetHome(this);
     escape.SetPressHandler([this] { fetcher_.Cancel(); });
     progress_->setValue(0);
     pages_->clear();
@@ -313,6 +314,7 @@ void TForm1::BitBtn2Click() {
         research.RunInvestigation(startForm_->Keyword());
     });
     escape.SetPressHandler(nullptr);
+    escape.SetHome(nullptr);
     progress_->hide();
     pages_->hide();
     runActive_ = false;

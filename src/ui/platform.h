@@ -5,6 +5,8 @@
 
 #include <QFont>
 #include <QObject>
+#include <QPointer>
+#include <QWidget>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -36,15 +38,21 @@ class EscapeKey : public QObject, public KeyState {
     void Forget() { pressedSinceForget_ = false; }
     // Called at every press (a run cancels its fetch in flight); empty: none.
     void SetPressHandler(std::function<void()> handler) { onPress_ = std::move(handler); }
+    // Presses count only when they reach this window itself: not a menu, a
+    // pop-up, a dialog or another window that takes the key for its own use.
+    // None: every press counts.
+    void SetHome(QWidget* window) { home_ = window; }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     EscapeKey();
+    bool ForHome(QObject* receiver) const;
     bool down_ = false;
     bool pressedSinceForget_ = false;
     std::function<void()> onPress_;
+    QPointer<QWidget> home_;
 };
 
 // The shell's "open" verb.

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -428,6 +429,48 @@ TEST(EscapeKey, APressIsRememberedUntilForgotten) {
     QTest::keyRelease(&w, Qt::Key_Escape);
     EXPECT_FALSE(key.EscapeDown());
     key.SetPressHandler(nullptr);
+}
+
+// During a run an Escape counts only when it reaches the main window or its
+// table; closing a menu or a dialog with it ends nothing.
+TEST(EscapeKey, OnlyAPressForTheMainWindowCounts) {
+    Window k;
+    k.w.show();
+    k.w.activateWindow();
+    EscapeKey& key = EscapeKey::Instance();
+    key.SetHome(&k.w);
+    QMenu* file = k.w.findChild<QMenu*>(u"File1"_s);
+    ASSERT_NE(file, nullptr);
+    QWidget other;
+    other.show();
+    struct Case {
+        const char* name;
+        std::function<void()> press;
+        bool counts;
+    } cases[] = {
+        {"the table", [&] { QTest::keyClick(k.w.ListView1, Qt::Key_Escape); }, true},
+        {"the window", [&] { QTest::keyClick(&k.w, Qt::Key_Escape); }, true},
+        {"an open menu",
+         [&] {
+             file->popup(k.w.mapToGlobal(QPoint(10, 10)));
+             QTest::keyClick(file, Qt::Key_Escape);
+             file->hide();
+         },
+         false},
+        {"another window", [&] { QTest::keyClick(&other, Qt::Key_Escape); }, false},
+        {"the Investigate dialog",
+         [&] {
+             WhenDialogShows([](TStartForm& d) { QTest::keyClick(&d, Qt::Key_Escape); }, k.d);
+             k.d.exec();
+         },
+         false},
+    };
+    for (const auto& c : cases) {
+        key.Forget();
+        c.press();
+        EXPECT_EQ(key.EscapeDown(), c.counts) << c.name;
+    }
+    key.SetHome(nullptr);
 }
 
 }  // namespace

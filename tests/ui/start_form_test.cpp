@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <functional>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -129,16 +130,49 @@ TEST(StartForm, ButtonsAndCloseBoxDriveStopAndSave) {
     EXPECT_EQ(again.d.PageDepthText(), "7");
 }
 
-TEST(StartForm, EscapeAndEnterDoNotCloseTheDialog) {
+// The keyboard as users expect it: the keyword is focused and selected when
+// the dialog opens, Enter in a field closes nothing, Enter presses the
+// focused button, and Escape is Cancel.
+TEST(StartForm, KeysDoWhatUsersExpect) {
     TempDir dir;
-    Dialog k(dir.File("s.reg"));
-    QTimer::singleShot(0, [&] {
-        QTest::keyClick(k.d.LabeledEdit1, Qt::Key_Escape);
-        QTest::keyClick(k.d.LabeledEdit1, Qt::Key_Return);
-        EXPECT_TRUE(k.d.isVisible());
-        k.d.close();
-    });
-    k.d.exec();
+    struct Case {
+        const char* name;
+        std::function<void(TStartForm&)> keys;
+        int result;  // -1: still open
+        bool stop;
+    } cases[] = {
+        {"Enter in a field", [](TStartForm& d) { QTest::keyClick(d.LabeledEdit1, Qt::Key_Return); },
+         -1, false},
+        {"Escape", [](TStartForm& d) { QTest::keyClick(d.LabeledEdit1, Qt::Key_Escape); }, 3, true},
+        {"Enter on Investigate",
+         [](TStartForm& d) {
+             d.BitBtn1->setFocus();
+             QTest::keyClick(d.BitBtn1, Qt::Key_Enter);
+         },
+         QDialog::Accepted, false},
+        {"Return on Cancel",
+         [](TStartForm& d) {
+             d.BitBtn2->setFocus();
+             QTest::keyClick(d.BitBtn2, Qt::Key_Return);
+         },
+         3, true},
+    };
+    for (const auto& c : cases) {
+        Dialog k(dir.File("s.reg"));
+        k.d.LabeledEdit1->setText(u"red shoes"_s);
+        bool focusedAndSelected = false, open = false;
+        QTimer::singleShot(0, [&] {
+            focusedAndSelected = k.d.focusWidget() == k.d.LabeledEdit1 &&
+                                 k.d.LabeledEdit1->selectedText() == u"red shoes"_s;
+            c.keys(k.d);
+            open = k.d.isVisible();
+            if (open) k.d.done(QDialog::Rejected);
+        });
+        const int result = k.d.exec();
+        EXPECT_TRUE(focusedAndSelected) << c.name;
+        EXPECT_EQ(open ? -1 : result, c.result) << c.name;
+        EXPECT_EQ(k.stop.Requested(), c.stop) << c.name;
+    }
 }
 
 TEST(StartForm, DamagedStoreAndOutOfRangeDepth) {
