@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -215,17 +216,37 @@ void TForm1::BuildMenus() {
     QMenu* file = bar->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("File1"));
     item(file, "Open1", QStringLiteral("&Open investigation file..."), art::Picture::OpenFolder,
-         [this] { Open1Click(); });
+         [this] { Open1Click(); })
+        ->setShortcut(QKeySequence::Open);
     item(file, "Save1", QStringLiteral("&Save investigation file..."), art::Picture::FloppyDisk,
-         [this] { Save1Click(); });
+         [this] { Save1Click(); })
+        ->setShortcut(QKeySequence::Save);
     file->addSeparator();
-    item(file, "Exit1", QStringLiteral("E&xit"), art::Picture::OpenDoor, [this] { Exit1Click(); });
-    QMenu* keywords = bar->addMenu(QStringLiteral("Keywords"));
+    item(file, "Exit1", QStringLiteral("E&xit"), art::Picture::OpenDoor, [this] { Exit1Click(); })
+        ->setShortcut(QKeySequence::Quit);
+    QMenu* keywords = bar->addMenu(QStringLiteral("&Keywords"));
     keywords->setObjectName(QStringLiteral("Keywords1"));
-    item(keywords, "Savetotextfile1", QStringLiteral("Save keywords list..."),
+    item(keywords, "Start1", QStringLiteral("&Start..."), art::Picture::GearWithSpark,
+         [this] { BitBtn2Click(); })
+        ->setShortcut(QKeySequence(Qt::Key_F5));
+    // Shown beside Stop as its key; the press itself is the Escape key's,
+    // which counts only in this window (EscapeKey), so it is no shortcut.
+    item(keywords, "Stop1", QStringLiteral("S&top\tEsc"), art::Picture::NoEntry,
+         [this] { StopBtnClick(); });
+    keywords->addSeparator();
+    item(keywords, "Savetotextfile1", QStringLiteral("Save &keywords list..."),
          art::Picture::PageOfText, [this] { Savetotextfile1Click(); });
-    item(keywords, "Opportunitychart1", QStringLiteral("Opportunity chart..."),
+    item(keywords, "Opportunitychart1", QStringLiteral("Opportunity &chart..."),
          art::Picture::ScatterChart, [this] { Opportunitychart1Click(); });
+    // Sorting from the keyboard: the same as a click on the column's header.
+    QMenu* sortBy = keywords->addMenu(QStringLiteral("Sort &by"));
+    sortBy->setObjectName(QStringLiteral("SortBy1"));
+    for (int c = 0; c < kColumnCount; ++c) {
+        QAction* a = sortBy->addAction(QString::fromLatin1(kColumnCaptions[c]));
+        a->setObjectName(QStringLiteral("SortBy%1").arg(c));
+        connect(a, &QAction::triggered, this,
+                [this, c] { Guarded([this, c] { ListView1ColumnClick(c); }); });
+    }
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("Help1"));
     QAction* contents = item(help, "Contents1", QStringLiteral("&Contents"),
@@ -401,6 +422,17 @@ bool TForm1::SaveTo(const QString& path, const std::string& text) {
 void TForm1::Exit1Click() {
     StopBtnClick();
     close();
+}
+
+void TForm1::keyPressEvent(QKeyEvent* event) {
+    // Enter presses the focused button, as Space does.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (auto* button = qobject_cast<QAbstractButton*>(focusWidget())) {
+            button->click();
+            return;
+        }
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

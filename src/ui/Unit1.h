@@ -79,6 +79,7 @@ class TForm1 : public QMainWindow, public StatusSink {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void FormCreate();

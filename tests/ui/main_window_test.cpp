@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -603,6 +604,77 @@ TEST(MainWindow, LongStatusTextsNeverStretchTheWindow) {
     ASSERT_NE(panel, nullptr);
     EXPECT_EQ(panel->toolTip(), QString(300, u'x'));
     EXPECT_TRUE(panel->Elided());
+}
+
+}  // namespace
+}  // namespace vx::ui
+
+namespace vx::ui {
+namespace {
+
+// The keyboard habits of a desktop application: an access key for every
+// menu, the standard shortcuts, F5 for Start, Enter on a focused button,
+// and sorting without a mouse.
+TEST(MainWindow, KeyboardHabits) {
+    Window first;
+    for (QAction* menu : first.w.menuBar()->actions())
+        EXPECT_TRUE(menu->text().contains(u'&')) << menu->text().toStdString();
+    struct Case {
+        const char* name;
+        std::function<void(TForm1&)> keys;
+        enum { OpenChooser, SaveChooser, Dialog, Sorted } effect;
+    } cases[] = {
+        {"Ctrl+O", [](TForm1& w) { QTest::keyClick(&w, Qt::Key_O, Qt::ControlModifier); },
+         Case::OpenChooser},
+        {"Ctrl+S", [](TForm1& w) { QTest::keyClick(&w, Qt::Key_S, Qt::ControlModifier); },
+         Case::SaveChooser},
+        {"F5", [](TForm1& w) { QTest::keyClick(&w, Qt::Key_F5); }, Case::Dialog},
+        {"Enter on Start",
+         [](TForm1& w) {
+             w.BitBtn2->setFocus();
+             QTest::keyClick(w.BitBtn2, Qt::Key_Return);
+         },
+         Case::Dialog},
+        {"Sort by Demand", [](TForm1& w) { TriggerAction(w, "SortBy1"); }, Case::Sorted},
+    };
+    for (const auto& c : cases) {
+        Window k;
+        k.w.show();
+        QApplication::setActiveWindow(&k.w);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&k.w));
+        for (const char* demand : {"5", "50"}) {
+            const RowId id = k.w.Table().Append();
+            k.w.Table().SetKeyTerm(id, demand);
+            k.w.Table().AppendColumn(id, demand);
+        }
+        bool open = false, save = false, dialog = false;
+        FileDialogs::AnswerNext o(FileDialogs::AnswerNext::Open,
+                                  [&](QWidget*, const QString&, const QString&, const QString&) {
+                                      open = true;
+                                      return FileDialogs::Choice{};
+                                  });
+        FileDialogs::AnswerNext s(FileDialogs::AnswerNext::Save,
+                                  [&](QWidget*, const QString&, const QString&, const QString&) {
+                                      save = true;
+                                      return FileDialogs::Choice{};
+                                  });
+        if (c.effect == Case::Dialog)
+            WhenDialogShows(
+                [&](TStartForm& d) {
+                    dialog = true;
+                    QTest::mouseClick(d.BitBtn2, Qt::LeftButton);
+                },
+                k.d);
+        c.keys(k.w);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(open, c.effect == Case::OpenChooser) << c.name;
+        EXPECT_EQ(save, c.effect == Case::SaveChooser) << c.name;
+        EXPECT_EQ(dialog, c.effect == Case::Dialog) << c.name;
+        EXPECT_EQ(k.w.Table().At(0).KeyTerm(), c.effect == Case::Sorted ? "50" : "5") << c.name;
+    }
+    Window k;
+    EXPECT_EQ(k.w.findChild<QAction*>(u"Exit1"_s)->shortcut(), QKeySequence(QKeySequence::Quit));
+    EXPECT_TRUE(k.w.findChild<QAction*>(u"Stop1"_s)->text().endsWith(u"\tEsc"_s));
 }
 
 }  // namespace

@@ -56,7 +56,8 @@ struct Window {
 
 // Answers the Investigate dialog as soon as it is shown modally.
 inline void WhenDialogShows(std::function<void(TStartForm&)> act, TStartForm& d) {
-    auto* timer = new QTimer;
+    // Owned by the dialog: an answer never used goes with it.
+    auto* timer = new QTimer(&d);
     timer->setInterval(5);
     QObject::connect(timer, &QTimer::timeout, [timer, act, &d] {
         if (!d.isVisible()) return;
