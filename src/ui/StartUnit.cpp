@@ -65,11 +65,9 @@ bool TSpinEdit::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
-    if (watched == edit_ && event->type() == QEvent::FocusOut) {
-        const auto v = ReadWholeNumber(ToBytes(edit_->text()));
-        // An empty or unreadable text reads as the minimum, already in range.
-        if (v && Clamp(*v) != *v) SetValue(*v);
-    }
+    // Once focus leaves, the field shows the number a run will use ("", "+"
+    // or "1." read as the minimum, 45 as 30).
+    if (watched == edit_ && event->type() == QEvent::FocusOut) SetValue(Value());
     return QWidget::eventFilter(watched, event);
 }
 

@@ -76,8 +76,8 @@ TEST(StartForm, SpinEditTypingAndClamping) {
     struct Case {
         const char *typed, *shown;
         int value;
-    } cases[] = {{"45", "30", 30}, {"1", "2", 2}, {"", "", 2},
-                 {"7", "7", 7},    {"ab", "", 2}, {"-5", "2", 2}};
+    } cases[] = {{"45", "30", 30}, {"1", "2", 2}, {"", "2", 2},   {"7", "7", 7},
+                 {"ab", "2", 2},   {"-5", "2", 2}, {"+", "2", 2}, {"1.", "2", 2}};
     for (const auto& c : cases) {
         e->setFocus();
         e->clear();
