@@ -30,7 +30,10 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
     }
     if (role == Qt::CheckStateRole && index.column() == colKeyTerm)
         return row.checked ? Qt::Checked : Qt::Unchecked;
-    if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+    // Numbers line up by their last digit.
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue((index.column() == colKeyTerm ? Qt::AlignLeft : Qt::AlignRight) |
+                                   Qt::AlignVCenter);
     return {};
 }
 

@@ -100,6 +100,8 @@ TForm1::TForm1(StopFlag& stop, char decimalSeparator, QWidget* parent)
                          QSize(17, 15), 296);
     StopBtn =
         makeButton("StopBtn", QStringLiteral("Stop"), art::Picture::NoEntry, QSize(16, 16), 359);
+    BitBtn2->setToolTip(QStringLiteral("Start a new investigation (F5)"));
+    StopBtn->setToolTip(QStringLiteral("Stop the investigation after the current row (Esc)"));
     connect(BitBtn2, &QToolButton::clicked, this, [this] { Guarded([this] { BitBtn2Click(); }); });
     connect(StopBtn, &QToolButton::clicked, this, [this] { Guarded([this] { StopBtnClick(); }); });
     // Tab leaves the table (arrow keys move in it): table, Stop, Start.
@@ -164,6 +166,7 @@ void TForm1::BuildTable() {
     ListView1->verticalHeader()->setDefaultSectionSize(17);
     QHeaderView* header = ListView1->horizontalHeader();
     header->setSectionsClickable(true);
+    header->setSortIndicatorShown(false);  // until the first sort
     header->setHighlightSections(false);
     header->setStretchLastSection(false);
     header->setMinimumSectionSize(1);
@@ -509,6 +512,13 @@ void TForm1::ListView1ColumnClick(int column) {
     const RowId selected =
         current.isValid() && current.row() < table_.Count() ? table_.At(current.row()).id : 0;
     table_.ListView1ColumnClick(column);
+    // The sorted column shows which way it sorts: demand, profitability and
+    // prospects from the highest, the others from the lowest.
+    const bool descending =
+        column == colDemand || column == colProfitability || column == colProspects;
+    ListView1->horizontalHeader()->setSortIndicatorShown(true);
+    ListView1->horizontalHeader()->setSortIndicator(column, descending ? Qt::DescendingOrder
+                                                                       : Qt::AscendingOrder);
     const int at = selected ? table_.IndexOf(selected) : -1;
     if (at < 0) return;
     ListView1->selectRow(at);

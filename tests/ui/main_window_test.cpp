@@ -679,3 +679,36 @@ TEST(MainWindow, KeyboardHabits) {
 
 }  // namespace
 }  // namespace vx::ui
+
+namespace vx::ui {
+namespace {
+
+// Numbers line up on the right, the sorted column says which way it sorts,
+// and Start and Stop say what they do.
+TEST(MainWindow, ColumnsAndButtonsExplainThemselves) {
+    Window k;
+    const RowId id = k.w.Table().Append();
+    k.w.Table().SetKeyTerm(id, "a");
+    k.w.Table().AppendColumn(id, "5");
+    auto* m = k.w.ListView1->model();
+    for (int c = 0; c < kColumnCount; ++c) {
+        const auto align = m->index(0, c).data(Qt::TextAlignmentRole).value<Qt::Alignment>();
+        EXPECT_EQ(align & Qt::AlignHorizontal_Mask, c == colKeyTerm ? Qt::AlignLeft : Qt::AlignRight)
+            << c;
+    }
+    QHeaderView* header = k.w.ListView1->horizontalHeader();
+    EXPECT_FALSE(header->isSortIndicatorShown());
+    for (const auto& [column, order] : {std::pair{colDemand, Qt::DescendingOrder},
+                                       {colRank, Qt::AscendingOrder},
+                                       {colKeyTerm, Qt::AscendingOrder}}) {
+        TriggerAction(k.w, ("SortBy" + std::to_string(column)).c_str());
+        EXPECT_TRUE(header->isSortIndicatorShown());
+        EXPECT_EQ(header->sortIndicatorSection(), column);
+        EXPECT_EQ(header->sortIndicatorOrder(), order) << column;
+    }
+    EXPECT_FALSE(k.w.BitBtn2->toolTip().isEmpty());
+    EXPECT_FALSE(k.w.StopBtn->toolTip().isEmpty());
+}
+
+}  // namespace
+}  // namespace vx::ui
