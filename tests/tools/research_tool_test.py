@@ -423,6 +423,11 @@ class ResearchAgainstServices(unittest.TestCase):
         self.assertTrue(all(row[1] == row[1].lower() and row[3].isdigit() for row in rows))
 
 
+# AddressSanitizer's quarantine keeps freed memory resident: the memory
+# ceilings are checked in the plain build only.
+SANITIZED = "ASAN_OPTIONS" in os.environ
+
+
 def peak_rss_mb(pid):
     with open(f"/proc/{pid}/status") as f:
         for line in f:
@@ -505,7 +510,8 @@ class StandInServices(unittest.TestCase):
             time.sleep(0.004)
         c.close()
         self.assertGreater(received, 10 * 1024 * 1024)
-        self.assertLess(peak_rss_mb(self.svc.pid), 48)
+        if not SANITIZED:
+            self.assertLess(peak_rss_mb(self.svc.pid), 48)
 
     def test_many_clients_that_never_read_leave_room_for_a_new_one(self):
         import socket
@@ -528,7 +534,8 @@ class StandInServices(unittest.TestCase):
         page = self.get("/search?p=%22boots%22", timeout=2)
         self.assertIn(b"of about", page)
         self.assertLess(time.monotonic() - t0, 1.0)
-        self.assertLess(peak_rss_mb(self.svc.pid), 64 + 32)
+        if not SANITIZED:
+            self.assertLess(peak_rss_mb(self.svc.pid), 64 + 32)
         for h in hogs:
             h.close()
 
