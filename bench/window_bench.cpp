@@ -115,7 +115,7 @@ int main(int argc, char** argv) {
         EngineRun([&](const std::string& url) { return background.Fetch(url); });
     const double direct = EngineRun([](const std::string& url) {
         vx::PageAnswer a = vx::FetchAnswer(url);
-        return vx::FetchedPage(std::move(a.body), a.complete);
+        return vx::FetchedPage(std::move(a.body), a.complete, a.answered);
     });
     std::printf(
         "run wall time: worker-thread fetch %.1f s, direct call %.1f s, ratio %.3f (goal <= "

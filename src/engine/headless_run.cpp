@@ -2,8 +2,8 @@
 
 namespace vx {
 
-void RunHeadlessResearch(const HeadlessResearch& request, ResultsTable& table,
-                         const PageFetcher& fetch) {
+std::string RunHeadlessResearch(const HeadlessResearch& request, ResultsTable& table,
+                                const PageFetcher& fetch) {
     QuietHost quiet(request);
     StopFlag stop;
     Research research({quiet, quiet, quiet, stop, quiet, table, ServiceHostsFromEnvironment(),
@@ -12,6 +12,7 @@ void RunHeadlessResearch(const HeadlessResearch& request, ResultsTable& table,
         research.RunInvestigation(request.keyword);
     } catch (const std::exception&) {
     }
+    return research.GaveUp();
 }
 
 }  // namespace vx

@@ -35,7 +35,9 @@ class QuietHost : public StatusSink, public EventPump, public KeyState, public I
 // Runs the real engine against the hosts from the environment, fetching
 // through fetch; a fault that escapes the run is discarded, as the desktop's
 // Start command does.
-void RunHeadlessResearch(const HeadlessResearch& request, ResultsTable& table,
-                         const PageFetcher& fetch);
+// Returns the run's word on a service it gave up on (Research::GaveUp),
+// empty when none.
+std::string RunHeadlessResearch(const HeadlessResearch& request, ResultsTable& table,
+                                const PageFetcher& fetch);
 
 }  // namespace vx

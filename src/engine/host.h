@@ -59,15 +59,19 @@ class InvestigateInputs {
 };
 
 // One fetched page: the body bytes that arrived, whatever happened on the
-// way, and whether the answer came whole with a 2xx status. A bare text (as
-// test fetchers give) is a whole answer unless it is empty.
+// way; whether the answer came whole with a 2xx status; and whether the
+// service answered at all (a status line arrived). A bare text (as test
+// fetchers give) is a whole answer unless it is empty.
 struct FetchedPage {
     FetchedPage() = default;
-    FetchedPage(std::string text) : body(std::move(text)), complete(!body.empty()) {}  // NOLINT
-    FetchedPage(std::string text, bool whole) : body(std::move(text)), complete(whole) {}
+    FetchedPage(std::string text)  // NOLINT
+        : body(std::move(text)), complete(!body.empty()), answered(complete) {}
+    FetchedPage(std::string text, bool whole, bool gotAnswer)
+        : body(std::move(text)), complete(whole), answered(gotAnswer) {}
     FetchedPage(const char* text) : FetchedPage(std::string(text)) {}  // NOLINT
     std::string body;
     bool complete = false;
+    bool answered = false;
 };
 // Never raises.
 using PageFetcher = std::function<FetchedPage(const std::string& url)>;

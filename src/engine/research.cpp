@@ -94,17 +94,34 @@ std::string Research::SuggestionUrl(const std::string& keyword) const {
            "&mkt=us&lang=en_US";
 }
 
+FetchedPage Research::Fetch(Service service, const std::string& url) {
+    if (!gaveUp_.empty()) return {};
+    FetchedPage page = ctx_.fetch(url);
+    int& failures = failuresInRow_[service];
+    failures = page.answered ? 0 : failures + 1;
+    // One suggestion request a run: nothing to try again.
+    if (failures >= (service == kSuggest ? 1 : kFailuresBeforeGivingUp)) {
+        gaveUp_ = std::string("The ") + (service == kSuggest ? "suggestion" : "search") +
+                  " service at " + (service == kSuggest ? ctx_.hosts.suggest : ctx_.hosts.search) +
+                  " is not answering.";
+        ctx_.status.SetStatusText(gaveUp_);
+    }
+    return page;
+}
+
 void Research::RunInvestigation(const std::string& keyword) {
     // A stop left from before the run is the walk's to clear; only one made
     // while the suggestions arrive ends the run.
     const bool stoppedBefore = ctx_.stop.Requested();
     ctx_.status.SetStatusText(keyword);
     Pump();
-    const std::string page = Fetch(SuggestionUrl(keyword)).body;
+    const std::string page = Fetch(kSuggest, SuggestionUrl(keyword)).body;
     Pump();
     // Stop or Escape while the suggestions arrive ends the run here: a page
     // cut short is no list of suggestions, and the table keeps what it held.
-    if ((ctx_.stop.Requested() && !stoppedBefore) || ctx_.keys.EscapeDown()) return;
+    // So does a suggestion service that does not answer.
+    if ((ctx_.stop.Requested() && !stoppedBefore) || ctx_.keys.EscapeDown() || !gaveUp_.empty())
+        return;
     FillResultsFromSuggestions(page);
 }
 
@@ -157,6 +174,7 @@ void Research::FillResultsFromSuggestions(const std::string& page) {
         rest = FromView(rest, Pos("</td>", rest) + 5);
         cellEnd = Pos("</td>", rest);
         Pump();
+        if (!gaveUp_.empty()) break;
         if (ctx_.keys.EscapeDown()) break;
         if (ctx_.stop.Requested()) break;
         if (table.Count() >= ctx_.inputs.ResultCount()) break;
@@ -168,7 +186,8 @@ std::string Research::LookupCompetition(const std::string& keyTerm) {
     Pump();
     const std::string phrase = SearchPhrase(keyTerm);
     if (phrase.empty()) return "";
-    std::string page = Fetch(SearchUrl(phrase)).body;
+    if (!gaveUp_.empty()) return kUnknown;
+    std::string page = Fetch(kSearch, SearchUrl(phrase)).body;
     LowerAsciiInPlace(page);
     Pump();
     std::string count;
@@ -205,9 +224,13 @@ std::string Research::FindRank(const std::string& keyTerm, const std::string& ta
     bool failed = false, failedBefore = false;
     int pagesSearched = 0;
     do {
+        if (!gaveUp_.empty()) {
+            failed = true;
+            break;
+        }
         FetchedPage fetched =
-            Fetch(SearchUrl(phrase) + "&ei=UTF-8&n=" + std::to_string(kResultsPerPage) +
-                  "&fl=0&b=" + std::to_string(pageStart));
+            Fetch(kSearch, SearchUrl(phrase) + "&ei=UTF-8&n=" + std::to_string(kResultsPerPage) +
+                           "&fl=0&b=" + std::to_string(pageStart));
         std::string& page = fetched.body;
         LowerAsciiInPlace(page);
         ReportProgress(ctx_.table.Count() - 1, ++pagesSearched);

@@ -59,13 +59,24 @@ class Research {
 
     std::string SuggestionUrl(const std::string& keyword) const;
 
+    // Set when a service stopped answering and the run gave up on it: "The
+    // search service at host:port is not answering." Empty otherwise.
+    const std::string& GaveUp() const { return gaveUp_; }
+    // Failed fetches in a row (no answer at all) after which a run gives up.
+    static constexpr int kFailuresBeforeGivingUp = 3;
+
   private:
-    FetchedPage Fetch(const std::string& url) { return ctx_.fetch(url); }
+    enum Service { kSuggest, kSearch };
+    // Counts fetches that got no answer; the third in a row gives up on the
+    // service. A service given up on is not asked again.
+    FetchedPage Fetch(Service service, const std::string& url);
     std::string SearchUrl(const std::string& phrase) const;
     void ReportProgress(int rowsDone, int pagesSearched);
     void Pump() { ctx_.pump.PumpEvents(); }
 
     ResearchContext ctx_;
+    int failuresInRow_[2] = {0, 0};
+    std::string gaveUp_;
 };
 
 }  // namespace vx

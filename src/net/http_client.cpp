@@ -304,7 +304,7 @@ PageAnswer FetchAnswer(const std::string& url, const NetLimits& limits,
     client.cancel = std::move(cancel);
     client.hosts = std::move(hosts);
     HttpResponse r = client.Get(url);
-    return {std::move(r.body), !r.error};
+    return {std::move(r.body), !r.error, r.statusCode != 0};
 }
 
 }  // namespace vx

@@ -99,6 +99,7 @@ std::string FetchPage(const std::string& url, const NetLimits& limits,
 struct PageAnswer {
     std::string body;
     bool complete = false;
+    bool answered = false;  // a status line arrived
 };
 PageAnswer FetchAnswer(const std::string& url, const NetLimits& limits = DefaultNetLimits(),
                        std::shared_ptr<const CancelSignal> cancel = nullptr,

@@ -37,9 +37,11 @@ struct NetError : std::runtime_error {
 };
 
 struct NetLimits {
-    int connectTimeoutMs = 15000;  // resolve and connect
-    int silenceTimeoutMs = 30000;  // longest wait for the next bytes
-    int fetchTimeoutMs = 120000;   // one whole exchange
+    // Bounds that fit a page fetch: a service that does not answer within
+    // them is not going to.
+    int connectTimeoutMs = 5000;   // resolve and connect
+    int silenceTimeoutMs = 10000;  // longest wait for the next bytes
+    int fetchTimeoutMs = 30000;    // one whole exchange
     size_t maxLineBytes = 64 * 1024;
     size_t maxHeaderLines = 1000;
     size_t maxHeaderBytes = 1024 * 1024;

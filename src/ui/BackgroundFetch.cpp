@@ -1,6 +1,8 @@
 #include "ui/BackgroundFetch.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QTimer>
 #include <atomic>
 #include <thread>
 
@@ -35,11 +37,26 @@ FetchedPage BackgroundFetcher::Fetch(const std::string& url) {
         // Queued to the GUI thread; the loop outlives the worker (joined below).
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
+    // A long wait is said in whole seconds while it lasts.
+    QElapsedTimer waited;
+    waited.start();
+    QTimer ticker;
+    bool told = false;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        ticker.setInterval(1000);
+        told = true;
+        if (onWaiting) onWaiting(url, static_cast<int>((waited.elapsed() + 500) / 1000));
+    });
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setSingleShot(false);
+    ticker.start(kWaitingAfterMs);
     if (!result->done.load(std::memory_order_acquire)) loop.exec();
+    ticker.stop();
+    if (told && onWaiting) onWaiting(url, -1);
     // The loop also ends when the application quits: end the fetch then too.
     if (!result->done.load(std::memory_order_acquire)) cancel->Cancel();
     worker.join();
-    return {std::move(result->answer.body), result->answer.complete};
+    return {std::move(result->answer.body), result->answer.complete, result->answer.answered};
 }
 
 }  // namespace vx::ui

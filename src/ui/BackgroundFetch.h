@@ -3,6 +3,7 @@
 // sees one blocking call and the window never freezes. One fetch at a time.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -24,6 +25,11 @@ class BackgroundFetcher {
 
     // The body bytes that arrived; GUI events are served meanwhile.
     FetchedPage Fetch(const std::string& url);
+
+    // Told every second once a fetch has waited kWaitingAfterMs, with the
+    // seconds waited so far; then once more with -1 when the wait is over.
+    std::function<void(const std::string& url, int seconds)> onWaiting;
+    static constexpr int kWaitingAfterMs = 2000;
 
   private:
     NetLimits limits_;

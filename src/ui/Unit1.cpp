@@ -133,6 +133,20 @@ TForm1::TForm1(StopFlag& stop, char decimalSeparator, QWidget* parent)
 
     BuildMenus();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    // A fetch that keeps the run waiting says for whom and how long; the
+    // status before it comes back when the answer does.
+    fetcher_.onWaiting = [this](const std::string& url, int seconds) {
+        if (seconds < 0) {
+            status_->SetFullText(statusBeforeWait_);
+            return;
+        }
+        if (!status_->text().startsWith(QStringLiteral("Waiting for")))
+            statusBeforeWait_ = status_->text();
+        const bool search = url.find("/search?") != std::string::npos;
+        status_->SetFullText(QStringLiteral("Waiting for the %1 service\u2026 %2 s")
+                                 .arg(search ? QStringLiteral("search") : QStringLiteral("suggestion"))
+                                 .arg(seconds));
+    };
     modifiedWatch_ = std::make_unique<ModifiedWatch>(modified_);
     table_.AddObserver(modifiedWatch_.get());
     FormCreate();
@@ -330,12 +344,19 @@ void TForm1::BitBtn2Click() {
     progress_->show();
     pages_->show();
     // A fault that escaped the run ends it; nothing is shown.
-    Guarded([this, &escape] {
+    std::string gaveUp;
+    Guarded([this, &escape, &gaveUp] {
         Research research({*this, pump_, escape, stop_, *startForm_, table_,
                            ServiceHostsFromEnvironment(),
                            [this](const std::string& url) { return fetcher_.Fetch(url); },
                            table_.DecimalSeparator()});
-        research.RunInvestigation(startForm_->Keyword());
+        try {
+            research.RunInvestigation(startForm_->Keyword());
+        } catch (...) {
+            gaveUp = research.GaveUp();
+            throw;
+        }
+        gaveUp = research.GaveUp();
     });
     escape.SetPressHandler(nullptr);
     escape.SetHome(nullptr);
@@ -343,7 +364,8 @@ void TForm1::BitBtn2Click() {
     pages_->hide();
     runActive_ = false;
     QApplication::restoreOverrideCursor();
-    SetStatusText("Done!");
+    // A service given up on says so instead of "Done!".
+    SetStatusText(gaveUp.empty() ? "Done!" : gaveUp);
     pump_.PumpEvents();
 
     // Commands that waited for the run, in the order they were given.

@@ -47,6 +47,7 @@ class TForm1 : public QMainWindow, public StatusSink {
     // check mark changed or the rows were sorted.
     bool Modified() const { return modified_ && table_.Count() > 0; }
     bool RunActive() const { return runActive_; }
+    BackgroundFetcher& Fetcher() { return fetcher_; }
     const QString& AppDir() const { return appDir_; }
 
     // Commands.
@@ -109,6 +110,7 @@ class TForm1 : public QMainWindow, public StatusSink {
     QString appDir_;
     bool runActive_ = false;
     bool modified_ = false;
+    QString statusBeforeWait_;
     class ModifiedWatch;
     std::unique_ptr<ModifiedWatch> modifiedWatch_;
     bool restartPending_ = false;  // a Start given during a run waits for it

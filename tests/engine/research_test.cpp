@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <map>
+#include <algorithm>
 #include <set>
 
 namespace vx {
@@ -14,6 +15,7 @@ namespace {
 struct FakeWorld : StatusSink, EventPump, KeyState, InvestigateInputs {
     std::map<std::string, std::string> pages;  // URL -> body
     std::set<std::string> errorStatus;  // URLs answered with an error status
+    std::set<std::string> dead;         // hosts that never answer
     std::function<std::string(const std::string&)> pageFor;
     std::vector<std::string> urls;
     std::vector<std::string> statuses;
@@ -46,10 +48,18 @@ struct FakeWorld : StatusSink, EventPump, KeyState, InvestigateInputs {
                          {"sugg", "srch"},
                          [this](const std::string& url) {
                              urls.push_back(url);
-                             if (pageFor) return FetchedPage(pageFor(url));
+                             // A missing page is an empty answer (a server that
+                             // answers, with nothing); a dead one never answers.
+                             if (dead.count(url.substr(7, url.find('/', 7) - 7)))
+                                 return FetchedPage();
+                             if (pageFor) {
+                                 std::string body = pageFor(url);
+                                 const bool whole = !body.empty();
+                                 return FetchedPage(std::move(body), whole, true);
+                             }
                              const auto it = pages.find(url);
-                             if (it == pages.end()) return FetchedPage();
-                             return FetchedPage(it->second, !errorStatus.count(url));
+                             if (it == pages.end()) return FetchedPage("", false, true);
+                             return FetchedPage(it->second, !errorStatus.count(url), true);
                          },
                          '.'});
     }
@@ -208,6 +218,43 @@ TEST(RunInvestigation, StopSeenOnlyAtCheckPoints) {
     };
     w.Make().RunInvestigation("x");
     EXPECT_EQ(w.table.Count(), 2);
+}
+
+// A service that stops answering ends the run after three fetches in a row
+// got no answer: the row in progress is completed with "?", the rows before
+// it stay, and the run says which service it gave up on. A suggestion
+// service that does not answer ends the run before the table is touched.
+TEST(RunInvestigation, GivesUpOnAServiceThatDoesNotAnswer) {
+    FakeWorld w;
+    w.depth = "5";
+    w.pageFor = [&](const std::string& url) {
+        if (url.find("sugg") != std::string::npos) return SuggestionPage(10);
+        if (url.find("term+1") != std::string::npos) w.dead.insert("srch");
+        return ResultsPage({"a.com"});
+    };
+    Research r = w.Make();
+    r.RunInvestigation("x");
+    ASSERT_EQ(w.table.Count(), 2);
+    EXPECT_EQ(w.table.At(0).Column(3), "-");
+    // Its competition came back; then three rank pages got no answer.
+    EXPECT_EQ(w.table.At(1).Columns(),
+              (std::vector<std::string>{"1001", "1000", "0.999", "?", "?", "?"}));
+    EXPECT_TRUE(w.table.At(1).checked);
+    EXPECT_EQ(r.GaveUp(), "The search service at srch is not answering.");
+    EXPECT_EQ(w.statuses.back(), r.GaveUp());
+    const auto asked = std::count_if(w.urls.begin(), w.urls.end(), [](const std::string& u) {
+        return u.find("term+1") != std::string::npos;
+    });
+    EXPECT_EQ(asked, 1 + Research::kFailuresBeforeGivingUp);
+
+    FakeWorld down;
+    down.table.SetKeyTerm(down.table.Append(), "kept");
+    down.dead.insert("sugg");
+    Research s = down.Make();
+    s.RunInvestigation("x");
+    EXPECT_EQ(s.GaveUp(), "The suggestion service at sugg is not answering.");
+    ASSERT_EQ(down.table.Count(), 1);
+    EXPECT_EQ(down.urls.size(), 1u);
 }
 
 TEST(LookupCompetition, CountWindowRules) {

@@ -372,6 +372,24 @@ class ResearchAgainstServices(unittest.TestCase):
         for head in stub.requests:
             self.assertIn(f"Host: 127.0.0.1\r\n".encode(), head)
 
+    def test_a_dead_service_ends_the_run_with_exit_3(self):
+        import socket
+        with socket.socket() as s:
+            s.bind(("127.0.0.1", 0))
+            dead = f"127.0.0.1:{s.getsockname()[1]}"
+        stub = Stub({SUGGEST: ok(SUGGEST_PAGE)})
+        try:
+            r = run("--keyword", '"Red Shoes"', "--site", "mysite.com", "--depth", "1",
+                    env={"VEXORIN_SUGGEST_HOST": stub.host(), "VEXORIN_SEARCH_HOST": dead})
+        finally:
+            stub.close()
+        self.assertEqual(r.returncode, 3, r.stderr)
+        self.assertEqual(r.stderr.decode().splitlines(),
+                         [f"vexorin-research: The search service at {dead} is not answering."])
+        rows = [l.split("\t") for l in r.stdout.decode().splitlines()]
+        self.assertEqual([row[1] for row in rows], ["red shoes", "red shoe sale"])
+        self.assertEqual(rows[1][3:], ["?", "?", "?", "?", "?"])
+
     def test_depth_holds_the_dialogs_range(self):
         page = "done <td>&nbsp;10</td><td><a>red</a></td>"
         for depth, pages in (("500", 20), ("0", 1), ("-3", 1)):

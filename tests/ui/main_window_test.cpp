@@ -390,24 +390,63 @@ TEST(MainWindow, AboutDuringRunWaitsThenTheRunEnds) {
     EXPECT_EQ(k.w.StatusText(), u"Done!"_s);
 }
 
-TEST(MainWindow, StaysUsableAfterAStallingSearchService) {
+// A search service that never answers: after three fetches in a row without
+// an answer the run gives up, says on which service, and keeps its rows; the
+// next run against a good service fills the table as ever.
+TEST(MainWindow, GivesUpOnAStallingSearchServiceAndStaysUsable) {
     Services services;  // suggestions answer; searches go to a stalling server
     vx::testing::ScriptServer stalling({vx::testing::Step::StallForever()});
     const std::string good = ::getenv("VEXORIN_SEARCH_HOST");
     const std::string bad = "127.0.0.1:" + std::to_string(stalling.port());
     ::setenv("VEXORIN_SEARCH_HOST", bad.c_str(), 1);
     Window k;
-    WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"example.com"_s, 0, 2); }, k.d);
+    WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"example.com"_s, 0, 10); },
+                    k.d);
     k.w.BitBtn2Click();
-    EXPECT_EQ(k.w.StatusText(), u"Done!"_s);
+    EXPECT_EQ(k.w.StatusText(), QStringLiteral("The search service at %1 is not answering.")
+                                    .arg(QString::fromStdString(bad)));
+    // Row 1: competition and one rank page without an answer; row 2's
+    // competition is the third: it is completed with "?" and the run ends.
     ASSERT_EQ(k.w.Table().Count(), 2);
     EXPECT_EQ(k.w.Table().At(0).Column(1), "?");
     EXPECT_EQ(k.w.Table().At(0).Column(3), "?");  // nothing came back: unknown, not "not found"
+    EXPECT_EQ(k.w.Table().At(1).Column(3), "?");
     ::setenv("VEXORIN_SEARCH_HOST", good.c_str(), 1);
     WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"example.com"_s, 0, 3); }, k.d);
     k.w.BitBtn2Click();
     ASSERT_EQ(k.w.Table().Count(), 3);
     EXPECT_NE(k.w.Table().At(0).Column(1), "?");
+    EXPECT_EQ(k.w.StatusText(), u"Done!"_s);
+}
+
+// A fetch that keeps the run waiting says so in the status bar, in whole
+// seconds, and the status before it comes back with the answer.
+TEST(MainWindow, ALongWaitIsShownInTheStatusBar) {
+    using vx::testing::Step;
+    BackgroundFetcher fetcher;
+    std::vector<Step> trickle{Step::Bytes("HTTP/1.1 200 OK\r\n")};
+    for (int i = 0; i < 7; ++i) trickle.insert(trickle.end(), {Step::Pause(400), Step::Bytes("X: y\r\n")});
+    trickle.push_back(Step::Bytes("Content-Length: 2\r\n\r\nok"));
+    vx::testing::ScriptServer slow(trickle);
+    std::vector<int> told;
+    fetcher.onWaiting = [&](const std::string& url, int seconds) {
+        EXPECT_NE(url.find("/search?"), std::string::npos);
+        told.push_back(seconds);
+    };
+    fetcher.BeginRun();
+    EXPECT_EQ(fetcher.Fetch(slow.Url("/search?p=x")).body, "ok");
+    ASSERT_GE(told.size(), 2u);
+    EXPECT_EQ(told.front(), 2);
+    EXPECT_EQ(told.back(), -1);
+
+    // The window words it for the service and puts the term back after.
+    Window k;
+    k.w.SetStatusText("red shoes");
+    auto& f = k.w.Fetcher();
+    f.onWaiting("http://h/search?p=x", 3);
+    EXPECT_EQ(k.w.StatusText(), u"Waiting for the search service\u2026 3 s"_s);
+    f.onWaiting("http://h/search?p=x", -1);
+    EXPECT_EQ(k.w.StatusText(), u"red shoes"_s);
 }
 
 TEST(EscapeKey, APressIsRememberedUntilForgotten) {

@@ -190,12 +190,13 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
+    std::string gaveUp;
     if (haveKeyword)
-        vx::RunHeadlessResearch(research, table,
+        gaveUp = vx::RunHeadlessResearch(research, table,
                                 [hosts = std::make_shared<vx::HostCache>()](const std::string& url) {
                                     vx::PageAnswer a = vx::FetchAnswer(
                                         url, vx::DefaultNetLimits(), nullptr, hosts);
-                                    return vx::FetchedPage(std::move(a.body), a.complete);
+                                    return vx::FetchedPage(std::move(a.body), a.complete, a.answered);
                                 });
     for (const Step& s : steps) {
         if (s.isSort) {
@@ -228,5 +229,9 @@ int main(int argc, char** argv) {
                      std::strerror(errno));
         ok = false;
     }
-    return ok ? 0 : 1;
+    // A service that stopped answering: the rows so far are out, and so is
+    // the word on which service it was.
+    if (!gaveUp.empty()) std::fprintf(stderr, "vexorin-research: %s\n", gaveUp.c_str());
+    if (!ok) return 1;
+    return gaveUp.empty() ? 0 : 3;
 }
