@@ -48,6 +48,7 @@ Forms::Forms(char decimalSeparator, const std::string& settingsPath) : store(set
     StartForm = std::make_unique<TStartForm>(stop, pump, store, Form1.get());
     InfoForm = std::make_unique<TInfoForm>(Form1.get());
     Form1->SetStartForm(StartForm.get());
+    Form1->SetSettingsStore(&store);
     Form1->SetAboutBox([this] { InfoForm->exec(); });
 }
 

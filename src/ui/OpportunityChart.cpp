@@ -329,9 +329,11 @@ void TChartForm::Refresh() {
 
 void TChartForm::SavePictureClick() {
     const auto choice = FileDialogs::GetSaveFile(
-        this, QStringLiteral("Save picture"), QString(),
+        this, QStringLiteral("Save picture"),
+        folders_ ? folders_->Folder(RecentFolders::Pictures) : QString(),
         QStringLiteral("PNG picture (*.png);;SVG picture (*.svg)"), QStringLiteral("png"));
     if (choice.path.isEmpty()) return;
+    if (folders_) folders_->Remember(RecentFolders::Pictures, choice.path);
     QString path = choice.path;
     if (!path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive) &&
         !path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive))

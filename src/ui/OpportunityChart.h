@@ -11,6 +11,7 @@
 
 #include "results/opportunity.h"
 #include "results/results_table.h"
+#include "ui/RecentFolders.h"
 
 class QChartView;
 class QLabel;
@@ -63,6 +64,8 @@ class TChartForm : public QWidget, public TableObserver {
     Q_OBJECT
   public:
     explicit TChartForm(ResultsTable& table, QWidget* parent = nullptr);
+    // Where Save picture starts; none: the chooser's own choice.
+    void SetFolders(RecentFolders* folders) { folders_ = folders; }
     ~TChartForm() override;
 
     OpportunityChart& ChartOf() { return chart_; }
@@ -79,6 +82,7 @@ class TChartForm : public QWidget, public TableObserver {
     void RowChosen(vx::RowId id);
 
   private:
+    RecentFolders* folders_ = nullptr;
     void Schedule();
     void SavePictureClick();
 

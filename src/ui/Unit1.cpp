@@ -389,8 +389,10 @@ void TForm1::Open1Click() {
     StopBtnClick();
     if (!MayDiscardResults()) return;
     const auto choice = FileDialogs::GetOpenFile(this, QStringLiteral("Open investigation file"),
-                                                 appDir_, kBkiFilter, QStringLiteral("bki"));
+                                                 folders_.Folder(RecentFolders::Investigations),
+                                                 kBkiFilter, QStringLiteral("bki"));
     if (choice.path.isEmpty()) return;
+    folders_.Remember(RecentFolders::Investigations, choice.path);
     const QString path = choice.path;
     AfterRun([this, path] { Guarded([this, path] { LoadInvestigationFile(path); }); });
 }
@@ -401,9 +403,12 @@ void TForm1::Save1Click() {
 }
 
 bool TForm1::SaveInvestigation() {
-    const auto choice = FileDialogs::GetSaveFile(this, QStringLiteral("Save investigation file"),
-                                                 appDir_, kBkiFilter, QStringLiteral("bki"));
+    const auto choice = FileDialogs::GetSaveFile(
+        this, QStringLiteral("Save investigation file"),
+        SuggestedName(RecentFolders::Investigations, QStringLiteral(".bki")), kBkiFilter,
+        QStringLiteral("bki"));
     if (choice.path.isEmpty()) return false;
+    folders_.Remember(RecentFolders::Investigations, choice.path);
     if (!SaveTo(choice.path, FormatInvestigationFile(table_))) return false;
     modified_ = false;
     return true;
@@ -425,13 +430,26 @@ bool TForm1::MayDiscardResults() {
 void TForm1::Savetotextfile1Click() {
     StopBtnClick();
     const auto choice = FileDialogs::GetSaveFile(
-        this, QStringLiteral("Save keywords list"), appDir_,
+        this, QStringLiteral("Save keywords list"),
+        SuggestedName(RecentFolders::KeywordLists, QStringLiteral(".txt")),
         kTxtFilter + QStringLiteral(";;") + kCsvFilter, QStringLiteral("txt"));
     if (choice.path.isEmpty()) return;
+    folders_.Remember(RecentFolders::KeywordLists, choice.path);
+    // The file type chosen decides the layout and, when none was typed, the
+    // suffix.
+    QString path = choice.path;
     const bool csv = choice.filter == kCsvFilter ||
-                     choice.path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive);
+                     path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive);
+    if (QFileInfo(path).suffix().isEmpty()) path += csv ? QStringLiteral(".csv") : QStringLiteral(".txt");
     const std::string text = csv ? FormatCsvTable(table_) : FormatKeywordList(table_);
-    SaveTo(choice.path, text);
+    SaveTo(path, text);
+}
+
+QString TForm1::SuggestedName(RecentFolders::Kind kind, const QString& suffix) const {
+    const QString keyword =
+        startForm_ ? ToQString(startForm_->Keyword()) : QString();
+    return folders_.Folder(kind) + QDir::separator() +
+           RecentFolders::FileNameFor(keyword, QStringLiteral("investigation")) + suffix;
 }
 
 bool TForm1::SaveTo(const QString& path, const std::string& text) {
@@ -485,6 +503,7 @@ void TForm1::Opportunitychart1Click() {
     // Beside the window, not modal: the run goes on and the chart follows.
     if (!chartForm_) {
         chartForm_ = new TChartForm(table_, this);
+        chartForm_->SetFolders(&folders_);
         connect(chartForm_, &TChartForm::RowChosen, this, [this](RowId id) {
             const int at = table_.IndexOf(id);
             if (at < 0) return;

@@ -11,6 +11,7 @@
 #include "engine/host.h"
 #include "results/results_table.h"
 #include "ui/BackgroundFetch.h"
+#include "ui/RecentFolders.h"
 #include "ui/platform.h"
 
 class QLabel;
@@ -37,6 +38,8 @@ class TForm1 : public QMainWindow, public StatusSink {
     // The dialogs live beside the window; they are created after it.
     void SetStartForm(TStartForm* form) { startForm_ = form; }
     void SetAboutBox(std::function<void()> showAbout) { showAbout_ = std::move(showAbout); }
+    // Where the file choosers start, kept in this store.
+    void SetSettingsStore(SettingsStore* store) { folders_.SetStore(store); }
 
     void SetStatusText(const std::string& text) override;
     void ShowProgress(const RunProgress& progress) override;
@@ -87,6 +90,8 @@ class TForm1 : public QMainWindow, public StatusSink {
     void BuildMenus();
     void BuildTable();
     bool SaveTo(const QString& path, const std::string& text);
+    // The last folder of that kind and a name from the seed keyword.
+    QString SuggestedName(RecentFolders::Kind kind, const QString& suffix) const;
     // Saves the table as an investigation file; false when cancelled or failed.
     bool SaveInvestigation();
     // Asks before modified results are lost; false when the user cancels.
@@ -111,6 +116,7 @@ class TForm1 : public QMainWindow, public StatusSink {
     bool runActive_ = false;
     bool modified_ = false;
     QString statusBeforeWait_;
+    RecentFolders folders_;
     class ModifiedWatch;
     std::unique_ptr<ModifiedWatch> modifiedWatch_;
     bool restartPending_ = false;  // a Start given during a run waits for it

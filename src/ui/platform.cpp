@@ -181,6 +181,12 @@ Choice Run(bool save, QWidget* parent, const QString& title, const QString& fold
     // Only an existing file can be opened.
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(defaultSuffix);
+    // The suffix added to a bare name follows the file type chosen.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& f) {
+        const qsizetype star = f.indexOf(QStringLiteral("*."));
+        if (star >= 0)
+            dialog.setDefaultSuffix(f.mid(star + 2, f.indexOf(u')', star) - star - 2));
+    });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return {dialog.selectedFiles().first(), dialog.selectedNameFilter()};
 }

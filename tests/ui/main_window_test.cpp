@@ -7,6 +7,9 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStandardPaths>
+#include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -193,7 +196,8 @@ TEST(MainWindow, SaveAndOpenRoundTripThroughTheWindow) {
     FileDialogs::AnswerNext answer2(
         FileDialogs::AnswerNext::Open,
         [&](QWidget*, const QString&, const QString& folder, const QString&) {
-            EXPECT_EQ(folder, k.w.AppDir());
+            // Where the last investigation file was saved.
+            EXPECT_EQ(folder, QFileInfo(QString::fromStdString(path)).absolutePath());
             return FileDialogs::Choice{QString::fromStdString(path), {}};
         });
     k.w.Open1Click();
@@ -747,6 +751,65 @@ TEST(MainWindow, ColumnsAndButtonsExplainThemselves) {
     }
     EXPECT_FALSE(k.w.BitBtn2->toolTip().isEmpty());
     EXPECT_FALSE(k.w.StopBtn->toolTip().isEmpty());
+}
+
+}  // namespace
+}  // namespace vx::ui
+
+namespace vx::ui {
+namespace {
+
+// The choosers start where the user's files are: the folder last used for
+// that kind of file, kept across runs of the program, else the documents
+// folder; Save suggests a name from the seed keyword; a keyword list saved
+// as CSV without a suffix gets ".csv".
+TEST(MainWindow, FileChoosersStartWhereTheUsersFilesAre) {
+    TempDir home;
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString first = QFileInfo(documents).isDir() ? documents : QDir::homePath();
+    const QString bkiFolder = QString::fromStdString(home.File("bki"));
+    const QString listFolder = QString::fromStdString(home.File("lists"));
+    QDir().mkpath(bkiFolder);
+    QDir().mkpath(listFolder);
+    std::string settings;
+    {
+        Window k;
+        settings = k.dir.File("settings.reg");
+        k.d.LabeledEdit1->setText(u"red/shoes"_s);
+        QString seen;
+        FileDialogs::AnswerNext save(
+            FileDialogs::AnswerNext::Save,
+            [&](QWidget*, const QString&, const QString& folder, const QString& f) {
+                seen = folder;
+                return FileDialogs::Choice{bkiFolder + u"/a.bki"_s, f};
+            });
+        TriggerAction(k.w, "Save1");
+        EXPECT_EQ(seen, first + u"/red_shoes.bki"_s);
+        FileDialogs::AnswerNext list(
+            FileDialogs::AnswerNext::Save,
+            [&](QWidget*, const QString&, const QString& folder, const QString&) {
+                seen = folder;
+                return FileDialogs::Choice{listFolder + u"/k"_s, u"CSV table (*.csv)"_s};
+            });
+        TriggerAction(k.w, "Savetotextfile1");
+        EXPECT_EQ(seen, first + u"/red_shoes.txt"_s);  // its own kind: not the .bki folder
+        EXPECT_TRUE(QFileInfo::exists(listFolder + u"/k.csv"_s));
+        // The settings file holds them; a copy of the program started later
+        // starts there.
+        vx::testing::WriteFile(home.File("settings.reg"), vx::testing::ReadFile(settings));
+    }
+    TempDir again;
+    Forms forms('.', home.File("settings.reg"));
+    QString seen;
+    FileDialogs::AnswerNext open(FileDialogs::AnswerNext::Open,
+                                 [&](QWidget*, const QString&, const QString& folder,
+                                     const QString&) {
+                                     seen = folder;
+                                     return FileDialogs::Choice{};
+                                 });
+    TriggerAction(*forms.Form1, "Open1");
+    EXPECT_EQ(seen, bkiFolder);
+    EXPECT_NE(seen, forms.Form1->AppDir());
 }
 
 }  // namespace
