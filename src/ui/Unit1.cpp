@@ -526,15 +526,29 @@ void TForm1::MarkChartRow(const QModelIndex& index) {
                                       : std::nullopt);
 }
 
+QString TForm1::HelpChmPath() {
+    // The working folder first, as ever; then beside the program and in the
+    // installed share folder, so help opens wherever the program started.
+    const QString dir = QCoreApplication::applicationDirPath();
+    for (const QString& candidate : {QStringLiteral("help.chm"), dir + QStringLiteral("/help.chm"),
+                                     dir + QStringLiteral("/../share/vexorin/help.chm")}) {
+        if (QFileInfo(candidate).isFile())
+            return candidate == QStringLiteral("help.chm") ? candidate
+                                                           : QFileInfo(candidate).canonicalFilePath();
+    }
+    return {};
+}
+
 void TForm1::Contents1Click() {
-    // help.chm from the working directory, as ever; on a desktop with no
-    // program for it, the same pages as HTML in the browser.
-    const QString chm = QStringLiteral("help.chm");
+    // help.chm where a CHM viewer can show it; else the same pages as HTML.
+    const QString chm = HelpChmPath();
     const QString html = HelpIndexPath();
-    if (html.isEmpty() || Shell::HasHandlerFor(chm)) {
+    if (!chm.isEmpty() && (html.isEmpty() || Shell::HasHandlerFor(chm))) {
         Shell::Open(chm);
-    } else {
+    } else if (!html.isEmpty()) {
         Shell::Open(html);
+    } else {
+        Shell::Open(QStringLiteral("help.chm"));
     }
 }
 

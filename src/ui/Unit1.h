@@ -69,6 +69,9 @@ class TForm1 : public QMainWindow, public StatusSink {
     void LoadInvestigationFile(const QString& path);
     // The bundled HTML help's first page; empty when it is not there.
     static QString HelpIndexPath();
+    // help.chm in the working folder, beside the program or installed; empty
+    // when there is none.
+    static QString HelpChmPath();
 
     static constexpr const char* kHomepage = "http://www.vexorin.example/";
 

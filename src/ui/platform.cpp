@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QUrl>
 
+#include <map>
 #include <optional>
 
 #include "core/text.h"
@@ -92,10 +93,23 @@ ScopedAssociations::~ScopedAssociations() {
     Associations() = std::move(previous_);
 }
 
+bool AskDesktop(const QString& mime);
+
 bool HasHandlerFor(const QString& path) {
     const QString mime =
         QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension).name();
     if (Associations()) return Associations()(mime);
+    // Asked once a process: the desktop's answer does not change under us,
+    // and F1 must not wait on it again.
+    static std::map<QString, bool> known;
+    if (const auto it = known.find(mime); it != known.end()) return it->second;
+    return known[mime] = AskDesktop(mime);
+}
+
+namespace {
+}  // namespace
+
+bool AskDesktop(const QString& mime) {
     QProcess query;
     query.start(QStringLiteral("xdg-mime"),
                 {QStringLiteral("query"), QStringLiteral("default"), mime});

@@ -107,6 +107,8 @@ TEST(Desktop, CaptionsAreExactAndNothingIsClipped) {
     }
 }
 
+// F1 opens help.chm where there is one and a CHM viewer to show it, else the
+// HTML help; from any working folder.
 TEST(Desktop, F1OpensTheChmOrElseTheHtmlHelp) {
     Window k;
     QStringList opened;
@@ -114,21 +116,28 @@ TEST(Desktop, F1OpensTheChmOrElseTheHtmlHelp) {
         opened << t;
         return true;
     });
+    const QString before = QDir::currentPath();
     for (const bool chmViewer : {true, false}) {
-        QString asked;
-        Shell::ScopedAssociations associations([&](const QString& mime) {
-            asked = mime;
-            return chmViewer;
-        });
-        opened.clear();
-        k.w.Contents1Click();
-        EXPECT_EQ(asked, u"application/vnd.ms-htmlhelp"_s);
-        ASSERT_EQ(opened.size(), 1);
-        if (chmViewer) {
-            EXPECT_EQ(opened[0], u"help.chm"_s);  // from the working directory, as ever
-        } else {
-            EXPECT_TRUE(opened[0].endsWith(u"/help/index.html"_s)) << opened[0].toStdString();
-            EXPECT_TRUE(QFileInfo::exists(opened[0]));
+        for (const bool chmHere : {true, false}) {
+            TempDir cwd;
+            if (chmHere) vx::testing::WriteFile(cwd.File("help.chm"), "ITSF");
+            QDir::setCurrent(QString::fromStdString(cwd.path()));
+            Shell::ScopedAssociations associations([&](const QString& mime) {
+                EXPECT_EQ(mime, u"application/vnd.ms-htmlhelp"_s);
+                return chmViewer;
+            });
+            opened.clear();
+            k.w.Contents1Click();
+            QDir::setCurrent(before);
+            ASSERT_EQ(opened.size(), 1);
+            // The test program has no help.chm beside it: only the working
+            // folder's counts here.
+            if (chmViewer && chmHere) {
+                EXPECT_EQ(opened[0], u"help.chm"_s);  // from the working directory, as ever
+            } else {
+                EXPECT_TRUE(opened[0].endsWith(u"/help/index.html"_s)) << opened[0].toStdString();
+                EXPECT_TRUE(QFileInfo::exists(opened[0]));
+            }
         }
     }
 }
