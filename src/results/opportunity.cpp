@@ -31,7 +31,8 @@ Opportunities OpportunitiesOf(const ResultsTable& table) {
         const auto demand = ReadGroupedWholeNumber(row.Text(colDemand));
         const auto competition = ReadGroupedWholeNumber(row.Text(colCompetition));
         if (!demand || !competition || *demand <= 0 || *competition <= 0) {
-            ++out.notPlotted;
+            // A row a run is still filling is not yet a row that failed.
+            if (row.ColumnCount() >= kColumnCount - 1) ++out.notPlotted;
             continue;
         }
         std::string_view profit = row.Text(colProfitability);

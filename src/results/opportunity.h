@@ -22,7 +22,7 @@ struct OpportunityPoint {
 
 struct Opportunities {
     std::vector<OpportunityPoint> points;
-    int notPlotted = 0;  // demand or competition not a number above 0
+    int notPlotted = 0;  // complete rows whose demand or competition is not a number above 0
     double medianDemand = 0, medianCompetition = 0;
 };
 

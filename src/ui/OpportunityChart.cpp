@@ -275,6 +275,13 @@ TChartForm::TChartForm(ResultsTable& table, QWidget* parent)
     view_->setMinimumSize(560, 400);
     notPlotted_ = new QLabel(this);
     notPlotted_->setObjectName(QStringLiteral("NotPlotted"));
+    // What the marks mean, in words, beside the picture.
+    legend_ = new QLabel(
+        QStringLiteral("Colour: profitability (grey 0 %, pale to strong green higher, red "
+                       "negative). Size: estimated prospects. Faint: unchecked rows."),
+        this);
+    legend_->setObjectName(QStringLiteral("Legend"));
+    legend_->setWordWrap(true);
     save_ = new QPushButton(QStringLiteral("Save picture..."), this);
     save_->setObjectName(QStringLiteral("SavePicture"));
     auto* bottom = new QHBoxLayout;
@@ -282,6 +289,7 @@ TChartForm::TChartForm(ResultsTable& table, QWidget* parent)
     bottom->addWidget(save_);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(view_, 1);
+    layout->addWidget(legend_);
     layout->addLayout(bottom);
     connect(save_, &QPushButton::clicked, this, [this] { SavePictureClick(); });
     connect(&chart_, &OpportunityChart::PointClicked, this, &TChartForm::RowChosen);
@@ -320,6 +328,10 @@ void TChartForm::Refresh() {
     scheduled_ = false;
     chart_.Update(table_);
     const int n = chart_.Data().notPlotted;
+    if (table_.Count() == 0) {
+        notPlotted_->setText(QStringLiteral("No rows to plot yet"));
+        return;
+    }
     notPlotted_->setText(n == 0 ? QString()
                                 : QStringLiteral("%1 row%2 not plotted: demand or competition is "
                                                  "not a number above 0")

@@ -90,6 +90,7 @@ class TChartForm : public QWidget, public TableObserver {
     OpportunityChart chart_;
     QChartView* view_;
     QLabel* notPlotted_;
+    QLabel* legend_;
     QPushButton* save_;
     bool scheduled_ = false;
 };

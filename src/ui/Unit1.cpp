@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTableView>
@@ -513,10 +514,24 @@ void TForm1::Opportunitychart1Click() {
         connect(ListView1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
                 [this](const QModelIndex& now) { MarkChartRow(now); });
         MarkChartRow(ListView1->currentIndex());
+        PlaceBeside(*chartForm_);
     }
     chartForm_->show();
     chartForm_->raise();
     chartForm_->activateWindow();
+}
+
+void TForm1::PlaceBeside(QWidget& window) const {
+    // Right of the main window where the screen has room, else left of it;
+    // never over it.
+    window.adjustSize();
+    const QRect me = frameGeometry();
+    const QRect desk = screen() ? screen()->availableGeometry() : QRect();
+    const int width = window.frameGeometry().width();
+    int x = me.right() + 8;
+    if (desk.isValid() && x + width > desk.right() && me.left() - 8 - width >= desk.left())
+        x = me.left() - 8 - width;
+    window.move(x, me.top());
 }
 
 void TForm1::MarkChartRow(const QModelIndex& index) {

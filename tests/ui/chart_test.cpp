@@ -91,3 +91,36 @@ TEST(Chart, FollowsARunLive) {
 
 }  // namespace
 }  // namespace vx::ui
+
+namespace vx::ui {
+namespace {
+
+// The chart explains itself: a legend in words, a word for an empty table,
+// a row still being filled is not "not plotted", and the window stands
+// beside the main window, not over it.
+TEST(Chart, ExplainsItselfAndStandsBesideTheWindow) {
+    Window k;
+    k.w.show();
+    TChartForm* chart = OpenChart(k.w);
+    ASSERT_NE(chart, nullptr);
+    auto* note = chart->findChild<QLabel*>(u"NotPlotted"_s);
+    auto* legend = chart->findChild<QLabel*>(u"Legend"_s);
+    ASSERT_TRUE(note && legend);
+    EXPECT_TRUE(legend->text().contains(u"profitability"_s));
+    EXPECT_TRUE(legend->text().contains(u"prospects"_s));
+    EXPECT_TRUE(legend->text().contains(u"unchecked"_s));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(note->text(), u"No rows to plot yet"_s);
+    ResultsTable& t = k.w.Table();
+    const RowId filling = t.Append();
+    t.AppendColumn(filling, "500");  // demand only: a run is at work on it
+    QTest::qWait(5);
+    EXPECT_EQ(note->text(), QString());
+    AddRow(t, "no count", "500", "?");
+    QTest::qWait(5);
+    EXPECT_TRUE(note->text().startsWith(u"1 row not plotted"_s)) << note->text().toStdString();
+    EXPECT_FALSE(chart->frameGeometry().intersects(k.w.frameGeometry()));
+}
+
+}  // namespace
+}  // namespace vx::ui
