@@ -10,5 +10,5 @@ int main(int argc, char** argv) {
     // Past a file-size limit a save fails with EFBIG and says so, instead of
     // the signal ending the program with the user's results.
     std::signal(SIGXFSZ, SIG_IGN);
-    return vx::ui::RunApplication(argc, argv);
+    return vx::ui::RunApplication(argc, argv, vx::SingleInstance::SocketPath());
 }

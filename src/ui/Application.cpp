@@ -1,5 +1,7 @@
 #include "ui/Application.h"
 
+#include "ui/RaiseListener.h"
+
 #include <QApplication>
 #include <QLocale>
 #include <QScreen>
@@ -70,7 +72,7 @@ QIcon AppIcon() {
     return icon;
 }
 
-int RunApplication(int argc, char** argv) {
+int RunApplication(int argc, char** argv, const std::string& raiseSocket) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vexorin"));
     // No display name: the desktop would append it to every dialog's title.
@@ -83,6 +85,12 @@ int RunApplication(int argc, char** argv) {
     if (QScreen* screen = QApplication::primaryScreen())
         main.move(screen->availableGeometry().center() - main.rect().center());
     main.show();
+    // A second copy started meanwhile brings this window forward.
+    RaiseListener listener(raiseSocket, [&main] {
+        main.showNormal();
+        main.raise();
+        main.activateWindow();
+    });
     app.exec();
     return 0;
 }

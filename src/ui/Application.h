@@ -2,6 +2,8 @@
 // instance check runs before this, in the program entry.
 #pragma once
 
+#include <string>
+
 #include <QIcon>
 #include <QString>
 #include <memory>
@@ -39,6 +41,8 @@ QIcon AppIcon();
 void InstallSystemColours();
 
 // The program: title, single instance, forms, event loop. Returns 0.
-int RunApplication(int argc, char** argv);
+// Runs the program; a second copy's "raise" on raiseSocket (when not empty)
+// brings the main window forward.
+int RunApplication(int argc, char** argv, const std::string& raiseSocket = {});
 
 }  // namespace vx::ui

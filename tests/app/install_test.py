@@ -27,6 +27,7 @@ class InstallIntoAPrefix(unittest.TestCase):
             runtime = tempfile.mkdtemp()
             os.chmod(runtime, 0o700)
             env = dict(os.environ, QT_QPA_PLATFORM="offscreen", XDG_RUNTIME_DIR=runtime,
+                       VEXORIN_INSTANCE_DIR=runtime,
                        XDG_CONFIG_HOME=runtime)
             p = subprocess.Popen([os.path.join(prefix, "bin/vexorin")], env=env, cwd=runtime,
                                  stdout=subprocess.PIPE, stderr=subprocess.PIPE)

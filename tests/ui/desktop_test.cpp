@@ -1,6 +1,7 @@
 // The application as a desktop user meets it: the keyboard reaches every
 // control in order, captions are exact, and nothing is clipped.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <QFileInfo>
@@ -11,6 +12,8 @@
 
 #include "ui/InfoUnit.h"
 #include "ui/URLLabel.h"
+#include "app/single_instance.h"
+#include "ui/RaiseListener.h"
 #include "ui_window.h"
 
 using namespace Qt::StringLiterals;
@@ -140,6 +143,43 @@ TEST(Desktop, F1OpensTheChmOrElseTheHtmlHelp) {
             }
         }
     }
+}
+
+}  // namespace
+}  // namespace vx::ui
+
+namespace vx::ui {
+namespace {
+
+// A second copy finds the first through the lock and asks it, through the
+// socket beside the lock, to bring its window forward.
+TEST(Desktop, ASecondCopyBringsTheFirstForward) {
+    TempDir dir;
+    ::chmod(dir.path().c_str(), 0700);
+    const char* before = ::getenv("VEXORIN_INSTANCE_DIR");
+    const std::string saved = before ? before : "";
+    ::setenv("VEXORIN_INSTANCE_DIR", dir.path().c_str(), 1);
+    {
+        SingleInstance first;
+        ASSERT_FALSE(first.FindRunningInstance());
+        Window k;
+        k.w.showMinimized();
+        int raised = 0;
+        RaiseListener listener(SingleInstance::SocketPath(), [&] {
+            ++raised;
+            k.w.showNormal();
+        });
+        ASSERT_TRUE(listener.Listening());
+        SingleInstance second;
+        EXPECT_TRUE(second.FindRunningInstance());
+        for (int i = 0; i < 100 && raised == 0; ++i) QTest::qWait(10);
+        EXPECT_EQ(raised, 1);
+        EXPECT_FALSE(k.w.isMinimized());
+    }
+    if (before)
+        ::setenv("VEXORIN_INSTANCE_DIR", saved.c_str(), 1);
+    else
+        ::unsetenv("VEXORIN_INSTANCE_DIR");
 }
 
 }  // namespace
