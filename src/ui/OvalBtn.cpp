@@ -52,7 +52,13 @@ std::vector<QPoint> EllipseOutline(int l, int t, int r, int b) {
 
 class Canvas {
   public:
-    explicit Canvas(QImage& image) : p_(&image) { p_.setRenderHint(QPainter::Antialiasing, false); }
+    // Outlines are drawn at the image's device pixels (a ratio of 2 gives
+    // rings two device pixels wide that follow the curve), everything else
+    // in logical pixels.
+    explicit Canvas(QImage& image)
+        : p_(&image), scale_(std::max(1, qRound(image.devicePixelRatio()))) {
+        p_.setRenderHint(QPainter::Antialiasing, false);
+    }
 
     void Pen(bool solid, QColor color = Qt::black) {
         penSolid_ = solid;
@@ -70,7 +76,8 @@ class Canvas {
     void FontColor(QColor color) { fontColor_ = color; }
 
     void Ellipse(int l, int t, int r, int b) {
-        const auto outline = EllipseOutline(l, t, r, b);
+        const int s = scale_;
+        const auto outline = EllipseOutline(l * s, t * s, r * s, b * s);
         if (brushSolid_) {
             // Fill each row between the outline's ends.
             std::map<int, std::pair<int, int>> rows;
@@ -79,26 +86,28 @@ class Canvas {
                 it->second.first = std::min(it->second.first, p.x());
                 it->second.second = std::max(it->second.second, p.x());
             }
+            DevicePixels device(p_, s);
             for (const auto& [y, span] : rows)
                 p_.fillRect(QRect(span.first, y, span.second - span.first + 1, 1), brushColor_);
         }
-        if (penSolid_) Plot(outline, penColor_);
+        if (penSolid_) Plot(Ring(l, t, r, b), penColor_);
     }
 
     // The part of the ellipse's outline that runs counter-clockwise (as seen
     // on the screen) from the ray toward (x1, y1) to the ray toward (x2, y2).
     void Arc(int l, int t, int r, int b, int x1, int y1, int x2, int y2) {
         if (!penSolid_) return;
-        const double cx = (l + r - 1) / 2.0, cy = (t + b - 1) / 2.0;
+        const int s = scale_;
+        const double cx = (l * s + r * s - 1) / 2.0, cy = (t * s + b * s - 1) / 2.0;
         auto angle = [&](double x, double y) {
             const double deg = std::atan2(-(y - cy), x - cx) * 180.0 / M_PI;
             return deg < 0 ? deg + 360.0 : deg;
         };
-        const double from = angle(x1, y1);
-        double span = angle(x2, y2) - from;
+        const double from = angle(x1 * s, y1 * s);
+        double span = angle(x2 * s, y2 * s) - from;
         if (span <= 0) span += 360.0;
         std::vector<QPoint> part;
-        for (const QPoint& p : EllipseOutline(l, t, r, b)) {
+        for (const QPoint& p : Ring(l, t, r, b)) {
             double d = angle(p.x(), p.y()) - from;
             if (d < 0) d += 360.0;
             if (d <= span) part.push_back(p);
@@ -145,12 +154,36 @@ class Canvas {
     }
 
   private:
+    // Paints in device pixels while it lives.
+    struct DevicePixels {
+        DevicePixels(QPainter& p, int scale) : p_(p) {
+            p_.save();
+            p_.scale(1.0 / scale, 1.0 / scale);
+        }
+        ~DevicePixels() { p_.restore(); }
+        QPainter& p_;
+    };
+
+    // A one-logical-pixel outline in device pixels: scale concentric outlines.
+    std::vector<QPoint> Ring(int l, int t, int r, int b) const {
+        const int s = scale_;
+        std::vector<QPoint> ring;
+        for (int k = 0; k < s; ++k) {
+            const auto outline = EllipseOutline(l * s + k, t * s + k, r * s - k, b * s - k);
+            ring.insert(ring.end(), outline.begin(), outline.end());
+        }
+        return ring;
+    }
+
+    // Device pixels.
     void Plot(const std::vector<QPoint>& points, QColor color) {
-        p_.setPen(QPen(color, 1));
+        DevicePixels device(p_, scale_);
+        p_.setPen(QPen(color, 0));
         p_.drawPoints(points.data(), static_cast<int>(points.size()));
     }
 
     QPainter p_;
+    int scale_;
     bool penSolid_ = true, brushSolid_ = true;
     QColor penColor_ = Qt::black, brushColor_ = Qt::white, fontColor_ = Qt::black;
     QPoint at_;

@@ -441,6 +441,18 @@ TEST(OvalButton, FacesAtTheScreensRatio) {
                                face.pixel(x + 1, y + 1) != p;
             }
         EXPECT_GT(mixedBlocks, 20) << (press ? "pressed" : "released");
+        // The outline too, not only the text: drawn at 1x and scaled, its
+        // left end steps two device pixels at a time; at device pixels it
+        // follows the curve one pixel at a time.
+        auto leftEdge = [&face](int y) {
+            for (int x = 0; x < face.width(); ++x)
+                if (qGray(face.pixel(x, y)) < 80) return x;  // the black outline
+            return -1;
+        };
+        int fineSteps = 0;
+        for (int y = 0; y + 1 < face.height(); ++y)
+            fineSteps += std::abs(leftEdge(y) - leftEdge(y + 1)) == 1;
+        EXPECT_GT(fineSteps, 4) << (press ? "pressed" : "released");
     }
 }
 
