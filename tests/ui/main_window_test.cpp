@@ -335,6 +335,11 @@ TEST(MainWindow, HelpAndHomepageGoToTheShellWithoutStopping) {
         return true;
     });
     Shell::ScopedAssociations chmViewer([](const QString&) { return true; });
+    // help.chm in the working folder, as beside the program.
+    TempDir cwd;
+    vx::testing::WriteFile(cwd.File("help.chm"), "ITSF");
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(QString::fromStdString(cwd.path()));
     k.forms.stop.Clear();
     k.w.show();
     QApplication::setActiveWindow(&k.w);
@@ -345,6 +350,7 @@ TEST(MainWindow, HelpAndHomepageGoToTheShellWithoutStopping) {
     k.w.findChild<QAction*>(u"Homepage1"_s)->trigger();
     EXPECT_EQ(opened, (QStringList{u"help.chm"_s, QString::fromLatin1(TForm1::kHomepage)}));
     EXPECT_FALSE(k.forms.stop.Requested());
+    QDir::setCurrent(before);
 }
 
 TEST(MainWindow, AboutStopsThenShowsTheBox) {
