@@ -44,9 +44,8 @@ void Measure(const char* name, const std::string& path) {
     long maxrssKb = 0;
     char outcome[16] = "";
     std::sscanf(buf, "%d %lf %ld %15s", &rows, &seconds, &maxrssKb, outcome);
-    std::printf("%-30s %8.1f MB %9d rows %-7s %7.2f s %8.0f MB/s  peak memory %5.2f x file\n",
-                name, mb, rows, outcome, seconds, mb / seconds,
-                static_cast<double>(maxrssKb) / 1e3 / mb);
+    std::printf("%-30s %8.1f MB %9d rows %-7s %7.2f s %8.0f MB/s  peak memory %5.2f x file\n", name,
+                mb, rows, outcome, seconds, mb / seconds, static_cast<double>(maxrssKb) / 1e3 / mb);
 }
 
 }  // namespace

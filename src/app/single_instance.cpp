@@ -42,8 +42,8 @@ void AskToRaise(const std::string& socketPath) {
     if (s < 0) return;
     const timeval bound{1, 0};
     ::setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, &bound, sizeof bound);
-    if (::connect(s, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0)
-        [[maybe_unused]] const ssize_t n = ::send(s, "raise\n", 6, MSG_NOSIGNAL);
+    if (::connect(s, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0) [[maybe_unused]]
+        const ssize_t n = ::send(s, "raise\n", 6, MSG_NOSIGNAL);
     ::close(s);
 }
 

@@ -65,6 +65,11 @@ std::string BackslashEscape(std::string_view text, std::string_view specials);
 // Windows-1252 (pages and files from Windows). The GUI and the exports show
 // bytes through this one rule.
 bool IsValidUtf8(const std::string& bytes);
+// One code point as UTF-8.
+void AppendUtf8(std::string& out, uint32_t codePoint);
+// UTF-16 bytes (without byte-order mark) as UTF-8; a lone surrogate or an odd
+// last byte becomes U+FFFD.
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian);
 std::string BytesToUtf8(const std::string& bytes);
 
 // Rounds to the nearest integer, halves to the even neighbour.

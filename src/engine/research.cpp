@@ -163,9 +163,9 @@ void Research::FillResultsFromSuggestions(const std::string& page) {
         table.AppendColumn(row, rank);
         const std::string profitability = FormatProfitability(competition, rank, sep);
         table.AppendColumn(row, profitability);
-        const std::string percent =
-            profitability == kUnknown ? profitability
-                                      : profitability.substr(0, profitability.size() - 1);
+        const std::string percent = profitability == kUnknown
+                                        ? profitability
+                                        : profitability.substr(0, profitability.size() - 1);
         table.AppendColumn(row, EstimateProspects(demand, percent, sep));
         table.SetChecked(row, true);
         ReportProgress(table.Count(), 0);
@@ -230,7 +230,7 @@ std::string Research::FindRank(const std::string& keyTerm, const std::string& ta
         }
         FetchedPage fetched =
             Fetch(kSearch, SearchUrl(phrase) + "&ei=UTF-8&n=" + std::to_string(kResultsPerPage) +
-                           "&fl=0&b=" + std::to_string(pageStart));
+                               "&fl=0&b=" + std::to_string(pageStart));
         std::string& page = fetched.body;
         LowerAsciiInPlace(page);
         ReportProgress(ctx_.table.Count() - 1, ++pagesSearched);

@@ -108,8 +108,7 @@ std::optional<int64_t> ReadContentLength(std::string_view text) {
 constexpr int kMaxInterimAnswers = 16;
 
 bool HasNoBody(const HttpResponse& r) {
-    return r.statusCode == 204 || r.statusCode == 304 ||
-           (r.contentLength && *r.contentLength == 0);
+    return r.statusCode == 204 || r.statusCode == 304 || (r.contentLength && *r.contentLength == 0);
 }
 
 }  // namespace

@@ -298,13 +298,13 @@ void TcpConnection::Connect() {
         if (::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0)
             throw SocketError(errno);
         // One connect limit for the name lookup and the connect together.
-        const auto until = std::chrono::steady_clock::now() +
-                           std::chrono::milliseconds(limits_.connectTimeoutMs);
+        const auto until =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(limits_.connectTimeoutMs);
         auto left = [&until] {
-            return static_cast<int>(std::max<long long>(
-                0, std::chrono::duration_cast<std::chrono::milliseconds>(
-                       until - std::chrono::steady_clock::now())
-                       .count()));
+            return static_cast<int>(
+                std::max<long long>(0, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                           until - std::chrono::steady_clock::now())
+                                           .count()));
         };
         std::string address = hosts_ ? hosts_->Find(host) : std::string();
         if (address.empty()) {

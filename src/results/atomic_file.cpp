@@ -9,8 +9,8 @@
 #include <cerrno>
 #include <charconv>
 #include <csignal>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -213,8 +213,8 @@ WriteResult WriteFileAtomically(const std::string& path, std::string_view bytes)
         if (::fstat(fd, &now) != 0 || now.st_uid != old.st_uid) ok = fail(kWriteOtherOwner);
         if (ok) CopyExtendedAttributes(target, fd);
     }
-    ok = ok && ((HookAllows(AtomicWriteStep::Sync, bytes.size()) && ::fsync(fd) == 0) ||
-                fail(errno));
+    ok = ok &&
+         ((HookAllows(AtomicWriteStep::Sync, bytes.size()) && ::fsync(fd) == 0) || fail(errno));
     if (ok && named.empty()) {
         named = TempName(dir);
         const std::string self = "/proc/self/fd/" + std::to_string(fd);

@@ -15,9 +15,9 @@ struct WriteResult {
     int error = 0;
     explicit operator bool() const { return error == 0; }
 };
-constexpr int kWriteReadOnly = -1;     // the user may not write the file
-constexpr int kWriteOtherOwner = -2;   // replacing it would take it from its owner
-constexpr int kWriteNotRegular = -3;   // a pipe, a device, a socket
+constexpr int kWriteReadOnly = -1;    // the user may not write the file
+constexpr int kWriteOtherOwner = -2;  // replacing it would take it from its owner
+constexpr int kWriteNotRegular = -3;  // a pipe, a device, a socket
 // The cause as a message ("the file is read-only", "Is a directory", ...).
 std::string WriteFailureText(const WriteResult& result);
 

@@ -39,7 +39,8 @@ std::string Unquote(std::string_view v) {
 class Lines {
   public:
     // lfEnd: one past the text's last LF (0 when it has none).
-    Lines(std::string_view text, size_t pos, size_t lfEnd) : text_(text), pos_(pos), lfEnd_(lfEnd) {}
+    Lines(std::string_view text, size_t pos, size_t lfEnd)
+        : text_(text), pos_(pos), lfEnd_(lfEnd) {}
     // False at the end; start is where the line begins in the text.
     bool Next(std::string_view* line, size_t* start) {
         if (pos_ >= text_.size()) return false;
@@ -59,8 +60,7 @@ class Lines {
     // The first c in [pos_, end), else the text's size.
     size_t Find(char c, size_t end) const {
         end = std::min(end, text_.size());
-        const void* p =
-            pos_ < end ? std::memchr(text_.data() + pos_, c, end - pos_) : nullptr;
+        const void* p = pos_ < end ? std::memchr(text_.data() + pos_, c, end - pos_) : nullptr;
         return p ? static_cast<size_t>(static_cast<const char*>(p) - text_.data()) : text_.size();
     }
     std::string_view text_;
@@ -74,60 +74,18 @@ bool IsHeader(std::string_view line) {
 
 std::string_view HeaderName(std::string_view line) {
     const size_t close = line.find(']');
-    return Trim(line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+    return Trim(
+        line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
 }
 
 uint64_t HashNoCase(std::string_view s) {
     uint64_t h = 1469598103934665603ull;
-    for (const char c : s) h = (h ^ static_cast<unsigned char>(LowerAsciiChar(c))) * 1099511628211ull;
+    for (const char c : s)
+        h = (h ^ static_cast<unsigned char>(LowerAsciiChar(c))) * 1099511628211ull;
     return h;
 }
 
-void AppendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 }  // namespace
-
-std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
-    constexpr uint32_t kReplacement = 0xFFFD;
-    auto unit = [&](size_t i) {
-        const auto a = static_cast<unsigned char>(bytes[i]);
-        const auto b = static_cast<unsigned char>(bytes[i + 1]);
-        return static_cast<uint32_t>(bigEndian ? (a << 8 | b) : (b << 8 | a));
-    };
-    std::string out;
-    out.reserve(bytes.size());
-    size_t i = 0;
-    for (; i + 1 < bytes.size(); i += 2) {
-        const uint32_t u = unit(i);
-        if (u >= 0xD800 && u < 0xDC00 && i + 3 < bytes.size()) {
-            const uint32_t low = unit(i + 2);
-            if (low >= 0xDC00 && low < 0xE000) {
-                AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
-                i += 2;
-                continue;
-            }
-        }
-        AppendUtf8(out, (u >= 0xD800 && u < 0xE000) ? kReplacement : u);
-    }
-    if (i < bytes.size()) AppendUtf8(out, kReplacement);
-    return out;
-}
 
 std::optional<uint32_t> IniFile::ItemNumber(std::string_view name) const {
     if (name.size() < 5 || name.size() > 13 || !EqualsNoCase(name.substr(0, 4), "item"))

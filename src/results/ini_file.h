@@ -63,8 +63,4 @@ class IniFile {
 // Value text for "key=" + result that IniFile reads back as value.
 std::string QuoteIniValue(std::string_view value);
 
-// UTF-16 bytes (without byte-order mark) as UTF-8; a lone surrogate or an odd
-// last byte becomes U+FFFD.
-std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian);
-
 }  // namespace vx

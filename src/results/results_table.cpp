@@ -155,7 +155,8 @@ int ListView1Compare(const ResultRow& a, const ResultRow& b, int sortColumn, cha
         case colCompetition:
         case colRank:
         case colProspects: {
-            const auto va = ReadColumnInteger(ta, sortColumn), vb = ReadColumnInteger(tb, sortColumn);
+            const auto va = ReadColumnInteger(ta, sortColumn),
+                       vb = ReadColumnInteger(tb, sortColumn);
             if (!va || !vb) return 0;
             const int c = CompareValues(*va, *vb);
             return (sortColumn == colDemand || sortColumn == colProspects) ? -c : c;

@@ -43,7 +43,8 @@ void RecentFolders::Remember(Kind kind, const QString& path) {
 
 QString RecentFolders::FileNameFor(const QString& text, const QString& fallback) {
     QString name;
-    for (const QChar c : text) name += (c == u'/' || c == u'\\' || c.category() == QChar::Other_Control) ? u'_' : c;
+    for (const QChar c : text)
+        name += (c == u'/' || c == u'\\' || c.category() == QChar::Other_Control) ? u'_' : c;
     name = name.trimmed();
     while (name.startsWith(u'.')) name.remove(0, 1);
     return name.isEmpty() ? fallback : name.left(120);

@@ -3,10 +3,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QKeyEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -144,9 +144,10 @@ TForm1::TForm1(StopFlag& stop, char decimalSeparator, QWidget* parent)
         if (!status_->text().startsWith(QStringLiteral("Waiting for")))
             statusBeforeWait_ = status_->text();
         const bool search = url.find("/search?") != std::string::npos;
-        status_->SetFullText(QStringLiteral("Waiting for the %1 service\u2026 %2 s")
-                                 .arg(search ? QStringLiteral("search") : QStringLiteral("suggestion"))
-                                 .arg(seconds));
+        status_->SetFullText(
+            QStringLiteral("Waiting for the %1 service\u2026 %2 s")
+                .arg(search ? QStringLiteral("search") : QStringLiteral("suggestion"))
+                .arg(seconds));
     };
     modifiedWatch_ = std::make_unique<ModifiedWatch>(modified_);
     table_.AddObserver(modifiedWatch_.get());
@@ -240,13 +241,14 @@ void TForm1::BuildMenus() {
          [this] { Save1Click(); })
         ->setShortcut(QKeySequence::Save);
     file->addSeparator();
-    item(file, "Exit1", QStringLiteral("E&xit"), art::Picture::OpenDoor, [this] { Exit1Click(); })
-        ->setShortcut(QKeySequence::Quit);
+    item(file, "Exit1", QStringLiteral("E&xit"), art::Picture::OpenDoor, [this] {
+        Exit1Click();
+    })->setShortcut(QKeySequence::Quit);
     QMenu* keywords = bar->addMenu(QStringLiteral("&Keywords"));
     keywords->setObjectName(QStringLiteral("Keywords1"));
-    item(keywords, "Start1", QStringLiteral("&Start..."), art::Picture::GearWithSpark,
-         [this] { BitBtn2Click(); })
-        ->setShortcut(QKeySequence(Qt::Key_F5));
+    item(keywords, "Start1", QStringLiteral("&Start..."), art::Picture::GearWithSpark, [this] {
+        BitBtn2Click();
+    })->setShortcut(QKeySequence(Qt::Key_F5));
     // Shown beside Stop as its key; the press itself is the Escape key's,
     // which counts only in this window (EscapeKey), so it is no shortcut.
     item(keywords, "Stop1", QStringLiteral("S&top\tEsc"), art::Picture::NoEntry,
@@ -381,9 +383,9 @@ void TForm1::LoadInvestigationFile(const QString& path) {
     if (opened) modified_ = false;
     // A file that cannot be opened leaves the table as it was; say why.
     status_->SetFullText(opened ? QStringLiteral("Opened ") + QDir::toNativeSeparators(path)
-                            : QStringLiteral("Could not open ") + QDir::toNativeSeparators(path) +
-                                  QStringLiteral(": ") +
-                                  QString::fromLocal8Bit(LoadFailureText(opened)));
+                                : QStringLiteral("Could not open ") +
+                                      QDir::toNativeSeparators(path) + QStringLiteral(": ") +
+                                      QString::fromLocal8Bit(LoadFailureText(opened)));
 }
 
 void TForm1::Open1Click() {
@@ -439,16 +441,16 @@ void TForm1::Savetotextfile1Click() {
     // The file type chosen decides the layout and, when none was typed, the
     // suffix.
     QString path = choice.path;
-    const bool csv = choice.filter == kCsvFilter ||
-                     path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive);
-    if (QFileInfo(path).suffix().isEmpty()) path += csv ? QStringLiteral(".csv") : QStringLiteral(".txt");
+    const bool csv =
+        choice.filter == kCsvFilter || path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive);
+    if (QFileInfo(path).suffix().isEmpty())
+        path += csv ? QStringLiteral(".csv") : QStringLiteral(".txt");
     const std::string text = csv ? FormatCsvTable(table_) : FormatKeywordList(table_);
     SaveTo(path, text);
 }
 
 QString TForm1::SuggestedName(RecentFolders::Kind kind, const QString& suffix) const {
-    const QString keyword =
-        startForm_ ? ToQString(startForm_->Keyword()) : QString();
+    const QString keyword = startForm_ ? ToQString(startForm_->Keyword()) : QString();
     return folders_.Folder(kind) + QDir::separator() +
            RecentFolders::FileNameFor(keyword, QStringLiteral("investigation")) + suffix;
 }
@@ -457,9 +459,9 @@ bool TForm1::SaveTo(const QString& path, const std::string& text) {
     // Atomic: a failed save says so and leaves the old file as it was.
     const WriteResult written = WriteFileAtomically(QFile::encodeName(path).toStdString(), text);
     status_->SetFullText(written ? QStringLiteral("Saved ") + QDir::toNativeSeparators(path)
-                             : QStringLiteral("Could not save ") + QDir::toNativeSeparators(path) +
-                                   QStringLiteral(": ") +
-                                   QString::fromLocal8Bit(WriteFailureText(written)));
+                                 : QStringLiteral("Could not save ") +
+                                       QDir::toNativeSeparators(path) + QStringLiteral(": ") +
+                                       QString::fromLocal8Bit(WriteFailureText(written)));
     return static_cast<bool>(written);
 }
 
@@ -548,8 +550,9 @@ QString TForm1::HelpChmPath() {
     for (const QString& candidate : {QStringLiteral("help.chm"), dir + QStringLiteral("/help.chm"),
                                      dir + QStringLiteral("/../share/vexorin/help.chm")}) {
         if (QFileInfo(candidate).isFile())
-            return candidate == QStringLiteral("help.chm") ? candidate
-                                                           : QFileInfo(candidate).canonicalFilePath();
+            return candidate == QStringLiteral("help.chm")
+                       ? candidate
+                       : QFileInfo(candidate).canonicalFilePath();
     }
     return {};
 }
@@ -587,8 +590,8 @@ void TForm1::ListView1ColumnClick(int column) {
     const bool descending =
         column == colDemand || column == colProfitability || column == colProspects;
     ListView1->horizontalHeader()->setSortIndicatorShown(true);
-    ListView1->horizontalHeader()->setSortIndicator(column, descending ? Qt::DescendingOrder
-                                                                       : Qt::AscendingOrder);
+    ListView1->horizontalHeader()->setSortIndicator(
+        column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
     const int at = selected ? table_.IndexOf(selected) : -1;
     if (at < 0) return;
     ListView1->selectRow(at);

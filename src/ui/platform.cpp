@@ -106,8 +106,7 @@ bool HasHandlerFor(const QString& path) {
     return known[mime] = AskDesktop(mime);
 }
 
-namespace {
-}  // namespace
+namespace {}  // namespace
 
 bool AskDesktop(const QString& mime) {
     QProcess query;
@@ -198,8 +197,7 @@ Choice Run(bool save, QWidget* parent, const QString& title, const QString& fold
     // The suffix added to a bare name follows the file type chosen.
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& f) {
         const qsizetype star = f.indexOf(QStringLiteral("*."));
-        if (star >= 0)
-            dialog.setDefaultSuffix(f.mid(star + 2, f.indexOf(u')', star) - star - 2));
+        if (star >= 0) dialog.setDefaultSuffix(f.mid(star + 2, f.indexOf(u')', star) - star - 2));
     });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return {dialog.selectedFiles().first(), dialog.selectedNameFilter()};

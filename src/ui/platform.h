@@ -6,8 +6,8 @@
 #include <QFont>
 #include <QObject>
 #include <QPointer>
-#include <QWidget>
 #include <QString>
+#include <QWidget>
 #include <functional>
 #include <optional>
 #include <string>

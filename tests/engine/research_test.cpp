@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
-#include <algorithm>
 #include <set>
 
 namespace vx {
@@ -14,8 +14,8 @@ namespace {
 // and a hook that runs at every pump, where a test plays the user.
 struct FakeWorld : StatusSink, EventPump, KeyState, InvestigateInputs {
     std::map<std::string, std::string> pages;  // URL -> body
-    std::set<std::string> errorStatus;  // URLs answered with an error status
-    std::set<std::string> dead;         // hosts that never answer
+    std::set<std::string> errorStatus;         // URLs answered with an error status
+    std::set<std::string> dead;                // hosts that never answer
     std::function<std::string(const std::string&)> pageFor;
     std::vector<std::string> urls;
     std::vector<std::string> statuses;
@@ -190,7 +190,7 @@ TEST(RunInvestigation, MissingMarkersStillGiveFilledRows) {
     w.Make().FillResultsFromSuggestions(" done <td>4512</td><td>red shoes</td>");
     ASSERT_EQ(w.table.Count(), 1);
     EXPECT_EQ(w.table.At(0).Column(0), "512");  // no &nbsp;: from position 6
-    EXPECT_EQ(w.table.At(0).KeyTerm(), "");       // no </a>
+    EXPECT_EQ(w.table.At(0).KeyTerm(), "");     // no </a>
     EXPECT_EQ(w.table.At(0).Columns(), (std::vector<std::string>{"512", "", "0", "-", "0%", "0"}));
     EXPECT_TRUE(w.table.At(0).checked);
     EXPECT_TRUE(w.urls.empty());  // empty term: no competition, no rank request
@@ -373,7 +373,8 @@ TEST(SearchUrls, TermsThatWouldChangeTheUrlAreEncoded) {
 
 // The site as users type it: a scheme, a trailing "/", capitals, blanks.
 TEST(RunInvestigation, TargetSiteTypedWithSchemeOrSlashIsFound) {
-    for (const char* typed : {"www.mysite.com", "  https://www.MySite.com/ ", "HTTP://www.mysite.com//"}) {
+    for (const char* typed :
+         {"www.mysite.com", "  https://www.MySite.com/ ", "HTTP://www.mysite.com//"}) {
         FakeWorld w;
         w.site = typed;
         w.pages["http://sugg/d/searchinventory/suggestion/?term=red&mkt=us&lang=en_US"] =

@@ -556,8 +556,7 @@ TEST(HttpBounds, LookupAndConnectShareOneLimitAndLookupsAreBounded) {
     {
         FullBacklog backlog;
         const auto t0 = Clock::now();
-        const HttpResponse r =
-            Get("http://slow.test:" + std::to_string(backlog.port) + "/", l);
+        const HttpResponse r = Get("http://slow.test:" + std::to_string(backlog.port) + "/", l);
         ASSERT_TRUE(r.error.has_value());
         EXPECT_LT(Seconds(t0), 0.7);  // 0.3 s lookup + at most 0.2 s connect, not 0.3 + 0.5
     }
@@ -566,10 +565,10 @@ TEST(HttpBounds, LookupAndConnectShareOneLimitAndLookupsAreBounded) {
     auto hosts = std::make_shared<HostCache>();
     calls = 0;
     for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(FetchAnswer("http://svc.test:" + std::to_string(s.port()) + "/", l, nullptr,
-                              hosts)
-                      .body,
-                  "ok");
+        EXPECT_EQ(
+            FetchAnswer("http://svc.test:" + std::to_string(s.port()) + "/", l, nullptr, hosts)
+                .body,
+            "ok");
     EXPECT_EQ(calls.load(), 1);
 
     l.connectTimeoutMs = 30;

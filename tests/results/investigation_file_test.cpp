@@ -3,14 +3,15 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <vector>
 
+#include "core/text.h"
 #include "results/atomic_file.h"
 #include "results/ini_file.h"
 #include "support/temp_dir.h"

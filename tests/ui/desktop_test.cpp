@@ -10,10 +10,10 @@
 #include <QMenuBar>
 #include <QToolButton>
 
-#include "ui/InfoUnit.h"
-#include "ui/URLLabel.h"
 #include "app/single_instance.h"
+#include "ui/InfoUnit.h"
 #include "ui/RaiseListener.h"
+#include "ui/URLLabel.h"
 #include "ui_window.h"
 
 using namespace Qt::StringLiterals;

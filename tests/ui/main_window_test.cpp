@@ -3,16 +3,16 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
-#include <QHeaderView>
-#include <QLabel>
-#include <QMenu>
-#include <QMenuBar>
-#include <QStandardPaths>
 #include <QDir>
 #include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTest>
@@ -21,17 +21,17 @@
 #include <atomic>
 #include <thread>
 
+#include "loopback/script_server.h"
 #include "results/investigation_file.h"
 #include "stand_in_server.h"
 #include "support/pointer.h"
-#include "loopback/script_server.h"
 #include "support/temp_dir.h"
 #include "ui/Application.h"
+#include "ui/ElidedLabel.h"
 #include "ui/InfoUnit.h"
 #include "ui/OvalBtn.h"
 #include "ui/ResultsModel.h"
 #include "ui/StartUnit.h"
-#include "ui/ElidedLabel.h"
 #include "ui/Unit1.h"
 #include "ui_window.h"
 
@@ -216,11 +216,10 @@ TEST(MainWindow, SaveAndOpenRoundTripThroughTheWindow) {
     // A file that cannot be opened leaves the table as it was and names
     // the file.
     const QString missing = QString::fromStdString(k.dir.File("gone.bki"));
-    FileDialogs::AnswerNext answer4(
-        FileDialogs::AnswerNext::Open,
-        [&](QWidget*, const QString&, const QString&, const QString&) {
-            return FileDialogs::Choice{missing, {}};
-        });
+    FileDialogs::AnswerNext answer4(FileDialogs::AnswerNext::Open,
+                                    [&](QWidget*, const QString&, const QString&, const QString&) {
+                                        return FileDialogs::Choice{missing, {}};
+                                    });
     k.w.Open1Click();
     ASSERT_EQ(t.Count(), 1);
     EXPECT_EQ(t.At(0).KeyTerm(), "  red \"shoes\" ");
@@ -251,10 +250,10 @@ TEST(MainWindow, KeywordListAndCsvExport) {
             return FileDialogs::Choice{QString::fromStdString(csv), u"CSV table (*.csv)"_s};
         });
     k.w.Savetotextfile1Click();
-    EXPECT_EQ(
-        vx::testing::ReadFile(csv),
-        "\xEF\xBB\xBFKey term,Demand,Competition,Cost per prospect,Rank #,Profitability,Estimated prospects #,"
-        "Checked\r\n\"a, \"\"b\"\"\",5,,,,,,1\r\nskip,5,,,,,,0\r\n\xC3\xA4pfel,5,,,,,,1\r\n");
+    EXPECT_EQ(vx::testing::ReadFile(csv),
+              "\xEF\xBB\xBFKey term,Demand,Competition,Cost per prospect,Rank "
+              "#,Profitability,Estimated prospects #,"
+              "Checked\r\n\"a, \"\"b\"\"\",5,,,,,,1\r\nskip,5,,,,,,0\r\n\xC3\xA4pfel,5,,,,,,1\r\n");
 }
 
 TEST(MainWindow, StartDuringRunStopsItFirstThenStartsAfresh) {
@@ -435,7 +434,8 @@ TEST(MainWindow, ALongWaitIsShownInTheStatusBar) {
     using vx::testing::Step;
     BackgroundFetcher fetcher;
     std::vector<Step> trickle{Step::Bytes("HTTP/1.1 200 OK\r\n")};
-    for (int i = 0; i < 7; ++i) trickle.insert(trickle.end(), {Step::Pause(400), Step::Bytes("X: y\r\n")});
+    for (int i = 0; i < 7; ++i)
+        trickle.insert(trickle.end(), {Step::Pause(400), Step::Bytes("X: y\r\n")});
     trickle.push_back(Step::Bytes("Content-Length: 2\r\n\r\nok"));
     vx::testing::ScriptServer slow(trickle);
     std::vector<int> told;
@@ -560,12 +560,11 @@ TEST(MainWindow, AsksBeforeModifiedResultsAreLost) {
         const std::string saved = k.dir.File("saved.bki");
         vx::testing::WriteFile(saved, "[item0]\nkeyterm=b\ncheck=1\n[item1]\nkeyterm=a\n");
         if (c.change != Change::None) {
-            FileDialogs::AnswerNext open(FileDialogs::AnswerNext::Open,
-                                         [&](QWidget*, const QString&, const QString&,
-                                             const QString&) {
-                                             return FileDialogs::Choice{
-                                                 QString::fromStdString(saved), {}};
-                                         });
+            FileDialogs::AnswerNext open(
+                FileDialogs::AnswerNext::Open,
+                [&](QWidget*, const QString&, const QString&, const QString&) {
+                    return FileDialogs::Choice{QString::fromStdString(saved), {}};
+                });
             TriggerAction(k.w, "Open1");
             ASSERT_EQ(t.Count(), 2) << label;
         }
@@ -577,18 +576,16 @@ TEST(MainWindow, AsksBeforeModifiedResultsAreLost) {
         Prompts::AnswerNext answer(c.answer.value_or(Answer::Cancel));
         bool chooserShown = false, savedAgain = false;
         FileDialogs::AnswerNext open(FileDialogs::AnswerNext::Open,
-                                     [&](QWidget*, const QString&, const QString&,
-                                         const QString&) {
+                                     [&](QWidget*, const QString&, const QString&, const QString&) {
                                          chooserShown = true;
                                          return FileDialogs::Choice{};
                                      });
-        FileDialogs::AnswerNext save(FileDialogs::AnswerNext::Save,
-                                     [&](QWidget*, const QString&, const QString&,
-                                         const QString& f) {
-                                         savedAgain = true;
-                                         return FileDialogs::Choice{
-                                             QString::fromStdString(k.dir.File("again.bki")), f};
-                                     });
+        FileDialogs::AnswerNext save(
+            FileDialogs::AnswerNext::Save,
+            [&](QWidget*, const QString&, const QString&, const QString& f) {
+                savedAgain = true;
+                return FileDialogs::Choice{QString::fromStdString(k.dir.File("again.bki")), f};
+            });
         bool dialogShown = false;
         // Armed only where the dialog will show: an answer left waiting
         // would outlive this window.
@@ -640,8 +637,7 @@ TEST(MainWindow, LongStatusTextsNeverStretchTheWindow) {
     QCoreApplication::processEvents();
     const QRect before = k.w.geometry();
     const QString longTerm = QString(300, u'w');
-    WhenDialogShows([&](TStartForm& d) { Investigate(d, longTerm, u"example.com"_s, 0, 2); },
-                    k.d);
+    WhenDialogShows([&](TStartForm& d) { Investigate(d, longTerm, u"example.com"_s, 0, 2); }, k.d);
     QSize during;
     QTimer::singleShot(50, [&] { during = k.w.size(); });
     QTest::mouseClick(k.w.BitBtn2, Qt::LeftButton);
@@ -742,14 +738,15 @@ TEST(MainWindow, ColumnsAndButtonsExplainThemselves) {
     auto* m = k.w.ListView1->model();
     for (int c = 0; c < kColumnCount; ++c) {
         const auto align = m->index(0, c).data(Qt::TextAlignmentRole).value<Qt::Alignment>();
-        EXPECT_EQ(align & Qt::AlignHorizontal_Mask, c == colKeyTerm ? Qt::AlignLeft : Qt::AlignRight)
+        EXPECT_EQ(align & Qt::AlignHorizontal_Mask,
+                  c == colKeyTerm ? Qt::AlignLeft : Qt::AlignRight)
             << c;
     }
     QHeaderView* header = k.w.ListView1->horizontalHeader();
     EXPECT_FALSE(header->isSortIndicatorShown());
     for (const auto& [column, order] : {std::pair{colDemand, Qt::DescendingOrder},
-                                       {colRank, Qt::AscendingOrder},
-                                       {colKeyTerm, Qt::AscendingOrder}}) {
+                                        {colRank, Qt::AscendingOrder},
+                                        {colKeyTerm, Qt::AscendingOrder}}) {
         TriggerAction(k.w, ("SortBy" + std::to_string(column)).c_str());
         EXPECT_TRUE(header->isSortIndicatorShown());
         EXPECT_EQ(header->sortIndicatorSection(), column);
@@ -807,12 +804,12 @@ TEST(MainWindow, FileChoosersStartWhereTheUsersFilesAre) {
     TempDir again;
     Forms forms('.', home.File("settings.reg"));
     QString seen;
-    FileDialogs::AnswerNext open(FileDialogs::AnswerNext::Open,
-                                 [&](QWidget*, const QString&, const QString& folder,
-                                     const QString&) {
-                                     seen = folder;
-                                     return FileDialogs::Choice{};
-                                 });
+    FileDialogs::AnswerNext open(
+        FileDialogs::AnswerNext::Open,
+        [&](QWidget*, const QString&, const QString& folder, const QString&) {
+            seen = folder;
+            return FileDialogs::Choice{};
+        });
     TriggerAction(*forms.Form1, "Open1");
     EXPECT_EQ(seen, bkiFolder);
     EXPECT_NE(seen, forms.Form1->AppDir());

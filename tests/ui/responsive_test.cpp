@@ -58,10 +58,10 @@ struct TimerLateness {
 // Stop while the suggestions are still arriving ends the run there: no row
 // is made of a page cut short, and the table keeps what it held.
 TEST(Responsive, StopDuringTheSuggestionFetchEndsTheRunWithoutRows) {
-    vx::testing::ScriptServer stalling{{vx::testing::Step::Bytes(
-                                            "HTTP/1.1 200 OK\r\n\r\nsearches done "
-                                            "<td>&nbsp;5</td><td><a>a</a></td>"),
-                                        vx::testing::Step::StallForever()}};
+    vx::testing::ScriptServer stalling{
+        {vx::testing::Step::Bytes("HTTP/1.1 200 OK\r\n\r\nsearches done "
+                                  "<td>&nbsp;5</td><td><a>a</a></td>"),
+         vx::testing::Step::StallForever()}};
     Services services;
     const std::string good = ::getenv("VEXORIN_SUGGEST_HOST");
     const std::string bad = "127.0.0.1:" + std::to_string(stalling.port());

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
-#include <functional>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 
 #include "support/temp_dir.h"
 #include "ui/StartUnit.h"
@@ -76,7 +76,7 @@ TEST(StartForm, SpinEditTypingAndClamping) {
     struct Case {
         const char *typed, *shown;
         int value;
-    } cases[] = {{"45", "30", 30}, {"1", "2", 2}, {"", "2", 2},   {"7", "7", 7},
+    } cases[] = {{"45", "30", 30}, {"1", "2", 2},  {"", "2", 2},  {"7", "7", 7},
                  {"ab", "2", 2},   {"-5", "2", 2}, {"+", "2", 2}, {"1.", "2", 2}};
     for (const auto& c : cases) {
         e->setFocus();

@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -192,12 +192,11 @@ int main(int argc, char** argv) {
     }
     std::string gaveUp;
     if (haveKeyword)
-        gaveUp = vx::RunHeadlessResearch(research, table,
-                                [hosts = std::make_shared<vx::HostCache>()](const std::string& url) {
-                                    vx::PageAnswer a = vx::FetchAnswer(
-                                        url, vx::DefaultNetLimits(), nullptr, hosts);
-                                    return vx::FetchedPage(std::move(a.body), a.complete, a.answered);
-                                });
+        gaveUp = vx::RunHeadlessResearch(
+            research, table, [hosts = std::make_shared<vx::HostCache>()](const std::string& url) {
+                vx::PageAnswer a = vx::FetchAnswer(url, vx::DefaultNetLimits(), nullptr, hosts);
+                return vx::FetchedPage(std::move(a.body), a.complete, a.answered);
+            });
     for (const Step& s : steps) {
         if (s.isSort) {
             table.ListView1ColumnClick(s.column);

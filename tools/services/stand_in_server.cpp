@@ -10,8 +10,8 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <deque>
 #include <cstdio>
+#include <deque>
 #include <map>
 #include <thread>
 #include <vector>
@@ -230,7 +230,8 @@ void StandInServer::AcceptClients(std::map<int, Client>& clients,
 bool StandInServer::MayAnswer(const Client& c) const {
     // A client waits while it, or all clients together, have too much
     // queued; one with nothing queued always gets its next answer.
-    return c.pending < kMaxPendingOut && (c.pending == 0 || pendingTotal_ < limits_.maxPendingTotal);
+    return c.pending < kMaxPendingOut &&
+           (c.pending == 0 || pendingTotal_ < limits_.maxPendingTotal);
 }
 
 void StandInServer::AnswerRequests(Client& c) {
