@@ -49,6 +49,13 @@ class WithInvestigationFile(unittest.TestCase):
     def tearDown(self):
         self.dir.cleanup()
 
+    def file(self, name, data):
+        """A file of these bytes in the temporary folder; its path."""
+        path = os.path.join(self.dir.name, name)
+        with open(path, "wb") as f:
+            f.write(data)
+        return path
+
 
 class ResearchToolContract(WithInvestigationFile):
 
@@ -162,15 +169,9 @@ class HonestExits(WithInvestigationFile):
         self.assertIn(b"cannot write the table", r.stderr)
 
     def test_a_failed_open_writes_nothing(self):
-        good = os.path.join(self.dir.name, "good.bki")
-        with open(good, "wb") as f:
-            f.write(b"[item0]\nkeyterm=keep\n")
-        prose = os.path.join(self.dir.name, "prose.bki")
-        with open(prose, "wb") as f:
-            f.write(b"no sections at all\n")
-        locked = os.path.join(self.dir.name, "locked.bki")
-        with open(locked, "wb") as f:
-            f.write(b"[item0]\nkeyterm=x\n")
+        good = self.file("good.bki", b"[item0]\nkeyterm=keep\n")
+        prose = self.file("prose.bki", b"no sections at all\n")
+        locked = self.file("locked.bki", b"[item0]\nkeyterm=x\n")
         os.chmod(locked, 0)
         cases = [(os.path.join(self.dir.name, "missing.bki"), b"No such file or directory"),
                  (self.dir.name, b"Is a directory"),
@@ -192,9 +193,7 @@ class HonestExits(WithInvestigationFile):
     def test_messages_name_the_real_cause(self):
         folder = os.path.join(self.dir.name, "sub")
         os.mkdir(folder)
-        readonly = os.path.join(self.dir.name, "ro.bki")
-        with open(readonly, "wb") as f:
-            f.write(b"old")
+        readonly = self.file("ro.bki", b"old")
         os.chmod(readonly, 0o444)
         loop = os.path.join(self.dir.name, "loop.bki")
         os.symlink(loop, loop)
