@@ -15,6 +15,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <ostream>
 #include <thread>
 
 #include "core/text.h"
@@ -22,7 +23,8 @@
 namespace vx {
 
 namespace {
-int gLiveObjects = 0;
+// Connections live on worker threads too.
+std::atomic<int> gLiveObjects{0};
 
 NetErrorKind KindOfErrno(int error) {
     switch (error) {
@@ -121,6 +123,38 @@ void SocketLayer::Release() {
 }
 int SocketLayer::LiveObjects() {
     return gLiveObjects;
+}
+
+const char* ToString(NetErrorKind kind) {
+    switch (kind) {
+        case NetErrorKind::TimedOut:
+            return "TimedOut";
+        case NetErrorKind::Refused:
+            return "Refused";
+        case NetErrorKind::Resolve:
+            return "Resolve";
+        case NetErrorKind::Closed:
+            return "Closed";
+        case NetErrorKind::TooLarge:
+            return "TooLarge";
+        case NetErrorKind::Malformed:
+            return "Malformed";
+        case NetErrorKind::Cancelled:
+            return "Cancelled";
+        case NetErrorKind::Unsupported:
+            return "Unsupported";
+        case NetErrorKind::HttpStatus:
+            return "HttpStatus";
+        case NetErrorKind::Socket:
+            return "Socket";
+        case NetErrorKind::Usage:
+            return "Usage";
+    }
+    return "Unknown";
+}
+
+std::ostream& operator<<(std::ostream& out, NetErrorKind kind) {
+    return out << ToString(kind);
 }
 
 NetError SocketError(int error) {

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <iosfwd>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -30,6 +31,10 @@ enum class NetErrorKind {
     Socket,       // any other socket failure
     Usage,        // the connection was used out of order
 };
+
+// The kind's name, as written above ("TimedOut"); tests and logs print it.
+const char* ToString(NetErrorKind kind);
+std::ostream& operator<<(std::ostream& out, NetErrorKind kind);
 
 struct NetError : std::runtime_error {
     NetError(NetErrorKind k, const std::string& text) : std::runtime_error(text), kind(k) {}

@@ -87,6 +87,11 @@ TEST(ShadeColors, LightAndDarkPairs) {
         EXPECT_EQ(light, RGBColor(c.lr, c.lg, c.lb)) << c.r << "," << c.g << "," << c.b;
         EXPECT_EQ(dark, RGBColor(c.dr, c.dg, c.db)) << c.r << "," << c.g << "," << c.b;
     }
+    // The light shade is 255 - round(factor x (256 - byte)): at these bytes
+    // 255 - byte would round the other way.
+    TColor light, dark;
+    ShadeColors(RGBColor(254, 253, 2), 0.5f, 0.6f, light, dark);
+    EXPECT_EQ(light, RGBColor(254, 253, 128));
 }
 
 TEST(ShadeColors, SystemColoursResolveFirstAndLuminanceAboveOneRaises) {

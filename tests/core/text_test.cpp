@@ -171,3 +171,34 @@ TEST(Rounding, HalvesGoToEven) {
 
 }  // namespace
 }  // namespace vx
+
+namespace vx {
+namespace {
+
+// Only real UTF-8 passes through unchanged; anything else, encoded UTF-16
+// surrogates and overlong forms included, is read as Windows-1252.
+TEST(Utf8, ValidTextPassesEverythingElseIsWindows1252) {
+    struct Case {
+        std::string bytes;
+        bool valid;
+    } cases[] = {
+        {"plain", true},
+        {"caf\xC3\xA9", true},
+        {"\xF0\x9F\x98\x80", true},
+        {"\xED\x9F\xBF", true},   // U+D7FF, just below the surrogates
+        {"\xED\xA0\x80", false},  // U+D800, a surrogate
+        {"\xED\xBF\xBF", false},  // U+DFFF
+        {"\xC0\xAF", false},      // overlong "/"
+        {"\xF4\x90\x80\x80", false},
+        {"\xE9t\xE9", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsValidUtf8(c.bytes), c.valid) << c.bytes;
+        EXPECT_EQ(BytesToUtf8(c.bytes) == c.bytes, c.valid) << c.bytes;
+    }
+    EXPECT_EQ(BytesToUtf8("\xE9t\xE9"), "\xC3\xA9t\xC3\xA9");
+    EXPECT_EQ(BytesToUtf8("\x80"), "\xE2\x82\xAC");  // the euro sign of Windows-1252
+}
+
+}  // namespace
+}  // namespace vx

@@ -218,6 +218,18 @@ TEST(HttpExchange, BodyFramings) {
     }
 }
 
+// A server that keeps the connection alive and then closes it: the client
+// notices the close, so the same client can fetch again.
+TEST(HttpExchange, AClientSeesAKeptAliveConnectionClose) {
+    ScriptServer s({Step::Bytes("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok")});
+    HttpClient client(Quick());
+    for (int i = 0; i < 2; ++i) {
+        const HttpResponse r = client.Get(s.Url());
+        EXPECT_FALSE(r.error.has_value()) << i << ": " << (r.error ? r.error->what() : "");
+        EXPECT_EQ(r.body, "ok") << i;
+    }
+}
+
 TEST(HttpExchange, ExchangeEndsWithoutWaitingForKeepAliveServers) {
     const char* responses[] = {
         "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok",
@@ -374,11 +386,14 @@ TEST(HttpErrors, EachFailureHasItsKindAndKeepsWhatArrived) {
     l.maxBodyBytes = 64 * 1024;
     l.maxLineBytes = 100;
     l.maxHeaderBytes = 1000;
+    l.maxHeaderLines = 30;
     l.fetchTimeoutMs = 600;
     const std::string ok = "Content-Length: 2\r\n\r\nok";
     std::vector<Step> dripped{Step::Bytes("HTTP/1.1 200 OK\r\nX: ")};
     for (int i = 0; i < 98; ++i) dripped.push_back(Step::Bytes("h"));
     dripped.push_back(Step::Bytes("\r\n" + ok));
+    std::string lines29 = "HTTP/1.1 200 OK\r\n";
+    for (int i = 0; i < 29; ++i) lines29 += "A: 1\r\n";
     std::string block = "HTTP/1.1 200 OK\r\n";
     for (int i = 0; i < 20; ++i) block += "X-Filler: " + std::string(50, 'f') + "\r\n";
     struct Case {
@@ -415,6 +430,11 @@ TEST(HttpErrors, EachFailureHasItsKindAndKeepsWhatArrived) {
          NetErrorKind::TooLarge,
          ""},
         {"header block past its cap", {Step::Bytes(block + ok)}, NetErrorKind::TooLarge, ""},
+        {"header lines at their cap", {Step::Bytes(lines29 + ok)}, std::nullopt, "ok"},
+        {"one header line past the cap",
+         {Step::Bytes(lines29 + "A: 1\r\n" + ok)},
+         NetErrorKind::TooLarge,
+         ""},
         // Refused as soon as the cap is passed, not after waiting for an LF.
         {"unfinished line past the cap",
          {Step::Bytes("HTTP/1.1 200 OK\r\nX: " + std::string(200, 'h')), Step::StallForever()},

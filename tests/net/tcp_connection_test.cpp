@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <thread>
 
 #include "loopback/script_server.h"
@@ -148,6 +150,22 @@ TEST(SocketLayer, CountsLiveConnectionObjects) {
         EXPECT_EQ(SocketLayer::LiveObjects(), before + 2);
     }
     EXPECT_EQ(SocketLayer::LiveObjects(), before);
+}
+
+}  // namespace
+}  // namespace vx
+
+namespace vx {
+namespace {
+
+// Failures print by name, so a test that fails says which kind it saw.
+TEST(NetErrorKind, PrintsByName) {
+    std::set<std::string> names;
+    for (int k = 0; k <= static_cast<int>(NetErrorKind::Usage); ++k)
+        names.insert(::testing::PrintToString(static_cast<NetErrorKind>(k)));
+    EXPECT_EQ(names.size(), static_cast<size_t>(NetErrorKind::Usage) + 1);
+    EXPECT_EQ(::testing::PrintToString(NetErrorKind::TimedOut), "TimedOut");
+    EXPECT_EQ(std::string(ToString(NetErrorKind::Cancelled)), "Cancelled");
 }
 
 }  // namespace

@@ -556,6 +556,21 @@ class StandInServices(unittest.TestCase):
         for h in hogs:
             h.close()
 
+    def test_a_request_head_past_64_kib_closes_the_connection(self):
+        import socket
+        for size, closed in ((60 * 1024, False), (70 * 1024, True)):
+            c = socket.create_connection(("127.0.0.1", self.port), timeout=3)
+            c.sendall(b"GET /search?p=x HTTP/1.1\r\nX-Big: " + b"b" * size)
+            c.settimeout(0.5)
+            try:
+                got = c.recv(1)
+                self.assertEqual(got == b"", closed, size)
+            except socket.timeout:
+                self.assertFalse(closed, size)  # still waiting for the head's end
+            except ConnectionResetError:
+                self.assertTrue(closed, size)
+            c.close()
+
     def test_a_request_head_has_a_deadline_however_it_trickles(self):
         import socket
         import time

@@ -176,6 +176,16 @@ TEST(Desktop, ASecondCopyBringsTheFirstForward) {
         EXPECT_EQ(raised, 1);
         EXPECT_FALSE(k.w.isMinimized());
     }
+    // A folder others may read or enter is no place for the lock: no copy
+    // takes it there, and none is stopped by it.
+    const std::string lock = dir.File("vexorin-" + std::to_string(::getuid()) + ".lock");
+    ::unlink(lock.c_str());
+    ::chmod(dir.path().c_str(), 0755);
+    EXPECT_EQ(SingleInstance::LockPath(), "");
+    SingleInstance open;
+    EXPECT_FALSE(open.FindRunningInstance());
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(lock)));
+    ::chmod(dir.path().c_str(), 0700);
     if (before)
         ::setenv("VEXORIN_INSTANCE_DIR", saved.c_str(), 1);
     else

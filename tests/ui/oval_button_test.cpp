@@ -614,3 +614,38 @@ TEST(OvalButton, GlyphAndCaptionPlacesForEachLayout) {
 
 }  // namespace
 }  // namespace vx::ui
+
+namespace vx::ui {
+namespace {
+
+// A press and a release each reach the screen: the face drawn in place is
+// followed by a repaint (grab() paints on demand and would not notice).
+TEST(OvalButton, PressAndReleaseSchedulePaints) {
+    QWidget parent;
+    auto* b = new TOvalButton(&parent);
+    b->resize(64, 31);
+    b->SetCaption(u"&Close"_s);
+    parent.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            paints += e->type() == QEvent::Paint;
+            return false;
+        }
+    } counter;
+    b->installEventFilter(&counter);
+    QCoreApplication::processEvents();
+    for (const bool press : {true, false}) {
+        const int before = counter.paints;
+        if (press)
+            b->MouseDown(Qt::LeftButton, {}, 32, 15);
+        else
+            b->MouseUp(Qt::LeftButton, {}, 32, 15);
+        QTest::qWait(20);
+        EXPECT_GT(counter.paints, before) << (press ? "press" : "release");
+    }
+}
+
+}  // namespace
+}  // namespace vx::ui
