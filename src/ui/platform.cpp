@@ -257,6 +257,17 @@ bool AnswerNext::Used() const {
     return Slot().usedToken == token_;
 }
 
+std::unique_ptr<QMessageBox> SaveResultsBox(QWidget* parent) {
+    auto box = std::make_unique<QMessageBox>(
+        QMessageBox::Question, QStringLiteral("Vexorin"),
+        QStringLiteral("Save the results of this investigation?"),
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
+    box->setObjectName(QStringLiteral("SavePrompt"));
+    box->setDefaultButton(QMessageBox::Save);
+    box->setEscapeButton(QMessageBox::Cancel);
+    return box;
+}
+
 Answer AskToSaveResults(QWidget* parent) {
     if (Slot().answer) {
         const Answer a = *Slot().answer;
@@ -265,13 +276,8 @@ Answer AskToSaveResults(QWidget* parent) {
         return a;
     }
     if (Slot().unarmed) return *Slot().unarmed;
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Vexorin"),
-                    QStringLiteral("Save the results of this investigation?"),
-                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
-    box.setObjectName(QStringLiteral("SavePrompt"));
-    box.setDefaultButton(QMessageBox::Save);
-    box.setEscapeButton(QMessageBox::Cancel);
-    switch (box.exec()) {
+    const std::unique_ptr<QMessageBox> box = SaveResultsBox(parent);
+    switch (box->exec()) {
         case QMessageBox::Save:
             return Answer::Save;
         case QMessageBox::Discard:

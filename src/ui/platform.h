@@ -9,11 +9,13 @@
 #include <QString>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "engine/host.h"
 
+class QMessageBox;
 class QWidget;
 
 namespace vx::ui {
@@ -129,6 +131,8 @@ Choice GetSaveFile(QWidget* parent, const QString& title, const QString& folder,
 namespace Prompts {
 enum class Answer { Save, Discard, Cancel };
 Answer AskToSaveResults(QWidget* parent);
+// The question's window as AskToSaveResults shows it (for pictures of it).
+std::unique_ptr<QMessageBox> SaveResultsBox(QWidget* parent);
 
 // Test hook, one-shot like FileDialogs::AnswerNext: the next question is
 // answered by answer instead of being shown.

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
 #include <QTimer>
@@ -13,6 +14,7 @@
 
 #include "ui/Application.h"
 #include "ui/InfoUnit.h"
+#include "ui/platform.h"
 #include "ui/OpportunityChart.h"
 #include "ui/StartUnit.h"
 #include "ui/Unit1.h"
@@ -69,6 +71,18 @@ int main(int argc, char** argv) {
             w.grab().save(out + u"/main-window.png"_s);
             w.ChartForm()->grab().save(out + u"/chart.png"_s);
             w.ChartForm()->hide();
+            // A status text far longer than the window: elided in place.
+            const std::string status = w.StatusText().toStdString();
+            w.SetStatusText("cheap running shoes for flat feet with wide toe box and arch "
+                            "support for women over fifty who walk on concrete all day long "
+                            "at work in a warehouse or a hospital and need something light");
+            w.grab().save(out + u"/main-window-long-status.png"_s);
+            w.SetStatusText(status);
+            // The question before results that were not saved are lost.
+            const auto box = vx::ui::Prompts::SaveResultsBox(&w);
+            box->show();
+            box->grab().save(out + u"/save-prompt.png"_s);
+            box->hide();
             QTimer::singleShot(300, [&] {
                 forms.InfoForm->grab().save(out + u"/about.png"_s);
                 forms.InfoForm->BitBtn3Click();
