@@ -548,9 +548,11 @@ class StandInServices(unittest.TestCase):
                     pass
         time.sleep(0.5)
         t0 = time.monotonic()
-        page = self.get("/search?p=%22boots%22", timeout=2)
+        page = self.get("/search?p=%22boots%22", timeout=5)
         self.assertIn(b"of about", page)
-        self.assertLess(time.monotonic() - t0, 1.0)
+        # Within a second; the sanitizer build runs the server several
+        # times slower.
+        self.assertLess(time.monotonic() - t0, 3.0 if SANITIZED else 1.0)
         if not SANITIZED:
             self.assertLess(peak_rss_mb(self.svc.pid), 64 + 32)
         for h in hogs:
