@@ -19,6 +19,7 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 #include <cmath>
+#include <utility>
 
 #include "results/atomic_file.h"
 #include "results/export.h"
@@ -42,11 +43,15 @@ QCategoryAxis* DecadeAxis(const QString& title, double lowest, double highest) {
     auto* axis = new QCategoryAxis;
     axis->setTitleText(title);
     axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    // A little room beyond a value that would sit on the edge: the largest
+    // marker stays wholly inside the plot.
+    constexpr double kEdge = 0.12;
     const int lo = static_cast<int>(std::floor(std::log10(lowest)));
     int hi = static_cast<int>(std::ceil(std::log10(highest)));
     if (hi <= lo) hi = lo + 1;
     for (int k = lo; k <= hi; ++k) axis->append(DecadeLabel(k), k);
-    axis->setRange(lo, hi);
+    axis->setRange(std::min<double>(lo, std::log10(lowest) - kEdge),
+                   std::max<double>(hi, std::log10(highest) + kEdge));
     axis->setGridLineVisible(true);
     return axis;
 }
@@ -222,7 +227,14 @@ class PointView : public QChartView {
 };
 }  // namespace
 
-bool OpportunityChart::SavePicture(const QString& path, QSize size) const {
+bool OpportunityChart::SavePicture(const QString& path, QSize size) {
+    // The picture shows the rows, not the window's selection.
+    const std::optional<RowId> marked = std::exchange(marked_, std::nullopt);
+    struct Restore {
+        OpportunityChart& chart;
+        std::optional<RowId> marked;
+        ~Restore() { chart.MarkRow(marked); }
+    } restore{*this, marked};
     // Rendered through a scene of its own, so a shown chart is not disturbed.
     QGraphicsScene scene;
     QChart* chart = chart_;

@@ -40,7 +40,8 @@ class OpportunityChart : public QObject {
     QPointF ScenePositionOf(const OpportunityPoint& p) const;
 
     // PNG or SVG by the file's extension, written atomically.
-    bool SavePicture(const QString& path, QSize size) const;
+    // Without the selection ring.
+    bool SavePicture(const QString& path, QSize size);
 
   signals:
     void PointClicked(vx::RowId id);

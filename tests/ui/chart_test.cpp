@@ -124,3 +124,36 @@ TEST(Chart, ExplainsItselfAndStandsBesideTheWindow) {
 
 }  // namespace
 }  // namespace vx::ui
+
+namespace vx::ui {
+namespace {
+
+// Points on a decade at either end of the data are drawn wholly inside the
+// plot, and a saved picture shows the rows, never the selection ring.
+TEST(Chart, PointsStayInsideAndPicturesHaveNoRing) {
+    ResultsTable t;
+    AddRow(t, "low", "10", "10");
+    AddRow(t, "high", "1000", "100000");
+    OpportunityChart chart;
+    chart.Chart()->resize(800, 600);
+    chart.Update(t);
+    QCoreApplication::processEvents();
+    const QRectF area = chart.Chart()->plotArea();
+    for (const OpportunityPoint& p : chart.Data().points) {
+        const QPointF at = chart.ScenePositionOf(p);
+        const double r = MarkerSize(p.prospects) / 2;
+        EXPECT_TRUE(area.contains(QRectF(at.x() - r, at.y() - r, 2 * r, 2 * r)))
+            << p.demand << " " << p.competition;
+    }
+    TempDir dir;
+    const QString plain = QString::fromStdString(dir.File("plain.png"));
+    const QString marked = QString::fromStdString(dir.File("marked.png"));
+    ASSERT_TRUE(chart.SavePicture(plain, QSize(600, 400)));
+    chart.MarkRow(t.At(0).id);
+    ASSERT_TRUE(chart.SavePicture(marked, QSize(600, 400)));
+    EXPECT_EQ(chart.MarkedRow(), t.At(0).id);  // the window keeps its selection
+    EXPECT_EQ(QImage(plain), QImage(marked));
+}
+
+}  // namespace
+}  // namespace vx::ui
