@@ -78,7 +78,7 @@ TForm1::TForm1(StopFlag& stop, char decimalSeparator, QWidget* parent)
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(7, 4, 490, 55);
     Image1->setScaledContents(true);
-    Image1->setPixmap(art::Banner());
+    Image1->setPixmap(art::Banner(devicePixelRatioF()));
 
     BuildTable();
     ListView1->setParent(client);

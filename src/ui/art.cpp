@@ -12,7 +12,13 @@ QIcon Icon(Picture picture) {
     return QIcon(Draw(picture));
 }
 
-QPixmap Banner() {
+QPixmap Banner(qreal devicePixelRatio) {
+    // Painted at 2x for screens that show twice the pixels, never blurred up.
+    if (devicePixelRatio > 1.0) {
+        QPixmap sharp = QPixmap::fromImage(LoadJpeg(QStringLiteral(":/pictures/banner@2x.jpg")));
+        sharp.setDevicePixelRatio(2.0);
+        if (!sharp.isNull()) return sharp;
+    }
     return QPixmap::fromImage(LoadJpeg(QStringLiteral(":/pictures/banner.jpg")));
 }
 

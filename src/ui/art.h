@@ -33,7 +33,8 @@ constexpr const char* FileName(Picture picture) {
 
 QPixmap Draw(Picture picture);
 QIcon Icon(Picture picture);
-QPixmap Banner();        // 490 x 55, JPEG
+// 490 x 55 logical pixels, JPEG; twice the pixels for a ratio above 1.
+QPixmap Banner(qreal devicePixelRatio = 1.0);
 QPixmap AboutPicture();  // 150 x 140, JPEG
 
 }  // namespace vx::ui::art

@@ -817,3 +817,20 @@ TEST(MainWindow, FileChoosersStartWhereTheUsersFilesAre) {
 
 }  // namespace
 }  // namespace vx::ui
+
+namespace vx::ui {
+namespace {
+
+// The banner has as many pixels as the screen shows: painted at 2x for a
+// ratio of 2, not a 1x picture blurred up (run at both ratios).
+TEST(MainWindow, BannerAtTheScreensRatio) {
+    Window k;
+    const qreal dpr = k.w.devicePixelRatioF();
+    const QPixmap banner = k.w.Image1->pixmap();
+    EXPECT_EQ(banner.devicePixelRatio(), dpr > 1 ? 2.0 : 1.0);
+    EXPECT_EQ(banner.width(), dpr > 1 ? 980 : 490);
+    EXPECT_EQ(banner.deviceIndependentSize().toSize(), QSize(490, 55));
+}
+
+}  // namespace
+}  // namespace vx::ui

@@ -195,14 +195,16 @@ QPixmap Draw(Picture picture) {
     return pm;
 }
 
-QPixmap Banner() {
-    QPixmap pm(490, 55);
+// At scale 2 for screens of pixel ratio 2: painted, not scaled up.
+QPixmap Banner(int scale = 1) {
+    QPixmap pm(490 * scale, 55 * scale);
     QPainter g(&pm);
+    g.scale(scale, scale);
     g.setRenderHint(QPainter::Antialiasing, true);
     QLinearGradient sky(0, 0, 490, 55);
     sky.setColorAt(0, QColor(18, 52, 110));
     sky.setColorAt(1, QColor(60, 140, 200));
-    g.fillRect(pm.rect(), sky);
+    g.fillRect(QRect(0, 0, 490, 55), sky);
     g.setPen(QColor(255, 255, 255, 40));
     for (int x = -55; x < 490; x += 14) g.drawLine(x, 55, x + 55, 0);
     QFont title(QStringLiteral("DejaVu Sans"), 20, QFont::Bold);
@@ -386,6 +388,7 @@ int main(int argc, char** argv) {
     QDir().mkpath(at("/pictures"));
     QDir().mkpath(at("/cursors"));
     bool ok = WriteJpeg(art::Banner().toImage(), at("/pictures/banner.jpg"), 90);
+    ok = WriteJpeg(art::Banner(2).toImage(), at("/pictures/banner@2x.jpg"), 90) && ok;
     ok = WriteJpeg(AboutPicture(), at("/pictures/about.jpg"), 90) && ok;
     for (int i = 0; i < vx::ui::art::kPictureCount; ++i) {
         const auto picture = static_cast<vx::ui::art::Picture>(i);

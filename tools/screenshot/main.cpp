@@ -14,10 +14,10 @@
 
 #include "ui/Application.h"
 #include "ui/InfoUnit.h"
-#include "ui/platform.h"
 #include "ui/OpportunityChart.h"
 #include "ui/StartUnit.h"
 #include "ui/Unit1.h"
+#include "ui/platform.h"
 
 using namespace Qt::StringLiterals;
 
@@ -73,9 +73,10 @@ int main(int argc, char** argv) {
             w.ChartForm()->hide();
             // A status text far longer than the window: elided in place.
             const std::string status = w.StatusText().toStdString();
-            w.SetStatusText("cheap running shoes for flat feet with wide toe box and arch "
-                            "support for women over fifty who walk on concrete all day long "
-                            "at work in a warehouse or a hospital and need something light");
+            w.SetStatusText(
+                "cheap running shoes for flat feet with wide toe box and arch "
+                "support for women over fifty who walk on concrete all day long "
+                "at work in a warehouse or a hospital and need something light");
             w.grab().save(out + u"/main-window-long-status.png"_s);
             w.SetStatusText(status);
             // The question before results that were not saved are lost.
