@@ -23,6 +23,7 @@
 #include "results/export.h"
 #include "results/investigation_file.h"
 #include "ui/ElidedLabel.h"
+#include "ui/FocusRing.h"
 #include "ui/OpportunityChart.h"
 #include "ui/ResultsModel.h"
 #include "ui/StartUnit.h"
@@ -110,6 +111,8 @@ TForm1::TForm1(StopFlag& stop, char decimalSeparator, QWidget* parent)
     QWidget::setTabOrder(ListView1, StopBtn);
     QWidget::setTabOrder(StopBtn, BitBtn2);
     QWidget::setTabOrder(BitBtn2, ListView1);
+    // The focus is seen on every control, the flat tool buttons included.
+    new FocusRing(client);
 
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));

@@ -834,3 +834,31 @@ TEST(MainWindow, BannerAtTheScreensRatio) {
 
 }  // namespace
 }  // namespace vx::ui
+
+namespace vx::ui {
+namespace {
+
+// Keyboard focus can be seen on every control that takes it.
+TEST(MainWindow, KeyboardFocusIsVisible) {
+    Window k;
+    k.w.show();
+    QApplication::setActiveWindow(&k.w);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&k.w));
+    for (QWidget* control : {static_cast<QWidget*>(k.w.BitBtn2), static_cast<QWidget*>(k.w.StopBtn),
+                             static_cast<QWidget*>(k.w.ListView1)}) {
+        // The control and a little around it, as the window shows them.
+        QWidget* area = k.w.centralWidget();
+        const QRect around =
+            QRect(control->mapTo(area, QPoint(0, 0)), control->size()).adjusted(-3, -3, 3, 3);
+        k.w.setFocus();
+        QCoreApplication::processEvents();
+        const QImage without = area->grab(around).toImage();
+        control->setFocus(Qt::TabFocusReason);
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(control->hasFocus()) << control->objectName().toStdString();
+        EXPECT_NE(area->grab(around).toImage(), without) << control->objectName().toStdString();
+    }
+}
+
+}  // namespace
+}  // namespace vx::ui
