@@ -6,8 +6,15 @@ std::string RunHeadlessResearch(const HeadlessResearch& request, ResultsTable& t
                                 const PageFetcher& fetch) {
     QuietHost quiet(request);
     StopFlag stop;
-    Research research({quiet, quiet, quiet, stop, quiet, table, ServiceHostsFromEnvironment(),
-                       fetch, table.DecimalSeparator()});
+    Research research({.status = quiet,
+                       .pump = quiet,
+                       .keys = quiet,
+                       .stop = stop,
+                       .inputs = quiet,
+                       .table = table,
+                       .hosts = ServiceHostsFromEnvironment(),
+                       .fetch = fetch,
+                       .decimalSeparator = table.DecimalSeparator()});
     try {
         research.RunInvestigation(request.keyword);
     } catch (const std::exception&) {

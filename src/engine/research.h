@@ -48,6 +48,12 @@ struct ResearchFault : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// A run is not re-entrant, and its host keeps it so. In the window the run
+// executes inside Start while its pump serves events; a Start or Open given
+// then does not touch the table: it stops the run and waits for it to
+// return (TForm1::AfterRun queues it; a second Start only once), and the
+// table drops writes to rows a Clear removed (row ids). The headless tool
+// pumps nothing, so nothing can re-enter.
 class Research {
   public:
     explicit Research(ResearchContext context);

@@ -4,10 +4,6 @@
 
 namespace vx {
 
-const char* const kColumnCaptions[kColumnCount] = {
-    "Key term", "Demand",        "Competition",          "Cost per prospect",
-    "Rank #",   "Profitability", "Estimated prospects #"};
-
 namespace {
 // A term on one line for any reader: every character that some program takes
 // as a line break (CR, LF, VT, FF, FS, GS, RS, NEL, LS, PS), TAB and NUL

@@ -11,6 +11,4 @@ namespace vx {
 std::string FormatKeywordList(const ResultsTable& table);
 std::string FormatCsvTable(const ResultsTable& table);
 
-extern const char* const kColumnCaptions[kColumnCount];
-
 }  // namespace vx

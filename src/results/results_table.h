@@ -26,6 +26,10 @@ enum Column : int {
     colProspects,
 };
 constexpr int kColumnCount = 7;  // key term + six column texts
+// The columns' captions, as the table's header and the exports show them.
+inline constexpr const char* kColumnCaptions[kColumnCount] = {
+    "Key term", "Demand",        "Competition",          "Cost per prospect",
+    "Rank #",   "Profitability", "Estimated prospects #"};
 
 // One row in one heap block (the texts' lengths, then the texts), so a
 // table of a million rows read from a file costs little more than the file.

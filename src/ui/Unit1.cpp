@@ -352,10 +352,15 @@ void TForm1::BitBtn2Click() {
     // A fault that escaped the run ends it; nothing is shown.
     std::string gaveUp;
     Guarded([this, &escape, &gaveUp] {
-        Research research({*this, pump_, escape, stop_, *startForm_, table_,
-                           ServiceHostsFromEnvironment(),
-                           [this](const std::string& url) { return fetcher_.Fetch(url); },
-                           table_.DecimalSeparator()});
+        Research research({.status = *this,
+                           .pump = pump_,
+                           .keys = escape,
+                           .stop = stop_,
+                           .inputs = *startForm_,
+                           .table = table_,
+                           .hosts = ServiceHostsFromEnvironment(),
+                           .fetch = [this](const std::string& url) { return fetcher_.Fetch(url); },
+                           .decimalSeparator = table_.DecimalSeparator()});
         try {
             research.RunInvestigation(startForm_->Keyword());
         } catch (...) {

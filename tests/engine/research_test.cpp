@@ -39,29 +39,30 @@ struct FakeWorld : StatusSink, EventPump, KeyState, InvestigateInputs {
     int ResultCount() override { return results; }
 
     Research Make() {
-        return Research({*this,
-                         *this,
-                         *this,
-                         stop,
-                         *this,
-                         table,
-                         {"sugg", "srch"},
-                         [this](const std::string& url) {
-                             urls.push_back(url);
-                             // A missing page is an empty answer (a server that
-                             // answers, with nothing); a dead one never answers.
-                             if (dead.count(url.substr(7, url.find('/', 7) - 7)))
-                                 return FetchedPage();
-                             if (pageFor) {
-                                 std::string body = pageFor(url);
-                                 const bool whole = !body.empty();
-                                 return FetchedPage(std::move(body), whole, true);
-                             }
-                             const auto it = pages.find(url);
-                             if (it == pages.end()) return FetchedPage("", false, true);
-                             return FetchedPage(it->second, !errorStatus.count(url), true);
-                         },
-                         '.'});
+        return Research({.status = *this,
+                         .pump = *this,
+                         .keys = *this,
+                         .stop = stop,
+                         .inputs = *this,
+                         .table = table,
+                         .hosts = {"sugg", "srch"},
+                         .fetch =
+                             [this](const std::string& url) {
+                                 urls.push_back(url);
+                                 // A missing page is an empty answer (a server that
+                                 // answers, with nothing); a dead one never answers.
+                                 if (dead.count(url.substr(7, url.find('/', 7) - 7)))
+                                     return FetchedPage();
+                                 if (pageFor) {
+                                     std::string body = pageFor(url);
+                                     const bool whole = !body.empty();
+                                     return FetchedPage(std::move(body), whole, true);
+                                 }
+                                 const auto it = pages.find(url);
+                                 if (it == pages.end()) return FetchedPage("", false, true);
+                                 return FetchedPage(it->second, !errorStatus.count(url), true);
+                             },
+                         .decimalSeparator = '.'});
     }
 };
 
