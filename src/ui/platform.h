@@ -74,8 +74,7 @@ class ScopedAssociations {
   public:
     explicit ScopedAssociations(std::function<bool(const QString& mimeType)> query);
     ~ScopedAssociations();
-    ScopedAssociations(const ScopedAssociations&) = delete;
-    ScopedAssociations& operator=(const ScopedAssociations&) = delete;
+    Q_DISABLE_COPY_MOVE(ScopedAssociations)
 
   private:
     std::function<bool(const QString&)> previous_;
@@ -87,8 +86,7 @@ class ScopedHandler {
   public:
     explicit ScopedHandler(Handler handler);
     ~ScopedHandler();
-    ScopedHandler(const ScopedHandler&) = delete;
-    ScopedHandler& operator=(const ScopedHandler&) = delete;
+    Q_DISABLE_COPY_MOVE(ScopedHandler)
 
   private:
     Handler previous_;
@@ -112,8 +110,7 @@ class AnswerNext {
     enum Chooser { Open, Save };
     AnswerNext(Chooser chooser, OpenHandler answer);
     ~AnswerNext();
-    AnswerNext(const AnswerNext&) = delete;
-    AnswerNext& operator=(const AnswerNext&) = delete;
+    Q_DISABLE_COPY_MOVE(AnswerNext)
 
   private:
     Chooser chooser_;
@@ -140,8 +137,7 @@ class AnswerNext {
   public:
     explicit AnswerNext(Answer answer);
     ~AnswerNext();
-    AnswerNext(const AnswerNext&) = delete;
-    AnswerNext& operator=(const AnswerNext&) = delete;
+    Q_DISABLE_COPY_MOVE(AnswerNext)
     bool Used() const;
 
   private:
