@@ -1,5 +1,4 @@
-// A research run without a window: no events to pump, no Escape key, the
-// dialog's entries given up front, status text dropped.
+// A research run without a window, for the headless tool.
 #pragma once
 
 #include <string>

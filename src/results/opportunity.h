@@ -26,8 +26,9 @@ struct Opportunities {
     double medianDemand = 0, medianCompetition = 0;
 };
 
-// Values read as the sort reads them, whole numbers in 64 bits, and digit
-// groups ("1,200") read as their number.
+// Demand, competition and prospects read as whole numbers in 64 bits, digit
+// groups ("1,200", "1.200", "1 200") as their number; profitability as a
+// decimal without its "%".
 Opportunities OpportunitiesOf(const ResultsTable& table);
 
 // A point's colour: 0 % grey, rising profitability from pale to strong

@@ -40,7 +40,8 @@ QIcon AppIcon();
 // System colours from the application palette, through the one table.
 void InstallSystemColours();
 
-// The program: title, single instance, forms, event loop. Returns 0.
+// The program: the application, the forms and the event loop; the single-
+// instance check ran before, in the program entry. Returns 0.
 // Runs the program; a second copy's "raise" on raiseSocket (when not empty)
 // brings the main window forward.
 int RunApplication(int argc, char** argv, const std::string& raiseSocket = {});

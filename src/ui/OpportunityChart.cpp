@@ -13,7 +13,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
-#include <QScatterSeries>
 #include <QSvgGenerator>
 #include <QTimer>
 #include <QToolTip>

@@ -16,7 +16,6 @@
 class QChartView;
 class QLabel;
 class QPushButton;
-class QScatterSeries;
 class QLineSeries;
 class QGraphicsSimpleTextItem;
 

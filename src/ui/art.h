@@ -1,5 +1,6 @@
 // Pictures of our own drawing: the banner, the menu pictures and the button
-// glyphs, painted at their native pixel sizes so they stay crisp.
+// glyphs, made by the asset tool at their native pixel sizes (the banner at
+// 1x and 2x) and loaded from the resources, so they stay crisp.
 #pragma once
 
 #include <QIcon>

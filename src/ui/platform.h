@@ -20,7 +20,7 @@ class QWidget;
 
 namespace vx::ui {
 
-// Bytes to text: UTF-8 when valid, else Latin-1.
+// Bytes to text: UTF-8 when valid, else Windows-1252 (BytesToUtf8).
 QString ToQString(const std::string& bytes);
 std::string ToBytes(const QString& text);
 
