@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace vx {
 
@@ -217,7 +218,7 @@ std::optional<double> ReadDecimal(std::string_view text, char decimalSeparator) 
     const auto res = std::from_chars(norm.data(), norm.data() + norm.size(), v);
     if (res.ec == std::errc::result_out_of_range) {
         // Underflow reads as 0; overflow is not a number we can compare.
-        if (std::strtod(norm.c_str(), nullptr) == 0.0) return 0.0;
+        if (norm.find("e-") != std::string::npos) return 0.0;
         return std::nullopt;
     }
     if (res.ec != std::errc() || res.ptr != norm.data() + norm.size()) return std::nullopt;
@@ -359,13 +360,17 @@ std::string FormatDecimal(double value, int maxFraction, char decimalSeparator) 
     if (!std::isfinite(value)) return "0";
     // 15 significant digits first, as a display formatter does, then decimal
     // rounding: 1.0005 shows as 1.001 although its binary value is below.
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.14e", std::fabs(value));
+    // to_chars, never printf: the C locale the GUI runs under must not
+    // change a digit (a multi-byte decimal point would shift them all).
+    char buf[64] = {};
+    std::to_chars(buf, buf + sizeof buf - 1, std::fabs(value), std::chars_format::scientific, 14);
     // buf: d.dddddddddddddde[+-]XX
     std::string mant;
     mant += buf[0];
     for (int k = 2; k < 16; ++k) mant += buf[k];
-    const int exp10 = std::atoi(buf + 17);
+    int exp10 = 0;
+    const char* e = buf + 17;
+    std::from_chars(e + (*e == '+' ? 1 : 0), buf + std::strlen(buf), exp10);
     // value = 0.mant * 10^(exp10+1); digits before the point: exp10+1
     int intDigits = exp10 + 1;
     std::string digits = mant;  // 15 digits

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdlib>
+
 #include <cmath>
 
 namespace vx {
@@ -198,6 +201,40 @@ TEST(Utf8, ValidTextPassesEverythingElseIsWindows1252) {
     }
     EXPECT_EQ(BytesToUtf8("\xE9t\xE9"), "\xC3\xA9t\xC3\xA9");
     EXPECT_EQ(BytesToUtf8("\x80"), "\xE2\x82\xAC");  // the euro sign of Windows-1252
+}
+
+}  // namespace
+}  // namespace vx
+
+namespace vx {
+namespace {
+
+// Numbers read and shown the same under any C locale the GUI may run under:
+// one whose decimal point is a comma, one whose point is two bytes.
+TEST(Numbers, TheCLocaleChangesNothing) {
+    char tmpl[] = "/tmp/vexorin-locales-XXXXXX";
+    const std::string dir = ::mkdtemp(tmpl);
+    int built = 0;
+    for (const char* name : {"de_DE", "ps_AF"}) {
+        const std::string cmd = "localedef -i " + std::string(name) + " -f UTF-8 " + dir + "/" +
+                                name + ".UTF-8 >/dev/null 2>&1";
+        built += std::system(cmd.c_str()) == 0;
+    }
+    ASSERT_EQ(built, 2) << "localedef and the locale sources (package locales) are needed";
+    ::setenv("LOCPATH", dir.c_str(), 1);
+    for (const char* name : {"de_DE.UTF-8", "ps_AF.UTF-8"}) {
+        ASSERT_NE(std::setlocale(LC_ALL, name), nullptr) << name;
+        EXPECT_STRNE(std::localeconv()->decimal_point, ".") << name;
+        EXPECT_EQ(FormatDecimal(1234.5678, 3, '.'), "1234.568") << name;
+        EXPECT_EQ(FormatDecimal(0.0004, 3, ','), "0") << name;
+        EXPECT_EQ(FormatDecimal(98.1, 3, ','), "98,1") << name;
+        EXPECT_EQ(FormatDecimal(1e20, 3, '.'), "100000000000000000000") << name;
+        EXPECT_EQ(ReadDecimal("12.5", '.'), 12.5) << name;
+        EXPECT_EQ(ReadDecimal("1e-400", '.'), 0.0) << name;
+        std::setlocale(LC_ALL, "C");
+    }
+    ::unsetenv("LOCPATH");
+    std::system(("rm -rf " + dir).c_str());
 }
 
 }  // namespace
