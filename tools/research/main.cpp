@@ -10,6 +10,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -111,6 +113,119 @@ struct Step {
     std::string select;
 };
 
+// What the command line asks for.
+struct Options {
+    std::string openFile, saveFile, csvFile, keywordsFile, chartFile;
+    bool haveKeyword = false;
+    vx::HeadlessResearch research;
+    std::vector<Step> steps;
+};
+
+// A whole number for an option, or nothing when it does not read.
+std::optional<int> Number(const std::string& v) {
+    const auto n = vx::ReadWholeNumber(v);
+    return n ? std::optional<int>(*n) : std::nullopt;
+}
+
+// The options, or nothing for bad usage (empty file names included).
+std::optional<Options> ReadOptions(int argc, char** argv) {
+    Options o;
+    bool haveResearchOption = false;
+    const std::map<std::string, std::string*> files = {{"--open", &o.openFile},
+                                                       {"--save", &o.saveFile},
+                                                       {"--export-csv", &o.csvFile},
+                                                       {"--export-keywords", &o.keywordsFile},
+                                                       {"--chart", &o.chartFile}};
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (i + 1 >= argc) return std::nullopt;  // every option takes a value
+        const std::string v = argv[++i];
+        if (const auto file = files.find(arg); file != files.end()) {
+            if (v.empty()) return std::nullopt;
+            *file->second = v;
+        } else if (arg == "--keyword") {
+            o.research.keyword = v;
+            o.haveKeyword = true;
+        } else if (arg == "--site") {
+            o.research.site = v;
+            haveResearchOption = true;
+        } else if (arg == "--depth" && Number(v)) {
+            // The dialog's ranges: 1 to 20 pages, 2 to 30 results.
+            o.research.depthText = std::to_string(std::clamp(*Number(v), 1, vx::kDepthItems));
+            haveResearchOption = true;
+        } else if (arg == "--results" && Number(v)) {
+            o.research.results = vx::ClampResults(*Number(v));
+            haveResearchOption = true;
+        } else if (arg == "--sort" && !v.empty() &&
+                   v.find_first_not_of("0123456789") == std::string::npos && Number(v) &&
+                   *Number(v) < vx::kColumnCount) {
+            o.steps.push_back({true, *Number(v), {}});
+        } else if (arg == "--select" && (v == "all" || v == "none" || v == "invert")) {
+            o.steps.push_back({false, 0, v});
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (haveResearchOption && !o.haveKeyword) return std::nullopt;
+    return o;
+}
+
+// Open, research, then every sort and selection in the order given; the
+// word on a service the run gave up on, if any. False when the file given
+// cannot be opened: nothing may then be written.
+bool RunSteps(const Options& o, vx::ResultsTable& table, std::string* gaveUp) {
+    if (!o.openFile.empty()) {
+        if (const vx::LoadOutcome opened = vx::LoadInvestigationFile(o.openFile, table); !opened) {
+            std::fprintf(stderr, "vexorin-research: cannot open %s: %s\n",
+                         Printable(o.openFile).c_str(), vx::LoadFailureText(opened).c_str());
+            return false;
+        }
+    }
+    if (o.haveKeyword)
+        *gaveUp = vx::RunHeadlessResearch(
+            o.research, table, [hosts = std::make_shared<vx::HostCache>()](const std::string& url) {
+                vx::PageAnswer a = vx::FetchAnswer(url, vx::DefaultNetLimits(), nullptr, hosts);
+                return vx::FetchedPage(std::move(a.body), a.complete, a.answered);
+            });
+    for (const Step& s : o.steps) {
+        if (s.isSort) {
+            table.ListView1ColumnClick(s.column);
+        } else if (s.select == "all") {
+            table.SelectAll1Click();
+        } else if (s.select == "none") {
+            table.SelectNone1Click();
+        } else {
+            table.InvertSelection1Click();
+        }
+    }
+    return true;
+}
+
+// Saves, exports, the chart and the printed table; every write is checked,
+// and a failed one says so on one line. False when any failed.
+bool WriteOutputs(const Options& o, const vx::ResultsTable& table, const char* self, char sep) {
+    bool ok = true;
+    auto write = [&ok](const std::string& path, auto format) {
+        if (path.empty()) return;
+        const vx::WriteResult written = vx::WriteFileAtomically(path, format());
+        if (written) return;
+        std::fprintf(stderr, "vexorin-research: cannot write %s: %s\n", Printable(path).c_str(),
+                     vx::WriteFailureText(written).c_str());
+        ok = false;
+    };
+    write(o.saveFile, [&] { return vx::FormatInvestigationFile(table); });
+    write(o.csvFile, [&] { return vx::FormatCsvTable(table); });
+    write(o.keywordsFile, [&] { return vx::FormatKeywordList(table); });
+    if (!o.chartFile.empty() && !WriteChart(self, table, sep, o.chartFile)) ok = false;
+    const std::string out = vx::FormatTableLines(table);
+    if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "vexorin-research: cannot write the table: %s\n",
+                     std::strerror(errno));
+        ok = false;
+    }
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -122,112 +237,14 @@ int main(int argc, char** argv) {
     const char sep = (point && point[0] && !point[1]) ? point[0] : '.';
     std::setlocale(LC_NUMERIC, "C");
 
-    std::string openFile, saveFile, csvFile, keywordsFile, chartFile;
-    bool haveKeyword = false, haveResearchOption = false;
-    vx::HeadlessResearch research;
-    std::vector<Step> steps;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        // A value must be there; a file name may not be empty.
-        auto value = [&](std::string* out) {
-            if (i + 1 >= argc) return false;
-            *out = argv[++i];
-            return !out->empty() || arg == "--keyword" || arg == "--site" || arg == "--depth";
-        };
-        std::string v;
-        if (arg == "--open") {
-            if (!value(&openFile)) return Usage();
-        } else if (arg == "--save") {
-            if (!value(&saveFile)) return Usage();
-        } else if (arg == "--export-csv") {
-            if (!value(&csvFile)) return Usage();
-        } else if (arg == "--export-keywords") {
-            if (!value(&keywordsFile)) return Usage();
-        } else if (arg == "--chart") {
-            if (!value(&chartFile)) return Usage();
-        } else if (arg == "--keyword") {
-            if (!value(&research.keyword)) return Usage();
-            haveKeyword = true;
-        } else if (arg == "--site") {
-            if (!value(&research.site)) return Usage();
-            haveResearchOption = true;
-        } else if (arg == "--depth") {
-            // The dialog's range: 1 to 20 pages.
-            if (!value(&v)) return Usage();
-            const auto n = vx::ReadWholeNumber(v);
-            if (!n) return Usage();
-            research.depthText = std::to_string(std::clamp(*n, 1, vx::kDepthItems));
-            haveResearchOption = true;
-        } else if (arg == "--results") {
-            if (!value(&v)) return Usage();
-            const auto n = vx::ReadWholeNumber(v);
-            if (!n) return Usage();
-            research.results = vx::ClampResults(*n);
-            haveResearchOption = true;
-        } else if (arg == "--sort") {
-            if (!value(&v)) return Usage();
-            const auto n = vx::ReadWholeNumber(v);
-            if (!n || *n < 0 || *n >= vx::kColumnCount ||
-                v.find_first_not_of("0123456789") != std::string::npos)
-                return Usage();
-            steps.push_back({true, *n, {}});
-        } else if (arg == "--select") {
-            if (!value(&v) || (v != "all" && v != "none" && v != "invert")) return Usage();
-            steps.push_back({false, 0, v});
-        } else {
-            return Usage();
-        }
-    }
-    if (haveResearchOption && !haveKeyword) return Usage();
-
+    const std::optional<Options> options = ReadOptions(argc, argv);
+    if (!options) return Usage();
     vx::ResultsTable table(sep);
+    std::string gaveUp;
     // A file that cannot be opened ends the tool before anything is written:
     // an empty table saved over a good file would lose it.
-    if (!openFile.empty()) {
-        if (const vx::LoadOutcome opened = vx::LoadInvestigationFile(openFile, table); !opened) {
-            std::fprintf(stderr, "vexorin-research: cannot open %s: %s\n",
-                         Printable(openFile).c_str(), vx::LoadFailureText(opened).c_str());
-            return 1;
-        }
-    }
-    std::string gaveUp;
-    if (haveKeyword)
-        gaveUp = vx::RunHeadlessResearch(
-            research, table, [hosts = std::make_shared<vx::HostCache>()](const std::string& url) {
-                vx::PageAnswer a = vx::FetchAnswer(url, vx::DefaultNetLimits(), nullptr, hosts);
-                return vx::FetchedPage(std::move(a.body), a.complete, a.answered);
-            });
-    for (const Step& s : steps) {
-        if (s.isSort) {
-            table.ListView1ColumnClick(s.column);
-        } else if (s.select == "all") {
-            table.SelectAll1Click();
-        } else if (s.select == "none") {
-            table.SelectNone1Click();
-        } else {
-            table.InvertSelection1Click();
-        }
-    }
-    // Every write is checked: a failed one says so on one line and exits 1.
-    bool ok = true;
-    auto write = [&ok](const std::string& path, const std::string& text) {
-        if (path.empty()) return;
-        const vx::WriteResult written = vx::WriteFileAtomically(path, text);
-        if (written) return;
-        std::fprintf(stderr, "vexorin-research: cannot write %s: %s\n", Printable(path).c_str(),
-                     vx::WriteFailureText(written).c_str());
-        ok = false;
-    };
-    write(saveFile, saveFile.empty() ? std::string() : vx::FormatInvestigationFile(table));
-    write(csvFile, csvFile.empty() ? std::string() : vx::FormatCsvTable(table));
-    write(keywordsFile, keywordsFile.empty() ? std::string() : vx::FormatKeywordList(table));
-    if (!chartFile.empty() && !WriteChart(argv[0], table, sep, chartFile)) ok = false;
-    const std::string out = vx::FormatTableLines(table);
-    if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
-        std::fprintf(stderr, "vexorin-research: cannot write the table: %s\n",
-                     std::strerror(errno));
-        ok = false;
-    }
+    if (!RunSteps(*options, table, &gaveUp)) return 1;
+    const bool ok = WriteOutputs(*options, table, argv[0], sep);
     // A service that stopped answering: the rows so far are out, and so is
     // the word on which service it was.
     if (!gaveUp.empty()) std::fprintf(stderr, "vexorin-research: %s\n", gaveUp.c_str());
