@@ -11,6 +11,7 @@
 #include <QToolButton>
 
 #include "app/single_instance.h"
+#include "support/scoped_env.h"
 #include "ui/InfoUnit.h"
 #include "ui/RaiseListener.h"
 #include "ui/URLLabel.h"
@@ -156,9 +157,7 @@ namespace {
 TEST(Desktop, ASecondCopyBringsTheFirstForward) {
     TempDir dir;
     ::chmod(dir.path().c_str(), 0700);
-    const char* before = ::getenv("VEXORIN_INSTANCE_DIR");
-    const std::string saved = before ? before : "";
-    ::setenv("VEXORIN_INSTANCE_DIR", dir.path().c_str(), 1);
+    vx::testing::ScopedEnv instanceDir("VEXORIN_INSTANCE_DIR", dir.path());
     {
         SingleInstance first;
         ASSERT_FALSE(first.FindRunningInstance());
@@ -186,10 +185,6 @@ TEST(Desktop, ASecondCopyBringsTheFirstForward) {
     EXPECT_FALSE(open.FindRunningInstance());
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(lock)));
     ::chmod(dir.path().c_str(), 0700);
-    if (before)
-        ::setenv("VEXORIN_INSTANCE_DIR", saved.c_str(), 1);
-    else
-        ::unsetenv("VEXORIN_INSTANCE_DIR");
 }
 
 }  // namespace

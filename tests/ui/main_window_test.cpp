@@ -19,12 +19,14 @@
 #include <QTimer>
 #include <QToolButton>
 #include <atomic>
+#include <optional>
 #include <thread>
 
 #include "loopback/script_server.h"
 #include "results/investigation_file.h"
 #include "stand_in_server.h"
 #include "support/pointer.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 #include "ui/Application.h"
 #include "ui/ElidedLabel.h"
@@ -405,9 +407,9 @@ TEST(MainWindow, AboutDuringRunWaitsThenTheRunEnds) {
 TEST(MainWindow, GivesUpOnAStallingSearchServiceAndStaysUsable) {
     Services services;  // suggestions answer; searches go to a stalling server
     vx::testing::ScriptServer stalling({vx::testing::Step::StallForever()});
-    const std::string good = ::getenv("VEXORIN_SEARCH_HOST");
     const std::string bad = "127.0.0.1:" + std::to_string(stalling.port());
-    ::setenv("VEXORIN_SEARCH_HOST", bad.c_str(), 1);
+    std::optional<vx::testing::ScopedEnv> search;
+    search.emplace("VEXORIN_SEARCH_HOST", bad);
     Window k;
     WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"example.com"_s, 0, 10); },
                     k.d);
@@ -420,7 +422,7 @@ TEST(MainWindow, GivesUpOnAStallingSearchServiceAndStaysUsable) {
     EXPECT_EQ(k.w.Table().At(0).Column(1), "?");
     EXPECT_EQ(k.w.Table().At(0).Column(3), "?");  // nothing came back: unknown, not "not found"
     EXPECT_EQ(k.w.Table().At(1).Column(3), "?");
-    ::setenv("VEXORIN_SEARCH_HOST", good.c_str(), 1);
+    search.reset();  // the good service again
     WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"example.com"_s, 0, 3); }, k.d);
     k.w.BitBtn2Click();
     ASSERT_EQ(k.w.Table().Count(), 3);

@@ -10,6 +10,7 @@
 #include <chrono>
 
 #include "loopback/script_server.h"
+#include "support/scoped_env.h"
 #include "ui_window.h"
 
 using namespace Qt::StringLiterals;
@@ -28,12 +29,8 @@ double Ms(Clock::duration d) {
 struct StalledSearch {
     Services services;
     vx::testing::ScriptServer stalling{{vx::testing::Step::StallForever()}};
-    std::string good = ::getenv("VEXORIN_SEARCH_HOST");
-    StalledSearch() {
-        const std::string bad = "127.0.0.1:" + std::to_string(stalling.port());
-        ::setenv("VEXORIN_SEARCH_HOST", bad.c_str(), 1);
-    }
-    ~StalledSearch() { ::setenv("VEXORIN_SEARCH_HOST", good.c_str(), 1); }
+    vx::testing::ScopedEnv search{"VEXORIN_SEARCH_HOST",
+                                  "127.0.0.1:" + std::to_string(stalling.port())};
 };
 
 // The largest lateness of a 20 ms timer while it runs.
@@ -63,9 +60,8 @@ TEST(Responsive, StopDuringTheSuggestionFetchEndsTheRunWithoutRows) {
                                   "<td>&nbsp;5</td><td><a>a</a></td>"),
          vx::testing::Step::StallForever()}};
     Services services;
-    const std::string good = ::getenv("VEXORIN_SUGGEST_HOST");
-    const std::string bad = "127.0.0.1:" + std::to_string(stalling.port());
-    ::setenv("VEXORIN_SUGGEST_HOST", bad.c_str(), 1);
+    vx::testing::ScopedEnv suggest("VEXORIN_SUGGEST_HOST",
+                                   "127.0.0.1:" + std::to_string(stalling.port()));
     Window k;
     k.w.show();
     const RowId kept = k.w.Table().Append();
@@ -74,7 +70,6 @@ TEST(Responsive, StopDuringTheSuggestionFetchEndsTheRunWithoutRows) {
     WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"example.com"_s, 4, 10); },
                     k.d);
     k.w.BitBtn2Click();
-    ::setenv("VEXORIN_SUGGEST_HOST", good.c_str(), 1);
     EXPECT_EQ(k.w.StatusText(), u"Done!"_s);
     ASSERT_EQ(k.w.Table().Count(), 1);
     EXPECT_EQ(k.w.Table().At(0).KeyTerm(), "kept");
