@@ -1,7 +1,6 @@
 // The application as a desktop user meets it: the keyboard reaches every
 // control in order, captions are exact, and nothing is clipped.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <QApplication>
 #include <QFileInfo>
@@ -10,10 +9,7 @@
 #include <QMenuBar>
 #include <QToolButton>
 
-#include "app/single_instance.h"
-#include "support/scoped_env.h"
 #include "ui/InfoUnit.h"
-#include "ui/RaiseListener.h"
 #include "ui/URLLabel.h"
 #include "ui_window.h"
 
@@ -144,47 +140,6 @@ TEST(Desktop, F1OpensTheChmOrElseTheHtmlHelp) {
             }
         }
     }
-}
-
-}  // namespace
-}  // namespace vx::ui
-
-namespace vx::ui {
-namespace {
-
-// A second copy finds the first through the lock and asks it, through the
-// socket beside the lock, to bring its window forward.
-TEST(Desktop, ASecondCopyBringsTheFirstForward) {
-    TempDir dir;
-    ::chmod(dir.path().c_str(), 0700);
-    vx::testing::ScopedEnv instanceDir("VEXORIN_INSTANCE_DIR", dir.path());
-    {
-        SingleInstance first;
-        ASSERT_FALSE(first.FindRunningInstance());
-        Window k;
-        k.w.showMinimized();
-        int raised = 0;
-        RaiseListener listener(SingleInstance::SocketPath(), [&] {
-            ++raised;
-            k.w.showNormal();
-        });
-        ASSERT_TRUE(listener.Listening());
-        SingleInstance second;
-        EXPECT_TRUE(second.FindRunningInstance());
-        for (int i = 0; i < 100 && raised == 0; ++i) QTest::qWait(10);
-        EXPECT_EQ(raised, 1);
-        EXPECT_FALSE(k.w.isMinimized());
-    }
-    // A folder others may read or enter is no place for the lock: no copy
-    // takes it there, and none is stopped by it.
-    const std::string lock = dir.File("vexorin-" + std::to_string(::getuid()) + ".lock");
-    ::unlink(lock.c_str());
-    ::chmod(dir.path().c_str(), 0755);
-    EXPECT_EQ(SingleInstance::LockPath(), "");
-    SingleInstance open;
-    EXPECT_FALSE(open.FindRunningInstance());
-    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(lock)));
-    ::chmod(dir.path().c_str(), 0700);
 }
 
 }  // namespace

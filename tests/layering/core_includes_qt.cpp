@@ -1,3 +1,0 @@
-// Must not compile: nothing below the GUI sees Qt.
-#include <QString>
-#include "core/text.h"
