@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "ui/OpportunityChart.h"
+#include "ui/chart/ChartForm.h"
 
 using Clock = std::chrono::steady_clock;
 

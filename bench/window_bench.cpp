@@ -18,9 +18,11 @@
 #include "net/http_client.h"
 #include "stand_in_server.h"
 #include "ui/Application.h"
-#include "ui/BackgroundFetch.h"
-#include "ui/StartUnit.h"
-#include "ui/Unit1.h"
+#include "ui/forms/BackgroundFetch.h"
+#include "ui/forms/StartUnit.h"
+#include "ui/forms/Unit1.h"
+#include "ui/platform/EscapeKey.h"
+#include "ui/platform/QtEventPump.h"
 
 using namespace Qt::StringLiterals;
 using Clock = std::chrono::steady_clock;

@@ -1,15 +1,16 @@
 #include "ui/Application.h"
 
-#include "ui/RaiseListener.h"
+#include "ui/platform/RaiseListener.h"
 
 #include <QApplication>
 #include <QLocale>
 #include <QScreen>
 
 #include "core/rrColors.h"
-#include "ui/InfoUnit.h"
-#include "ui/StartUnit.h"
-#include "ui/Unit1.h"
+#include "ui/forms/InfoUnit.h"
+#include "ui/forms/StartUnit.h"
+#include "ui/forms/Unit1.h"
+#include "ui/platform/EscapeKey.h"
 
 namespace vx::ui {
 

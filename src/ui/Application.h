@@ -10,7 +10,7 @@
 
 #include "engine/host.h"
 #include "results/settings_store.h"
-#include "ui/platform.h"
+#include "ui/platform/QtEventPump.h"
 
 namespace vx::ui {
 

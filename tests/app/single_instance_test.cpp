@@ -8,7 +8,7 @@
 
 #include "app/single_instance.h"
 #include "support/scoped_env.h"
-#include "ui/RaiseListener.h"
+#include "ui/platform/RaiseListener.h"
 #include "ui/ui_window.h"
 
 namespace vx::ui {

@@ -7,7 +7,7 @@
 #include <QLabel>
 #include <QScatterSeries>
 
-#include "ui/OpportunityChart.h"
+#include "ui/chart/ChartForm.h"
 #include "ui_window.h"
 
 using namespace Qt::StringLiterals;

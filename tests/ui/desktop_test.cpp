@@ -9,8 +9,9 @@
 #include <QMenuBar>
 #include <QToolButton>
 
-#include "ui/InfoUnit.h"
-#include "ui/URLLabel.h"
+#include "ui/controls/URLLabel.h"
+#include "ui/forms/InfoUnit.h"
+#include "ui/platform/Shell.h"
 #include "ui_window.h"
 
 using namespace Qt::StringLiterals;

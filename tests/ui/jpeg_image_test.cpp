@@ -1,4 +1,4 @@
-#include "ui/JpegImage.h"
+#include "ui/art/JpegImage.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "ui/Application.h"
-#include "ui/OvalBtn.h"
+#include "ui/controls/OvalBtn.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 #include <functional>
 
 #include "support/temp_dir.h"
-#include "ui/StartUnit.h"
+#include "ui/forms/StartUnit.h"
 
 using namespace Qt::StringLiterals;
 

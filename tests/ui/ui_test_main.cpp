@@ -5,7 +5,8 @@
 #include <QApplication>
 #include <cstdlib>
 
-#include "ui/platform.h"
+#include "ui/platform/EscapeKey.h"
+#include "ui/platform/Prompts.h"
 
 int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);

@@ -20,8 +20,8 @@
 #include "stand_in_server.h"
 #include "support/temp_dir.h"
 #include "ui/Application.h"
-#include "ui/StartUnit.h"
-#include "ui/Unit1.h"
+#include "ui/forms/StartUnit.h"
+#include "ui/forms/Unit1.h"
 
 namespace vx::ui {
 

@@ -1,4 +1,4 @@
-#include "ui/URLLabel.h"
+#include "ui/controls/URLLabel.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <QMouseEvent>
 #include <QTest>
 
-#include "ui/platform.h"
+#include "ui/platform/Shell.h"
 
 using namespace Qt::StringLiterals;
 

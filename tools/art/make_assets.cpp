@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "ui/art.h"
+#include "ui/art/art.h"
 
 extern "C" {
 #include <jpeglib.h>

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "results/investigation_file.h"
-#include "ui/OpportunityChart.h"
+#include "ui/chart/OpportunityChart.h"
 
 int main(int argc, char** argv) {
     char sep = '.';

@@ -13,11 +13,13 @@
 #include <cstdio>
 
 #include "ui/Application.h"
-#include "ui/InfoUnit.h"
-#include "ui/OpportunityChart.h"
-#include "ui/StartUnit.h"
-#include "ui/Unit1.h"
-#include "ui/platform.h"
+#include "ui/chart/ChartForm.h"
+#include "ui/chart/OpportunityChart.h"
+#include "ui/forms/InfoUnit.h"
+#include "ui/forms/StartUnit.h"
+#include "ui/forms/Unit1.h"
+#include "ui/platform/EscapeKey.h"
+#include "ui/platform/Prompts.h"
 
 using namespace Qt::StringLiterals;
 

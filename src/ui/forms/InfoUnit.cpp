@@ -1,12 +1,12 @@
-#include "ui/InfoUnit.h"
+#include "ui/forms/InfoUnit.h"
 
 #include <QFrame>
 #include <QLabel>
 
-#include "ui/OvalBtn.h"
-#include "ui/URLLabel.h"
-#include "ui/art.h"
-#include "ui/platform.h"
+#include "ui/controls/OvalBtn.h"
+#include "ui/controls/URLLabel.h"
+#include "ui/art/art.h"
+#include "ui/platform/FormFont.h"
 
 namespace vx::ui {
 

@@ -1,11 +1,11 @@
-#include "ui/RecentFolders.h"
+#include "ui/forms/RecentFolders.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 
 #include "results/settings_store.h"
-#include "ui/platform.h"
+#include "ui/platform/TextEdge.h"
 
 namespace vx::ui {
 

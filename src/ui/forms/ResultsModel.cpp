@@ -1,7 +1,7 @@
-#include "ui/ResultsModel.h"
+#include "ui/forms/ResultsModel.h"
 
 #include "results/export.h"
-#include "ui/platform.h"
+#include "ui/platform/TextEdge.h"
 
 namespace vx::ui {
 

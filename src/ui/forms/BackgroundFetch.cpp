@@ -1,4 +1,4 @@
-#include "ui/BackgroundFetch.h"
+#include "ui/forms/BackgroundFetch.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>

@@ -1,4 +1,4 @@
-#include "ui/FocusRing.h"
+#include "ui/controls/FocusRing.h"
 
 #include <QApplication>
 #include <QPainter>

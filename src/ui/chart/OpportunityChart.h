@@ -1,7 +1,6 @@
 // The opportunity chart: the table's rows as points, demand against
 // competition on logarithmic axes, coloured by profitability and sized by
 // estimated prospects, with median lines and the promising corner labelled.
-// TChartForm shows it beside the main window and follows the table live.
 #pragma once
 
 #include <QChart>
@@ -11,11 +10,7 @@
 
 #include "results/opportunity.h"
 #include "results/results_table.h"
-#include "ui/RecentFolders.h"
 
-class QChartView;
-class QLabel;
-class QPushButton;
 class QLineSeries;
 class QGraphicsSimpleTextItem;
 
@@ -58,41 +53,6 @@ class OpportunityChart : public QObject {
     QGraphicsSimpleTextItem* corner_;
     Opportunities data_;
     std::optional<RowId> marked_;
-};
-
-class TChartForm : public QWidget, public TableObserver {
-    Q_OBJECT
-  public:
-    explicit TChartForm(ResultsTable& table, QWidget* parent = nullptr);
-    // Where Save picture starts; none: the chooser's own choice.
-    void SetFolders(RecentFolders* folders) { folders_ = folders; }
-    ~TChartForm() override;
-
-    OpportunityChart& ChartOf() { return chart_; }
-    QLabel* NotPlottedLabel() const { return notPlotted_; }
-    QPushButton* SaveButton() const { return save_; }
-    // Rebuilds now instead of at the next turn of the event loop.
-    void Refresh();
-
-    void TableReset() override { Schedule(); }
-    void RowAppended(int) override { Schedule(); }
-    void RowChanged(int) override { Schedule(); }
-
-  signals:
-    void RowChosen(vx::RowId id);
-
-  private:
-    RecentFolders* folders_ = nullptr;
-    void Schedule();
-    void SavePictureClick();
-
-    ResultsTable& table_;
-    OpportunityChart chart_;
-    QChartView* view_;
-    QLabel* notPlotted_;
-    QLabel* legend_;
-    QPushButton* save_;
-    bool scheduled_ = false;
 };
 
 }  // namespace vx::ui

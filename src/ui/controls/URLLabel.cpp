@@ -1,10 +1,10 @@
-#include "ui/URLLabel.h"
+#include "ui/controls/URLLabel.h"
 
 #include <QBitmap>
 #include <QMap>
 #include <QMouseEvent>
 
-#include "ui/platform.h"
+#include "ui/platform/Shell.h"
 
 namespace vx::ui {
 

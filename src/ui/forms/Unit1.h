@@ -10,9 +10,9 @@
 
 #include "engine/host.h"
 #include "results/results_table.h"
-#include "ui/BackgroundFetch.h"
-#include "ui/RecentFolders.h"
-#include "ui/platform.h"
+#include "ui/forms/BackgroundFetch.h"
+#include "ui/forms/RecentFolders.h"
+#include "ui/platform/QtEventPump.h"
 
 class QLabel;
 class QProgressBar;
@@ -91,6 +91,9 @@ class TForm1 : public QMainWindow, public StatusSink {
   private:
     void FormCreate();
     void BuildMenus();
+    void BuildButtons(QWidget* client);
+    void BuildStatusBar();
+    void WatchSlowFetches();
     void BuildTable();
     bool SaveTo(const QString& path, const std::string& text);
     // The last folder of that kind and a name from the seed keyword.

@@ -1,4 +1,4 @@
-#include "ui/RaiseListener.h"
+#include "ui/platform/RaiseListener.h"
 
 #include <poll.h>
 #include <sys/socket.h>

@@ -1,6 +1,6 @@
-#include "ui/art.h"
+#include "ui/art/art.h"
 
-#include "ui/JpegImage.h"
+#include "ui/art/JpegImage.h"
 
 namespace vx::ui::art {
 

@@ -1,4 +1,4 @@
-#include "ui/Unit1.h"
+#include "ui/forms/Unit1.h"
 
 #include <QAction>
 #include <QApplication>
@@ -22,12 +22,19 @@
 #include "results/atomic_file.h"
 #include "results/export.h"
 #include "results/investigation_file.h"
-#include "ui/ElidedLabel.h"
-#include "ui/FocusRing.h"
-#include "ui/OpportunityChart.h"
-#include "ui/ResultsModel.h"
-#include "ui/StartUnit.h"
-#include "ui/art.h"
+#include "ui/controls/ElidedLabel.h"
+#include "ui/controls/FocusRing.h"
+#include "ui/chart/OpportunityChart.h"
+#include "ui/forms/ResultsModel.h"
+#include "ui/forms/StartUnit.h"
+#include "ui/art/art.h"
+#include "ui/platform/TextEdge.h"
+#include "ui/platform/EscapeKey.h"
+#include "ui/platform/Shell.h"
+#include "ui/platform/FileDialogs.h"
+#include "ui/platform/Prompts.h"
+#include "ui/platform/FormFont.h"
+#include "ui/chart/ChartForm.h"
 
 namespace vx::ui {
 
@@ -84,8 +91,31 @@ TForm1::TForm1(StopFlag& stop, char decimalSeparator, QWidget* parent)
     BuildTable();
     ListView1->setParent(client);
     ListView1->setGeometry(5, 68, 490, 299);
+    BuildButtons(client);
+    BuildStatusBar();
+    BuildMenus();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    WatchSlowFetches();
+    modifiedWatch_ = std::make_unique<ModifiedWatch>(modified_);
+    table_.AddObserver(modifiedWatch_.get());
+    FormCreate();
+}
 
-    auto makeButton = [&](const char* name, const QString& caption, art::Picture pic,
+TForm1::~TForm1() {
+    // The chart and the model observe the table; let them go first.
+    delete chartForm_;
+    chartForm_ = nullptr;
+    delete model_;
+    model_ = nullptr;
+    table_.RemoveObserver(modifiedWatch_.get());
+}
+
+void TForm1::FormCreate() {
+    appDir_ = QCoreApplication::applicationDirPath() + QDir::separator();
+}
+
+void TForm1::BuildButtons(QWidget* client) {
+    auto makeButton = [client](const char* name, const QString& caption, art::Picture pic,
                           QSize iconSize, int x) {
         auto* b = new QToolButton(client);
         b->setObjectName(QString::fromLatin1(name));
@@ -114,6 +144,9 @@ TForm1::TForm1(StopFlag& stop, char decimalSeparator, QWidget* parent)
     // The focus is seen on every control, the flat tool buttons included.
     new FocusRing(client);
 
+}
+
+void TForm1::BuildStatusBar() {
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setSizeGripEnabled(false);
@@ -135,10 +168,11 @@ TForm1::TForm1(StopFlag& stop, char decimalSeparator, QWidget* parent)
     progress_->hide();
     setStatusBar(StatusBar1);
 
-    BuildMenus();
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
-    // A fetch that keeps the run waiting says for whom and how long; the
-    // status before it comes back when the answer does.
+}
+
+// A fetch that keeps the run waiting says for whom and how long; the status
+// before it comes back when the answer does.
+void TForm1::WatchSlowFetches() {
     fetcher_.onWaiting = [this](const std::string& url, int seconds) {
         if (seconds < 0) {
             status_->SetFullText(statusBeforeWait_);
@@ -152,22 +186,6 @@ TForm1::TForm1(StopFlag& stop, char decimalSeparator, QWidget* parent)
                 .arg(search ? QStringLiteral("search") : QStringLiteral("suggestion"))
                 .arg(seconds));
     };
-    modifiedWatch_ = std::make_unique<ModifiedWatch>(modified_);
-    table_.AddObserver(modifiedWatch_.get());
-    FormCreate();
-}
-
-TForm1::~TForm1() {
-    // The chart and the model observe the table; let them go first.
-    delete chartForm_;
-    chartForm_ = nullptr;
-    delete model_;
-    model_ = nullptr;
-    table_.RemoveObserver(modifiedWatch_.get());
-}
-
-void TForm1::FormCreate() {
-    appDir_ = QCoreApplication::applicationDirPath() + QDir::separator();
 }
 
 void TForm1::BuildTable() {

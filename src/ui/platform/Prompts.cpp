@@ -1,0 +1,70 @@
+#include "ui/platform/Prompts.h"
+
+#include <QMessageBox>
+
+namespace vx::ui {
+
+namespace Prompts {
+namespace {
+struct Armed {
+    std::optional<Answer> answer;
+    int token = 0;
+    int usedToken = 0;
+    std::optional<Answer> unarmed;
+};
+Armed& Slot() {
+    static Armed slot;
+    return slot;
+}
+}  // namespace
+
+AnswerNext::AnswerNext(Answer answer) {
+    static int tokens = 0;
+    Slot().answer = answer;
+    Slot().token = token_ = ++tokens;
+}
+
+AnswerNext::~AnswerNext() {
+    if (Slot().token == token_) Slot().answer.reset();
+}
+
+void SetUnarmedAnswer(std::optional<Answer> answer) {
+    Slot().unarmed = answer;
+}
+
+bool AnswerNext::Used() const {
+    return Slot().usedToken == token_;
+}
+
+std::unique_ptr<QMessageBox> SaveResultsBox(QWidget* parent) {
+    auto box = std::make_unique<QMessageBox>(
+        QMessageBox::Question, QStringLiteral("Vexorin"),
+        QStringLiteral("Save the results of this investigation?"),
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
+    box->setObjectName(QStringLiteral("SavePrompt"));
+    box->setDefaultButton(QMessageBox::Save);
+    box->setEscapeButton(QMessageBox::Cancel);
+    return box;
+}
+
+Answer AskToSaveResults(QWidget* parent) {
+    if (Slot().answer) {
+        const Answer a = *Slot().answer;
+        Slot().answer.reset();
+        Slot().usedToken = Slot().token;
+        return a;
+    }
+    if (Slot().unarmed) return *Slot().unarmed;
+    const std::unique_ptr<QMessageBox> box = SaveResultsBox(parent);
+    switch (box->exec()) {
+        case QMessageBox::Save:
+            return Answer::Save;
+        case QMessageBox::Discard:
+            return Answer::Discard;
+        default:
+            return Answer::Cancel;
+    }
+}
+}  // namespace Prompts
+
+}  // namespace vx::ui

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QtGlobal>
+#include <memory>
+#include <optional>
+
+class QMessageBox;
+class QWidget;
+
+namespace vx::ui {
+
+// The one question the program asks: whether to save results that would
+// otherwise be lost.
+namespace Prompts {
+enum class Answer { Save, Discard, Cancel };
+Answer AskToSaveResults(QWidget* parent);
+// The question's window as AskToSaveResults shows it (for pictures of it).
+std::unique_ptr<QMessageBox> SaveResultsBox(QWidget* parent);
+
+// Test hook, one-shot like FileDialogs::AnswerNext: the next question is
+// answered by answer instead of being shown.
+class AnswerNext {
+  public:
+    explicit AnswerNext(Answer answer);
+    ~AnswerNext();
+    Q_DISABLE_COPY_MOVE(AnswerNext)
+    bool Used() const;
+
+  private:
+    int token_;
+};
+// Test hook: with no AnswerNext armed, this answer is given instead of a
+// window being shown (a suite written before the question existed).
+void SetUnarmedAnswer(std::optional<Answer> answer);
+}  // namespace Prompts
+
+}  // namespace vx::ui

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "engine/host.h"
+
+namespace vx::ui {
+
+class QtEventPump : public EventPump {
+  public:
+    void PumpEvents() override;
+};
+
+}  // namespace vx::ui
