@@ -4,7 +4,7 @@
 #include <string>
 
 #include "engine/research.h"
-#include "results/settings_store.h"
+#include "results/dialog_limits.h"
 
 namespace vx {
 

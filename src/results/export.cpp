@@ -42,7 +42,7 @@ std::string FormatKeywordList(const ResultsTable& table) {
 namespace {
 // A plain number, possibly ending in "%": a spreadsheet reads it as data.
 bool IsPlainNumber(std::string_view text) {
-    if (!text.empty() && text.back() == '%') text.remove_suffix(1);
+    text = WithoutPercentSign(text);
     return ReadDecimal(text, '.').has_value() || ReadDecimal(text, ',').has_value();
 }
 

@@ -81,7 +81,7 @@ std::string LoadFailureText(const LoadOutcome& outcome) {
         case LoadProblem::NotRegularFile:
             return outcome.error ? std::strerror(outcome.error) : "not a regular file";
         case LoadProblem::TooLarge:
-            return "larger than 256 MiB";
+            return "larger than " + std::to_string(kMaxInvestigationFileBytes >> 20) + " MiB";
         case LoadProblem::NotText:
             return "not a text file";
         case LoadProblem::NoSections:

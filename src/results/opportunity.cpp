@@ -35,8 +35,7 @@ Opportunities OpportunitiesOf(const ResultsTable& table) {
             if (row.ColumnCount() >= kColumnCount - 1) ++out.notPlotted;
             continue;
         }
-        std::string_view profit = row.Text(colProfitability);
-        if (!profit.empty() && profit.back() == '%') profit.remove_suffix(1);
+        const std::string_view profit = WithoutPercentSign(row.Text(colProfitability));
         OpportunityPoint p;
         p.id = row.id;
         p.row = i;

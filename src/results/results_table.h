@@ -31,6 +31,12 @@ inline constexpr const char* kColumnCaptions[kColumnCount] = {
     "Key term", "Demand",        "Competition",          "Cost per prospect",
     "Rank #",   "Profitability", "Estimated prospects #"};
 
+// A profitability text as a figure: its trailing "%" sign dropped (the
+// sort's own rule drops the last character whatever it is).
+constexpr std::string_view WithoutPercentSign(std::string_view text) {
+    return !text.empty() && text.back() == '%' ? text.substr(0, text.size() - 1) : text;
+}
+
 // One row in one heap block (the texts' lengths, then the texts), so a
 // table of a million rows read from a file costs little more than the file.
 class ResultRow {

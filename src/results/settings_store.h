@@ -15,6 +15,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "results/dialog_limits.h"
+
 namespace vx {
 
 constexpr const char* kSettingsKeyPath = "\\Software\\Tarnwell\\Vexorin 1.0\\Setup";
@@ -68,18 +70,6 @@ class SettingsStore {
     bool dirty_ = false;
     bool unreadable_ = false;
 };
-
-// The dialog's ranges and defaults, shared by the dialog, its store and the
-// headless tool.
-constexpr int kDepthItems = 20;  // page depths "1".."20"
-constexpr int kDefaultDepthIndex = 4;
-constexpr int kMinResults = 2, kMaxResults = 30, kDefaultResults = 10;
-// Longest keyword or target URL the dialog takes: the store's text stays
-// far below the size past which it would not be read back.
-constexpr int kMaxEntryLength = 2048;
-constexpr int ClampResults(int n) {
-    return n < kMinResults ? kMinResults : (n > kMaxResults ? kMaxResults : n);
-}
 
 // The dialog's four entries as its fields hold them.
 struct DialogEntries {

@@ -29,6 +29,7 @@
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 #include "ui/Application.h"
+#include "ui/Constants.h"
 #include "ui/controls/ElidedLabel.h"
 #include "ui/controls/OvalBtn.h"
 #include "ui/forms/InfoUnit.h"
@@ -353,7 +354,7 @@ TEST(MainWindow, HelpAndHomepageGoToTheShellWithoutStopping) {
     QTest::keyClick(k.w.ListView1, Qt::Key_F1);
     EXPECT_EQ(opened, QStringList{u"help.chm"_s});
     k.w.findChild<QAction*>(u"Homepage1"_s)->trigger();
-    EXPECT_EQ(opened, (QStringList{u"help.chm"_s, QString::fromLatin1(TForm1::kHomepage)}));
+    EXPECT_EQ(opened, (QStringList{u"help.chm"_s, QString::fromLatin1(kHomepage)}));
     EXPECT_FALSE(k.forms.stop.Requested());
     QDir::setCurrent(before);
 }

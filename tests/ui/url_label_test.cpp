@@ -1,3 +1,4 @@
+#include "ui/Constants.h"
 #include "ui/controls/URLLabel.h"
 
 #include <gtest/gtest.h>
@@ -39,7 +40,7 @@ TEST(URLLabel, LooksClicksAndCursor) {
     QWidget parent;
     TURLLabel label(&parent);
     EXPECT_TRUE(label.font().underline());
-    EXPECT_EQ(label.text(), QString::fromLatin1(TURLLabel::kDefaultLink));
+    EXPECT_EQ(label.text(), QString::fromLatin1(kHomepage));
     label.SetURLType(utMailTo);
     label.setText(u"support@vexorin.example"_s);
     label.adjustSize();

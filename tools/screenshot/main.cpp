@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
         dialogShot = true;
         d.LabeledEdit1->setText(QStringLiteral("shoes"));
         d.HomepageEdit->setText(QStringLiteral("example.com"));
-        d.DepthCombo->setCurrentIndex(4);
+        d.DepthCombo->setCurrentIndex(vx::kDefaultDepthIndex);
         d.MaxResultsSpinEdit->SetValue(15);
         QTimer::singleShot(200, [&] {
             d.grab().save(out + u"/investigate.png"_s);

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "ui/chart/PointView.h"
+#include "ui/forms/SaveStatus.h"
 #include "ui/platform/FileDialogs.h"
 #include "ui/platform/TextEdge.h"
 
@@ -99,9 +100,8 @@ void TChartForm::SavePictureClick() {
         !path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive))
         path += choice.filter.contains(QStringLiteral("svg")) ? QStringLiteral(".svg")
                                                               : QStringLiteral(".png");
-    const bool ok = chart_.SavePicture(path, view_->size().expandedTo(QSize(800, 600)));
-    notPlotted_->setText((ok ? QStringLiteral("Saved ") : QStringLiteral("Could not save ")) +
-                         path);
+    notPlotted_->setText(
+        SaveStatusText(path, chart_.SavePicture(path, view_->size().expandedTo(QSize(800, 600)))));
 }
 
 }  // namespace vx::ui

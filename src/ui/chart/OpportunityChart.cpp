@@ -17,13 +17,14 @@
 #include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
+#include <cerrno>
 #include <cmath>
 #include <utility>
 
 #include "results/atomic_file.h"
 #include "results/export.h"
-#include "ui/platform/TextEdge.h"
 #include "ui/platform/FileDialogs.h"
+#include "ui/platform/TextEdge.h"
 
 namespace vx::ui {
 
@@ -195,8 +196,7 @@ QPointF OpportunityChart::ScenePositionOf(const OpportunityPoint& p) const {
     return {area.left() + fx * area.width(), area.bottom() - fy * area.height()};
 }
 
-
-bool OpportunityChart::SavePicture(const QString& path, QSize size) {
+WriteResult OpportunityChart::SavePicture(const QString& path, QSize size) {
     // The picture shows the rows, not the window's selection.
     const std::optional<RowId> marked = std::exchange(marked_, std::nullopt);
     struct Restore {
@@ -240,10 +240,10 @@ bool OpportunityChart::SavePicture(const QString& path, QSize size) {
     if (oldScene) oldScene->addItem(chart);
     if (oldParent) chart->setParentItem(oldParent);
     chart->resize(oldSize);
-    if (bytes.isEmpty()) return false;
-    return static_cast<bool>(WriteFileAtomically(
+    if (bytes.isEmpty()) return {.error = EIO};
+    return WriteFileAtomically(
         QFile::encodeName(path).toStdString(),
-        std::string_view(bytes.constData(), static_cast<size_t>(bytes.size()))));
+        std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
 }
 
 }  // namespace vx::ui

@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 
+#include "results/atomic_file.h"
 #include "results/opportunity.h"
 #include "results/results_table.h"
 
@@ -35,7 +36,7 @@ class OpportunityChart : public QObject {
 
     // PNG or SVG by the file's extension, written atomically.
     // Without the selection ring.
-    bool SavePicture(const QString& path, QSize size);
+    WriteResult SavePicture(const QString& path, QSize size);
 
   signals:
     void PointClicked(vx::RowId id);

@@ -4,6 +4,7 @@
 #include <QMap>
 #include <QMouseEvent>
 
+#include "ui/Constants.h"
 #include "ui/platform/Shell.h"
 
 namespace vx::ui {
@@ -36,7 +37,7 @@ QCursor LoadUrlCursor() {
 TURLLabel::TURLLabel(QWidget* parent) : QLabel(parent) {
     // The caption is an address, never markup: it is drawn as it opens.
     setTextFormat(Qt::PlainText);
-    SetCaption(QString::fromLatin1(kDefaultLink));
+    SetCaption(QString::fromLatin1(kHomepage));
     QFont f = font();
     f.setUnderline(true);
     f.setBold(false);

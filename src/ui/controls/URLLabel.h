@@ -38,8 +38,6 @@ class TURLLabel : public QLabel {
     bool AutoSize() const { return autoSize_; }
     void SetAutoSize(bool value);
 
-    static constexpr const char* kDefaultLink = "http://www.vexorin.example/";
-
   protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;

@@ -3,9 +3,9 @@
 #include <QFrame>
 #include <QLabel>
 
+#include "ui/art/art.h"
 #include "ui/controls/OvalBtn.h"
 #include "ui/controls/URLLabel.h"
-#include "ui/art/art.h"
 #include "ui/platform/FormFont.h"
 
 namespace vx::ui {

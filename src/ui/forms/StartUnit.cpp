@@ -11,8 +11,8 @@
 
 #include "core/text.h"
 #include "ui/art/art.h"
-#include "ui/platform/TextEdge.h"
 #include "ui/platform/FormFont.h"
+#include "ui/platform/TextEdge.h"
 
 namespace vx::ui {
 
@@ -74,7 +74,7 @@ TStartForm::TStartForm(StopFlag& stop, EventPump& pump, SettingsStore& store, QW
     DepthCombo->setObjectName(QStringLiteral("DepthCombo"));
     for (int i = 1; i <= kDepthItems; ++i) DepthCombo->addItem(QString::number(i));
     DepthCombo->setGeometry(148, 174, 51, 21);
-    DepthCombo->setCurrentIndex(4);
+    DepthCombo->setCurrentIndex(kDefaultDepthIndex);
     auto* label1 = new QLabel(QStringLiteral("Number of Results"), group);
     label1->setObjectName(QStringLiteral("Label1"));
     label1->adjustSize();

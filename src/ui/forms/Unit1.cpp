@@ -22,19 +22,21 @@
 #include "results/atomic_file.h"
 #include "results/export.h"
 #include "results/investigation_file.h"
+#include "ui/Constants.h"
+#include "ui/art/art.h"
+#include "ui/chart/ChartForm.h"
+#include "ui/chart/OpportunityChart.h"
 #include "ui/controls/ElidedLabel.h"
 #include "ui/controls/FocusRing.h"
-#include "ui/chart/OpportunityChart.h"
 #include "ui/forms/ResultsModel.h"
+#include "ui/forms/SaveStatus.h"
 #include "ui/forms/StartUnit.h"
-#include "ui/art/art.h"
-#include "ui/platform/TextEdge.h"
 #include "ui/platform/EscapeKey.h"
-#include "ui/platform/Shell.h"
 #include "ui/platform/FileDialogs.h"
-#include "ui/platform/Prompts.h"
 #include "ui/platform/FormFont.h"
-#include "ui/chart/ChartForm.h"
+#include "ui/platform/Prompts.h"
+#include "ui/platform/Shell.h"
+#include "ui/platform/TextEdge.h"
 
 namespace vx::ui {
 
@@ -116,7 +118,7 @@ void TForm1::FormCreate() {
 
 void TForm1::BuildButtons(QWidget* client) {
     auto makeButton = [client](const char* name, const QString& caption, art::Picture pic,
-                          QSize iconSize, int x) {
+                               QSize iconSize, int x) {
         auto* b = new QToolButton(client);
         b->setObjectName(QString::fromLatin1(name));
         b->setText(caption);
@@ -143,7 +145,6 @@ void TForm1::BuildButtons(QWidget* client) {
     QWidget::setTabOrder(BitBtn2, ListView1);
     // The focus is seen on every control, the flat tool buttons included.
     new FocusRing(client);
-
 }
 
 void TForm1::BuildStatusBar() {
@@ -167,7 +168,6 @@ void TForm1::BuildStatusBar() {
     pages_->hide();
     progress_->hide();
     setStatusBar(StatusBar1);
-
 }
 
 // A fetch that keeps the run waiting says for whom and how long; the status
@@ -484,10 +484,7 @@ QString TForm1::SuggestedName(RecentFolders::Kind kind, const QString& suffix) c
 bool TForm1::SaveTo(const QString& path, const std::string& text) {
     // Atomic: a failed save says so and leaves the old file as it was.
     const WriteResult written = WriteFileAtomically(QFile::encodeName(path).toStdString(), text);
-    status_->SetFullText(written ? QStringLiteral("Saved ") + QDir::toNativeSeparators(path)
-                                 : QStringLiteral("Could not save ") +
-                                       QDir::toNativeSeparators(path) + QStringLiteral(": ") +
-                                       QString::fromLocal8Bit(WriteFailureText(written)));
+    status_->SetFullText(SaveStatusText(path, written));
     return static_cast<bool>(written);
 }
 

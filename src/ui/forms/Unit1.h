@@ -73,8 +73,6 @@ class TForm1 : public QMainWindow, public StatusSink {
     // when there is none.
     static QString HelpChmPath();
 
-    static constexpr const char* kHomepage = "http://www.vexorin.example/";
-
     QLabel* Image1;
     QTableView* ListView1;
     QStatusBar* StatusBar1;
