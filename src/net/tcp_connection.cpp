@@ -23,6 +23,8 @@
 namespace vx {
 
 namespace {
+
+constexpr const char* kLineTooLong = "Line too long.";
 // Connections live on worker threads too.
 std::atomic<int> gLiveObjects{0};
 
@@ -123,6 +125,34 @@ void SocketLayer::Release() {
 }
 int SocketLayer::LiveObjects() {
     return gLiveObjects;
+}
+
+const char* DefaultMessage(NetErrorKind kind) {
+    switch (kind) {
+        case NetErrorKind::TimedOut:
+            return "Read timed out.";
+        case NetErrorKind::Refused:
+            return "Connection refused.";
+        case NetErrorKind::Resolve:
+            return "Host not found.";
+        case NetErrorKind::Closed:
+            return "Connection Closed Gracefully.";
+        case NetErrorKind::TooLarge:
+            return "Response body too large.";
+        case NetErrorKind::Malformed:
+            return "Invalid answer.";
+        case NetErrorKind::Cancelled:
+            return "Operation cancelled.";
+        case NetErrorKind::Unsupported:
+            return "Unsupported address.";
+        case NetErrorKind::HttpStatus:
+            return "HTTP error.";
+        case NetErrorKind::Socket:
+            return "Socket error.";
+        case NetErrorKind::Usage:
+            return "Connection used out of order.";
+    }
+    return "Network error.";
 }
 
 const char* ToString(NetErrorKind kind) {
@@ -233,8 +263,7 @@ std::string TcpConnection::ResolveHost(const std::string& name, int timeoutMs,
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     std::unique_lock<std::mutex> lock(job->mutex);
     while (!job->finished) {
-        if (cancel && cancel->Cancelled())
-            throw NetError(NetErrorKind::Cancelled, "Operation cancelled.");
+        if (cancel && cancel->Cancelled()) throw NetError(NetErrorKind::Cancelled);
         if (std::chrono::steady_clock::now() >= until)
             throw NetError(NetErrorKind::TimedOut, "Host name lookup timed out.");
         job->done.wait_for(lock, std::chrono::milliseconds(20));
@@ -281,14 +310,13 @@ int TcpConnection::MsLeft(int limitMs) const {
 }
 
 void TcpConnection::ThrowIfCancelled() const {
-    if (cancel_ && cancel_->Cancelled())
-        throw NetError(NetErrorKind::Cancelled, "Operation cancelled.");
+    if (cancel_ && cancel_->Cancelled()) throw NetError(NetErrorKind::Cancelled);
 }
 
 void TcpConnection::ThrowIfPastDeadline() const {
     if (deadline_ != std::chrono::steady_clock::time_point::max() &&
         std::chrono::steady_clock::now() >= deadline_)
-        throw NetError(NetErrorKind::TimedOut, "Read timed out.");
+        throw NetError(NetErrorKind::TimedOut);
 }
 
 bool TcpConnection::PollFor(short events, int limitMs) {
@@ -396,7 +424,7 @@ void TcpConnection::DisconnectCheck(OnClosed rule) {
     if (fd_ >= 0) Close();
     const bool raise =
         rule == OnClosed::RaiseAlways || (rule == OnClosed::RaiseIfDrained && Buffered() == 0);
-    if (raise) throw NetError(NetErrorKind::Closed, "Connection Closed Gracefully.");
+    if (raise) throw NetError(NetErrorKind::Closed);
 }
 
 void TcpConnection::WriteBytes(std::string_view bytes) {
@@ -458,7 +486,7 @@ size_t TcpConnection::ReadStep(OnClosed rule, Wait wait, std::string* dest, size
         }
         if (!ready) {
             dest->resize(old);
-            if (bounded) throw NetError(NetErrorKind::TimedOut, "Read timed out.");
+            if (bounded) throw NetError(NetErrorKind::TimedOut);
             return 0;
         }
     }
@@ -498,10 +526,10 @@ std::string TcpConnection::ReadLine() {
             Consume(lf + 1 - inStart_);
             if (!line.empty() && line.back() == '\r') line.pop_back();
             if (line.size() > limits_.maxLineBytes)
-                throw NetError(NetErrorKind::TooLarge, "Line too long.");
+                throw NetError(NetErrorKind::TooLarge, kLineTooLong);
             return line;
         }
-        if (Buffered() >= most) throw NetError(NetErrorKind::TooLarge, "Line too long.");
+        if (Buffered() >= most) throw NetError(NetErrorKind::TooLarge, kLineTooLong);
         // Keep the partial line at the front before reading more behind it.
         if (inStart_ > 0) {
             inbound_.erase(0, inStart_);
@@ -529,8 +557,8 @@ void TcpConnection::ReadBytes(std::string& sink, int64_t count) {
     Consume(take);
     wanted -= take;
     while (wanted > 0) {
-        if (sink.size() >= cap) throw NetError(NetErrorKind::TooLarge, "Response body too large.");
-        if (fd_ < 0) throw NetError(NetErrorKind::Closed, "Connection Closed Gracefully.");
+        if (sink.size() >= cap) throw NetError(NetErrorKind::TooLarge);
+        if (fd_ < 0) throw NetError(NetErrorKind::Closed);
         const size_t piece =
             static_cast<size_t>(std::min<uint64_t>({wanted, RecvBufferSize, cap - sink.size()}));
         wanted -= ReadStep(OnClosed::RaiseIfDrained, Wait::Bounded(), &sink, piece);
@@ -543,7 +571,7 @@ void TcpConnection::ReadUntilClose(std::string& sink) {
     sink.append(inbound_, inStart_, take);
     Consume(take);
     while (fd_ >= 0) {
-        if (sink.size() >= cap) throw NetError(NetErrorKind::TooLarge, "Response body too large.");
+        if (sink.size() >= cap) throw NetError(NetErrorKind::TooLarge);
         ReadStep(OnClosed::Ignore, Wait::Bounded(), &sink,
                  std::min(RecvBufferSize, cap - sink.size()));
     }

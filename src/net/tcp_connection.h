@@ -36,7 +36,12 @@ enum class NetErrorKind {
 const char* ToString(NetErrorKind kind);
 std::ostream& operator<<(std::ostream& out, NetErrorKind kind);
 
+// The kind's usual message ("Read timed out."); each kind's text is
+// written there once, and a fault with details of its own says them instead.
+const char* DefaultMessage(NetErrorKind kind);
+
 struct NetError : std::runtime_error {
+    explicit NetError(NetErrorKind k) : std::runtime_error(DefaultMessage(k)), kind(k) {}
     NetError(NetErrorKind k, const std::string& text) : std::runtime_error(text), kind(k) {}
     NetErrorKind kind;
 };
