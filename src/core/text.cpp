@@ -78,47 +78,48 @@ bool IsDigit(char c) {
 }  // namespace
 
 namespace {
-// The whole-number rule with the decimal range as a parameter: hex always
-// 32 bits, decimal within [-limit - 1, limit].
-std::optional<int64_t> ReadWhole(std::string_view text, uint64_t limit) {
-    size_t i = 0;
-    while (i < text.size() && text[i] == ' ') ++i;
-    std::string_view s = text.substr(i);
-    if (s.empty()) return std::nullopt;
+// "$", "x" or "0x" before hex digits; 0 when the text is not hex.
+size_t HexPrefixLength(std::string_view s) {
+    if (s[0] == '$' || s[0] == 'x' || s[0] == 'X') return 1;
+    if (s.size() >= 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) return 2;
+    return 0;
+}
 
-    size_t hexStart = 0;
-    if (s[0] == '$' || s[0] == 'x' || s[0] == 'X') {
-        hexStart = 1;
-    } else if (s.size() >= 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
-        hexStart = 2;
-    }
-    if (hexStart > 0) {
-        if (hexStart == s.size()) return std::nullopt;
-        uint64_t v = 0;
-        for (size_t k = hexStart; k < s.size(); ++k) {
-            const int h = HexValue(s[k]);
-            if (h < 0) return std::nullopt;
-            v = v * 16 + static_cast<uint64_t>(h);
-            if (v > 0xFFFFFFFFull) return std::nullopt;
-        }
-        return static_cast<int32_t>(static_cast<uint32_t>(v));
-    }
-
-    bool negative = false;
-    size_t k = 0;
-    if (s[0] == '+' || s[0] == '-') {
-        negative = s[0] == '-';
-        k = 1;
-    }
-    if (k == s.size()) return std::nullopt;
+// Hex digits, always 32 bits (above 0x7FFFFFFF they read as negative).
+std::optional<int64_t> ReadHex(std::string_view digits) {
+    if (digits.empty()) return std::nullopt;
     uint64_t v = 0;
-    for (; k < s.size(); ++k) {
-        if (!IsDigit(s[k])) return std::nullopt;
-        v = v * 10 + static_cast<uint64_t>(s[k] - '0');
+    for (const char c : digits) {
+        const int h = HexValue(c);
+        if (h < 0) return std::nullopt;
+        v = v * 16 + static_cast<uint64_t>(h);
+        if (v > 0xFFFFFFFFull) return std::nullopt;
+    }
+    return static_cast<int32_t>(static_cast<uint32_t>(v));
+}
+
+// A sign and decimal digits within [-limit - 1, limit].
+std::optional<int64_t> ReadSignedDecimal(std::string_view s, uint64_t limit) {
+    const bool negative = s[0] == '-';
+    if (s[0] == '+' || s[0] == '-') s.remove_prefix(1);
+    if (s.empty()) return std::nullopt;
+    uint64_t v = 0;
+    for (const char c : s) {
+        if (!IsDigit(c)) return std::nullopt;
+        v = v * 10 + static_cast<uint64_t>(c - '0');
         if (v > limit + 1) return std::nullopt;
     }
     if (!negative && v > limit) return std::nullopt;
     return negative ? static_cast<int64_t>(0 - v) : static_cast<int64_t>(v);
+}
+
+// The whole-number rule with the decimal range as a parameter: leading
+// blanks skipped, hex always 32 bits, decimal within [-limit - 1, limit].
+std::optional<int64_t> ReadWhole(std::string_view text, uint64_t limit) {
+    const std::string_view s = TrimView(text, " ", true);
+    if (s.empty()) return std::nullopt;
+    if (const size_t hex = HexPrefixLength(s)) return ReadHex(s.substr(hex));
+    return ReadSignedDecimal(s, limit);
 }
 }  // namespace
 
@@ -161,37 +162,44 @@ std::optional<int64_t> ReadGroupedWholeNumber(std::string_view text) {
 }
 
 namespace {
+// A cursor over a number's text that copies what it accepts.
+struct DecimalScan {
+    std::string_view s;
+    size_t i = 0;
+    std::string out;
+
+    bool AtOneOf(std::string_view set) const {
+        return i < s.size() && set.find(s[i]) != std::string_view::npos;
+    }
+    size_t CopyDigits() {
+        const size_t start = i;
+        while (i < s.size() && IsDigit(s[i])) out += s[i++];
+        return i - start;
+    }
+};
+
 // The decimal grammar, checked by us and handed on in '.'-form, so neither
 // the C locale nor from_chars' own leniency decides what reads.
 std::optional<std::string> NormalizeDecimal(std::string_view text, char decimalSeparator) {
-    size_t b = 0, e = text.size();
-    while (b < e && text[b] == ' ') ++b;
-    while (e > b && text[e - 1] == ' ') --e;
-    std::string_view s = text.substr(b, e - b);
-    std::string norm;
-    size_t i = 0;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
-        if (s[i] == '-') norm += '-';
-        ++i;
+    DecimalScan scan{.s = TrimView(text, " "), .i = 0, .out = {}};
+    if (scan.AtOneOf("+-")) {
+        if (scan.s[scan.i++] == '-') scan.out += '-';
     }
-    size_t digits = 0;
-    while (i < s.size() && IsDigit(s[i])) norm += s[i++], ++digits;
-    if (i < s.size() && s[i] == decimalSeparator) {
-        norm += '.';
-        ++i;
-        while (i < s.size() && IsDigit(s[i])) norm += s[i++], ++digits;
+    size_t digits = scan.CopyDigits();
+    if (scan.AtOneOf(std::string_view(&decimalSeparator, 1))) {
+        scan.out += '.';
+        ++scan.i;
+        digits += scan.CopyDigits();
     }
     if (digits == 0) return std::nullopt;
-    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
-        norm += 'e';
-        ++i;
-        if (i < s.size() && (s[i] == '+' || s[i] == '-')) norm += s[i++];
-        size_t expDigits = 0;
-        while (i < s.size() && IsDigit(s[i])) norm += s[i++], ++expDigits;
-        if (expDigits == 0) return std::nullopt;
+    if (scan.AtOneOf("eE")) {
+        scan.out += 'e';
+        ++scan.i;
+        if (scan.AtOneOf("+-")) scan.out += scan.s[scan.i++];
+        if (scan.CopyDigits() == 0) return std::nullopt;
     }
-    if (i != s.size()) return std::nullopt;
-    return norm;
+    if (scan.i != scan.s.size()) return std::nullopt;
+    return scan.out;
 }
 }  // namespace
 
@@ -356,57 +364,55 @@ double RoundHalfEven(double value) {
     return std::nearbyint(value);
 }
 
-std::string FormatDecimal(double value, int maxFraction, char decimalSeparator) {
-    if (!std::isfinite(value)) return "0";
-    // 15 significant digits first, as a display formatter does, then decimal
-    // rounding: 1.0005 shows as 1.001 although its binary value is below.
+namespace {
+// |value| to 15 significant digits, as a display formatter shows it: the
+// digits and how many of them stand before the decimal point.
+std::pair<std::string, int> SignificantDigits(double value) {
     // to_chars, never printf: the C locale the GUI runs under must not
     // change a digit (a multi-byte decimal point would shift them all).
     char buf[64] = {};
     std::to_chars(buf, buf + sizeof buf - 1, std::fabs(value), std::chars_format::scientific, 14);
     // buf: d.dddddddddddddde[+-]XX
-    std::string mant;
-    mant += buf[0];
-    for (int k = 2; k < 16; ++k) mant += buf[k];
+    std::string digits(1, buf[0]);
+    digits.append(buf + 2, 14);
     int exp10 = 0;
     const char* e = buf + 17;
     std::from_chars(e + (*e == '+' ? 1 : 0), buf + std::strlen(buf), exp10);
-    // value = 0.mant * 10^(exp10+1); digits before the point: exp10+1
-    int intDigits = exp10 + 1;
-    std::string digits = mant;  // 15 digits
-    // Build integer part and fraction digits (as many as needed).
-    std::string intPart, frac;
-    if (intDigits <= 0) {
-        intPart = "0";
-        frac = std::string(static_cast<size_t>(-intDigits), '0') + digits;
-    } else if (intDigits >= static_cast<int>(digits.size())) {
-        intPart = digits + std::string(static_cast<size_t>(intDigits) - digits.size(), '0');
-    } else {
-        intPart = digits.substr(0, static_cast<size_t>(intDigits));
-        frac = digits.substr(static_cast<size_t>(intDigits));
+    return {digits, exp10 + 1};
+}
+
+// The digits as whole part and fraction, intDigits of them before the point.
+std::pair<std::string, std::string> SplitAtPoint(const std::string& digits, int intDigits) {
+    if (intDigits <= 0) return {"0", std::string(static_cast<size_t>(-intDigits), '0') + digits};
+    const size_t whole = static_cast<size_t>(intDigits);
+    if (whole >= digits.size()) return {digits + std::string(whole - digits.size(), '0'), ""};
+    return {digits.substr(0, whole), digits.substr(whole)};
+}
+
+// Adds one at the last digit; true when it carries out of the first.
+bool CarryInto(std::string& digits) {
+    for (auto d = digits.rbegin(); d != digits.rend(); ++d) {
+        if (*d != '9') {
+            ++*d;
+            return false;
+        }
+        *d = '0';
     }
+    return true;
+}
+}  // namespace
+
+std::string FormatDecimal(double value, int maxFraction, char decimalSeparator) {
+    if (!std::isfinite(value)) return "0";
+    // 15 significant digits first, then decimal rounding: 1.0005 shows as
+    // 1.001 although its binary value is below.
+    const auto [digits, intDigits] = SignificantDigits(value);
+    auto [intPart, frac] = SplitAtPoint(digits, intDigits);
     // Round half up at maxFraction digits.
-    bool carry = frac.size() > static_cast<size_t>(maxFraction) &&
-                 frac[static_cast<size_t>(maxFraction)] >= '5';
-    if (frac.size() > static_cast<size_t>(maxFraction))
-        frac.resize(static_cast<size_t>(maxFraction));
-    for (int k = static_cast<int>(frac.size()) - 1; carry && k >= 0; --k) {
-        if (frac[static_cast<size_t>(k)] == '9') {
-            frac[static_cast<size_t>(k)] = '0';
-        } else {
-            ++frac[static_cast<size_t>(k)];
-            carry = false;
-        }
-    }
-    for (int k = static_cast<int>(intPart.size()) - 1; carry && k >= 0; --k) {
-        if (intPart[static_cast<size_t>(k)] == '9') {
-            intPart[static_cast<size_t>(k)] = '0';
-        } else {
-            ++intPart[static_cast<size_t>(k)];
-            carry = false;
-        }
-    }
-    if (carry) intPart.insert(intPart.begin(), '1');
+    const size_t keep = static_cast<size_t>(maxFraction);
+    const bool roundUp = frac.size() > keep && frac[keep] >= '5';
+    if (frac.size() > keep) frac.resize(keep);
+    if (roundUp && CarryInto(frac) && CarryInto(intPart)) intPart.insert(intPart.begin(), '1');
     while (!frac.empty() && frac.back() == '0') frac.pop_back();
     const size_t nz = intPart.find_first_not_of('0');
     intPart = nz == std::string::npos ? "0" : intPart.substr(nz);

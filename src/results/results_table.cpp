@@ -137,12 +137,41 @@ bool ReadsAsNumber(std::string_view text, int column, char sep) {
     return ReadDecimalWide(text, sep).has_value();
 }
 
+// Whole numbers; demand and prospects descending.
+int CompareIntegers(std::string_view ta, std::string_view tb, int column) {
+    const auto va = ReadColumnInteger(ta, column), vb = ReadColumnInteger(tb, column);
+    if (!va || !vb) return 0;
+    const int c = CompareValues(*va, *vb);
+    return (column == colDemand || column == colProspects) ? -c : c;
+}
+
+// Decimals compared to the thousandth, cost ascending and profitability
+// (without its last character) descending.
+int CompareDecimals(std::string_view ta, std::string_view tb, int column, char sep) {
+    if (column == colProfitability) {
+        ta = DropLast(ta);
+        tb = DropLast(tb);
+    }
+    const bool ascending = column == colCost;
+    const auto va = ReadDecimal(ta, sep), vb = ReadDecimal(tb, sep);
+    if (!va || !vb) {
+        // Beyond a double's range: by magnitude all the same.
+        const auto wa = ReadDecimalWide(ta, sep), wb = ReadDecimalWide(tb, sep);
+        if (!wa || !wb) return 0;
+        const long double w = ascending ? *wa - *wb : *wb - *wa;
+        return w > 0 ? 1 : (w < 0 ? -1 : 0);
+    }
+    const double d = ascending ? *va * 1000.0 - *vb * 1000.0 : *vb * 1000.0 - *va * 1000.0;
+    if (std::isnan(d)) return 0;
+    return Sign(RoundHalfEven(d));
+}
+
 }  // namespace
 
 int ListView1Compare(const ResultRow& a, const ResultRow& b, int sortColumn, char sep) {
     if (sortColumn <= colKeyTerm || sortColumn >= kColumnCount)
         return CompareCaptions(a.KeyTerm(), b.KeyTerm());
-    std::string_view ta = a.Text(sortColumn), tb = b.Text(sortColumn);
+    const std::string_view ta = a.Text(sortColumn), tb = b.Text(sortColumn);
     // An unknown figure goes after every number, whichever way the column
     // sorts; against any other text it is equal, as every unreadable text is.
     if (ta == "?" || tb == "?") {
@@ -150,38 +179,8 @@ int ListView1Compare(const ResultRow& a, const ResultRow& b, int sortColumn, cha
         if (!ReadsAsNumber(ta == "?" ? tb : ta, sortColumn, sep)) return 0;
         return ta == "?" ? 1 : -1;
     }
-    switch (sortColumn) {
-        case colDemand:
-        case colCompetition:
-        case colRank:
-        case colProspects: {
-            const auto va = ReadColumnInteger(ta, sortColumn),
-                       vb = ReadColumnInteger(tb, sortColumn);
-            if (!va || !vb) return 0;
-            const int c = CompareValues(*va, *vb);
-            return (sortColumn == colDemand || sortColumn == colProspects) ? -c : c;
-        }
-        case colCost:
-        case colProfitability: {
-            if (sortColumn == colProfitability) {
-                ta = DropLast(ta);
-                tb = DropLast(tb);
-            }
-            const auto va = ReadDecimal(ta, sep), vb = ReadDecimal(tb, sep);
-            if (!va || !vb) {
-                // Beyond a double's range: by magnitude all the same.
-                const auto wa = ReadDecimalWide(ta, sep), wb = ReadDecimalWide(tb, sep);
-                if (!wa || !wb) return 0;
-                const long double w = sortColumn == colCost ? *wa - *wb : *wb - *wa;
-                return w > 0 ? 1 : (w < 0 ? -1 : 0);
-            }
-            const double d =
-                sortColumn == colCost ? *va * 1000.0 - *vb * 1000.0 : *vb * 1000.0 - *va * 1000.0;
-            if (std::isnan(d)) return 0;
-            return Sign(RoundHalfEven(d));
-        }
-    }
-    return 0;
+    if (IsIntegerColumn(sortColumn)) return CompareIntegers(ta, tb, sortColumn);
+    return CompareDecimals(ta, tb, sortColumn, sep);
 }
 
 void ResultsTable::AddObserver(TableObserver* observer) {

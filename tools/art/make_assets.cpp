@@ -24,17 +24,6 @@ using vx::ui::art::Picture;
 
 namespace {
 
-QSize SizeOf(Picture p) {
-    switch (p) {
-        case Picture::GearWithSpark:
-            return {17, 15};
-        case Picture::Magnifier:
-            return {22, 21};
-        default:
-            return {16, 16};
-    }
-}
-
 void Gear(QPainter& g, QPointF c, double r) {
     QPainterPath path;
     const int teeth = 8;
@@ -57,142 +46,168 @@ void Gear(QPainter& g, QPointF c, double r) {
 
 }  // namespace
 
-QPixmap Draw(Picture picture) {
-    const QSize size = SizeOf(picture);
-    QPixmap pm(size);
-    pm.fill(Qt::transparent);
-    QPainter g(&pm);
-    g.setRenderHint(QPainter::Antialiasing, true);
-    const QPen ink(QColor(40, 40, 40), 1);
-    switch (picture) {
-        case Picture::PageOfText: {
-            g.setPen(ink);
-            g.setBrush(Qt::white);
-            g.drawRect(QRectF(2.5, 0.5, 11, 15));
-            g.setPen(QPen(QColor(60, 90, 160), 1));
-            for (int y = 4; y <= 12; y += 2)
-                g.drawLine(QPointF(4.5, y + 0.5), QPointF(11.5, y + 0.5));
-            break;
-        }
-        case Picture::OpenDoor: {
-            g.setPen(ink);
-            g.setBrush(QColor(120, 80, 40));
-            g.drawRect(QRectF(3.5, 0.5, 9, 15));
-            g.setBrush(QColor(190, 140, 80));
-            QPolygonF leaf({{3.5, 0.5}, {9.5, 2.5}, {9.5, 15.5}, {3.5, 15.5}});
-            g.drawPolygon(leaf);
-            g.setBrush(QColor(240, 200, 60));
-            g.drawEllipse(QPointF(8, 8.5), 0.9, 0.9);
-            break;
-        }
-        case Picture::FloppyDisk: {
-            g.setPen(ink);
-            g.setBrush(QColor(40, 70, 150));
-            g.drawRect(QRectF(0.5, 0.5, 15, 15));
-            g.setBrush(QColor(200, 200, 205));
-            g.drawRect(QRectF(3.5, 0.5, 9, 5));
-            g.setBrush(Qt::white);
-            g.drawRect(QRectF(2.5, 8.5, 11, 7));
-            break;
-        }
-        case Picture::OpenFolder: {
-            g.setPen(ink);
-            g.setBrush(QColor(220, 180, 60));
-            g.drawPolygon(QPolygonF(
-                {{0.5, 3.5}, {5.5, 3.5}, {7.5, 5.5}, {13.5, 5.5}, {13.5, 14.5}, {0.5, 14.5}}));
-            g.setBrush(QColor(250, 215, 100));
-            g.drawPolygon(QPolygonF({{2.5, 8.5}, {15.5, 8.5}, {13.5, 14.5}, {0.5, 14.5}}));
-            break;
-        }
-        case Picture::QuestionMark: {
-            g.setPen(QPen(QColor(30, 60, 160), 1));
-            g.setBrush(QColor(70, 120, 220));
-            g.drawEllipse(QRectF(0.5, 0.5, 15, 15));
-            QFont f(QStringLiteral("DejaVu Sans"), 8, QFont::Bold);
-            f.setPixelSize(12);
-            g.setFont(f);
-            g.setPen(Qt::white);
-            g.drawText(QRectF(0, 0, 16, 16), Qt::AlignCenter, QStringLiteral("?"));
-            break;
-        }
-        case Picture::Globe: {
-            g.setPen(QPen(QColor(20, 90, 60), 1));
-            g.setBrush(QColor(90, 160, 230));
-            g.drawEllipse(QRectF(0.5, 0.5, 15, 15));
-            g.setBrush(Qt::NoBrush);
-            g.drawEllipse(QRectF(4.5, 0.5, 7, 15));
-            g.drawLine(QPointF(0.5, 8), QPointF(15.5, 8));
-            g.drawLine(QPointF(8, 0.5), QPointF(8, 15.5));
-            break;
-        }
-        case Picture::LightBulb: {
-            g.setPen(QPen(QColor(230, 170, 0), 1));
-            for (int i = 0; i < 8; ++i) {
-                const double a = i * 3.14159265 / 4;
-                g.drawLine(QPointF(8 + 5.2 * std::cos(a), 7 + 5.2 * std::sin(a)),
-                           QPointF(8 + 7.3 * std::cos(a), 7 + 7.3 * std::sin(a)));
-            }
-            g.setPen(ink);
-            g.setBrush(QColor(255, 235, 90));
-            g.drawEllipse(QPointF(8, 7), 4, 4);
-            g.setBrush(QColor(150, 150, 150));
-            g.drawRect(QRectF(6.5, 11, 3, 3.5));
-            break;
-        }
-        case Picture::GearWithSpark: {
-            Gear(g, QPointF(7, 8), 6.5);
-            g.setPen(QPen(QColor(180, 130, 0), 1));
-            g.setBrush(QColor(255, 220, 0));
-            g.drawPolygon(QPolygonF({{13, 0},
-                                     {14, 3},
-                                     {17, 3.5},
-                                     {14.5, 5},
-                                     {15.5, 8},
-                                     {13, 6},
-                                     {10.5, 8},
-                                     {11.5, 5},
-                                     {9, 3.5},
-                                     {12, 3}}));
-            break;
-        }
-        case Picture::NoEntry: {
-            g.setPen(QPen(QColor(130, 0, 0), 1));
-            g.setBrush(QColor(220, 30, 30));
-            g.drawEllipse(QRectF(0.5, 0.5, 15, 15));
-            g.setPen(Qt::NoPen);
-            g.setBrush(Qt::white);
-            g.drawRect(QRectF(3, 6.5, 10, 3));
-            break;
-        }
-        case Picture::ScatterChart: {
-            // Axes, a dashed median cross and dots, the promising one green.
-            g.setPen(ink);
-            g.drawLine(QPointF(1.5, 0.5), QPointF(1.5, 14.5));
-            g.drawLine(QPointF(1.5, 14.5), QPointF(15.5, 14.5));
-            g.setPen(QPen(QColor(150, 150, 150), 1, Qt::DashLine));
-            g.drawLine(QPointF(8.5, 1), QPointF(8.5, 13.5));
-            g.drawLine(QPointF(2, 7.5), QPointF(15, 7.5));
-            g.setPen(Qt::NoPen);
-            g.setBrush(QColor(150, 150, 150));
-            g.drawEllipse(QPointF(5, 4), 1.6, 1.6);
-            g.setBrush(QColor(200, 40, 40));
-            g.drawEllipse(QPointF(11, 4.5), 1.6, 1.6);
-            g.setBrush(QColor(160, 210, 160));
-            g.drawEllipse(QPointF(5, 11), 1.6, 1.6);
-            g.setBrush(QColor(30, 140, 40));
-            g.drawEllipse(QPointF(12, 11), 2.4, 2.4);
-            break;
-        }
-        case Picture::Magnifier: {
-            g.setPen(QPen(QColor(60, 60, 60), 2));
-            g.setBrush(QColor(200, 230, 255, 200));
-            g.drawEllipse(QPointF(8.5, 8.5), 6.5, 6.5);
-            g.setPen(QPen(QColor(100, 60, 20), 3.5, Qt::SolidLine, Qt::RoundCap));
-            g.drawLine(QPointF(13.5, 13.5), QPointF(20, 19.5));
-            break;
-        }
+namespace {
+
+const QPen kInk(QColor(40, 40, 40), 1);
+
+void PageOfText(QPainter& g) {
+    g.setPen(kInk);
+    g.setBrush(Qt::white);
+    g.drawRect(QRectF(2.5, 0.5, 11, 15));
+    g.setPen(QPen(QColor(60, 90, 160), 1));
+    for (int y = 4; y <= 12; y += 2) g.drawLine(QPointF(4.5, y + 0.5), QPointF(11.5, y + 0.5));
+}
+
+void OpenDoor(QPainter& g) {
+    g.setPen(kInk);
+    g.setBrush(QColor(120, 80, 40));
+    g.drawRect(QRectF(3.5, 0.5, 9, 15));
+    g.setBrush(QColor(190, 140, 80));
+    QPolygonF leaf({{3.5, 0.5}, {9.5, 2.5}, {9.5, 15.5}, {3.5, 15.5}});
+    g.drawPolygon(leaf);
+    g.setBrush(QColor(240, 200, 60));
+    g.drawEllipse(QPointF(8, 8.5), 0.9, 0.9);
+}
+
+void FloppyDisk(QPainter& g) {
+    g.setPen(kInk);
+    g.setBrush(QColor(40, 70, 150));
+    g.drawRect(QRectF(0.5, 0.5, 15, 15));
+    g.setBrush(QColor(200, 200, 205));
+    g.drawRect(QRectF(3.5, 0.5, 9, 5));
+    g.setBrush(Qt::white);
+    g.drawRect(QRectF(2.5, 8.5, 11, 7));
+}
+
+void OpenFolder(QPainter& g) {
+    g.setPen(kInk);
+    g.setBrush(QColor(220, 180, 60));
+    g.drawPolygon(
+        QPolygonF({{0.5, 3.5}, {5.5, 3.5}, {7.5, 5.5}, {13.5, 5.5}, {13.5, 14.5}, {0.5, 14.5}}));
+    g.setBrush(QColor(250, 215, 100));
+    g.drawPolygon(QPolygonF({{2.5, 8.5}, {15.5, 8.5}, {13.5, 14.5}, {0.5, 14.5}}));
+}
+
+void QuestionMark(QPainter& g) {
+    g.setPen(QPen(QColor(30, 60, 160), 1));
+    g.setBrush(QColor(70, 120, 220));
+    g.drawEllipse(QRectF(0.5, 0.5, 15, 15));
+    QFont f(QStringLiteral("DejaVu Sans"), 8, QFont::Bold);
+    f.setPixelSize(12);
+    g.setFont(f);
+    g.setPen(Qt::white);
+    g.drawText(QRectF(0, 0, 16, 16), Qt::AlignCenter, QStringLiteral("?"));
+}
+
+void Globe(QPainter& g) {
+    g.setPen(QPen(QColor(20, 90, 60), 1));
+    g.setBrush(QColor(90, 160, 230));
+    g.drawEllipse(QRectF(0.5, 0.5, 15, 15));
+    g.setBrush(Qt::NoBrush);
+    g.drawEllipse(QRectF(4.5, 0.5, 7, 15));
+    g.drawLine(QPointF(0.5, 8), QPointF(15.5, 8));
+    g.drawLine(QPointF(8, 0.5), QPointF(8, 15.5));
+}
+
+void LightBulb(QPainter& g) {
+    g.setPen(QPen(QColor(230, 170, 0), 1));
+    for (int i = 0; i < 8; ++i) {
+        const double a = i * 3.14159265 / 4;
+        g.drawLine(QPointF(8 + 5.2 * std::cos(a), 7 + 5.2 * std::sin(a)),
+                   QPointF(8 + 7.3 * std::cos(a), 7 + 7.3 * std::sin(a)));
     }
-    return pm;
+    g.setPen(kInk);
+    g.setBrush(QColor(255, 235, 90));
+    g.drawEllipse(QPointF(8, 7), 4, 4);
+    g.setBrush(QColor(150, 150, 150));
+    g.drawRect(QRectF(6.5, 11, 3, 3.5));
+}
+
+void GearWithSpark(QPainter& g) {
+    Gear(g, QPointF(7, 8), 6.5);
+    g.setPen(QPen(QColor(180, 130, 0), 1));
+    g.setBrush(QColor(255, 220, 0));
+    g.drawPolygon(QPolygonF({{13, 0},
+                             {14, 3},
+                             {17, 3.5},
+                             {14.5, 5},
+                             {15.5, 8},
+                             {13, 6},
+                             {10.5, 8},
+                             {11.5, 5},
+                             {9, 3.5},
+                             {12, 3}}));
+}
+
+void NoEntry(QPainter& g) {
+    g.setPen(QPen(QColor(130, 0, 0), 1));
+    g.setBrush(QColor(220, 30, 30));
+    g.drawEllipse(QRectF(0.5, 0.5, 15, 15));
+    g.setPen(Qt::NoPen);
+    g.setBrush(Qt::white);
+    g.drawRect(QRectF(3, 6.5, 10, 3));
+}
+
+void ScatterChart(QPainter& g) {
+    // Axes, a dashed median cross and dots, the promising one green.
+    g.setPen(kInk);
+    g.drawLine(QPointF(1.5, 0.5), QPointF(1.5, 14.5));
+    g.drawLine(QPointF(1.5, 14.5), QPointF(15.5, 14.5));
+    g.setPen(QPen(QColor(150, 150, 150), 1, Qt::DashLine));
+    g.drawLine(QPointF(8.5, 1), QPointF(8.5, 13.5));
+    g.drawLine(QPointF(2, 7.5), QPointF(15, 7.5));
+    g.setPen(Qt::NoPen);
+    g.setBrush(QColor(150, 150, 150));
+    g.drawEllipse(QPointF(5, 4), 1.6, 1.6);
+    g.setBrush(QColor(200, 40, 40));
+    g.drawEllipse(QPointF(11, 4.5), 1.6, 1.6);
+    g.setBrush(QColor(160, 210, 160));
+    g.drawEllipse(QPointF(5, 11), 1.6, 1.6);
+    g.setBrush(QColor(30, 140, 40));
+    g.drawEllipse(QPointF(12, 11), 2.4, 2.4);
+}
+
+void Magnifier(QPainter& g) {
+    g.setPen(QPen(QColor(60, 60, 60), 2));
+    g.setBrush(QColor(200, 230, 255, 200));
+    g.drawEllipse(QPointF(8.5, 8.5), 6.5, 6.5);
+    g.setPen(QPen(QColor(100, 60, 20), 3.5, Qt::SolidLine, Qt::RoundCap));
+    g.drawLine(QPointF(13.5, 13.5), QPointF(20, 19.5));
+}
+
+// Every picture: its size in pixels and how it is drawn.
+struct PictureArt {
+    Picture picture;
+    QSize size;
+    void (*draw)(QPainter& g);
+};
+const PictureArt kArt[] = {
+    {Picture::PageOfText, {16, 16}, PageOfText},
+    {Picture::OpenDoor, {16, 16}, OpenDoor},
+    {Picture::FloppyDisk, {16, 16}, FloppyDisk},
+    {Picture::OpenFolder, {16, 16}, OpenFolder},
+    {Picture::QuestionMark, {16, 16}, QuestionMark},
+    {Picture::Globe, {16, 16}, Globe},
+    {Picture::LightBulb, {16, 16}, LightBulb},
+    {Picture::GearWithSpark, {17, 15}, GearWithSpark},
+    {Picture::NoEntry, {16, 16}, NoEntry},
+    {Picture::ScatterChart, {16, 16}, ScatterChart},
+    {Picture::Magnifier, {22, 21}, Magnifier},
+};
+
+}  // namespace
+
+QPixmap Draw(Picture picture) {
+    for (const PictureArt& art : kArt) {
+        if (art.picture != picture) continue;
+        QPixmap pm(art.size);
+        pm.fill(Qt::transparent);
+        QPainter g(&pm);
+        g.setRenderHint(QPainter::Antialiasing, true);
+        art.draw(g);
+        return pm;
+    }
+    return {};
 }
 
 // At scale 2 for screens of pixel ratio 2: painted, not scaled up.
