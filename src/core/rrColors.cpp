@@ -110,31 +110,31 @@ void RGB2HLS(const RGBTriple& rgb, HLSTriple& hls) {
     }
     for (int i = 0; i < 3; ++i) u[i] = v[i] * (1 / m);
     // The dark half (the dominant component at or below the middle) and the
-    // light half mirror each other: sigma flips the signs, shift moves from
+    // light half mirror each other: sign flips the signs, endOffset moves from
     // the black to the white end.
     const bool dark = v[d] <= 0;
-    const double sigma = dark ? 1 : -1, shift = dark ? 1 : -1;
+    const double sign = dark ? 1 : -1, endOffset = dark ? 1 : -1;
     double m2 = 0;
-    for (int i = 0; i < 3; ++i) m2 = std::max(m2, sigma * (u[i] + shift));
+    for (int i = 0; i < 3; ++i) m2 = std::max(m2, sign * (u[i] + endOffset));
     if (m2 < kEps) {
         hls = {0, in[0], 0};
         return;
     }
-    for (int i = 0; i < 3; ++i) h[i] = sigma * ((sigma * (u[i] + shift)) * (2 / m2) - 1);
+    for (int i = 0; i < 3; ++i) h[i] = sign * ((sign * (u[i] + endOffset)) * (2 / m2) - 1);
     const double H = HueOf(h, dark ? d : LowestBelowOne(h));
     double S = 0;
     for (const auto& p : kPairs) {
         const int a = p[0], b = p[1];
         if (Differ(v[a], v[b])) {
-            S = sigma * (v[b] - v[a]) / ((v[a] + shift) * h[b] - (v[b] + shift) * h[a]);
+            S = sign * (v[b] - v[a]) / ((v[a] + endOffset) * h[b] - (v[b] + endOffset) * h[a]);
             break;
         }
     }
-    double c = v[0] + shift;
+    double c = v[0] + endOffset;
     for (const auto& p : kPairs) {
         const int a = p[0], b = p[1];
         if (Differ(h[a], h[b])) {
-            c = ((v[a] + shift) * h[b] - (v[b] + shift) * h[a]) / (h[b] - h[a]);
+            c = ((v[a] + endOffset) * h[b] - (v[b] + endOffset) * h[a]) / (h[b] - h[a]);
             break;
         }
     }

@@ -196,7 +196,7 @@ void HttpClient::SendRequest(const std::string& target, const std::string& hostH
 
 void HttpClient::ReadStatusLine(HttpResponse& r) {
     r.statusLine = connection_.ReadLine();
-    r.is10 = LowerAscii(Copy(r.statusLine, 6, 3)) == "1.0";
+    r.answeredHttp10 = LowerAscii(Copy(r.statusLine, 6, 3)) == "1.0";
     std::string rest;
     const size_t space = r.statusLine.find(' ');
     if (space != std::string::npos) rest = r.statusLine.substr(space + 1);
@@ -262,7 +262,7 @@ void HttpClient::ReadBody(HttpResponse& r) {
 }
 
 void HttpClient::Finish(const HttpResponse& r) {
-    if (protocolVersion == pv1_0 || r.is10) {
+    if (protocolVersion == pv1_0 || r.answeredHttp10) {
         connection_.Close();
     } else if (LowerAscii(TrimView(r.connection, " ")) == "close" && connection_.IsOpen()) {
         connection_.Close();

@@ -43,7 +43,7 @@ enum ProtocolVersion { pv1_0, pv1_1 };
 struct HttpResponse {
     std::string statusLine;
     int32_t statusCode = 0;
-    bool is10 = false;  // the server answered HTTP/1.0
+    bool answeredHttp10 = false;  // the server answered HTTP/1.0
     HeaderList headers;
     std::string location, connection, transferEncoding;
     std::optional<int64_t> contentLength;  // absent: no Content-Length header

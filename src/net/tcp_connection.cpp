@@ -539,7 +539,7 @@ std::string TcpConnection::ReadLine() {
         DisconnectCheck(OnClosed::RaiseAlways);
         const size_t room = std::min(RecvBufferSize, most - Buffered());
         // Closed before the line's end: an unfinished line is no line.
-        if (ReadStep(OnClosed::RaiseIfDrained, Wait::Bounded(), &inbound_, room) == 0)
+        if (ReadStep(OnClosed::RaiseIfDrained, Wait::UntilLimits(), &inbound_, room) == 0)
             throw NetError(NetErrorKind::Closed, "Connection closed in the middle of a line.");
     }
 }
@@ -561,7 +561,7 @@ void TcpConnection::ReadBytes(std::string& sink, int64_t count) {
         if (fd_ < 0) throw NetError(NetErrorKind::Closed);
         const size_t piece =
             static_cast<size_t>(std::min<uint64_t>({wanted, RecvBufferSize, cap - sink.size()}));
-        wanted -= ReadStep(OnClosed::RaiseIfDrained, Wait::Bounded(), &sink, piece);
+        wanted -= ReadStep(OnClosed::RaiseIfDrained, Wait::UntilLimits(), &sink, piece);
     }
 }
 
@@ -572,7 +572,7 @@ void TcpConnection::ReadUntilClose(std::string& sink) {
     Consume(take);
     while (fd_ >= 0) {
         if (sink.size() >= cap) throw NetError(NetErrorKind::TooLarge);
-        ReadStep(OnClosed::Ignore, Wait::Bounded(), &sink,
+        ReadStep(OnClosed::Ignore, Wait::UntilLimits(), &sink,
                  std::min(RecvBufferSize, cap - sink.size()));
     }
 }

@@ -158,7 +158,7 @@ class TcpConnection {
     // How long a read may wait for bytes.
     struct Wait {
         int ms;  // < 0: as long as the limits allow, then raise TimedOut
-        static Wait Bounded() { return {-1}; }
+        static Wait UntilLimits() { return {-1}; }
         static Wait AtMost(int ms) { return {ms}; }
     };
 

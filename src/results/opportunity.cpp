@@ -53,8 +53,8 @@ Opportunities OpportunitiesOf(const ResultsTable& table) {
     return out;
 }
 
-PointColour ColourFor(double profitability, bool checked) {
-    PointColour c{150, 150, 150, 255};
+PointColor ColorFor(double profitability, bool checked) {
+    PointColor c{150, 150, 150, 255};
     if (profitability < 0) {
         c = {210, 40, 40, 255};
     } else if (profitability > 0) {

@@ -33,10 +33,10 @@ Opportunities OpportunitiesOf(const ResultsTable& table);
 
 // A point's colour: 0 % grey, rising profitability from pale to strong
 // green, negative red; an unchecked row faint.
-struct PointColour {
+struct PointColor {
     int red, green, blue, alpha;
 };
-PointColour ColourFor(double profitability, bool checked);
+PointColor ColorFor(double profitability, bool checked);
 
 // Marker diameter in pixels, growing with the prospects (6 to 22).
 double MarkerSize(int64_t prospects);

@@ -15,7 +15,7 @@
 namespace vx::ui {
 
 namespace {
-QColor PaletteColour(SysColor id) {
+QColor PaletteColor(SysColor id) {
     const QPalette pal = QApplication::palette();
     switch (id) {
         case SysColor::Window:
@@ -37,16 +37,16 @@ QColor PaletteColour(SysColor id) {
 }
 }  // namespace
 
-void InstallSystemColours() {
+void InstallSystemColors() {
     // Each index through the one table, then the palette's colour for it.
     SetSystemColorResolver([](int index) {
-        const QColor c = PaletteColour(SystemColorEntryFor(index).id);
+        const QColor c = PaletteColor(SystemColorEntryFor(index).id);
         return RGBColor(c.red(), c.green(), c.blue());
     });
 }
 
 Forms::Forms(char decimalSeparator, const std::string& settingsPath) : store(settingsPath) {
-    InstallSystemColours();
+    InstallSystemColors();
     Form1 = std::make_unique<TForm1>(stop, decimalSeparator);
     StartForm = std::make_unique<TStartForm>(stop, pump, store, Form1.get());
     InfoForm = std::make_unique<TInfoForm>(Form1.get());

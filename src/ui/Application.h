@@ -38,7 +38,7 @@ char LocaleDecimalSeparator();
 QIcon AppIcon();
 
 // System colours from the application palette, through the one table.
-void InstallSystemColours();
+void InstallSystemColors();
 
 // The program: the application, the forms and the event loop; the single-
 // instance check ran before, in the program entry. Returns 0.

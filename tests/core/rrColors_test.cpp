@@ -94,7 +94,7 @@ TEST(ShadeColors, LightAndDarkPairs) {
     EXPECT_EQ(light, RGBColor(254, 253, 128));
 }
 
-TEST(ShadeColors, SystemColoursResolveFirstAndLuminanceAboveOneRaises) {
+TEST(ShadeColors, SystemColorsResolveFirstAndLuminanceAboveOneRaises) {
     SetSystemColorResolver([](int index) { return index == 15 ? RGBColor(192, 192, 192) : 0; });
     TColor light, dark;
     ShadeColors(static_cast<TColor>(0x8000000F), 0.5f, 0.6f, light, dark);

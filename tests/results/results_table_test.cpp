@@ -306,17 +306,17 @@ TEST(Opportunities, RowsToPointsColoursAndSizes) {
     EXPECT_EQ(o.medianDemand, 1200);
     EXPECT_EQ(o.medianCompetition, 1000);
 
-    struct Colour {
+    struct Color {
         double profit;
         bool checked;
-        PointColour want;
+        PointColor want;
     } colours[] = {
         {0, true, {150, 150, 150, 255}},  {100, true, {20, 130, 30, 255}},
         {50, true, {110, 183, 115, 255}}, {-1, true, {210, 40, 40, 255}},
         {250, true, {20, 130, 30, 255}},  {100, false, {20, 130, 30, 70}},
     };
-    for (const Colour& c : colours) {
-        const PointColour got = ColourFor(c.profit, c.checked);
+    for (const Color& c : colours) {
+        const PointColor got = ColorFor(c.profit, c.checked);
         EXPECT_EQ(std::tie(got.red, got.green, got.blue, got.alpha),
                   std::tie(c.want.red, c.want.green, c.want.blue, c.want.alpha))
             << c.profit << " " << c.checked;

@@ -240,7 +240,7 @@ TEST(OvalButton, FlatHoverAndDisabled) {
 }
 
 TEST(OvalButton, DisabledCaptionIsGreyWithTheApplicationsColours) {
-    InstallSystemColours();  // the application's own table, not a test's
+    InstallSystemColors();  // the application's own table, not a test's
     QWidget parent;
     auto* b = new TOvalButton(&parent);
     b->setGeometry(0, 0, 120, 60);
@@ -528,7 +528,7 @@ QImage TwoCells() {
     return g;
 }
 
-TEST(OvalButton, GlyphCellsAndTransparentColour) {
+TEST(OvalButton, GlyphCellsAndTransparentColor) {
     Grey grey;
     TOvalButton b;
     b.SetGlyph(TwoCells());
@@ -537,15 +537,16 @@ TEST(OvalButton, GlyphCellsAndTransparentColour) {
     EXPECT_EQ(b.Surface().pixelColor(50, 25), Rgb(clBtnFace));  // NumGlyphs 0: never drawn
     b.SetNumGlyphs(2);
     b.Paint();
-    const auto f = b.Layout_();
-    EXPECT_EQ(f.glyph, QRect(half(100 - 8), half(50 - 8), 8, 8));
+    const auto f = b.CurrentLayout();
+    EXPECT_EQ(f.glyph, QRect(HalfDown(100 - 8), HalfDown(50 - 8), 8, 8));
     EXPECT_EQ(b.Surface().pixelColor(f.glyph.topLeft() + QPoint(6, 1)), QColor(Qt::red));
     EXPECT_EQ(b.Surface().pixelColor(f.glyph.topLeft() + QPoint(1, 6)),
               Rgb(clBtnFace));  // brush shows through
     b.setEnabled(false);
-    EXPECT_EQ(b.Layout_().source.left(), 8);  // cell 1 when disabled
+    EXPECT_EQ(b.CurrentLayout().source.left(), 8);  // cell 1 when disabled
     b.Paint();
-    EXPECT_EQ(b.Surface().pixelColor(b.Layout_().glyph.topLeft() + QPoint(6, 1)), QColor(Qt::blue));
+    EXPECT_EQ(b.Surface().pixelColor(b.CurrentLayout().glyph.topLeft() + QPoint(6, 1)),
+              QColor(Qt::blue));
 }
 
 TEST(OvalButton, GlyphAndCaptionPlacesForEachLayout) {
@@ -609,7 +610,7 @@ TEST(OvalButton, GlyphAndCaptionPlacesForEachLayout) {
     b.SetDown(false);
     b.SetLayout(blGlyphRight);
     b.SetMargin(9);
-    EXPECT_EQ(boxes().first.topLeft(), QPoint(half(100 - 16), half(50 - 16)));
+    EXPECT_EQ(boxes().first.topLeft(), QPoint(HalfDown(100 - 16), HalfDown(50 - 16)));
 }
 
 }  // namespace

@@ -83,7 +83,7 @@ class OpportunityChart::PointsItem : public QGraphicsItem {
         p->setRenderHint(QPainter::Antialiasing);
         p->setClipRect(owner_.chart_->plotArea().adjusted(-12, -12, 12, 12));
         for (const OpportunityPoint& pt : owner_.data_.points) {
-            const PointColour c = ColourFor(pt.profitability, pt.checked);
+            const PointColor c = ColorFor(pt.profitability, pt.checked);
             const double r = MarkerSize(pt.prospects) / 2;
             p->setPen(QPen(QColor(60, 60, 60, pt.checked ? 140 : 50), 1));
             p->setBrush(QColor(c.red, c.green, c.blue, c.alpha));

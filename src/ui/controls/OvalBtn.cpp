@@ -129,7 +129,7 @@ bool TOvalButton::IsAccelChar(QChar key, const QString& caption) {
     return upper(caption[amp + 1]) == upper(key);
 }
 
-TOvalButton::FaceLayout TOvalButton::Layout_() const {
+TOvalButton::FaceLayout TOvalButton::CurrentLayout() const {
     return LayoutFor(bevelState_);
 }
 
@@ -152,25 +152,25 @@ TOvalButton::FaceLayout TOvalButton::LayoutFor(int bevelState) const {
         gw = srcRight - srcLeft;
         gh = srcBottom - srcTop;
         if (!captioned || layout_ == blGlyphTop || layout_ == blGlyphBottom) {
-            left = half(W - gw);
+            left = HalfDown(W - gw);
         } else if (layout_ == blGlyphLeft) {
-            left = half(W - (tw + spacing_ + gw)) - margin_;
+            left = HalfDown(W - (tw + spacing_ + gw)) - margin_;
         } else {
-            left = half(tw + spacing_ + gw + W) - gw + margin_;
+            left = HalfDown(tw + spacing_ + gw + W) - gw + margin_;
         }
         if (!captioned || layout_ == blGlyphLeft || layout_ == blGlyphRight) {
-            top = half(H - gh);
+            top = HalfDown(H - gh);
         } else if (layout_ == blGlyphTop) {
-            top = half(H - (th + gh + spacing_)) - margin_;
+            top = HalfDown(H - (th + gh + spacing_)) - margin_;
         } else {
-            top = half(th + gh + spacing_ + H) - gh + margin_;
+            top = HalfDown(th + gh + spacing_ + H) - gh + margin_;
         }
         if (bevelState == -1) ++left, ++top;
         if (bevelState == -1 && numGlyphs_ > 2) srcLeft = 2 * cw, srcRight = 3 * cw;
         f.glyph = QRect(left, top, gw, gh);
         f.source = QRect(srcLeft, srcTop, srcRight - srcLeft, srcBottom - srcTop);
     }
-    int x = half(W - tw), y = half(H - th);
+    int x = HalfDown(W - tw), y = HalfDown(H - th);
     if (f.hasGlyph) {
         switch (layout_) {
             case blGlyphRight:
@@ -206,7 +206,7 @@ void TOvalButton::DrawBevel() {
 
 void TOvalButton::PaintFace() {
     EnsureSurface();
-    const FaceLayout f = Layout_();
+    const FaceLayout f = CurrentLayout();
     DrawBevel();
     Canvas c(surface_);
     c.Font(font_, Rgb(clWindowText));

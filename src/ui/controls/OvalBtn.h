@@ -24,7 +24,7 @@ constexpr TColor clBlack = 0;
 
 // n halved and rounded down (arithmetic shift), so an item larger than the
 // control overhangs it equally on both sides.
-constexpr int half(int n) {
+constexpr int HalfDown(int n) {
     return n >> 1;
 }
 
@@ -102,7 +102,7 @@ class TOvalButton : public QWidget {
         QPoint caption;  // top-left of the caption box
         QSize text;      // caption width and height
     };
-    FaceLayout Layout_() const;
+    FaceLayout CurrentLayout() const;
     FaceLayout LayoutFor(int bevelState) const;
 
     // The picture the button shows, as last drawn.

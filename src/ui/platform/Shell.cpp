@@ -78,7 +78,7 @@ bool HasScheme(const QString& text) {
 
 // The test hook sees what is opened: an address as QUrl writes it, a
 // document by the path it was given.
-bool Hand(const QUrl& url, const QString& seen) {
+bool OpenThroughDesktop(const QUrl& url, const QString& seen) {
     if (Current()) return Current()(seen);
     return QDesktopServices::openUrl(url);
 }
@@ -86,13 +86,13 @@ bool Hand(const QUrl& url, const QString& seen) {
 
 bool Open(const QString& target) {
     if (HasScheme(target)) return OpenAddress(target);
-    return Hand(QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath()), target);
+    return OpenThroughDesktop(QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath()), target);
 }
 
 bool OpenAddress(const QString& address) {
     const QUrl url(address);
     if (!HasScheme(address) || !url.isValid() || url.isLocalFile()) return false;
-    return Hand(url, url.toString());
+    return OpenThroughDesktop(url, url.toString());
 }
 }  // namespace Shell
 
