@@ -75,7 +75,7 @@ TEST(Chart, FollowsARunLive) {
     });
     WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"example.com"_s, 1, 12); },
                     k.d);
-    k.w.BitBtn2Click();
+    ClickButton(k.w, "BitBtn2");
     QCoreApplication::processEvents();
     const Opportunities& data = chart->ChartOf().Data();
     EXPECT_EQ(static_cast<int>(data.points.size()) + data.notPlotted, k.w.Table().Count());

@@ -128,7 +128,7 @@ TEST(Desktop, F1OpensTheChmOrElseTheHtmlHelp) {
                 return chmViewer;
             });
             opened.clear();
-            k.w.Contents1Click();
+            TriggerAction(k.w, "Contents1");
             QDir::setCurrent(before);
             ASSERT_EQ(opened.size(), 1);
             // The test program has no help.chm beside it: only the working

@@ -83,7 +83,7 @@ TEST(MainWindow, StartInvestigateFillsRowsAndSaysDone) {
                      [&] { rowsSeenDuringRun++; });
     WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"example.com"_s, 4, 12); },
                     k.d);
-    k.w.BitBtn2Click();
+    ClickButton(k.w, "BitBtn2");
     EXPECT_EQ(k.w.StatusText(), u"Done!"_s);
     ASSERT_EQ(k.w.ListView1->model()->rowCount(), 12);
     EXPECT_EQ(rowsSeenDuringRun, 12);
@@ -98,9 +98,9 @@ TEST(MainWindow, CancelAndCloseBoxStartNothing) {
     k.w.Table().SetKeyTerm(k.w.Table().Append(), "kept");
     k.w.SetStatusText("before");
     WhenDialogShows([](TStartForm& d) { QTest::mouseClick(d.BitBtn2, Qt::LeftButton); }, k.d);
-    k.w.BitBtn2Click();
+    ClickButton(k.w, "BitBtn2");
     WhenDialogShows([](TStartForm& d) { d.close(); }, k.d);
-    k.w.BitBtn2Click();
+    ClickButton(k.w, "BitBtn2");
     EXPECT_EQ(k.w.StatusText(), u"before"_s);
     EXPECT_EQ(Column(k.w, 0), QStringList{u"kept"_s});
     EXPECT_TRUE(k.forms.stop.Requested());
@@ -116,7 +116,7 @@ TEST(MainWindow, StopWhileIdleThenAnEmptyKeywordRun) {
     EXPECT_EQ(k.w.Table().Count(), 1);
     EXPECT_EQ(k.w.StatusText(), u""_s);
     WhenDialogShows([](TStartForm& d) { Investigate(d, u""_s, u""_s, 0, 5); }, k.d);
-    k.w.BitBtn2Click();
+    ClickButton(k.w, "BitBtn2");
     EXPECT_FALSE(k.forms.stop.Requested());  // Investigate cleared it
     EXPECT_EQ(k.w.StatusText(), u"Done!"_s);
     EXPECT_EQ(k.w.Table().Count(), 0);  // the stand-in suggests nothing for an empty seed
@@ -131,7 +131,7 @@ TEST(MainWindow, StopDuringRunEndsAfterTheRow) {
     });
     WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"example.com"_s, 2, 20); },
                     k.d);
-    k.w.BitBtn2Click();
+    ClickButton(k.w, "BitBtn2");
     EXPECT_EQ(k.w.StatusText(), u"Done!"_s);
     EXPECT_EQ(k.w.Table().Count(), 2);
     EXPECT_TRUE(k.w.Table().At(1).checked);
@@ -197,7 +197,7 @@ TEST(MainWindow, SaveAndOpenRoundTripThroughTheWindow) {
             EXPECT_EQ(filters, u"Investigation files (*.bki)"_s);
             return FileDialogs::Choice{QString::fromStdString(path), filters};
         });
-    k.w.Save1Click();
+    TriggerAction(k.w, "Save1");
     EXPECT_TRUE(k.w.StatusText().startsWith(u"Saved"_s));
     t.Clear();
     FileDialogs::AnswerNext answer2(
@@ -207,7 +207,7 @@ TEST(MainWindow, SaveAndOpenRoundTripThroughTheWindow) {
             EXPECT_EQ(folder, QFileInfo(QString::fromStdString(path)).absolutePath());
             return FileDialogs::Choice{QString::fromStdString(path), {}};
         });
-    k.w.Open1Click();
+    TriggerAction(k.w, "Open1");
     ASSERT_EQ(t.Count(), 1);
     EXPECT_EQ(t.At(0).KeyTerm(), "  red \"shoes\" ");
     EXPECT_FALSE(t.At(0).checked);
@@ -217,7 +217,7 @@ TEST(MainWindow, SaveAndOpenRoundTripThroughTheWindow) {
         [&](QWidget*, const QString&, const QString&, const QString& f) {
             return FileDialogs::Choice{QString::fromStdString(k.dir.File("missing/dir/x.bki")), f};
         });
-    k.w.Save1Click();
+    TriggerAction(k.w, "Save1");
     EXPECT_TRUE(k.w.StatusText().startsWith(u"Could not save"_s));
     EXPECT_TRUE(k.w.StatusText().endsWith(u": No such file or directory"_s));
     // A file that cannot be opened leaves the table as it was and names
@@ -227,7 +227,7 @@ TEST(MainWindow, SaveAndOpenRoundTripThroughTheWindow) {
                                     [&](QWidget*, const QString&, const QString&, const QString&) {
                                         return FileDialogs::Choice{missing, {}};
                                     });
-    k.w.Open1Click();
+    TriggerAction(k.w, "Open1");
     ASSERT_EQ(t.Count(), 1);
     EXPECT_EQ(t.At(0).KeyTerm(), "  red \"shoes\" ");
     EXPECT_EQ(k.w.StatusText(), u"Could not open "_s + missing + u": No such file or directory"_s);
@@ -249,14 +249,14 @@ TEST(MainWindow, KeywordListAndCsvExport) {
         [&](QWidget*, const QString&, const QString&, const QString&) {
             return FileDialogs::Choice{QString::fromStdString(txt), u"Keyword list (*.txt)"_s};
         });
-    k.w.Savetotextfile1Click();
+    TriggerAction(k.w, "Savetotextfile1");
     EXPECT_EQ(vx::testing::ReadFile(txt), "a, \"b\"\r\n\xC3\xA4pfel\r\n");
     FileDialogs::AnswerNext answer5(
         FileDialogs::AnswerNext::Save,
         [&](QWidget*, const QString&, const QString&, const QString&) {
             return FileDialogs::Choice{QString::fromStdString(csv), u"CSV table (*.csv)"_s};
         });
-    k.w.Savetotextfile1Click();
+    TriggerAction(k.w, "Savetotextfile1");
     EXPECT_EQ(vx::testing::ReadFile(csv),
               "\xEF\xBB\xBFKey term,Demand,Competition,Cost per prospect,Rank "
               "#,Profitability,Estimated prospects #,"
@@ -284,12 +284,12 @@ TEST(MainWindow, StartDuringRunStopsItFirstThenStartsAfresh) {
         if (shows == 1 && k.w.Table().Count() == 2) {
             QTimer::singleShot(0, [&] {
                 WhenDialogShows(answer, k.d);
-                k.w.BitBtn2Click();  // nested inside the running run
-                k.w.BitBtn2Click();  // a second press is the same request
+                ClickButton(k.w, "BitBtn2");  // nested inside the running run
+                ClickButton(k.w, "BitBtn2");  // a second press is the same request
             });
         }
     });
-    k.w.BitBtn2Click();
+    ClickButton(k.w, "BitBtn2");
     EXPECT_EQ(shows, 2);
     EXPECT_GE(maxRowsOfFirstRun, 2);
     EXPECT_LT(maxRowsOfFirstRun, 30);
@@ -310,10 +310,10 @@ TEST(MainWindow, OpenDuringRunLoadsAfterTheRunReturned) {
         });
     QObject::connect(k.w.ListView1->model(), &QAbstractItemModel::rowsInserted, [&] {
         if (k.w.RunActive() && k.w.Table().Count() == 1)
-            QTimer::singleShot(0, [&] { k.w.Open1Click(); });
+            QTimer::singleShot(0, [&] { TriggerAction(k.w, "Open1"); });
     });
     WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"x"_s, 0, 30); }, k.d);
-    k.w.BitBtn2Click();
+    ClickButton(k.w, "BitBtn2");
     ASSERT_EQ(k.w.Table().Count(), 2);
     EXPECT_EQ(k.w.Table().At(0).KeyTerm(), "from file");
 }
@@ -327,7 +327,7 @@ TEST(MainWindow, ExitDuringRunEndsRunThenCloses) {
             QTimer::singleShot(0, [&] { k.w.findChild<QAction*>(u"Exit1"_s)->trigger(); });
     });
     WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"x"_s, 0, 30); }, k.d);
-    k.w.BitBtn2Click();
+    ClickButton(k.w, "BitBtn2");
     EXPECT_FALSE(k.w.isVisible());
     EXPECT_EQ(k.w.Table().Count(), 1);
     EXPECT_EQ(k.w.StatusText(), u"Done!"_s);
@@ -373,7 +373,7 @@ TEST(MainWindow, AboutStopsThenShowsTheBox) {
         closedByClick = !k.forms.InfoForm->isVisible();
         if (k.forms.InfoForm->isVisible()) k.forms.InfoForm->reject();  // never hang the suite
     });
-    k.w.About1Click();
+    TriggerAction(k.w, "About1");
     EXPECT_TRUE(closedByClick);
     EXPECT_TRUE(k.forms.stop.Requested());
     EXPECT_FALSE(k.forms.InfoForm->isVisible());
@@ -395,11 +395,11 @@ TEST(MainWindow, AboutDuringRunWaitsThenTheRunEnds) {
                 QTest::mouseRelease(close, Qt::LeftButton, {}, close->rect().center());
                 if (k.forms.InfoForm->isVisible()) k.forms.InfoForm->reject();
             });
-            k.w.About1Click();
+            TriggerAction(k.w, "About1");
         });
     });
     WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"x"_s, 0, 30); }, k.d);
-    k.w.BitBtn2Click();
+    ClickButton(k.w, "BitBtn2");
     EXPECT_TRUE(rowsFrozenWhileOpen);
     EXPECT_FALSE(k.forms.InfoForm->isVisible());
     EXPECT_EQ(k.w.Table().Count(), 1);
@@ -418,7 +418,7 @@ TEST(MainWindow, GivesUpOnAStallingSearchServiceAndStaysUsable) {
     Window k;
     WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"example.com"_s, 0, 10); },
                     k.d);
-    k.w.BitBtn2Click();
+    ClickButton(k.w, "BitBtn2");
     EXPECT_EQ(k.w.StatusText(), QStringLiteral("The search service at %1 is not answering.")
                                     .arg(QString::fromStdString(bad)));
     // Row 1: competition and one rank page without an answer; row 2's
@@ -429,7 +429,7 @@ TEST(MainWindow, GivesUpOnAStallingSearchServiceAndStaysUsable) {
     EXPECT_EQ(k.w.Table().At(1).Column(3), "?");
     search.reset();  // the good service again
     WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"example.com"_s, 0, 3); }, k.d);
-    k.w.BitBtn2Click();
+    ClickButton(k.w, "BitBtn2");
     ASSERT_EQ(k.w.Table().Count(), 3);
     EXPECT_NE(k.w.Table().At(0).Column(1), "?");
     EXPECT_EQ(k.w.StatusText(), u"Done!"_s);

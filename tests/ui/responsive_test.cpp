@@ -69,7 +69,7 @@ TEST(Responsive, StopDuringTheSuggestionFetchEndsTheRunWithoutRows) {
     QTimer::singleShot(300, [&] { QTest::mouseClick(k.w.StopBtn, Qt::LeftButton); });
     WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"example.com"_s, 4, 10); },
                     k.d);
-    k.w.BitBtn2Click();
+    ClickButton(k.w, "BitBtn2");
     EXPECT_EQ(k.w.StatusText(), u"Done!"_s);
     ASSERT_EQ(k.w.Table().Count(), 1);
     EXPECT_EQ(k.w.Table().At(0).KeyTerm(), "kept");
@@ -89,7 +89,7 @@ TEST(Responsive, StopEndsAStalledFetchAtOnceWhileEventsFlow) {
     });
     WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"example.com"_s, 4, 10); },
                     k.d);
-    k.w.BitBtn2Click();
+    ClickButton(k.w, "BitBtn2");
     const auto ended = Clock::now();
     EXPECT_LT(Ms(ended - stoppedAt), 100);
     EXPECT_LT(lateness.worstMs, 100);
@@ -118,7 +118,7 @@ TEST(Responsive, AnEscapeTapEndsTheRunAfterThatRow) {
     WhenDialogShows(
         [](TStartForm& d) { Investigate(d, u"shoes"_s, u"never-listed.example"_s, 19, 10); }, k.d);
     const auto t0 = Clock::now();
-    k.w.BitBtn2Click();
+    ClickButton(k.w, "BitBtn2");
     EXPECT_TRUE(tapped);
     EXPECT_LT(Ms(Clock::now() - t0), 2000);
     ASSERT_EQ(k.w.Table().Count(), 1);
@@ -137,7 +137,7 @@ TEST(Responsive, TheCloseBoxEndsARunStalledInAFetch) {
     });
     WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"example.com"_s, 4, 10); },
                     k.d);
-    k.w.BitBtn2Click();
+    ClickButton(k.w, "BitBtn2");
     EXPECT_LT(Ms(Clock::now() - closedAt), 400);  // not the 800 ms silence bound
     EXPECT_FALSE(k.w.isVisible());
     EXPECT_LE(k.w.Table().Count(), 1);

@@ -3,6 +3,7 @@
 // to the next Investigate dialog.
 #pragma once
 
+#include <QAbstractButton>
 #include <QAbstractItemModel>
 #include <QAction>
 #include <QComboBox>
@@ -84,6 +85,16 @@ inline void TriggerAction(QWidget& window, const char* name) {
     ASSERT_NE(action, nullptr) << name;
     ASSERT_TRUE(action->isEnabled()) << name;
     action->trigger();
+    QCoreApplication::processEvents();
+}
+
+// Clicks a button found by object name, as a user would: it must be
+// enabled; then the events the click posted are processed.
+inline void ClickButton(QWidget& window, const char* name) {
+    auto* button = window.findChild<QAbstractButton*>(QString::fromLatin1(name));
+    ASSERT_NE(button, nullptr) << name;
+    ASSERT_TRUE(button->isEnabled()) << name;
+    button->click();
     QCoreApplication::processEvents();
 }
 
