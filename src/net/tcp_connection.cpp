@@ -127,60 +127,47 @@ int SocketLayer::LiveObjects() {
     return gLiveObjects;
 }
 
+namespace {
+// Each kind's name and usual message, in the enum's order.
+struct KindText {
+    NetErrorKind kind;
+    const char* name;
+    const char* message;
+};
+constexpr KindText kKindTexts[] = {
+    {NetErrorKind::TimedOut, "TimedOut", "Read timed out."},
+    {NetErrorKind::Refused, "Refused", "Connection refused."},
+    {NetErrorKind::Resolve, "Resolve", "Host not found."},
+    {NetErrorKind::Closed, "Closed", "Connection Closed Gracefully."},
+    {NetErrorKind::TooLarge, "TooLarge", "Response body too large."},
+    {NetErrorKind::Malformed, "Malformed", "Invalid answer."},
+    {NetErrorKind::Cancelled, "Cancelled", "Operation cancelled."},
+    {NetErrorKind::Unsupported, "Unsupported", "Unsupported address."},
+    {NetErrorKind::HttpStatus, "HttpStatus", "HTTP error."},
+    {NetErrorKind::Socket, "Socket", "Socket error."},
+    {NetErrorKind::Usage, "Usage", "Connection used out of order."},
+};
+constexpr bool InEnumOrder() {
+    for (size_t i = 0; i < std::size(kKindTexts); ++i)
+        if (static_cast<size_t>(kKindTexts[i].kind) != i) return false;
+    return true;
+}
+static_assert(InEnumOrder(), "one entry per kind, in the enum's order");
+
+const KindText* TextOf(NetErrorKind kind) {
+    const auto i = static_cast<size_t>(kind);
+    return i < std::size(kKindTexts) ? &kKindTexts[i] : nullptr;
+}
+}  // namespace
+
 const char* DefaultMessage(NetErrorKind kind) {
-    switch (kind) {
-        case NetErrorKind::TimedOut:
-            return "Read timed out.";
-        case NetErrorKind::Refused:
-            return "Connection refused.";
-        case NetErrorKind::Resolve:
-            return "Host not found.";
-        case NetErrorKind::Closed:
-            return "Connection Closed Gracefully.";
-        case NetErrorKind::TooLarge:
-            return "Response body too large.";
-        case NetErrorKind::Malformed:
-            return "Invalid answer.";
-        case NetErrorKind::Cancelled:
-            return "Operation cancelled.";
-        case NetErrorKind::Unsupported:
-            return "Unsupported address.";
-        case NetErrorKind::HttpStatus:
-            return "HTTP error.";
-        case NetErrorKind::Socket:
-            return "Socket error.";
-        case NetErrorKind::Usage:
-            return "Connection used out of order.";
-    }
-    return "Network error.";
+    const KindText* t = TextOf(kind);
+    return t ? t->message : "Network error.";
 }
 
 const char* ToString(NetErrorKind kind) {
-    switch (kind) {
-        case NetErrorKind::TimedOut:
-            return "TimedOut";
-        case NetErrorKind::Refused:
-            return "Refused";
-        case NetErrorKind::Resolve:
-            return "Resolve";
-        case NetErrorKind::Closed:
-            return "Closed";
-        case NetErrorKind::TooLarge:
-            return "TooLarge";
-        case NetErrorKind::Malformed:
-            return "Malformed";
-        case NetErrorKind::Cancelled:
-            return "Cancelled";
-        case NetErrorKind::Unsupported:
-            return "Unsupported";
-        case NetErrorKind::HttpStatus:
-            return "HttpStatus";
-        case NetErrorKind::Socket:
-            return "Socket";
-        case NetErrorKind::Usage:
-            return "Usage";
-    }
-    return "Unknown";
+    const KindText* t = TextOf(kind);
+    return t ? t->name : "Unknown";
 }
 
 std::ostream& operator<<(std::ostream& out, NetErrorKind kind) {
