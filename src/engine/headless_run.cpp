@@ -3,9 +3,9 @@
 namespace vx {
 
 std::string RunHeadlessResearch(const HeadlessResearch& request, ResultsTable& table,
-                                const PageFetcher& fetch) {
+                                const PageFetcher& fetch, StopFlag& stop,
+                                std::function<void()> cancelFetches) {
     QuietHost quiet(request);
-    StopFlag stop;
     Research research({.status = quiet,
                        .pump = quiet,
                        .keys = quiet,
@@ -14,7 +14,10 @@ std::string RunHeadlessResearch(const HeadlessResearch& request, ResultsTable& t
                        .table = table,
                        .hosts = ServiceHostsFromEnvironment(),
                        .fetch = fetch,
-                       .decimalSeparator = table.DecimalSeparator()});
+                       .decimalSeparator = table.DecimalSeparator(),
+                       .policy = request.policy,
+                       .fetchAnyThread = fetch,
+                       .cancelFetches = std::move(cancelFetches)});
     try {
         research.RunInvestigation(request.keyword);
     } catch (const std::exception&) {

@@ -13,6 +13,7 @@ struct HeadlessResearch {
     std::string site;
     std::string depthText = "3";
     int results = kDefaultResults;
+    LookupPolicy policy = {.parallel = kDefaultParallel, .retries = kDefaultRetries};
 };
 
 // The engine's surroundings without a window: nothing to show or pump, no
@@ -32,11 +33,14 @@ class QuietHost : public StatusSink, public EventPump, public KeyState, public I
 };
 
 // Runs the real engine against the hosts from the environment, fetching
-// through fetch; a fault that escapes the run is discarded, as the desktop's
-// Start command does.
+// through fetch (from several threads at once when the policy looks rows up
+// in parallel); a fault that escapes the run is discarded, as the desktop's
+// Start command does. Setting stop (a signal handler may) ends the run with
+// the rows it has; cancelFetches, if given, ends the fetches in flight.
 // Returns the run's word on a service it gave up on (Research::GaveUp),
 // empty when none.
 std::string RunHeadlessResearch(const HeadlessResearch& request, ResultsTable& table,
-                                const PageFetcher& fetch);
+                                const PageFetcher& fetch, StopFlag& stop,
+                                std::function<void()> cancelFetches = {});
 
 }  // namespace vx

@@ -4,7 +4,9 @@
 // apart from the engine so hosts include only this.
 #pragma once
 
+#include <atomic>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace vx {
@@ -22,6 +24,9 @@ class StatusSink {
     virtual ~StatusSink() = default;
     virtual void SetStatusText(const std::string& text) = 0;
     virtual void ShowProgress(const RunProgress&) {}
+    // A fetch has kept the run waiting that many whole seconds (told once a
+    // second from 2 s on); -1 once no fetch keeps it waiting any more.
+    virtual void ShowWaiting(const std::string& /*url*/, int /*seconds*/) {}
 };
 
 class EventPump {
@@ -38,15 +43,17 @@ class KeyState {
 };
 
 // The process-wide stop request: set by Stop (and Cancel), cleared by
-// Investigate and when a run starts filling the table.
+// Investigate and when a run starts filling the table. A run's lookup
+// threads read it; a signal handler may set it.
 class StopFlag {
   public:
-    bool Requested() const { return requested_; }
-    void Set() { requested_ = true; }
-    void Clear() { requested_ = false; }
+    bool Requested() const { return requested_.load(std::memory_order_acquire); }
+    void Set() { requested_.store(true, std::memory_order_release); }
+    void Clear() { requested_.store(false, std::memory_order_release); }
 
   private:
-    bool requested_ = false;
+    std::atomic<bool> requested_{false};
+    static_assert(std::atomic<bool>::is_always_lock_free);
 };
 
 // The Investigate dialog's current entries, read afresh for every row.
@@ -72,9 +79,27 @@ struct FetchedPage {
     std::string body;
     bool complete = false;
     bool answered = false;
+    // The failure may pass if asked again (no connection, a time-out, 429 or
+    // 5xx), after the service's Retry-After in seconds when it gave one (-1).
+    bool transient = false;
+    int retryAfterSeconds = -1;
 };
 // Never raises.
 using PageFetcher = std::function<FetchedPage(const std::string& url)>;
+
+// How a run looks rows up: how many at once, and how often a fetch that
+// failed transiently is tried again, after how long.
+struct LookupPolicy {
+    int parallel = 1;             // 1..kMaxParallel rows looked up at once
+    int retries = 0;              // 0..kMaxRetries further tries of a fetch
+    int backoffMs = 500;          // before the first retry; doubled for each next
+    int retryAfterCapMs = 30000;  // the longest a service's Retry-After is honoured
+};
+constexpr int kMinParallel = 1, kMaxParallel = 8, kDefaultParallel = 4;
+constexpr int kMinRetries = 0, kMaxRetries = 5, kDefaultRetries = 2;
+// VEXORIN_PARALLEL and VEXORIN_RETRIES, each when set and in range.
+std::optional<int> ParallelFromEnvironment();
+std::optional<int> RetriesFromEnvironment();
 
 // "host" or "host:port" of the two services.
 struct ServiceHosts {

@@ -1,12 +1,23 @@
 #include "engine/research.h"
 
+#include <algorithm>
+#include <chrono>
+#include <random>
+#include <thread>
+
 #include "core/text.h"
 #include "engine/metrics.h"
 #include "engine/page_text.h"
 
 namespace vx {
 
-Research::Research(ResearchContext context) : ctx_(std::move(context)) {}
+Research::Research(ResearchContext context) : ctx_(std::move(context)) {
+    ctx_.policy.parallel = std::clamp(ctx_.policy.parallel, kMinParallel, kMaxParallel);
+    ctx_.policy.retries = std::clamp(ctx_.policy.retries, kMinRetries, kMaxRetries);
+    if (!ctx_.fetchAnyThread) ctx_.policy.parallel = 1;
+}
+
+Research::~Research() = default;
 
 std::string EncodeUrlSpecials(std::string_view text) {
     std::string out;
@@ -79,6 +90,89 @@ long long ItemIndexOf(std::string_view target, std::string_view page) {
     return 0;
 }
 
+// Where a row's lookups run: the calling thread, which pumps events and
+// reports each page, or a lookup thread of their own.
+class Research::Lane {
+  public:
+    virtual ~Lane() = default;
+    virtual FetchedPage RawFetch(const std::string& url) = 0;
+    virtual bool StopAsked() = 0;
+    virtual void Pump() {}
+    virtual void PageSearched() {}
+    // Waits ms unless the run is asked to stop first; false when it was.
+    bool Wait(int ms) {
+        using Clock = std::chrono::steady_clock;
+        const auto until = Clock::now() + std::chrono::milliseconds(ms);
+        while (Clock::now() < until) {
+            if (StopAsked()) return false;
+            Pump();
+            std::this_thread::sleep_for(
+                std::min<Clock::duration>(std::chrono::milliseconds(10), until - Clock::now()));
+        }
+        return !StopAsked();
+    }
+};
+
+class Research::CallerLane : public Lane {
+  public:
+    explicit CallerLane(Research& r) : r_(r) {}
+    FetchedPage RawFetch(const std::string& url) override { return r_.ctx_.fetch(url); }
+    bool StopAsked() override { return r_.ctx_.keys.EscapeDown() || r_.ctx_.stop.Requested(); }
+    void Pump() override { r_.Pump(); }
+    void PageSearched() override { r_.ReportProgress(r_.ctx_.table.Count() - 1, ++pages_); }
+
+  private:
+    Research& r_;
+    int pages_ = 0;
+};
+
+// One row being looked up on a thread of its own. The calling thread owns
+// the row; the thread writes the texts it finds under the run's mutex.
+struct Research::Lookup {
+    RowId row = 0;
+    std::string demand, term, target;
+    std::optional<int> depth;
+    // Written by the lookup thread under mutex_.
+    bool competitionFound = false, done = false;
+    std::string competition, rank;
+    int pages = 0;
+    std::string fetching;  // the URL of the fetch in flight
+    std::chrono::steady_clock::time_point fetchStart;
+    // The calling thread's.
+    bool competitionShown = false;
+    std::thread thread;
+};
+
+class Research::LookupLane : public Lane {
+  public:
+    LookupLane(Research& r, Lookup& lookup) : r_(r), lookup_(lookup) {}
+    FetchedPage RawFetch(const std::string& url) override {
+        {
+            const std::lock_guard lock(r_.mutex_);
+            lookup_.fetching = url;
+            lookup_.fetchStart = std::chrono::steady_clock::now();
+        }
+        FetchedPage page = r_.ctx_.fetchAnyThread(url);
+        const std::lock_guard lock(r_.mutex_);
+        lookup_.fetching.clear();
+        return page;
+    }
+    bool StopAsked() override {
+        return r_.halt_.load(std::memory_order_acquire) || r_.ctx_.stop.Requested();
+    }
+    void PageSearched() override {
+        {
+            const std::lock_guard lock(r_.mutex_);
+            ++lookup_.pages;
+        }
+        r_.changed_.notify_all();
+    }
+
+  private:
+    Research& r_;
+    Lookup& lookup_;
+};
+
 void Research::ReportProgress(int rowsDone, int pagesSearched) {
     ctx_.status.ShowProgress({rowsDone, ctx_.inputs.ResultCount(), pagesSearched});
 }
@@ -94,18 +188,38 @@ std::string Research::SuggestionUrl(const std::string& keyword) const {
            "&mkt=us&lang=en_US";
 }
 
-FetchedPage Research::Fetch(Service service, const std::string& url) {
-    if (!gaveUp_.empty()) return {};
-    FetchedPage page = ctx_.fetch(url);
+int Research::RetryDelayMs(const LookupPolicy& policy, int attempt, int retryAfterSeconds,
+                           double jitter) {
+    if (retryAfterSeconds >= 0)
+        return static_cast<int>(
+            std::min<long long>(retryAfterSeconds * 1000LL, policy.retryAfterCapMs));
+    const double base = policy.backoffMs * static_cast<double>(1LL << std::min(attempt, 20));
+    return static_cast<int>(base * (1.0 + 0.25 * std::clamp(jitter, -1.0, 1.0)));
+}
+
+bool Research::GivenUp() const {
+    const std::lock_guard lock(mutex_);
+    return !gaveUp_.empty();
+}
+
+FetchedPage Research::Fetch(Service service, const std::string& url, Lane& lane) {
+    thread_local std::minstd_rand jitter(std::random_device{}());
+    FetchedPage page;
+    for (int attempt = 0;; ++attempt) {
+        if (GivenUp()) return {};
+        page = lane.RawFetch(url);
+        if (page.complete || !page.transient || attempt >= ctx_.policy.retries) break;
+        const double spread = std::uniform_real_distribution<double>(-1.0, 1.0)(jitter);
+        if (!lane.Wait(RetryDelayMs(ctx_.policy, attempt, page.retryAfterSeconds, spread))) break;
+    }
+    const std::lock_guard lock(mutex_);
     int& failures = failuresInRow_[service];
     failures = page.answered ? 0 : failures + 1;
     // One suggestion request a run: nothing to try again.
-    if (failures >= (service == kSuggest ? 1 : kFailuresBeforeGivingUp)) {
+    if (gaveUp_.empty() && failures >= (service == kSuggest ? 1 : kFailuresBeforeGivingUp))
         gaveUp_ = std::string("The ") + (service == kSuggest ? "suggestion" : "search") +
                   " service at " + (service == kSuggest ? ctx_.hosts.suggest : ctx_.hosts.search) +
                   " is not answering.";
-        ctx_.status.SetStatusText(gaveUp_);
-    }
     return page;
 }
 
@@ -115,39 +229,70 @@ void Research::RunInvestigation(const std::string& keyword) {
     const bool stoppedBefore = ctx_.stop.Requested();
     ctx_.status.SetStatusText(keyword);
     Pump();
-    const std::string page = Fetch(kSuggest, SuggestionUrl(keyword)).body;
+    CallerLane lane(*this);
+    const std::string page = Fetch(kSuggest, SuggestionUrl(keyword), lane).body;
+    if (GivenUp()) ctx_.status.SetStatusText(gaveUp_);
     Pump();
     // Stop or Escape while the suggestions arrive ends the run here: a page
     // cut short is no list of suggestions, and the table keeps what it held.
     // So does a suggestion service that does not answer.
-    if ((ctx_.stop.Requested() && !stoppedBefore) || ctx_.keys.EscapeDown() || !gaveUp_.empty())
-        return;
+    if ((ctx_.stop.Requested() && !stoppedBefore) || ctx_.keys.EscapeDown() || GivenUp()) return;
     FillResultsFromSuggestions(page);
 }
+
+namespace {
+// The suggestion page's pairs of cells, demand then key term, in order.
+class SuggestionWalk {
+  public:
+    explicit SuggestionWalk(const std::string& page) : lowered_(LowerAscii(page)) {
+        // The walk moves a view along the lowered page; nothing is copied per row.
+        rest_ = lowered_;
+        if (const long done = Pos(" done ", rest_); done > 0) rest_ = FromView(rest_, done);
+        more_ = Pos("</td>", rest_) > 0;
+    }
+    bool More() const { return more_; }
+    std::string Demand() {
+        const long cellStart = Pos("<td>", rest_), cellEnd = Pos("</td>", rest_);
+        std::string demand = ExtractDemandCell(Copy(rest_, cellStart, cellEnd - cellStart));
+        rest_ = FromView(rest_, cellEnd + 5);
+        return demand;
+    }
+    std::string Term() const {
+        const long cellStart = Pos("<td>", rest_), cellEnd = Pos("</td>", rest_);
+        return ExtractTermCell(Copy(rest_, cellStart, cellEnd - cellStart));
+    }
+    void NextRow() {
+        rest_ = FromView(rest_, Pos("</td>", rest_) + 5);
+        more_ = Pos("</td>", rest_) > 0;
+    }
+
+  private:
+    std::string lowered_;
+    std::string_view rest_;
+    bool more_ = false;
+};
+
+// Profitability without its last character, the "%" (an unknown stays "?").
+std::string Percent(const std::string& profitability) {
+    return profitability == kUnknown ? profitability
+                                     : profitability.substr(0, profitability.size() - 1);
+}
+}  // namespace
 
 void Research::FillResultsFromSuggestions(const std::string& page) {
     ctx_.stop.Clear();
     ResultsTable& table = ctx_.table;
     table.Clear();
-    // The walk moves a view along the lowered page; nothing is copied per row.
-    const std::string lowered = LowerAscii(page);
-    std::string_view rest = lowered;
-    if (const long done = Pos(" done ", rest); done > 0) rest = FromView(rest, done);
-    long cellEnd = Pos("</td>", rest);
+    if (ctx_.policy.parallel > 1) return FillInParallel(page);
+    SuggestionWalk walk(page);
     const char sep = ctx_.decimalSeparator;
-    while (cellEnd > 0) {
-        long cellStart = Pos("<td>", rest);
-        cellEnd = Pos("</td>", rest);
-        const std::string demand = ExtractDemandCell(Copy(rest, cellStart, cellEnd - cellStart));
+    while (walk.More()) {
+        const std::string demand = walk.Demand();
         const RowId row = table.Append();
         ReportProgress(table.Count() - 1, 0);
         table.AppendColumn(row, demand);
-        rest = FromView(rest, cellEnd + 5);
-
-        cellStart = Pos("<td>", rest);
-        cellEnd = Pos("</td>", rest);
         Pump();
-        const std::string term = ExtractTermCell(Copy(rest, cellStart, cellEnd - cellStart));
+        const std::string term = walk.Term();
         table.SetKeyTerm(row, term);
         Pump();
 
@@ -163,33 +308,173 @@ void Research::FillResultsFromSuggestions(const std::string& page) {
         table.AppendColumn(row, rank);
         const std::string profitability = FormatProfitability(competition, rank, sep);
         table.AppendColumn(row, profitability);
-        const std::string percent = profitability == kUnknown
-                                        ? profitability
-                                        : profitability.substr(0, profitability.size() - 1);
-        table.AppendColumn(row, EstimateProspects(demand, percent, sep));
+        table.AppendColumn(row, EstimateProspects(demand, Percent(profitability), sep));
         table.SetChecked(row, true);
         ReportProgress(table.Count(), 0);
         if (!depth) throw ResearchFault("'" + depthText + "' is not a valid integer value");
 
-        rest = FromView(rest, Pos("</td>", rest) + 5);
-        cellEnd = Pos("</td>", rest);
+        walk.NextRow();
         Pump();
-        if (!gaveUp_.empty()) break;
+        if (GivenUp()) {
+            ctx_.status.SetStatusText(gaveUp_);
+            break;
+        }
         if (ctx_.keys.EscapeDown()) break;
         if (ctx_.stop.Requested()) break;
         if (table.Count() >= ctx_.inputs.ResultCount()) break;
     }
 }
 
+void Research::StartLookup(Lookup& lookup) {
+    lookup.thread = std::thread([this, &lookup] {
+        LookupLane lane(*this, lookup);
+        std::string competition = Competition(lookup.term, lane);
+        {
+            const std::lock_guard lock(mutex_);
+            lookup.competition = std::move(competition);
+            lookup.competitionFound = true;
+        }
+        changed_.notify_all();
+        std::string rank = lookup.depth ? RankWalk(lookup.term, lookup.target, *lookup.depth, lane)
+                                        : std::string("-");
+        {
+            const std::lock_guard lock(mutex_);
+            lookup.rank = std::move(rank);
+            lookup.done = true;
+        }
+        changed_.notify_all();
+    });
+}
+
+// Fills in what the lookups found, rows in order; finished lookups leave
+// the list. True when any of them made the run give up.
+bool Research::ShowLookups(std::vector<std::unique_ptr<Lookup>>& running, int& rowsDone) {
+    ResultsTable& table = ctx_.table;
+    const char sep = ctx_.decimalSeparator;
+    int pages = 0;
+    std::string waitingFor;
+    std::chrono::steady_clock::time_point oldest = std::chrono::steady_clock::time_point::max();
+    for (auto it = running.begin(); it != running.end();) {
+        Lookup& l = **it;
+        std::unique_lock lock(mutex_);
+        const bool competitionFound = l.competitionFound, done = l.done;
+        pages += l.pages;
+        if (!l.fetching.empty() && l.fetchStart < oldest) {
+            oldest = l.fetchStart;
+            waitingFor = l.fetching;
+        }
+        lock.unlock();
+        if (competitionFound && !l.competitionShown) {
+            table.AppendColumn(l.row, l.competition);
+            table.AppendColumn(l.row, FormatCostPerProspect(l.competition, l.demand, sep));
+            l.competitionShown = true;
+        }
+        if (!done) {
+            ++it;
+            continue;
+        }
+        l.thread.join();
+        table.AppendColumn(l.row, l.rank);
+        const std::string profitability = FormatProfitability(l.competition, l.rank, sep);
+        table.AppendColumn(l.row, profitability);
+        table.AppendColumn(l.row, EstimateProspects(l.demand, Percent(profitability), sep));
+        table.SetChecked(l.row, true);
+        ++rowsDone;
+        it = running.erase(it);
+    }
+    ReportProgress(rowsDone, pages);
+    // A fetch that keeps the run waiting is told once a second from 2 s on.
+    const int waited = waitingFor.empty()
+                           ? -1
+                           : static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                  std::chrono::steady_clock::now() - oldest)
+                                                  .count());
+    if (waited >= 2000) {
+        if ((waited + 500) / 1000 != waitedTold_) {
+            waitedTold_ = (waited + 500) / 1000;
+            ctx_.status.ShowWaiting(waitingFor, waitedTold_);
+        }
+    } else if (waitedTold_ > 0) {
+        waitedTold_ = 0;
+        ctx_.status.ShowWaiting(waitingFor, -1);
+    }
+    return GivenUp();
+}
+
+void Research::FillInParallel(const std::string& page) {
+    ResultsTable& table = ctx_.table;
+    std::vector<std::unique_ptr<Lookup>> running;
+    // However the run ends, no lookup thread outlives it.
+    struct JoinAll {
+        Research& r;
+        std::vector<std::unique_ptr<Lookup>>& running;
+        ~JoinAll() {
+            r.halt_.store(true, std::memory_order_release);
+            if (!running.empty() && r.ctx_.cancelFetches) r.ctx_.cancelFetches();
+            for (auto& l : running) l->thread.join();
+        }
+    } joinAll{*this, running};
+    SuggestionWalk walk(page);
+    std::optional<std::string> fault;
+    bool startMore = true, gaveUp = false;
+    int rowsDone = 0;
+    while (true) {
+        while (startMore && walk.More() &&
+               static_cast<int>(running.size()) < ctx_.policy.parallel &&
+               table.Count() < ctx_.inputs.ResultCount()) {
+            auto l = std::make_unique<Lookup>();
+            l->demand = walk.Demand();
+            l->row = table.Append();
+            table.AppendColumn(l->row, l->demand);
+            l->term = walk.Term();
+            table.SetKeyTerm(l->row, l->term);
+            walk.NextRow();
+            ctx_.status.SetStatusText(l->term);
+            const std::string depthText = ctx_.inputs.PageDepthText();
+            l->target = NormalizeTargetSite(ctx_.inputs.TargetSite());
+            l->depth = ReadWholeNumber(depthText);
+            // The row is completed first, and no other starts.
+            if (!l->depth) {
+                fault = "'" + depthText + "' is not a valid integer value";
+                startMore = false;
+            }
+            StartLookup(*l);
+            running.push_back(std::move(l));
+            Pump();
+        }
+        if (running.empty()) break;
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait_for(lock, std::chrono::milliseconds(10));
+        }
+        Pump();
+        if (ctx_.keys.EscapeDown()) halt_.store(true, std::memory_order_release);
+        gaveUp = ShowLookups(running, rowsDone) || gaveUp;
+        // Stop, Escape or a service given up on: rows already shown are
+        // completed with what they have, and no new row starts.
+        if (halt_.load(std::memory_order_acquire) || ctx_.stop.Requested() || gaveUp) {
+            if (startMore && !running.empty() && ctx_.cancelFetches) ctx_.cancelFetches();
+            startMore = false;
+        }
+    }
+    if (gaveUp) ctx_.status.SetStatusText(gaveUp_);
+    if (fault) throw ResearchFault(*fault);
+}
+
 std::string Research::LookupCompetition(const std::string& keyTerm) {
     ctx_.status.SetStatusText(keyTerm);
     Pump();
+    CallerLane lane(*this);
+    return Competition(keyTerm, lane);
+}
+
+std::string Research::Competition(const std::string& keyTerm, Lane& lane) {
     const std::string phrase = SearchPhrase(keyTerm);
     if (phrase.empty()) return "";
-    if (!gaveUp_.empty()) return kUnknown;
-    std::string page = Fetch(kSearch, SearchUrl(phrase)).body;
+    if (GivenUp()) return kUnknown;
+    std::string page = Fetch(kSearch, SearchUrl(phrase), lane).body;
     LowerAsciiInPlace(page);
-    Pump();
+    lane.Pump();
     std::string count;
     const long at = Pos("of about", page);
     if (at == 0) {
@@ -201,7 +486,7 @@ std::string Research::LookupCompetition(const std::string& keyTerm) {
         count = Copy(window, g + 1, (c - 1) - g);
     }
     if (count.empty()) count = "0";
-    Pump();
+    lane.Pump();
     count = StripNumberSeparators(count);
     // A count of digits beyond 64 bits is no count we can use.
     if (count.find_first_not_of("0123456789") == std::string::npos && !ReadWholeNumber64(count))
@@ -211,6 +496,12 @@ std::string Research::LookupCompetition(const std::string& keyTerm) {
 
 std::string Research::FindRank(const std::string& keyTerm, const std::string& targetSite,
                                int pageDepth) {
+    CallerLane lane(*this);
+    return RankWalk(keyTerm, targetSite, pageDepth, lane);
+}
+
+std::string Research::RankWalk(const std::string& keyTerm, const std::string& targetSite,
+                               int pageDepth, Lane& lane) {
     const std::string phrase = SearchPhrase(keyTerm);
     const std::string target = LowerAscii(targetSite);
     if (phrase.empty() || target.empty()) return "-";
@@ -222,29 +513,30 @@ std::string Research::FindRank(const std::string& keyTerm, const std::string& ta
     // the site; one cut by the stop request that ends the search does not
     // count.
     bool failed = false, failedBefore = false;
-    int pagesSearched = 0;
     do {
-        if (!gaveUp_.empty()) {
+        if (GivenUp()) {
             failed = true;
             break;
         }
         FetchedPage fetched =
-            Fetch(kSearch, SearchUrl(phrase) + "&ei=UTF-8&n=" + std::to_string(kResultsPerPage) +
-                               "&fl=0&b=" + std::to_string(pageStart));
+            Fetch(kSearch,
+                  SearchUrl(phrase) + "&ei=UTF-8&n=" + std::to_string(kResultsPerPage) +
+                      "&fl=0&b=" + std::to_string(pageStart),
+                  lane);
         std::string& page = fetched.body;
         LowerAsciiInPlace(page);
-        ReportProgress(ctx_.table.Count() - 1, ++pagesSearched);
+        lane.PageSearched();
         failedBefore = failed;
         failed = failed || !fetched.complete;
-        Pump();
+        lane.Pump();
         if (Pos(target, page) == 0) {
             pageStart += kResultsPerPage;
-            Pump();
+            lane.Pump();
         } else {
             result = std::to_string(pageStart + ItemIndexOf(target, page));
         }
-        Pump();
-        if (ctx_.keys.EscapeDown() || ctx_.stop.Requested()) {
+        lane.Pump();
+        if (lane.StopAsked()) {
             failed = failedBefore;
             break;
         }

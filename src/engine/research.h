@@ -3,9 +3,15 @@
 // network-free; it reaches the rest of the system only through its host.
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "engine/host.h"
 #include "results/results_table.h"
@@ -38,8 +44,15 @@ struct ResearchContext {
     InvestigateInputs& inputs;
     ResultsTable& table;
     ServiceHosts hosts;
+    // Fetches on the thread that runs the research (one row at a time).
     PageFetcher fetch;
     char decimalSeparator = '.';
+    // Rows at once and retries. With parallel above 1 every fetch goes
+    // through fetchAnyThread, from the run's lookup threads, several at once.
+    LookupPolicy policy = {};
+    PageFetcher fetchAnyThread = {};
+    // Ends every fetch in flight (the run stops or gives up); may be empty.
+    std::function<void()> cancelFetches = {};
 };
 
 // Raised when the page depth does not read as a whole number; the row is
@@ -54,9 +67,19 @@ struct ResearchFault : std::runtime_error {
 // return (TForm1::AfterRun queues it; a second Start only once), and the
 // table drops writes to rows a Clear removed (row ids). The headless tool
 // pumps nothing, so nothing can re-enter.
+//
+// Threads: the table, the status, the pump, the keys and the inputs are
+// used only on the thread that calls the run. With parallel above 1 each
+// row's lookups (its competition, then its rank pages in order) run on a
+// thread of their own, at most parallel at once; they share only the
+// fetcher, the stop flag and the dead-service count, and hand their texts
+// back to the calling thread, which fills the rows in suggestion order as
+// they come and pumps events while it waits.
 class Research {
   public:
     explicit Research(ResearchContext context);
+    ~Research();
+    Research(Research&&) = delete;
 
     void RunInvestigation(const std::string& keyword);
     void FillResultsFromSuggestions(const std::string& page);
@@ -71,18 +94,42 @@ class Research {
     // Failed fetches in a row (no answer at all) after which a run gives up.
     static constexpr int kFailuresBeforeGivingUp = 3;
 
+    // How long a fetch that failed transiently waits before try number
+    // attempt + 2: the service's Retry-After (capped), else the back-off
+    // doubled per try with a quarter of jitter either way.
+    static int RetryDelayMs(const LookupPolicy& policy, int attempt, int retryAfterSeconds,
+                            double jitter);
+
   private:
     enum Service { kSuggest, kSearch };
-    // Counts fetches that got no answer; the third in a row gives up on the
-    // service. A service given up on is not asked again.
-    FetchedPage Fetch(Service service, const std::string& url);
+    class Lane;
+    class CallerLane;
+    class LookupLane;
+    struct Lookup;
+
+    // Fetches with the policy's retries; counts fetches that still got no
+    // answer: the third in a row gives up on the service. A service given
+    // up on is not asked again.
+    FetchedPage Fetch(Service service, const std::string& url, Lane& lane);
+    std::string Competition(const std::string& keyTerm, Lane& lane);
+    std::string RankWalk(const std::string& keyTerm, const std::string& target, int pageDepth,
+                         Lane& lane);
+    void FillInParallel(const std::string& page);
+    void StartLookup(Lookup& lookup);
+    bool ShowLookups(std::vector<std::unique_ptr<Lookup>>& running, int& rowsDone);
+    bool GivenUp() const;
     std::string SearchUrl(const std::string& phrase) const;
     void ReportProgress(int rowsDone, int pagesSearched);
     void Pump() { ctx_.pump.PumpEvents(); }
 
     ResearchContext ctx_;
+    mutable std::mutex mutex_;  // what lookup threads share with the caller
+    std::condition_variable changed_;
     int failuresInRow_[2] = {0, 0};
     std::string gaveUp_;
+    // Set by the calling thread when Escape was seen or the run unwinds.
+    std::atomic<bool> halt_{false};
+    int waitedTold_ = 0;  // whole seconds last told to ShowWaiting
 };
 
 }  // namespace vx

@@ -296,6 +296,21 @@ std::string FetchPage(const std::string& url, const NetLimits& limits,
     return FetchAnswer(url, limits, std::move(cancel)).body;
 }
 
+bool IsTransient(const HttpResponse& response) {
+    if (!response.error) return false;
+    switch (response.error->kind) {
+        case NetErrorKind::Refused:
+        case NetErrorKind::TimedOut:
+        case NetErrorKind::Closed:
+        case NetErrorKind::Socket:
+            return true;
+        case NetErrorKind::HttpStatus:
+            return response.statusCode == 429 || response.statusCode >= 500;
+        default:
+            return false;
+    }
+}
+
 PageAnswer FetchAnswer(const std::string& url, const NetLimits& limits,
                        std::shared_ptr<const CancelSignal> cancel,
                        std::shared_ptr<HostCache> hosts) {
@@ -303,7 +318,12 @@ PageAnswer FetchAnswer(const std::string& url, const NetLimits& limits,
     client.cancel = std::move(cancel);
     client.hosts = std::move(hosts);
     HttpResponse r = client.Get(url);
-    return {std::move(r.body), !r.error, r.statusCode != 0};
+    PageAnswer answer{std::move(r.body), !r.error, r.statusCode != 0};
+    answer.transient = IsTransient(r);
+    if (const auto after = ReadWholeNumber(TrimView(r.headers.Value("Retry-After"), " \t"));
+        after && *after >= 0)
+        answer.retryAfterSeconds = *after;
+    return answer;
 }
 
 }  // namespace vx

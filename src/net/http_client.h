@@ -100,7 +100,13 @@ struct PageAnswer {
     std::string body;
     bool complete = false;
     bool answered = false;  // a status line arrived
+    // Asking again may succeed: no connection, a time-out, the peer gone
+    // before the end, or an answer of 429 or 5xx. Never after a cancel.
+    bool transient = false;
+    int retryAfterSeconds = -1;  // the answer's Retry-After in seconds, if any
 };
+// Whether a failed exchange may pass if asked again (see PageAnswer).
+bool IsTransient(const HttpResponse& response);
 PageAnswer FetchAnswer(const std::string& url, const NetLimits& limits = DefaultNetLimits(),
                        std::shared_ptr<const CancelSignal> cancel = nullptr,
                        std::shared_ptr<HostCache> hosts = nullptr);

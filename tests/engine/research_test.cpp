@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <thread>
 
 namespace vx {
 namespace {
@@ -27,6 +28,9 @@ struct FakeWorld : StatusSink, EventPump, KeyState, InvestigateInputs {
     int results = 10;
     StopFlag stop;
     ResultsTable table;
+    LookupPolicy policy;
+    std::mutex mutex;  // the fetch may run on several lookup threads
+    std::function<void()> cancelFetches;
 
     void SetStatusText(const std::string& t) override { statuses.push_back(t); }
     void PumpEvents() override {
@@ -38,7 +42,26 @@ struct FakeWorld : StatusSink, EventPump, KeyState, InvestigateInputs {
     std::string PageDepthText() override { return depth; }
     int ResultCount() override { return results; }
 
+    FetchedPage Fetch(const std::string& url) {
+        {
+            const std::lock_guard lock(mutex);
+            urls.push_back(url);
+        }
+        // A missing page is an empty answer (a server that answers, with
+        // nothing); a dead one never answers.
+        if (dead.count(url.substr(7, url.find('/', 7) - 7))) return FetchedPage();
+        if (pageFor) {
+            std::string body = pageFor(url);
+            const bool whole = !body.empty();
+            return FetchedPage(std::move(body), whole, true);
+        }
+        const auto it = pages.find(url);
+        if (it == pages.end()) return FetchedPage("", false, true);
+        return FetchedPage(it->second, !errorStatus.count(url), true);
+    }
+
     Research Make() {
+        const PageFetcher fetch = [this](const std::string& url) { return Fetch(url); };
         return Research({.status = *this,
                          .pump = *this,
                          .keys = *this,
@@ -46,23 +69,11 @@ struct FakeWorld : StatusSink, EventPump, KeyState, InvestigateInputs {
                          .inputs = *this,
                          .table = table,
                          .hosts = {"sugg", "srch"},
-                         .fetch =
-                             [this](const std::string& url) {
-                                 urls.push_back(url);
-                                 // A missing page is an empty answer (a server that
-                                 // answers, with nothing); a dead one never answers.
-                                 if (dead.count(url.substr(7, url.find('/', 7) - 7)))
-                                     return FetchedPage();
-                                 if (pageFor) {
-                                     std::string body = pageFor(url);
-                                     const bool whole = !body.empty();
-                                     return FetchedPage(std::move(body), whole, true);
-                                 }
-                                 const auto it = pages.find(url);
-                                 if (it == pages.end()) return FetchedPage("", false, true);
-                                 return FetchedPage(it->second, !errorStatus.count(url), true);
-                             },
-                         .decimalSeparator = '.'});
+                         .fetch = fetch,
+                         .decimalSeparator = '.',
+                         .policy = policy,
+                         .fetchAnyThread = policy.parallel > 1 ? fetch : PageFetcher(),
+                         .cancelFetches = cancelFetches});
     }
 };
 
@@ -440,6 +451,189 @@ TEST(ServiceHosts, EnvironmentOrLoopbackDefaults) {
     EXPECT_EQ(h.suggest, "127.0.0.1:" + std::to_string(kDefaultServicesPort));
     EXPECT_EQ(h.search, "search.test:8080");
     ::unsetenv("VEXORIN_SEARCH_HOST");
+}
+
+}  // namespace
+}  // namespace vx
+
+namespace vx {
+namespace {
+
+// Rows as the table shows them, every text and the check mark.
+std::vector<std::vector<std::string>> Rows(const ResultsTable& table) {
+    std::vector<std::vector<std::string>> rows;
+    for (int i = 0; i < table.Count(); ++i) {
+        rows.push_back({std::string(table.At(i).KeyTerm())});
+        for (const std::string& c : table.At(i).Columns()) rows.back().push_back(c);
+        rows.back().push_back(table.At(i).checked ? "checked" : "");
+    }
+    return rows;
+}
+
+// Rows looked up at once give the same table as one at a time; each row's
+// requests keep their order (competition, then rank pages up to the one
+// holding the site), and no more than N fetches are in flight at a moment.
+TEST(ParallelLookups, SameRowsAndEachRowsOrderAtEveryN) {
+    std::vector<std::vector<std::string>> first;
+    for (const int n : {1, 4, 8}) {
+        FakeWorld w;
+        w.policy.parallel = n;
+        w.depth = "4";
+        std::atomic<int> inFlight{0}, most{0};
+        w.pageFor = [&](const std::string& url) {
+            if (url.find("sugg") != std::string::npos) return SuggestionPage(12);
+            const int now = ++inFlight;
+            int seen = most.load();
+            while (now > seen && !most.compare_exchange_weak(seen, now)) {
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            --inFlight;
+            // Term k is on page k % 5 (none past the depth), with k thousand pages.
+            const int k = std::stoi(url.substr(url.find("term+") + 5));
+            if (url.find("&b=") == std::string::npos)
+                return ResultsPage({}, std::to_string(k + 1) + ",000");
+            const bool holds = url.ends_with("&b=" + std::to_string(1 + 20 * (k % 5)));
+            return ResultsPage({"a.com", holds ? "mysite.com" : "b.com"});
+        };
+        w.Make().RunInvestigation("x");
+        EXPECT_LE(most.load(), n);
+        if (n > 1) {
+            EXPECT_GT(most.load(), 1) << "no two lookups at once";
+        }
+        if (n == 1) first = Rows(w.table);
+        EXPECT_EQ(Rows(w.table), first) << n;
+        for (int k = 0; k < 10; ++k) {
+            const std::string phrase = "term+" + std::to_string(k) + "%22";
+            std::vector<std::string> asked;
+            for (const std::string& u : w.urls)
+                if (u.find(phrase) != std::string::npos) asked.push_back(u);
+            std::vector<std::string> want = {kCompUrl + phrase};
+            for (int page = 0; page <= std::min(k % 5, 3); ++page)
+                want.push_back(RankUrl("term+" + std::to_string(k), 1 + 20 * page));
+            EXPECT_EQ(asked, want) << "N " << n << ", row " << k;
+        }
+    }
+    ASSERT_EQ(first.size(), 10u);
+    EXPECT_EQ(first[2][4], "42");  // page 3, second item
+    EXPECT_EQ(first[4][4], "-");   // page 5 is past the depth
+}
+
+// Stop with every lookup stalled: the fetches in flight are cancelled, the
+// rows shown are completed with what they have, no new row starts, and no
+// lookup thread outlives the run.
+TEST(ParallelLookups, StopCancelsEveryLookupInFlight) {
+    FakeWorld w;
+    w.policy.parallel = 4;
+    std::mutex m;
+    std::condition_variable cv;
+    bool cancelled = false;
+    w.cancelFetches = [&] {
+        const std::lock_guard lock(m);
+        cancelled = true;
+        cv.notify_all();
+    };
+    w.pageFor = [&](const std::string& url) -> std::string {
+        if (url.find("sugg") != std::string::npos) return SuggestionPage(10);
+        std::unique_lock lock(m);
+        cv.wait_for(lock, std::chrono::seconds(20), [&] { return cancelled; });
+        return "";
+    };
+    const auto start = std::chrono::steady_clock::now();
+    w.onPump = [&] {
+        if (std::chrono::steady_clock::now() - start > std::chrono::milliseconds(50)) w.stop.Set();
+    };
+    w.Make().RunInvestigation("x");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+    EXPECT_TRUE(cancelled);
+    ASSERT_EQ(w.table.Count(), 4);
+    for (const auto& row : Rows(w.table)) EXPECT_EQ(row[2], "?") << row[0];
+}
+
+// Back-off before each retry: the service's Retry-After (capped), else
+// about 0.5 s, 1 s, 2 s with a quarter of jitter either way.
+TEST(Retries, DelayFollowsRetryAfterOrBacksOff) {
+    const LookupPolicy p;
+    struct Case {
+        int attempt, retryAfter;
+        double jitter;
+        int want;
+    } cases[] = {
+        {0, -1, 0, 500},   {1, -1, 0, 1000},       {2, -1, 0, 2000}, {0, -1, 1, 625},
+        {2, -1, -1, 1500}, {0, 3, 1, 3000},        {4, 0, 0, 0},     {0, 999, 0, 30000},
+        {0, 31, 0, 30000}, {30, -1, 0, 500 << 20},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Research::RetryDelayMs(p, c.attempt, c.retryAfter, c.jitter), c.want)
+            << c.attempt << " " << c.retryAfter << " " << c.jitter;
+}
+
+// What is tried again: transient failures, up to the policy's count; other
+// failures once. What still fails is unknown ("?").
+TEST(Retries, OnlyTransientFailuresAreTriedAgain) {
+    struct Case {
+        bool transient;
+        int failures, retries;
+        int wantFetches;
+        const char* want;
+    } cases[] = {
+        {true, 2, 2, 3, "7"}, {true, 3, 2, 3, "?"}, {false, 1, 2, 1, "?"},
+        {true, 1, 0, 1, "?"}, {true, 0, 2, 1, "7"},
+    };
+    for (const Case& c : cases) {
+        FakeWorld w;
+        w.policy.retries = c.retries;
+        w.policy.backoffMs = 1;
+        int fetches = 0;
+        Research r({.status = w,
+                    .pump = w,
+                    .keys = w,
+                    .stop = w.stop,
+                    .inputs = w,
+                    .table = w.table,
+                    .hosts = {"sugg", "srch"},
+                    .fetch =
+                        [&](const std::string&) {
+                            if (fetches++ < c.failures) {
+                                FetchedPage failed("", false, true);
+                                failed.transient = c.transient;
+                                return failed;
+                            }
+                            return FetchedPage("of about <b>7</b>");
+                        },
+                    .policy = w.policy});
+        EXPECT_EQ(r.LookupCompetition("red"), c.want) << c.failures << " " << c.retries;
+        EXPECT_EQ(fetches, c.wantFetches) << c.failures << " " << c.retries;
+    }
+}
+
+// A back-off ends at once when the run is stopped.
+TEST(Retries, StopEndsABackOff) {
+    FakeWorld w;
+    w.policy.retries = 5;
+    w.policy.backoffMs = 10000;
+    int fetches = 0;
+    Research r({.status = w,
+                .pump = w,
+                .keys = w,
+                .stop = w.stop,
+                .inputs = w,
+                .table = w.table,
+                .hosts = {"sugg", "srch"},
+                .fetch =
+                    [&](const std::string&) {
+                        ++fetches;
+                        FetchedPage failed("", false, false);
+                        failed.transient = true;
+                        return failed;
+                    },
+                .policy = w.policy});
+    const auto start = std::chrono::steady_clock::now();
+    w.onPump = [&] {
+        if (std::chrono::steady_clock::now() - start > std::chrono::milliseconds(30)) w.stop.Set();
+    };
+    EXPECT_EQ(r.LookupCompetition("red"), "?");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    EXPECT_EQ(fetches, 1);
 }
 
 }  // namespace

@@ -357,7 +357,7 @@ class ResearchAgainstServices(unittest.TestCase):
             rank.format("red+shoe+sale", 1): ok(results(["a.com"])),
             rank.format("red+shoe+sale", 21): ok(results(["a.com"])),
             rank.format("red+shoe+sale", 41): ok(results(["a.com"])),
-        }, "--keyword", '"Red Shoes"', "--site", "MySite.com", "--depth", "3")
+        }, "--keyword", '"Red Shoes"', "--site", "MySite.com", "--depth", "3", "--parallel", "1")
         self.assertEqual(r.returncode, 0, r.stderr)
         self.assertEqual(r.stdout.decode().splitlines(), [
             "1\tred shoes\t4512\t12345\t2.736\t23\t49.911%\t2252",
@@ -411,7 +411,7 @@ class ResearchAgainstServices(unittest.TestCase):
             rank.format("c%23+tutorial", 21): ok(results(["a.com"])),
             rank.format("c%23+tutorial", 41): ok(results(["a.com"] * 4 + ["mysite.com"])),
             "/search?p=%22c%2B%2B+tutorial%22": ok("of about <b>2,400</b>"),
-        }, "--keyword", "c# tutorial", "--site", "mysite.com", "--depth", "3")
+        }, "--keyword", "c# tutorial", "--site", "mysite.com", "--depth", "3", "--parallel", "1")
         self.assertEqual(r.returncode, 0, r.stderr)
         rows = [l.split("\t") for l in r.stdout.decode().splitlines()]
         self.assertEqual(rows[0][1:], ["c# tutorial", "1000", "3000000000", "3000000", "45",

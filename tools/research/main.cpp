@@ -26,13 +26,24 @@
 
 namespace {
 
+constexpr const char* kUsage =
+    "usage: vexorin-research [--open FILE] [--keyword TEXT [--site TEXT] [--depth TEXT]\n"
+    "                        [--results N] [--parallel N] [--retries N]] [--sort COL]...\n"
+    "                        [--select all|none|invert]... [--save FILE] [--export-csv FILE]\n"
+    "                        [--export-keywords FILE] [--chart FILE.svg|FILE.png]\n";
+
+constexpr const char* kHelp =
+    "\n"
+    "  --parallel N   rows looked up at once, 1 to 8 (default 4)\n"
+    "  --retries N    further tries of a fetch that failed transiently, 0 to 5\n"
+    "                 (default 2)\n"
+    "  --help         this text\n"
+    "\n"
+    "Ctrl-C (or SIGTERM) ends a run: the rows so far are printed, nothing is\n"
+    "saved, and the exit status is 130 (143).\n";
+
 int Usage() {
-    std::fputs(
-        "usage: vexorin-research [--open FILE] [--keyword TEXT [--site TEXT] [--depth TEXT]\n"
-        "                        [--results N]] [--sort COL]... [--select all|none|invert]...\n"
-        "                        [--save FILE] [--export-csv FILE] [--export-keywords FILE]\n"
-        "                        [--chart FILE.svg|FILE.png]\n",
-        stderr);
+    std::fputs(kUsage, stderr);
     return 2;
 }
 
@@ -127,8 +138,19 @@ std::optional<int> Number(const std::string& v) {
     return n ? std::optional<int>(*n) : std::nullopt;
 }
 
-// The options, or nothing for bad usage (empty file names included).
-std::optional<Options> ReadOptions(int argc, char** argv) {
+// A lookup setting's value within its range; else one line on stderr.
+std::optional<int> InRange(const std::string& option, const std::string& v, int lowest,
+                           int highest) {
+    const auto n = Number(v);
+    if (n && *n >= lowest && *n <= highest) return n;
+    std::fprintf(stderr, "vexorin-research: %s takes a whole number from %d to %d\n",
+                 option.c_str(), lowest, highest);
+    return std::nullopt;
+}
+
+// The options, or nothing for bad usage (empty file names included); a
+// value out of its range has said so already when *said is set.
+std::optional<Options> ReadOptions(int argc, char** argv, bool* said) {
     Options o;
     bool haveResearchOption = false;
     const std::map<std::string, std::string*> files = {{"--open", &o.openFile},
@@ -156,6 +178,16 @@ std::optional<Options> ReadOptions(int argc, char** argv) {
         } else if (arg == "--results" && Number(v)) {
             o.research.results = vx::ClampResults(*Number(v));
             haveResearchOption = true;
+        } else if (arg == "--parallel" || arg == "--retries") {
+            const bool parallel = arg == "--parallel";
+            const auto n = parallel ? InRange(arg, v, vx::kMinParallel, vx::kMaxParallel)
+                                    : InRange(arg, v, vx::kMinRetries, vx::kMaxRetries);
+            if (!n) {
+                *said = true;
+                return std::nullopt;
+            }
+            (parallel ? o.research.policy.parallel : o.research.policy.retries) = *n;
+            haveResearchOption = true;
         } else if (arg == "--sort" && !v.empty() &&
                    v.find_first_not_of("0123456789") == std::string::npos && Number(v) &&
                    *Number(v) < vx::kColumnCount) {
@@ -170,6 +202,28 @@ std::optional<Options> ReadOptions(int argc, char** argv) {
     return o;
 }
 
+// Ctrl-C and SIGTERM end a run: the handler asks it to stop and ends the
+// fetches in flight (both async-signal-safe: a lock-free store and a write).
+vx::StopFlag gStop;
+vx::CancelSignal* gCancel = nullptr;
+volatile std::sig_atomic_t gSignal = 0;
+
+void OnSignal(int signal) {
+    gSignal = signal;
+    gStop.Set();
+    if (gCancel) gCancel->Cancel();
+}
+
+void CatchInterrupts() {
+    struct sigaction action = {};
+    action.sa_handler = OnSignal;
+    // A second Ctrl-C ends the tool at once.
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
 // Open, research, then every sort and selection in the order given; the
 // word on a service the run gave up on, if any. False when the file given
 // cannot be opened: nothing may then be written.
@@ -181,12 +235,24 @@ bool RunSteps(const Options& o, vx::ResultsTable& table, std::string* gaveUp) {
             return false;
         }
     }
-    if (o.haveKeyword)
-        *gaveUp = vx::RunHeadlessResearch(
-            o.research, table, [hosts = std::make_shared<vx::HostCache>()](const std::string& url) {
-                vx::PageAnswer a = vx::FetchAnswer(url, vx::DefaultNetLimits(), nullptr, hosts);
-                return vx::FetchedPage(std::move(a.body), a.complete, a.answered);
-            });
+    if (o.haveKeyword) {
+        // Lives as long as the handler may use it.
+        static const auto cancel = std::make_shared<vx::CancelSignal>();
+        gCancel = cancel.get();
+        CatchInterrupts();
+        // Safe from several lookup threads at once: the cache locks.
+        const auto fetch = [hosts = std::make_shared<vx::HostCache>()](const std::string& url) {
+            vx::PageAnswer a = vx::FetchAnswer(url, vx::DefaultNetLimits(), cancel, hosts);
+            vx::FetchedPage page(std::move(a.body), a.complete, a.answered);
+            page.transient = a.transient;
+            page.retryAfterSeconds = a.retryAfterSeconds;
+            return page;
+        };
+        *gaveUp =
+            vx::RunHeadlessResearch(o.research, table, fetch, gStop, [] { cancel->Cancel(); });
+        // The signal handler may fire until the end; the signal lives on.
+        if (gSignal != 0) return true;
+    }
     for (const Step& s : o.steps) {
         if (s.isSort) {
             table.ListView1ColumnClick(s.column);
@@ -237,13 +303,26 @@ int main(int argc, char** argv) {
     const char sep = (point && point[0] && !point[1]) ? point[0] : '.';
     std::setlocale(LC_NUMERIC, "C");
 
-    const std::optional<Options> options = ReadOptions(argc, argv);
-    if (!options) return Usage();
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::fputs(kUsage, stdout);
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
+    bool said = false;
+    const std::optional<Options> options = ReadOptions(argc, argv, &said);
+    if (!options) return said ? 2 : Usage();
     vx::ResultsTable table(sep);
     std::string gaveUp;
     // A file that cannot be opened ends the tool before anything is written:
     // an empty table saved over a good file would lose it.
     if (!RunSteps(*options, table, &gaveUp)) return 1;
+    // Interrupted: the rows so far, and nothing written over any file.
+    if (gSignal != 0) {
+        const std::string out = vx::FormatTableLines(table);
+        std::fwrite(out.data(), 1, out.size(), stdout);
+        std::fflush(stdout);
+        return 128 + gSignal;
+    }
     const bool ok = WriteOutputs(*options, table, argv[0], sep);
     // A service that stopped answering: the rows so far are out, and so is
     // the word on which service it was.
