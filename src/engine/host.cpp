@@ -7,11 +7,17 @@
 namespace vx {
 
 ServiceHosts ServiceHostsFromEnvironment() {
+    return ServiceHostsFor(Preferences{});
+}
+
+ServiceHosts ServiceHostsFor(const Preferences& preferences) {
     const std::string local = "127.0.0.1:" + std::to_string(kDefaultServicesPort);
-    ServiceHosts h{local, local};
-    if (const char* s = std::getenv("VEXORIN_SUGGEST_HOST"); s && *s) h.suggest = s;
-    if (const char* s = std::getenv("VEXORIN_SEARCH_HOST"); s && *s) h.search = s;
-    return h;
+    auto pick = [&local](const char* variable, const std::string& preferred) {
+        if (const char* s = std::getenv(variable); s && *s) return std::string(s);
+        return preferred.empty() ? local : preferred;
+    };
+    return {pick("VEXORIN_SUGGEST_HOST", preferences.suggestHost),
+            pick("VEXORIN_SEARCH_HOST", preferences.searchHost)};
 }
 
 namespace {
@@ -30,6 +36,13 @@ std::optional<int> ParallelFromEnvironment() {
 
 std::optional<int> RetriesFromEnvironment() {
     return NumberFromEnvironment("VEXORIN_RETRIES", kMinRetries, kMaxRetries);
+}
+
+LookupPolicy LookupPolicyFor(const Preferences& preferences) {
+    LookupPolicy policy;
+    policy.parallel = ParallelFromEnvironment().value_or(preferences.parallel);
+    policy.retries = RetriesFromEnvironment().value_or(preferences.retries);
+    return policy;
 }
 
 }  // namespace vx

@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+#include "results/preferences.h"
+
 namespace vx {
 
 // How far a run has come: rows completed of the rows wanted, and result
@@ -39,6 +41,7 @@ class EventPump {
 class KeyState {
   public:
     virtual ~KeyState() = default;
+    // Called from a run's lookup threads too when it looks rows up in parallel.
     virtual bool EscapeDown() = 0;
 };
 
@@ -95,11 +98,12 @@ struct LookupPolicy {
     int backoffMs = 500;          // before the first retry; doubled for each next
     int retryAfterCapMs = 30000;  // the longest a service's Retry-After is honoured
 };
-constexpr int kMinParallel = 1, kMaxParallel = 8, kDefaultParallel = 4;
-constexpr int kMinRetries = 0, kMaxRetries = 5, kDefaultRetries = 2;
 // VEXORIN_PARALLEL and VEXORIN_RETRIES, each when set and in range.
 std::optional<int> ParallelFromEnvironment();
 std::optional<int> RetriesFromEnvironment();
+// The policy a run uses: the environment's values where set, else the
+// preferences'.
+LookupPolicy LookupPolicyFor(const Preferences& preferences);
 
 // "host" or "host:port" of the two services.
 struct ServiceHosts {
@@ -111,5 +115,7 @@ constexpr int kDefaultServicesPort = 47080;
 // From VEXORIN_SUGGEST_HOST and VEXORIN_SEARCH_HOST; unset ones name the
 // bundled stand-in services on loopback.
 ServiceHosts ServiceHostsFromEnvironment();
+// The same, with the preferences' addresses where the environment is silent.
+ServiceHosts ServiceHostsFor(const Preferences& preferences);
 
 }  // namespace vx

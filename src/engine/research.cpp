@@ -158,7 +158,8 @@ class Research::LookupLane : public Lane {
         return page;
     }
     bool StopAsked() override {
-        return r_.halt_.load(std::memory_order_acquire) || r_.ctx_.stop.Requested();
+        return r_.halt_.load(std::memory_order_acquire) || r_.ctx_.stop.Requested() ||
+               r_.ctx_.keys.EscapeDown();
     }
     void PageSearched() override {
         {
@@ -212,6 +213,8 @@ FetchedPage Research::Fetch(Service service, const std::string& url, Lane& lane)
         const double spread = std::uniform_real_distribution<double>(-1.0, 1.0)(jitter);
         if (!lane.Wait(RetryDelayMs(ctx_.policy, attempt, page.retryAfterSeconds, spread))) break;
     }
+    // A fetch the run cut short says nothing about the service.
+    if (!page.answered && lane.StopAsked()) return page;
     const std::lock_guard lock(mutex_);
     int& failures = failuresInRow_[service];
     failures = page.answered ? 0 : failures + 1;

@@ -271,19 +271,20 @@ void HttpClient::Finish(const HttpResponse& r) {
     }
 }
 
+NetLimits NetLimitsFromEnvironment(NetLimits l) {
+    auto read = [](const char* name, int* out) {
+        if (const char* v = std::getenv(name)) {
+            if (const auto n = ReadWholeNumber(v); n && *n > 0) *out = *n;
+        }
+    };
+    read("VEXORIN_NET_CONNECT_MS", &l.connectTimeoutMs);
+    read("VEXORIN_NET_SILENCE_MS", &l.silenceTimeoutMs);
+    read("VEXORIN_NET_FETCH_MS", &l.fetchTimeoutMs);
+    return l;
+}
+
 const NetLimits& DefaultNetLimits() {
-    static const NetLimits limits = [] {
-        NetLimits l;
-        auto read = [](const char* name, int* out) {
-            if (const char* v = std::getenv(name)) {
-                if (const auto n = ReadWholeNumber(v); n && *n > 0) *out = *n;
-            }
-        };
-        read("VEXORIN_NET_CONNECT_MS", &l.connectTimeoutMs);
-        read("VEXORIN_NET_SILENCE_MS", &l.silenceTimeoutMs);
-        read("VEXORIN_NET_FETCH_MS", &l.fetchTimeoutMs);
-        return l;
-    }();
+    static const NetLimits limits = NetLimitsFromEnvironment(NetLimits{});
     return limits;
 }
 

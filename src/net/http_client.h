@@ -88,6 +88,8 @@ class HttpClient {
 // VEXORIN_NET_CONNECT_MS, VEXORIN_NET_SILENCE_MS and VEXORIN_NET_FETCH_MS
 // (read once; for trying the program against slow or hostile servers).
 const NetLimits& DefaultNetLimits();
+// base with the times those variables give, where they give one (read now).
+NetLimits NetLimitsFromEnvironment(NetLimits base);
 
 // The body bytes that arrived, whatever happened; never raises. A cancelled
 // fetch returns what had arrived by then.

@@ -8,6 +8,8 @@
 #include <set>
 #include <thread>
 
+#include "support/scoped_env.h"
+
 namespace vx {
 namespace {
 
@@ -31,6 +33,7 @@ struct FakeWorld : StatusSink, EventPump, KeyState, InvestigateInputs {
     LookupPolicy policy;
     std::mutex mutex;  // the fetch may run on several lookup threads
     std::function<void()> cancelFetches;
+    PageFetcher fetchInstead;  // when set, every fetch goes here
 
     void SetStatusText(const std::string& t) override { statuses.push_back(t); }
     void PumpEvents() override {
@@ -61,7 +64,8 @@ struct FakeWorld : StatusSink, EventPump, KeyState, InvestigateInputs {
     }
 
     Research Make() {
-        const PageFetcher fetch = [this](const std::string& url) { return Fetch(url); };
+        const PageFetcher fetch =
+            fetchInstead ? fetchInstead : [this](const std::string& url) { return Fetch(url); };
         return Research({.status = *this,
                          .pump = *this,
                          .keys = *this,
@@ -584,23 +588,15 @@ TEST(Retries, OnlyTransientFailuresAreTriedAgain) {
         w.policy.retries = c.retries;
         w.policy.backoffMs = 1;
         int fetches = 0;
-        Research r({.status = w,
-                    .pump = w,
-                    .keys = w,
-                    .stop = w.stop,
-                    .inputs = w,
-                    .table = w.table,
-                    .hosts = {"sugg", "srch"},
-                    .fetch =
-                        [&](const std::string&) {
-                            if (fetches++ < c.failures) {
-                                FetchedPage failed("", false, true);
-                                failed.transient = c.transient;
-                                return failed;
-                            }
-                            return FetchedPage("of about <b>7</b>");
-                        },
-                    .policy = w.policy});
+        w.fetchInstead = [&](const std::string&) {
+            if (fetches++ < c.failures) {
+                FetchedPage failed("", false, true);
+                failed.transient = c.transient;
+                return failed;
+            }
+            return FetchedPage("of about <b>7</b>");
+        };
+        Research r = w.Make();
         EXPECT_EQ(r.LookupCompetition("red"), c.want) << c.failures << " " << c.retries;
         EXPECT_EQ(fetches, c.wantFetches) << c.failures << " " << c.retries;
     }
@@ -612,21 +608,13 @@ TEST(Retries, StopEndsABackOff) {
     w.policy.retries = 5;
     w.policy.backoffMs = 10000;
     int fetches = 0;
-    Research r({.status = w,
-                .pump = w,
-                .keys = w,
-                .stop = w.stop,
-                .inputs = w,
-                .table = w.table,
-                .hosts = {"sugg", "srch"},
-                .fetch =
-                    [&](const std::string&) {
-                        ++fetches;
-                        FetchedPage failed("", false, false);
-                        failed.transient = true;
-                        return failed;
-                    },
-                .policy = w.policy});
+    w.fetchInstead = [&](const std::string&) {
+        ++fetches;
+        FetchedPage failed("", false, false);
+        failed.transient = true;
+        return failed;
+    };
+    Research r = w.Make();
     const auto start = std::chrono::steady_clock::now();
     w.onPump = [&] {
         if (std::chrono::steady_clock::now() - start > std::chrono::milliseconds(30)) w.stop.Set();
@@ -634,6 +622,33 @@ TEST(Retries, StopEndsABackOff) {
     EXPECT_EQ(r.LookupCompetition("red"), "?");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
     EXPECT_EQ(fetches, 1);
+}
+
+}  // namespace
+}  // namespace vx
+
+namespace vx {
+namespace {
+
+// A run takes its services and lookup policy from the preferences, except
+// where the environment sets them; values out of range in it do not count.
+TEST(Preferences, TheEnvironmentWins) {
+    Preferences p;
+    p.suggestHost = "suggest.example";
+    p.parallel = 6;
+    p.retries = 1;
+    EXPECT_EQ(ServiceHostsFor(p).suggest, "suggest.example");
+    EXPECT_EQ(ServiceHostsFor(p).search, "127.0.0.1:" + std::to_string(kDefaultServicesPort));
+    EXPECT_EQ(LookupPolicyFor(p).parallel, 6);
+    {
+        vx::testing::ScopedEnv host("VEXORIN_SUGGEST_HOST", "env.example:81");
+        vx::testing::ScopedEnv parallel("VEXORIN_PARALLEL", "2");
+        vx::testing::ScopedEnv retries("VEXORIN_RETRIES", "9");
+        EXPECT_EQ(ServiceHostsFor(p).suggest, "env.example:81");
+        EXPECT_EQ(LookupPolicyFor(p).parallel, 2);
+        EXPECT_EQ(LookupPolicyFor(p).retries, 1);  // 9 is out of range
+    }
+    EXPECT_EQ(LookupPolicyFor(p).parallel, 6);
 }
 
 }  // namespace

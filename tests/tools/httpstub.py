@@ -13,6 +13,11 @@ class Stub:
         self.routes = routes
         self.default = default
         self.requests = []
+        # Requests waiting for their answer at once (between the head's
+        # arrival and the first byte of the answer): now and the most seen.
+        self.lock = threading.Lock()
+        self.waiting = 0
+        self.most_waiting = 0
         self.sock = socket.socket()
         self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
         self.sock.bind(("127.0.0.1", 0))
@@ -52,9 +57,13 @@ class Stub:
             self.requests.append(head)
             target = head.split(b" ")[1].decode("latin-1")
             route = self.routes.get(target, self.default)
+            with self.lock:
+                self.waiting += 1
+                self.most_waiting = max(self.most_waiting, self.waiting)
             if callable(route):
                 route(conn, self)
             else:
+                self.answering()
                 conn.sendall(route)
                 # keep-alive: wait for the client to close
                 conn.settimeout(2)
@@ -64,6 +73,11 @@ class Stub:
             pass
         finally:
             conn.close()
+
+    def answering(self):
+        """Called by a route as it starts its answer: the request waits no more."""
+        with self.lock:
+            self.waiting -= 1
 
     def close(self):
         self.stopping = True
@@ -90,3 +104,22 @@ def flood(conn, stub):
             conn.sendall(chunk)
     except OSError:
         pass
+
+
+def slow(response, seconds):
+    """A route that answers after a delay."""
+    def route(conn, stub):
+        time.sleep(seconds)
+        stub.answering()
+        conn.sendall(response)
+    return route
+
+
+def failing(times, failure, success):
+    """A route that answers failure the first times it is asked, then success."""
+    asked = [0]
+
+    def route(conn, stub):
+        asked[0] += 1
+        conn.sendall(failure if asked[0] <= times else success)
+    return route

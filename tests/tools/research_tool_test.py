@@ -2,13 +2,18 @@
 """The headless tool's contract, through the real binary: arguments, order of
 work, output format and exit codes."""
 import os
+import signal
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from httpstub import Stub, ok  # noqa: E402
+from httpstub import Stub, failing, ok, slow, stall  # noqa: E402
+
+# Bounds stretch under the sanitizers.
+SLOWER = 3 if "ASAN_OPTIONS" in os.environ else 1
 
 TOOL = sys.argv.pop(1) if len(sys.argv) > 1 else "vexorin-research"
 SERVICES = sys.argv.pop(1) if len(sys.argv) > 1 else "vexorin-services"
@@ -597,6 +602,119 @@ class StandInServices(unittest.TestCase):
         self.assertTrue(closed)
         self.assertLess(time.monotonic() - start, 2.0)
         c.close()
+
+
+RANK = "/search?p=%22{}%22&ei=UTF-8&n=20&fl=0&b={}"
+
+
+def many_rows(n):
+    """A suggestion page of n terms; term k is on rank page k % 3 + 1."""
+    page = "searches done <table>" + "".join(
+        f"<tr><td>&nbsp;{100 + k}</td><td><a>term {k}</a></td></tr>" for k in range(n))
+    routes = {"/d/searchinventory/suggestion/?term=t&mkt=us&lang=en_US": ok(page)}
+    for k in range(n):
+        routes[f"/search?p=%22term+{k}%22"] = slow(ok(f"of about <b>{k + 1}000</b>"), 0.02)
+        for p in range(3):
+            items = ["a.com", "mysite.com" if p == k % 3 else "b.com"]
+            routes[RANK.format(f"term+{k}", 1 + 20 * p)] = slow(ok(results(items)), 0.02)
+    return routes
+
+
+class ParallelLookups(unittest.TestCase):
+    def test_same_rows_each_rows_order_and_the_connection_cap(self):
+        outputs = {}
+        for n in ("1", "4"):
+            stub, r = research_against(many_rows(8), "--keyword", "t", "--site", "mysite.com",
+                                       "--depth", "3", "--results", "8", "--parallel", n)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            outputs[n] = r.stdout
+            self.assertLessEqual(stub.most_waiting, int(n))
+            for k in range(8):
+                own = [t for t in stub.targets() if f"term+{k}%22" in t]
+                self.assertEqual(own, [f"/search?p=%22term+{k}%22"] +
+                                 [RANK.format(f"term+{k}", 1 + 20 * p) for p in range(k % 3 + 1)])
+        self.assertGreater(stub.most_waiting, 1)
+        self.assertEqual(outputs["1"], outputs["4"])
+        self.assertEqual(len(outputs["4"].splitlines()), 8)
+
+    def test_values_out_of_range_and_help(self):
+        for option, value in (("--parallel", "0"), ("--parallel", "9"), ("--retries", "-1"),
+                              ("--retries", "6"), ("--parallel", "x")):
+            r = run("--keyword", "t", option, value)
+            self.assertEqual(r.returncode, 2, option + value)
+            self.assertEqual(len(r.stderr.decode().splitlines()), 1, r.stderr)
+            self.assertIn(option, r.stderr.decode())
+        r = run("--help")
+        self.assertEqual(r.returncode, 0)
+        for option in ("--parallel N", "--retries N"):
+            self.assertIn(option, r.stdout.decode())
+
+
+class Retries(unittest.TestCase):
+    def run_competition(self, route, *args):
+        page = "searches done <td>&nbsp;10</td><td><a>red</a></td>"
+        return research_against({
+            "/d/searchinventory/suggestion/?term=red&mkt=us&lang=en_US": ok(page),
+            "/search?p=%22red%22": route}, "--keyword", "red", *args)
+
+    def test_transient_failures_are_tried_again_others_are_not(self):
+        unavailable = b"HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\n\r\n"
+        gone = b"HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n"
+        count = ok("of about <b>42</b>")
+        for failure, times, retries, asked, competition in (
+                (unavailable, 2, "2", 3, "42"), (unavailable, 3, "2", 3, "?"),
+                (unavailable, 1, "0", 1, "?"), (gone, 1, "2", 1, "?")):
+            stub, r = self.run_competition(failing(times, failure, count), "--retries", retries)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertEqual(r.stdout.decode().split("\t")[3], competition)
+            self.assertEqual(stub.targets().count("/search?p=%22red%22"), asked)
+
+    def test_retry_after_is_honoured(self):
+        busy = (b"HTTP/1.1 429 Too Many Requests\r\nRetry-After: 1\r\n"
+                b"Content-Length: 0\r\n\r\n")
+        start = time.monotonic()
+        stub, r = self.run_competition(failing(1, busy, ok("of about <b>42</b>")))
+        self.assertGreaterEqual(time.monotonic() - start, 1.0)
+        self.assertEqual(r.stdout.decode().split("\t")[3], "42")
+
+
+class Interrupts(unittest.TestCase):
+    def test_a_signal_ends_a_stalled_run_with_the_rows_so_far(self):
+        page = "searches done " + "".join(
+            f"<td>&nbsp;{k}</td><td><a>term {k}</a></td>" for k in range(6))
+        # In parallel the run's own stop ends the lookups; one at a time the
+        # handler must end the fetch the tool is blocked in.
+        for sig, code, parallel in ((signal.SIGINT, 130, 4), (signal.SIGTERM, 143, 1),
+                                    (signal.SIGINT, 130, 1)):
+            stub = Stub({"/d/searchinventory/suggestion/?term=t&mkt=us&lang=en_US": ok(page)},
+                        default=stall)
+            try:
+                with tempfile.TemporaryDirectory() as d:
+                    saved = os.path.join(d, "kept.bki")
+                    with open(saved, "w") as f:
+                        f.write("[good]\nkeyterm=kept\n")
+                    p = subprocess.Popen([TOOL, "--keyword", "t", "--site", "x.com", "--save",
+                                          saved, "--parallel", str(parallel)],
+                                         stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                         env=dict(os.environ, VEXORIN_SUGGEST_HOST=stub.host(),
+                                                  VEXORIN_SEARCH_HOST=stub.host()))
+                    deadline = time.monotonic() + 10
+                    while len(stub.requests) < 1 + parallel and time.monotonic() < deadline:
+                        time.sleep(0.02)
+                    time.sleep(0.05)
+                    self.assertEqual(len(stub.requests), 1 + parallel)  # suggestions, lookups
+                    sent = time.monotonic()
+                    p.send_signal(sig)
+                    out, _ = p.communicate(timeout=10)
+                    self.assertLess(time.monotonic() - sent, 0.5 * SLOWER)
+                    self.assertEqual(p.returncode, code)
+                    rows = out.decode().splitlines()
+                    self.assertEqual([r.split("\t")[1] for r in rows],
+                                     [f"term {k}" for k in range(parallel)])
+                    with open(saved) as f:
+                        self.assertEqual(f.read(), "[good]\nkeyterm=kept\n")
+            finally:
+                stub.close()
 
 
 if __name__ == "__main__":

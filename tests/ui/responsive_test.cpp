@@ -143,5 +143,54 @@ TEST(Responsive, TheCloseBoxEndsARunStalledInAFetch) {
     EXPECT_LE(k.w.Table().Count(), 1);
 }
 
+// Four rows looked up at once, every one stalled: Stop cancels them all at
+// once, each row shown is completed with what it has, and the run ends.
+TEST(Responsive, StopEndsEveryStalledLookupAtOnce) {
+    StalledSearch stalled;
+    vx::testing::ScopedEnv parallel("VEXORIN_PARALLEL", "4");
+    Window k;
+    k.w.show();
+    TimerLateness lateness;
+    Clock::time_point stoppedAt;
+    int rowsShown = 0;
+    QTimer::singleShot(600, [&] {
+        rowsShown = k.w.Table().Count();
+        stoppedAt = Clock::now();
+        QTest::mouseClick(k.w.StopBtn, Qt::LeftButton);
+    });
+    WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"example.com"_s, 4, 10); },
+                    k.d);
+    ClickButton(k.w, "BitBtn2");
+    EXPECT_LT(Ms(Clock::now() - stoppedAt), 100);
+    EXPECT_LT(lateness.worstMs, 50);
+    EXPECT_EQ(rowsShown, 4);
+    EXPECT_EQ(k.w.StatusText(), u"Done!"_s);
+    ASSERT_EQ(k.w.Table().Count(), 4);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(k.w.Table().At(i).ColumnCount(), 6) << i;
+        EXPECT_EQ(k.w.Table().At(i).Column(1), "?") << i;
+        EXPECT_TRUE(k.w.Table().At(i).checked) << i;
+    }
+}
+
+// The rows and all their texts are the same one at a time and eight at once.
+TEST(Responsive, ParallelLookupsFillTheSameRows) {
+    Services services(5);
+    std::vector<QStringList> tables;
+    for (const char* n : {"1", "8"}) {
+        vx::testing::ScopedEnv parallel("VEXORIN_PARALLEL", n);
+        Window k;
+        WhenDialogShows(
+            [](TStartForm& d) { Investigate(d, u"shoes"_s, u"shoes.example"_s, 2, 10); }, k.d);
+        ClickButton(k.w, "BitBtn2");
+        EXPECT_EQ(k.w.StatusText(), u"Done!"_s);
+        QStringList rows;
+        for (int c = 0; c < kColumnCount; ++c) rows += Column(k.w, c);
+        tables.push_back(rows);
+    }
+    EXPECT_EQ(tables[0].size(), 70);
+    EXPECT_EQ(tables[0], tables[1]);
+}
+
 }  // namespace
 }  // namespace vx::ui

@@ -152,6 +152,10 @@ std::optional<int> InRange(const std::string& option, const std::string& v, int 
 // value out of its range has said so already when *said is set.
 std::optional<Options> ReadOptions(int argc, char** argv, bool* said) {
     Options o;
+    // The environment's lookup settings, as the window takes them; the
+    // options below win.
+    o.research.policy.parallel = vx::ParallelFromEnvironment().value_or(vx::kDefaultParallel);
+    o.research.policy.retries = vx::RetriesFromEnvironment().value_or(vx::kDefaultRetries);
     bool haveResearchOption = false;
     const std::map<std::string, std::string*> files = {{"--open", &o.openFile},
                                                        {"--save", &o.saveFile},

@@ -28,10 +28,14 @@ int main(int argc, char** argv) {
             limits.latencyMs = std::atoi(argv[++i]);
         } else if (a == "--header-timeout-ms" && i + 1 < argc) {
             limits.headerTimeout = std::chrono::milliseconds(std::atoi(argv[++i]));
+        } else if (a == "--fail-rate" && i + 1 < argc) {
+            limits.failRate = std::atof(argv[++i]);
+        } else if (a == "--seed" && i + 1 < argc) {
+            limits.failSeed = static_cast<unsigned>(std::strtoul(argv[++i], nullptr, 10));
         } else {
             std::fprintf(stderr,
                          "usage: vexorin-services [--port N] [--latency-ms MS] "
-                         "[--header-timeout-ms MS]\n");
+                         "[--header-timeout-ms MS] [--fail-rate P] [--seed N]\n");
             return 2;
         }
     }

@@ -152,7 +152,8 @@ bool PageFor(const std::string& target, std::string* body) {
     return false;
 }
 
-StandInServer::StandInServer(int port, ServerLimits limits) : limits_(limits) {
+StandInServer::StandInServer(int port, ServerLimits limits)
+    : limits_(limits), failures_(limits.failSeed) {
     listenFd_ = ListenOnLoopback(port, 64, &port_);
     // Accepting runs until the queue is empty, so it must never block.
     if (listenFd_ >= 0) ::fcntl(listenFd_, F_SETFL, ::fcntl(listenFd_, F_GETFL) | O_NONBLOCK);
@@ -242,7 +243,12 @@ void StandInServer::AnswerRequests(Client& c) {
     for (int n = 0; n < kAnswersPerTurn && MayAnswer(c) &&
                     (end = c.in.find("\r\n\r\n", start)) != std::string::npos;
          ++n) {
-        std::string answer = Answer(c.in.substr(start, end - start));
+        const std::string head = c.in.substr(start, end - start);
+        std::string answer =
+            limits_.failRate > 0 && RequestTargetOf(head).starts_with("/search") &&
+                    std::uniform_real_distribution<double>(0, 1)(failures_) < limits_.failRate
+                ? std::string("HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\n\r\n")
+                : Answer(head);
         pendingTotal_ += answer.size();
         c.pending += answer.size();
         c.out.push_back(std::move(answer));

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <map>
+#include <random>
 #include <string>
 
 namespace vx::services {
@@ -16,6 +17,10 @@ bool PageFor(const std::string& target, std::string* body);
 // What one client, and all of them together, may make the server hold.
 struct ServerLimits {
     int latencyMs = 0;  // added before each answer
+    // The share of search answers that fail transiently (503), drawn from a
+    // generator seeded with failSeed so runs repeat.
+    double failRate = 0;
+    unsigned failSeed = 1;
     // A request's head must be complete this long after its first byte,
     // however slowly bytes trickle in.
     std::chrono::milliseconds headerTimeout{10000};
@@ -47,6 +52,7 @@ class StandInServer {
     int listenFd_ = -1;
     int port_ = 0;
     ServerLimits limits_;
+    std::mt19937 failures_;
     size_t pendingTotal_ = 0;  // answers queued for all clients
 };
 

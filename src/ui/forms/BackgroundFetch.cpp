@@ -11,7 +11,17 @@ namespace vx::ui {
 BackgroundFetcher::BackgroundFetcher(const NetLimits& limits)
     : limits_(limits), cancel_(std::make_shared<CancelSignal>()) {}
 
-void BackgroundFetcher::BeginRun() {
+namespace {
+FetchedPage ToPage(PageAnswer answer) {
+    FetchedPage page(std::move(answer.body), answer.complete, answer.answered);
+    page.transient = answer.transient;
+    page.retryAfterSeconds = answer.retryAfterSeconds;
+    return page;
+}
+}  // namespace
+
+void BackgroundFetcher::BeginRun(const NetLimits& limits) {
+    limits_ = limits;
     // A triggered signal stays triggered; a fresh one serves the new run.
     if (cancel_->Cancelled()) cancel_ = std::make_shared<CancelSignal>();
     // Each run looks every service's host up once.
@@ -56,7 +66,13 @@ FetchedPage BackgroundFetcher::Fetch(const std::string& url) {
     // The loop also ends when the application quits: end the fetch then too.
     if (!result->done.load(std::memory_order_acquire)) cancel->Cancel();
     worker.join();
-    return {std::move(result->answer.body), result->answer.complete, result->answer.answered};
+    return ToPage(std::move(result->answer));
+}
+
+FetchedPage BackgroundFetcher::FetchAnyThread(const std::string& url) const {
+    // The run's signal and cache: set by BeginRun before any lookup starts.
+    if (cancel_->Cancelled()) return {};
+    return ToPage(FetchAnswer(url, limits_, cancel_, hosts_));
 }
 
 }  // namespace vx::ui

@@ -1,6 +1,7 @@
-// Page fetches off the GUI thread: each fetch runs on a worker thread while
-// the GUI thread keeps serving events until it returns, so the engine still
-// sees one blocking call and the window never freezes. One fetch at a time.
+// Page fetches off the GUI thread. Fetch runs one on a worker thread while
+// the GUI thread keeps serving events until it returns, so the engine sees
+// one blocking call and the window never freezes; FetchAnyThread blocks the
+// thread that calls it, for the run's lookup threads, several at once.
 #pragma once
 
 #include <functional>
@@ -16,8 +17,9 @@ class BackgroundFetcher {
   public:
     explicit BackgroundFetcher(const NetLimits& limits = DefaultNetLimits());
 
-    // A new run: fetches connect again.
-    void BeginRun();
+    // A new run with these bounds: fetches connect again.
+    void BeginRun(const NetLimits& limits);
+    void BeginRun() { BeginRun(limits_); }
     // The fetch in flight ends at once with what had arrived; until the next
     // BeginRun every fetch returns at once without connecting. Any thread.
     void Cancel();
@@ -25,6 +27,9 @@ class BackgroundFetcher {
 
     // The body bytes that arrived; GUI events are served meanwhile.
     FetchedPage Fetch(const std::string& url);
+    // The same from any thread but the GUI's, which it would block; safe
+    // from several at once.
+    FetchedPage FetchAnyThread(const std::string& url) const;
 
     // Told every second once a fetch has waited kWaitingAfterMs, with the
     // seconds waited so far; then once more with -1 when the wait is over.

@@ -29,6 +29,7 @@
 #include "ui/controls/ElidedLabel.h"
 #include "ui/controls/FocusRing.h"
 #include "ui/forms/ResultsModel.h"
+#include "ui/forms/PreferencesForm.h"
 #include "ui/forms/SaveStatus.h"
 #include "ui/forms/StartUnit.h"
 #include "ui/platform/EscapeKey.h"
@@ -173,19 +174,21 @@ void TForm1::BuildStatusBar() {
 // A fetch that keeps the run waiting says for whom and how long; the status
 // before it comes back when the answer does.
 void TForm1::WatchSlowFetches() {
-    fetcher_.onWaiting = [this](const std::string& url, int seconds) {
-        if (seconds < 0) {
-            status_->SetFullText(statusBeforeWait_);
-            return;
-        }
-        if (!status_->text().startsWith(QStringLiteral("Waiting for")))
-            statusBeforeWait_ = status_->text();
-        const bool search = url.find("/search?") != std::string::npos;
-        status_->SetFullText(
-            QStringLiteral("Waiting for the %1 service\u2026 %2 s")
-                .arg(search ? QStringLiteral("search") : QStringLiteral("suggestion"))
-                .arg(seconds));
-    };
+    fetcher_.onWaiting = [this](const std::string& url, int seconds) { ShowWaiting(url, seconds); };
+}
+
+void TForm1::ShowWaiting(const std::string& url, int seconds) {
+    if (seconds < 0) {
+        status_->SetFullText(statusBeforeWait_);
+        return;
+    }
+    if (!status_->text().startsWith(QStringLiteral("Waiting for")))
+        statusBeforeWait_ = status_->text();
+    const bool search = url.find("/search?") != std::string::npos;
+    status_->SetFullText(
+        QStringLiteral("Waiting for the %1 service\u2026 %2 s")
+            .arg(search ? QStringLiteral("search") : QStringLiteral("suggestion"))
+            .arg(seconds));
 }
 
 void TForm1::BuildTable() {
@@ -288,6 +291,12 @@ void TForm1::BuildMenus() {
         connect(a, &QAction::triggered, this,
                 [this, c] { Guarded([this, c] { ListView1ColumnClick(c); }); });
     }
+    QMenu* tools = bar->addMenu(QStringLiteral("&Tools"));
+    tools->setObjectName(QStringLiteral("Tools1"));
+    QAction* preferences = tools->addAction(QStringLiteral("&Preferences..."));
+    preferences->setObjectName(QStringLiteral("Preferences1"));
+    preferences->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    connect(preferences, &QAction::triggered, this, [this] { Guarded([this] { Preferences1Click(); }); });
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("Help1"));
     QAction* contents = item(help, "Contents1", QStringLiteral("&Contents"),
@@ -358,7 +367,10 @@ void TForm1::BitBtn2Click() {
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
     runActive_ = true;
-    fetcher_.BeginRun();
+    // Preferences take effect at the next run; the environment wins.
+    SettingsStore none(std::string{});
+    const Preferences preferences = LoadPreferences(store_ ? *store_ : none);
+    fetcher_.BeginRun(NetLimitsFor(preferences));
     EscapeKey& escape = EscapeKey::Instance();
     escape.Forget();
     escape.SetHome(this);
@@ -369,16 +381,22 @@ void TForm1::BitBtn2Click() {
     pages_->show();
     // A fault that escaped the run ends it; nothing is shown.
     std::string gaveUp;
-    Guarded([this, &escape, &gaveUp] {
+    Guarded([this, &escape, &gaveUp, &preferences] {
         Research research({.status = *this,
                            .pump = pump_,
                            .keys = escape,
                            .stop = stop_,
                            .inputs = *startForm_,
                            .table = table_,
-                           .hosts = ServiceHostsFromEnvironment(),
+                           .hosts = ServiceHostsFor(preferences),
                            .fetch = [this](const std::string& url) { return fetcher_.Fetch(url); },
-                           .decimalSeparator = table_.DecimalSeparator()});
+                           .decimalSeparator = table_.DecimalSeparator(),
+                           .policy = LookupPolicyFor(preferences),
+                           .fetchAnyThread =
+                               [this](const std::string& url) {
+                                   return fetcher_.FetchAnyThread(url);
+                               },
+                           .cancelFetches = [this] { fetcher_.Cancel(); }});
         try {
             research.RunInvestigation(startForm_->Keyword());
         } catch (...) {
@@ -595,6 +613,14 @@ void TForm1::Contents1Click() {
 
 void TForm1::Homepage1Click() {
     Shell::Open(QString::fromLatin1(kHomepage));
+}
+
+void TForm1::Preferences1Click() {
+    if (!store_) return;
+    if (!preferencesForm_) preferencesForm_ = new TPreferencesForm(*store_, this);
+    // Afresh from the store each time: a cancelled edit is forgotten.
+    preferencesForm_->SetValues(LoadPreferences(*store_));
+    preferencesForm_->exec();
 }
 
 void TForm1::About1Click() {

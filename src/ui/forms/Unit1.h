@@ -27,6 +27,7 @@ namespace vx::ui {
 class ElidedLabel;
 class ResultsModel;
 class TChartForm;
+class TPreferencesForm;
 class TStartForm;
 
 class TForm1 : public QMainWindow, public StatusSink {
@@ -39,9 +40,13 @@ class TForm1 : public QMainWindow, public StatusSink {
     void SetStartForm(TStartForm* form) { startForm_ = form; }
     void SetAboutBox(std::function<void()> showAbout) { showAbout_ = std::move(showAbout); }
     // Where the file choosers start, kept in this store.
-    void SetSettingsStore(SettingsStore* store) { folders_.SetStore(store); }
+    void SetSettingsStore(SettingsStore* store) {
+        store_ = store;
+        folders_.SetStore(store);
+    }
 
     void SetStatusText(const std::string& text) override;
+    void ShowWaiting(const std::string& url, int seconds) override;
     void ShowProgress(const RunProgress& progress) override;
     QString StatusText() const;
 
@@ -65,6 +70,8 @@ class TForm1 : public QMainWindow, public StatusSink {
     void Contents1Click();
     void Homepage1Click();
     void About1Click();
+    void Preferences1Click();
+    TPreferencesForm* PreferencesForm() const { return preferencesForm_; }
     void ListView1ColumnClick(int column);
     void LoadInvestigationFile(const QString& path);
     // The bundled HTML help's first page; empty when it is not there.
@@ -117,6 +124,8 @@ class TForm1 : public QMainWindow, public StatusSink {
     QLabel* pages_ = nullptr;
     BackgroundFetcher fetcher_;
     TChartForm* chartForm_ = nullptr;
+    TPreferencesForm* preferencesForm_ = nullptr;
+    SettingsStore* store_ = nullptr;
     QString appDir_;
     bool runActive_ = false;
     bool modified_ = false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <atomic>
 #include <QPointer>
 #include <QWidget>
 #include <functional>
@@ -30,8 +31,9 @@ class EscapeKey : public QObject, public KeyState {
   private:
     EscapeKey();
     bool ForHome(QObject* receiver) const;
-    bool down_ = false;
-    bool pressedSinceForget_ = false;
+    // Read by a run's lookup threads too.
+    std::atomic<bool> down_{false};
+    std::atomic<bool> pressedSinceForget_{false};
     std::function<void()> onPress_;
     QPointer<QWidget> home_;
 };

@@ -1,0 +1,85 @@
+#include "results/preferences.h"
+
+#include <algorithm>
+
+#include "core/text.h"
+#include "results/settings_store.h"
+
+namespace vx {
+
+std::string HostPortProblem(std::string_view text) {
+    if (text.empty()) return "";
+    if (text.find("://") != std::string_view::npos)
+        return "Type the host and port only, without http:// or https://";
+    if (text.find_first_of(" \t/?#@") != std::string_view::npos)
+        return "A host name cannot hold blanks or any of / ? # @";
+    const size_t colon = text.rfind(':');
+    const std::string_view host = text.substr(0, colon);
+    if (host.empty()) return "The host name is missing";
+    if (colon == std::string_view::npos) return "";
+    const std::string_view port = text.substr(colon + 1);
+    const auto n = port.find_first_not_of("0123456789") == std::string_view::npos
+                       ? ReadWholeNumber(port)
+                       : std::nullopt;
+    if (!n || *n < 1 || *n > 65535) return "The port must be a number from 1 to 65535";
+    return "";
+}
+
+namespace {
+struct IntegerPreference {
+    const char* name;
+    int Preferences::*field;
+    int lowest, highest;
+};
+constexpr IntegerPreference kIntegers[] = {
+    {"net.connect", &Preferences::connectSeconds, kMinBoundSeconds, kMaxBoundSeconds},
+    {"net.silence", &Preferences::silenceSeconds, kMinBoundSeconds, kMaxBoundSeconds},
+    {"net.fetch", &Preferences::fetchSeconds, kMinBoundSeconds, kMaxBoundSeconds},
+    {"lookups.parallel", &Preferences::parallel, kMinParallel, kMaxParallel},
+    {"lookups.retries", &Preferences::retries, kMinRetries, kMaxRetries},
+};
+struct TextPreference {
+    const char* name;
+    std::string Preferences::*field;
+};
+constexpr TextPreference kTexts[] = {
+    {"services.suggest", &Preferences::suggestHost},
+    {"services.search", &Preferences::searchHost},
+};
+}  // namespace
+
+Preferences LoadPreferences(SettingsStore& store) {
+    Preferences p;
+    store.OpenKey(false);
+    for (const TextPreference& t : kTexts) {
+        try {
+            if (!store.ValueExists(t.name)) continue;
+            const std::string text = store.ReadString(t.name);
+            if (HostPortProblem(text).empty()) p.*t.field = text;
+        } catch (const std::exception&) {
+        }
+    }
+    for (const IntegerPreference& i : kIntegers) {
+        try {
+            if (!store.ValueExists(i.name)) continue;
+            const int v = store.ReadInteger(i.name);
+            if (v >= i.lowest && v <= i.highest) p.*i.field = v;
+        } catch (const std::exception&) {
+        }
+    }
+    store.CloseKey();
+    return p;
+}
+
+bool SavePreferences(SettingsStore& store, const Preferences& preferences) {
+    store.OpenKey(true);
+    try {
+        for (const TextPreference& t : kTexts) store.WriteString(t.name, preferences.*t.field);
+        for (const IntegerPreference& i : kIntegers)
+            store.WriteInteger(i.name, std::clamp(preferences.*i.field, i.lowest, i.highest));
+    } catch (const std::exception&) {
+    }
+    return store.CloseKey();
+}
+
+}  // namespace vx

@@ -1,0 +1,41 @@
+// The user's preferences for reaching the services, kept in the settings
+// store beside the Investigate dialog's entries: the two services' addresses,
+// the network bounds in seconds, and how rows are looked up.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vx {
+
+class SettingsStore;
+
+// Rows looked up at once, and further tries of a fetch that failed
+// transiently.
+constexpr int kMinParallel = 1, kMaxParallel = 8, kDefaultParallel = 4;
+constexpr int kMinRetries = 0, kMaxRetries = 5, kDefaultRetries = 2;
+// Bounds of a fetch in whole seconds.
+constexpr int kMinBoundSeconds = 1, kMaxBoundSeconds = 600;
+
+struct Preferences {
+    // "host" or "host:port"; empty: the bundled stand-in services.
+    std::string suggestHost;
+    std::string searchHost;
+    int connectSeconds = 5;   // look-up and connect
+    int silenceSeconds = 10;  // longest wait for the next bytes
+    int fetchSeconds = 30;    // one whole fetch
+    int parallel = kDefaultParallel;
+    int retries = kDefaultRetries;
+};
+
+// What is wrong with an address typed as "host[:port]", in words; empty when
+// nothing is (an empty text is fine: it means the bundled services).
+std::string HostPortProblem(std::string_view text);
+
+// Loads over the defaults; a value missing, of another type or out of its
+// range keeps its default.
+Preferences LoadPreferences(SettingsStore& store);
+// False when the store could not be written.
+bool SavePreferences(SettingsStore& store, const Preferences& preferences);
+
+}  // namespace vx

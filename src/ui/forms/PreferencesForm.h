@@ -1,0 +1,62 @@
+// Preferences: where the two services are, how long a fetch may take, and
+// how rows are looked up. Kept in the settings store; a value the environment
+// sets wins, and the window says so beside it.
+#pragma once
+
+#include <QDialog>
+#include <memory>
+
+#include "net/http_client.h"
+#include "results/preferences.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+
+namespace vx {
+class CancelSignal;
+class SettingsStore;
+}  // namespace vx
+
+namespace vx::ui {
+
+// The preferences' bounds, with the environment's where it sets them.
+NetLimits NetLimitsFor(const Preferences& preferences);
+
+class TPreferencesForm : public QDialog {
+    Q_OBJECT
+  public:
+    explicit TPreferencesForm(SettingsStore& store, QWidget* parent = nullptr);
+    ~TPreferencesForm() override;
+
+    // The fields as they stand.
+    Preferences Values() const;
+    void SetValues(const Preferences& p);
+    // Saved on OK.
+    void accept() override;
+    // Fetches each service's root once, off the GUI thread, and shows the
+    // time it took or why it failed.
+    void TestServices();
+
+  private:
+    QLineEdit* HostEdit(const char* name);
+    QSpinBox* NumberField(const char* name, const char* caption, int lowest, int highest);
+    void CheckHosts();
+
+    SettingsStore& store_;
+    QLineEdit* suggest_;
+    QLineEdit* search_;
+    QLabel* suggestProblem_;
+    QLabel* searchProblem_;
+    QSpinBox* connect_;
+    QSpinBox* silence_;
+    QSpinBox* fetch_;
+    QSpinBox* parallel_;
+    QSpinBox* retries_;
+    QPushButton* ok_;
+    QLabel* testResult_;
+    std::shared_ptr<CancelSignal> testCancel_;
+};
+
+}  // namespace vx::ui

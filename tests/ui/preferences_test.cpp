@@ -1,0 +1,108 @@
+// The Preferences window: addresses checked as typed, values kept in the
+// settings store, the environment's overrides said beside their fields, and
+// the services tested from it.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QSpinBox>
+
+#include "results/settings_store.h"
+#include "support/scoped_env.h"
+#include "ui/forms/PreferencesForm.h"
+#include "ui_window.h"
+
+using namespace Qt::StringLiterals;
+
+namespace vx::ui {
+namespace {
+
+// Acts on the Preferences window once it is shown modally.
+void WhenPreferencesShow(TForm1& w, std::function<void(TPreferencesForm&)> act) {
+    auto* timer = new QTimer(&w);
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, act, &w] {
+        TPreferencesForm* form = w.PreferencesForm();
+        if (!form || !form->isVisible()) return;
+        timer->stop();
+        timer->deleteLater();
+        act(*form);
+    });
+    timer->start();
+}
+
+template <typename T>
+T* Child(QWidget& form, const char* name) {
+    auto* child = form.findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+}
+
+TEST(Preferences, AddressesCheckedAsTypedAndKeptOnOk) {
+    Window k;
+    struct Typed {
+        const char* text;
+        bool fine;
+    } typed[] = {{"http://search.example", false},
+                 {"search.example:0", false},
+                 {":8080", false},
+                 {"search.example:8080", true}};
+    WhenPreferencesShow(k.w, [&](TPreferencesForm& f) {
+        auto* edit = Child<QLineEdit>(f, "SearchHostEdit");
+        auto* problem = Child<QLabel>(f, "SearchHostProblem");
+        auto* ok = Child<QPushButton>(f, "OkButton");
+        for (const Typed& t : typed) {
+            edit->selectAll();
+            QTest::keyClicks(edit, QString::fromLatin1(t.text));
+            EXPECT_EQ(problem->text().isEmpty(), t.fine) << t.text;
+            EXPECT_EQ(ok->isEnabled(), t.fine) << t.text;
+        }
+        Child<QSpinBox>(f, "Retries")->setValue(4);
+        QTest::mouseClick(ok, Qt::LeftButton);
+    });
+    TriggerAction(k.w, "Preferences1");
+    SettingsStore store(k.dir.File("settings.reg"));
+    const Preferences saved = LoadPreferences(store);
+    EXPECT_EQ(saved.searchHost, "search.example:8080");
+    EXPECT_EQ(saved.retries, 4);
+
+    // Cancel keeps nothing of what was typed.
+    WhenPreferencesShow(k.w, [](TPreferencesForm& f) {
+        Child<QSpinBox>(f, "Retries")->setValue(1);
+        QTest::mouseClick(Child<QPushButton>(f, "CancelButton"), Qt::LeftButton);
+    });
+    TriggerAction(k.w, "Preferences1");
+    EXPECT_EQ(LoadPreferences(store).retries, 4);
+}
+
+// A value the environment sets is said beside its field; the others are not.
+TEST(Preferences, TheEnvironmentsOverridesAreShown) {
+    Window k;
+    vx::testing::ScopedEnv search("VEXORIN_SEARCH_HOST", "env.example:81");
+    TPreferencesForm form(k.forms.store);
+    auto* searchNote = Child<QLabel>(form, "SearchHostEditOverride");
+    EXPECT_FALSE(searchNote->isHidden());
+    EXPECT_TRUE(searchNote->text().contains(u"VEXORIN_SEARCH_HOST (env.example:81)"_s));
+    // The suite's own: one row at a time, short fetches.
+    EXPECT_FALSE(Child<QLabel>(form, "ParallelLookupsOverride")->isHidden());
+    EXPECT_TRUE(Child<QLabel>(form, "FetchSecondsOverride")->text().contains(u"(3000)"_s));
+    EXPECT_TRUE(Child<QLabel>(form, "ConnectSecondsOverride")->isHidden());
+    EXPECT_FALSE(Child<QLabel>(form, "RetriesOverride")->isHidden());
+}
+
+// Test fetches each service's root once, off the GUI thread, and says how
+// long it took or why it failed.
+TEST(Preferences, TestSaysHowEachServiceAnswers) {
+    Services services;
+    vx::testing::ScopedEnv search("VEXORIN_SEARCH_HOST", "127.0.0.1:1");
+    Window k;
+    TPreferencesForm form(k.forms.store);
+    QTest::mouseClick(Child<QPushButton>(form, "TestButton"), Qt::LeftButton);
+    auto* result = Child<QLabel>(form, "TestResult");
+    for (int i = 0; i < 300 && !result->text().contains(u"Search"_s); ++i) QTest::qWait(10);
+    const QString text = result->text();
+    EXPECT_TRUE(text.contains(u"Suggestion service: answered in"_s)) << text.toStdString();
+    EXPECT_TRUE(text.contains(u"Search service: no answer:"_s)) << text.toStdString();
+}
+
+}  // namespace
+}  // namespace vx::ui
