@@ -21,6 +21,9 @@ LIMITS = {"VEXORIN_NET_SILENCE_MS": str(SILENCE_MS), "VEXORIN_NET_FETCH_MS": str
 TIME_BOUND = FETCH_MS / 1000 + 2.0
 # The 64 MiB body cap, the process, and slack; under AddressSanitizer (the
 # test command's second build) its quarantine keeps freed pages resident.
+# Runs are recorded in a history of the tests' own, never the user's.
+os.environ["XDG_DATA_HOME"] = tempfile.mkdtemp(prefix="vexorin-hostile-test-")
+
 RSS_CEILING_MB = 320 if "ASAN_OPTIONS" in os.environ else 100
 FIGURES = []
 TMP = tempfile.TemporaryDirectory()

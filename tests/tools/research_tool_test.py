@@ -12,6 +12,9 @@ import unittest
 sys.path.insert(0, os.path.dirname(__file__))
 from httpstub import Stub, failing, ok, slow, stall  # noqa: E402
 
+# Runs are recorded in a history of the tests' own, never the user's.
+os.environ["XDG_DATA_HOME"] = tempfile.mkdtemp(prefix="vexorin-tool-test-")
+
 # Bounds stretch under the sanitizers.
 SLOWER = 3 if "ASAN_OPTIONS" in os.environ else 1
 
@@ -715,6 +718,74 @@ class Interrupts(unittest.TestCase):
                         self.assertEqual(f.read(), "[good]\nkeyterm=kept\n")
             finally:
                 stub.close()
+
+
+class History(unittest.TestCase):
+    def setUp(self):
+        self.data = tempfile.TemporaryDirectory()
+        self.env = {"XDG_DATA_HOME": self.data.name}
+
+    def tearDown(self):
+        self.data.cleanup()
+
+    def tool(self, *args):
+        return run(*args, env=self.env)
+
+    def test_research_runs_are_recorded_and_listed(self):
+        page = ("searches done <td>&nbsp;10</td><td><a>Red Shoes</a></td>"
+                "<td>&nbsp;20</td><td><a>blue</a></td>")
+        for keyword, extra in (("red", ()), ("RED", ()), ("skip", ("--no-history",))):
+            stub = Stub({f"/d/searchinventory/suggestion/?term={keyword}&mkt=us&lang=en_US":
+                         ok(page), "/search?p=%22red+shoes%22": ok("of about <b>5</b>"),
+                         RANK.format("red+shoes", 1): ok(results(["a.com"]))})
+            try:
+                r = run("--keyword", keyword, "--site", "mysite.com", "--depth", "1", *extra,
+                        env=dict(self.env, VEXORIN_SUGGEST_HOST=stub.host(),
+                                 VEXORIN_SEARCH_HOST=stub.host()))
+            finally:
+                stub.close()
+            self.assertEqual(r.returncode, 0, r.stderr)
+        listed = self.tool("--history")
+        self.assertEqual(listed.returncode, 0, listed.stderr)
+        runs = [l.split("\t") for l in listed.stdout.decode().splitlines()]
+        self.assertEqual([(r[2], r[3], r[4]) for r in runs],
+                         [("red", "mysite.com", "2"), ("RED", "mysite.com", "2")])
+        self.assertRegex(runs[0][1], r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ$")
+        trend = [l.split("\t") for l in self.tool("--history", "red SHOES").stdout.decode()
+                 .splitlines()]
+        self.assertEqual([t[1] for t in trend], [runs[0][0], runs[1][0]])
+        self.assertEqual(trend[0][2:], ["10", "5", "0.5", "-", "0%", "0"])
+        self.assertEqual(self.tool("--history", "nothing").stdout, b"")
+
+    def test_files_recorded_and_compared(self):
+        with tempfile.TemporaryDirectory() as d:
+            old, new = os.path.join(d, "old.bki"), os.path.join(d, "new.bki")
+            write_bki(old, {"item0": ("up", "10", "100", "10", "23", "1%", "1", "1"),
+                            "item1": ("gone", "5", "50", "10", "4", "1%", "1", "1"),
+                            "item2": ("Same", "5", "50", "10", "-", "0%", "0", "1")})
+            write_bki(new, {"item0": ("fresh", "7", "70", "10", "9", "1%", "1", "1"),
+                            "item1": ("same", "5", "50", "10", "-", "0%", "0", "1"),
+                            "item2": ("UP", "12", "100", "8", "3", "1%", "1", "1")})
+            os.utime(old, (1796649900, 1796649900))
+            r = self.tool("--record", old, "--keyword", "shoes", "--site", "mysite.com")
+            self.assertEqual(r.returncode, 0, r.stderr)
+            run_id = r.stdout.decode().strip()
+            listed = self.tool("--history").stdout.decode().splitlines()
+            self.assertEqual(listed, [f"{run_id}\t2026-12-07T13:25:00Z\tshoes\tmysite.com\t3"])
+            want = ["fresh\tnew\t\t7\t\t70\t\t9\t-",
+                    "same\tsame\t5\t5\t50\t50\t-\t-\t-",
+                    "UP\tchanged\t10\t12\t100\t100\t23\t3\t+20",
+                    "gone\tgone\t5\t\t50\t\t4\t\t-"]
+            for older in (old, "run:" + run_id):
+                r = self.tool("--compare", older, new)
+                self.assertEqual(r.returncode, 0, r.stderr)
+                self.assertEqual(r.stdout.decode().splitlines(), want)
+            r = self.tool("--compare", "run:999", new)
+            self.assertEqual(r.returncode, 1)
+            self.assertEqual(r.stderr.decode(), "vexorin-research: no run 999 in the history\n")
+            self.assertEqual(self.tool("--record", new).returncode, 2)  # no keyword
+            self.assertEqual(self.tool("--compare", old).returncode, 2)
+            self.assertEqual(self.tool("--history", "--keyword", "x").returncode, 2)
 
 
 if __name__ == "__main__":

@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
     const char* dir = ::mkdtemp(tmpl);
     ::setenv("XDG_CONFIG_HOME", dir, 1);
     ::setenv("XDG_RUNTIME_DIR", dir, 1);
+    ::setenv("XDG_DATA_HOME", dir, 1);
     // Hostile-server tests must not wait the desktop's full bounds.
     ::setenv("VEXORIN_NET_SILENCE_MS", "800", 1);
     ::setenv("VEXORIN_NET_FETCH_MS", "3000", 1);

@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <map>
 #include <optional>
 #include <string>
@@ -17,6 +18,7 @@
 
 #include "core/text.h"
 #include "engine/headless_run.h"
+#include "history_modes.h"
 #include "net/http_client.h"
 #include "results/atomic_file.h"
 #include "results/export.h"
@@ -28,15 +30,24 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: vexorin-research [--open FILE] [--keyword TEXT [--site TEXT] [--depth TEXT]\n"
-    "                        [--results N] [--parallel N] [--retries N]] [--sort COL]...\n"
-    "                        [--select all|none|invert]... [--save FILE] [--export-csv FILE]\n"
-    "                        [--export-keywords FILE] [--chart FILE.svg|FILE.png]\n";
+    "                        [--results N] [--parallel N] [--retries N] [--no-history]]\n"
+    "                        [--sort COL]... [--select all|none|invert]... [--save FILE]\n"
+    "                        [--export-csv FILE] [--export-keywords FILE]\n"
+    "                        [--chart FILE.svg|FILE.png]\n"
+    "       vexorin-research --history [TERM]\n"
+    "       vexorin-research --record FILE.bki --keyword TEXT --site TEXT [--depth TEXT]\n"
+    "       vexorin-research --compare OLD NEW\n";
 
 constexpr const char* kHelp =
     "\n"
     "  --parallel N   rows looked up at once, 1 to 8 (default 4)\n"
     "  --retries N    further tries of a fetch that failed transiently, 0 to 5\n"
     "                 (default 2)\n"
+    "  --no-history   this run is not recorded in the research history\n"
+    "  --history      the recorded runs: id, start (UTC), seed, site, rows\n"
+    "  --history TERM the runs that hold TERM, with its six texts in each\n"
+    "  --record FILE  records an investigation file as a run (its time: the file's)\n"
+    "  --compare OLD NEW  each a .bki file or run:ID; one line per key term\n"
     "  --help         this text\n"
     "\n"
     "Ctrl-C (or SIGTERM) ends a run: the rows so far are printed, nothing is\n"
@@ -128,6 +139,11 @@ struct Step {
 struct Options {
     std::string openFile, saveFile, csvFile, keywordsFile, chartFile;
     bool haveKeyword = false;
+    // The history's modes; none: a research, open or sort as before.
+    bool noHistory = false, listHistory = false;
+    std::optional<std::string> historyTerm;
+    std::string recordFile;
+    std::vector<std::string> compare;
     vx::HeadlessResearch research;
     std::vector<Step> steps;
 };
@@ -164,9 +180,27 @@ std::optional<Options> ReadOptions(int argc, char** argv, bool* said) {
                                                        {"--chart", &o.chartFile}};
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (i + 1 >= argc) return std::nullopt;  // every option takes a value
+        if (arg == "--no-history") {
+            o.noHistory = true;
+            continue;
+        }
+        if (arg == "--history") {
+            o.listHistory = true;
+            if (i + 1 < argc && std::strncmp(argv[i + 1], "--", 2) != 0) o.historyTerm = argv[++i];
+            continue;
+        }
+        if (arg == "--compare") {
+            if (i + 2 >= argc) return std::nullopt;
+            o.compare = {argv[i + 1], argv[i + 2]};
+            i += 2;
+            continue;
+        }
+        if (i + 1 >= argc) return std::nullopt;  // every other option takes a value
         const std::string v = argv[++i];
-        if (const auto file = files.find(arg); file != files.end()) {
+        if (arg == "--record") {
+            if (v.empty()) return std::nullopt;
+            o.recordFile = v;
+        } else if (const auto file = files.find(arg); file != files.end()) {
             if (v.empty()) return std::nullopt;
             *file->second = v;
         } else if (arg == "--keyword") {
@@ -203,6 +237,14 @@ std::optional<Options> ReadOptions(int argc, char** argv, bool* said) {
         }
     }
     if (haveResearchOption && !o.haveKeyword) return std::nullopt;
+    // A history mode stands alone (a record names its run's keyword and site).
+    const int modes = o.listHistory + !o.compare.empty() + !o.recordFile.empty();
+    if (modes > 1) return std::nullopt;
+    if ((o.listHistory || !o.compare.empty()) &&
+        argc != (o.listHistory ? 2 + o.historyTerm.has_value() : 4))
+        return std::nullopt;
+    if (!o.recordFile.empty() && (!o.haveKeyword || !o.openFile.empty() || !o.steps.empty()))
+        return std::nullopt;
     return o;
 }
 
@@ -231,7 +273,7 @@ void CatchInterrupts() {
 // Open, research, then every sort and selection in the order given; the
 // word on a service the run gave up on, if any. False when the file given
 // cannot be opened: nothing may then be written.
-bool RunSteps(const Options& o, vx::ResultsTable& table, std::string* gaveUp) {
+bool RunSteps(const Options& o, vx::ResultsTable& table, std::string* gaveUp, vx::HistoryRun& run) {
     if (!o.openFile.empty()) {
         if (const vx::LoadOutcome opened = vx::LoadInvestigationFile(o.openFile, table); !opened) {
             std::fprintf(stderr, "vexorin-research: cannot open %s: %s\n",
@@ -254,6 +296,14 @@ bool RunSteps(const Options& o, vx::ResultsTable& table, std::string* gaveUp) {
         };
         *gaveUp =
             vx::RunHeadlessResearch(o.research, table, fetch, gStop, [] { cancel->Cancel(); });
+        // Every research run is kept as it came, stopped ones marked so; one
+        // without rows is not.
+        if (!o.noHistory) {
+            run.ended = gSignal != 0       ? vx::kEndedStopped
+                        : !gaveUp->empty() ? vx::kEndedGaveUp
+                                           : vx::kEndedDone;
+            vx::tool::RecordRun(run, table);
+        }
         // The signal handler may fire until the end; the signal lives on.
         if (gSignal != 0) return true;
     }
@@ -315,11 +365,22 @@ int main(int argc, char** argv) {
     bool said = false;
     const std::optional<Options> options = ReadOptions(argc, argv, &said);
     if (!options) return said ? 2 : Usage();
+    const Options& o = *options;
+    if (o.listHistory) return vx::tool::ListHistory(o.historyTerm);
+    if (!o.compare.empty()) return vx::tool::CompareInvestigations(o.compare[0], o.compare[1], sep);
+    vx::HistoryRun run;
+    run.seed = o.research.keyword;
+    run.site = o.research.site;
+    run.depth = o.research.depthText;
+    run.parallel = o.research.policy.parallel;
+    run.retries = o.research.policy.retries;
+    if (!o.recordFile.empty()) return vx::tool::RecordFile(o.recordFile, run, sep);
     vx::ResultsTable table(sep);
     std::string gaveUp;
+    run.started = vx::IsoUtc(std::time(nullptr));
     // A file that cannot be opened ends the tool before anything is written:
     // an empty table saved over a good file would lose it.
-    if (!RunSteps(*options, table, &gaveUp)) return 1;
+    if (!RunSteps(o, table, &gaveUp, run)) return 1;
     // Interrupted: the rows so far, and nothing written over any file.
     if (gSignal != 0) {
         const std::string out = vx::FormatTableLines(table);

@@ -1,0 +1,34 @@
+#include "history/database.h"
+
+namespace vx {
+
+Database::Database(const std::string& path, bool create) {
+    const int flags =
+        SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX;
+    if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+        const std::string why = db_ ? sqlite3_errmsg(db_) : "out of memory";
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw HistoryError("cannot open " + path + ": " + why);
+    }
+    sqlite3_extended_result_codes(db_, 1);
+}
+
+Database::~Database() {
+    sqlite3_close(db_);
+}
+
+void Database::Execute(const char* sql) {
+    char* message = nullptr;
+    if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) != SQLITE_OK) {
+        const std::string why = message ? message : sqlite3_errmsg(db_);
+        sqlite3_free(message);
+        throw HistoryError(why);
+    }
+}
+
+void Database::Fail(const std::string& doing) const {
+    throw HistoryError(doing + ": " + sqlite3_errmsg(db_));
+}
+
+}  // namespace vx

@@ -1,0 +1,79 @@
+// The research history: every run kept in an SQLite database with its rows,
+// for the History window, a term's trend and comparisons. WAL and a busy
+// time-out let the window and the headless tool write at once; the schema's
+// version is PRAGMA user_version, upgraded in code one step at a time.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "results/results_table.h"
+
+namespace vx {
+
+class Database;
+
+// How a run ended.
+constexpr const char* kEndedDone = "done";
+constexpr const char* kEndedStopped = "stopped";
+constexpr const char* kEndedGaveUp = "gave up";
+
+struct HistoryRun {
+    int64_t id = 0;
+    std::string started;  // ISO 8601 UTC: "2026-12-07T13:25:00Z"
+    std::string seed, site, depth;
+    int rows = 0;
+    int parallel = 1, retries = 0;
+    std::string ended = kEndedDone;
+};
+
+// One run that holds a key term: when, which, and the term's six texts.
+struct TermPoint {
+    std::string started;
+    int64_t run = 0;
+    std::vector<std::string> texts;
+};
+
+// A time as ISO 8601 UTC, to the second.
+std::string IsoUtc(std::time_t time);
+
+class HistoryStore {
+  public:
+    // $XDG_DATA_HOME (or ~/.local/share) + "/vexorin/history.sqlite3";
+    // empty when neither names an absolute folder.
+    static std::string DefaultPath();
+    static constexpr int kSchemaVersion = 1;
+
+    // Opens the database, making its folder (0700) and file (0600) when they
+    // are not there, and brings its schema up to date. Raises HistoryError,
+    // also for a database a newer version made.
+    explicit HistoryStore(const std::string& path);
+    ~HistoryStore();
+    HistoryStore(const HistoryStore&) = delete;
+    HistoryStore& operator=(const HistoryStore&) = delete;
+
+    // Records a run with the table's rows; a table without rows is not
+    // recorded (0). The run's count of rows is the table's.
+    int64_t Record(HistoryRun run, const std::vector<ResultRow>& rows);
+    std::vector<HistoryRun> Runs() const;  // oldest first
+    // Replaces the table's rows with the run's; false when there is no such run.
+    bool Load(int64_t id, ResultsTable& table) const;
+    bool Delete(int64_t id);
+    void Clear();
+    // The runs that hold the key term (without regard to ASCII case), oldest
+    // first.
+    std::vector<TermPoint> TermHistory(std::string_view term) const;
+
+  private:
+    void Upgrade();
+    std::unique_ptr<Database> db_;
+};
+
+// The table's rows, for recording them away from it.
+std::vector<ResultRow> RowsOf(const ResultsTable& table);
+
+}  // namespace vx

@@ -1,0 +1,117 @@
+#include "history_modes.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "core/text.h"
+#include "results/comparison.h"
+#include "results/investigation_file.h"
+
+namespace vx::tool {
+
+namespace {
+
+void Say(const std::string& what) {
+    std::fprintf(stderr, "vexorin-research: %s\n", what.c_str());
+}
+
+void Line(const std::vector<std::string>& fields) {
+    std::string line;
+    for (size_t i = 0; i < fields.size(); ++i) line += (i ? "\t" : "") + fields[i];
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), stdout);
+}
+
+// A .bki path or "run:ID" into table; false (said) when it cannot be read.
+bool LoadSide(const std::string& side, ResultsTable& table) {
+    if (side.rfind("run:", 0) == 0) {
+        const auto id = ReadWholeNumber64(side.substr(4));
+        HistoryStore store(HistoryStore::DefaultPath());
+        if (id && store.Load(*id, table)) return true;
+        Say("no run " + side.substr(4) + " in the history");
+        return false;
+    }
+    const LoadOutcome opened = LoadInvestigationFile(side, table);
+    if (!opened) Say("cannot open " + side + ": " + LoadFailureText(opened));
+    return static_cast<bool>(opened);
+}
+
+}  // namespace
+
+int ListHistory(const std::optional<std::string>& term) {
+    try {
+        const HistoryStore store(HistoryStore::DefaultPath());
+        if (!term) {
+            for (const HistoryRun& r : store.Runs())
+                Line({std::to_string(r.id), r.started, r.seed, r.site, std::to_string(r.rows)});
+            return 0;
+        }
+        for (const TermPoint& p : store.TermHistory(*term)) {
+            std::vector<std::string> fields = {p.started, std::to_string(p.run)};
+            fields.insert(fields.end(), p.texts.begin(), p.texts.end());
+            Line(fields);
+        }
+        return 0;
+    } catch (const std::exception& e) {
+        Say(std::string("history: ") + e.what());
+        return 1;
+    }
+}
+
+int CompareInvestigations(const std::string& older, const std::string& newer, char sep) {
+    try {
+        ResultsTable a(sep), b(sep);
+        if (!LoadSide(older, a) || !LoadSide(newer, b)) return 1;
+        for (const TermChange& c : CompareTables(a, b))
+            Line({c.term, ToString(c.status), c.demandOld, c.demandNew, c.competitionOld,
+                  c.competitionNew, c.rankOld, c.rankNew, c.rankChange});
+        return 0;
+    } catch (const std::exception& e) {
+        Say(std::string("history: ") + e.what());
+        return 1;
+    }
+}
+
+int RecordFile(const std::string& file, HistoryRun run, char sep) {
+    ResultsTable table(sep);
+    const LoadOutcome opened = LoadInvestigationFile(file, table);
+    if (!opened) {
+        Say("cannot open " + file + ": " + LoadFailureText(opened));
+        return 1;
+    }
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0) {
+        Say("cannot open " + file + ": " + std::strerror(errno));
+        return 1;
+    }
+    run.started = IsoUtc(st.st_mtime);
+    try {
+        HistoryStore store(HistoryStore::DefaultPath());
+        const int64_t id = store.Record(run, RowsOf(table));
+        if (id == 0) {
+            Say(file + " holds no rows to record");
+            return 1;
+        }
+        Line({std::to_string(id)});
+        return 0;
+    } catch (const std::exception& e) {
+        Say(std::string("history: ") + e.what());
+        return 1;
+    }
+}
+
+bool RecordRun(const HistoryRun& run, const ResultsTable& table) {
+    try {
+        HistoryStore store(HistoryStore::DefaultPath());
+        store.Record(run, RowsOf(table));
+        return true;
+    } catch (const std::exception& e) {
+        Say(std::string("cannot record the run in the history: ") + e.what());
+        return false;
+    }
+}
+
+}  // namespace vx::tool

@@ -1,0 +1,25 @@
+// The headless tool's work with the research history: listing runs or one
+// term's runs, recording a run or an investigation file, and comparing two
+// investigations (files or past runs). Each prints its lines on stdout and
+// says what failed on one line of stderr.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "history/history_store.h"
+#include "results/results_table.h"
+
+namespace vx::tool {
+
+// --history [TERM]: exit code.
+int ListHistory(const std::optional<std::string>& term);
+// --compare OLD NEW, each a .bki path or run:ID: exit code.
+int CompareInvestigations(const std::string& older, const std::string& newer, char sep);
+// --record FILE: the file's rows as a run started at its modification time;
+// prints the run's id. Exit code.
+int RecordFile(const std::string& file, HistoryRun run, char sep);
+// A research run as it ended; false (said on stderr) when it could not be kept.
+bool RecordRun(const HistoryRun& run, const ResultsTable& table);
+
+}  // namespace vx::tool
