@@ -74,10 +74,26 @@ TEST(HistoryStore, RecordsRunsWithTheirRowsAndForgetsThem) {
     EXPECT_EQ(trend[1].started, "2026-12-08T09:00:00Z");
     EXPECT_EQ(trend[1].texts[3], "3");
 
+    // A term twice in one run counts once, with its first row.
+    const int64_t twice = store.Record(MakeRun("2026-12-09T09:00:00Z", "twice"),
+                                       Rows({{"red shoes", "1", "2", "3", "7", "5%", "6"},
+                                             {"RED SHOES", "1", "2", "3", "8", "5%", "6"}}));
+    ASSERT_EQ(store.TermHistory("red shoes").size(), 3u);
+    EXPECT_EQ(store.TermHistory("red shoes")[2].texts[3], "7");
+    EXPECT_TRUE(store.Delete(twice));
+
     // Deleting a run takes its rows with it.
     EXPECT_TRUE(store.Delete(a));
     EXPECT_FALSE(store.Delete(a));
     EXPECT_EQ(store.TermHistory("red shoes").size(), 1u);
+    {
+        Database db(dir.File("h/history.sqlite3"), false);
+        sqlite3_stmt* q = nullptr;
+        sqlite3_prepare_v2(db.Handle(), "SELECT count(*) FROM rows", -1, &q, nullptr);
+        ASSERT_EQ(sqlite3_step(q), SQLITE_ROW);
+        EXPECT_EQ(sqlite3_column_int(q, 0), 1);
+        sqlite3_finalize(q);
+    }
     store.Clear();
     EXPECT_TRUE(store.Runs().empty());
     EXPECT_TRUE(store.TermHistory("red shoes").empty());
