@@ -18,17 +18,25 @@ Database::~Database() {
     sqlite3_close(db_);
 }
 
+namespace {
+[[noreturn]] void Raise(sqlite3* db, const std::string& why) {
+    const int code = sqlite3_extended_errcode(db) & 0xFF;
+    if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB) throw HistoryCorrupt(why);
+    throw HistoryError(why);
+}
+}  // namespace
+
 void Database::Execute(const char* sql) {
     char* message = nullptr;
     if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) != SQLITE_OK) {
         const std::string why = message ? message : sqlite3_errmsg(db_);
         sqlite3_free(message);
-        throw HistoryError(why);
+        Raise(db_, why);
     }
 }
 
 void Database::Fail(const std::string& doing) const {
-    throw HistoryError(doing + ": " + sqlite3_errmsg(db_));
+    Raise(db_, doing + ": " + sqlite3_errmsg(db_));
 }
 
 }  // namespace vx

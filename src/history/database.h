@@ -12,6 +12,10 @@ namespace vx {
 struct HistoryError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
+// The file is damaged or no database at all.
+struct HistoryCorrupt : HistoryError {
+    using HistoryError::HistoryError;
+};
 
 class Database {
   public:

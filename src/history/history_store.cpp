@@ -32,13 +32,12 @@ constexpr const char* kSteps[] = {
          run INTEGER NOT NULL REFERENCES runs(id) ON DELETE CASCADE,
          position INTEGER NOT NULL,
          term TEXT NOT NULL,
-         term_key TEXT NOT NULL,
          demand TEXT, competition TEXT, cost TEXT, rank TEXT, profitability TEXT,
          prospects TEXT,
          checked INTEGER NOT NULL,
          demand_n INTEGER, competition_n INTEGER, rank_n INTEGER,
-         PRIMARY KEY (run, position));
-       CREATE INDEX rows_by_term ON rows(term_key);)",
+         PRIMARY KEY (run, position)) WITHOUT ROWID;
+       CREATE INDEX rows_by_term ON rows(lower(term));)",
 };
 static_assert(std::size(kSteps) == HistoryStore::kSchemaVersion);
 
@@ -79,17 +78,48 @@ std::string HistoryStore::DefaultPath() {
     return base + "/vexorin/history.sqlite3";
 }
 
-HistoryStore::HistoryStore(const std::string& path) {
+HistoryStore::HistoryStore(const std::string& path, Use use) : path_(path) {
     if (path.empty()) throw HistoryError("no folder for the history");
     MakeFolders(path);
+    try {
+        Open(use == Use::Write);
+    } catch (const HistoryCorrupt&) {
+        PutAsideAndStartAgain();
+    }
+}
+
+void HistoryStore::Open(bool check) {
     // The file is ours alone from its first byte.
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) throw HistoryError("cannot open " + path + ": " + std::strerror(errno));
+    const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) throw HistoryError("cannot open " + path_ + ": " + std::strerror(errno));
     ::close(fd);
-    db_ = std::make_unique<Database>(path, false);
+    db_ = std::make_unique<Database>(path_, false);
     sqlite3_busy_timeout(db_->Handle(), 5000);
-    db_->Execute("PRAGMA foreign_keys = ON; PRAGMA journal_mode = WAL;");
+    // In WAL, NORMAL loses nothing to a killed process, only to a power cut.
+    db_->Execute(
+        "PRAGMA foreign_keys = ON; PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL;");
+    if (check) {
+        Statement q(*db_, "PRAGMA quick_check");
+        if (q.Step() && q.Text(0) != "ok") throw HistoryCorrupt("damaged: " + q.Text(0));
+    }
     Upgrade();
+}
+
+void HistoryStore::PutAsideAndStartAgain() {
+    db_.reset();
+    const std::string stamp = IsoUtc(std::time(nullptr));
+    std::string suffix = ".corrupt-";
+    for (const char c : stamp)
+        if (c != '-' && c != ':') suffix += c;
+    for (const char* part : {"", "-wal", "-shm"}) {
+        const std::string from = path_ + part;
+        if (::access(from.c_str(), F_OK) != 0) continue;
+        if (::rename(from.c_str(), (from + suffix).c_str()) != 0)
+            throw HistoryError("cannot put the damaged history aside: " +
+                               std::string(std::strerror(errno)));
+    }
+    setAside_ = path_ + suffix;
+    Open(false);
 }
 
 HistoryStore::~HistoryStore() = default;
@@ -117,6 +147,16 @@ void HistoryStore::Upgrade() {
 
 int64_t HistoryStore::Record(HistoryRun run, const std::vector<ResultRow>& rows) {
     if (rows.empty()) return 0;
+    try {
+        return Write(run, rows);
+    } catch (const HistoryCorrupt&) {
+        // Damaged under us: kept aside, and the run goes into a new history.
+        PutAsideAndStartAgain();
+        return Write(run, rows);
+    }
+}
+
+int64_t HistoryStore::Write(const HistoryRun& run, const std::vector<ResultRow>& rows) {
     db_->Execute("BEGIN IMMEDIATE");
     try {
         Statement insert(*db_,
@@ -133,18 +173,18 @@ int64_t HistoryStore::Record(HistoryRun run, const std::vector<ResultRow>& rows)
             .Run();
         const int64_t id = sqlite3_last_insert_rowid(db_->Handle());
         Statement row(*db_,
-                      "INSERT INTO rows (run, position, term, term_key, demand, competition, "
-                      "cost, rank, profitability, prospects, checked, demand_n, competition_n, "
-                      "rank_n) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+                      "INSERT INTO rows (run, position, term, demand, competition, cost, rank, "
+                      "profitability, prospects, checked, demand_n, competition_n, rank_n) "
+                      "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
         for (size_t i = 0; i < rows.size(); ++i) {
             const ResultRow& r = rows[i];
             row.Bind(1, id).Bind(2, static_cast<int64_t>(i + 1));
-            row.Bind(3, r.KeyTerm()).Bind(4, LowerAscii(r.KeyTerm()));
-            for (int c = 0; c < kColumnCount - 1; ++c) row.Bind(5 + c, r.Text(c + 1));
-            row.Bind(11, static_cast<int64_t>(r.checked));
-            row.Bind(12, Whole(r.Text(colDemand)))
-                .Bind(13, Whole(r.Text(colCompetition)))
-                .Bind(14, Whole(r.Text(colRank)));
+            row.Bind(3, r.KeyTerm());
+            for (int c = 0; c < kColumnCount - 1; ++c) row.Bind(4 + c, r.Text(c + 1));
+            row.Bind(10, static_cast<int64_t>(r.checked));
+            row.Bind(11, Whole(r.Text(colDemand)))
+                .Bind(12, Whole(r.Text(colCompetition)))
+                .Bind(13, Whole(r.Text(colRank)));
             row.Run();
         }
         db_->Execute("COMMIT");
@@ -206,7 +246,7 @@ void HistoryStore::Clear() {
 std::vector<TermPoint> HistoryStore::TermHistory(std::string_view term) const {
     Statement q(*db_,
                 "SELECT runs.started, runs.id, demand, competition, cost, rank, profitability, "
-                "prospects FROM rows JOIN runs ON runs.id = rows.run WHERE term_key = ? "
+                "prospects FROM rows JOIN runs ON runs.id = rows.run WHERE lower(term) = ? "
                 "ORDER BY runs.started, runs.id, rows.position");
     q.Bind(1, LowerAscii(term));
     std::vector<TermPoint> points;
@@ -219,6 +259,11 @@ std::vector<TermPoint> HistoryStore::TermHistory(std::string_view term) const {
         points.push_back(std::move(p));
     }
     return points;
+}
+
+std::string SetAsideNotice(const std::string& setAside) {
+    return "the research history was damaged; it is kept as " + setAside +
+           " and a new one was started";
 }
 
 std::vector<ResultRow> RowsOf(const ResultsTable& table) {

@@ -50,8 +50,11 @@ class HistoryStore {
 
     // Opens the database, making its folder (0700) and file (0600) when they
     // are not there, and brings its schema up to date. Raises HistoryError,
-    // also for a database a newer version made.
-    explicit HistoryStore(const std::string& path);
+    // also for a database a newer version made. A writer checks the file
+    // first (PRAGMA quick_check); a damaged one, then or later while
+    // recording, is renamed aside (never deleted) and a new history started.
+    enum class Use { Read, Write };
+    explicit HistoryStore(const std::string& path, Use use = Use::Read);
     ~HistoryStore();
     HistoryStore(const HistoryStore&) = delete;
     HistoryStore& operator=(const HistoryStore&) = delete;
@@ -69,9 +72,23 @@ class HistoryStore {
     std::vector<TermPoint> TermHistory(std::string_view term) const;
 
   private:
+  public:
+    // Where a damaged history was put aside ("...history.sqlite3.corrupt-
+    // 20261207T132500Z"), empty when none was; said once to the user.
+    const std::string& SetAside() const { return setAside_; }
+
+  private:
+    void Open(bool check);
+    int64_t Write(const HistoryRun& run, const std::vector<ResultRow>& rows);
     void Upgrade();
+    void PutAsideAndStartAgain();
+    std::string path_;
+    std::string setAside_;
     std::unique_ptr<Database> db_;
 };
+
+// What the user is told when a damaged history was put aside.
+std::string SetAsideNotice(const std::string& setAside);
 
 // The table's rows, for recording them away from it.
 std::vector<ResultRow> RowsOf(const ResultsTable& table);

@@ -77,6 +77,19 @@ std::vector<TermChange> CompareTables(const ResultsTable& older, const ResultsTa
     return out;
 }
 
+std::map<std::string, TermChange> ChangesByTerm(const std::vector<TermChange>& changes) {
+    std::map<std::string, TermChange> byTerm;
+    for (const TermChange& c : changes) byTerm.try_emplace(LowerAscii(c.term), c);
+    return byTerm;
+}
+
+int CompareChanges(const TermChange* a, const TermChange* b) {
+    const auto va = a ? ReadWholeNumber64(a->rankChange) : std::nullopt;
+    const auto vb = b ? ReadWholeNumber64(b->rankChange) : std::nullopt;
+    if (va && vb) return *va > *vb ? -1 : (*va < *vb ? 1 : 0);
+    return va ? -1 : (vb ? 1 : 0);
+}
+
 std::string ChangeMark(const TermChange& change) {
     if (change.status == TermStatus::New) return "new";
     if (change.rankChange == "-" || change.rankChange == "0") return "";

@@ -2,6 +2,7 @@
 // changed or the same, and how each one's rank moved.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -30,5 +31,11 @@ std::vector<TermChange> CompareTables(const ResultsTable& older, const ResultsTa
 // The change as the window shows it: "▲ n" when the rank moved up (a smaller
 // number), "▼ n" when down, "new" for a term not there before, else nothing.
 std::string ChangeMark(const TermChange& change);
+
+// The changes by lower-cased key term, for finding a row's.
+std::map<std::string, TermChange> ChangesByTerm(const std::vector<TermChange>& changes);
+// The order of a sort by the change: the biggest rise first, then smaller
+// rises, no change, falls, and last the terms whose change is not a number.
+int CompareChanges(const TermChange* a, const TermChange* b);
 
 }  // namespace vx

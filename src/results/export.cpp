@@ -65,16 +65,21 @@ std::string CsvField(std::string_view bytes) {
 }
 }  // namespace
 
-std::string FormatCsvTable(const ResultsTable& table) {
+std::string FormatCsvTable(const ResultsTable& table, const std::vector<std::string>* changes) {
     // The byte-order mark tells spreadsheet programs the text is UTF-8.
     std::string out = "\xEF\xBB\xBF";
     for (int c = 0; c < kColumnCount; ++c) out += std::string(kColumnCaptions[c]) + ",";
-    out += "Checked\r\n";
+    out += changes ? "Checked,Change\r\n" : "Checked\r\n";
     for (int i = 0; i < table.Count(); ++i) {
         const ResultRow& row = table.At(i);
         for (int c = colKeyTerm; c < kColumnCount; ++c)
             out += (c == colKeyTerm ? "" : ",") + CsvField(row.Text(c));
-        out += row.checked ? ",1\r\n" : ",0\r\n";
+        out += row.checked ? ",1" : ",0";
+        if (changes)
+            out += "," + CsvField(static_cast<size_t>(i) < changes->size()
+                                      ? (*changes)[static_cast<size_t>(i)]
+                                      : std::string());
+        out += "\r\n";
     }
     return out;
 }

@@ -3,12 +3,16 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "results/results_table.h"
 
 namespace vx {
 
 std::string FormatKeywordList(const ResultsTable& table);
-std::string FormatCsvTable(const ResultsTable& table);
+// With changes (one a row, as a comparison shows them), a last column
+// "Change" holds them.
+std::string FormatCsvTable(const ResultsTable& table,
+                           const std::vector<std::string>* changes = nullptr);
 
 }  // namespace vx

@@ -67,6 +67,11 @@ Preferences LoadPreferences(SettingsStore& store) {
         } catch (const std::exception&) {
         }
     }
+    try {
+        if (store.ValueExists("history.keep"))
+            p.keepHistory = store.ReadInteger("history.keep") != 0;
+    } catch (const std::exception&) {
+    }
     store.CloseKey();
     return p;
 }
@@ -77,6 +82,7 @@ bool SavePreferences(SettingsStore& store, const Preferences& preferences) {
         for (const TextPreference& t : kTexts) store.WriteString(t.name, preferences.*t.field);
         for (const IntegerPreference& i : kIntegers)
             store.WriteInteger(i.name, std::clamp(preferences.*i.field, i.lowest, i.highest));
+        store.WriteInteger("history.keep", preferences.keepHistory ? 1 : 0);
     } catch (const std::exception&) {
     }
     return store.CloseKey();

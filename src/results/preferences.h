@@ -26,6 +26,7 @@ struct Preferences {
     int fetchSeconds = 30;    // one whole fetch
     int parallel = kDefaultParallel;
     int retries = kDefaultRetries;
+    bool keepHistory = true;  // every run recorded in the research history
 };
 
 // What is wrong with an address typed as "host[:port]", in words; empty when

@@ -273,6 +273,12 @@ void ResultsTable::InvertSelection1Click() {
     for (int i = 0; i < Count(); ++i) SetCheckedAt(i, !rows_[static_cast<size_t>(i)].checked);
 }
 
+void ResultsTable::SortBy(const std::function<int(const ResultRow&, const ResultRow&)>& compare) {
+    if (rows_.empty()) return;
+    MergeSortStable(rows_, compare);
+    NotifyReset();
+}
+
 void ResultsTable::ListView1ColumnClick(int column) {
     sortColumn_ = column;
     if (rows_.empty()) return;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -113,6 +114,8 @@ class ResultsTable {
     int SortColumn() const { return sortColumn_; }
     // Stores the column and sorts the whole table by it.
     void ListView1ColumnClick(int column);
+    // Sorts the rows, stably, by compare (< 0: a first).
+    void SortBy(const std::function<int(const ResultRow& a, const ResultRow& b)>& compare);
 
     char DecimalSeparator() const { return decimalSeparator_; }
 

@@ -4,6 +4,9 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "history/database.h"
@@ -136,6 +139,63 @@ TEST(HistoryStore, PrivateVersionedAndSharedByTwoWriters) {
     // A history a newer version wrote is left alone.
     Database(path, false).Execute("PRAGMA user_version = 99");
     EXPECT_THROW(HistoryStore{path}, HistoryError);
+}
+
+// A file that is no database, or one damaged inside, is renamed aside with
+// its bytes as they were, and a new history takes the run.
+TEST(HistoryStore, ADamagedHistoryIsKeptAsideAndANewOneStarted) {
+    for (const bool inside : {false, true}) {
+        vx::testing::TempDir dir;
+        const std::string path = dir.File("history.sqlite3");
+        if (inside) {
+            {
+                HistoryStore store(path);
+                for (int i = 0; i < 40; ++i)
+                    store.Record(
+                        MakeRun("2026-12-07T10:00:00Z", "s"),
+                        Rows({{"term " + std::to_string(i), "1", "2", "3", "4", "5%", "6"}}));
+            }
+            std::FILE* f = std::fopen(path.c_str(), "r+b");
+            ASSERT_NE(f, nullptr);
+            std::fseek(f, 4096 + 100, SEEK_SET);
+            std::fwrite(std::string(2000, '\x5A').data(), 1, 2000, f);
+            std::fclose(f);
+        } else {
+            std::FILE* f = std::fopen(path.c_str(), "wb");
+            std::fputs(std::string(5000, 'x').c_str(), f);
+            std::fclose(f);
+        }
+        std::ifstream before(path, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(before)), {});
+        HistoryStore store(path, HistoryStore::Use::Write);
+        ASSERT_FALSE(store.SetAside().empty()) << inside;
+        EXPECT_NE(store.SetAside().find(".corrupt-"), std::string::npos);
+        std::ifstream aside(store.SetAside(), std::ios::binary);
+        EXPECT_EQ(std::string((std::istreambuf_iterator<char>(aside)), {}), bytes) << inside;
+        EXPECT_GT(store.Record(MakeRun("2026-12-08T10:00:00Z", "new"),
+                               Rows({{"t", "1", "2", "3", "4", "5%", "6"}})),
+                  0);
+        EXPECT_EQ(store.Runs().size(), 1u);
+    }
+}
+
+// An older schema is brought up to date in place; what else the file holds
+// stays.
+TEST(HistoryStore, AnOlderSchemaIsUpgraded) {
+    vx::testing::TempDir dir;
+    const std::string path = dir.File("history.sqlite3");
+    Database(path, true).Execute("CREATE TABLE notes (text TEXT); INSERT INTO notes VALUES ('x');");
+    HistoryStore store(path);
+    EXPECT_TRUE(store.Runs().empty());
+    Database db(path, false);
+    sqlite3_stmt* q = nullptr;
+    sqlite3_prepare_v2(db.Handle(),
+                       "SELECT (SELECT count(*) FROM notes), user_version FROM pragma_user_version",
+                       -1, &q, nullptr);
+    ASSERT_EQ(sqlite3_step(q), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(q, 0), 1);
+    EXPECT_EQ(sqlite3_column_int(q, 1), HistoryStore::kSchemaVersion);
+    sqlite3_finalize(q);
 }
 
 TEST(HistoryStore, TimesAreIsoUtc) {

@@ -2,6 +2,7 @@
 """The headless tool's contract, through the real binary: arguments, order of
 work, output format and exit codes."""
 import os
+import resource
 import signal
 import subprocess
 import sys
@@ -786,6 +787,43 @@ class History(unittest.TestCase):
             self.assertEqual(self.tool("--record", new).returncode, 2)  # no keyword
             self.assertEqual(self.tool("--compare", old).returncode, 2)
             self.assertEqual(self.tool("--history", "--keyword", "x").returncode, 2)
+
+    def test_a_full_disk_or_a_damaged_history(self):
+        page = "searches done <td>&nbsp;10</td><td><a>red</a></td>"
+        stub = Stub({"/d/searchinventory/suggestion/?term=red&mkt=us&lang=en_US": ok(page)})
+        try:
+            # No room for the history: the rows still come, the failure is said.
+            full = subprocess.run(
+                [TOOL, "--keyword", "red", "--depth", "1"], capture_output=True, timeout=60,
+                env=dict(os.environ, VEXORIN_SUGGEST_HOST=stub.host(),
+                         VEXORIN_SEARCH_HOST=stub.host(), **self.env),
+                preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (2048, 2048)))
+        finally:
+            stub.close()
+        self.assertEqual(full.returncode, 0, full.stderr)
+        self.assertEqual(len(full.stdout.decode().splitlines()), 1)
+        self.assertRegex(full.stderr.decode(),
+                         r"^vexorin-research: cannot record the run in the history: .*\n$")
+        with tempfile.TemporaryDirectory() as d:
+            bki = os.path.join(d, "one.bki")
+            write_bki(bki, {"item0": ("t", "1", "2", "3", "4", "5%", "6", "1")})
+            r = subprocess.run(
+                [TOOL, "--record", bki, "--keyword", "k", "--site", "s"], capture_output=True,
+                timeout=60, env=dict(os.environ, **self.env),
+                preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (2048, 2048)))
+            self.assertEqual(r.returncode, 1)
+            # A damaged history is kept aside, said once, and a new one takes the run.
+            history = os.path.join(self.data.name, "vexorin", "history.sqlite3")
+            with open(history, "wb") as f:
+                f.write(b"not a database" * 400)
+            r = self.tool("--record", bki, "--keyword", "k", "--site", "s")
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertIn("the research history was damaged; it is kept as", r.stderr.decode())
+            aside = [n for n in os.listdir(os.path.dirname(history)) if ".corrupt-" in n]
+            self.assertEqual(len(aside), 1)
+            with open(os.path.join(os.path.dirname(history), aside[0]), "rb") as f:
+                self.assertEqual(f.read(), b"not a database" * 400)
+            self.assertEqual(len(self.tool("--history").stdout.decode().splitlines()), 1)
 
 
 if __name__ == "__main__":

@@ -3,10 +3,13 @@
 // the services tested from it.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QSpinBox>
 
+#include "history/history_store.h"
 #include "results/settings_store.h"
+#include "ui/platform/Prompts.h"
 #include "support/scoped_env.h"
 #include "ui/forms/PreferencesForm.h"
 #include "ui_window.h"
@@ -57,6 +60,7 @@ TEST(Preferences, AddressesCheckedAsTypedAndKeptOnOk) {
             EXPECT_EQ(ok->isEnabled(), t.fine) << t.text;
         }
         Child<QSpinBox>(f, "Retries")->setValue(4);
+        Child<QCheckBox>(f, "KeepHistory")->setChecked(false);
         QTest::mouseClick(ok, Qt::LeftButton);
     });
     TriggerAction(k.w, "Preferences1");
@@ -64,6 +68,7 @@ TEST(Preferences, AddressesCheckedAsTypedAndKeptOnOk) {
     const Preferences saved = LoadPreferences(store);
     EXPECT_EQ(saved.searchHost, "search.example:8080");
     EXPECT_EQ(saved.retries, 4);
+    EXPECT_FALSE(saved.keepHistory);
 
     // Cancel keeps nothing of what was typed.
     WhenPreferencesShow(k.w, [](TPreferencesForm& f) {
@@ -102,6 +107,25 @@ TEST(Preferences, TestSaysHowEachServiceAnswers) {
     const QString text = result->text();
     EXPECT_TRUE(text.contains(u"Suggestion service: answered in"_s)) << text.toStdString();
     EXPECT_TRUE(text.contains(u"Search service: no answer:"_s)) << text.toStdString();
+}
+
+// Clear history asks first, and only Yes empties it.
+TEST(Preferences, ClearHistoryAsksFirst) {
+    Window k;
+    vx::testing::ScopedEnv data("XDG_DATA_HOME", k.dir.path());
+    HistoryRun run;
+    run.started = "2026-12-07T10:00:00Z";
+    HistoryStore(HistoryStore::DefaultPath())
+        .Record(run, {ResultRow("t", {"1", "2", "3", "4", "5%", "6"}, true)});
+    TPreferencesForm form(k.forms.store);
+    for (const auto answer : {Prompts::Answer::No, Prompts::Answer::Yes}) {
+        Prompts::AnswerNext next(answer);
+        QTest::mouseClick(Child<QPushButton>(form, "ClearHistory"), Qt::LeftButton);
+        EXPECT_TRUE(next.Used());
+        EXPECT_EQ(HistoryStore(HistoryStore::DefaultPath()).Runs().empty(),
+                  answer == Prompts::Answer::Yes);
+    }
+    EXPECT_EQ(Child<QLabel>(form, "HistoryResult")->text(), u"History cleared"_s);
 }
 
 }  // namespace

@@ -89,8 +89,9 @@ int RecordFile(const std::string& file, HistoryRun run, char sep) {
     }
     run.started = IsoUtc(st.st_mtime);
     try {
-        HistoryStore store(HistoryStore::DefaultPath());
+        HistoryStore store(HistoryStore::DefaultPath(), HistoryStore::Use::Write);
         const int64_t id = store.Record(run, RowsOf(table));
+        if (!store.SetAside().empty()) Say(SetAsideNotice(store.SetAside()));
         if (id == 0) {
             Say(file + " holds no rows to record");
             return 1;
@@ -105,8 +106,9 @@ int RecordFile(const std::string& file, HistoryRun run, char sep) {
 
 bool RecordRun(const HistoryRun& run, const ResultsTable& table) {
     try {
-        HistoryStore store(HistoryStore::DefaultPath());
+        HistoryStore store(HistoryStore::DefaultPath(), HistoryStore::Use::Write);
         store.Record(run, RowsOf(table));
+        if (!store.SetAside().empty()) Say(SetAsideNotice(store.SetAside()));
         return true;
     } catch (const std::exception& e) {
         Say(std::string("cannot record the run in the history: ") + e.what());

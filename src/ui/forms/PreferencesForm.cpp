@@ -1,6 +1,7 @@
 #include "ui/forms/PreferencesForm.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
@@ -13,8 +14,10 @@
 #include <thread>
 
 #include "engine/host.h"
+#include "history/history_store.h"
 #include "net/http_client.h"
 #include "results/settings_store.h"
+#include "ui/platform/Prompts.h"
 #include "ui/platform/TextEdge.h"
 
 namespace vx::ui {
@@ -111,6 +114,17 @@ TPreferencesForm::TPreferencesForm(SettingsStore& store, QWidget* parent)
         grid->addWidget(OverrideNote(this, n.variable, n.name), row, 2);
         ++row;
     }
+    keepHistory_ = new QCheckBox(QStringLiteral("&Keep research history"), this);
+    keepHistory_->setObjectName(QStringLiteral("KeepHistory"));
+    auto* clear = new QPushButton(QStringLiteral("C&lear history..."), this);
+    clear->setObjectName(QStringLiteral("ClearHistory"));
+    historyResult_ = new QLabel(this);
+    historyResult_->setObjectName(QStringLiteral("HistoryResult"));
+    grid->addWidget(keepHistory_, row, 0);
+    grid->addWidget(clear, row, 1);
+    grid->addWidget(historyResult_, row, 2);
+    ++row;
+    connect(clear, &QPushButton::clicked, this, &TPreferencesForm::ClearHistory);
     auto* test = new QPushButton(QStringLiteral("&Test"), this);
     test->setObjectName(QStringLiteral("TestButton"));
     testResult_ = new QLabel(this);
@@ -174,6 +188,7 @@ Preferences TPreferencesForm::Values() const {
     p.fetchSeconds = fetch_->value();
     p.parallel = parallel_->value();
     p.retries = retries_->value();
+    p.keepHistory = keepHistory_->isChecked();
     return p;
 }
 
@@ -185,6 +200,7 @@ void TPreferencesForm::SetValues(const Preferences& p) {
     fetch_->setValue(p.fetchSeconds);
     parallel_->setValue(p.parallel);
     retries_->setValue(p.retries);
+    keepHistory_->setChecked(p.keepHistory);
     CheckHosts();
 }
 
@@ -192,6 +208,18 @@ void TPreferencesForm::accept() {
     if (!ok_->isEnabled()) return;
     SavePreferences(store_, Values());
     QDialog::accept();
+}
+
+void TPreferencesForm::ClearHistory() {
+    if (!Prompts::Confirm(this, QStringLiteral("Delete every run from the research history?")))
+        return;
+    try {
+        HistoryStore(HistoryStore::DefaultPath()).Clear();
+        historyResult_->setText(QStringLiteral("History cleared"));
+    } catch (const std::exception& e) {
+        historyResult_->setText(QStringLiteral("Could not clear the history: ") +
+                                QString::fromLocal8Bit(e.what()));
+    }
 }
 
 void TPreferencesForm::TestServices() {

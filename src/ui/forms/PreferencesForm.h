@@ -9,6 +9,7 @@
 #include "net/http_client.h"
 #include "results/preferences.h"
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -38,6 +39,8 @@ class TPreferencesForm : public QDialog {
     // Fetches each service's root once, off the GUI thread, and shows the
     // time it took or why it failed.
     void TestServices();
+    // Asks first; then every recorded run is gone.
+    void ClearHistory();
 
   private:
     QLineEdit* HostEdit(const char* name);
@@ -55,6 +58,8 @@ class TPreferencesForm : public QDialog {
     QSpinBox* parallel_;
     QSpinBox* retries_;
     QPushButton* ok_;
+    QCheckBox* keepHistory_;
+    QLabel* historyResult_;
     QLabel* testResult_;
     std::shared_ptr<CancelSignal> testCancel_;
 };

@@ -16,8 +16,12 @@
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <ctime>
 
 #include "engine/research.h"
+#include "history/history_store.h"
+#include "history/history_writer.h"
 #include "net/http_client.h"
 #include "results/atomic_file.h"
 #include "results/export.h"
@@ -28,10 +32,11 @@
 #include "ui/chart/OpportunityChart.h"
 #include "ui/controls/ElidedLabel.h"
 #include "ui/controls/FocusRing.h"
-#include "ui/forms/ResultsModel.h"
 #include "ui/forms/PreferencesForm.h"
+#include "ui/forms/ResultsModel.h"
 #include "ui/forms/SaveStatus.h"
 #include "ui/forms/StartUnit.h"
+#include "ui/history/HistoryForm.h"
 #include "ui/platform/EscapeKey.h"
 #include "ui/platform/FileDialogs.h"
 #include "ui/platform/FormFont.h"
@@ -105,6 +110,8 @@ TForm1::TForm1(StopFlag& stop, char decimalSeparator, QWidget* parent)
 }
 
 TForm1::~TForm1() {
+    // Queued runs are written now, and none reports back after this.
+    history_.reset();
     // The chart and the model observe the table; let them go first.
     delete chartForm_;
     chartForm_ = nullptr;
@@ -185,10 +192,9 @@ void TForm1::ShowWaiting(const std::string& url, int seconds) {
     if (!status_->text().startsWith(QStringLiteral("Waiting for")))
         statusBeforeWait_ = status_->text();
     const bool search = url.find("/search?") != std::string::npos;
-    status_->SetFullText(
-        QStringLiteral("Waiting for the %1 service\u2026 %2 s")
-            .arg(search ? QStringLiteral("search") : QStringLiteral("suggestion"))
-            .arg(seconds));
+    status_->SetFullText(QStringLiteral("Waiting for the %1 service\u2026 %2 s")
+                             .arg(search ? QStringLiteral("search") : QStringLiteral("suggestion"))
+                             .arg(seconds));
 }
 
 void TForm1::BuildTable() {
@@ -264,6 +270,8 @@ void TForm1::BuildMenus() {
     item(file, "Save1", QStringLiteral("&Save investigation file..."), art::Picture::FloppyDisk,
          [this] { Save1Click(); })
         ->setShortcut(QKeySequence::Save);
+    item(file, "Comparewith1", QStringLiteral("Co&mpare with..."), art::Picture::OpenFolder,
+         [this] { Comparewith1Click(); });
     file->addSeparator();
     item(file, "Exit1", QStringLiteral("E&xit"), art::Picture::OpenDoor, [this] {
         Exit1Click();
@@ -291,12 +299,19 @@ void TForm1::BuildMenus() {
         connect(a, &QAction::triggered, this,
                 [this, c] { Guarded([this, c] { ListView1ColumnClick(c); }); });
     }
+    QMenu* view = bar->addMenu(QStringLiteral("&View"));
+    view->setObjectName(QStringLiteral("View1"));
+    QAction* history = view->addAction(QStringLiteral("&History..."));
+    history->setObjectName(QStringLiteral("History1"));
+    history->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    connect(history, &QAction::triggered, this, [this] { Guarded([this] { History1Click(); }); });
     QMenu* tools = bar->addMenu(QStringLiteral("&Tools"));
     tools->setObjectName(QStringLiteral("Tools1"));
     QAction* preferences = tools->addAction(QStringLiteral("&Preferences..."));
     preferences->setObjectName(QStringLiteral("Preferences1"));
     preferences->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
-    connect(preferences, &QAction::triggered, this, [this] { Guarded([this] { Preferences1Click(); }); });
+    connect(preferences, &QAction::triggered, this,
+            [this] { Guarded([this] { Preferences1Click(); }); });
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("Help1"));
     QAction* contents = item(help, "Contents1", QStringLiteral("&Contents"),
@@ -367,6 +382,8 @@ void TForm1::BitBtn2Click() {
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
     runActive_ = true;
+    model_->SetComparison(std::nullopt);
+    const std::string started = IsoUtc(std::time(nullptr));
     // Preferences take effect at the next run; the environment wins.
     SettingsStore none(std::string{});
     const Preferences preferences = LoadPreferences(store_ ? *store_ : none);
@@ -382,21 +399,20 @@ void TForm1::BitBtn2Click() {
     // A fault that escaped the run ends it; nothing is shown.
     std::string gaveUp;
     Guarded([this, &escape, &gaveUp, &preferences] {
-        Research research({.status = *this,
-                           .pump = pump_,
-                           .keys = escape,
-                           .stop = stop_,
-                           .inputs = *startForm_,
-                           .table = table_,
-                           .hosts = ServiceHostsFor(preferences),
-                           .fetch = [this](const std::string& url) { return fetcher_.Fetch(url); },
-                           .decimalSeparator = table_.DecimalSeparator(),
-                           .policy = LookupPolicyFor(preferences),
-                           .fetchAnyThread =
-                               [this](const std::string& url) {
-                                   return fetcher_.FetchAnyThread(url);
-                               },
-                           .cancelFetches = [this] { fetcher_.Cancel(); }});
+        Research research(
+            {.status = *this,
+             .pump = pump_,
+             .keys = escape,
+             .stop = stop_,
+             .inputs = *startForm_,
+             .table = table_,
+             .hosts = ServiceHostsFor(preferences),
+             .fetch = [this](const std::string& url) { return fetcher_.Fetch(url); },
+             .decimalSeparator = table_.DecimalSeparator(),
+             .policy = LookupPolicyFor(preferences),
+             .fetchAnyThread =
+                 [this](const std::string& url) { return fetcher_.FetchAnyThread(url); },
+             .cancelFetches = [this] { fetcher_.Cancel(); }});
         try {
             research.RunInvestigation(startForm_->Keyword());
         } catch (...) {
@@ -405,8 +421,15 @@ void TForm1::BitBtn2Click() {
         }
         gaveUp = research.GaveUp();
     });
+    const bool stopped = stop_.Requested() || escape.EscapeDown();
     escape.SetPressHandler(nullptr);
     escape.SetHome(nullptr);
+    if (preferences.keepHistory)
+        RecordRun(started,
+                  !gaveUp.empty() ? kEndedGaveUp
+                  : stopped       ? kEndedStopped
+                                  : kEndedDone,
+                  LookupPolicyFor(preferences));
     progress_->hide();
     pages_->hide();
     runActive_ = false;
@@ -424,7 +447,10 @@ void TForm1::BitBtn2Click() {
 void TForm1::LoadInvestigationFile(const QString& path) {
     const LoadOutcome opened =
         vx::LoadInvestigationFile(QFile::encodeName(path).toStdString(), table_);
-    if (opened) modified_ = false;
+    if (opened) {
+        modified_ = false;
+        model_->SetComparison(std::nullopt);
+    }
     // A file that cannot be opened leaves the table as it was; say why.
     status_->SetFullText(opened ? QStringLiteral("Opened ") + QDir::toNativeSeparators(path)
                                 : QStringLiteral("Could not open ") +
@@ -468,10 +494,9 @@ bool TForm1::MayDiscardResults() {
             return SaveInvestigation();
         case Prompts::Answer::Discard:
             return true;
-        case Prompts::Answer::Cancel:
+        default:
             return false;
     }
-    return false;
 }
 
 void TForm1::Savetotextfile1Click() {
@@ -489,7 +514,10 @@ void TForm1::Savetotextfile1Click() {
         choice.filter == kCsvFilter || path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive);
     if (QFileInfo(path).suffix().isEmpty())
         path += csv ? QStringLiteral(".csv") : QStringLiteral(".txt");
-    const std::string text = csv ? FormatCsvTable(table_) : FormatKeywordList(table_);
+    // Compared, the table carries each row's change.
+    const std::vector<std::string> changes = model_->Changes();
+    const std::string text = csv ? FormatCsvTable(table_, model_->Comparing() ? &changes : nullptr)
+                                 : FormatKeywordList(table_);
     SaveTo(path, text);
 }
 
@@ -615,6 +643,109 @@ void TForm1::Homepage1Click() {
     Shell::Open(QString::fromLatin1(kHomepage));
 }
 
+void TForm1::RecordRun(const std::string& started, const std::string& ended,
+                       const LookupPolicy& policy) {
+    if (table_.Count() == 0 || !startForm_) return;
+    HistoryRun run;
+    run.started = started;
+    run.seed = startForm_->Keyword();
+    run.site = startForm_->TargetSite();
+    run.depth = startForm_->PageDepthText();
+    run.parallel = policy.parallel;
+    run.retries = policy.retries;
+    run.ended = ended;
+    if (!history_) history_ = std::make_unique<HistoryWriter>(HistoryStore::DefaultPath());
+    history_->Record(run, RowsOf(table_), [this](const std::string& message) {
+        // On the writer's thread: the window hears of it on its own.
+        QMetaObject::invokeMethod(
+            this,
+            [this, message] {
+                if (!message.empty()) {
+                    QString text = QString::fromLocal8Bit(message);
+                    text[0] = text[0].toUpper();
+                    status_->SetFullText(text);
+                }
+                if (historyForm_) historyForm_->Refresh();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void TForm1::History1Click() {
+    if (!historyForm_) {
+        historyForm_ = new THistoryForm(HistoryStore::DefaultPath(), this);
+        connect(historyForm_, &THistoryForm::OpenRequested, this,
+                [this](qint64 id) { Guarded([this, id] { OpenRun(id); }); });
+        connect(historyForm_, &THistoryForm::CompareRequested, this,
+                [this](qint64 id) { Guarded([this, id] { CompareWithRun(id); }); });
+        PlaceBeside(*historyForm_);
+    }
+    // What the writer still holds is in before the list is read.
+    if (history_) history_->Flush();
+    historyForm_->Refresh();
+    historyForm_->show();
+    historyForm_->raise();
+}
+
+void TForm1::OpenRun(int64_t run) {
+    StopBtnClick();
+    if (!MayDiscardResults()) return;
+    AfterRun([this, run] {
+        ResultsTable loaded(table_.DecimalSeparator());
+        try {
+            if (!HistoryStore(HistoryStore::DefaultPath()).Load(run, loaded)) return;
+        } catch (const std::exception& e) {
+            status_->SetFullText(QStringLiteral("Could not open the run: ") +
+                                 QString::fromLocal8Bit(e.what()));
+            return;
+        }
+        model_->SetComparison(std::nullopt);
+        table_.ReplaceRows(RowsOf(loaded));
+        // As an opened file: nothing new to save.
+        modified_ = false;
+        status_->SetFullText(QStringLiteral("Opened run %1 from the history").arg(run));
+    });
+}
+
+void TForm1::CompareWith(ResultsTable older, const QString& what) {
+    model_->SetComparison(std::move(older));
+    const std::vector<std::string> changes = model_->Changes();
+    const auto added = std::count(changes.begin(), changes.end(), std::string("new"));
+    status_->SetFullText(QStringLiteral("Compared with %1: %2 new, %3 gone")
+                             .arg(what)
+                             .arg(added)
+                             .arg(model_->Gone().size()));
+}
+
+void TForm1::CompareWithRun(int64_t run) {
+    ResultsTable older(table_.DecimalSeparator());
+    try {
+        if (!HistoryStore(HistoryStore::DefaultPath()).Load(run, older)) return;
+    } catch (const std::exception& e) {
+        status_->SetFullText(QStringLiteral("Could not read the run: ") +
+                             QString::fromLocal8Bit(e.what()));
+        return;
+    }
+    CompareWith(std::move(older), QStringLiteral("run %1").arg(run));
+}
+
+void TForm1::Comparewith1Click() {
+    const auto choice = FileDialogs::GetOpenFile(this, QStringLiteral("Compare with"),
+                                                 folders_.Folder(RecentFolders::Investigations),
+                                                 kBkiFilter, QStringLiteral("bki"));
+    if (choice.path.isEmpty()) return;
+    ResultsTable older(table_.DecimalSeparator());
+    const LoadOutcome opened =
+        vx::LoadInvestigationFile(QFile::encodeName(choice.path).toStdString(), older);
+    if (!opened) {
+        status_->SetFullText(QStringLiteral("Could not open ") +
+                             QDir::toNativeSeparators(choice.path) + QStringLiteral(": ") +
+                             QString::fromLocal8Bit(LoadFailureText(opened)));
+        return;
+    }
+    CompareWith(std::move(older), QFileInfo(choice.path).fileName());
+}
+
 void TForm1::Preferences1Click() {
     if (!store_) return;
     if (!preferencesForm_) preferencesForm_ = new TPreferencesForm(*store_, this);
@@ -633,7 +764,12 @@ void TForm1::ListView1ColumnClick(int column) {
     const QModelIndex current = ListView1->currentIndex();
     const RowId selected =
         current.isValid() && current.row() < table_.Count() ? table_.At(current.row()).id : 0;
-    table_.ListView1ColumnClick(column);
+    if (column == ResultsModel::kChangeColumn) {
+        if (!model_->Comparing()) return;
+        model_->SortByChange();
+    } else {
+        table_.ListView1ColumnClick(column);
+    }
     // The sorted column shows which way it sorts: demand, profitability and
     // prospects from the highest, the others from the lowest.
     const bool descending =

@@ -22,12 +22,17 @@ class QTableView;
 class QToolButton;
 class QAction;
 
+namespace vx {
+class HistoryWriter;
+}
+
 namespace vx::ui {
 
 class ElidedLabel;
 class ResultsModel;
 class TChartForm;
 class TPreferencesForm;
+class THistoryForm;
 class TStartForm;
 
 class TForm1 : public QMainWindow, public StatusSink {
@@ -71,6 +76,15 @@ class TForm1 : public QMainWindow, public StatusSink {
     void Homepage1Click();
     void About1Click();
     void Preferences1Click();
+    // The research history: its window, and comparisons of the table with a
+    // file or a past run.
+    void History1Click();
+    void Comparewith1Click();
+    void OpenRun(int64_t run);
+    void CompareWithRun(int64_t run);
+    THistoryForm* HistoryForm() const { return historyForm_; }
+    // Writes runs to the history off the GUI thread; null until the first.
+    HistoryWriter* History() const { return history_.get(); }
     TPreferencesForm* PreferencesForm() const { return preferencesForm_; }
     void ListView1ColumnClick(int column);
     void LoadInvestigationFile(const QString& path);
@@ -112,6 +126,12 @@ class TForm1 : public QMainWindow, public StatusSink {
     // A command that would empty the table or start a run while a run is
     // still inside its row loop waits for that run to return first.
     void AfterRun(std::function<void()> action);
+    // Queues the table as a run that ended so (the run's entries come from
+    // the dialog), unless the preferences keep no history.
+    void RecordRun(const std::string& started, const std::string& ended,
+                   const LookupPolicy& policy);
+    // Shows the table against older, saying so with what: for the status.
+    void CompareWith(ResultsTable older, const QString& what);
 
     ResultsTable table_;
     StopFlag& stop_;
@@ -125,6 +145,10 @@ class TForm1 : public QMainWindow, public StatusSink {
     BackgroundFetcher fetcher_;
     TChartForm* chartForm_ = nullptr;
     TPreferencesForm* preferencesForm_ = nullptr;
+    THistoryForm* historyForm_ = nullptr;
+    // Last of the members: destroyed first, so no write reports back into a
+    // window half gone.
+    std::unique_ptr<HistoryWriter> history_;
     SettingsStore* store_ = nullptr;
     QString appDir_;
     bool runActive_ = false;

@@ -47,14 +47,30 @@ std::unique_ptr<QMessageBox> SaveResultsBox(QWidget* parent) {
     return box;
 }
 
-Answer AskToSaveResults(QWidget* parent) {
+namespace {
+// The armed answer, once, or the unarmed one; none: ask.
+std::optional<Answer> TakeArmed() {
     if (Slot().answer) {
         const Answer a = *Slot().answer;
         Slot().answer.reset();
         Slot().usedToken = Slot().token;
         return a;
     }
-    if (Slot().unarmed) return *Slot().unarmed;
+    return Slot().unarmed;
+}
+}  // namespace
+
+bool Confirm(QWidget* parent, const QString& question) {
+    if (const auto a = TakeArmed()) return *a == Answer::Yes;
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Vexorin"), question,
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.setObjectName(QStringLiteral("ConfirmPrompt"));
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+Answer AskToSaveResults(QWidget* parent) {
+    if (const auto a = TakeArmed()) return *a;
     const std::unique_ptr<QMessageBox> box = SaveResultsBox(parent);
     switch (box->exec()) {
         case QMessageBox::Save:

@@ -12,8 +12,10 @@ namespace vx::ui {
 // The one question the program asks: whether to save results that would
 // otherwise be lost.
 namespace Prompts {
-enum class Answer { Save, Discard, Cancel };
+enum class Answer { Save, Discard, Cancel, Yes, No };
 Answer AskToSaveResults(QWidget* parent);
+// A yes-or-no question that defaults to No; true for Yes.
+bool Confirm(QWidget* parent, const QString& question);
 // The question's window as AskToSaveResults shows it (for pictures of it).
 std::unique_ptr<QMessageBox> SaveResultsBox(QWidget* parent);
 

@@ -1,0 +1,272 @@
+#include "ui/history/HistoryForm.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QListWidget>
+#include <QLogValueAxis>
+#include <QPushButton>
+#include <QScatterSeries>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <QValueAxis>
+#include <functional>
+
+#include "core/text.h"
+#include "history/history_store.h"
+#include "ui/platform/Prompts.h"
+#include "ui/platform/TextEdge.h"
+
+namespace vx::ui {
+
+namespace {
+constexpr int kIdRole = Qt::UserRole + 1;
+
+QDateTime When(const std::string& iso) {
+    return QDateTime::fromString(ToQString(iso), Qt::ISODate);
+}
+
+// The unbroken stretches of numbers of one column: "-" and "?" are gaps.
+std::vector<QList<QPointF>> Stretches(const std::vector<TermPoint>& points, int column) {
+    std::vector<QList<QPointF>> out;
+    bool inStretch = false;
+    for (const TermPoint& p : points) {
+        const auto v = ReadGroupedWholeNumber(p.texts[static_cast<size_t>(column - 1)]);
+        if (!v || *v <= 0) {
+            inStretch = false;
+            continue;
+        }
+        if (!inStretch) out.emplace_back();
+        inStretch = true;
+        out.back().append(QPointF(static_cast<qreal>(When(p.started).toMSecsSinceEpoch()),
+                                  static_cast<qreal>(*v)));
+    }
+    return out;
+}
+
+// A line a stretch; past this many stretches the points alone are shown, as
+// a series each costs the chart far more than a point.
+constexpr size_t kMostLines = 40;
+
+// At most about most points in all, every stretch keeping its ends: a chart
+// a few hundred pixels wide shows no more, and each point costs its drawing.
+void Thin(std::vector<QList<QPointF>>& stretches, qsizetype most) {
+    qsizetype total = 0;
+    for (const auto& s : stretches) total += s.size();
+    if (total <= most) return;
+    const qsizetype step = (total + most - 1) / most;
+    for (auto& s : stretches) {
+        QList<QPointF> kept;
+        for (qsizetype i = 0; i < s.size(); ++i)
+            if (i % step == 0 || i == s.size() - 1) kept.append(s[i]);
+        s = std::move(kept);
+    }
+}
+}  // namespace
+
+THistoryForm::THistoryForm(std::string path, QWidget* parent)
+    : QWidget(parent, Qt::Window), path_(std::move(path)) {
+    setObjectName(QStringLiteral("HistoryForm"));
+    setWindowTitle(QStringLiteral("Research history"));
+    runs_ = new QTableWidget(0, 5, this);
+    runs_->setObjectName(QStringLiteral("RunList"));
+    runs_->setHorizontalHeaderLabels({QStringLiteral("Date (UTC)"), QStringLiteral("Seed"),
+                                      QStringLiteral("Site"), QStringLiteral("Rows"),
+                                      QStringLiteral("Ended")});
+    runs_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    runs_->setSelectionMode(QAbstractItemView::SingleSelection);
+    runs_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    runs_->horizontalHeader()->setStretchLastSection(true);
+    runs_->setAccessibleName(QStringLiteral("Past runs"));
+    terms_ = new QListWidget(this);
+    terms_->setObjectName(QStringLiteral("TermList"));
+    terms_->setAccessibleName(QStringLiteral("Key terms of the run"));
+    open_ = new QPushButton(QStringLiteral("&Open"), this);
+    open_->setObjectName(QStringLiteral("OpenRun"));
+    compare_ = new QPushButton(QStringLiteral("&Compare with table"), this);
+    compare_->setObjectName(QStringLiteral("CompareRun"));
+    delete_ = new QPushButton(QStringLiteral("&Delete..."), this);
+    delete_->setObjectName(QStringLiteral("DeleteRun"));
+    status_ = new QLabel(this);
+    status_->setObjectName(QStringLiteral("HistoryStatus"));
+    chart_ = new QChart;
+    chart_->setTitle(QStringLiteral("Pick a key term to see its trend"));
+    view_ = new QChartView(chart_, this);
+    view_->setObjectName(QStringLiteral("TrendView"));
+    view_->setRenderHint(QPainter::Antialiasing);
+    view_->setMinimumSize(480, 300);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(open_);
+    buttons->addWidget(compare_);
+    buttons->addWidget(delete_);
+    buttons->addStretch(1);
+    auto* left = new QVBoxLayout;
+    left->addWidget(runs_, 2);
+    left->addLayout(buttons);
+    left->addWidget(terms_, 1);
+    left->addWidget(status_);
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(left, 1);
+    layout->addWidget(view_, 1);
+
+    auto selected = [this](const std::function<void(qint64)>& act) {
+        if (const auto id = SelectedRun()) act(*id);
+    };
+    connect(open_, &QPushButton::clicked, this,
+            [this, selected] { selected([this](qint64 id) { emit OpenRequested(id); }); });
+    connect(compare_, &QPushButton::clicked, this,
+            [this, selected] { selected([this](qint64 id) { emit CompareRequested(id); }); });
+    connect(delete_, &QPushButton::clicked, this, &THistoryForm::DeleteSelected);
+    connect(runs_, &QTableWidget::itemSelectionChanged, this, &THistoryForm::ShowTerms);
+    connect(terms_, &QListWidget::currentTextChanged, this,
+            [this](const QString& term) { ShowTrend(ToBytes(term)); });
+    Refresh();
+}
+
+void THistoryForm::Refresh() {
+    runs_->setRowCount(0);
+    try {
+        const HistoryStore store(path_);
+        const std::vector<HistoryRun> runs = store.Runs();
+        runs_->setRowCount(static_cast<int>(runs.size()));
+        // Newest first.
+        for (size_t i = 0; i < runs.size(); ++i) {
+            const HistoryRun& r = runs[runs.size() - 1 - i];
+            const int row = static_cast<int>(i);
+            const QString cells[] = {ToQString(r.started), ToQString(r.seed), ToQString(r.site),
+                                     QString::number(r.rows), ToQString(r.ended)};
+            for (int c = 0; c < 5; ++c) {
+                auto* item = new QTableWidgetItem(cells[c]);
+                item->setData(kIdRole, static_cast<qint64>(r.id));
+                runs_->setItem(row, c, item);
+            }
+        }
+        status_->setText(runs.empty() ? QStringLiteral("No runs recorded yet")
+                                      : QStringLiteral("%1 runs").arg(runs.size()));
+    } catch (const std::exception& e) {
+        status_->setText(QStringLiteral("The history cannot be read: ") +
+                         QString::fromLocal8Bit(e.what()));
+    }
+    const bool any = runs_->rowCount() > 0;
+    for (QPushButton* b : {open_, compare_, delete_}) b->setEnabled(any);
+    if (any) runs_->selectRow(0);
+}
+
+std::optional<int64_t> THistoryForm::SelectedRun() const {
+    const QList<QTableWidgetItem*> items = runs_->selectedItems();
+    if (items.isEmpty()) return std::nullopt;
+    return items.first()->data(kIdRole).toLongLong();
+}
+
+void THistoryForm::DeleteSelected() {
+    const auto id = SelectedRun();
+    if (!id || !Prompts::Confirm(this, QStringLiteral("Delete this run from the history?"))) return;
+    try {
+        HistoryStore(path_).Delete(*id);
+    } catch (const std::exception& e) {
+        status_->setText(QStringLiteral("Could not delete the run: ") +
+                         QString::fromLocal8Bit(e.what()));
+        return;
+    }
+    Refresh();
+}
+
+void THistoryForm::ShowTerms() {
+    terms_->clear();
+    const auto id = SelectedRun();
+    if (!id) return;
+    try {
+        ResultsTable table;
+        if (!HistoryStore(path_).Load(*id, table)) return;
+        for (int i = 0; i < table.Count(); ++i)
+            terms_->addItem(ToQString(std::string(table.At(i).KeyTerm())));
+    } catch (const std::exception&) {
+    }
+}
+
+void THistoryForm::ShowTrend(const std::string& term) {
+    chart_->removeAllSeries();
+    for (QAbstractAxis* axis : chart_->axes()) chart_->removeAxis(axis);
+    std::vector<TermPoint> points;
+    try {
+        points = HistoryStore(path_).TermHistory(term);
+    } catch (const std::exception&) {
+    }
+    chart_->setTitle(ToQString(term));
+    if (points.empty()) return;
+    auto* time = new QDateTimeAxis;
+    time->setFormat(QStringLiteral("yyyy-MM-dd"));
+    time->setTitleText(QStringLiteral("Date"));
+    const QDateTime first = When(points.front().started), last = When(points.back().started);
+    time->setRange(first.addDays(-1), last.addDays(1));
+    chart_->addAxis(time, Qt::AlignBottom);
+    // Up is better: rank 1 at the top.
+    auto* rank = new QValueAxis;
+    rank->setTitleText(QStringLiteral("Rank"));
+    rank->setReverse(true);
+    rank->setLabelFormat(QStringLiteral("%d"));
+    chart_->addAxis(rank, Qt::AlignLeft);
+    auto* counts = new QLogValueAxis;
+    counts->setTitleText(QStringLiteral("Competition and demand"));
+    counts->setLabelFormat(QStringLiteral("%g"));
+    chart_->addAxis(counts, Qt::AlignRight);
+    qreal highestRank = 1, lowestCount = 1, highestCount = 10;
+    struct Line {
+        int column;
+        const char* name;
+        QAbstractAxis* axis;
+    };
+    for (const Line& l : {Line{colRank, "Rank", rank}, Line{colCompetition, "Competition", counts},
+                          Line{colDemand, "Demand", counts}}) {
+        std::vector<QList<QPointF>> stretches = Stretches(points, l.column);
+        std::vector<QXYSeries*> series;
+        if (stretches.size() > kMostLines) {
+            // The points alone, in one stretch, handed over at once.
+            QList<QPointF> all;
+            for (const auto& stretch : stretches) all.append(stretch);
+            stretches.assign(1, std::move(all));
+            Thin(stretches, 400);
+            auto* dots = new QScatterSeries;
+            dots->setMarkerSize(5);
+            dots->replace(stretches.front());
+            series.push_back(dots);
+        } else {
+            Thin(stretches, 400);
+            for (const auto& stretch : stretches) {
+                auto* line = new QLineSeries;
+                line->setPointsVisible(true);
+                line->append(stretch);
+                series.push_back(line);
+            }
+        }
+        bool named = false;
+        for (QXYSeries* s : series) {
+            s->setName(QString::fromLatin1(l.name));
+            chart_->addSeries(s);
+            s->attachAxis(time);
+            s->attachAxis(l.axis);
+            // One legend entry a line, however many stretches it has.
+            if (named) chart_->legend()->markers(s).first()->setVisible(false);
+            named = true;
+            for (const QPointF& p : s->points()) {
+                if (l.axis == rank) {
+                    highestRank = std::max(highestRank, p.y());
+                } else {
+                    lowestCount = std::min(lowestCount, p.y());
+                    highestCount = std::max(highestCount, p.y());
+                }
+            }
+        }
+    }
+    rank->setRange(1, highestRank + 1);
+    counts->setRange(lowestCount, highestCount * 10);
+}
+
+}  // namespace vx::ui

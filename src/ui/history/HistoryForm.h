@@ -1,0 +1,52 @@
+// The research history: past runs newest first, to open one into the table,
+// compare the table with it or delete it, and a key term's trend over time.
+#pragma once
+
+#include <QWidget>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+class QChart;
+class QChartView;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QTableWidget;
+
+namespace vx::ui {
+
+class THistoryForm : public QWidget {
+    Q_OBJECT
+  public:
+    explicit THistoryForm(std::string path, QWidget* parent = nullptr);
+
+    // Reads the runs again (after a run was recorded or one deleted).
+    void Refresh();
+    // The run selected in the list, if any.
+    std::optional<int64_t> SelectedRun() const;
+    void DeleteSelected();
+    // Shows the trend of a key term: rank and competition over time, demand
+    // on a second axis; "-" and "?" leave gaps.
+    void ShowTrend(const std::string& term);
+    QChart* TrendChart() const { return chart_; }
+
+  signals:
+    void OpenRequested(qint64 run);
+    void CompareRequested(qint64 run);
+
+  private:
+    void ShowTerms();
+
+    std::string path_;
+    QTableWidget* runs_;
+    QListWidget* terms_;
+    QPushButton* open_;
+    QPushButton* compare_;
+    QPushButton* delete_;
+    QLabel* status_;
+    QChart* chart_;
+    QChartView* view_;
+};
+
+}  // namespace vx::ui

@@ -1,0 +1,178 @@
+// The research history in the window: runs recorded as they end, listed,
+// opened and deleted; a term's trend; and the table compared with an older
+// investigation.
+#include <gtest/gtest.h>
+
+#include <QAbstractAxis>
+#include <QChart>
+#include <QFile>
+#include <QHeaderView>
+#include <QLineSeries>
+#include <QTableWidget>
+#include <QValueAxis>
+
+#include "history/history_store.h"
+#include "history/history_writer.h"
+#include "results/atomic_file.h"
+#include "results/investigation_file.h"
+#include "results/preferences.h"
+#include "results/settings_store.h"
+#include "support/scoped_env.h"
+#include "ui/forms/ResultsModel.h"
+#include "ui/history/HistoryForm.h"
+#include "ui/platform/FileDialogs.h"
+#include "ui/platform/Prompts.h"
+#include "ui_window.h"
+
+using namespace Qt::StringLiterals;
+
+namespace vx::ui {
+namespace {
+
+// A history of the test's own.
+struct OwnHistory {
+    TempDir dir;
+    vx::testing::ScopedEnv data{"XDG_DATA_HOME", dir.path()};
+    std::vector<HistoryRun> Runs() const {
+        return HistoryStore(HistoryStore::DefaultPath()).Runs();
+    }
+};
+
+void RunInWindow(Window& k) {
+    WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"shoes.example"_s, 1, 4); },
+                    k.d);
+    ClickButton(k.w, "BitBtn2");
+    if (k.w.History()) k.w.History()->Flush();
+}
+
+TEST(History, RunsAreRecordedListedOpenedAndDeleted) {
+    Services services;
+    OwnHistory history;
+    Window k;
+    RunInWindow(k);
+    ASSERT_EQ(k.w.Table().Count(), 4);
+    std::vector<HistoryRun> runs = history.Runs();
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].seed, "shoes");
+    EXPECT_EQ(runs[0].site, "shoes.example");
+    EXPECT_EQ(runs[0].rows, 4);
+    EXPECT_EQ(runs[0].ended, "done");
+    EXPECT_EQ(runs[0].parallel, 1);  // the suite's
+
+    // Not kept when the preferences say so.
+    Preferences p = LoadPreferences(k.forms.store);
+    p.keepHistory = false;
+    SavePreferences(k.forms.store, p);
+    RunInWindow(k);
+    EXPECT_EQ(history.Runs().size(), 1u);
+
+    TriggerAction(k.w, "History1");
+    THistoryForm* form = k.w.HistoryForm();
+    ASSERT_NE(form, nullptr);
+    EXPECT_TRUE(form->isVisible());
+    auto* list = form->findChild<QTableWidget*>(u"RunList"_s);
+    ASSERT_EQ(list->rowCount(), 1);
+    EXPECT_EQ(list->item(0, 1)->text(), u"shoes"_s);
+
+    // Opened as a file opens: the rows, nothing to save.
+    const QStringList terms = Column(k.w, 0);
+    k.w.Table().Clear();
+    ClickButton(*form, "OpenRun");
+    EXPECT_EQ(Column(k.w, 0), terms);
+    EXPECT_FALSE(k.w.Modified());
+
+    // Deleting asks first.
+    {
+        Prompts::AnswerNext no(Prompts::Answer::No);
+        ClickButton(*form, "DeleteRun");
+    }
+    EXPECT_EQ(list->rowCount(), 1);
+    Prompts::AnswerNext yes(Prompts::Answer::Yes);
+    ClickButton(*form, "DeleteRun");
+    EXPECT_TRUE(yes.Used());
+    EXPECT_EQ(list->rowCount(), 0);
+    EXPECT_TRUE(history.Runs().empty());
+}
+
+// Rank and competition over time: up is better on the rank axis, and "-"
+// or "?" breaks a line instead of dropping it to zero.
+TEST(History, ATermsTrendHasGapsAndUpIsBetter) {
+    OwnHistory history;
+    {
+        HistoryStore store(HistoryStore::DefaultPath());
+        const char* ranks[] = {"9", "5", "-", "2"};
+        for (int i = 0; i < 4; ++i) {
+            HistoryRun run;
+            run.started = "2026-12-0" + std::to_string(i + 1) + "T10:00:00Z";
+            store.Record(
+                run, {ResultRow("red shoes", {"100", "5000", "50", ranks[i], "1%", "1"}, true)});
+        }
+    }
+    THistoryForm form(HistoryStore::DefaultPath());
+    form.ShowTrend("Red Shoes");
+    int rankPoints = 0, rankLines = 0;
+    for (QAbstractSeries* s : form.TrendChart()->series()) {
+        if (s->name() != u"Rank"_s) continue;
+        ++rankLines;
+        rankPoints += static_cast<int>(static_cast<QLineSeries*>(s)->count());
+        for (QAbstractAxis* axis : s->attachedAxes()) {
+            if (axis->orientation() == Qt::Vertical) {
+                EXPECT_TRUE(static_cast<QValueAxis*>(axis)->isReverse());
+            }
+        }
+    }
+    EXPECT_EQ(rankLines, 2);   // 9, 5 | 2
+    EXPECT_EQ(rankPoints, 3);  // no zero for "-"
+}
+
+// Compared with an older file: each row's change, the gone terms greyed
+// below, a sort by the change, and the change in the CSV.
+TEST(History, TheTableComparedWithAnOlderInvestigation) {
+    Window k;
+    auto table = [](std::initializer_list<std::pair<const char*, const char*>> rows) {
+        std::vector<ResultRow> out;
+        for (const auto& [term, rank] : rows)
+            out.emplace_back(term, std::vector<std::string>{"10", "100", "10", rank, "1%", "1"},
+                             true);
+        return out;
+    };
+    ResultsTable older;
+    older.ReplaceRows(table({{"down", "2"}, {"up", "23"}, {"gone", "4"}}));
+    const std::string oldFile = k.dir.File("old.bki");
+    ASSERT_TRUE(WriteFileAtomically(oldFile, FormatInvestigationFile(older)));
+    k.w.Table().ReplaceRows(table({{"down", "6"}, {"fresh", "1"}, {"up", "3"}}));
+    FileDialogs::AnswerNext pick(FileDialogs::AnswerNext::Open,
+                                 [&](QWidget*, const QString&, const QString&, const QString& f) {
+                                     return FileDialogs::Choice{QString::fromStdString(oldFile), f};
+                                 });
+    TriggerAction(k.w, "Comparewith1");
+    QAbstractItemModel* m = k.w.ListView1->model();
+    ASSERT_EQ(m->columnCount(), 8);
+    EXPECT_EQ(m->headerData(7, Qt::Horizontal).toString(), u"Change"_s);
+    EXPECT_EQ(Column(k.w, 7), (QStringList{u"\u25BC 4"_s, u"new"_s, u"\u25B2 20"_s, u"gone"_s}));
+    EXPECT_EQ(m->index(3, 0).data().toString(), u"gone"_s);
+    EXPECT_EQ(m->index(3, 0).data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::gray));
+    EXPECT_TRUE(k.w.StatusText().contains(u"1 new, 1 gone"_s));
+
+    QHeaderView* header = k.w.ListView1->horizontalHeader();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(7) + 5, header->height() / 2));
+    EXPECT_EQ(Column(k.w, 0), (QStringList{u"up"_s, u"down"_s, u"fresh"_s, u"gone"_s}));
+
+    const std::string csv = k.dir.File("compared.csv");
+    FileDialogs::AnswerNext save(
+        FileDialogs::AnswerNext::Save,
+        [&](QWidget*, const QString&, const QString&, const QString&) {
+            return FileDialogs::Choice{QString::fromStdString(csv), u"CSV table (*.csv)"_s};
+        });
+    TriggerAction(k.w, "Savetotextfile1");
+    QFile file(QString::fromStdString(csv));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(u"\r\n"_s);
+    EXPECT_TRUE(lines[0].endsWith(u",Checked,Change"_s));
+    EXPECT_TRUE(lines[1].startsWith(u"up,"_s));
+    EXPECT_TRUE(lines[1].endsWith(u",\u25B2 20"_s));
+}
+
+}  // namespace
+}  // namespace vx::ui
