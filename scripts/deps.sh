@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-charts-dev libqt6opengl6-dev qt6-svg-dev
   libjpeg-dev desktop-file-utils appstream dpkg-dev
   xvfb xauth imagemagick xdg-utils fonts-dejavu-core fonts-dejavu-extra
-  fp-utils-3.2.2 locales libsqlite3-dev
+  fp-utils-3.2.2 locales libsqlite3-dev libssl-dev openssl ca-certificates
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

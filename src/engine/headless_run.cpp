@@ -4,7 +4,8 @@ namespace vx {
 
 std::string RunHeadlessResearch(const HeadlessResearch& request, ResultsTable& table,
                                 const PageFetcher& fetch, StopFlag& stop,
-                                std::function<void()> cancelFetches) {
+                                std::function<void()> cancelFetches,
+                                std::vector<std::string>* notices) {
     QuietHost quiet(request);
     Research research({.status = quiet,
                        .pump = quiet,
@@ -22,6 +23,7 @@ std::string RunHeadlessResearch(const HeadlessResearch& request, ResultsTable& t
         research.RunInvestigation(request.keyword);
     } catch (const std::exception&) {
     }
+    if (notices) *notices = research.Notices();
     return research.GaveUp();
 }
 

@@ -41,6 +41,7 @@ class QuietHost : public StatusSink, public EventPump, public KeyState, public I
 // empty when none.
 std::string RunHeadlessResearch(const HeadlessResearch& request, ResultsTable& table,
                                 const PageFetcher& fetch, StopFlag& stop,
-                                std::function<void()> cancelFetches = {});
+                                std::function<void()> cancelFetches = {},
+                                std::vector<std::string>* notices = nullptr);
 
 }  // namespace vx

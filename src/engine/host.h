@@ -86,6 +86,9 @@ struct FetchedPage {
     // 5xx), after the service's Retry-After in seconds when it gave one (-1).
     bool transient = false;
     int retryAfterSeconds = -1;
+    // What the user must hear about the service (a failed TLS handshake and
+    // its reason); empty for an ordinary failure.
+    std::string problem;
 };
 // Never raises.
 using PageFetcher = std::function<FetchedPage(const std::string& url)>;

@@ -8,6 +8,7 @@
 #include "core/text.h"
 #include "engine/metrics.h"
 #include "engine/page_text.h"
+#include "results/service_address.h"
 
 namespace vx {
 
@@ -179,13 +180,13 @@ void Research::ReportProgress(int rowsDone, int pagesSearched) {
 }
 
 std::string Research::SearchUrl(const std::string& phrase) const {
-    return "http://" + ctx_.hosts.search + "/search?p=%22" + phrase + "%22";
+    return ServiceBaseUrl(ctx_.hosts.search) + "/search?p=%22" + phrase + "%22";
 }
 
 std::string Research::SuggestionUrl(const std::string& keyword) const {
     std::string term = ReplaceAllNoCase(keyword, "\"", "");
     term = ReplaceAllNoCase(EncodeUrlSpecials(term), " ", "%20");
-    return "http://" + ctx_.hosts.suggest + "/d/searchinventory/suggestion/?term=" + term +
+    return ServiceBaseUrl(ctx_.hosts.suggest) + "/d/searchinventory/suggestion/?term=" + term +
            "&mkt=us&lang=en_US";
 }
 
@@ -196,6 +197,17 @@ int Research::RetryDelayMs(const LookupPolicy& policy, int attempt, int retryAft
             std::min<long long>(retryAfterSeconds * 1000LL, policy.retryAfterCapMs));
     const double base = policy.backoffMs * static_cast<double>(1LL << std::min(attempt, 20));
     return static_cast<int>(base * (1.0 + 0.25 * std::clamp(jitter, -1.0, 1.0)));
+}
+
+std::vector<std::string> Research::Notices() const {
+    const std::lock_guard lock(mutex_);
+    return notices_;
+}
+
+void Research::ShowNotices() {
+    const std::vector<std::string> all = Notices();
+    for (; noticesShown_ < all.size(); ++noticesShown_)
+        ctx_.status.SetStatusText(all[noticesShown_]);
 }
 
 bool Research::GivenUp() const {
@@ -216,6 +228,12 @@ FetchedPage Research::Fetch(Service service, const std::string& url, Lane& lane)
     // A fetch the run cut short says nothing about the service.
     if (!page.answered && lane.StopAsked()) return page;
     const std::lock_guard lock(mutex_);
+    if (!page.problem.empty() && !told_[service]) {
+        told_[service] = true;
+        notices_.push_back(
+            std::string("The ") + (service == kSuggest ? "suggestion" : "search") + " service at " +
+            (service == kSuggest ? ctx_.hosts.suggest : ctx_.hosts.search) + ": " + page.problem);
+    }
     int& failures = failuresInRow_[service];
     failures = page.answered ? 0 : failures + 1;
     // One suggestion request a run: nothing to try again.
@@ -234,6 +252,7 @@ void Research::RunInvestigation(const std::string& keyword) {
     Pump();
     CallerLane lane(*this);
     const std::string page = Fetch(kSuggest, SuggestionUrl(keyword), lane).body;
+    ShowNotices();
     if (GivenUp()) ctx_.status.SetStatusText(gaveUp_);
     Pump();
     // Stop or Escape while the suggestions arrive ends the run here: a page
@@ -317,6 +336,7 @@ void Research::FillResultsFromSuggestions(const std::string& page) {
         if (!depth) throw ResearchFault("'" + depthText + "' is not a valid integer value");
 
         walk.NextRow();
+        ShowNotices();
         Pump();
         if (GivenUp()) {
             ctx_.status.SetStatusText(gaveUp_);
@@ -386,6 +406,7 @@ bool Research::ShowLookups(std::vector<std::unique_ptr<Lookup>>& running, int& r
         it = running.erase(it);
     }
     ReportProgress(rowsDone, pages);
+    ShowNotices();
     // A fetch that keeps the run waiting is told once a second from 2 s on.
     const int waited = waitingFor.empty()
                            ? -1

@@ -91,6 +91,9 @@ class Research {
     // Set when a service stopped answering and the run gave up on it: "The
     // search service at host:port is not answering." Empty otherwise.
     const std::string& GaveUp() const { return gaveUp_; }
+    // What the user was told about a service, once a run and service each:
+    // "The search service at host: TLS handshake: certificate has expired".
+    std::vector<std::string> Notices() const;
     // Failed fetches in a row (no answer at all) after which a run gives up.
     static constexpr int kFailuresBeforeGivingUp = 3;
 
@@ -118,6 +121,8 @@ class Research {
     void StartLookup(Lookup& lookup);
     bool ShowLookups(std::vector<std::unique_ptr<Lookup>>& running, int& rowsDone);
     bool GivenUp() const;
+    // Shows notices not shown yet in the status (the calling thread).
+    void ShowNotices();
     std::string SearchUrl(const std::string& phrase) const;
     void ReportProgress(int rowsDone, int pagesSearched);
     void Pump() { ctx_.pump.PumpEvents(); }
@@ -126,6 +131,9 @@ class Research {
     mutable std::mutex mutex_;  // what lookup threads share with the caller
     std::condition_variable changed_;
     int failuresInRow_[2] = {0, 0};
+    std::vector<std::string> notices_;  // in the order they came
+    size_t noticesShown_ = 0;           // the calling thread's
+    bool told_[2] = {false, false};
     std::string gaveUp_;
     // Set by the calling thread when Escape was seen or the run unwinds.
     std::atomic<bool> halt_{false};

@@ -169,8 +169,10 @@ HttpResponse HttpClient::Get(const std::string& url) {
 }
 
 void HttpClient::Open(const UrlParts& u) {
-    if (LowerAscii(u.protocol) == "https")
-        throw NetError(NetErrorKind::Unsupported, "HTTPS is not supported.");
+    const std::string scheme = LowerAscii(u.protocol);
+    if (!scheme.empty() && scheme != "http" && scheme != "https")
+        throw NetError(NetErrorKind::Unsupported, "Unsupported scheme: " + u.protocol);
+    const bool tls = scheme == "https";
     if (!u.userInfo.empty())
         throw NetError(NetErrorKind::Unsupported,
                        "User names and passwords in URLs are not supported.");
@@ -178,9 +180,10 @@ void HttpClient::Open(const UrlParts& u) {
     if (!IsHostName(connection_.host))
         throw NetError(NetErrorKind::Unsupported, "Invalid host name.");
     // 1 to 65535 in decimal, or none at all; never a silent port 80.
-    const auto port = u.port.empty() ? std::optional<int32_t>(80) : ReadPort(u.port);
+    const auto port = u.port.empty() ? std::optional<int32_t>(tls ? 443 : 80) : ReadPort(u.port);
     if (!port) throw NetError(NetErrorKind::Unsupported, "Invalid port: " + u.port);
     connection_.port = *port;
+    connection_.useTls = tls;
     if (connector) {
         connector(connection_);
     } else {
@@ -319,8 +322,12 @@ PageAnswer FetchAnswer(const std::string& url, const NetLimits& limits,
     client.cancel = std::move(cancel);
     client.hosts = std::move(hosts);
     HttpResponse r = client.Get(url);
-    PageAnswer answer{std::move(r.body), !r.error, r.statusCode != 0};
+    PageAnswer answer;
+    answer.body = std::move(r.body);
+    answer.complete = !r.error;
+    answer.answered = r.statusCode != 0;
     answer.transient = IsTransient(r);
+    if (r.error && r.error->kind == NetErrorKind::Tls) answer.problem = r.error->what();
     if (const auto after = ReadWholeNumber(TrimView(r.headers.Value("Retry-After"), " \t"));
         after && *after >= 0)
         answer.retryAfterSeconds = *after;

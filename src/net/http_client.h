@@ -106,6 +106,9 @@ struct PageAnswer {
     // before the end, or an answer of 429 or 5xx. Never after a cancel.
     bool transient = false;
     int retryAfterSeconds = -1;  // the answer's Retry-After in seconds, if any
+    // Why a secure connection could not be made ("TLS handshake: certificate
+    // has expired"); empty otherwise.
+    std::string problem;
 };
 // Whether a failed exchange may pass if asked again (see PageAnswer).
 bool IsTransient(const HttpResponse& response);

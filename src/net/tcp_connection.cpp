@@ -1,9 +1,12 @@
 #include "net/tcp_connection.h"
 
+#include "net/tls_session.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/mman.h>
@@ -146,6 +149,7 @@ constexpr KindText kKindTexts[] = {
     {NetErrorKind::HttpStatus, "HttpStatus", "HTTP error."},
     {NetErrorKind::Socket, "Socket", "Socket error."},
     {NetErrorKind::Usage, "Usage", "Connection used out of order."},
+    {NetErrorKind::Tls, "Tls", "TLS handshake failed."},
 };
 constexpr bool InEnumOrder() {
     for (size_t i = 0; i < std::size(kKindTexts); ++i)
@@ -374,6 +378,8 @@ void TcpConnection::Connect() {
             if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &err, &len) != 0) throw SocketError(errno);
             if (err != 0) throw SocketError(err);
         }
+        // The handshake shares the connect limit.
+        if (useTls) StartTls(left());
     } catch (...) {
         try {
             Close();
@@ -390,7 +396,27 @@ void TcpConnection::AdoptSocket(int fd) {
     fd_ = fd;
 }
 
+void TcpConnection::StartTls(int limitMs) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    // The handshake's small flights must not wait on each other's
+    // acknowledgements (Nagle's rule against a delayed ACK: 40 ms each).
+    const int on = 1;
+    ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    tls_ = std::make_unique<TlsSession>(fd_, host);
+    while (true) {
+        const TlsIo io = tls_->Handshake();
+        if (io.bytes > 0) return;
+        if (!io.error.empty()) throw NetError(NetErrorKind::Tls, "TLS handshake: " + io.error);
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              until - std::chrono::steady_clock::now())
+                              .count();
+        if (left <= 0 || !PollFor(io.waitFor, static_cast<int>(left)))
+            throw NetError(NetErrorKind::Tls, "TLS handshake: timed out");
+    }
+}
+
 void TcpConnection::CloseSocket() {
+    tls_.reset();
     ::shutdown(fd_, SHUT_WR);
     ::close(fd_);
     fd_ = -1;
@@ -420,6 +446,21 @@ void TcpConnection::WriteBytes(std::string_view bytes) {
     size_t sent = 0;
     while (sent < bytes.size()) {
         ThrowIfCancelled();
+        if (tls_) {
+            const TlsIo io = tls_->Write(bytes.data() + sent, bytes.size() - sent);
+            if (io.bytes > 0) {
+                sent += static_cast<size_t>(io.bytes);
+            } else if (io.waitFor) {
+                if (!PollFor(io.waitFor, limits_.silenceTimeoutMs))
+                    throw NetError(NetErrorKind::TimedOut, "Write timed out.");
+            } else if (io.closed) {
+                peerClosed_ = true;
+                DisconnectCheck(OnClosed::RaiseAlways);
+            } else {
+                throw NetError(NetErrorKind::Socket, "TLS: " + io.error);
+            }
+            continue;
+        }
         const ssize_t n = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
         if (n < 0) {
             if (errno == EINTR) continue;
@@ -459,14 +500,26 @@ size_t TcpConnection::ReadStep(OnClosed rule, Wait wait, std::string* dest, size
     dest->resize(old + maxBytes);
     ssize_t n;
     while (true) {
-        // Try the receive first: while a body streams in, data is nearly
-        // always waiting, and the readiness wait would be a wasted call.
-        do n = ::recv(fd_, dest->data() + old, maxBytes, MSG_DONTWAIT);
-        while (n < 0 && errno == EINTR);
-        if (n >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) break;
+        short waitFor = POLLIN;
+        if (tls_) {
+            const TlsIo io = tls_->Read(dest->data() + old, maxBytes);
+            if (!io.error.empty()) {
+                dest->resize(old);
+                throw NetError(NetErrorKind::Socket, "TLS: " + io.error);
+            }
+            n = io.closed ? 0 : io.bytes;
+            if (!io.waitFor) break;
+            waitFor = io.waitFor;
+        } else {
+            // Try the receive first: while a body streams in, data is nearly
+            // always waiting, and the readiness wait would be a wasted call.
+            do n = ::recv(fd_, dest->data() + old, maxBytes, MSG_DONTWAIT);
+            while (n < 0 && errno == EINTR);
+            if (n >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) break;
+        }
         bool ready;
         try {
-            ready = PollFor(POLLIN, bounded ? limits_.silenceTimeoutMs : wait.ms);
+            ready = PollFor(waitFor, bounded ? limits_.silenceTimeoutMs : wait.ms);
         } catch (...) {
             dest->resize(old);
             throw;

@@ -30,6 +30,7 @@ enum class NetErrorKind {
     HttpStatus,   // a complete answer that is not 2xx (redirects included)
     Socket,       // any other socket failure
     Usage,        // the connection was used out of order
+    Tls,          // the TLS handshake failed (untrusted, expired, wrong name, too old)
 };
 
 // The kind's name, as written above ("TimedOut"); tests and logs print it.
@@ -102,6 +103,8 @@ class HostCache {
     std::map<std::string, std::string> addresses_;
 };
 
+class TlsSession;
+
 class TcpConnection {
   public:
     static constexpr size_t RecvBufferSize = 32768;
@@ -113,6 +116,8 @@ class TcpConnection {
 
     std::string host;
     int32_t port = 0;
+    // Speaks TLS once connected, checking the certificate against host.
+    bool useTls = false;
 
     void SetLimits(const NetLimits& limits) { limits_ = limits; }
     // Ends every wait by this time (whole-exchange bound).
@@ -171,9 +176,12 @@ class TcpConnection {
     void ThrowIfCancelled() const;
     void CloseSocket();
     void ResetForConnect();
+    // The TLS handshake on the connected socket, within limitMs.
+    void StartTls(int limitMs);
     void Consume(size_t n);
 
     int fd_ = -1;
+    std::unique_ptr<TlsSession> tls_;
     bool peerClosed_ = false;
     std::string inbound_;  // unread bytes start at inStart_
     size_t inStart_ = 0;

@@ -3,14 +3,19 @@
 #include <algorithm>
 
 #include "core/text.h"
+#include "results/service_address.h"
 #include "results/settings_store.h"
 
 namespace vx {
 
 std::string HostPortProblem(std::string_view text) {
     if (text.empty()) return "";
-    if (text.find("://") != std::string_view::npos)
-        return "Type the host and port only, without http:// or https://";
+    if (const size_t scheme = text.find("://"); scheme != std::string_view::npos) {
+        const std::string name = LowerAscii(text.substr(0, scheme));
+        if (name != "http" && name != "https") return "Only http:// and https:// addresses";
+        text.remove_prefix(scheme + 3);
+        if (text.ends_with('/')) text.remove_suffix(1);
+    }
     if (text.find_first_of(" \t/?#@") != std::string_view::npos)
         return "A host name cannot hold blanks or any of / ? # @";
     const size_t colon = text.rfind(':');

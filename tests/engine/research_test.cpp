@@ -448,6 +448,58 @@ TEST(FindRank, StopOrEscapeAfterFirstPage) {
     EXPECT_EQ(w.Make().FindRank("red", "mysite.com", 3), "2");
 }
 
+// A service given as https://host:port is asked over HTTPS, its paths and
+// queries as always; a bare host:port means plain HTTP.
+TEST(SearchUrls, TheServicesSchemeIsKept) {
+    struct Case {
+        const char *host, *want;
+    } cases[] = {
+        {"srch", "http://srch/search?p=%22red%22"},
+        {"https://srch.example:8443", "https://srch.example:8443/search?p=%22red%22"},
+        {"HTTP://srch/", "http://srch/search?p=%22red%22"},
+    };
+    for (const Case& c : cases) {
+        FakeWorld w;
+        w.fetchInstead = [&](const std::string& url) {
+            w.urls.push_back(url);
+            return FetchedPage("of about <b>1</b>");
+        };
+        Research r({.status = w,
+                    .pump = w,
+                    .keys = w,
+                    .stop = w.stop,
+                    .inputs = w,
+                    .table = w.table,
+                    .hosts = {"sugg", c.host},
+                    .fetch = w.fetchInstead});
+        r.LookupCompetition("red");
+        ASSERT_EQ(w.urls.size(), 1u);
+        EXPECT_EQ(w.urls[0], c.want);
+    }
+}
+
+// Why a service cannot be reached securely is told once a run and service,
+// in the status and among the run's notices, however many fetches fail so.
+TEST(RunInvestigation, ATlsFailureIsToldOncePerService) {
+    for (const int parallel : {1, 4}) {
+        FakeWorld w;
+        w.policy.parallel = parallel;
+        w.fetchInstead = [](const std::string& url) {
+            if (url.find("sugg") != std::string::npos) return FetchedPage(SuggestionPage(3));
+            FetchedPage failed("", false, true);
+            failed.problem = "TLS handshake: certificate has expired";
+            return failed;
+        };
+        Research r = w.Make();
+        r.RunInvestigation("x");
+        const std::string told =
+            "The search service at srch: TLS handshake: certificate has expired";
+        EXPECT_EQ(r.Notices(), std::vector<std::string>{told}) << parallel;
+        EXPECT_EQ(std::count(w.statuses.begin(), w.statuses.end(), told), 1) << parallel;
+        EXPECT_EQ(w.table.Count(), 3);
+    }
+}
+
 TEST(ServiceHosts, EnvironmentOrLoopbackDefaults) {
     ::unsetenv("VEXORIN_SUGGEST_HOST");
     ::setenv("VEXORIN_SEARCH_HOST", "search.test:8080", 1);

@@ -461,7 +461,7 @@ TEST(HttpErrors, EachFailureHasItsKindAndKeepsWhatArrived) {
     const auto t0 = Clock::now();
     EXPECT_EQ(Get(endless.Url(), roomy).error->kind, NetErrorKind::TimedOut);
     EXPECT_LT(Seconds(t0), 0.8);
-    EXPECT_EQ(Get("https://127.0.0.1/", l).error->kind, NetErrorKind::Unsupported);
+    EXPECT_EQ(Get("ftp://127.0.0.1/", l).error->kind, NetErrorKind::Unsupported);
     const int port = testing::UnusedLoopbackPort();
     EXPECT_EQ(Get("http://127.0.0.1:" + std::to_string(port) + "/", l).error->kind,
               NetErrorKind::Refused);

@@ -24,14 +24,17 @@ TEST(Preferences, AddressesAreCheckedAsTyped) {
         {"host:65536", false},
         {"host:8o", false},
         {"host:-1", false},
-        {"http://host:80", false},
-        {"https://host", false},
+        {"http://host:80", true},
+        {"https://host", true},
+        {"HTTPS://host:8443/", true},
+        {"ftp://host", false},
+        {"https://", false},
+        {"https://host:0", false},
         {"host/path", false},
         {"my host", false},
     };
     for (const Case& c : cases) EXPECT_EQ(HostPortProblem(c.text).empty(), c.fine) << c.text;
-    EXPECT_EQ(HostPortProblem("https://host"),
-              "Type the host and port only, without http:// or https://");
+    EXPECT_EQ(HostPortProblem("ftp://host"), "Only http:// and https:// addresses");
     EXPECT_EQ(HostPortProblem("host:0"), "The port must be a number from 1 to 65535");
 }
 
@@ -62,7 +65,7 @@ TEST(Preferences, KeptInTheSettingsStore) {
     store.OpenKey(true);
     store.WriteInteger("lookups.parallel", 9);
     store.WriteString("lookups.retries", "3");
-    store.WriteString("services.search", "http://x");
+    store.WriteString("services.search", "ftp://x");
     store.CloseKey();
     const Preferences odd = LoadPreferences(store);
     EXPECT_EQ(odd.parallel, kDefaultParallel);

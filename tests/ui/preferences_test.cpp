@@ -45,7 +45,7 @@ TEST(Preferences, AddressesCheckedAsTypedAndKeptOnOk) {
     struct Typed {
         const char* text;
         bool fine;
-    } typed[] = {{"http://search.example", false},
+    } typed[] = {{"ftp://search.example", false},
                  {"search.example:0", false},
                  {":8080", false},
                  {"search.example:8080", true}};

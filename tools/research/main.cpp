@@ -292,10 +292,15 @@ bool RunSteps(const Options& o, vx::ResultsTable& table, std::string* gaveUp, vx
             vx::FetchedPage page(std::move(a.body), a.complete, a.answered);
             page.transient = a.transient;
             page.retryAfterSeconds = a.retryAfterSeconds;
+            page.problem = std::move(a.problem);
             return page;
         };
-        *gaveUp =
-            vx::RunHeadlessResearch(o.research, table, fetch, gStop, [] { cancel->Cancel(); });
+        std::vector<std::string> notices;
+        *gaveUp = vx::RunHeadlessResearch(
+            o.research, table, fetch, gStop, [] { cancel->Cancel(); }, &notices);
+        // Each once: why a service could not be reached securely.
+        for (const std::string& n : notices)
+            std::fprintf(stderr, "vexorin-research: %s\n", n.c_str());
         // Every research run is kept as it came, stopped ones marked so; one
         // without rows is not.
         if (!o.noHistory) {

@@ -20,6 +20,7 @@ void OnSignal(int) {
 int main(int argc, char** argv) {
     int port = vx::kDefaultServicesPort;
     vx::services::ServerLimits limits;
+    std::string certFile, keyFile;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--port" && i + 1 < argc) {
@@ -28,6 +29,10 @@ int main(int argc, char** argv) {
             limits.latencyMs = std::atoi(argv[++i]);
         } else if (a == "--header-timeout-ms" && i + 1 < argc) {
             limits.headerTimeout = std::chrono::milliseconds(std::atoi(argv[++i]));
+        } else if (a == "--tls-cert" && i + 1 < argc) {
+            certFile = argv[++i];
+        } else if (a == "--tls-key" && i + 1 < argc) {
+            keyFile = argv[++i];
         } else if (a == "--fail-rate" && i + 1 < argc) {
             limits.failRate = std::atof(argv[++i]);
         } else if (a == "--seed" && i + 1 < argc) {
@@ -35,7 +40,8 @@ int main(int argc, char** argv) {
         } else {
             std::fprintf(stderr,
                          "usage: vexorin-services [--port N] [--latency-ms MS] "
-                         "[--header-timeout-ms MS] [--fail-rate P] [--seed N]\n");
+                         "[--header-timeout-ms MS] [--fail-rate P] [--seed N]\n"
+                         "                       [--tls-cert FILE --tls-key FILE]\n");
             return 2;
         }
     }
@@ -43,6 +49,15 @@ int main(int argc, char** argv) {
     if (!server.ok()) {
         std::fprintf(stderr, "vexorin-services: cannot listen on 127.0.0.1:%d: %s\n", port,
                      std::strerror(errno));
+        return 1;
+    }
+    // HTTPS on the same port when given a certificate and its key.
+    if (certFile.empty() != keyFile.empty()) {
+        std::fprintf(stderr, "vexorin-services: --tls-cert and --tls-key go together\n");
+        return 2;
+    }
+    if (std::string why; !certFile.empty() && !server.EnableTls(certFile, keyFile, &why)) {
+        std::fprintf(stderr, "vexorin-services: cannot serve TLS: %s\n", why.c_str());
         return 1;
     }
     std::signal(SIGINT, OnSignal);

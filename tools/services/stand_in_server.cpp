@@ -5,6 +5,9 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -197,8 +200,9 @@ struct StandInServer::Client {
     // Answers in order; each leaves the queue as soon as it is sent, so
     // nothing already sent is kept or moved.
     std::deque<std::string> out;
-    size_t sent = 0;     // of out.front()
-    size_t pending = 0;  // bytes of out not yet sent
+    std::shared_ptr<SSL> ssl;  // over TLS: the session, handshake included
+    size_t sent = 0;           // of out.front()
+    size_t pending = 0;        // bytes of out not yet sent
     Clock::time_point lastProgress = Clock::now();
     Clock::time_point sendAfter = Clock::now();
     Clock::time_point requestStarted = Clock::now();  // first byte of the head in `in`
@@ -216,7 +220,16 @@ void StandInServer::AcceptClients(std::map<int, Client>& clients,
     for (int i = 0; i < 16; ++i) {
         const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd >= 0) {
-            clients[fd] = Client{};
+            Client c;
+            if (tls_) {
+                // A handshake is small flights back and forth: no Nagle wait.
+                const int on = 1;
+                ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+                c.ssl = std::shared_ptr<SSL>(SSL_new(tls_.get()), SSL_free);
+                SSL_set_fd(c.ssl.get(), fd);
+                SSL_set_accept_state(c.ssl.get());
+            }
+            clients[fd] = std::move(c);
             continue;
         }
         if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
@@ -260,9 +273,43 @@ void StandInServer::AnswerRequests(Client& c) {
     c.backlog = c.in.find("\r\n\r\n") != std::string::npos;
 }
 
+namespace {
+// One TLS read or write's outcome in the plain calls' terms: bytes, 0 for a
+// close or failure, -1 (EAGAIN) for nothing to do now.
+ssize_t TlsOutcome(SSL* ssl, int rc) {
+    if (rc > 0) return rc;
+    const int e = SSL_get_error(ssl, rc);
+    if (e == SSL_ERROR_WANT_READ || e == SSL_ERROR_WANT_WRITE) {
+        errno = EAGAIN;
+        return -1;
+    }
+    return 0;
+}
+}  // namespace
+
+bool StandInServer::EnableTls(const std::string& certFile, const std::string& keyFile,
+                              std::string* why) {
+    std::shared_ptr<SSL_CTX> ctx(SSL_CTX_new(TLS_server_method()), SSL_CTX_free);
+    if (!ctx || SSL_CTX_use_certificate_chain_file(ctx.get(), certFile.c_str()) != 1 ||
+        SSL_CTX_use_PrivateKey_file(ctx.get(), keyFile.c_str(), SSL_FILETYPE_PEM) != 1 ||
+        SSL_CTX_check_private_key(ctx.get()) != 1) {
+        const unsigned long e = ERR_get_error();
+        *why = e ? ERR_reason_error_string(e) : "cannot set up TLS";
+        return false;
+    }
+    SSL_CTX_set_min_proto_version(ctx.get(), TLS1_2_VERSION);
+    // Every client connects once: tickets to resume with would go unused.
+    SSL_CTX_set_num_tickets(ctx.get(), 0);
+    SSL_CTX_set_mode(ctx.get(),
+                     SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+    tls_ = std::move(ctx);
+    return true;
+}
+
 bool StandInServer::ReadRequests(int fd, Client& c) {
     char buf[8192];
-    const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+    const ssize_t n = c.ssl ? TlsOutcome(c.ssl.get(), SSL_read(c.ssl.get(), buf, sizeof buf))
+                            : ::recv(fd, buf, sizeof buf, 0);
     if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) return false;
     if (n < 0) return true;
     const auto now = Clock::now();
@@ -276,7 +323,11 @@ bool StandInServer::ReadRequests(int fd, Client& c) {
 bool StandInServer::WriteAnswers(int fd, Client& c) {
     for (size_t turn = 0; !c.out.empty() && turn < kSendPerTurn;) {
         const std::string& front = c.out.front();
-        const ssize_t w = ::send(fd, front.data() + c.sent, front.size() - c.sent, MSG_NOSIGNAL);
+        const char* at = front.data() + c.sent;
+        const size_t left = front.size() - c.sent;
+        const ssize_t w =
+            c.ssl ? TlsOutcome(c.ssl.get(), SSL_write(c.ssl.get(), at, static_cast<int>(left)))
+                  : ::send(fd, at, left, MSG_NOSIGNAL);
         if (w < 0 && errno == EINTR) continue;
         if (w < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
         if (w <= 0) return false;

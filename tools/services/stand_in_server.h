@@ -6,8 +6,11 @@
 #include <atomic>
 #include <chrono>
 #include <map>
+#include <memory>
 #include <random>
 #include <string>
+
+struct ssl_ctx_st;
 
 namespace vx::services {
 
@@ -36,6 +39,9 @@ class StandInServer {
     ~StandInServer();
     bool ok() const { return listenFd_ >= 0; }
     int port() const { return port_; }
+    // Serves HTTPS from now on with this certificate chain and key (PEM
+    // files); false, with the reason, when they cannot be used.
+    bool EnableTls(const std::string& certFile, const std::string& keyFile, std::string* why);
     // Serves until stop becomes true.
     void Run(const std::atomic<bool>& stop);
 
@@ -52,6 +58,7 @@ class StandInServer {
     int listenFd_ = -1;
     int port_ = 0;
     ServerLimits limits_;
+    std::shared_ptr<ssl_ctx_st> tls_;
     std::mt19937 failures_;
     size_t pendingTotal_ = 0;  // answers queued for all clients
 };

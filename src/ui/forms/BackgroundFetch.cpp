@@ -16,6 +16,7 @@ FetchedPage ToPage(PageAnswer answer) {
     FetchedPage page(std::move(answer.body), answer.complete, answer.answered);
     page.transient = answer.transient;
     page.retryAfterSeconds = answer.retryAfterSeconds;
+    page.problem = std::move(answer.problem);
     return page;
 }
 }  // namespace

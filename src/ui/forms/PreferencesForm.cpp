@@ -16,6 +16,7 @@
 #include "engine/host.h"
 #include "history/history_store.h"
 #include "net/http_client.h"
+#include "results/service_address.h"
 #include "results/settings_store.h"
 #include "ui/platform/Prompts.h"
 #include "ui/platform/TextEdge.h"
@@ -41,7 +42,7 @@ QString TestOne(const std::string& host, const NetLimits& limits,
     HttpClient client(limits);
     client.cancel = cancel;
     const auto start = std::chrono::steady_clock::now();
-    const HttpResponse r = client.Get("http://" + host + "/");
+    const HttpResponse r = client.Get(ServiceBaseUrl(host) + "/");
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                         std::chrono::steady_clock::now() - start)
                         .count();
@@ -71,10 +72,10 @@ TPreferencesForm::TPreferencesForm(SettingsStore& store, QWidget* parent)
         const char *caption, *name, *problemName, *variable;
     };
     const Host hosts[] = {
-        {&suggest_, &suggestProblem_, "Suggestion service (host:port):", "SuggestHostEdit",
+        {&suggest_, &suggestProblem_, "Suggestion service:", "SuggestHostEdit",
          "SuggestHostProblem", "VEXORIN_SUGGEST_HOST"},
-        {&search_, &searchProblem_, "Search service (host:port):", "SearchHostEdit",
-         "SearchHostProblem", "VEXORIN_SEARCH_HOST"},
+        {&search_, &searchProblem_, "Search service:", "SearchHostEdit", "SearchHostProblem",
+         "VEXORIN_SEARCH_HOST"},
     };
     int row = 0;
     for (const Host& h : hosts) {
@@ -155,7 +156,7 @@ TPreferencesForm::~TPreferencesForm() {
 QLineEdit* TPreferencesForm::HostEdit(const char* name) {
     auto* edit = new QLineEdit(this);
     edit->setObjectName(QString::fromLatin1(name));
-    edit->setPlaceholderText(QStringLiteral("the bundled services"));
+    edit->setPlaceholderText(QStringLiteral("https://host:port, or the bundled services"));
     edit->setMaxLength(kMaxEntryLength);
     return edit;
 }

@@ -1,0 +1,45 @@
+// TLS over one of our non-blocking sockets, through OpenSSL: TLS 1.2 or
+// newer, SNI and the host name checked against the certificate, the chain
+// verified against the system's trusted certificates plus the PEM file
+// VEXORIN_CA_FILE names; no renegotiation, no compression. Every call does
+// what it can without waiting and says what to wait for; the connection's
+// own polls do the waiting, so its bounds and cancel hold.
+#pragma once
+
+#include <sys/types.h>
+
+#include <memory>
+#include <string>
+
+namespace vx {
+
+// One step's outcome: bytes moved; else the poll event to wait for; else
+// the peer's close; else a failure in words.
+struct TlsIo {
+    ssize_t bytes = 0;
+    short waitFor = 0;
+    bool closed = false;
+    std::string error;
+};
+
+class TlsSession {
+  public:
+    // Raises NetError (Tls) when OpenSSL cannot be set up or the CA file
+    // cannot be read.
+    TlsSession(int fd, const std::string& host);
+    ~TlsSession();
+    TlsSession(const TlsSession&) = delete;
+    TlsSession& operator=(const TlsSession&) = delete;
+
+    // One step of the handshake: bytes 1 when it is complete.
+    TlsIo Handshake();
+    TlsIo Read(char* buffer, size_t size);
+    TlsIo Write(const char* bytes, size_t size);
+
+  private:
+    TlsIo Outcome(int rc, const char* doing);
+    struct State;
+    std::unique_ptr<State> s_;
+};
+
+}  // namespace vx
