@@ -164,6 +164,95 @@ std::optional<int> InRange(const std::string& option, const std::string& v, int 
     return std::nullopt;
 }
 
+// The history's options that take no value or two: the arguments they used
+// (0: not one of them), or -1 for bad usage.
+int ReadHistoryOption(Options& o, int argc, char** argv, int i) {
+    const std::string arg = argv[i];
+    if (arg == "--no-history") {
+        o.noHistory = true;
+        return 1;
+    }
+    if (arg == "--history") {
+        o.listHistory = true;
+        if (i + 1 < argc && std::strncmp(argv[i + 1], "--", 2) != 0) {
+            o.historyTerm = argv[i + 1];
+            return 2;
+        }
+        return 1;
+    }
+    if (arg != "--compare") return 0;
+    if (i + 2 >= argc) return -1;
+    o.compare = {argv[i + 1], argv[i + 2]};
+    return 3;
+}
+
+enum class Read { Taken, NotMine, Bad, Said };
+
+// The research's options; *research tells that one was given.
+Read ReadResearchOption(Options& o, const std::string& arg, const std::string& v, bool* research) {
+    if (arg == "--keyword") {
+        o.research.keyword = v;
+        o.haveKeyword = true;
+        return Read::Taken;
+    }
+    *research = true;
+    if (arg == "--site") {
+        o.research.site = v;
+    } else if (arg == "--depth" || arg == "--results") {
+        // The dialog's ranges: 1 to 20 pages, 2 to 30 results.
+        const auto n = Number(v);
+        if (!n) return Read::Bad;
+        if (arg == "--depth")
+            o.research.depthText = std::to_string(std::clamp(*n, 1, vx::kDepthItems));
+        else
+            o.research.results = vx::ClampResults(*n);
+    } else if (arg == "--parallel" || arg == "--retries") {
+        const bool parallel = arg == "--parallel";
+        const auto n = parallel ? InRange(arg, v, vx::kMinParallel, vx::kMaxParallel)
+                                : InRange(arg, v, vx::kMinRetries, vx::kMaxRetries);
+        if (!n) return Read::Said;
+        (parallel ? o.research.policy.parallel : o.research.policy.retries) = *n;
+    } else {
+        *research = false;
+        return Read::NotMine;
+    }
+    return Read::Taken;
+}
+
+// Files, sorts and selections.
+Read ReadOtherOption(Options& o, const std::string& arg, const std::string& v) {
+    const std::map<std::string, std::string*> files = {
+        {"--open", &o.openFile},      {"--save", &o.saveFile},
+        {"--export-csv", &o.csvFile}, {"--export-keywords", &o.keywordsFile},
+        {"--chart", &o.chartFile},    {"--record", &o.recordFile}};
+    if (const auto file = files.find(arg); file != files.end()) {
+        *file->second = v;
+        return v.empty() ? Read::Bad : Read::Taken;
+    }
+    const auto n = Number(v);
+    if (arg == "--sort" && !v.empty() && v.find_first_not_of("0123456789") == std::string::npos &&
+        n && *n < vx::kColumnCount) {
+        o.steps.push_back({true, *n, {}});
+        return Read::Taken;
+    }
+    if (arg == "--select" && (v == "all" || v == "none" || v == "invert")) {
+        o.steps.push_back({false, 0, v});
+        return Read::Taken;
+    }
+    return Read::Bad;
+}
+
+// Options that go together: research options need a keyword, a history
+// mode stands alone (a record names its run's keyword and site).
+bool Consistent(const Options& o, int argc, bool research) {
+    if (research && !o.haveKeyword) return false;
+    const int modes = o.listHistory + !o.compare.empty() + !o.recordFile.empty();
+    if (modes > 1) return false;
+    if (o.listHistory) return argc == 2 + (o.historyTerm ? 1 : 0);
+    if (!o.compare.empty()) return argc == 4;
+    return o.recordFile.empty() || (o.haveKeyword && o.openFile.empty() && o.steps.empty());
+}
+
 // The options, or nothing for bad usage (empty file names included); a
 // value out of its range has said so already when *said is set.
 std::optional<Options> ReadOptions(int argc, char** argv, bool* said) {
@@ -172,79 +261,21 @@ std::optional<Options> ReadOptions(int argc, char** argv, bool* said) {
     // options below win.
     o.research.policy.parallel = vx::ParallelFromEnvironment().value_or(vx::kDefaultParallel);
     o.research.policy.retries = vx::RetriesFromEnvironment().value_or(vx::kDefaultRetries);
-    bool haveResearchOption = false;
-    const std::map<std::string, std::string*> files = {{"--open", &o.openFile},
-                                                       {"--save", &o.saveFile},
-                                                       {"--export-csv", &o.csvFile},
-                                                       {"--export-keywords", &o.keywordsFile},
-                                                       {"--chart", &o.chartFile}};
+    bool research = false;
     for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--no-history") {
-            o.noHistory = true;
-            continue;
-        }
-        if (arg == "--history") {
-            o.listHistory = true;
-            if (i + 1 < argc && std::strncmp(argv[i + 1], "--", 2) != 0) o.historyTerm = argv[++i];
-            continue;
-        }
-        if (arg == "--compare") {
-            if (i + 2 >= argc) return std::nullopt;
-            o.compare = {argv[i + 1], argv[i + 2]};
-            i += 2;
+        if (const int used = ReadHistoryOption(o, argc, argv, i); used != 0) {
+            if (used < 0) return std::nullopt;
+            i += used - 1;
             continue;
         }
         if (i + 1 >= argc) return std::nullopt;  // every other option takes a value
-        const std::string v = argv[++i];
-        if (arg == "--record") {
-            if (v.empty()) return std::nullopt;
-            o.recordFile = v;
-        } else if (const auto file = files.find(arg); file != files.end()) {
-            if (v.empty()) return std::nullopt;
-            *file->second = v;
-        } else if (arg == "--keyword") {
-            o.research.keyword = v;
-            o.haveKeyword = true;
-        } else if (arg == "--site") {
-            o.research.site = v;
-            haveResearchOption = true;
-        } else if (arg == "--depth" && Number(v)) {
-            // The dialog's ranges: 1 to 20 pages, 2 to 30 results.
-            o.research.depthText = std::to_string(std::clamp(*Number(v), 1, vx::kDepthItems));
-            haveResearchOption = true;
-        } else if (arg == "--results" && Number(v)) {
-            o.research.results = vx::ClampResults(*Number(v));
-            haveResearchOption = true;
-        } else if (arg == "--parallel" || arg == "--retries") {
-            const bool parallel = arg == "--parallel";
-            const auto n = parallel ? InRange(arg, v, vx::kMinParallel, vx::kMaxParallel)
-                                    : InRange(arg, v, vx::kMinRetries, vx::kMaxRetries);
-            if (!n) {
-                *said = true;
-                return std::nullopt;
-            }
-            (parallel ? o.research.policy.parallel : o.research.policy.retries) = *n;
-            haveResearchOption = true;
-        } else if (arg == "--sort" && !v.empty() &&
-                   v.find_first_not_of("0123456789") == std::string::npos && Number(v) &&
-                   *Number(v) < vx::kColumnCount) {
-            o.steps.push_back({true, *Number(v), {}});
-        } else if (arg == "--select" && (v == "all" || v == "none" || v == "invert")) {
-            o.steps.push_back({false, 0, v});
-        } else {
-            return std::nullopt;
-        }
+        const std::string arg = argv[i], v = argv[++i];
+        Read r = ReadResearchOption(o, arg, v, &research);
+        if (r == Read::NotMine) r = ReadOtherOption(o, arg, v);
+        if (r == Read::Said) *said = true;
+        if (r != Read::Taken) return std::nullopt;
     }
-    if (haveResearchOption && !o.haveKeyword) return std::nullopt;
-    // A history mode stands alone (a record names its run's keyword and site).
-    const int modes = o.listHistory + !o.compare.empty() + !o.recordFile.empty();
-    if (modes > 1) return std::nullopt;
-    if ((o.listHistory || !o.compare.empty()) &&
-        argc != (o.listHistory ? 2 + o.historyTerm.has_value() : 4))
-        return std::nullopt;
-    if (!o.recordFile.empty() && (!o.haveKeyword || !o.openFile.empty() || !o.steps.empty()))
-        return std::nullopt;
+    if (!Consistent(o, argc, research)) return std::nullopt;
     return o;
 }
 
@@ -351,16 +382,34 @@ bool WriteOutputs(const Options& o, const vx::ResultsTable& table, const char* s
     return ok;
 }
 
+// The decimal separator of the environment's locale ('.' when it is more
+// than one byte); the C library's own numbers stay in the C locale.
+char LocaleSeparator() {
+    std::setlocale(LC_ALL, "");
+    const char* point = std::localeconv()->decimal_point;
+    const char sep = (point && point[0] && !point[1]) ? point[0] : '.';
+    std::setlocale(LC_NUMERIC, "C");
+    return sep;
+}
+
+// What the history keeps of a run the options ask for.
+vx::HistoryRun RunOf(const Options& o) {
+    vx::HistoryRun run;
+    run.seed = o.research.keyword;
+    run.site = o.research.site;
+    run.depth = o.research.depthText;
+    run.parallel = o.research.policy.parallel;
+    run.retries = o.research.policy.retries;
+    return run;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     // Past a file-size limit a write fails with EFBIG and is reported,
     // instead of the signal ending the tool.
     std::signal(SIGXFSZ, SIG_IGN);
-    std::setlocale(LC_ALL, "");
-    const char* point = std::localeconv()->decimal_point;
-    const char sep = (point && point[0] && !point[1]) ? point[0] : '.';
-    std::setlocale(LC_NUMERIC, "C");
+    const char sep = LocaleSeparator();
 
     if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
         std::fputs(kUsage, stdout);
@@ -373,12 +422,7 @@ int main(int argc, char** argv) {
     const Options& o = *options;
     if (o.listHistory) return vx::tool::ListHistory(o.historyTerm);
     if (!o.compare.empty()) return vx::tool::CompareInvestigations(o.compare[0], o.compare[1], sep);
-    vx::HistoryRun run;
-    run.seed = o.research.keyword;
-    run.site = o.research.site;
-    run.depth = o.research.depthText;
-    run.parallel = o.research.policy.parallel;
-    run.retries = o.research.policy.retries;
+    vx::HistoryRun run = RunOf(o);
     if (!o.recordFile.empty()) return vx::tool::RecordFile(o.recordFile, run, sep);
     vx::ResultsTable table(sep);
     std::string gaveUp;
