@@ -687,20 +687,26 @@ void TForm1::History1Click() {
     historyForm_->raise();
 }
 
+std::optional<ResultsTable> TForm1::LoadRun(int64_t run) {
+    ResultsTable loaded(table_.DecimalSeparator());
+    try {
+        if (HistoryStore(HistoryStore::DefaultPath()).Load(run, loaded)) return loaded;
+        status_->SetFullText(QStringLiteral("Run %1 is no longer in the history").arg(run));
+    } catch (const std::exception& e) {
+        status_->SetFullText(QStringLiteral("Could not read the run: ") +
+                             QString::fromLocal8Bit(e.what()));
+    }
+    return std::nullopt;
+}
+
 void TForm1::OpenRun(int64_t run) {
     StopBtnClick();
     if (!MayDiscardResults()) return;
     AfterRun([this, run] {
-        ResultsTable loaded(table_.DecimalSeparator());
-        try {
-            if (!HistoryStore(HistoryStore::DefaultPath()).Load(run, loaded)) return;
-        } catch (const std::exception& e) {
-            status_->SetFullText(QStringLiteral("Could not open the run: ") +
-                                 QString::fromLocal8Bit(e.what()));
-            return;
-        }
+        const std::optional<ResultsTable> loaded = LoadRun(run);
+        if (!loaded) return;
         model_->SetComparison(std::nullopt);
-        table_.ReplaceRows(RowsOf(loaded));
+        table_.ReplaceRows(RowsOf(*loaded));
         // As an opened file: nothing new to save.
         modified_ = false;
         status_->SetFullText(QStringLiteral("Opened run %1 from the history").arg(run));
@@ -718,15 +724,8 @@ void TForm1::CompareWith(ResultsTable older, const QString& what) {
 }
 
 void TForm1::CompareWithRun(int64_t run) {
-    ResultsTable older(table_.DecimalSeparator());
-    try {
-        if (!HistoryStore(HistoryStore::DefaultPath()).Load(run, older)) return;
-    } catch (const std::exception& e) {
-        status_->SetFullText(QStringLiteral("Could not read the run: ") +
-                             QString::fromLocal8Bit(e.what()));
-        return;
-    }
-    CompareWith(std::move(older), QStringLiteral("run %1").arg(run));
+    if (std::optional<ResultsTable> older = LoadRun(run))
+        CompareWith(std::move(*older), QStringLiteral("run %1").arg(run));
 }
 
 void TForm1::Comparewith1Click() {

@@ -132,6 +132,8 @@ class TForm1 : public QMainWindow, public StatusSink {
                    const LookupPolicy& policy);
     // Shows the table against older, saying so with what: for the status.
     void CompareWith(ResultsTable older, const QString& what);
+    // A past run's rows; none (said in the status) when it cannot be read.
+    std::optional<ResultsTable> LoadRun(int64_t run);
 
     ResultsTable table_;
     StopFlag& stop_;
