@@ -1,9 +1,14 @@
 #include <csignal>
 
 #include "app/single_instance.h"
+#include "core/program_info.h"
 #include "ui/Application.h"
 
 int main(int argc, char** argv) {
+    if (vx::AnswerVersionOrHelp(argc, argv, "vexorin", "usage: vexorin\n",
+                                "Keyword research: demand, competition and rank of search "
+                                "terms.\n"))
+        return 0;
     // Before anything else: a second copy ends at once and shows nothing.
     vx::SingleInstance instance;
     if (instance.FindRunningInstance()) return 0;

@@ -8,10 +8,15 @@
 #include <cstring>
 #include <string>
 
+#include "core/program_info.h"
 #include "results/investigation_file.h"
 #include "ui/chart/OpportunityChart.h"
 
 int main(int argc, char** argv) {
+    if (vx::AnswerVersionOrHelp(argc, argv, "vexorin-chart",
+                                "usage: vexorin-chart [--decimal C] IN.bki OUT.svg|OUT.png\n",
+                                "Draws the opportunity chart of an investigation file.\n"))
+        return 0;
     char sep = '.';
     int first = 1;
     if (argc > 2 && std::strcmp(argv[1], "--decimal") == 0 && std::strlen(argv[2]) == 1) {

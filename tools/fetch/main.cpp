@@ -2,11 +2,17 @@
 #include <cstdio>
 #include <string>
 
+#include "core/program_info.h"
 #include "net/http_client.h"
 
 int main(int argc, char** argv) {
+    constexpr const char* kUsage = "usage: vexorin-fetch URL\n";
+    if (vx::AnswerVersionOrHelp(argc, argv, "vexorin-fetch", kUsage,
+                                "Prints the body a fetch of URL gives (http:// or https://), "
+                                "nothing else.\n"))
+        return 0;
     if (argc != 2) {
-        std::fputs("usage: vexorin-fetch URL\n", stderr);
+        std::fputs(kUsage, stderr);
         return 2;
     }
     const std::string body = vx::FetchPage(argv[1]);

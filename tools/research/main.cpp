@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "core/program_info.h"
 #include "core/text.h"
 #include "engine/headless_run.h"
 #include "history_modes.h"
@@ -48,6 +49,7 @@ constexpr const char* kHelp =
     "  --history TERM the runs that hold TERM, with its six texts in each\n"
     "  --record FILE  records an investigation file as a run (its time: the file's)\n"
     "  --compare OLD NEW  each a .bki file or run:ID; one line per key term\n"
+    "  --version      the version\n"
     "  --help         this text\n"
     "\n"
     "Ctrl-C (or SIGTERM) ends a run: the rows so far are printed, nothing is\n"
@@ -411,11 +413,7 @@ int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
     const char sep = LocaleSeparator();
 
-    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
-        std::fputs(kUsage, stdout);
-        std::fputs(kHelp, stdout);
-        return 0;
-    }
+    if (vx::AnswerVersionOrHelp(argc, argv, "vexorin-research", kUsage, kHelp)) return 0;
     bool said = false;
     const std::optional<Options> options = ReadOptions(argc, argv, &said);
     if (!options) return said ? 2 : Usage();

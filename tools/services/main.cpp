@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/program_info.h"
 #include "engine/host.h"
 #include "stand_in_server.h"
 
@@ -18,6 +19,12 @@ void OnSignal(int) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (vx::AnswerVersionOrHelp(
+            argc, argv, "vexorin-services",
+            "usage: vexorin-services [--port N] [--latency-ms MS] [--header-timeout-ms MS]\n"
+            "                        [--fail-rate P] [--seed N] [--tls-cert FILE --tls-key FILE]\n",
+            "The stand-in keyword-suggestion and web-search services on 127.0.0.1.\n"))
+        return 0;
     int port = vx::kDefaultServicesPort;
     vx::services::ServerLimits limits;
     std::string certFile, keyFile;
