@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -124,7 +125,7 @@ int main(int argc, char** argv) {
     std::printf("trend chart of a term in all %d runs, shown: median %.1f ms (goal <= 100)\n",
                 kRuns, Median(trend));
     if (!std::getenv("KEEP"))
-        std::system(("rm -rf " + dir).c_str());
+        std::filesystem::remove_all(dir);
     else
         std::printf("%s\n", path.c_str());
     return 0;

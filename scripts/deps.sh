@@ -9,7 +9,7 @@ PACKAGES=(
   libjpeg-dev desktop-file-utils appstream dpkg-dev
   xvfb xauth imagemagick xdg-utils fonts-dejavu-core fonts-dejavu-extra
   fp-utils-3.2.2 locales libsqlite3-dev libssl-dev openssl ca-certificates
-  nginx-light
+  nginx-light lintian man-db bash-completion
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -22,7 +22,10 @@ class InstallIntoAPrefix(unittest.TestCase):
                          "share/metainfo/org.vexorin.Vexorin.metainfo.xml",
                          "share/vexorin/help/index.html",
                          "share/icons/hicolor/16x16/apps/vexorin.png",
-                         "share/icons/hicolor/256x256/apps/vexorin.png"):
+                         "share/icons/hicolor/256x256/apps/vexorin.png",
+                         "share/man/man1/vexorin.1.gz", "share/man/man1/vexorin-research.1.gz",
+                         "share/bash-completion/completions/vexorin-research",
+                         "share/doc/vexorin/copyright", "share/doc/vexorin/changelog.gz"):
                 self.assertTrue(os.path.exists(os.path.join(prefix, path)), path)
             runtime = tempfile.mkdtemp()
             os.chmod(runtime, 0o700)

@@ -4,6 +4,7 @@
 
 #include <clocale>
 #include <cstdlib>
+#include <filesystem>
 
 #include <cmath>
 
@@ -234,7 +235,7 @@ TEST(Numbers, TheCLocaleChangesNothing) {
         std::setlocale(LC_ALL, "C");
     }
     ::unsetenv("LOCPATH");
-    std::system(("rm -rf " + dir).c_str());
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
