@@ -6,7 +6,10 @@
 #include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <vector>
 
+#include "ui/chart/ChartAccessible.h"
 #include "ui/chart/PointView.h"
 #include "ui/forms/SaveStatus.h"
 #include "ui/platform/FileDialogs.h"
@@ -14,12 +17,45 @@
 
 namespace vx::ui {
 
+namespace {
+// The chart in words, for a screen reader: how many points, the medians the
+// lines mark, and the terms in the promising corner (more demand and less
+// competition than the medians), best ratio first.
+QString Summary(const Opportunities& data, const ResultsTable& table) {
+    const size_t n = data.points.size();
+    QString text = QStringLiteral(
+                       "%1 key term%2 plotted, demand against competition. Median "
+                       "demand %3, median competition %4.")
+                       .arg(n)
+                       .arg(n == 1 ? QString() : QStringLiteral("s"))
+                       .arg(qRound64(data.medianDemand))
+                       .arg(qRound64(data.medianCompetition));
+    std::vector<const OpportunityPoint*> best;
+    for (const OpportunityPoint& p : data.points)
+        if (p.demand > data.medianDemand && p.competition < data.medianCompetition)
+            best.push_back(&p);
+    std::sort(best.begin(), best.end(), [](const auto* a, const auto* b) {
+        return a->demand / a->competition > b->demand / b->competition;
+    });
+    if (best.size() > 5) best.resize(5);
+    QStringList terms;
+    for (const OpportunityPoint* p : best)
+        terms << ToQString(std::string(table.At(p->row).KeyTerm()));
+    if (!terms.isEmpty())
+        text += QStringLiteral(" Most promising: ") + terms.join(QStringLiteral(", ")) +
+                QStringLiteral(".");
+    return text;
+}
+}  // namespace
+
 TChartForm::TChartForm(ResultsTable& table, QWidget* parent)
     : QWidget(parent, Qt::Window), table_(table) {
     setObjectName(QStringLiteral("ChartForm"));
     setWindowTitle(QStringLiteral("Opportunity chart"));
+    ChartAccessible::Install();
     view_ = new PointView(chart_, this);
     view_->setObjectName(QStringLiteral("ChartView"));
+    view_->setAccessibleName(QStringLiteral("Opportunity chart"));
     view_->setRenderHint(QPainter::Antialiasing);
     view_->setMinimumSize(560, 400);
     notPlotted_ = new QLabel(this);
@@ -79,6 +115,7 @@ void TChartForm::Refresh() {
     const int n = chart_.Data().notPlotted;
     if (table_.Count() == 0) {
         notPlotted_->setText(QStringLiteral("No rows to plot yet"));
+        view_->setAccessibleDescription(notPlotted_->text());
         return;
     }
     notPlotted_->setText(n == 0 ? QString()
@@ -86,6 +123,8 @@ void TChartForm::Refresh() {
                                                  "not a number above 0")
                                       .arg(n)
                                       .arg(n == 1 ? QString() : QStringLiteral("s")));
+    view_->setAccessibleDescription(
+        (Summary(chart_.Data(), table_) + QStringLiteral(" ") + notPlotted_->text()).trimmed());
 }
 
 void TChartForm::SavePictureClick() {

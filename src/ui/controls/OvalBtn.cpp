@@ -1,7 +1,9 @@
 #include "ui/controls/OvalBtn.h"
 
 #include "ui/controls/Canvas.h"
+#include "ui/controls/OvalButtonAccessible.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QEnterEvent>
 #include <QFontMetrics>
@@ -32,6 +34,11 @@ TOvalButton::TOvalButton(QWidget* parent) : QWidget(parent) {
     resize(100, 50);
     RecomputeShades();
     if (QCoreApplication::instance()) QCoreApplication::instance()->installEventFilter(this);
+    // Reached with Tab and pressed with Space or Enter, as a push button.
+    setFocusPolicy(Qt::TabFocus);
+    static const bool accessible =
+        (QAccessible::installFactory(&OvalButtonAccessible::Create), true);
+    (void)accessible;
 }
 
 void TOvalButton::RecomputeShades() {
@@ -342,6 +349,18 @@ void TOvalButton::MouseMove(Qt::KeyboardModifiers shift, int x, int y) {
 
 void TOvalButton::Click() {
     if (isEnabled() && mouseInside_ && OnClick) OnClick(this);
+}
+
+void TOvalButton::Press() {
+    if (isEnabled() && OnClick) OnClick(this);
+}
+
+void TOvalButton::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter)
+        Press();
+    else
+        QWidget::keyPressEvent(event);
 }
 
 void TOvalButton::DblClick() {

@@ -88,6 +88,9 @@ class TOvalButton : public QWidget {
     void MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
     void MouseMove(Qt::KeyboardModifiers shift, int x, int y);
     void Click();
+    // A press from the keyboard or assistive technology: OnClick when
+    // enabled, wherever the pointer is.
+    void Press();
     void DblClick();
     void MouseEnter();
     void MouseLeave();
@@ -118,6 +121,7 @@ class TOvalButton : public QWidget {
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:

@@ -20,6 +20,9 @@ TSpinEdit::TSpinEdit(int minValue, int maxValue, int value, QWidget* parent)
     down_->setArrowType(Qt::DownArrow);
     up_->setFocusPolicy(Qt::NoFocus);
     down_->setFocusPolicy(Qt::NoFocus);
+    // Arrows draw no text: a screen reader says what they do.
+    up_->setAccessibleName(QStringLiteral("Increase"));
+    down_->setAccessibleName(QStringLiteral("Decrease"));
     connect(up_, &QToolButton::clicked, this, [this] { Step(+1); });
     connect(down_, &QToolButton::clicked, this, [this] { Step(-1); });
     edit_->installEventFilter(this);

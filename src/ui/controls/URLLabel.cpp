@@ -1,10 +1,13 @@
 #include "ui/controls/URLLabel.h"
 
+#include <QAccessible>
 #include <QBitmap>
+#include <QKeyEvent>
 #include <QMap>
 #include <QMouseEvent>
 
 #include "ui/Constants.h"
+#include "ui/controls/URLLabelAccessible.h"
 #include "ui/platform/Shell.h"
 
 namespace vx::ui {
@@ -47,6 +50,10 @@ TURLLabel::TURLLabel(QWidget* parent) : QLabel(parent) {
     // Every label enters the cursor again, replacing an earlier 512.
     Cursors::Set(crURLCursor, Cursors::LoadUrlCursor());
     setCursor(Cursors::Get(crURLCursor));
+    // Reached with Tab and opened with Enter or Space, as a link.
+    setFocusPolicy(Qt::TabFocus);
+    static const bool accessible = (QAccessible::installFactory(&URLLabelAccessible::Create), true);
+    (void)accessible;
 }
 
 QString TURLLabel::Target(TURLType type, const QString& caption) {
@@ -87,6 +94,14 @@ void TURLLabel::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && !endsDouble &&
         rect().contains(event->position().toPoint()))
         Click();
+}
+
+void TURLLabel::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter)
+        Click();
+    else
+        QLabel::keyPressEvent(event);
 }
 
 void TURLLabel::SetFontColor(const QColor& color) {

@@ -43,6 +43,7 @@ class TURLLabel : public QLabel {
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void SetFontColor(const QColor& color);

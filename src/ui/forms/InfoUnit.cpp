@@ -4,6 +4,7 @@
 #include <QLabel>
 
 #include "ui/art/art.h"
+#include "ui/controls/FocusRing.h"
 #include "ui/controls/OvalBtn.h"
 #include "ui/controls/URLLabel.h"
 #include "ui/platform/FormFont.h"
@@ -58,6 +59,11 @@ TInfoForm::TInfoForm(QWidget* parent) : QDialog(parent) {
     BitBtn3->SetBevelWidth(2);
     BitBtn3->setCursor(Qt::PointingHandCursor);
     BitBtn3->OnClick = [this](TOvalButton*) { BitBtn3Click(); };
+    // Tab reaches Close, which has the focus when the box opens, and the
+    // link; the ring shows which has it.
+    QWidget::setTabOrder(BitBtn3, URLLabel2);
+    BitBtn3->setFocus();
+    new FocusRing(this);
 }
 
 void TInfoForm::BitBtn3Click() {

@@ -79,8 +79,10 @@ TPreferencesForm::TPreferencesForm(SettingsStore& store, QWidget* parent)
     };
     int row = 0;
     for (const Host& h : hosts) {
-        grid->addWidget(new QLabel(QString::fromLatin1(h.caption), this), row, 0);
+        auto* label = new QLabel(QString::fromLatin1(h.caption), this);
+        grid->addWidget(label, row, 0);
         *h.edit = HostEdit(h.name);
+        label->setBuddy(*h.edit);
         *h.problem = new QLabel(this);
         (*h.problem)->setObjectName(QString::fromLatin1(h.problemName));
         grid->addWidget(*h.edit, row, 1);
@@ -175,6 +177,8 @@ void TPreferencesForm::CheckHosts() {
     for (auto [edit, problem] : {std::pair{suggest_, suggestProblem_}, {search_, searchProblem_}}) {
         const std::string why = HostPortProblem(ToBytes(edit->text()));
         problem->setText(ToQString(why));
+        // Said with the field by a screen reader.
+        edit->setAccessibleDescription(ToQString(why));
         ok = ok && why.empty();
     }
     ok_->setEnabled(ok);

@@ -75,6 +75,7 @@ TStartForm::TStartForm(StopFlag& stop, EventPump& pump, SettingsStore& store, QW
     for (int i = 1; i <= kDepthItems; ++i) DepthCombo->addItem(QString::number(i));
     DepthCombo->setGeometry(148, 174, 51, 21);
     DepthCombo->setCurrentIndex(kDefaultDepthIndex);
+    label3->setBuddy(DepthCombo);
     auto* label1 = new QLabel(QStringLiteral("Number of Results"), group);
     label1->setObjectName(QStringLiteral("Label1"));
     label1->adjustSize();
@@ -82,6 +83,7 @@ TStartForm::TStartForm(StopFlag& stop, EventPump& pump, SettingsStore& store, QW
     MaxResultsSpinEdit = new TSpinEdit(kMinResults, kMaxResults, kDefaultResults, group);
     MaxResultsSpinEdit->setObjectName(QStringLiteral("MaxResultsSpinEdit"));
     MaxResultsSpinEdit->setGeometry(148, 203, 51, 22);
+    MaxResultsSpinEdit->Editor()->setAccessibleName(label1->text());
 
     BitBtn1 =
         new QPushButton(art::Icon(art::Picture::Magnifier), QStringLiteral("Investigate"), this);

@@ -92,6 +92,7 @@ TForm1::TForm1(StopFlag& stop, char decimalSeparator, QWidget* parent)
 
     Image1 = new QLabel(client);
     Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setAccessibleName(QStringLiteral("Vexorin"));
     Image1->setGeometry(7, 4, 490, 55);
     Image1->setScaledContents(true);
     Image1->setPixmap(art::Banner(devicePixelRatioF()));
@@ -169,6 +170,7 @@ void TForm1::BuildStatusBar() {
     pages_->setObjectName(QStringLiteral("PagesLabel"));
     progress_ = new QProgressBar(StatusBar1);
     progress_->setObjectName(QStringLiteral("RunProgress"));
+    progress_->setAccessibleName(QStringLiteral("Rows researched"));
     progress_->setFixedSize(110, 13);
     progress_->setTextVisible(false);
     StatusBar1->addPermanentWidget(pages_);
@@ -200,6 +202,10 @@ void TForm1::ShowWaiting(const std::string& url, int seconds) {
 void TForm1::BuildTable() {
     ListView1 = new QTableView(this);
     ListView1->setObjectName(QStringLiteral("ListView1"));
+    ListView1->setAccessibleName(QStringLiteral("Results"));
+    ListView1->setAccessibleDescription(
+        QStringLiteral("One row per key term; the check mark chooses the rows the exports and the "
+                       "chart take"));
     model_ = new ResultsModel(table_);
     ListView1->setModel(model_);
     ListView1->setShowGrid(true);

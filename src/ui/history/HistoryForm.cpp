@@ -20,6 +20,7 @@
 
 #include "core/text.h"
 #include "history/history_store.h"
+#include "ui/chart/ChartAccessible.h"
 #include "ui/platform/Prompts.h"
 #include "ui/platform/TextEdge.h"
 
@@ -97,8 +98,10 @@ THistoryForm::THistoryForm(std::string path, QWidget* parent)
     status_->setObjectName(QStringLiteral("HistoryStatus"));
     chart_ = new QChart;
     chart_->setTitle(QStringLiteral("Pick a key term to see its trend"));
+    ChartAccessible::Install();
     view_ = new QChartView(chart_, this);
     view_->setObjectName(QStringLiteral("TrendView"));
+    view_->setAccessibleName(QStringLiteral("Trend of the key term"));
     view_->setRenderHint(QPainter::Antialiasing);
     view_->setMinimumSize(480, 300);
 

@@ -1,0 +1,83 @@
+#include "ui/controls/OvalButtonAccessible.h"
+
+#include "ui/controls/OvalBtn.h"
+
+namespace vx::ui {
+
+namespace {
+// The letter after a single "&", or none.
+QChar AcceleratorOf(const QString& caption) {
+    for (qsizetype i = 0; i + 1 < caption.size(); ++i) {
+        if (caption[i] != u'&') continue;
+        if (caption[i + 1] != u'&') return caption[i + 1].toUpper();
+        ++i;
+    }
+    return {};
+}
+}  // namespace
+
+OvalButtonAccessible::OvalButtonAccessible(TOvalButton* button)
+    : QAccessibleWidget(button, QAccessible::Button) {}
+
+QAccessibleInterface* OvalButtonAccessible::Create(const QString& className, QObject* object) {
+    auto* button = qobject_cast<TOvalButton*>(object);
+    if (!button || className != QLatin1String(TOvalButton::staticMetaObject.className()))
+        return nullptr;
+    return new OvalButtonAccessible(button);
+}
+
+QString OvalButtonAccessible::CaptionText(const QString& caption) {
+    QString out;
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (caption[i] != u'&') {
+            out += caption[i];
+        } else if (i + 1 < caption.size() && caption[i + 1] == u'&') {
+            out += u'&';
+            ++i;
+        }
+    }
+    return out;
+}
+
+TOvalButton* OvalButtonAccessible::Button() const {
+    return static_cast<TOvalButton*>(widget());
+}
+
+QString OvalButtonAccessible::text(QAccessible::Text t) const {
+    if (t == QAccessible::Name && widget()->accessibleName().isEmpty())
+        return CaptionText(Button()->Caption());
+    if (t == QAccessible::Accelerator) {
+        const QChar key = AcceleratorOf(Button()->Caption());
+        return key.isNull() ? QString() : QStringLiteral("Alt+") + key;
+    }
+    return QAccessibleWidget::text(t);
+}
+
+QAccessible::State OvalButtonAccessible::state() const {
+    QAccessible::State s = QAccessibleWidget::state();
+    const TOvalButton* b = Button();
+    s.pressed = b->MousePressed() && b->MouseInside();
+    if (b->GroupIndex() != 0) {
+        s.checkable = true;
+        s.checked = b->Down();
+    }
+    return s;
+}
+
+QStringList OvalButtonAccessible::actionNames() const {
+    return QStringList(pressAction()) + QAccessibleWidget::actionNames();
+}
+
+void OvalButtonAccessible::doAction(const QString& actionName) {
+    if (actionName == pressAction())
+        Button()->Press();
+    else
+        QAccessibleWidget::doAction(actionName);
+}
+
+QStringList OvalButtonAccessible::keyBindingsForAction(const QString& actionName) const {
+    if (actionName == pressAction()) return {QStringLiteral("Space")};
+    return QAccessibleWidget::keyBindingsForAction(actionName);
+}
+
+}  // namespace vx::ui

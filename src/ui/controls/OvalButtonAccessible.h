@@ -1,0 +1,31 @@
+// What assistive technology sees of a TOvalButton: a push button named by
+// its caption, pressed through its action as a click would, toggling when
+// it belongs to a group.
+#pragma once
+
+#include <QAccessibleWidget>
+
+namespace vx::ui {
+
+class TOvalButton;
+
+class OvalButtonAccessible : public QAccessibleWidget {
+  public:
+    explicit OvalButtonAccessible(TOvalButton* button);
+
+    // For QAccessible::installFactory; the button installs it once.
+    static QAccessibleInterface* Create(const QString& className, QObject* object);
+    // The caption as read: the accelerator's "&" dropped, "&&" as "&".
+    static QString CaptionText(const QString& caption);
+
+    QString text(QAccessible::Text t) const override;
+    QAccessible::State state() const override;
+    QStringList actionNames() const override;
+    void doAction(const QString& actionName) override;
+    QStringList keyBindingsForAction(const QString& actionName) const override;
+
+  private:
+    TOvalButton* Button() const;
+};
+
+}  // namespace vx::ui

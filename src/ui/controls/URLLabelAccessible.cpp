@@ -1,0 +1,63 @@
+#include "ui/controls/URLLabelAccessible.h"
+
+#include "ui/controls/URLLabel.h"
+
+namespace vx::ui {
+
+URLLabelAccessible::URLLabelAccessible(TURLLabel* label)
+    : QAccessibleWidget(label, QAccessible::Link) {}
+
+QAccessibleInterface* URLLabelAccessible::Create(const QString& className, QObject* object) {
+    auto* label = qobject_cast<TURLLabel*>(object);
+    if (!label || className != QLatin1String(TURLLabel::staticMetaObject.className()))
+        return nullptr;
+    return new URLLabelAccessible(label);
+}
+
+TURLLabel* URLLabelAccessible::Label() const {
+    return static_cast<TURLLabel*>(widget());
+}
+
+QString URLLabelAccessible::text(QAccessible::Text t) const {
+    // The address itself: the link's value, and said in its description.
+    const QString target = TURLLabel::Target(Label()->URLType(), Label()->text());
+    switch (t) {
+        case QAccessible::Name:
+            if (widget()->accessibleName().isEmpty()) return Label()->text();
+            break;
+        case QAccessible::Description:
+            if (widget()->accessibleDescription().isEmpty())
+                return QStringLiteral("Opens ") + target;
+            break;
+        case QAccessible::Value:
+            return target;
+        default:
+            break;
+    }
+    return QAccessibleWidget::text(t);
+}
+
+QAccessible::State URLLabelAccessible::state() const {
+    QAccessible::State s = QAccessibleWidget::state();
+    s.linked = true;
+    return s;
+}
+
+QStringList URLLabelAccessible::actionNames() const {
+    return QStringList(pressAction()) + QAccessibleWidget::actionNames();
+}
+
+void URLLabelAccessible::doAction(const QString& actionName) {
+    if (actionName != pressAction()) {
+        QAccessibleWidget::doAction(actionName);
+    } else if (widget()->isEnabled()) {
+        Label()->Click();
+    }
+}
+
+QStringList URLLabelAccessible::keyBindingsForAction(const QString& actionName) const {
+    if (actionName == pressAction()) return {QStringLiteral("Return")};
+    return QAccessibleWidget::keyBindingsForAction(actionName);
+}
+
+}  // namespace vx::ui

@@ -1,0 +1,181 @@
+// What a screen reader gets from each window, through Qt's accessibility
+// tree as assistive technology walks it.
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QAction>
+#include <QChartView>
+
+#include "history/history_store.h"
+#include "ui/chart/ChartForm.h"
+#include "ui/controls/OvalBtn.h"
+#include "ui/controls/URLLabel.h"
+#include "ui/forms/InfoUnit.h"
+#include "ui/forms/PreferencesForm.h"
+#include "ui/history/HistoryForm.h"
+#include "ui/platform/Shell.h"
+#include "ui_window.h"
+
+using namespace Qt::StringLiterals;
+
+namespace vx::ui {
+namespace {
+
+QString Name(QAccessibleInterface* i) {
+    return i ? i->text(QAccessible::Name) : QString();
+}
+
+bool Interactive(QAccessibleInterface* i) {
+    switch (i->role()) {
+        case QAccessible::Button:
+        case QAccessible::CheckBox:
+        case QAccessible::RadioButton:
+        case QAccessible::ComboBox:
+        case QAccessible::EditableText:
+        case QAccessible::SpinBox:
+        case QAccessible::Link:
+        case QAccessible::Table:
+        case QAccessible::List:
+        case QAccessible::Tree:
+        case QAccessible::PageTab:
+        case QAccessible::Slider:
+        case QAccessible::ProgressBar:
+        case QAccessible::MenuItem:
+        case QAccessible::ButtonMenu:
+            return true;
+        default:
+            return i->state().focusable;
+    }
+}
+
+// Every object a user can act on or read as a control, without a role of
+// its own or a name: "objectName (role)". Items of tables and lists are
+// read by the cell test.
+void Unnamed(QAccessibleInterface* i, QStringList& out) {
+    if (!i) return;
+    if (Interactive(i)) {
+        const bool generic = i->role() == QAccessible::Client || i->role() == QAccessible::NoRole;
+        if (generic || Name(i).trimmed().isEmpty())
+            out << (i->object() ? i->object()->objectName() : u"?"_s) + u" ("_s +
+                       QString::number(i->role(), 16) + u")"_s;
+    }
+    // Qt's own parts of a combo box (its pop-up list) are read through it.
+    if (i->role() == QAccessible::Table || i->role() == QAccessible::List ||
+        i->role() == QAccessible::ComboBox)
+        return;
+    for (int c = 0; c < i->childCount(); ++c) Unnamed(i->child(c), out);
+}
+
+TEST(Accessibility, EveryInteractiveObjectHasARoleAndAName) {
+    Window k;
+    k.w.show();
+    TriggerAction(k.w, "Opportunitychart1");
+    TPreferencesForm preferences(k.forms.store);
+    THistoryForm history(HistoryStore::DefaultPath());
+    for (QWidget* window : std::initializer_list<QWidget*>{
+             &k.w, &k.d, k.forms.InfoForm.get(), &preferences, &history, k.w.ChartForm()}) {
+        ASSERT_NE(window, nullptr);
+        QStringList unnamed;
+        Unnamed(QAccessible::queryAccessibleInterface(window), unnamed);
+        EXPECT_EQ(unnamed.join(u", "_s).toStdString(), "") << window->objectName().toStdString();
+    }
+}
+
+// The oval button and the link, as push button and link: caption as name,
+// the press action doing what a click does, focus and disabled states.
+TEST(Accessibility, CustomControlsAreAButtonAndALink) {
+    Window k;
+    TInfoForm& about = *k.forms.InfoForm;
+    QString opened;
+    Shell::ScopedHandler shell([&](const QString& t) {
+        opened = t;
+        return true;
+    });
+    struct Case {
+        QWidget* control;
+        QAccessible::Role role;
+        QString name;
+        std::function<bool()> pressed;
+    } cases[] = {
+        {about.BitBtn3, QAccessible::Button, u"Close"_s,
+         [&] { return about.result() == 3 && !about.isVisible(); }},
+        {about.URLLabel2, QAccessible::Link, u"help@vexorin.test"_s,
+         [&] { return opened == u"mailto:help@vexorin.test"_s; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.control->objectName().toStdString());
+        about.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&about));
+        QAccessibleInterface* i = QAccessible::queryAccessibleInterface(c.control);
+        ASSERT_NE(i, nullptr);
+        EXPECT_EQ(i->role(), c.role);
+        EXPECT_EQ(Name(i), c.name);
+        QAccessibleActionInterface* actions = i->actionInterface();
+        ASSERT_NE(actions, nullptr);
+        EXPECT_TRUE(actions->actionNames().contains(QAccessibleActionInterface::pressAction()));
+        EXPECT_TRUE(i->state().focusable);
+        c.control->setFocus();
+        EXPECT_TRUE(i->state().focused);
+
+        c.control->setEnabled(false);
+        EXPECT_TRUE(i->state().disabled);
+        actions->doAction(QAccessibleActionInterface::pressAction());
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(c.pressed());
+        c.control->setEnabled(true);
+        actions->doAction(QAccessibleActionInterface::pressAction());
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(c.pressed());
+
+        // The key the interface names does the same from the keyboard.
+        opened.clear();
+        about.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&about));
+        about.setResult(0);
+        const QString key =
+            actions->keyBindingsForAction(QAccessibleActionInterface::pressAction()).value(0);
+        QTest::keyClick(c.control, key == u"Space"_s ? Qt::Key_Space : Qt::Key_Return);
+        EXPECT_TRUE(c.pressed()) << key.toStdString();
+        about.hide();
+    }
+}
+
+TEST(Accessibility, TableCellsCheckMarksAndTheChartSummaryAreReadable) {
+    Window k;
+    k.w.show();
+    ResultsTable& t = k.w.Table();
+    for (const auto& [term, demand, competition, checked] :
+         {std::tuple{"garden shears", "900", "1000", true}, {"rake", "50", "90000", false}}) {
+        const RowId id = t.Append();
+        t.SetKeyTerm(id, term);
+        for (const char* c : {demand, competition, "1", "3", "50%", "10"}) t.AppendColumn(id, c);
+        t.SetChecked(id, checked);
+    }
+    QAccessibleInterface* view = QAccessible::queryAccessibleInterface(k.w.ListView1);
+    ASSERT_NE(view, nullptr);
+    QAccessibleTableInterface* table = view->tableInterface();
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(Name(table->cellAt(1, 0)), u"rake"_s);
+    EXPECT_EQ(Name(table->cellAt(0, 2)), u"1000"_s);
+    EXPECT_EQ(table->columnDescription(2), u"Competition"_s);
+    QAccessibleInterface* mark = table->cellAt(0, 0);
+    EXPECT_TRUE(mark->state().checkable);
+    EXPECT_TRUE(mark->state().checked);
+    EXPECT_FALSE(table->cellAt(1, 0)->state().checked);
+    // Space on the current row changes its check mark, and the cell says so.
+    k.w.ListView1->setCurrentIndex(k.w.ListView1->model()->index(0, 0));
+    QTest::keyClick(k.w.ListView1, Qt::Key_Space);
+    EXPECT_FALSE(t.At(0).checked);
+    EXPECT_FALSE(table->cellAt(0, 0)->state().checked);
+
+    TriggerAction(k.w, "Opportunitychart1");
+    auto* chart = k.w.ChartForm()->findChild<QChartView*>(u"ChartView"_s);
+    QAccessibleInterface* picture = QAccessible::queryAccessibleInterface(chart);
+    EXPECT_EQ(Name(picture), u"Opportunity chart"_s);
+    const QString summary = picture->text(QAccessible::Description);
+    EXPECT_TRUE(summary.startsWith(u"2 key terms plotted"_s)) << summary.toStdString();
+    EXPECT_TRUE(summary.contains(u"garden shears"_s)) << summary.toStdString();
+}
+
+}  // namespace
+}  // namespace vx::ui
