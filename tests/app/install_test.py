@@ -19,7 +19,7 @@ class InstallIntoAPrefix(unittest.TestCase):
             self.assertEqual(r.returncode, 0, r.stderr)
             for path in ("bin/vexorin", "bin/vexorin-research", "bin/vexorin-services",
                          "share/applications/vexorin.desktop",
-                         "share/metainfo/org.vexorin.Vexorin.metainfo.xml",
+                         "share/metainfo/org.vexorin.vexorin.metainfo.xml",
                          "share/vexorin/help/index.html",
                          "share/icons/hicolor/16x16/apps/vexorin.png",
                          "share/icons/hicolor/256x256/apps/vexorin.png",
