@@ -3,6 +3,8 @@
 // investigation.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+
 #include <QAbstractAxis>
 #include <QChart>
 #include <QFile>
@@ -123,6 +125,12 @@ TEST(History, ATermsTrendHasGapsAndUpIsBetter) {
     }
     EXPECT_EQ(rankLines, 2);   // 9, 5 | 2
     EXPECT_EQ(rankPoints, 3);  // no zero for "-"
+    // The same in words, for a screen reader.
+    QAccessibleInterface* view =
+        QAccessible::queryAccessibleInterface(form.findChild<QWidget*>(u"TrendView"_s));
+    EXPECT_EQ(view->text(QAccessible::Description),
+              u"Red Shoes in 4 runs from 2026-12-01 to 2026-12-04; in the latest, rank 2, "
+              "competition 5000, demand 100."_s);
 }
 
 // Compared with an older file: each row's change, the gone terms greyed

@@ -34,6 +34,25 @@ QDateTime When(const std::string& iso) {
 }
 
 // The unbroken stretches of numbers of one column: "-" and "?" are gaps.
+// The trend for a screen reader: how many runs over which days, and the
+// latest run's figures as shown.
+QString TrendInWords(const std::string& term, const std::vector<TermPoint>& points) {
+    if (points.empty()) return ToQString(term) + QStringLiteral(": in no recorded run");
+    const TermPoint& latest = points.back();
+    auto text = [&latest](int column) {
+        return ToQString(latest.texts[static_cast<size_t>(column - 1)]);
+    };
+    const QString day = QStringLiteral("yyyy-MM-dd");
+    return QStringLiteral(
+               "%1 in %2 run%3 from %4 to %5; in the latest, rank %6, competition %7, "
+               "demand %8.")
+        .arg(ToQString(term))
+        .arg(points.size())
+        .arg(points.size() == 1 ? QString() : QStringLiteral("s"))
+        .arg(When(points.front().started).toString(day), When(latest.started).toString(day),
+             text(colRank), text(colCompetition), text(colDemand));
+}
+
 std::vector<QList<QPointF>> Stretches(const std::vector<TermPoint>& points, int column) {
     std::vector<QList<QPointF>> out;
     bool inStretch = false;
@@ -203,6 +222,7 @@ void THistoryForm::ShowTrend(const std::string& term) {
     } catch (const std::exception&) {
     }
     chart_->setTitle(ToQString(term));
+    view_->setAccessibleDescription(TrendInWords(term, points));
     if (points.empty()) return;
     auto* time = new QDateTimeAxis;
     time->setFormat(QStringLiteral("yyyy-MM-dd"));
