@@ -9,7 +9,7 @@ PACKAGES=(
   libjpeg-dev desktop-file-utils appstream dpkg-dev
   xvfb xauth imagemagick xdg-utils fonts-dejavu-core fonts-dejavu-extra
   fp-utils-3.2.2 locales libsqlite3-dev libssl-dev openssl ca-certificates
-  nginx-light lintian man-db bash-completion
+  nginx-light lintian man-db bash-completion at-spi2-core python3-pyatspi dbus-daemon
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -28,6 +28,11 @@ QColor Rgb(TColor c) {
 }  // namespace
 
 TOvalButton::TOvalButton(QWidget* parent) : QWidget(parent) {
+    // Before anything here can make Qt ask for this object's interface (a
+    // caption set with a screen reader listening does): Qt keeps the first.
+    static const bool accessible =
+        (QAccessible::installFactory(&OvalButtonAccessible::Create), true);
+    (void)accessible;
     setAttribute(Qt::WA_NoSystemBackground, false);
     setAutoFillBackground(false);
     setMouseTracking(true);
@@ -36,9 +41,6 @@ TOvalButton::TOvalButton(QWidget* parent) : QWidget(parent) {
     if (QCoreApplication::instance()) QCoreApplication::instance()->installEventFilter(this);
     // Reached with Tab and pressed with Space or Enter, as a push button.
     setFocusPolicy(Qt::TabFocus);
-    static const bool accessible =
-        (QAccessible::installFactory(&OvalButtonAccessible::Create), true);
-    (void)accessible;
 }
 
 void TOvalButton::RecomputeShades() {

@@ -38,6 +38,10 @@ QCursor LoadUrlCursor() {
 }  // namespace Cursors
 
 TURLLabel::TURLLabel(QWidget* parent) : QLabel(parent) {
+    // Before anything here can make Qt ask for this object's interface (a
+    // caption set with a screen reader listening does): Qt keeps the first.
+    static const bool accessible = (QAccessible::installFactory(&URLLabelAccessible::Create), true);
+    (void)accessible;
     // The caption is an address, never markup: it is drawn as it opens.
     setTextFormat(Qt::PlainText);
     SetCaption(QString::fromLatin1(kHomepage));
@@ -52,8 +56,6 @@ TURLLabel::TURLLabel(QWidget* parent) : QLabel(parent) {
     setCursor(Cursors::Get(crURLCursor));
     // Reached with Tab and opened with Enter or Space, as a link.
     setFocusPolicy(Qt::TabFocus);
-    static const bool accessible = (QAccessible::installFactory(&URLLabelAccessible::Create), true);
-    (void)accessible;
 }
 
 QString TURLLabel::Target(TURLType type, const QString& caption) {

@@ -38,6 +38,7 @@ TInfoForm::TInfoForm(QWidget* parent) : QDialog(parent) {
 
     Image1 = new QLabel(panel);
     Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setAccessibleName(QStringLiteral("A magnifier over a bar chart"));
     Image1->setGeometry(11, 65, 150, 140);
     Image1->setScaledContents(true);
     Image1->setPixmap(art::AboutPicture());

@@ -159,6 +159,7 @@ void TForm1::BuildButtons(QWidget* client) {
 void TForm1::BuildStatusBar() {
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setAccessibleName(QStringLiteral("Status"));
     StatusBar1->setSizeGripEnabled(false);
     StatusBar1->setFixedHeight(19);
     status_ = new ElidedLabel(StatusBar1);
