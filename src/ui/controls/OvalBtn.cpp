@@ -358,8 +358,7 @@ void TOvalButton::Press() {
 }
 
 void TOvalButton::keyPressEvent(QKeyEvent* event) {
-    const int key = event->key();
-    if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter)
+    if (PressableAccessible::IsPressKey(event->key()))
         Press();
     else
         QWidget::keyPressEvent(event);

@@ -17,7 +17,7 @@ QChar AcceleratorOf(const QString& caption) {
 }  // namespace
 
 OvalButtonAccessible::OvalButtonAccessible(TOvalButton* button)
-    : QAccessibleWidget(button, QAccessible::Button) {}
+    : PressableAccessible(button, QAccessible::Button, QStringLiteral("Space")) {}
 
 QAccessibleInterface* OvalButtonAccessible::Create(const QString& className, QObject* object) {
     auto* button = qobject_cast<TOvalButton*>(object);
@@ -64,20 +64,8 @@ QAccessible::State OvalButtonAccessible::state() const {
     return s;
 }
 
-QStringList OvalButtonAccessible::actionNames() const {
-    return QStringList(pressAction()) + QAccessibleWidget::actionNames();
-}
-
-void OvalButtonAccessible::doAction(const QString& actionName) {
-    if (actionName == pressAction())
-        Button()->Press();
-    else
-        QAccessibleWidget::doAction(actionName);
-}
-
-QStringList OvalButtonAccessible::keyBindingsForAction(const QString& actionName) const {
-    if (actionName == pressAction()) return {QStringLiteral("Space")};
-    return QAccessibleWidget::keyBindingsForAction(actionName);
+void OvalButtonAccessible::Press() {
+    Button()->Press();
 }
 
 }  // namespace vx::ui

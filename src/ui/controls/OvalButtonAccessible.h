@@ -3,13 +3,13 @@
 // it belongs to a group.
 #pragma once
 
-#include <QAccessibleWidget>
+#include "ui/controls/PressableAccessible.h"
 
 namespace vx::ui {
 
 class TOvalButton;
 
-class OvalButtonAccessible : public QAccessibleWidget {
+class OvalButtonAccessible : public PressableAccessible {
   public:
     explicit OvalButtonAccessible(TOvalButton* button);
 
@@ -20,9 +20,9 @@ class OvalButtonAccessible : public QAccessibleWidget {
 
     QString text(QAccessible::Text t) const override;
     QAccessible::State state() const override;
-    QStringList actionNames() const override;
-    void doAction(const QString& actionName) override;
-    QStringList keyBindingsForAction(const QString& actionName) const override;
+
+  protected:
+    void Press() override;
 
   private:
     TOvalButton* Button() const;

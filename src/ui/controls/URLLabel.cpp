@@ -99,8 +99,7 @@ void TURLLabel::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void TURLLabel::keyPressEvent(QKeyEvent* event) {
-    const int key = event->key();
-    if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter)
+    if (PressableAccessible::IsPressKey(event->key()))
         Click();
     else
         QLabel::keyPressEvent(event);

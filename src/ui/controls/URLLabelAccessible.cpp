@@ -5,7 +5,7 @@
 namespace vx::ui {
 
 URLLabelAccessible::URLLabelAccessible(TURLLabel* label)
-    : QAccessibleWidget(label, QAccessible::Link) {}
+    : PressableAccessible(label, QAccessible::Link, QStringLiteral("Return")) {}
 
 QAccessibleInterface* URLLabelAccessible::Create(const QString& className, QObject* object) {
     auto* label = qobject_cast<TURLLabel*>(object);
@@ -43,21 +43,8 @@ QAccessible::State URLLabelAccessible::state() const {
     return s;
 }
 
-QStringList URLLabelAccessible::actionNames() const {
-    return QStringList(pressAction()) + QAccessibleWidget::actionNames();
-}
-
-void URLLabelAccessible::doAction(const QString& actionName) {
-    if (actionName != pressAction()) {
-        QAccessibleWidget::doAction(actionName);
-    } else if (widget()->isEnabled()) {
-        Label()->Click();
-    }
-}
-
-QStringList URLLabelAccessible::keyBindingsForAction(const QString& actionName) const {
-    if (actionName == pressAction()) return {QStringLiteral("Return")};
-    return QAccessibleWidget::keyBindingsForAction(actionName);
+void URLLabelAccessible::Press() {
+    Label()->Click();
 }
 
 }  // namespace vx::ui

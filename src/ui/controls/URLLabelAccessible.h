@@ -2,13 +2,13 @@
 // caption, described by the address it opens, opened through its action.
 #pragma once
 
-#include <QAccessibleWidget>
+#include "ui/controls/PressableAccessible.h"
 
 namespace vx::ui {
 
 class TURLLabel;
 
-class URLLabelAccessible : public QAccessibleWidget {
+class URLLabelAccessible : public PressableAccessible {
   public:
     explicit URLLabelAccessible(TURLLabel* label);
 
@@ -17,9 +17,9 @@ class URLLabelAccessible : public QAccessibleWidget {
 
     QString text(QAccessible::Text t) const override;
     QAccessible::State state() const override;
-    QStringList actionNames() const override;
-    void doAction(const QString& actionName) override;
-    QStringList keyBindingsForAction(const QString& actionName) const override;
+
+  protected:
+    void Press() override;
 
   private:
     TURLLabel* Label() const;
