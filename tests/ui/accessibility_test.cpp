@@ -140,6 +140,19 @@ TEST(Accessibility, CustomControlsAreAButtonAndALink) {
     }
 }
 
+TEST(Accessibility, ACaptionReadsWithoutItsAcceleratorMark) {
+    TOvalButton button;
+    for (const auto& [caption, name, key] : {std::tuple{"&Close", "Close", "Alt+C"},
+                                             {"Save && e&xit", "Save & exit", "Alt+X"},
+                                             {"A && B", "A & B", ""},
+                                             {"Stop&", "Stop", ""}}) {
+        button.SetCaption(QString::fromLatin1(caption));
+        QAccessibleInterface* i = QAccessible::queryAccessibleInterface(&button);
+        EXPECT_EQ(Name(i), QString::fromLatin1(name)) << caption;
+        EXPECT_EQ(i->text(QAccessible::Accelerator), QString::fromLatin1(key)) << caption;
+    }
+}
+
 TEST(Accessibility, TableCellsCheckMarksAndTheChartSummaryAreReadable) {
     Window k;
     k.w.show();
