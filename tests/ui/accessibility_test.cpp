@@ -26,26 +26,12 @@ QString Name(QAccessibleInterface* i) {
 }
 
 bool Interactive(QAccessibleInterface* i) {
-    switch (i->role()) {
-        case QAccessible::Button:
-        case QAccessible::CheckBox:
-        case QAccessible::RadioButton:
-        case QAccessible::ComboBox:
-        case QAccessible::EditableText:
-        case QAccessible::SpinBox:
-        case QAccessible::Link:
-        case QAccessible::Table:
-        case QAccessible::List:
-        case QAccessible::Tree:
-        case QAccessible::PageTab:
-        case QAccessible::Slider:
-        case QAccessible::ProgressBar:
-        case QAccessible::MenuItem:
-        case QAccessible::ButtonMenu:
-            return true;
-        default:
-            return i->state().focusable;
-    }
+    using R = QAccessible::Role;
+    static const QList<R> controls = {R::Button,       R::CheckBox, R::RadioButton, R::ComboBox,
+                                      R::EditableText, R::SpinBox,  R::Link,        R::Table,
+                                      R::List,         R::Tree,     R::PageTab,     R::Slider,
+                                      R::ProgressBar,  R::MenuItem, R::ButtonMenu};
+    return controls.contains(i->role()) || i->state().focusable;
 }
 
 // Every object a user can act on or read as a control, without a role of
