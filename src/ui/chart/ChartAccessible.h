@@ -11,15 +11,9 @@ class ChartAccessible : public QAccessibleWidget {
   public:
     explicit ChartAccessible(QWidget* view);
 
-    // Installs the factory for every QChartView, once.
-    static void Install();
-
     int childCount() const override { return 0; }
     QAccessibleInterface* child(int) const override { return nullptr; }
     int indexOfChild(const QAccessibleInterface*) const override { return -1; }
-
-  private:
-    static QAccessibleInterface* Create(const QString& className, QObject* object);
 };
 
 }  // namespace vx::ui

@@ -11,6 +11,7 @@
 
 #include "ui/chart/ChartAccessible.h"
 #include "ui/chart/PointView.h"
+#include "ui/controls/AccessibleFactory.h"
 #include "ui/forms/SaveStatus.h"
 #include "ui/platform/FileDialogs.h"
 #include "ui/platform/TextEdge.h"
@@ -52,7 +53,7 @@ TChartForm::TChartForm(ResultsTable& table, QWidget* parent)
     : QWidget(parent, Qt::Window), table_(table) {
     setObjectName(QStringLiteral("ChartForm"));
     setWindowTitle(QStringLiteral("Opportunity chart"));
-    ChartAccessible::Install();
+    InstallAccessibleFactory<QChartView, ChartAccessible>();
     view_ = new PointView(chart_, this);
     view_->setObjectName(QStringLiteral("ChartView"));
     view_->setAccessibleName(QStringLiteral("Opportunity chart"));

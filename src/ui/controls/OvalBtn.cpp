@@ -1,9 +1,9 @@
 #include "ui/controls/OvalBtn.h"
 
+#include "ui/controls/AccessibleFactory.h"
 #include "ui/controls/Canvas.h"
 #include "ui/controls/OvalButtonAccessible.h"
 
-#include <QAccessible>
 #include <QApplication>
 #include <QEnterEvent>
 #include <QFontMetrics>
@@ -28,11 +28,7 @@ QColor Rgb(TColor c) {
 }  // namespace
 
 TOvalButton::TOvalButton(QWidget* parent) : QWidget(parent) {
-    // Before anything here can make Qt ask for this object's interface (a
-    // caption set with a screen reader listening does): Qt keeps the first.
-    static const bool accessible =
-        (QAccessible::installFactory(&OvalButtonAccessible::Create), true);
-    (void)accessible;
+    InstallAccessibleFactory<TOvalButton, OvalButtonAccessible>();  // first: see its header
     setAttribute(Qt::WA_NoSystemBackground, false);
     setAutoFillBackground(false);
     setMouseTracking(true);

@@ -19,13 +19,6 @@ QChar AcceleratorOf(const QString& caption) {
 OvalButtonAccessible::OvalButtonAccessible(TOvalButton* button)
     : PressableAccessible(button, QAccessible::Button, QStringLiteral("Space")) {}
 
-QAccessibleInterface* OvalButtonAccessible::Create(const QString& className, QObject* object) {
-    auto* button = qobject_cast<TOvalButton*>(object);
-    if (!button || className != QLatin1String(TOvalButton::staticMetaObject.className()))
-        return nullptr;
-    return new OvalButtonAccessible(button);
-}
-
 QString OvalButtonAccessible::CaptionText(const QString& caption) {
     QString out;
     for (qsizetype i = 0; i < caption.size(); ++i) {

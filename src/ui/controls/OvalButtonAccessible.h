@@ -13,8 +13,6 @@ class OvalButtonAccessible : public PressableAccessible {
   public:
     explicit OvalButtonAccessible(TOvalButton* button);
 
-    // For QAccessible::installFactory; the button installs it once.
-    static QAccessibleInterface* Create(const QString& className, QObject* object);
     // The caption as read: the accelerator's "&" dropped, "&&" as "&".
     static QString CaptionText(const QString& caption);
 

@@ -1,12 +1,12 @@
 #include "ui/controls/URLLabel.h"
 
-#include <QAccessible>
 #include <QBitmap>
 #include <QKeyEvent>
 #include <QMap>
 #include <QMouseEvent>
 
 #include "ui/Constants.h"
+#include "ui/controls/AccessibleFactory.h"
 #include "ui/controls/URLLabelAccessible.h"
 #include "ui/platform/Shell.h"
 
@@ -38,10 +38,7 @@ QCursor LoadUrlCursor() {
 }  // namespace Cursors
 
 TURLLabel::TURLLabel(QWidget* parent) : QLabel(parent) {
-    // Before anything here can make Qt ask for this object's interface (a
-    // caption set with a screen reader listening does): Qt keeps the first.
-    static const bool accessible = (QAccessible::installFactory(&URLLabelAccessible::Create), true);
-    (void)accessible;
+    InstallAccessibleFactory<TURLLabel, URLLabelAccessible>();  // first: see its header
     // The caption is an address, never markup: it is drawn as it opens.
     setTextFormat(Qt::PlainText);
     SetCaption(QString::fromLatin1(kHomepage));

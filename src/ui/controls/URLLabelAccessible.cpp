@@ -7,13 +7,6 @@ namespace vx::ui {
 URLLabelAccessible::URLLabelAccessible(TURLLabel* label)
     : PressableAccessible(label, QAccessible::Link, QStringLiteral("Return")) {}
 
-QAccessibleInterface* URLLabelAccessible::Create(const QString& className, QObject* object) {
-    auto* label = qobject_cast<TURLLabel*>(object);
-    if (!label || className != QLatin1String(TURLLabel::staticMetaObject.className()))
-        return nullptr;
-    return new URLLabelAccessible(label);
-}
-
 TURLLabel* URLLabelAccessible::Label() const {
     return static_cast<TURLLabel*>(widget());
 }

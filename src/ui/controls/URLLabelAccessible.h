@@ -12,9 +12,6 @@ class URLLabelAccessible : public PressableAccessible {
   public:
     explicit URLLabelAccessible(TURLLabel* label);
 
-    // For QAccessible::installFactory; the label installs it once.
-    static QAccessibleInterface* Create(const QString& className, QObject* object);
-
     QString text(QAccessible::Text t) const override;
     QAccessible::State state() const override;
 

@@ -21,6 +21,7 @@
 #include "core/text.h"
 #include "history/history_store.h"
 #include "ui/chart/ChartAccessible.h"
+#include "ui/controls/AccessibleFactory.h"
 #include "ui/platform/Prompts.h"
 #include "ui/platform/TextEdge.h"
 
@@ -117,7 +118,7 @@ THistoryForm::THistoryForm(std::string path, QWidget* parent)
     status_->setObjectName(QStringLiteral("HistoryStatus"));
     chart_ = new QChart;
     chart_->setTitle(QStringLiteral("Pick a key term to see its trend"));
-    ChartAccessible::Install();
+    InstallAccessibleFactory<QChartView, ChartAccessible>();
     view_ = new QChartView(chart_, this);
     view_->setObjectName(QStringLiteral("TrendView"));
     view_->setAccessibleName(QStringLiteral("Trend of the key term"));
