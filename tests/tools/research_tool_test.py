@@ -448,6 +448,14 @@ class ResearchAgainstServices(unittest.TestCase):
         self.assertTrue(all(x == "-" or 1 <= int(x) <= 100 for x in ranks), ranks)
         self.assertTrue(all(row[1] == row[1].lower() and row[3].isdigit() for row in rows))
 
+    def test_stand_in_services_refuse_values_that_do_not_read(self):
+        # Never a server on another port than the one asked for.
+        for args in (["--port", "abc"], ["--port", "70000"], ["--latency-ms", "-1"],
+                     ["--fail-rate", "1.5"], ["--seed", "x"], ["--port"]):
+            r = subprocess.run([SERVICES, *args], capture_output=True, timeout=10)
+            self.assertEqual(r.returncode, 2, args)
+            self.assertTrue(r.stderr.startswith(b"usage: vexorin-services"), args)
+
 
 # AddressSanitizer's quarantine keeps freed memory resident: the memory
 # ceilings are checked in the plain build only.

@@ -5,9 +5,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "core/program_info.h"
+#include "core/text.h"
 #include "engine/host.h"
 #include "stand_in_server.h"
 
@@ -19,38 +21,51 @@ void OnSignal(int) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (vx::AnswerVersionOrHelp(
-            argc, argv, "vexorin-services",
-            "usage: vexorin-services [--port N] [--latency-ms MS] [--header-timeout-ms MS]\n"
-            "                        [--fail-rate P] [--seed N] [--tls-cert FILE --tls-key FILE]\n",
-            "The stand-in keyword-suggestion and web-search services on 127.0.0.1.\n"))
+    constexpr const char* kUsage =
+        "usage: vexorin-services [--port N] [--latency-ms MS] [--header-timeout-ms MS]\n"
+        "                        [--fail-rate P] [--seed N] [--tls-cert FILE --tls-key FILE]\n";
+    if (vx::AnswerVersionOrHelp(argc, argv, "vexorin-services", kUsage,
+                                "The stand-in keyword-suggestion and web-search services on "
+                                "127.0.0.1.\n"))
         return 0;
     int port = vx::kDefaultServicesPort;
     vx::services::ServerLimits limits;
     std::string certFile, keyFile;
-    for (int i = 1; i < argc; ++i) {
+    // A value that does not read, or lies outside its range, is bad usage:
+    // never a server on some other port than the one asked for.
+    auto whole = [](const char* text, int64_t highest) -> std::optional<int64_t> {
+        const auto n = vx::ReadWholeNumber64(text);
+        return n && *n >= 0 && *n <= highest ? n : std::nullopt;
+    };
+    bool ok = true;
+    for (int i = 1; ok && i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--port" && i + 1 < argc) {
-            port = std::atoi(argv[++i]);
-        } else if (a == "--latency-ms" && i + 1 < argc) {
-            limits.latencyMs = std::atoi(argv[++i]);
-        } else if (a == "--header-timeout-ms" && i + 1 < argc) {
-            limits.headerTimeout = std::chrono::milliseconds(std::atoi(argv[++i]));
-        } else if (a == "--tls-cert" && i + 1 < argc) {
-            certFile = argv[++i];
-        } else if (a == "--tls-key" && i + 1 < argc) {
-            keyFile = argv[++i];
-        } else if (a == "--fail-rate" && i + 1 < argc) {
-            limits.failRate = std::atof(argv[++i]);
-        } else if (a == "--seed" && i + 1 < argc) {
-            limits.failSeed = static_cast<unsigned>(std::strtoul(argv[++i], nullptr, 10));
+        const char* v = i + 1 < argc ? argv[++i] : nullptr;
+        std::optional<int64_t> n;
+        if (!v) {
+            ok = false;
+        } else if (a == "--port" && (n = whole(v, 65535))) {
+            port = static_cast<int>(*n);  // 0: any free port
+        } else if (a == "--latency-ms" && (n = whole(v, 3600000))) {
+            limits.latencyMs = static_cast<int>(*n);
+        } else if (a == "--header-timeout-ms" && (n = whole(v, 3600000))) {
+            limits.headerTimeout = std::chrono::milliseconds(*n);
+        } else if (a == "--seed" && (n = whole(v, UINT32_MAX))) {
+            limits.failSeed = static_cast<unsigned>(*n);
+        } else if (const auto p = vx::ReadDecimal(v, '.');
+                   a == "--fail-rate" && p && *p >= 0 && *p <= 1) {
+            limits.failRate = *p;
+        } else if (a == "--tls-cert") {
+            certFile = v;
+        } else if (a == "--tls-key") {
+            keyFile = v;
         } else {
-            std::fprintf(stderr,
-                         "usage: vexorin-services [--port N] [--latency-ms MS] "
-                         "[--header-timeout-ms MS] [--fail-rate P] [--seed N]\n"
-                         "                       [--tls-cert FILE --tls-key FILE]\n");
-            return 2;
+            ok = false;
         }
+    }
+    if (!ok) {
+        std::fputs(kUsage, stderr);
+        return 2;
     }
     vx::services::StandInServer server(port, limits);
     if (!server.ok()) {
