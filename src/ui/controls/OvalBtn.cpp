@@ -127,11 +127,21 @@ bool TOvalButton::InEllipse(int x, int y) const {
     return QRegion(0, 0, width(), height(), QRegion::Ellipse).contains(QPoint(x, y));
 }
 
-bool TOvalButton::IsAccelChar(QChar key, const QString& caption) {
+namespace {
+QChar UpperAtoZ(QChar c) {
+    return (c >= u'a' && c <= u'z') ? QChar(c.unicode() - 32) : c;
+}
+}  // namespace
+
+QChar TOvalButton::AccelChar(const QString& caption) {
     const qsizetype amp = caption.indexOf(u'&');
-    if (amp < 0 || amp + 1 >= caption.size()) return false;
-    auto upper = [](QChar c) { return (c >= u'a' && c <= u'z') ? QChar(c.unicode() - 32) : c; };
-    return upper(caption[amp + 1]) == upper(key);
+    if (amp < 0 || amp + 1 >= caption.size()) return {};
+    return UpperAtoZ(caption[amp + 1]);
+}
+
+bool TOvalButton::IsAccelChar(QChar key, const QString& caption) {
+    const QChar accel = AccelChar(caption);
+    return !accel.isNull() && accel == UpperAtoZ(key);
 }
 
 TOvalButton::FaceLayout TOvalButton::CurrentLayout() const {

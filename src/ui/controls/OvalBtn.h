@@ -84,6 +84,9 @@ class TOvalButton : public QWidget {
     void DrawBevel();
     bool InEllipse(int x, int y) const;
     static bool IsAccelChar(QChar key, const QString& caption);
+    // The accelerator: the character after the first "&", upper-cased when
+    // a letter a to z; none without one.
+    static QChar AccelChar(const QString& caption);
     void MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
     void MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
     void MouseMove(Qt::KeyboardModifiers shift, int x, int y);

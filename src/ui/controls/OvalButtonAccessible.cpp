@@ -4,18 +4,6 @@
 
 namespace vx::ui {
 
-namespace {
-// The letter after a single "&", or none.
-QChar AcceleratorOf(const QString& caption) {
-    for (qsizetype i = 0; i + 1 < caption.size(); ++i) {
-        if (caption[i] != u'&') continue;
-        if (caption[i + 1] != u'&') return caption[i + 1].toUpper();
-        ++i;
-    }
-    return {};
-}
-}  // namespace
-
 OvalButtonAccessible::OvalButtonAccessible(TOvalButton* button)
     : PressableAccessible(button, QAccessible::Button, QStringLiteral("Space")) {}
 
@@ -40,7 +28,8 @@ QString OvalButtonAccessible::text(QAccessible::Text t) const {
     if (t == QAccessible::Name && widget()->accessibleName().isEmpty())
         return CaptionText(Button()->Caption());
     if (t == QAccessible::Accelerator) {
-        const QChar key = AcceleratorOf(Button()->Caption());
+        // The key the button itself answers to.
+        const QChar key = TOvalButton::AccelChar(Button()->Caption());
         return key.isNull() ? QString() : QStringLiteral("Alt+") + key;
     }
     return QAccessibleWidget::text(t);
