@@ -53,6 +53,18 @@ Opportunities OpportunitiesOf(const ResultsTable& table) {
     return out;
 }
 
+std::vector<const OpportunityPoint*> MostPromising(const Opportunities& data, size_t most) {
+    std::vector<const OpportunityPoint*> best;
+    for (const OpportunityPoint& p : data.points)
+        if (p.demand > data.medianDemand && p.competition < data.medianCompetition)
+            best.push_back(&p);
+    std::stable_sort(best.begin(), best.end(), [](const auto* a, const auto* b) {
+        return a->demand / a->competition > b->demand / b->competition;
+    });
+    if (best.size() > most) best.resize(most);
+    return best;
+}
+
 PointColor ColorFor(double profitability, bool checked) {
     PointColor c{150, 150, 150, 255};
     if (profitability < 0) {

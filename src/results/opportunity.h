@@ -31,6 +31,10 @@ struct Opportunities {
 // decimal without its "%".
 Opportunities OpportunitiesOf(const ResultsTable& table);
 
+// The points in the chart's promising corner (more demand and less
+// competition than the medians), best ratio of the two first, at most `most`.
+std::vector<const OpportunityPoint*> MostPromising(const Opportunities& data, size_t most);
+
 // A point's colour: 0 % grey, rising profitability from pale to strong
 // green, negative red; an unchecked row faint.
 struct PointColor {

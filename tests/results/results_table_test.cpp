@@ -306,6 +306,21 @@ TEST(Opportunities, RowsToPointsColoursAndSizes) {
     EXPECT_EQ(o.medianDemand, 1200);
     EXPECT_EQ(o.medianCompetition, 1000);
 
+    // The promising corner: past both medians, best ratio first, at most so many.
+    Opportunities corner;
+    corner.medianDemand = corner.medianCompetition = 100;
+    for (const auto& [d, c] : {std::pair{200.0, 50.0},
+                               {1000.0, 10.0},
+                               {100.0, 10.0},
+                               {300.0, 99.0},
+                               {500.0, 100.0},
+                               {400.0, 20.0}})
+        corner.points.push_back({.demand = d, .competition = c});
+    std::vector<double> best;
+    for (const OpportunityPoint* p : MostPromising(corner, 3)) best.push_back(p->demand);
+    EXPECT_EQ(best, (std::vector<double>{1000, 400, 200}));
+    EXPECT_EQ(MostPromising(corner, 9).size(), 4u);
+
     struct Color {
         double profit;
         bool checked;

@@ -6,8 +6,6 @@
 #include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
-#include <algorithm>
-#include <vector>
 
 #include "ui/chart/ChartAccessible.h"
 #include "ui/chart/PointView.h"
@@ -20,8 +18,7 @@ namespace vx::ui {
 
 namespace {
 // The chart in words, for a screen reader: how many points, the medians the
-// lines mark, and the terms in the promising corner (more demand and less
-// competition than the medians), best ratio first.
+// lines mark, and the most promising terms.
 QString Summary(const Opportunities& data, const ResultsTable& table) {
     const size_t n = data.points.size();
     QString text = QStringLiteral(
@@ -31,16 +28,8 @@ QString Summary(const Opportunities& data, const ResultsTable& table) {
                        .arg(n == 1 ? QString() : QStringLiteral("s"))
                        .arg(qRound64(data.medianDemand))
                        .arg(qRound64(data.medianCompetition));
-    std::vector<const OpportunityPoint*> best;
-    for (const OpportunityPoint& p : data.points)
-        if (p.demand > data.medianDemand && p.competition < data.medianCompetition)
-            best.push_back(&p);
-    std::sort(best.begin(), best.end(), [](const auto* a, const auto* b) {
-        return a->demand / a->competition > b->demand / b->competition;
-    });
-    if (best.size() > 5) best.resize(5);
     QStringList terms;
-    for (const OpportunityPoint* p : best)
+    for (const OpportunityPoint* p : MostPromising(data, 5))
         terms << ToQString(std::string(table.At(p->row).KeyTerm()));
     if (!terms.isEmpty())
         text += QStringLiteral(" Most promising: ") + terms.join(QStringLiteral(", ")) +
