@@ -65,11 +65,8 @@ Outcome Run(const std::string& host, int parallel, int retries, int rows, const 
     vx::RunHeadlessResearch(
         request, table,
         [&](const std::string& url) {
-            vx::PageAnswer a = vx::FetchAnswer(url, vx::DefaultNetLimits(), nullptr, hosts);
-            vx::FetchedPage page(std::move(a.body), a.complete, a.answered);
-            page.transient = a.transient;
-            page.retryAfterSeconds = a.retryAfterSeconds;
-            return page;
+            return vx::FetchedPage::From(
+                vx::FetchAnswer(url, vx::DefaultNetLimits(), nullptr, hosts));
         },
         stop);
     Outcome o{std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), {}};

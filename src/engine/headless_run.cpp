@@ -2,7 +2,7 @@
 
 namespace vx {
 
-std::string RunHeadlessResearch(const HeadlessResearch& request, ResultsTable& table,
+RunOutcome RunHeadlessResearch(const HeadlessResearch& request, ResultsTable& table,
                                 const PageFetcher& fetch, StopFlag& stop,
                                 std::function<void()> cancelFetches,
                                 std::vector<std::string>* notices) {
@@ -24,7 +24,7 @@ std::string RunHeadlessResearch(const HeadlessResearch& request, ResultsTable& t
     } catch (const std::exception&) {
     }
     if (notices) *notices = research.Notices();
-    return research.GaveUp();
+    return research.Outcome();
 }
 
 }  // namespace vx

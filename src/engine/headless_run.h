@@ -37,9 +37,8 @@ class QuietHost : public StatusSink, public EventPump, public KeyState, public I
 // in parallel); a fault that escapes the run is discarded, as the desktop's
 // Start command does. Setting stop (a signal handler may) ends the run with
 // the rows it has; cancelFetches, if given, ends the fetches in flight.
-// Returns the run's word on a service it gave up on (Research::GaveUp),
-// empty when none.
-std::string RunHeadlessResearch(const HeadlessResearch& request, ResultsTable& table,
+// Returns how the run ended (Research::Outcome).
+RunOutcome RunHeadlessResearch(const HeadlessResearch& request, ResultsTable& table,
                                 const PageFetcher& fetch, StopFlag& stop,
                                 std::function<void()> cancelFetches = {},
                                 std::vector<std::string>* notices = nullptr);

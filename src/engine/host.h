@@ -79,6 +79,18 @@ struct FetchedPage {
     FetchedPage(std::string text, bool whole, bool gotAnswer)
         : body(std::move(text)), complete(whole), answered(gotAnswer) {}
     FetchedPage(const char* text) : FetchedPage(std::string(text)) {}  // NOLINT
+    // From the network layer's answer (PageAnswer), which the engine does
+    // not see: every field that has a match here.
+    template <class Answer>
+    static FetchedPage From(Answer answer) {
+        FetchedPage page(std::move(answer.body), answer.complete, answer.answered);
+        page.transient = answer.transient;
+        page.retryAfterSeconds = answer.retryAfterSeconds;
+        page.status = answer.status;
+        page.statusLine = std::move(answer.statusLine);
+        page.problem = std::move(answer.problem);
+        return page;
+    }
     std::string body;
     bool complete = false;
     bool answered = false;
@@ -86,8 +98,12 @@ struct FetchedPage {
     // 5xx), after the service's Retry-After in seconds when it gave one (-1).
     bool transient = false;
     int retryAfterSeconds = -1;
+    // The answer's status code and line ("HTTP/1.1 503 Service
+    // Unavailable"), when one came.
+    int status = 0;
+    std::string statusLine;
     // What the user must hear about the service (a failed TLS handshake and
-    // its reason); empty for an ordinary failure.
+    // its reason, an answer cut short); empty for an ordinary failure.
     std::string problem;
 };
 // Never raises.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <random>
+#include <system_error>
 #include <thread>
 
 #include "core/text.h"
@@ -192,11 +193,60 @@ std::string Research::SuggestionUrl(const std::string& keyword) const {
 
 int Research::RetryDelayMs(const LookupPolicy& policy, int attempt, int retryAfterSeconds,
                            double jitter) {
-    if (retryAfterSeconds >= 0)
-        return static_cast<int>(
-            std::min<long long>(retryAfterSeconds * 1000LL, policy.retryAfterCapMs));
     const double base = policy.backoffMs * static_cast<double>(1LL << std::min(attempt, 20));
-    return static_cast<int>(base * (1.0 + 0.25 * std::clamp(jitter, -1.0, 1.0)));
+    const int backoff = static_cast<int>(base * (1.0 + 0.25 * std::clamp(jitter, -1.0, 1.0)));
+    if (retryAfterSeconds < 0) return backoff;
+    // Waiting 30 s to be told to wait again helps nobody: fail now.
+    if (retryAfterSeconds * 1000LL > policy.retryAfterCapMs) return -1;
+    return std::max(backoff, retryAfterSeconds * 1000);
+}
+
+namespace {
+const char* ServiceName(int service) {
+    return service == 0 ? "suggestion" : "search";
+}
+// "HTTP/1.1 503 Service Unavailable" -> "503 Service Unavailable".
+std::string StatusWords(const std::string& statusLine) {
+    const size_t space = statusLine.find(' ');
+    return space == std::string::npos ? statusLine : statusLine.substr(space + 1);
+}
+}  // namespace
+
+std::string RunOutcome::Summary() const {
+    if (stopped) return "Stopped";
+    if (!gaveUp.empty()) return gaveUp;
+    if (incompleteRows == 0) return "Done!";
+    std::string text = "Done: " + std::to_string(incompleteRows) + " of " + std::to_string(rows) +
+                       " rows incomplete";
+    for (int s = 0; s < 2; ++s) {
+        if (failedFetches[s] == 0) continue;
+        text += std::string("; the ") + ServiceName(s) + " service failed " +
+                std::to_string(failedFetches[s]) +
+                (failedFetches[s] == 1 ? " request" : " requests");
+    }
+    return text + ".";
+}
+
+RunOutcome Research::Outcome() const {
+    RunOutcome o;
+    o.walked = walked_;
+    o.stopped = escapeSeen_ || ctx_.stop.Requested();
+    const std::lock_guard lock(mutex_);
+    o.gaveUp = gaveUp_;
+    o.failedFetches[0] = failuresTotal_[0];
+    o.failedFetches[1] = failuresTotal_[1];
+    if (!walked_) return o;
+    o.rows = ctx_.table.Count();
+    for (int i = 0; i < o.rows; ++i) {
+        const ResultRow& row = ctx_.table.At(i);
+        for (int c = 1; c < kColumnCount; ++c) {
+            if (row.Text(c) == kUnknown) {
+                ++o.incompleteRows;
+                break;
+            }
+        }
+    }
+    return o;
 }
 
 std::vector<std::string> Research::Notices() const {
@@ -216,31 +266,72 @@ bool Research::GivenUp() const {
 }
 
 FetchedPage Research::Fetch(Service service, const std::string& url, Lane& lane) {
+    using Clock = std::chrono::steady_clock;
     thread_local std::minstd_rand jitter(std::random_device{}());
     FetchedPage page;
     for (int attempt = 0;; ++attempt) {
         if (GivenUp()) return {};
+        // A service that asked one lane to wait is not asked by the others.
+        Clock::time_point notBefore;
+        {
+            const std::lock_guard lock(mutex_);
+            notBefore = notBefore_[service];
+        }
+        if (const auto now = Clock::now(); notBefore > now) {
+            const auto ms =
+                std::chrono::duration_cast<std::chrono::milliseconds>(notBefore - now).count();
+            if (!lane.Wait(static_cast<int>(ms) + 1)) return page;
+        }
         page = lane.RawFetch(url);
         if (page.complete || !page.transient || attempt >= ctx_.policy.retries) break;
         const double spread = std::uniform_real_distribution<double>(-1.0, 1.0)(jitter);
-        if (!lane.Wait(RetryDelayMs(ctx_.policy, attempt, page.retryAfterSeconds, spread))) break;
+        const int delay = RetryDelayMs(ctx_.policy, attempt, page.retryAfterSeconds, spread);
+        if (delay < 0) break;
+        if (page.retryAfterSeconds >= 0) {
+            const std::lock_guard lock(mutex_);
+            notBefore_[service] =
+                std::max(notBefore_[service], Clock::now() + std::chrono::milliseconds(delay));
+        }
+        if (!lane.Wait(delay)) break;
     }
     // A fetch the run cut short says nothing about the service.
-    if (!page.answered && lane.StopAsked()) return page;
+    if (!page.complete && lane.StopAsked()) return page;
     const std::lock_guard lock(mutex_);
+    const std::string& host = service == kSuggest ? ctx_.hosts.suggest : ctx_.hosts.search;
+    const std::string who = std::string("The ") + ServiceName(service) + " service at " + host;
     if (!page.problem.empty() && !told_[service]) {
         told_[service] = true;
-        notices_.push_back(
-            std::string("The ") + (service == kSuggest ? "suggestion" : "search") + " service at " +
-            (service == kSuggest ? ctx_.hosts.suggest : ctx_.hosts.search) + ": " + page.problem);
+        notices_.push_back(who + ": " + page.problem);
     }
+    // Whatever did not come whole failed: no answer, a cut one, an error
+    // status. A refusing service is given up on like a silent one.
     int& failures = failuresInRow_[service];
-    failures = page.answered ? 0 : failures + 1;
+    if (page.complete) {
+        failures = 0;
+        return page;
+    }
+    ++failuresTotal_[service];
+    // How this failure looks, to say so when every one of the row of
+    // failures looked the same.
+    const std::string how = page.status >= 300 ? "answered " + StatusWords(page.statusLine)
+                            : page.answered   ? std::string("gave incomplete answers")
+                                              : std::string();
+    failedAs_[service] = failures == 0 || failedAs_[service] == how ? how : std::string();
+    ++failures;
     // One suggestion request a run: nothing to try again.
-    if (gaveUp_.empty() && failures >= (service == kSuggest ? 1 : kFailuresBeforeGivingUp))
-        gaveUp_ = std::string("The ") + (service == kSuggest ? "suggestion" : "search") +
-                  " service at " + (service == kSuggest ? ctx_.hosts.suggest : ctx_.hosts.search) +
-                  " is not answering.";
+    if (gaveUp_.empty() && failures >= (service == kSuggest ? 1 : kFailuresBeforeGivingUp)) {
+        if (!page.problem.empty() && page.status == 0) {
+            // Its reason, never "not answering" after a certificate failure.
+            gaveUp_ = who + ": " + page.problem;
+        } else if (failedAs_[service].empty()) {
+            gaveUp_ = who + " is not answering.";
+        } else if (failures == 1) {
+            gaveUp_ = who + " " + failedAs_[service] + ".";
+        } else {
+            gaveUp_ = who + " " + failedAs_[service] + " to " + std::to_string(failures) +
+                      " requests in a row.";
+        }
+    }
     return page;
 }
 
@@ -258,7 +349,8 @@ void Research::RunInvestigation(const std::string& keyword) {
     // Stop or Escape while the suggestions arrive ends the run here: a page
     // cut short is no list of suggestions, and the table keeps what it held.
     // So does a suggestion service that does not answer.
-    if ((ctx_.stop.Requested() && !stoppedBefore) || ctx_.keys.EscapeDown() || GivenUp()) return;
+    if (ctx_.keys.EscapeDown()) escapeSeen_ = true;
+    if ((ctx_.stop.Requested() && !stoppedBefore) || escapeSeen_ || GivenUp()) return;
     FillResultsFromSuggestions(page);
 }
 
@@ -303,6 +395,7 @@ std::string Percent(const std::string& profitability) {
 
 void Research::FillResultsFromSuggestions(const std::string& page) {
     ctx_.stop.Clear();
+    walked_ = true;
     ResultsTable& table = ctx_.table;
     table.Clear();
     if (ctx_.policy.parallel > 1) return FillInParallel(page);
@@ -342,24 +435,48 @@ void Research::FillResultsFromSuggestions(const std::string& page) {
             ctx_.status.SetStatusText(gaveUp_);
             break;
         }
-        if (ctx_.keys.EscapeDown()) break;
+        if (ctx_.keys.EscapeDown()) {
+            escapeSeen_ = true;
+            break;
+        }
         if (ctx_.stop.Requested()) break;
         if (table.Count() >= ctx_.inputs.ResultCount()) break;
     }
 }
 
 void Research::StartLookup(Lookup& lookup) {
+    try {
+        StartLookupThread(lookup);
+    } catch (const std::system_error&) {
+        // No thread to be had: the row is unknown, the run goes on.
+        const std::lock_guard lock(mutex_);
+        lookup.competition = lookup.rank = kUnknown;
+        lookup.competitionFound = lookup.done = true;
+    }
+}
+
+void Research::StartLookupThread(Lookup& lookup) {
     lookup.thread = std::thread([this, &lookup] {
         LookupLane lane(*this, lookup);
-        std::string competition = Competition(lookup.term, lane);
+        std::string competition, rank;
+        // A fault fails this row, never the run or the process.
+        try {
+            competition = Competition(lookup.term, lane);
+        } catch (...) {
+            competition = kUnknown;
+        }
         {
             const std::lock_guard lock(mutex_);
             lookup.competition = std::move(competition);
             lookup.competitionFound = true;
         }
         changed_.notify_all();
-        std::string rank = lookup.depth ? RankWalk(lookup.term, lookup.target, *lookup.depth, lane)
-                                        : std::string("-");
+        try {
+            rank = lookup.depth ? RankWalk(lookup.term, lookup.target, *lookup.depth, lane)
+                                : std::string("-");
+        } catch (...) {
+            rank = kUnknown;
+        }
         {
             const std::lock_guard lock(mutex_);
             lookup.rank = std::move(rank);
@@ -396,7 +513,7 @@ bool Research::ShowLookups(std::vector<std::unique_ptr<Lookup>>& running, int& r
             ++it;
             continue;
         }
-        l.thread.join();
+        if (l.thread.joinable()) l.thread.join();
         table.AppendColumn(l.row, l.rank);
         const std::string profitability = FormatProfitability(l.competition, l.rank, sep);
         table.AppendColumn(l.row, profitability);
@@ -435,7 +552,8 @@ void Research::FillInParallel(const std::string& page) {
         ~JoinAll() {
             r.halt_.store(true, std::memory_order_release);
             if (!running.empty() && r.ctx_.cancelFetches) r.ctx_.cancelFetches();
-            for (auto& l : running) l->thread.join();
+            for (auto& l : running)
+                if (l->thread.joinable()) l->thread.join();
         }
     } joinAll{*this, running};
     SuggestionWalk walk(page);
@@ -462,8 +580,10 @@ void Research::FillInParallel(const std::string& page) {
                 fault = "'" + depthText + "' is not a valid integer value";
                 startMore = false;
             }
-            StartLookup(*l);
+            // Held by the list before its thread exists, so the list's
+            // guard joins every thread that was started.
             running.push_back(std::move(l));
+            StartLookup(*running.back());
             Pump();
         }
         if (running.empty()) break;
@@ -472,7 +592,10 @@ void Research::FillInParallel(const std::string& page) {
             changed_.wait_for(lock, std::chrono::milliseconds(10));
         }
         Pump();
-        if (ctx_.keys.EscapeDown()) halt_.store(true, std::memory_order_release);
+        if (ctx_.keys.EscapeDown()) {
+            escapeSeen_ = true;
+            halt_.store(true, std::memory_order_release);
+        }
         gaveUp = ShowLookups(running, rowsDone) || gaveUp;
         // Stop, Escape or a service given up on: rows already shown are
         // completed with what they have, and no new row starts.
@@ -496,7 +619,8 @@ std::string Research::Competition(const std::string& keyTerm, Lane& lane) {
     const std::string phrase = SearchPhrase(keyTerm);
     if (phrase.empty()) return "";
     if (GivenUp()) return kUnknown;
-    std::string page = Fetch(kSearch, SearchUrl(phrase), lane).body;
+    FetchedPage fetched = Fetch(kSearch, SearchUrl(phrase), lane);
+    std::string& page = fetched.body;
     LowerAsciiInPlace(page);
     lane.Pump();
     std::string count;
@@ -511,6 +635,8 @@ std::string Research::Competition(const std::string& keyTerm, Lane& lane) {
     }
     if (count.empty()) count = "0";
     lane.Pump();
+    // Part of a page is no count: the number may be cut, or not there yet.
+    if (!fetched.complete) return kUnknown;
     count = StripNumberSeparators(count);
     // A count of digits beyond 64 bits is no count we can use.
     if (count.find_first_not_of("0123456789") == std::string::npos && !ReadWholeNumber64(count))
@@ -534,9 +660,8 @@ std::string Research::RankWalk(const std::string& keyTerm, const std::string& ta
     if (pageStart > lastStart) return "-";
     std::string result;
     // A page that failed (nothing, an error status, cut short) may have held
-    // the site; one cut by the stop request that ends the search does not
-    // count.
-    bool failed = false, failedBefore = false;
+    // the site.
+    bool failed = false;
     do {
         if (GivenUp()) {
             failed = true;
@@ -550,7 +675,6 @@ std::string Research::RankWalk(const std::string& keyTerm, const std::string& ta
         std::string& page = fetched.body;
         LowerAsciiInPlace(page);
         lane.PageSearched();
-        failedBefore = failed;
         failed = failed || !fetched.complete;
         lane.Pump();
         if (Pos(target, page) == 0) {
@@ -560,11 +684,10 @@ std::string Research::RankWalk(const std::string& keyTerm, const std::string& ta
             result = std::to_string(pageStart + ItemIndexOf(target, page));
         }
         lane.Pump();
-        if (lane.StopAsked()) {
-            failed = failedBefore;
-            break;
-        }
         if (!result.empty()) break;
+        // Cut short by the stop: the pages not searched, or the one the
+        // stop cut, may hold the site.
+        if (lane.StopAsked()) return pageStart > lastStart && !failed ? "-" : kUnknown;
     } while (pageStart <= lastStart);
     if (!result.empty()) return result;
     // "-" says every page searched came back and the site is not on them.

@@ -61,6 +61,21 @@ struct ResearchFault : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// How a run ended, for the status bar, stderr and the history.
+struct RunOutcome {
+    // The row walk began: the table holds this run's rows, and only then is
+    // there a run to record.
+    bool walked = false;
+    bool stopped = false;     // Stop, Escape or a signal ended it
+    std::string gaveUp;       // Research::GaveUp()
+    int rows = 0;             // rows in the table
+    int incompleteRows = 0;   // rows holding "?"
+    int failedFetches[2] = {0, 0};  // suggestion, search: failed after their retries
+    // "Stopped", the word on a service given up on, "Done: 7 of 30 rows
+    // incomplete; the search service failed 9 requests." or "Done!".
+    std::string Summary() const;
+};
+
 // A run is not re-entrant, and its host keeps it so. In the window the run
 // executes inside Start while its pump serves events; a Start or Open given
 // then does not touch the table: it stops the run and waits for it to
@@ -94,12 +109,16 @@ class Research {
     // What the user was told about a service, once a run and service each:
     // "The search service at host: TLS handshake: certificate has expired".
     std::vector<std::string> Notices() const;
-    // Failed fetches in a row (no answer at all) after which a run gives up.
+    // How the run ended; valid once RunInvestigation returned or raised.
+    RunOutcome Outcome() const;
+    // Failed fetches in a row (no answer, a cut answer, an error status
+    // such as 429 or 503) after which a run gives up.
     static constexpr int kFailuresBeforeGivingUp = 3;
 
     // How long a fetch that failed transiently waits before try number
-    // attempt + 2: the service's Retry-After (capped), else the back-off
-    // doubled per try with a quarter of jitter either way.
+    // attempt + 2: the back-off doubled per try with a quarter of jitter
+    // either way, or the service's Retry-After when that is longer; -1 (do
+    // not ask again) when the Retry-After is beyond the policy's cap.
     static int RetryDelayMs(const LookupPolicy& policy, int attempt, int retryAfterSeconds,
                             double jitter);
 
@@ -119,6 +138,7 @@ class Research {
                          Lane& lane);
     void FillInParallel(const std::string& page);
     void StartLookup(Lookup& lookup);
+    void StartLookupThread(Lookup& lookup);
     bool ShowLookups(std::vector<std::unique_ptr<Lookup>>& running, int& rowsDone);
     bool GivenUp() const;
     // Shows notices not shown yet in the status (the calling thread).
@@ -131,6 +151,14 @@ class Research {
     mutable std::mutex mutex_;  // what lookup threads share with the caller
     std::condition_variable changed_;
     int failuresInRow_[2] = {0, 0};
+    int failuresTotal_[2] = {0, 0};
+    // What every failure in the current row of failures did ("answered 503
+    // Service Unavailable"), when they all did the same; else empty.
+    std::string failedAs_[2];
+    // No lane asks a service before this: one back-off a service for all.
+    std::chrono::steady_clock::time_point notBefore_[2] = {};
+    bool walked_ = false;
+    bool escapeSeen_ = false;  // the calling thread's
     std::vector<std::string> notices_;  // in the order they came
     size_t noticesShown_ = 0;           // the calling thread's
     bool told_[2] = {false, false};

@@ -1,7 +1,10 @@
 #include "net/http_client.h"
 
+#include <time.h>
+
 #include <algorithm>
 #include <cstdlib>
+#include <ctime>
 
 #include "core/text.h"
 
@@ -104,6 +107,21 @@ std::optional<int64_t> ReadContentLength(std::string_view text) {
     return n;
 }
 
+// Hexadecimal digits only, at most 15 of them (no sign, no prefix).
+std::optional<uint64_t> ReadChunkSize(std::string_view text) {
+    if (text.empty() || text.size() > 15) return std::nullopt;
+    uint64_t n = 0;
+    for (const char c : text) {
+        const int d = c >= '0' && c <= '9'   ? c - '0'
+                      : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                      : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                             : -1;
+        if (d < 0) return std::nullopt;
+        n = n * 16 + static_cast<uint64_t>(d);
+    }
+    return n;
+}
+
 // Interim answers (100 Continue, 103 Early Hints) a server may send first.
 constexpr int kMaxInterimAnswers = 16;
 
@@ -198,6 +216,17 @@ void HttpClient::SendRequest(const std::string& target, const std::string& hostH
 }
 
 void HttpClient::ReadStatusLine(HttpResponse& r) {
+    // A peer that does not speak HTTP/1 (HTTP/2's frames, another protocol)
+    // is told by its first bytes, not by the silence after them.
+    static constexpr std::string_view kStart = "HTTP/";
+    while (true) {
+        const std::string_view head = connection_.Peek();
+        const size_t n = std::min(head.size(), kStart.size());
+        if (!EqualsNoCase(head.substr(0, n), kStart.substr(0, n)))
+            throw NetError(NetErrorKind::Malformed, "The server did not answer in HTTP/1.");
+        if (n == kStart.size()) break;
+        connection_.ReadMore();
+    }
     r.statusLine = connection_.ReadLine();
     r.answeredHttp10 = LowerAscii(Copy(r.statusLine, 6, 3)) == "1.0";
     std::string rest;
@@ -252,9 +281,13 @@ void HttpClient::ReadBody(HttpResponse& r) {
             std::string line = connection_.ReadLine();
             // The size ends at a blank or at its extensions' ";".
             line = line.substr(0, line.find_first_of(" \t;"));
-            return ReadWholeNumber("$" + line).value_or(0);
+            const auto size = ReadChunkSize(line);
+            if (!size) throw NetError(NetErrorKind::Malformed, "Invalid chunk size: " + line);
+            if (*size > limits_.maxBodyBytes - std::min(limits_.maxBodyBytes, r.body.size()))
+                throw NetError(NetErrorKind::TooLarge);
+            return static_cast<int64_t>(*size);
         };
-        for (int32_t size = readSize(); size > 0; size = readSize()) {
+        for (int64_t size = readSize(); size > 0; size = readSize()) {
             connection_.ReadBytes(r.body, size);
             connection_.ReadLine();
         }
@@ -300,6 +333,29 @@ std::string FetchPage(const std::string& url, const NetLimits& limits,
     return FetchAnswer(url, limits, std::move(cancel)).body;
 }
 
+std::optional<int> ReadRetryAfter(std::string_view value, std::time_t now) {
+    value = TrimView(value, " \t");
+    if (value.empty()) return std::nullopt;
+    if (value.find_first_not_of("0123456789") == std::string_view::npos) {
+        // Any number of digits: a huge delay is a huge delay, not an error.
+        int64_t seconds = 0;
+        for (const char c : value) seconds = std::min<int64_t>(seconds * 10 + (c - '0'), 1 << 30);
+        return static_cast<int>(seconds);
+    }
+    // IMF-fixdate, and the two obsolete forms a recipient must accept.
+    const std::string text(value);
+    for (const char* format : {"%a, %d %b %Y %H:%M:%S GMT", "%A, %d-%b-%y %H:%M:%S GMT",
+                               "%a %b %e %H:%M:%S %Y"}) {
+        std::tm tm{};
+        const char* end = ::strptime(text.c_str(), format, &tm);
+        if (!end || *end != '\0') continue;
+        const std::time_t at = ::timegm(&tm);
+        if (at == static_cast<std::time_t>(-1)) return std::nullopt;
+        return static_cast<int>(std::clamp<int64_t>(at - now, 0, 1 << 30));
+    }
+    return std::nullopt;
+}
+
 bool IsTransient(const HttpResponse& response) {
     if (!response.error) return false;
     switch (response.error->kind) {
@@ -327,9 +383,18 @@ PageAnswer FetchAnswer(const std::string& url, const NetLimits& limits,
     answer.complete = !r.error;
     answer.answered = r.statusCode != 0;
     answer.transient = IsTransient(r);
-    if (r.error && r.error->kind == NetErrorKind::Tls) answer.problem = r.error->what();
-    if (const auto after = ReadWholeNumber(TrimView(r.headers.Value("Retry-After"), " \t"));
-        after && *after >= 0)
+    answer.status = r.statusCode;
+    answer.statusLine = r.statusLine;
+    if (r.error) {
+        answer.error = r.error->what();
+        if (r.error->kind == NetErrorKind::Tls) answer.problem = answer.error;
+        // An answer that began and did not end whole is worth a word: its
+        // body must not pass for the page.
+        const bool cut = answer.answered && r.error->kind != NetErrorKind::HttpStatus &&
+                         r.error->kind != NetErrorKind::Cancelled;
+        if (cut) answer.problem = "an answer was cut short (" + answer.error + ")";
+    }
+    if (const auto after = ReadRetryAfter(r.headers.Value("Retry-After"), std::time(nullptr)))
         answer.retryAfterSeconds = *after;
     return answer;
 }

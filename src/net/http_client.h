@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -106,10 +107,17 @@ struct PageAnswer {
     // before the end, or an answer of 429 or 5xx. Never after a cancel.
     bool transient = false;
     int retryAfterSeconds = -1;  // the answer's Retry-After in seconds, if any
-    // Why a secure connection could not be made ("TLS handshake: certificate
-    // has expired"); empty otherwise.
+    int status = 0;              // the status code, 0 when none came
+    std::string statusLine;
+    std::string error;  // why the fetch failed, empty when it did not
+    // What the user must hear once: why a secure connection could not be
+    // made ("TLS handshake: certificate has expired"), or that an answer was
+    // cut short; empty otherwise.
     std::string problem;
 };
+// A Retry-After value as RFC 9110 reads it: decimal seconds, or an
+// HTTP-date (seconds from now, 0 when past); none for anything else.
+std::optional<int> ReadRetryAfter(std::string_view value, std::time_t now);
 // Whether a failed exchange may pass if asked again (see PageAnswer).
 bool IsTransient(const HttpResponse& response);
 PageAnswer FetchAnswer(const std::string& url, const NetLimits& limits = DefaultNetLimits(),

@@ -337,6 +337,7 @@ void TcpConnection::ResetForConnect() {
     inbound_.clear();
     inStart_ = 0;
     peerClosed_ = false;
+    tlsTruncated_ = false;
 }
 
 void TcpConnection::Connect() {
@@ -406,12 +407,22 @@ void TcpConnection::StartTls(int limitMs) {
     while (true) {
         const TlsIo io = tls_->Handshake();
         if (io.bytes > 0) return;
+        // The transport failing under the handshake is a network failure
+        // like any other (and may pass when asked again); Tls is kept for
+        // what the peer's certificate or protocol says.
+        if (io.closed)
+            throw NetError(NetErrorKind::Closed,
+                           "TLS handshake: the server closed the connection");
+        if (io.transport) {
+            const NetError e = SocketError(io.sysError);
+            throw NetError(e.kind, std::string("TLS handshake: ") + e.what());
+        }
         if (!io.error.empty()) throw NetError(NetErrorKind::Tls, "TLS handshake: " + io.error);
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                               until - std::chrono::steady_clock::now())
                               .count();
         if (left <= 0 || !PollFor(io.waitFor, static_cast<int>(left)))
-            throw NetError(NetErrorKind::Tls, "TLS handshake: timed out");
+            throw NetError(NetErrorKind::TimedOut, "TLS handshake: timed out");
     }
 }
 
@@ -508,6 +519,7 @@ size_t TcpConnection::ReadStep(OnClosed rule, Wait wait, std::string* dest, size
                 throw NetError(NetErrorKind::Socket, "TLS: " + io.error);
             }
             n = io.closed ? 0 : io.bytes;
+            if (io.truncated) tlsTruncated_ = true;
             if (!io.waitFor) break;
             waitFor = io.waitFor;
         } else {
@@ -552,6 +564,20 @@ void TcpConnection::Consume(size_t n) {
         inbound_.clear();
         inStart_ = 0;
     }
+}
+
+std::string_view TcpConnection::Peek() const {
+    return std::string_view(inbound_).substr(inStart_);
+}
+
+void TcpConnection::ReadMore() {
+    if (inStart_ > 0) {
+        inbound_.erase(0, inStart_);
+        inStart_ = 0;
+    }
+    DisconnectCheck(OnClosed::RaiseAlways);
+    if (ReadStep(OnClosed::RaiseIfDrained, Wait::UntilLimits(), &inbound_, RecvBufferSize) == 0)
+        throw NetError(NetErrorKind::Closed);
 }
 
 std::string TcpConnection::ReadLine() {
@@ -615,6 +641,11 @@ void TcpConnection::ReadUntilClose(std::string& sink) {
         ReadStep(OnClosed::Ignore, Wait::UntilLimits(), &sink,
                  std::min(RecvBufferSize, cap - sink.size()));
     }
+    // Over TLS only close_notify says the close was meant: anyone on the
+    // path can cut the TCP stream.
+    if (tlsTruncated_)
+        throw NetError(NetErrorKind::Closed,
+                       "The secure connection was cut without close_notify before the answer's end.");
 }
 
 void TcpConnection::CheckForClose(int waitMs) {

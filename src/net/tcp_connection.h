@@ -137,7 +137,12 @@ class TcpConnection {
     // raises TooLarge whatever the arrival pattern.
     std::string ReadLine();
     void ReadBytes(std::string& sink, int64_t count);
+    // To the peer's close; a TLS close without close_notify raises Closed.
     void ReadUntilClose(std::string& sink);
+    // The bytes read and not yet taken; ReadMore waits for more of them
+    // (raising as ReadLine does when none come).
+    std::string_view Peek() const;
+    void ReadMore();
     void CheckForClose(int waitMs);
 
     size_t Buffered() const { return inbound_.size() - inStart_; }
@@ -183,6 +188,7 @@ class TcpConnection {
     int fd_ = -1;
     std::unique_ptr<TlsSession> tls_;
     bool peerClosed_ = false;
+    bool tlsTruncated_ = false;  // the peer's close came without close_notify
     std::string inbound_;  // unread bytes start at inStart_
     size_t inStart_ = 0;
     NetLimits limits_;

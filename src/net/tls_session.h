@@ -14,11 +14,16 @@
 namespace vx {
 
 // One step's outcome: bytes moved; else the poll event to wait for; else
-// the peer's close; else a failure in words.
+// the peer's close (truncated when it came without close_notify); else a
+// failure in words, transport when the socket itself failed (errno's words)
+// rather than TLS.
 struct TlsIo {
     ssize_t bytes = 0;
     short waitFor = 0;
     bool closed = false;
+    bool truncated = false;
+    bool transport = false;
+    int sysError = 0;
     std::string error;
 };
 

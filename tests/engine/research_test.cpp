@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <thread>
 
@@ -140,7 +141,8 @@ TEST(RunInvestigation, WalksPairsAndFillsEveryColumn) {
     const ResultRow& r1 = w.table.At(1);
     EXPECT_EQ(r1.KeyTerm(), "red shoe sale");
     // No "of about": "?"; every rank request came back empty: "?" too; and
-    // what is derived from them is unknown.
+    // what is derived from them is unknown. Three empty answers in a row
+    // give up on the service.
     EXPECT_EQ(r1.Columns(), (std::vector<std::string>{"870", "?", "?", "?", "?", "?"}));
     EXPECT_EQ(w.urls,
               (std::vector<std::string>{
@@ -148,13 +150,16 @@ TEST(RunInvestigation, WalksPairsAndFillsEveryColumn) {
                   kCompUrl + "red+shoes%22", RankUrl("red+shoes", 1), kCompUrl + "red+shoe+sale%22",
                   RankUrl("red+shoe+sale", 1), RankUrl("red+shoe+sale", 21),
                   RankUrl("red+shoe+sale", 41)}));
-    EXPECT_EQ(w.statuses, (std::vector<std::string>{"red shoes", "red shoes", "red shoe sale"}));
+    EXPECT_EQ(w.statuses,
+              (std::vector<std::string>{
+                  "red shoes", "red shoes", "red shoe sale",
+                  "The search service at srch gave incomplete answers to 3 requests in a row."}));
 }
 
 TEST(RunInvestigation, EndsAtResultCountWithCompleteRows) {
     FakeWorld w;
     w.pageFor = [](const std::string& url) {
-        return url.find("sugg") != std::string::npos ? SuggestionPage(40) : std::string();
+        return url.find("sugg") != std::string::npos ? SuggestionPage(40) : ResultsPage({});
     };
     w.depth = "1";
     w.Make().RunInvestigation("x");
@@ -176,7 +181,8 @@ TEST(RunInvestigation, StopDuringRankSearchOfRowThreeEndsAfterThatRow) {
     w.stop.Set();  // a stop before the walk begins is cleared by it
     w.Make().RunInvestigation("x");
     ASSERT_EQ(w.table.Count(), 3);
-    EXPECT_EQ(w.table.At(2).Column(3), "-");
+    // Page 41 was never searched: the rank is unknown, not "not ranked".
+    EXPECT_EQ(w.table.At(2).Column(3), "?");
     EXPECT_TRUE(w.table.At(2).checked);
     EXPECT_EQ(w.urls.back(), RankUrl("term+2", 21));  // no page 41 after the stop
 }
@@ -190,7 +196,7 @@ TEST(RunInvestigation, EscapeEndsRankSearchAfterThePageAndTheWalkAfterTheRow) {
     };
     w.Make().RunInvestigation("x");
     ASSERT_EQ(w.table.Count(), 1);
-    EXPECT_EQ(w.table.At(0).Column(3), "-");
+    EXPECT_EQ(w.table.At(0).Column(3), "?");
     EXPECT_EQ(w.urls.back(), RankUrl("term+0", 1));
 }
 
@@ -413,6 +419,7 @@ TEST(FindRank, LargePageWithManyItems) {
 
 TEST(FindRank, FetchesAtMostDepthPages) {
     FakeWorld w;
+    w.pageFor = [](const std::string&) { return ResultsPage({"a.com"}); };
     w.Make().FindRank("red shoes", "mysite.com", 5);
     EXPECT_EQ(w.urls, (std::vector<std::string>{RankUrl("red+shoes", 1), RankUrl("red+shoes", 21),
                                                 RankUrl("red+shoes", 41), RankUrl("red+shoes", 61),
@@ -435,12 +442,21 @@ TEST(FindRank, StopOrEscapeAfterFirstPage) {
             w.escape = true;
         else
             w.stop.Set();  // requested before the search: one page is still fetched
-        EXPECT_EQ(w.Make().FindRank("red", "mysite.com", 3), "-");
+        // Pages 21 and 41 may hold the site: unknown, never "not ranked".
+        EXPECT_EQ(w.Make().FindRank("red", "mysite.com", 3), "?");
         EXPECT_EQ(w.urls.size(), 1u);
-        // Empty answers and a stop: still "-", nobody is told the rank is unknown.
+        // The last page searched whole without the site: "-" it is.
+        FakeWorld last;
+        last.pages[RankUrl("red", 1)] = ResultsPage({"a.com"});
+        if (useEscape)
+            last.escape = true;
+        else
+            last.stop.Set();
+        EXPECT_EQ(last.Make().FindRank("red", "mysite.com", 1), "-");
+        // That one page cut short by the stop: unknown.
         FakeWorld e;
         e.stop.Set();
-        EXPECT_EQ(e.Make().FindRank("red", "mysite.com", 3), "-");
+        EXPECT_EQ(e.Make().FindRank("red", "mysite.com", 1), "?");
     }
     FakeWorld w;
     w.escape = true;
@@ -495,8 +511,9 @@ TEST(RunInvestigation, ATlsFailureIsToldOncePerService) {
         const std::string told =
             "The search service at srch: TLS handshake: certificate has expired";
         EXPECT_EQ(r.Notices(), std::vector<std::string>{told}) << parallel;
-        EXPECT_EQ(std::count(w.statuses.begin(), w.statuses.end(), told), 1) << parallel;
-        EXPECT_EQ(w.table.Count(), 3);
+        EXPECT_NE(std::find(w.statuses.begin(), w.statuses.end(), told), w.statuses.end());
+        // Three such failures give up with the reason, never "not answering".
+        EXPECT_EQ(r.Outcome().gaveUp, told) << parallel;
     }
 }
 
@@ -605,8 +622,9 @@ TEST(ParallelLookups, StopCancelsEveryLookupInFlight) {
     for (const auto& row : Rows(w.table)) EXPECT_EQ(row[2], "?") << row[0];
 }
 
-// Back-off before each retry: the service's Retry-After (capped), else
-// about 0.5 s, 1 s, 2 s with a quarter of jitter either way.
+// Back-off before each retry: about 0.5 s, 1 s, 2 s with a quarter of
+// jitter either way, or the service's Retry-After when longer; one beyond
+// the cap is not waited for (-1).
 TEST(Retries, DelayFollowsRetryAfterOrBacksOff) {
     const LookupPolicy p;
     struct Case {
@@ -614,9 +632,10 @@ TEST(Retries, DelayFollowsRetryAfterOrBacksOff) {
         double jitter;
         int want;
     } cases[] = {
-        {0, -1, 0, 500},   {1, -1, 0, 1000},       {2, -1, 0, 2000}, {0, -1, 1, 625},
-        {2, -1, -1, 1500}, {0, 3, 1, 3000},        {4, 0, 0, 0},     {0, 999, 0, 30000},
-        {0, 31, 0, 30000}, {30, -1, 0, 500 << 20},
+        {0, -1, 0, 500},    {1, -1, 0, 1000}, {2, -1, 0, 2000}, {0, -1, 1, 625},
+        {2, -1, -1, 1500},  {0, 3, 1, 3000},  {4, 0, 0, 8000},  {2, 1, 0, 2000},
+        {0, 0, -1, 375},    {0, 30, 0, 30000}, {0, 31, 0, -1},  {0, 999, 0, -1},
+        {30, -1, 0, 500 << 20},
     };
     for (const Case& c : cases)
         EXPECT_EQ(Research::RetryDelayMs(p, c.attempt, c.retryAfter, c.jitter), c.want)
@@ -674,6 +693,172 @@ TEST(Retries, StopEndsABackOff) {
     EXPECT_EQ(r.LookupCompetition("red"), "?");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
     EXPECT_EQ(fetches, 1);
+}
+
+// A refusing service is given up on like a silent one: a 503 storm with
+// "Retry-After: 0" ends after three fetches in a row still failed, each
+// retry waits at least the back-off, and the run says what the service
+// answered. A Retry-After past the cap is not waited for.
+TEST(Retries, ARefusingServiceIsGivenUpOnPolitely) {
+    struct Case {
+        int status, retryAfter;
+        int wantFetches;
+        const char* wantGaveUp;
+    } cases[] = {
+        {503, 0, 9, "The search service at srch answered 503 Service Unavailable to 3 requests in a row."},
+        {429, 31, 3, "The search service at srch answered 429 Too Many Requests to 3 requests in a row."},
+        {0, -1, 9, "The search service at srch is not answering."},
+    };
+    for (const Case& c : cases) {
+        FakeWorld w;
+        w.policy.retries = 2;
+        w.policy.backoffMs = 20;
+        w.depth = "5";
+        std::vector<std::chrono::steady_clock::time_point> at;
+        w.fetchInstead = [&](const std::string& url) {
+            if (url.find("sugg") != std::string::npos) return FetchedPage(SuggestionPage(10));
+            at.push_back(std::chrono::steady_clock::now());
+            FetchedPage failed("", false, c.status != 0);
+            failed.transient = true;
+            failed.retryAfterSeconds = c.retryAfter;
+            failed.status = c.status;
+            failed.statusLine = c.status == 503   ? "HTTP/1.1 503 Service Unavailable"
+                                : c.status == 429 ? "HTTP/1.1 429 Too Many Requests"
+                                                  : "";
+            return failed;
+        };
+        Research r = w.Make();
+        r.RunInvestigation("x");
+        EXPECT_EQ(static_cast<int>(at.size()), c.wantFetches) << c.status;
+        EXPECT_EQ(r.Outcome().gaveUp, c.wantGaveUp);
+        EXPECT_EQ(r.Outcome().Summary(), c.wantGaveUp);
+        // 20 ms then 40 ms between the tries of one fetch, never less.
+        for (size_t i = 1; i < at.size(); ++i) {
+            if (i % 3 == 0 || c.retryAfter > 30) continue;
+            EXPECT_GE(at[i] - at[i - 1], std::chrono::milliseconds(15)) << c.status << " " << i;
+        }
+    }
+}
+
+// A service that asked one lane to wait is not asked by any other lane
+// before the time is up.
+TEST(Retries, AllLanesShareOneBackOff) {
+    FakeWorld w;
+    w.policy.parallel = 4;
+    w.policy.retries = 1;
+    w.depth = "1";
+    std::mutex m;
+    std::vector<std::chrono::steady_clock::time_point> after;
+    std::optional<std::chrono::steady_clock::time_point> refused;
+    w.fetchInstead = [&](const std::string& url) {
+        if (url.find("sugg") != std::string::npos) return FetchedPage(SuggestionPage(8));
+        const std::lock_guard lock(m);
+        const auto now = std::chrono::steady_clock::now();
+        if (!refused) {
+            refused = now;
+            FetchedPage busy("", false, true);
+            busy.transient = true;
+            busy.retryAfterSeconds = 1;
+            busy.status = 429;
+            return busy;
+        }
+        // Fetches already in flight when the answer came may finish; a fetch
+        // that starts later waits.
+        after.push_back(now);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return FetchedPage(ResultsPage({"a.com"}));
+    };
+    w.Make().RunInvestigation("x");
+    ASSERT_TRUE(refused);
+    // At most the three other lanes' first fetches come within the second.
+    const auto early = std::count_if(after.begin(), after.end(), [&](auto t) {
+        return t - *refused < std::chrono::milliseconds(900);
+    });
+    EXPECT_LE(early, 3);
+    EXPECT_EQ(w.table.Count(), 8);
+}
+
+// How a run says it ended: stopped, given up, rows with holes and which
+// service failed how often, or a plain "Done!" with nothing missing.
+TEST(RunOutcome, SummaryTellsHowTheRunEnded) {
+    auto outcome = [](bool stopped, const char* gaveUp, int rows, int incomplete, int failed) {
+        RunOutcome o;
+        o.walked = true;
+        o.stopped = stopped;
+        o.gaveUp = gaveUp;
+        o.rows = rows;
+        o.incompleteRows = incomplete;
+        o.failedFetches[1] = failed;
+        return o;
+    };
+    const struct Case {
+        RunOutcome o;
+        const char* want;
+    } cases[] = {
+        {outcome(false, "", 30, 0, 0), "Done!"},
+        {outcome(true, "", 30, 2, 2), "Stopped"},
+        {outcome(false, "The search service at s is not answering.", 3, 1, 3),
+         "The search service at s is not answering."},
+        {outcome(false, "", 30, 7, 9),
+         "Done: 7 of 30 rows incomplete; the search service failed 9 requests."},
+        {outcome(false, "", 30, 1, 1),
+         "Done: 1 of 30 rows incomplete; the search service failed 1 request."},
+        {outcome(false, "", 4, 1, 0), "Done: 1 of 4 rows incomplete."},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.o.Summary(), c.want);
+
+    // From a real run: one row's competition page failed.
+    FakeWorld w;
+    w.pageFor = [](const std::string& url) {
+        if (url.find("sugg") != std::string::npos) return SuggestionPage(4);
+        return url.find("term+2%22") != std::string::npos && url.find("&b=") == std::string::npos
+                   ? std::string()
+                   : ResultsPage({"a.com"});
+    };
+    Research r = w.Make();
+    r.RunInvestigation("x");
+    EXPECT_EQ(r.Outcome().Summary(),
+              "Done: 1 of 4 rows incomplete; the search service failed 1 request.");
+}
+
+// A run stopped while its suggestions load walks no rows: the table keeps
+// the earlier run's rows, and there is no run of its own to record.
+TEST(RunOutcome, AStopBeforeTheRowWalkIsNoRun) {
+    FakeWorld w;
+    w.table.Append();
+    w.pageFor = [&](const std::string& url) {
+        if (url.find("sugg") != std::string::npos) w.stop.Set();
+        return SuggestionPage(4);
+    };
+    Research r = w.Make();
+    r.RunInvestigation("shoes");
+    EXPECT_FALSE(r.Outcome().walked);
+    EXPECT_TRUE(r.Outcome().stopped);
+    EXPECT_EQ(r.Outcome().Summary(), "Stopped");
+    EXPECT_EQ(w.table.Count(), 1);
+}
+
+// Rows are completed however a lookup ends: a page cut short is no count,
+// and a fault on a lookup thread fails its row, not the process.
+TEST(ParallelLookups, ACutPageOrAFaultFailsOnlyItsRow) {
+    FakeWorld w;
+    w.policy.parallel = 4;
+    w.depth = "1";
+    w.fetchInstead = [](const std::string& url) -> FetchedPage {
+        if (url.find("sugg") != std::string::npos) return SuggestionPage(4);
+        if (url.find("term+1%22") != std::string::npos) throw std::runtime_error("boom");
+        if (url.find("term+2%22") != std::string::npos && url.find("&b=") == std::string::npos)
+            return FetchedPage(ResultsPage({}, "5,000"), false, true);  // cut short
+        return FetchedPage(ResultsPage({"a.com"}, "5,000"));
+    };
+    w.Make().RunInvestigation("x");
+    const auto rows = Rows(w.table);
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0][2], "5000");
+    EXPECT_EQ(rows[1][2], "?");
+    EXPECT_EQ(rows[1][4], "?");
+    EXPECT_EQ(rows[2][2], "?");
+    EXPECT_EQ(rows[2][4], "-");
 }
 
 }  // namespace

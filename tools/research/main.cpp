@@ -303,10 +303,11 @@ void CatchInterrupts() {
     ::sigaction(SIGTERM, &action, nullptr);
 }
 
-// Open, research, then every sort and selection in the order given; the
-// word on a service the run gave up on, if any. False when the file given
-// cannot be opened: nothing may then be written.
-bool RunSteps(const Options& o, vx::ResultsTable& table, std::string* gaveUp, vx::HistoryRun& run) {
+// Open, research, then every sort and selection in the order given; how the
+// research ended. False when the file given cannot be opened: nothing may
+// then be written.
+bool RunSteps(const Options& o, vx::ResultsTable& table, vx::RunOutcome* outcome,
+              vx::HistoryRun& run) {
     if (!o.openFile.empty()) {
         if (const vx::LoadOutcome opened = vx::LoadInvestigationFile(o.openFile, table); !opened) {
             std::fprintf(stderr, "vexorin-research: cannot open %s: %s\n",
@@ -321,25 +322,22 @@ bool RunSteps(const Options& o, vx::ResultsTable& table, std::string* gaveUp, vx
         CatchInterrupts();
         // Safe from several lookup threads at once: the cache locks.
         const auto fetch = [hosts = std::make_shared<vx::HostCache>()](const std::string& url) {
-            vx::PageAnswer a = vx::FetchAnswer(url, vx::DefaultNetLimits(), cancel, hosts);
-            vx::FetchedPage page(std::move(a.body), a.complete, a.answered);
-            page.transient = a.transient;
-            page.retryAfterSeconds = a.retryAfterSeconds;
-            page.problem = std::move(a.problem);
-            return page;
+            return vx::FetchedPage::From(vx::FetchAnswer(url, vx::DefaultNetLimits(), cancel, hosts));
         };
         std::vector<std::string> notices;
-        *gaveUp = vx::RunHeadlessResearch(
+        *outcome = vx::RunHeadlessResearch(
             o.research, table, fetch, gStop, [] { cancel->Cancel(); }, &notices);
-        // Each once: why a service could not be reached securely.
+        // Each once: why a service could not be reached securely, or gave
+        // cut answers (the word on giving up follows the table).
         for (const std::string& n : notices)
-            std::fprintf(stderr, "vexorin-research: %s\n", n.c_str());
+            if (n != outcome->gaveUp)
+                std::fprintf(stderr, "vexorin-research: %s\n", n.c_str());
         // Every research run is kept as it came, stopped ones marked so; one
-        // without rows is not.
-        if (!o.noHistory) {
-            run.ended = gSignal != 0       ? vx::kEndedStopped
-                        : !gaveUp->empty() ? vx::kEndedGaveUp
-                                           : vx::kEndedDone;
+        // without rows, or stopped before its rows came, is not.
+        if (!o.noHistory && outcome->walked) {
+            run.ended = gSignal != 0              ? vx::kEndedStopped
+                        : !outcome->gaveUp.empty() ? vx::kEndedGaveUp
+                                                   : vx::kEndedDone;
             vx::tool::RecordRun(run, table);
         }
         // The signal handler may fire until the end; the signal lives on.
@@ -423,22 +421,24 @@ int main(int argc, char** argv) {
     vx::HistoryRun run = RunOf(o);
     if (!o.recordFile.empty()) return vx::tool::RecordFile(o.recordFile, run, sep);
     vx::ResultsTable table(sep);
-    std::string gaveUp;
+    vx::RunOutcome outcome;
     run.started = vx::IsoUtc(std::time(nullptr));
     // A file that cannot be opened ends the tool before anything is written:
     // an empty table saved over a good file would lose it.
-    if (!RunSteps(o, table, &gaveUp, run)) return 1;
+    if (!RunSteps(o, table, &outcome, run)) return 1;
     // Interrupted: the rows so far, and nothing written over any file.
     if (gSignal != 0) {
         const std::string out = vx::FormatTableLines(table);
         std::fwrite(out.data(), 1, out.size(), stdout);
         std::fflush(stdout);
+        std::fputs("vexorin-research: Stopped\n", stderr);
         return 128 + gSignal;
     }
     const bool ok = WriteOutputs(*options, table, argv[0], sep);
-    // A service that stopped answering: the rows so far are out, and so is
-    // the word on which service it was.
-    if (!gaveUp.empty()) std::fprintf(stderr, "vexorin-research: %s\n", gaveUp.c_str());
+    // A service that stopped answering, or rows with holes: the rows so far
+    // are out, and so is the word on what is missing and why.
+    if (const std::string summary = outcome.Summary(); o.haveKeyword && summary != "Done!")
+        std::fprintf(stderr, "vexorin-research: %s\n", summary.c_str());
     if (!ok) return 1;
-    return gaveUp.empty() ? 0 : 3;
+    return outcome.gaveUp.empty() ? 0 : 3;
 }

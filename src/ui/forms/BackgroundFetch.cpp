@@ -13,11 +13,7 @@ BackgroundFetcher::BackgroundFetcher(const NetLimits& limits)
 
 namespace {
 FetchedPage ToPage(PageAnswer answer) {
-    FetchedPage page(std::move(answer.body), answer.complete, answer.answered);
-    page.transient = answer.transient;
-    page.retryAfterSeconds = answer.retryAfterSeconds;
-    page.problem = std::move(answer.problem);
-    return page;
+    return FetchedPage::From(std::move(answer));
 }
 }  // namespace
 

@@ -404,8 +404,8 @@ void TForm1::BitBtn2Click() {
     progress_->show();
     pages_->show();
     // A fault that escaped the run ends it; nothing is shown.
-    std::string gaveUp;
-    Guarded([this, &escape, &gaveUp, &preferences] {
+    RunOutcome outcome;
+    Guarded([this, &escape, &outcome, &preferences] {
         Research research(
             {.status = *this,
              .pump = pump_,
@@ -423,26 +423,28 @@ void TForm1::BitBtn2Click() {
         try {
             research.RunInvestigation(startForm_->Keyword());
         } catch (...) {
-            gaveUp = research.GaveUp();
+            outcome = research.Outcome();
             throw;
         }
-        gaveUp = research.GaveUp();
+        outcome = research.Outcome();
     });
-    const bool stopped = stop_.Requested() || escape.EscapeDown();
+    outcome.stopped = outcome.stopped || stop_.Requested() || escape.EscapeDown();
     escape.SetPressHandler(nullptr);
     escape.SetHome(nullptr);
-    if (preferences.keepHistory)
+    // A run stopped before its rows came has none of its own to keep: the
+    // table still holds what it held before.
+    if (preferences.keepHistory && outcome.walked)
         RecordRun(started,
-                  !gaveUp.empty() ? kEndedGaveUp
-                  : stopped       ? kEndedStopped
-                                  : kEndedDone,
+                  !outcome.gaveUp.empty() ? kEndedGaveUp
+                  : outcome.stopped       ? kEndedStopped
+                                          : kEndedDone,
                   LookupPolicyFor(preferences));
     progress_->hide();
     pages_->hide();
     runActive_ = false;
     QApplication::restoreOverrideCursor();
-    // A service given up on says so instead of "Done!".
-    SetStatusText(gaveUp.empty() ? "Done!" : gaveUp);
+    // "Done!" only over a table without holes.
+    SetStatusText(outcome.Summary());
     pump_.PumpEvents();
 
     // Commands that waited for the run, in the order they were given.
