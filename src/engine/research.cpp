@@ -303,14 +303,20 @@ FetchedPage Research::Fetch(Service service, const std::string& url, Lane& lane)
         told_[service] = true;
         notices_.push_back(who + ": " + page.problem);
     }
-    // Whatever did not come whole failed: no answer, a cut one, an error
-    // status. A refusing service is given up on like a silent one.
+    // Whatever did not come whole failed. No answer, a cut one, 429 or 5xx
+    // count toward giving up: a refusing service is given up on like a
+    // silent one.
     int& failures = failuresInRow_[service];
     if (page.complete) {
         failures = 0;
         return page;
     }
     ++failuresTotal_[service];
+    // A plain refusal (404, a redirect) is an answer: the service is there.
+    if (page.status >= 300 && !page.transient) {
+        failures = 0;
+        return page;
+    }
     // How this failure looks, to say so when every one of the row of
     // failures looked the same.
     const std::string how = page.status >= 300 ? "answered " + StatusWords(page.statusLine)

@@ -283,8 +283,7 @@ void HttpClient::ReadBody(HttpResponse& r) {
             line = line.substr(0, line.find_first_of(" \t;"));
             const auto size = ReadChunkSize(line);
             if (!size) throw NetError(NetErrorKind::Malformed, "Invalid chunk size: " + line);
-            if (*size > limits_.maxBodyBytes - std::min(limits_.maxBodyBytes, r.body.size()))
-                throw NetError(NetErrorKind::TooLarge);
+            // A size past the body cap reads up to the cap, then fails.
             return static_cast<int64_t>(*size);
         };
         for (int64_t size = readSize(); size > 0; size = readSize()) {

@@ -129,6 +129,8 @@ TEST(HttpExchange, BodyFramings) {
         const char* name;
         std::vector<Step> script;
         std::string want;
+        // Whole only with a 2xx status and every byte its framing promised.
+        bool whole = true;
     } cases[] = {
         {"length",
          {Step::Bytes("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhelloEXTRA")},
@@ -141,9 +143,9 @@ TEST(HttpExchange, BodyFramings) {
          {Step::Bytes("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1a\r\n"
                       "abcdefghijklmnopqrstuvwxyz\r\n3 ext\r\n123\r\n0\r\n\r\n")},
          "abcdefghijklmnopqrstuvwxyz123"},
-        {"chunk size zz ends",
+        {"an unreadable chunk size is no end",
          {Step::Bytes("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\nabc\r\n")},
-         ""},
+         "", false},
         {"chunk size ends at its extension",
          {Step::Bytes("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5;name=val\r\n"
                       "hello\r\n0\r\n\r\n")},
@@ -167,26 +169,29 @@ TEST(HttpExchange, BodyFramings) {
          "ab"},
         {"negative length is malformed",
          {Step::Bytes("HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\nabcd")},
-         ""},
+         "", false},
         {"hex length is malformed",
          {Step::Bytes("HTTP/1.1 200 OK\r\nContent-Length: 0x5\r\n\r\nabcdef")},
-         ""},
+         "", false},
         {"first Content-Length counts",
          {Step::Bytes("HTTP/1.1 200 OK\r\nContent-Length: 2\r\nContent-Length: 4\r\n\r\nabcd")},
          "ab"},
         {"partial length body",
          {Step::Bytes("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly")},
-         "only"},
+         "only", false},
         {"partial chunk",
          {Step::Bytes("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\na\r\nabc")},
-         "abc"},
+         "abc", false},
         {"404 page",
          {Step::Bytes("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot found")},
-         "not found"},
+         "not found", false},
         {"301 body",
          {Step::Bytes("HTTP/1.1 301 Moved\r\nLocation: /x\r\nContent-Length: 5\r\n\r\nmoved")},
-         "moved"},
-        {"200 with Location", {Step::Bytes("HTTP/1.1 200 OK\r\nLocation: /x\r\n\r\nbody")}, "body"},
+         "moved", false},
+        {"200 with Location",
+         {Step::Bytes("HTTP/1.1 200 OK\r\nLocation: /x\r\n\r\nbody")},
+         "body",
+         false},
         {"interim answers are skipped",
          {Step::Bytes("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 103 Early Hints\r\nLink: </a>\r\n"
                       "\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok")},
@@ -198,23 +203,40 @@ TEST(HttpExchange, BodyFramings) {
         {"malformed Content-Range",
          {Step::Bytes(
              "HTTP/1.1 200 OK\r\nContent-Range: bytes x-3/10\r\nContent-Length: 4\r\n\r\nabcd")},
-         ""},
+         "", false},
         {"Content-Range without space",
          {Step::Bytes("HTTP/1.1 206 OK\r\nContent-Range: 0-3\r\nContent-Length: 4\r\n\r\nabcd")},
-         ""},
-        {"malformed status", {Step::Bytes("HTTP/1.1 OK fine\r\n\r\nbody")}, ""},
-        {"status line only", {Step::Bytes("HTTP/1.1\r\n\r\nbody")}, ""},
-        {"close before status", {Step::Bytes("HTTP/1.1 20")}, ""},
-        {"close between headers", {Step::Bytes("HTTP/1.1 200 OK\r\nA: b\r\n")}, ""},
-        {"close inside a header", {Step::Bytes("HTTP/1.1 200 OK\r\nA: partial")}, ""},
+         "", false},
+        {"malformed status", {Step::Bytes("HTTP/1.1 OK fine\r\n\r\nbody")}, "", false},
+        {"status line only", {Step::Bytes("HTTP/1.1\r\n\r\nbody")}, "", false},
+        {"close before status", {Step::Bytes("HTTP/1.1 20")}, "", false},
+        {"close between headers", {Step::Bytes("HTTP/1.1 200 OK\r\nA: b\r\n")}, "", false},
+        {"close inside a header", {Step::Bytes("HTTP/1.1 200 OK\r\nA: partial")}, "", false},
+        {"chunk size beyond 64 bits",
+         {Step::Bytes("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nok\r\n"
+                      "10000000000000000\r\nabc\r\n0\r\n\r\n")},
+         "ok",
+         false},
+        {"HTTP/2 frames fail at once",
+         {Step::Bytes(std::string("\0\0\x12\x04\0\0\0\0\0", 9)), Step::StallForever()},
+         "",
+         false},
+        {"another protocol fails at once",
+         {Step::Bytes("SSH-2.0-OpenSSH_9.2\r\n"), Step::StallForever()},
+         "",
+         false},
         {"reset mid body",
          {Step::Bytes("HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\nabc"), Step::Pause(50),
           Step::Abort()},
-         "abc"},
+         "abc", false},
     };
     for (auto& c : cases) {
         ScriptServer s(c.script);
-        EXPECT_EQ(Fetch(s), c.want) << c.name;
+        const auto t0 = Clock::now();
+        const PageAnswer a = FetchAnswer(s.Url(), Quick());
+        EXPECT_EQ(a.body, c.want) << c.name;
+        EXPECT_EQ(a.complete, c.whole) << c.name;
+        EXPECT_LT(Seconds(t0), 0.3) << c.name << " waited for the silence bound";
     }
 }
 
@@ -294,6 +316,32 @@ TEST(HttpSafety, TrickleIsCutByTheWholeFetchBound) {
     EXPECT_LT(body.size(), 30u);
 }
 
+// Retry-After as RFC 9110 has it: decimal digits, or an HTTP-date in any of
+// its three forms; anything else is no value.
+TEST(HttpExchange, RetryAfterReadsSecondsOrADate) {
+    const std::time_t now = 784111777;  // Sun, 06 Nov 1994 08:49:37 GMT
+    struct Case {
+        const char* value;
+        std::optional<int> want;
+    } cases[] = {
+        {"0", 0},
+        {" 120 ", 120},
+        {"99999999999999999999", 1 << 30},
+        {"Sun, 06 Nov 1994 08:50:07 GMT", 30},
+        {"Sunday, 06-Nov-94 08:49:47 GMT", 10},
+        {"Sun Nov  6 08:49:42 1994", 5},
+        {"Sun, 06 Nov 1994 08:00:00 GMT", 0},
+        {"+5", std::nullopt},
+        {"-1", std::nullopt},
+        {"1.5", std::nullopt},
+        {"5 s", std::nullopt},
+        {"0x10", std::nullopt},
+        {"", std::nullopt},
+        {"Sun, 06 Nov 1994 08:50:07 CET", std::nullopt},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ReadRetryAfter(c.value, now), c.want) << c.value;
+}
+
 TEST(HttpSafety, CapsKeepWhatArrivedUpToTheCap) {
     NetLimits l = Quick();
     l.maxBodyBytes = 256 * 1024;
@@ -314,16 +362,18 @@ TEST(HttpSafety, CapsKeepWhatArrivedUpToTheCap) {
          {Step::Bytes("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n7fffffff\r\n"),
           Step::Flood(std::string(8192, 'b'))},
          l.maxBodyBytes},
-        {"chunk ffffffff reads as negative and ends",
+        {"chunk ffffffff is no end: read to the cap",
          {Step::Bytes(
               "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nok\r\nffffffff\r\n"),
           Step::Flood(std::string(8192, 'b'))},
-         2},
+         l.maxBodyBytes},
     };
     for (auto& c : cases) {
         ScriptServer s(c.script);
         const auto t0 = Clock::now();
-        EXPECT_EQ(FetchPage(s.Url(), l).size(), c.want) << c.name;
+        const PageAnswer a = FetchAnswer(s.Url(), l);
+        EXPECT_EQ(a.body.size(), c.want) << c.name;
+        EXPECT_FALSE(a.complete) << c.name;
         EXPECT_LT(Seconds(t0), 5.0) << c.name;
     }
 }

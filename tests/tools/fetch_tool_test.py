@@ -38,16 +38,17 @@ class FetchTool(unittest.TestCase):
         self.stub.close()
 
     def test_bodies_for_each_framing_and_failure(self):
+        # A failure prints what arrived and says why on stderr, exit 1.
         cases = {
-            "/length": b"length body\x00\xff",
-            "/chunked": b"hello world",
-            "/redirect": b"moved",
-            "/missing": b"not found",
-            "/malformed": b"",
+            "/length": (0, b"length body\x00\xff", b""),
+            "/chunked": (0, b"hello world", b""),
+            "/redirect": (1, b"moved", b"vexorin-fetch: Redirect: HTTP/1.1 302 Found\n"),
+            "/missing": (1, b"not found", b"vexorin-fetch: HTTP/1.1 404 Not Found\n"),
+            "/malformed": (1, b"", b"vexorin-fetch: Invalid status line: HTTP/1.1 abc\n"),
         }
         for target, want in cases.items():
             r, _ = fetch(self.stub.url(target))
-            self.assertEqual((r.returncode, r.stdout, r.stderr), (0, want, b""), target)
+            self.assertEqual((r.returncode, r.stdout, r.stderr), want, target)
 
     def test_close_framing(self):
         # The stub closes only when told to by the framing: send and close.
@@ -59,25 +60,28 @@ class FetchTool(unittest.TestCase):
 
     def test_nothing_for_https_and_refused(self):
         r, _ = fetch(f"https://127.0.0.1:{self.stub.port}/length")
-        self.assertEqual((r.returncode, r.stdout), (0, b""))
+        self.assertEqual((r.returncode, r.stdout), (1, b""))
+        self.assertTrue(r.stderr.startswith(b"vexorin-fetch: "), r.stderr)
         import socket
         s = socket.socket()
         s.bind(("127.0.0.1", 0))
         port = s.getsockname()[1]
         s.close()
         r, _ = fetch(f"http://127.0.0.1:{port}/")
-        self.assertEqual((r.returncode, r.stdout), (0, b""))
+        self.assertEqual((r.returncode, r.stdout), (1, b""))
+        self.assertIn(b"Connection refused", r.stderr)
 
     def test_stalled_server_is_bounded(self):
         r, took = fetch(self.stub.url("/stall"), VEXORIN_NET_SILENCE_MS="500")
-        self.assertEqual((r.returncode, r.stdout), (0, b""))
+        self.assertEqual((r.returncode, r.stdout, r.stderr),
+                         (1, b"", b"vexorin-fetch: Read timed out.\n"))
         self.assertLess(took, 5)
 
     def test_endless_body_is_bounded_in_time_and_memory(self):
         before = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
         r, took = fetch(self.stub.url("/flood"), VEXORIN_NET_FETCH_MS="1500")
         peak_kib = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
-        self.assertEqual(r.returncode, 0)
+        self.assertEqual(r.returncode, 1)
         self.assertLess(took, 10)
         self.assertLessEqual(len(r.stdout), 64 * 1024 * 1024)
         # Body cap plus the process itself; never the endless stream.
@@ -94,7 +98,7 @@ class FetchTool(unittest.TestCase):
         port = s.getsockname()[1]
         try:
             r, _ = fetch(f"http://127.0.0.0010:{port}/")
-            self.assertEqual((r.returncode, r.stdout), (0, b""))
+            self.assertEqual((r.returncode, r.stdout), (1, b""))
             with self.assertRaises(socket.timeout):
                 s.accept()
             # The same listener is reached through its decimal spelling.

@@ -408,6 +408,26 @@ class ResearchAgainstServices(unittest.TestCase):
             self.assertEqual(sum("&b=" in t for t in stub.targets()), pages, depth)
         self.assertEqual(run("--keyword", "red", "--depth", "deep").returncode, 2)
 
+    def test_a_refusing_service_is_given_up_on(self):
+        # A 503 storm that asks for no wait at all: three fetches in a row
+        # still failing (each tried three times) end the run, with what the
+        # service answered; before, every row asked every page.
+        page = "done " + "".join(f"<td>&nbsp;{i}</td><td><a>t{i}</a></td>" for i in range(30))
+        refuse = (b"HTTP/1.1 503 Service Unavailable\r\nRetry-After: 0\r\n"
+                  b"Content-Length: 4\r\n\r\nbusy")
+        routes = {"/d/searchinventory/suggestion/?term=red&mkt=us&lang=en_US": ok(page)}
+        for i in range(30):
+            routes[f"/search?p=%22t{i}%22"] = refuse
+            for b in (1, 21, 41):
+                routes[f"/search?p=%22t{i}%22&ei=UTF-8&n=20&fl=0&b={b}"] = refuse
+        stub, r = research_against(routes, "--keyword", "red", "--site", "mysite.com",
+                                   "--depth", "3", "--parallel", "1", "--results", "30")
+        self.assertEqual(r.returncode, 3, r.stderr)
+        self.assertEqual(r.stderr.decode(),
+                         f"vexorin-research: The search service at {stub.host()} answered "
+                         "503 Service Unavailable to 3 requests in a row.\n")
+        self.assertEqual(len(stub.targets()), 1 + 3 * 3)
+
     def test_awkward_terms_and_large_numbers(self):
         suggest = ("/d/searchinventory/suggestion/?term=c%23%20tutorial&mkt=us&lang=en_US")
         page = ("searches done in may <tr><td>&nbsp;1000</td><td><a>c# tutorial</a></td></tr>"
@@ -810,8 +830,11 @@ class History(unittest.TestCase):
             stub.close()
         self.assertEqual(full.returncode, 0, full.stderr)
         self.assertEqual(len(full.stdout.decode().splitlines()), 1)
+        # The row's competition page was missing (404): the run says so too.
         self.assertRegex(full.stderr.decode(),
-                         r"^vexorin-research: cannot record the run in the history: .*\n$")
+                         r"^vexorin-research: cannot record the run in the history: .*\n"
+                         r"vexorin-research: Done: 1 of 1 rows incomplete; "
+                         r"the search service failed 1 request\.\n$")
         with tempfile.TemporaryDirectory() as d:
             bki = os.path.join(d, "one.bki")
             write_bki(bki, {"item0": ("t", "1", "2", "3", "4", "5%", "6", "1")})
