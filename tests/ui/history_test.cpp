@@ -11,9 +11,11 @@
 #include <QHeaderView>
 #include <QLineSeries>
 #include <QTableWidget>
+#include <QToolButton>
 #include <QValueAxis>
 
 #include "history/history_store.h"
+#include "loopback/script_server.h"
 #include "history/history_writer.h"
 #include "results/atomic_file.h"
 #include "results/investigation_file.h"
@@ -94,6 +96,32 @@ TEST(History, RunsAreRecordedListedOpenedAndDeleted) {
     EXPECT_TRUE(yes.Used());
     EXPECT_EQ(list->rowCount(), 0);
     EXPECT_TRUE(history.Runs().empty());
+}
+
+// A run stopped while its suggestions load has no rows of its own: nothing
+// is recorded (the table still holds the earlier run's rows), and the
+// window says it was stopped.
+TEST(History, ARunStoppedBeforeItsRowsIsNoRun) {
+    Services services;
+    OwnHistory history;
+    Window k;
+    RunInWindow(k);
+    ASSERT_EQ(history.Runs().size(), 1u);
+    vx::testing::ScriptServer stalling{
+        {vx::testing::Step::Bytes("HTTP/1.1 200 OK\r\n\r\nsearches done "),
+         vx::testing::Step::StallForever()}};
+    vx::testing::ScopedEnv suggest("VEXORIN_SUGGEST_HOST",
+                                   "127.0.0.1:" + std::to_string(stalling.port()));
+    QTimer::singleShot(300, [&] { QTest::mouseClick(k.w.StopBtn, Qt::LeftButton); });
+    WhenDialogShows([](TStartForm& d) { Investigate(d, u"coffee"_s, u"shoes.example"_s, 1, 4); },
+                    k.d);
+    ClickButton(k.w, "BitBtn2");
+    k.w.History()->Flush();
+    EXPECT_EQ(k.w.StatusText(), u"Stopped"_s);
+    EXPECT_EQ(k.w.Table().Count(), 4);
+    const std::vector<HistoryRun> runs = history.Runs();
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].seed, "shoes");
 }
 
 // Rank and competition over time: up is better on the rank axis, and "-"

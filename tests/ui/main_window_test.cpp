@@ -132,7 +132,7 @@ TEST(MainWindow, StopDuringRunEndsAfterTheRow) {
     WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"example.com"_s, 2, 20); },
                     k.d);
     ClickButton(k.w, "BitBtn2");
-    EXPECT_EQ(k.w.StatusText(), u"Done!"_s);
+    EXPECT_EQ(k.w.StatusText(), u"Stopped"_s);
     EXPECT_EQ(k.w.Table().Count(), 2);
     EXPECT_TRUE(k.w.Table().At(1).checked);
 }
@@ -330,7 +330,7 @@ TEST(MainWindow, ExitDuringRunEndsRunThenCloses) {
     ClickButton(k.w, "BitBtn2");
     EXPECT_FALSE(k.w.isVisible());
     EXPECT_EQ(k.w.Table().Count(), 1);
-    EXPECT_EQ(k.w.StatusText(), u"Done!"_s);
+    EXPECT_EQ(k.w.StatusText(), u"Stopped"_s);
 }
 
 TEST(MainWindow, HelpAndHomepageGoToTheShellWithoutStopping) {
@@ -403,7 +403,7 @@ TEST(MainWindow, AboutDuringRunWaitsThenTheRunEnds) {
     EXPECT_TRUE(rowsFrozenWhileOpen);
     EXPECT_FALSE(k.forms.InfoForm->isVisible());
     EXPECT_EQ(k.w.Table().Count(), 1);
-    EXPECT_EQ(k.w.StatusText(), u"Done!"_s);
+    EXPECT_EQ(k.w.StatusText(), u"Stopped"_s);
 }
 
 // A search service that never answers: after three fetches in a row without
