@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -404,6 +405,74 @@ TEST(MainWindow, AboutDuringRunWaitsThenTheRunEnds) {
     EXPECT_FALSE(k.forms.InfoForm->isVisible());
     EXPECT_EQ(k.w.Table().Count(), 1);
     EXPECT_EQ(k.w.StatusText(), u"Stopped"_s);
+}
+
+// Every command that shows a modal box stops a run first: the run would
+// otherwise wait behind the box. Seen from inside each box.
+TEST(MainWindow, ModalCommandsStopARunFirst) {
+    for (const char* command : {"Preferences1", "Comparewith1"}) {
+        Services services;
+        Window k;
+        std::optional<bool> stoppedWhenShown;
+        FileDialogs::AnswerNext compare(
+            FileDialogs::AnswerNext::Open, [&](QWidget*, const QString&, const QString&,
+                                               const QString&) {
+                stoppedWhenShown = k.forms.stop.Requested();
+                return FileDialogs::Choice{};
+            });
+        QTimer modal;
+        QObject::connect(&modal, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+                box && box != &k.d) {
+                stoppedWhenShown = k.forms.stop.Requested();
+                box->reject();
+            }
+        });
+        modal.start(5);
+        QObject::connect(k.w.ListView1->model(), &QAbstractItemModel::rowsInserted, [&] {
+            if (k.w.Table().Count() == 1)
+                QTimer::singleShot(0, [&] { TriggerAction(k.w, command); });
+        });
+        WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"x"_s, 0, 30); }, k.d);
+        ClickButton(k.w, "BitBtn2");
+        ASSERT_TRUE(stoppedWhenShown.has_value()) << command;
+        EXPECT_TRUE(*stoppedWhenShown) << command;
+        EXPECT_EQ(k.w.Table().Count(), 1) << command;
+        EXPECT_EQ(k.w.StatusText(), u"Stopped"_s) << command;
+    }
+}
+
+// The save question waits for the run: Exit during a run stops it, and
+// only once it has returned, every row completed, is the user asked; what
+// Save writes is what the table shows.
+TEST(MainWindow, TheSaveQuestionComesAfterTheRunEnded) {
+    Services services;
+    Window k;
+    k.w.show();
+    const std::string path = k.dir.File("saved.bki");
+    bool runningWhenAsked = true;
+    Prompts::AnswerNext save(Prompts::Answer::Save);
+    FileDialogs::AnswerNext where(FileDialogs::AnswerNext::Save,
+                                  [&](QWidget*, const QString&, const QString&, const QString&) {
+                                      runningWhenAsked = k.w.RunActive();
+                                      return FileDialogs::Choice{QString::fromStdString(path), {}};
+                                  });
+    QObject::connect(k.w.ListView1->model(), &QAbstractItemModel::rowsInserted, [&] {
+        if (k.w.Table().Count() == 2) QTimer::singleShot(0, [&] { TriggerAction(k.w, "Exit1"); });
+    });
+    WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"example.com"_s, 2, 30); },
+                    k.d);
+    ClickButton(k.w, "BitBtn2");
+    EXPECT_TRUE(save.Used());
+    EXPECT_FALSE(runningWhenAsked);
+    EXPECT_FALSE(k.w.isVisible());
+    ResultsTable saved;
+    ASSERT_TRUE(LoadInvestigationFile(path, saved));
+    ASSERT_EQ(saved.Count(), k.w.Table().Count());
+    for (int i = 0; i < saved.Count(); ++i) {
+        EXPECT_EQ(k.w.Table().At(i).ColumnCount(), 6) << i;
+        EXPECT_EQ(saved.At(i).Columns(), k.w.Table().At(i).Columns()) << i;
+    }
 }
 
 // A search service that never answers: after three fetches in a row without

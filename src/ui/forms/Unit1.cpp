@@ -367,6 +367,13 @@ void TForm1::AfterRun(std::function<void()> action) {
     }
 }
 
+bool TForm1::StopThen(std::function<void()> action) {
+    StopBtnClick();
+    if (!runActive_) return true;
+    AfterRun(std::move(action));
+    return false;
+}
+
 void TForm1::BitBtn2Click() {
     if (runActive_) {
         // Nested in a running run: ask it to stop, and start afresh once it
@@ -468,7 +475,7 @@ void TForm1::LoadInvestigationFile(const QString& path) {
 }
 
 void TForm1::Open1Click() {
-    StopBtnClick();
+    if (!StopThen([this] { Open1Click(); })) return;
     if (!MayDiscardResults()) return;
     const auto choice = FileDialogs::GetOpenFile(this, QStringLiteral("Open investigation file"),
                                                  folders_.Folder(RecentFolders::Investigations),
@@ -480,7 +487,7 @@ void TForm1::Open1Click() {
 }
 
 void TForm1::Save1Click() {
-    StopBtnClick();
+    if (!StopThen([this] { Save1Click(); })) return;
     SaveInvestigation();
 }
 
@@ -509,7 +516,7 @@ bool TForm1::MayDiscardResults() {
 }
 
 void TForm1::Savetotextfile1Click() {
-    StopBtnClick();
+    if (!StopThen([this] { Savetotextfile1Click(); })) return;
     const auto choice = FileDialogs::GetSaveFile(
         this, QStringLiteral("Save keywords list"),
         SuggestedName(RecentFolders::KeywordLists, QStringLiteral(".txt")),
@@ -561,8 +568,21 @@ void TForm1::keyPressEvent(QKeyEvent* event) {
 
 void TForm1::closeEvent(QCloseEvent* event) {
     // FormCloseQuery: stop any run, and close unless the user keeps results
-    // that were not saved. A run in progress returns at its next check point
-    // and the program ends then.
+    // that were not saved. A run in progress is stopped first; the question
+    // comes once it has returned with its rows completed.
+    if (runActive_) {
+        event->ignore();
+        if (!closePending_) {
+            closePending_ = true;
+            StopThen([this] {
+                closePending_ = false;
+                close();
+            });
+        } else {
+            StopBtnClick();
+        }
+        return;
+    }
     StopBtnClick();
     if (MayDiscardResults())
         event->accept();
@@ -687,6 +707,7 @@ void TForm1::History1Click() {
                 [this](qint64 id) { Guarded([this, id] { OpenRun(id); }); });
         connect(historyForm_, &THistoryForm::CompareRequested, this,
                 [this](qint64 id) { Guarded([this, id] { CompareWithRun(id); }); });
+        connect(historyForm_, &THistoryForm::AboutToAsk, this, [this] { StopBtnClick(); });
         PlaceBeside(*historyForm_);
     }
     // What the writer still holds is in before the list is read.
@@ -709,7 +730,7 @@ std::optional<ResultsTable> TForm1::LoadRun(int64_t run) {
 }
 
 void TForm1::OpenRun(int64_t run) {
-    StopBtnClick();
+    if (!StopThen([this, run] { OpenRun(run); })) return;
     if (!MayDiscardResults()) return;
     AfterRun([this, run] {
         const std::optional<ResultsTable> loaded = LoadRun(run);
@@ -738,6 +759,9 @@ void TForm1::CompareWithRun(int64_t run) {
 }
 
 void TForm1::Comparewith1Click() {
+    // Every command that shows a modal box stops a run first: the run would
+    // wait behind the box.
+    StopBtnClick();
     const auto choice = FileDialogs::GetOpenFile(this, QStringLiteral("Compare with"),
                                                  folders_.Folder(RecentFolders::Investigations),
                                                  kBkiFilter, QStringLiteral("bki"));
@@ -755,6 +779,7 @@ void TForm1::Comparewith1Click() {
 }
 
 void TForm1::Preferences1Click() {
+    StopBtnClick();
     if (!store_) return;
     if (!preferencesForm_) preferencesForm_ = new TPreferencesForm(*store_, this);
     // Afresh from the store each time: a cancelled edit is forgotten.

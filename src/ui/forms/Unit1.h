@@ -126,6 +126,10 @@ class TForm1 : public QMainWindow, public StatusSink {
     // A command that would empty the table or start a run while a run is
     // still inside its row loop waits for that run to return first.
     void AfterRun(std::function<void()> action);
+    // Stops a run in progress. True when none was running; else false, and
+    // action is done once the run has returned with its rows completed (so
+    // a question or a save never sees a row half filled).
+    bool StopThen(std::function<void()> action);
     // Queues the table as a run that ended so (the run's entries come from
     // the dialog), unless the preferences keep no history.
     void RecordRun(const std::string& started, const std::string& ended,
@@ -160,6 +164,7 @@ class TForm1 : public QMainWindow, public StatusSink {
     class ModifiedWatch;
     std::unique_ptr<ModifiedWatch> modifiedWatch_;
     bool restartPending_ = false;  // a Start given during a run waits for it
+    bool closePending_ = false;    // so does a close
     std::vector<std::function<void()>> afterRun_;
 };
 

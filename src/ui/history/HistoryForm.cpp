@@ -190,7 +190,9 @@ std::optional<int64_t> THistoryForm::SelectedRun() const {
 
 void THistoryForm::DeleteSelected() {
     const auto id = SelectedRun();
-    if (!id || !Prompts::Confirm(this, QStringLiteral("Delete this run from the history?"))) return;
+    if (!id) return;
+    emit AboutToAsk();
+    if (!Prompts::Confirm(this, QStringLiteral("Delete this run from the history?"))) return;
     try {
         HistoryStore(path_).Delete(*id);
     } catch (const std::exception& e) {

@@ -34,6 +34,9 @@ class THistoryForm : public QWidget {
   signals:
     void OpenRequested(qint64 run);
     void CompareRequested(qint64 run);
+    // Sent before a question is put: a run in progress must not wait behind
+    // a modal box, so the main window stops it.
+    void AboutToAsk();
 
   private:
     void ShowTerms();
