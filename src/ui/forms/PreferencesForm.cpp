@@ -151,8 +151,9 @@ TPreferencesForm::TPreferencesForm(SettingsStore& store, QWidget* parent)
 }
 
 TPreferencesForm::~TPreferencesForm() {
-    // A test still running ends now; its answer finds no window and is dropped.
+    // A test still running ends now, and its thread with it.
     if (testCancel_) testCancel_->Cancel();
+    if (testThread_.joinable()) testThread_.join();
 }
 
 QLineEdit* TPreferencesForm::HostEdit(const char* name) {
@@ -229,25 +230,21 @@ void TPreferencesForm::ClearHistory() {
 
 void TPreferencesForm::TestServices() {
     if (testCancel_) testCancel_->Cancel();
+    if (testThread_.joinable()) testThread_.join();
     testCancel_ = std::make_shared<CancelSignal>();
     const Preferences p = Values();
     const ServiceHosts hosts = ServiceHostsFor(p);
     const NetLimits limits = NetLimitsFor(p);
     testResult_->setText(QStringLiteral("Testing\u2026"));
-    QPointer<QLabel> result = testResult_;
-    std::thread([hosts, limits, result, cancel = testCancel_] {
+    testThread_ = std::thread([this, hosts, limits, cancel = testCancel_] {
         const QString text =
             QStringLiteral("Suggestion service: %1\nSearch service: %2")
                 .arg(TestOne(hosts.suggest, limits, cancel), TestOne(hosts.search, limits, cancel));
         if (cancel->Cancelled()) return;
-        // Delivered on the GUI thread, and only while the label lives.
+        // Delivered on the GUI thread; dropped if the form is gone by then.
         QMetaObject::invokeMethod(
-            qApp,
-            [result, text] {
-                if (result) result->setText(text);
-            },
-            Qt::QueuedConnection);
-    }).detach();
+            this, [this, text] { testResult_->setText(text); }, Qt::QueuedConnection);
+    });
 }
 
 }  // namespace vx::ui

@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <memory>
+#include <thread>
 
 #include "net/http_client.h"
 #include "results/preferences.h"
@@ -62,6 +63,9 @@ class TPreferencesForm : public QDialog {
     QLabel* historyResult_;
     QLabel* testResult_;
     std::shared_ptr<CancelSignal> testCancel_;
+    // The Test's fetches; cancelled and joined before the form goes, so it
+    // never posts to a form or an application that is gone.
+    std::thread testThread_;
 };
 
 }  // namespace vx::ui
