@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-charts-dev libqt6opengl6-dev qt6-svg-dev
   libjpeg-dev desktop-file-utils appstream dpkg-dev
   xvfb xauth imagemagick xdg-utils fonts-dejavu-core fonts-dejavu-extra
-  fp-utils-3.2.2 locales libsqlite3-dev libssl-dev openssl ca-certificates
+  fp-utils-3.2.2 locales libsqlite3-dev libssl-dev openssl ca-certificates libutf8proc-dev
   nginx-light lintian man-db bash-completion at-spi2-core python3-pyatspi dbus-daemon
 )
 missing=()

@@ -1,5 +1,8 @@
 #include "core/text.h"
 
+#include <utf8proc.h>
+
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -54,6 +57,45 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 
 void LowerAsciiInPlace(std::string& text) {
     for (char& c : text) c = LowerAsciiChar(c);
+}
+
+std::string PrintableName(std::string_view name) {
+    std::string out;
+    for (const char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (u < 0x20 || u == 0x7F) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\x%02X", u);
+            out += buf;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string FoldCase(std::string_view text) {
+    const bool ascii = std::all_of(text.begin(), text.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii) return LowerAscii(text);
+    utf8proc_uint8_t* folded = nullptr;
+    const utf8proc_ssize_t n = utf8proc_map(
+        reinterpret_cast<const utf8proc_uint8_t*>(text.data()),
+        static_cast<utf8proc_ssize_t>(text.size()), &folded,
+        static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE | UTF8PROC_COMPAT |
+                                       UTF8PROC_CASEFOLD | UTF8PROC_IGNORE));
+    if (n < 0) return LowerAscii(text);
+    std::string out(reinterpret_cast<const char*>(folded), static_cast<size_t>(n));
+    std::free(folded);
+    return out;
 }
 
 std::string LowerAscii(std::string_view text) {

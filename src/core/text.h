@@ -31,6 +31,14 @@ bool EqualsNoCase(std::string_view a, std::string_view b);
 
 // Lower-cases "A".."Z" only; every other byte is kept.
 std::string LowerAscii(std::string_view text);
+// A file name as one line of a message: backslash, TAB, CR and LF as \\,
+// \t, \r, \n and other control bytes as \xNN, so a name cannot start a
+// line of its own.
+std::string PrintableName(std::string_view name);
+// The text with case folded for every script (Unicode NFKC case folding),
+// so "Äpfel" and "äpfel" are one term; bytes that are not UTF-8 are folded
+// by LowerAscii's rule instead.
+std::string FoldCase(std::string_view text);
 void LowerAsciiInPlace(std::string& text);
 char LowerAsciiChar(char c);
 

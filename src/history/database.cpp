@@ -1,15 +1,17 @@
 #include "history/database.h"
 
+#include "core/text.h"
+
 namespace vx {
 
-Database::Database(const std::string& path, bool create) {
-    const int flags =
-        SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX;
+Database::Database(const std::string& path, Mode mode) : path_(path) {
+    const int flags = (mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
+                      (mode == Mode::Create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX;
     if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
         const std::string why = db_ ? sqlite3_errmsg(db_) : "out of memory";
         sqlite3_close(db_);
         db_ = nullptr;
-        throw HistoryError("cannot open " + path + ": " + why);
+        throw HistoryError("cannot open " + PrintableName(path) + ": " + why);
     }
     sqlite3_extended_result_codes(db_, 1);
 }
@@ -19,9 +21,10 @@ Database::~Database() {
 }
 
 namespace {
-[[noreturn]] void Raise(sqlite3* db, const std::string& why) {
+[[noreturn]] void Raise(sqlite3* db, const std::string& path, const std::string& why) {
     const int code = sqlite3_extended_errcode(db) & 0xFF;
-    if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB) throw HistoryCorrupt(why);
+    if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB)
+        throw HistoryCorrupt("the research history " + PrintableName(path) + " is damaged: " + why);
     throw HistoryError(why);
 }
 }  // namespace
@@ -31,12 +34,17 @@ void Database::Execute(const char* sql) {
     if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) != SQLITE_OK) {
         const std::string why = message ? message : sqlite3_errmsg(db_);
         sqlite3_free(message);
-        Raise(db_, why);
+        Raise(db_, path_, why);
     }
 }
 
+void Database::RollbackQuietly() noexcept {
+    // SQLite may have rolled back already (a full disk, an I/O error).
+    if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
 void Database::Fail(const std::string& doing) const {
-    Raise(db_, doing + ": " + sqlite3_errmsg(db_));
+    Raise(db_, path_, doing + ": " + sqlite3_errmsg(db_));
 }
 
 }  // namespace vx

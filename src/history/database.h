@@ -19,19 +19,26 @@ struct HistoryCorrupt : HistoryError {
 
 class Database {
   public:
-    // Opens (creating when create is set) the database file at path.
-    Database(const std::string& path, bool create);
+    enum class Mode { ReadOnly, ReadWrite, Create };
+    // Opens the database file at path (":memory:" for one in memory).
+    Database(const std::string& path, Mode mode);
+    Database(const std::string& path, bool create)
+        : Database(path, create ? Mode::Create : Mode::ReadWrite) {}
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
     // Runs statements that take no parameters and return no rows.
     void Execute(const char* sql);
+    // Ends the transaction in progress, if any, keeping quiet about its own
+    // failure: the error that made it necessary is the one to tell.
+    void RollbackQuietly() noexcept;
     sqlite3* Handle() const { return db_; }
     // Raises the connection's last error, saying what was being done.
     [[noreturn]] void Fail(const std::string& doing) const;
 
   private:
+    std::string path_;
     sqlite3* db_ = nullptr;
 };
 

@@ -4,9 +4,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <stdio.h>
+
 #include <cerrno>
+#include <charconv>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <mutex>
+#include <thread>
 
 #include "core/text.h"
 #include "history/database.h"
@@ -16,7 +23,9 @@ namespace vx {
 
 namespace {
 
-// Schema steps: step k takes a database from version k to k + 1.
+// Schema steps: step k takes a database from version k to k + 1. Each runs
+// in the transaction that reads the version, foreign keys off (step 2
+// rebuilds the runs table, which would cascade to every row).
 constexpr const char* kSteps[] = {
     R"(CREATE TABLE runs (
          id INTEGER PRIMARY KEY,
@@ -38,8 +47,42 @@ constexpr const char* kSteps[] = {
          demand_n INTEGER, competition_n INTEGER, rank_n INTEGER,
          PRIMARY KEY (run, position)) WITHOUT ROWID;
        CREATE INDEX rows_by_term ON rows(lower(term));)",
+    // Run ids never reused (AUTOINCREMENT, past any row left behind); terms
+    // matched by their case folding for every script; the figures that are
+    // not whole numbers kept as numbers too; when the file was last checked.
+    R"(CREATE TABLE runs_v2 (
+         id INTEGER PRIMARY KEY AUTOINCREMENT,
+         started TEXT NOT NULL,
+         seed TEXT NOT NULL,
+         site TEXT NOT NULL,
+         depth TEXT NOT NULL,
+         rows INTEGER NOT NULL,
+         parallel INTEGER NOT NULL,
+         retries INTEGER NOT NULL,
+         ended TEXT NOT NULL);
+       INSERT INTO runs_v2 SELECT id, started, seed, site, depth, rows, parallel, retries, ended
+         FROM runs;
+       DROP TABLE runs;
+       ALTER TABLE runs_v2 RENAME TO runs;
+       DELETE FROM sqlite_sequence WHERE name = 'runs';
+       INSERT INTO sqlite_sequence (name, seq) VALUES ('runs',
+         max(coalesce((SELECT max(id) FROM runs), 0), coalesce((SELECT max(run) FROM rows), 0)));
+       ALTER TABLE rows ADD COLUMN term_key TEXT;
+       ALTER TABLE rows ADD COLUMN cost_n REAL;
+       ALTER TABLE rows ADD COLUMN profitability_n REAL;
+       ALTER TABLE rows ADD COLUMN prospects_n REAL;
+       UPDATE rows SET term_key = vx_fold(term);
+       DROP INDEX rows_by_term;
+       CREATE INDEX rows_by_term_key ON rows(term_key);
+       CREATE TABLE meta (key TEXT PRIMARY KEY, value) WITHOUT ROWID;)",
 };
 static_assert(std::size(kSteps) == HistoryStore::kSchemaVersion);
+
+// Which history files this process holds open, by file: a damaged one is
+// never put aside under another connection of ours. The lock also keeps a
+// new file's making apart from every opening.
+std::mutex gFilesMutex;
+std::map<std::pair<uint64_t, uint64_t>, int> gOpenFiles;
 
 // Makes each missing folder of path's parent with mode 0700.
 void MakeFolders(const std::string& path) {
@@ -47,12 +90,66 @@ void MakeFolders(const std::string& path) {
          slash = path.find('/', slash + 1)) {
         const std::string folder = path.substr(0, slash);
         if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
-            throw HistoryError("cannot make " + folder + ": " + std::strerror(errno));
+            throw HistoryError("cannot make " + PrintableName(folder) + ": " + std::strerror(errno));
     }
 }
 
 std::optional<int64_t> Whole(std::string_view text) {
     return ReadGroupedWholeNumber(text);
+}
+
+// A figure as the table shows it ("2.736", "49,911%" with a decimal comma)
+// as a number; none for "?", "-" and anything else.
+std::optional<double> Figure(std::string_view text, char separator) {
+    if (!text.empty() && text.back() == '%') text.remove_suffix(1);
+    if (text.empty()) return std::nullopt;
+    std::string plain(text);
+    for (char& c : plain) {
+        if (c == separator) {
+            c = '.';
+        } else if (c == '.' || !(c == '-' || (c >= '0' && c <= '9'))) {
+            return std::nullopt;
+        }
+    }
+    double value = 0;
+    const auto [end, error] = std::from_chars(plain.data(), plain.data() + plain.size(), value);
+    if (error != std::errc() || end != plain.data() + plain.size()) return std::nullopt;
+    return value;
+}
+
+// vx_fold(text): FoldCase in SQL, for upgrading rows kept before.
+void Fold(sqlite3_context* context, int, sqlite3_value** args) {
+    const auto* bytes = reinterpret_cast<const char*>(sqlite3_value_text(args[0]));
+    const std::string folded =
+        FoldCase(std::string_view(bytes ? bytes : "", static_cast<size_t>(sqlite3_value_bytes(args[0]))));
+    sqlite3_result_text64(context, folded.data(), folded.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+}
+
+// Runs what SQLite may refuse while another process holds its lock (the
+// switch to WAL is one the busy time-out does not cover), for up to 5 s.
+template <class Action>
+void WhileBusy(Database& db, Action action) {
+    for (int tries = 0;; ++tries) {
+        try {
+            action();
+            return;
+        } catch (const HistoryError&) {
+            const int code = sqlite3_extended_errcode(db.Handle()) & 0xFF;
+            if ((code != SQLITE_BUSY && code != SQLITE_LOCKED) || tries >= 500) throw;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+}
+
+// Puts from aside under to, never over a file already there.
+bool RenameExclusively(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // A file system without the flag: a hard link is just as exclusive.
+    if (::link(from.c_str(), to.c_str()) != 0) return false;
+    ::unlink(from.c_str());
+    return true;
 }
 
 }  // namespace
@@ -78,71 +175,198 @@ std::string HistoryStore::DefaultPath() {
     return base + "/vexorin/history.sqlite3";
 }
 
-HistoryStore::HistoryStore(const std::string& path, Use use) : path_(path) {
+HistoryStore::HistoryStore(const std::string& path, Use use) : path_(path), use_(use) {
     if (path.empty()) throw HistoryError("no folder for the history");
-    MakeFolders(path);
+    // No destructor runs for a constructor that raised: its connection is
+    // closed (and forgotten) here.
     try {
-        Open(use == Use::Write);
-    } catch (const HistoryCorrupt&) {
-        PutAsideAndStartAgain();
+        if (use == Use::Read) {
+            OpenForReading();
+            return;
+        }
+        MakeFolders(path);
+        try {
+            OpenForWriting();
+        } catch (const HistoryCorrupt&) {
+            PutAsideAndStartAgain();
+        }
+    } catch (...) {
+        Close();
+        throw;
     }
 }
 
-void HistoryStore::Open(bool check) {
-    // The file is ours alone from its first byte.
-    const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) throw HistoryError("cannot open " + path_ + ": " + std::strerror(errno));
-    ::close(fd);
-    db_ = std::make_unique<Database>(path_, false);
-    sqlite3_busy_timeout(db_->Handle(), 5000);
-    // In WAL, NORMAL loses nothing to a killed process, only to a power cut.
-    db_->Execute(
-        "PRAGMA foreign_keys = ON; PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL;");
-    if (check) {
-        Statement q(*db_, "PRAGMA quick_check");
-        if (q.Step() && q.Text(0) != "ok") throw HistoryCorrupt("damaged: " + q.Text(0));
+HistoryStore::~HistoryStore() {
+    Close();
+}
+
+void HistoryStore::Close() noexcept {
+    db_.reset();
+    if (!file_) return;
+    const std::lock_guard lock(gFilesMutex);
+    const std::pair key(file_->device, file_->inode);
+    if (--gOpenFiles[key] <= 0) gOpenFiles.erase(key);
+    file_.reset();
+}
+
+void HistoryStore::OpenFile(int mode) {
+    db_ = std::make_unique<Database>(path_, static_cast<Database::Mode>(mode));
+    struct stat st {};
+    if (::stat(path_.c_str(), &st) == 0) {
+        file_ = FileId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+        ++gOpenFiles[{file_->device, file_->inode}];
     }
+    sqlite3_busy_timeout(db_->Handle(), 5000);
+    // No checkpoint on closing until the file is known to be ours to write:
+    // a newer version's history is left byte for byte as it is.
+    sqlite3_db_config(db_->Handle(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    sqlite3_create_function_v2(db_->Handle(), "vx_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                               nullptr, Fold, nullptr, nullptr, nullptr);
+}
+
+void HistoryStore::OpenEmpty() {
+    Close();
+    db_ = std::make_unique<Database>(":memory:", Database::Mode::Create);
+    sqlite3_create_function_v2(db_->Handle(), "vx_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                               nullptr, Fold, nullptr, nullptr, nullptr);
+    for (const char* step : kSteps) db_->Execute(step);
+    schema_ = kSchemaVersion;
+}
+
+void HistoryStore::OpenForReading() {
+    struct stat st {};
+    if (::stat(path_.c_str(), &st) != 0) {
+        if (errno != ENOENT)
+            throw HistoryError("cannot read " + PrintableName(path_) + ": " + std::strerror(errno));
+        return OpenEmpty();  // nothing recorded yet
+    }
+    {
+        const std::lock_guard lock(gFilesMutex);
+        OpenFile(static_cast<int>(::access(path_.c_str(), W_OK) == 0 ? Database::Mode::ReadWrite
+                                                                      : Database::Mode::ReadOnly));
+    }
+    schema_ = static_cast<int>(UserVersion());
+    if (schema_ > kSchemaVersion)
+        throw HistoryError("the history was written by a newer Vexorin (schema " +
+                           std::to_string(schema_) + ")");
+    if (schema_ == 0) OpenEmpty();  // made, never written to
+}
+
+void HistoryStore::OpenForWriting() {
+    {
+        // A new file is ours alone from its first byte. An existing one is
+        // never opened outside SQLite: closing any descriptor of a file drops
+        // every POSIX lock this process holds on it, those of our other
+        // connections included.
+        const std::lock_guard lock(gFilesMutex);
+        struct stat st {};
+        if (::lstat(path_.c_str(), &st) != 0) {
+            if (errno != ENOENT)
+                throw HistoryError("cannot open " + PrintableName(path_) + ": " +
+                                   std::strerror(errno));
+            const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                                  0600);
+            if (fd < 0 && errno != EEXIST)
+                throw HistoryError("cannot open " + PrintableName(path_) + ": " +
+                                   std::strerror(errno));
+            if (fd >= 0) ::close(fd);
+        } else if (S_ISLNK(st.st_mode) && st.st_uid != ::getuid()) {
+            throw HistoryError("cannot open " + PrintableName(path_) +
+                               ": a symbolic link someone else owns");
+        }
+        OpenFile(static_cast<int>(Database::Mode::ReadWrite));
+    }
+    // The version first, before anything is written.
+    schema_ = static_cast<int>(UserVersion());
+    if (schema_ > kSchemaVersion)
+        throw HistoryError("the history was written by a newer Vexorin (schema " +
+                           std::to_string(schema_) + ")");
+    sqlite3_db_config(db_->Handle(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
+    // In WAL, NORMAL loses nothing to a killed process, only to a power cut.
+    WhileBusy(*db_, [this] { db_->Execute("PRAGMA journal_mode = WAL"); });
+    db_->Execute("PRAGMA foreign_keys = ON; PRAGMA synchronous = NORMAL;");
     Upgrade();
+    CheckNowAndThen();
+}
+
+int64_t HistoryStore::UserVersion() {
+    Statement version(*db_, "PRAGMA user_version");
+    version.Step();
+    return version.Integer(0);
 }
 
 void HistoryStore::PutAsideAndStartAgain() {
-    db_.reset();
-    const std::string stamp = IsoUtc(std::time(nullptr));
-    std::string suffix = ".corrupt-";
-    for (const char c : stamp)
-        if (c != '-' && c != ':') suffix += c;
-    for (const char* part : {"", "-wal", "-shm"}) {
-        const std::string from = path_ + part;
-        if (::access(from.c_str(), F_OK) != 0) continue;
-        if (::rename(from.c_str(), (from + suffix).c_str()) != 0)
-            throw HistoryError("cannot put the damaged history aside: " +
-                               std::string(std::strerror(errno)));
-    }
-    setAside_ = path_ + suffix;
-    Open(false);
-}
-
-HistoryStore::~HistoryStore() = default;
-
-void HistoryStore::Upgrade() {
-    Statement version(*db_, "PRAGMA user_version");
-    version.Step();
-    int64_t v = version.Integer(0);
-    if (v > kSchemaVersion)
-        throw HistoryError("the history was written by a newer Vexorin (schema " +
-                           std::to_string(v) + ")");
-    while (v < kSchemaVersion) {
-        db_->Execute("BEGIN IMMEDIATE");
-        try {
-            db_->Execute(kSteps[v]);
-            ++v;
-            db_->Execute(("PRAGMA user_version = " + std::to_string(v)).c_str());
-            db_->Execute("COMMIT");
-        } catch (...) {
-            db_->Execute("ROLLBACK");
-            throw;
+    // Only the file found damaged goes aside: another process may have put
+    // it aside already and started the file now there.
+    const std::optional<FileId> damaged = file_;
+    Close();
+    {
+        const std::lock_guard lock(gFilesMutex);
+        if (damaged && gOpenFiles.count({damaged->device, damaged->inode}))
+            throw HistoryCorrupt("the research history " + PrintableName(path_) +
+                                 " is damaged; it is put aside once this program no longer "
+                                 "reads it");
+        struct stat st {};
+        const bool same = ::stat(path_.c_str(), &st) == 0 && damaged &&
+                          FileId{static_cast<uint64_t>(st.st_dev),
+                                 static_cast<uint64_t>(st.st_ino)} == *damaged;
+        if (same) {
+            const std::string stamp = IsoUtc(std::time(nullptr));
+            std::string base = path_ + ".corrupt-";
+            for (const char c : stamp)
+                if (c != '-' && c != ':') base += c;
+            std::string aside = base;
+            for (int n = 2; !RenameExclusively(path_, aside); ++n) {
+                if (errno != EEXIST || n > 1000)
+                    throw HistoryError("cannot put the damaged history aside: " +
+                                       std::string(std::strerror(errno)));
+                aside = base + "-" + std::to_string(n);
+            }
+            for (const char* part : {"-wal", "-shm"})
+                RenameExclusively(path_ + part, aside + part);
+            setAside_ = aside;
         }
     }
+    OpenForWriting();
+}
+
+void HistoryStore::Upgrade() {
+    if (schema_ == kSchemaVersion) return;
+    db_->Execute("PRAGMA foreign_keys = OFF");
+    WhileBusy(*db_, [this] { db_->Execute("BEGIN IMMEDIATE"); });
+    try {
+        // Read again inside the transaction: another process may have
+        // upgraded (or made) the schema meanwhile.
+        int64_t v = UserVersion();
+        if (v > kSchemaVersion)
+            throw HistoryError("the history was written by a newer Vexorin (schema " +
+                               std::to_string(v) + ")");
+        for (; v < kSchemaVersion; ++v) db_->Execute(kSteps[v]);
+        db_->Execute(("PRAGMA user_version = " + std::to_string(v)).c_str());
+        db_->Execute("COMMIT");
+        schema_ = static_cast<int>(v);
+    } catch (...) {
+        db_->RollbackQuietly();
+        db_->Execute("PRAGMA foreign_keys = ON");
+        throw;
+    }
+    db_->Execute("PRAGMA foreign_keys = ON");
+}
+
+void HistoryStore::CheckNowAndThen() {
+    const int64_t now = std::time(nullptr);
+    {
+        Statement last(*db_, "SELECT value FROM meta WHERE key = 'checked'");
+        if (last.Step() && now - last.Integer(0) < kCheckEverySeconds && last.Integer(0) <= now)
+            return;
+    }
+    // The whole file costs time in proportion to its size: not every run.
+    Statement q(*db_, "PRAGMA quick_check");
+    if (q.Step() && q.Text(0) != "ok")
+        throw HistoryCorrupt("the research history " + PrintableName(path_) +
+                             " is damaged: " + q.Text(0));
+    Statement mark(*db_, "INSERT OR REPLACE INTO meta (key, value) VALUES ('checked', ?)");
+    WhileBusy(*db_, [&] { mark.Bind(1, now).Run(); });
 }
 
 int64_t HistoryStore::Record(HistoryRun run, const std::vector<ResultRow>& rows) {
@@ -157,6 +381,7 @@ int64_t HistoryStore::Record(HistoryRun run, const std::vector<ResultRow>& rows)
 }
 
 int64_t HistoryStore::Write(const HistoryRun& run, const std::vector<ResultRow>& rows) {
+    if (use_ != Use::Write) throw HistoryError("the history was opened for reading");
     db_->Execute("BEGIN IMMEDIATE");
     try {
         Statement insert(*db_,
@@ -172,10 +397,16 @@ int64_t HistoryStore::Write(const HistoryRun& run, const std::vector<ResultRow>&
             .Bind(8, run.ended)
             .Run();
         const int64_t id = sqlite3_last_insert_rowid(db_->Handle());
+        // Rows a run deleted outside Vexorin left behind (the sqlite3 shell
+        // keeps foreign keys off) never stand in the new run's way.
+        Statement orphans(*db_, "DELETE FROM rows WHERE run = ?");
+        orphans.Bind(1, id).Run();
         Statement row(*db_,
                       "INSERT INTO rows (run, position, term, demand, competition, cost, rank, "
-                      "profitability, prospects, checked, demand_n, competition_n, rank_n) "
-                      "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+                      "profitability, prospects, checked, demand_n, competition_n, rank_n, "
+                      "term_key, cost_n, profitability_n, prospects_n) "
+                      "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        const char sep = run.decimalSeparator;
         for (size_t i = 0; i < rows.size(); ++i) {
             const ResultRow& r = rows[i];
             row.Bind(1, id).Bind(2, static_cast<int64_t>(i + 1));
@@ -184,13 +415,19 @@ int64_t HistoryStore::Write(const HistoryRun& run, const std::vector<ResultRow>&
             row.Bind(10, static_cast<int64_t>(r.checked));
             row.Bind(11, Whole(r.Text(colDemand)))
                 .Bind(12, Whole(r.Text(colCompetition)))
-                .Bind(13, Whole(r.Text(colRank)));
+                .Bind(13, Whole(r.Text(colRank)))
+                .Bind(14, FoldCase(r.KeyTerm()))
+                .Bind(15, Figure(r.Text(colCost), sep))
+                .Bind(16, Figure(r.Text(colProfitability), sep))
+                .Bind(17, Figure(r.Text(colProspects), sep));
             row.Run();
         }
         db_->Execute("COMMIT");
         return id;
     } catch (...) {
-        db_->Execute("ROLLBACK");
+        // A failed ROLLBACK must not hide why: the full disk, not "no
+        // transaction is active".
+        db_->RollbackQuietly();
         throw;
     }
 }
@@ -234,21 +471,29 @@ bool HistoryStore::Load(int64_t id, ResultsTable& table) const {
 }
 
 bool HistoryStore::Delete(int64_t id) {
+    if (use_ != Use::Write) throw HistoryError("the history was opened for reading");
     Statement q(*db_, "DELETE FROM runs WHERE id = ?");
     q.Bind(1, id).Run();
     return sqlite3_changes(db_->Handle()) > 0;
 }
 
 void HistoryStore::Clear() {
+    if (use_ != Use::Write) throw HistoryError("the history was opened for reading");
     db_->Execute("DELETE FROM runs");
 }
 
 std::vector<TermPoint> HistoryStore::TermHistory(std::string_view term) const {
-    Statement q(*db_,
-                "SELECT runs.started, runs.id, demand, competition, cost, rank, profitability, "
-                "prospects FROM rows JOIN runs ON runs.id = rows.run WHERE lower(term) = ? "
-                "ORDER BY runs.started, runs.id, rows.position");
-    q.Bind(1, LowerAscii(term));
+    // A history of the first schema, read as it is, matches by ASCII case.
+    const bool folded = schema_ >= 2;
+    Statement q(*db_, folded ? "SELECT runs.started, runs.id, demand, competition, cost, rank, "
+                               "profitability, prospects FROM rows JOIN runs ON runs.id = "
+                               "rows.run WHERE term_key = ? "
+                               "ORDER BY runs.started, runs.id, rows.position"
+                             : "SELECT runs.started, runs.id, demand, competition, cost, rank, "
+                               "profitability, prospects FROM rows JOIN runs ON runs.id = "
+                               "rows.run WHERE lower(term) = ? "
+                               "ORDER BY runs.started, runs.id, rows.position");
+    q.Bind(1, folded ? FoldCase(term) : LowerAscii(term));
     std::vector<TermPoint> points;
     while (q.Step()) {
         const int64_t run = q.Integer(1);
@@ -262,7 +507,7 @@ std::vector<TermPoint> HistoryStore::TermHistory(std::string_view term) const {
 }
 
 std::string SetAsideNotice(const std::string& setAside) {
-    return "the research history was damaged; it is kept as " + setAside +
+    return "the research history was damaged; it is kept as " + PrintableName(setAside) +
            " and a new one was started";
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +30,9 @@ struct HistoryRun {
     int rows = 0;
     int parallel = 1, retries = 0;
     std::string ended = kEndedDone;
+    // The decimal separator the rows' texts were written with; the figures
+    // are also kept as numbers, whatever locale recorded them.
+    char decimalSeparator = '.';
 };
 
 // One run that holds a key term: when, which, and the term's six texts.
@@ -46,13 +50,19 @@ class HistoryStore {
     // $XDG_DATA_HOME (or ~/.local/share) + "/vexorin/history.sqlite3";
     // empty when neither names an absolute folder.
     static std::string DefaultPath();
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
 
-    // Opens the database, making its folder (0700) and file (0600) when they
-    // are not there, and brings its schema up to date. Raises HistoryError,
-    // also for a database a newer version made. A writer checks the file
-    // first (PRAGMA quick_check); a damaged one, then or later while
-    // recording, is renamed aside (never deleted) and a new history started.
+    // Use::Read reads and never writes: no file or folder is made (a missing
+    // history reads as an empty one), nothing upgraded or renamed, and a
+    // read-only file is read. Use::Write makes the folder (0700) and file
+    // (0600) when they are not there and brings the schema up to date; a
+    // file a symbolic link names is used when the link is the user's own.
+    // Either raises HistoryError, also for a database a newer version made
+    // (left byte for byte as it is). A writer checks the whole file (PRAGMA
+    // quick_check) once a day; a damaged one, then or later while recording,
+    // is put aside under a name no file had (never deleted, never while
+    // another connection of this process has it open) and a new history
+    // started.
     enum class Use { Read, Write };
     explicit HistoryStore(const std::string& path, Use use = Use::Read);
     ~HistoryStore();
@@ -67,24 +77,37 @@ class HistoryStore {
     bool Load(int64_t id, ResultsTable& table) const;
     bool Delete(int64_t id);
     void Clear();
-    // The runs that hold the key term (without regard to ASCII case), oldest
-    // first.
+    // The runs that hold the key term (without regard to case, FoldCase),
+    // oldest first.
     std::vector<TermPoint> TermHistory(std::string_view term) const;
 
-  private:
-  public:
     // Where a damaged history was put aside ("...history.sqlite3.corrupt-
     // 20261207T132500Z"), empty when none was; said once to the user.
     const std::string& SetAside() const { return setAside_; }
+    // Whole-file checks are this far apart (seconds).
+    static constexpr int64_t kCheckEverySeconds = 24 * 3600;
 
   private:
-    void Open(bool check);
+    void OpenForReading();
+    void OpenForWriting();
+    void OpenEmpty();
+    void OpenFile(int mode);
+    void Close() noexcept;
     int64_t Write(const HistoryRun& run, const std::vector<ResultRow>& rows);
+    int64_t UserVersion();
     void Upgrade();
+    void CheckNowAndThen();
     void PutAsideAndStartAgain();
     std::string path_;
+    Use use_;
     std::string setAside_;
     std::unique_ptr<Database> db_;
+    int schema_ = 0;
+    struct FileId {
+        uint64_t device = 0, inode = 0;
+        auto operator<=>(const FileId&) const = default;
+    };
+    std::optional<FileId> file_;  // the file this connection holds open
 };
 
 // What the user is told when a damaged history was put aside.

@@ -34,6 +34,12 @@ Statement& Statement::Bind(int index, std::optional<int64_t> value) {
     return Bind(index, *value);
 }
 
+Statement& Statement::Bind(int index, std::optional<double> value) {
+    const int rc = value ? sqlite3_bind_double(stmt_, index, *value) : sqlite3_bind_null(stmt_, index);
+    if (rc != SQLITE_OK) db_.Fail("cannot bind a value");
+    return *this;
+}
+
 bool Statement::Step() {
     const int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW) return true;
@@ -53,6 +59,10 @@ std::string Statement::Text(int column) const {
     const int size = sqlite3_column_bytes(stmt_, column);
     return bytes ? std::string(reinterpret_cast<const char*>(bytes), static_cast<size_t>(size))
                  : std::string();
+}
+
+double Statement::Real(int column) const {
+    return sqlite3_column_double(stmt_, column);
 }
 
 int64_t Statement::Integer(int column) const {

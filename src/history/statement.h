@@ -21,6 +21,7 @@ class Statement {
     Statement& Bind(int index, std::string_view text);
     Statement& Bind(int index, int64_t value);
     Statement& Bind(int index, std::optional<int64_t> value);  // none: NULL
+    Statement& Bind(int index, std::optional<double> value);   // none: NULL
     // True while a row is there to read; false when done.
     bool Step();
     // Steps a statement that returns no rows, then makes it ready to run
@@ -28,6 +29,7 @@ class Statement {
     void Run();
     std::string Text(int column) const;
     int64_t Integer(int column) const;
+    double Real(int column) const;
 
   private:
     Database& db_;

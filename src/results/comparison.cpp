@@ -21,10 +21,10 @@ const char* ToString(TermStatus status) {
 }
 
 namespace {
-// Each term's first row, by its lower-cased key.
+// Each term's first row, by its case-folded key.
 std::map<std::string, int> FirstRows(const ResultsTable& table) {
     std::map<std::string, int> rows;
-    for (int i = 0; i < table.Count(); ++i) rows.try_emplace(LowerAscii(table.At(i).KeyTerm()), i);
+    for (int i = 0; i < table.Count(); ++i) rows.try_emplace(FoldCase(table.At(i).KeyTerm()), i);
     return rows;
 }
 
@@ -38,7 +38,7 @@ std::vector<TermChange> CompareTables(const ResultsTable& older, const ResultsTa
     std::vector<TermChange> out;
     for (int i = 0; i < newer.Count(); ++i) {
         const ResultRow& n = newer.At(i);
-        const std::string key = LowerAscii(n.KeyTerm());
+        const std::string key = FoldCase(n.KeyTerm());
         if (newRows.at(key) != i) continue;
         TermChange c;
         c.term = std::string(n.KeyTerm());
@@ -64,7 +64,7 @@ std::vector<TermChange> CompareTables(const ResultsTable& older, const ResultsTa
     }
     for (int i = 0; i < older.Count(); ++i) {
         const ResultRow& o = older.At(i);
-        const std::string key = LowerAscii(o.KeyTerm());
+        const std::string key = FoldCase(o.KeyTerm());
         if (oldRows.at(key) != i || newRows.count(key)) continue;
         TermChange c;
         c.term = std::string(o.KeyTerm());
@@ -79,7 +79,7 @@ std::vector<TermChange> CompareTables(const ResultsTable& older, const ResultsTa
 
 std::map<std::string, TermChange> ChangesByTerm(const std::vector<TermChange>& changes) {
     std::map<std::string, TermChange> byTerm;
-    for (const TermChange& c : changes) byTerm.try_emplace(LowerAscii(c.term), c);
+    for (const TermChange& c : changes) byTerm.try_emplace(FoldCase(c.term), c);
     return byTerm;
 }
 

@@ -24,7 +24,7 @@ struct TermChange {
 };
 
 // The newer table's terms in its order, then the gone ones in the older's;
-// terms match without regard to ASCII case, the first row of each counting.
+// terms match without regard to case (FoldCase), the first row of each counting.
 // Changed: the demand, the competition or the rank differs.
 std::vector<TermChange> CompareTables(const ResultsTable& older, const ResultsTable& newer);
 
@@ -32,7 +32,7 @@ std::vector<TermChange> CompareTables(const ResultsTable& older, const ResultsTa
 // number), "▼ n" when down, "new" for a term not there before, else nothing.
 std::string ChangeMark(const TermChange& change);
 
-// The changes by lower-cased key term, for finding a row's.
+// The changes by case-folded key term, for finding a row's.
 std::map<std::string, TermChange> ChangesByTerm(const std::vector<TermChange>& changes);
 // The order of a sort by the change: the biggest rise first, then smaller
 // rises, no change, falls, and last the terms whose change is not a number.

@@ -3,13 +3,20 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <thread>
 
+#include "core/text.h"
 #include "history/database.h"
+#include "history/statement.h"
 #include "support/temp_dir.h"
 
 namespace vx {
@@ -35,7 +42,7 @@ HistoryRun MakeRun(const std::string& started, const std::string& seed) {
 
 TEST(HistoryStore, RecordsRunsWithTheirRowsAndForgetsThem) {
     vx::testing::TempDir dir;
-    HistoryStore store(dir.File("h/history.sqlite3"));
+    HistoryStore store(dir.File("h/history.sqlite3"), HistoryStore::Use::Write);
     EXPECT_EQ(store.Record(MakeRun("2026-12-07T13:25:00Z", "empty"), {}), 0);  // no rows: no run
     const auto first = Rows({{"red shoes", "4512", "12345", "2.736", "23", "49.911%", "2252"},
                              {"off", "1,200", "?", "?", "-", "?", "?"}});
@@ -107,7 +114,7 @@ TEST(HistoryStore, RecordsRunsWithTheirRowsAndForgetsThem) {
 TEST(HistoryStore, PrivateVersionedAndSharedByTwoWriters) {
     vx::testing::TempDir dir;
     const std::string path = dir.File("vexorin/history.sqlite3");
-    { HistoryStore store(path); }
+    { HistoryStore store(path, HistoryStore::Use::Write); }
     struct stat st {};
     ASSERT_EQ(::stat(dir.File("vexorin").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
@@ -126,7 +133,7 @@ TEST(HistoryStore, PrivateVersionedAndSharedByTwoWriters) {
         sqlite3_finalize(q);
     }
     auto write = [&](const std::string& seed) {
-        HistoryStore store(path);
+        HistoryStore store(path, HistoryStore::Use::Write);
         for (int i = 0; i < 25; ++i)
             store.Record(MakeRun("2026-12-07T10:00:00Z", seed),
                          Rows({{"t", "1", "2", "3", "4", "5%", "6"}}));
@@ -149,16 +156,24 @@ TEST(HistoryStore, ADamagedHistoryIsKeptAsideAndANewOneStarted) {
         const std::string path = dir.File("history.sqlite3");
         if (inside) {
             {
-                HistoryStore store(path);
+                HistoryStore store(path, HistoryStore::Use::Write);
                 for (int i = 0; i < 40; ++i)
                     store.Record(
                         MakeRun("2026-12-07T10:00:00Z", "s"),
                         Rows({{"term " + std::to_string(i), "1", "2", "3", "4", "5%", "6"}}));
             }
+            // The whole file is checked once a day: the last check a day ago.
+            Database(path, false)
+                .Execute(("UPDATE meta SET value = value - " +
+                          std::to_string(HistoryStore::kCheckEverySeconds))
+                             .c_str());
             std::FILE* f = std::fopen(path.c_str(), "r+b");
             ASSERT_NE(f, nullptr);
-            std::fseek(f, 4096 + 100, SEEK_SET);
-            std::fwrite(std::string(2000, '\x5A').data(), 1, 2000, f);
+            // Every page after the first, free ones among them.
+            std::fseek(f, 0, SEEK_END);
+            const long size = std::ftell(f);
+            std::fseek(f, 4096, SEEK_SET);
+            std::fwrite(std::string(size - 4096, '\x5A').data(), 1, size - 4096, f);
             std::fclose(f);
         } else {
             std::FILE* f = std::fopen(path.c_str(), "wb");
@@ -185,7 +200,7 @@ TEST(HistoryStore, AnOlderSchemaIsUpgraded) {
     vx::testing::TempDir dir;
     const std::string path = dir.File("history.sqlite3");
     Database(path, true).Execute("CREATE TABLE notes (text TEXT); INSERT INTO notes VALUES ('x');");
-    HistoryStore store(path);
+    HistoryStore store(path, HistoryStore::Use::Write);
     EXPECT_TRUE(store.Runs().empty());
     Database db(path, false);
     sqlite3_stmt* q = nullptr;
@@ -196,6 +211,202 @@ TEST(HistoryStore, AnOlderSchemaIsUpgraded) {
     EXPECT_EQ(sqlite3_column_int(q, 0), 1);
     EXPECT_EQ(sqlite3_column_int(q, 1), HistoryStore::kSchemaVersion);
     sqlite3_finalize(q);
+}
+
+// Forks n processes that each run work, and waits for them; the count of
+// those that exited 0.
+int InProcesses(int n, const std::function<bool(int)>& work) {
+    std::vector<pid_t> children;
+    for (int i = 0; i < n; ++i) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            bool ok = false;
+            try {
+                ok = work(i);
+            } catch (...) {
+            }
+            ::_exit(ok ? 0 : 1);
+        }
+        children.push_back(pid);
+    }
+    int fine = 0;
+    for (const pid_t pid : children) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        fine += WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+    return fine;
+}
+
+const std::vector<ResultRow> kOneRow = Rows({{"t", "1", "2", "3", "4", "5%", "6"}});
+
+// The window holds a writer connection and opens the history to read it;
+// another process writes and reads meanwhile. Every run of both stays in
+// the file: nothing of ours may drop the writer's locks, or the other
+// process deletes the write-ahead log the window still writes.
+TEST(HistoryStore, AWriterKeepsItsLocksWhileTheProcessReads) {
+    vx::testing::TempDir dir;
+    const std::string path = dir.File("history.sqlite3");
+    HistoryStore writer(path, HistoryStore::Use::Write);
+    writer.Record(MakeRun("2026-12-07T10:00:00Z", "window"), kOneRow);
+    for (int round = 0; round < 3; ++round) {
+        EXPECT_FALSE(HistoryStore(path).Runs().empty());
+        EXPECT_EQ(InProcesses(1,
+                              [&](int) {
+                                  HistoryStore other(path, HistoryStore::Use::Write);
+                                  other.Record(MakeRun("2026-12-07T11:00:00Z", "tool"), kOneRow);
+                                  return !HistoryStore(path).Runs().empty();
+                              }),
+                  1);
+        writer.Record(MakeRun("2026-12-07T12:00:00Z", "window"), kOneRow);
+    }
+    // Seen from another process while the window still writes.
+    EXPECT_EQ(InProcesses(1, [&](int) { return HistoryStore(path).Runs().size() == 7u; }), 1);
+}
+
+// Several processes making a new history at once all record their runs.
+TEST(HistoryStore, ConcurrentFirstUseLosesNothing) {
+    vx::testing::TempDir dir;
+    const std::string path = dir.File("new/history.sqlite3");
+    EXPECT_EQ(InProcesses(8,
+                          [&](int i) {
+                              HistoryStore store(path, HistoryStore::Use::Write);
+                              for (int k = 0; k < 5; ++k)
+                                  if (store.Record(MakeRun("2026-12-07T10:00:00Z",
+                                                           "p" + std::to_string(i)),
+                                                   kOneRow) <= 0)
+                                      return false;
+                              return true;
+                          }),
+              8);
+    EXPECT_EQ(HistoryStore(path).Runs().size(), 40u);
+}
+
+// Reading never writes: no folder or file is made for a history that is
+// not there, an older schema is read as it is, and a newer version's file
+// is left byte for byte, whoever opens it.
+TEST(HistoryStore, ReadsNeverWrite) {
+    vx::testing::TempDir dir;
+    const std::string missing = dir.File("none/history.sqlite3");
+    EXPECT_TRUE(HistoryStore(missing).Runs().empty());
+    EXPECT_TRUE(HistoryStore(missing).TermHistory("x").empty());
+    EXPECT_FALSE(std::filesystem::exists(dir.File("none")));
+
+    const std::string old = dir.File("old.sqlite3");
+    {
+        Database db(old, true);
+        db.Execute("PRAGMA journal_mode = WAL");
+        // The first schema, as a past version made it.
+        db.Execute(
+            "CREATE TABLE runs (id INTEGER PRIMARY KEY, started TEXT NOT NULL, seed TEXT NOT "
+            "NULL, site TEXT NOT NULL, depth TEXT NOT NULL, rows INTEGER NOT NULL, parallel "
+            "INTEGER NOT NULL, retries INTEGER NOT NULL, ended TEXT NOT NULL); CREATE TABLE rows "
+            "(run INTEGER NOT NULL REFERENCES runs(id) ON DELETE CASCADE, position INTEGER NOT "
+            "NULL, term TEXT NOT NULL, demand TEXT, competition TEXT, cost TEXT, rank TEXT, "
+            "profitability TEXT, prospects TEXT, checked INTEGER NOT NULL, demand_n INTEGER, "
+            "competition_n INTEGER, rank_n INTEGER, PRIMARY KEY (run, position)) WITHOUT ROWID; "
+            "CREATE INDEX rows_by_term ON rows(lower(term)); INSERT INTO runs VALUES "
+            "(1,'2026-12-01T10:00:00Z','s','x','3',1,1,0,'done'); INSERT INTO rows VALUES "
+            "(1,1,'Red','1','2','3','4','5%','6',1,1,2,4); PRAGMA user_version = 1;");
+    }
+    ASSERT_EQ(HistoryStore(old).TermHistory("RED").size(), 1u);
+    Database oldDb(old, false);
+    Statement version(oldDb, "PRAGMA user_version");
+    ASSERT_TRUE(version.Step());
+    EXPECT_EQ(version.Integer(0), 1);
+
+    const std::string newer = dir.File("newer.sqlite3");
+    {
+        HistoryStore store(newer, HistoryStore::Use::Write);
+        store.Record(MakeRun("2026-12-07T10:00:00Z", "s"), kOneRow);
+        Database(newer, false).Execute("PRAGMA user_version = 99");
+    }
+    // The file itself (SQLite makes its log and shared memory to read it).
+    const auto bytes = [&] { return vx::testing::ReadFile(newer); };
+    const std::string before = bytes();
+    EXPECT_THROW(HistoryStore{newer}, HistoryError);
+    EXPECT_THROW(HistoryStore(newer, HistoryStore::Use::Write), HistoryError);
+    EXPECT_TRUE(bytes() == before);
+}
+
+// A run deleted outside Vexorin (foreign keys off, its rows left behind)
+// never stops recording, and no run id is used twice.
+TEST(HistoryStore, RunIdsAreNeverReused) {
+    vx::testing::TempDir dir;
+    const std::string path = dir.File("history.sqlite3");
+    HistoryStore store(path, HistoryStore::Use::Write);
+    store.Record(MakeRun("2026-12-07T10:00:00Z", "a"), kOneRow);
+    const int64_t last = store.Record(MakeRun("2026-12-07T11:00:00Z", "b"), kOneRow);
+    Database(path, false).Execute(("DELETE FROM runs WHERE id = " + std::to_string(last)).c_str());
+    const int64_t next = store.Record(MakeRun("2026-12-07T12:00:00Z", "c"), kOneRow);
+    EXPECT_GT(next, last);
+    EXPECT_GT(store.Record(MakeRun("2026-12-07T13:00:00Z", "d"), kOneRow), next);
+}
+
+// Terms match as users read them, in every script; the figures are kept as
+// numbers too, whatever decimal separator showed them.
+TEST(HistoryStore, TermsMatchInEveryScriptAndFiguresAreNumbers) {
+    vx::testing::TempDir dir;
+    const std::string path = dir.File("history.sqlite3");
+    HistoryStore store(path, HistoryStore::Use::Write);
+    HistoryRun comma = MakeRun("2026-12-07T10:00:00Z", "a");
+    comma.decimalSeparator = ',';
+    store.Record(comma, Rows({{"Äpfel", "1.200", "12345", "2,736", "23", "49,911%", "2252"}}));
+    store.Record(MakeRun("2026-12-08T10:00:00Z", "b"),
+                 Rows({{"ÄPFEL", "1,200", "12000", "3.5", "3", "?", "?"},
+                       {"Σοφία", "1", "2", "3", "4", "5%", "6"}}));
+    EXPECT_EQ(store.TermHistory("äPFEL").size(), 2u);
+    EXPECT_EQ(store.TermHistory("ΣΟΦΊΑ").size(), 1u);
+    Database db(path, false);
+    Statement q(db, "SELECT avg(cost_n), sum(profitability_n), count(prospects_n) FROM rows "
+                    "WHERE term_key = ?");
+    q.Bind(1, FoldCase("äpfel"));
+    ASSERT_TRUE(q.Step());
+    EXPECT_DOUBLE_EQ(q.Real(0), (2.736 + 3.5) / 2);
+    EXPECT_DOUBLE_EQ(q.Real(1), 49.911);
+    EXPECT_EQ(q.Integer(2), 1);
+}
+
+// A damaged history goes aside under a name no file had, only by a writer
+// and never while another connection of this process has it open; a
+// reader says where the damage is and leaves the file where it is.
+TEST(HistoryStore, ADamagedHistoryIsNeverLost) {
+    vx::testing::TempDir dir;
+    const std::string path = dir.File("history.sqlite3");
+    const std::string damaged(5000, 'x');
+    vx::testing::WriteFile(path, damaged);
+    try {
+        HistoryStore(path).Runs();
+        ADD_FAILURE() << "a damaged history read without a word";
+    } catch (const HistoryCorrupt& e) {
+        EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(vx::testing::ReadFile(path), damaged);
+
+    // Copies kept before, under the names this second and the next would
+    // give, stay as they are.
+    std::vector<std::string> kept;
+    for (const std::time_t t : {std::time(nullptr), std::time(nullptr) + 1}) {
+        std::string name = path + ".corrupt-";
+        for (const char c : IsoUtc(t))
+            if (c != '-' && c != ':') name += c;
+        vx::testing::WriteFile(name, "kept before");
+        kept.push_back(name);
+    }
+    HistoryStore store(path, HistoryStore::Use::Write);
+    ASSERT_FALSE(store.SetAside().empty());
+    EXPECT_EQ(vx::testing::ReadFile(store.SetAside()), damaged);
+    for (const std::string& k : kept) EXPECT_EQ(vx::testing::ReadFile(k), "kept before");
+}
+
+// A history reached through a symbolic link of the user's own is used.
+TEST(HistoryStore, ASymbolicLinkOfTheUsersOwnIsFollowed) {
+    vx::testing::TempDir dir;
+    const std::string real = dir.File("real.sqlite3"), link = dir.File("history.sqlite3");
+    { HistoryStore(real, HistoryStore::Use::Write); }
+    ASSERT_EQ(::symlink(real.c_str(), link.c_str()), 0);
+    HistoryStore(link, HistoryStore::Use::Write).Record(MakeRun("2026-12-07T10:00:00Z", "s"), kOneRow);
+    EXPECT_EQ(HistoryStore(real).Runs().size(), 1u);
 }
 
 TEST(HistoryStore, TimesAreIsoUtc) {

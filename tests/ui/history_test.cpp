@@ -129,7 +129,7 @@ TEST(History, ARunStoppedBeforeItsRowsIsNoRun) {
 TEST(History, ATermsTrendHasGapsAndUpIsBetter) {
     OwnHistory history;
     {
-        HistoryStore store(HistoryStore::DefaultPath());
+        HistoryStore store(HistoryStore::DefaultPath(), HistoryStore::Use::Write);
         const char* ranks[] = {"9", "5", "-", "2"};
         for (int i = 0; i < 4; ++i) {
             HistoryRun run;

@@ -115,7 +115,7 @@ TEST(Preferences, ClearHistoryAsksFirst) {
     vx::testing::ScopedEnv data("XDG_DATA_HOME", k.dir.path());
     HistoryRun run;
     run.started = "2026-12-07T10:00:00Z";
-    HistoryStore(HistoryStore::DefaultPath())
+    HistoryStore(HistoryStore::DefaultPath(), HistoryStore::Use::Write)
         .Record(run, {ResultRow("t", {"1", "2", "3", "4", "5%", "6"}, true)});
     TPreferencesForm form(k.forms.store);
     for (const auto answer : {Prompts::Answer::No, Prompts::Answer::Yes}) {

@@ -25,17 +25,25 @@ void Line(const std::vector<std::string>& fields) {
     std::fwrite(line.data(), 1, line.size(), stdout);
 }
 
+// 0 when everything printed reached stdout, else 1 with the reason: a
+// listing cut by a full disk or a closed pipe is no listing.
+int Finished() {
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
+    Say(std::string("cannot write the output: ") + std::strerror(errno));
+    return 1;
+}
+
 // A .bki path or "run:ID" into table; false (said) when it cannot be read.
 bool LoadSide(const std::string& side, ResultsTable& table) {
     if (side.rfind("run:", 0) == 0) {
         const auto id = ReadWholeNumber64(side.substr(4));
         HistoryStore store(HistoryStore::DefaultPath());
         if (id && store.Load(*id, table)) return true;
-        Say("no run " + side.substr(4) + " in the history");
+        Say("no run " + PrintableName(side.substr(4)) + " in the history");
         return false;
     }
     const LoadOutcome opened = LoadInvestigationFile(side, table);
-    if (!opened) Say("cannot open " + side + ": " + LoadFailureText(opened));
+    if (!opened) Say("cannot open " + PrintableName(side) + ": " + LoadFailureText(opened));
     return static_cast<bool>(opened);
 }
 
@@ -47,14 +55,14 @@ int ListHistory(const std::optional<std::string>& term) {
         if (!term) {
             for (const HistoryRun& r : store.Runs())
                 Line({std::to_string(r.id), r.started, r.seed, r.site, std::to_string(r.rows)});
-            return 0;
+            return Finished();
         }
         for (const TermPoint& p : store.TermHistory(*term)) {
             std::vector<std::string> fields = {p.started, std::to_string(p.run)};
             fields.insert(fields.end(), p.texts.begin(), p.texts.end());
             Line(fields);
         }
-        return 0;
+        return Finished();
     } catch (const std::exception& e) {
         Say(std::string("history: ") + e.what());
         return 1;
@@ -68,7 +76,7 @@ int CompareInvestigations(const std::string& older, const std::string& newer, ch
         for (const TermChange& c : CompareTables(a, b))
             Line({c.term, ToString(c.status), c.demandOld, c.demandNew, c.competitionOld,
                   c.competitionNew, c.rankOld, c.rankNew, c.rankChange});
-        return 0;
+        return Finished();
     } catch (const std::exception& e) {
         Say(std::string("history: ") + e.what());
         return 1;
@@ -79,25 +87,26 @@ int RecordFile(const std::string& file, HistoryRun run, char sep) {
     ResultsTable table(sep);
     const LoadOutcome opened = LoadInvestigationFile(file, table);
     if (!opened) {
-        Say("cannot open " + file + ": " + LoadFailureText(opened));
+        Say("cannot open " + PrintableName(file) + ": " + LoadFailureText(opened));
         return 1;
     }
     struct stat st {};
     if (::stat(file.c_str(), &st) != 0) {
-        Say("cannot open " + file + ": " + std::strerror(errno));
+        Say("cannot open " + PrintableName(file) + ": " + std::strerror(errno));
         return 1;
     }
     run.started = IsoUtc(st.st_mtime);
+    run.decimalSeparator = sep;
     try {
         HistoryStore store(HistoryStore::DefaultPath(), HistoryStore::Use::Write);
         const int64_t id = store.Record(run, RowsOf(table));
         if (!store.SetAside().empty()) Say(SetAsideNotice(store.SetAside()));
         if (id == 0) {
-            Say(file + " holds no rows to record");
+            Say(PrintableName(file) + " holds no rows to record");
             return 1;
         }
         Line({std::to_string(id)});
-        return 0;
+        return Finished();
     } catch (const std::exception& e) {
         Say(std::string("history: ") + e.what());
         return 1;

@@ -60,29 +60,9 @@ int Usage() {
     return 2;
 }
 
-// A file name as one line of a message: control bytes as \n, \t or \xNN,
-// so a name cannot start a line of its own.
+using vx::PrintableName;
 std::string Printable(const std::string& name) {
-    std::string out;
-    for (const char c : name) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '\\') {
-            out += "\\\\";
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (u < 0x20 || u == 0x7F) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\x%02X", u);
-            out += buf;
-        } else {
-            out += c;
-        }
-    }
-    return out;
+    return PrintableName(name);
 }
 
 // The chart is drawn by vexorin-chart beside this program (or on PATH), from
@@ -419,6 +399,7 @@ int main(int argc, char** argv) {
     if (o.listHistory) return vx::tool::ListHistory(o.historyTerm);
     if (!o.compare.empty()) return vx::tool::CompareInvestigations(o.compare[0], o.compare[1], sep);
     vx::HistoryRun run = RunOf(o);
+    run.decimalSeparator = sep;
     if (!o.recordFile.empty()) return vx::tool::RecordFile(o.recordFile, run, sep);
     vx::ResultsTable table(sep);
     vx::RunOutcome outcome;

@@ -220,7 +220,7 @@ void TPreferencesForm::ClearHistory() {
     if (!Prompts::Confirm(this, QStringLiteral("Delete every run from the research history?")))
         return;
     try {
-        HistoryStore(HistoryStore::DefaultPath()).Clear();
+        HistoryStore(HistoryStore::DefaultPath(), HistoryStore::Use::Write).Clear();
         historyResult_->setText(QStringLiteral("History cleared"));
     } catch (const std::exception& e) {
         historyResult_->setText(QStringLiteral("Could not clear the history: ") +

@@ -43,7 +43,7 @@ void ResultsModel::Recompare() {
 }
 
 const TermChange* ResultsModel::ChangeOf(const ResultRow& row) const {
-    const auto it = changes_.find(LowerAscii(row.KeyTerm()));
+    const auto it = changes_.find(FoldCase(row.KeyTerm()));
     return it == changes_.end() ? nullptr : &it->second;
 }
 

@@ -679,6 +679,7 @@ void TForm1::RecordRun(const std::string& started, const std::string& ended,
     run.started = started;
     run.seed = startForm_->Keyword();
     run.site = startForm_->TargetSite();
+    run.decimalSeparator = table_.DecimalSeparator();
     run.depth = startForm_->PageDepthText();
     run.parallel = policy.parallel;
     run.retries = policy.retries;

@@ -194,7 +194,7 @@ void THistoryForm::DeleteSelected() {
     emit AboutToAsk();
     if (!Prompts::Confirm(this, QStringLiteral("Delete this run from the history?"))) return;
     try {
-        HistoryStore(path_).Delete(*id);
+        HistoryStore(path_, HistoryStore::Use::Write).Delete(*id);
     } catch (const std::exception& e) {
         status_->setText(QStringLiteral("Could not delete the run: ") +
                          QString::fromLocal8Bit(e.what()));
