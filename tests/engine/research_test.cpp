@@ -888,5 +888,26 @@ TEST(Preferences, TheEnvironmentWins) {
     EXPECT_EQ(LookupPolicyFor(p).parallel, 6);
 }
 
+// The ends of each range from the environment, and one past them.
+TEST(Preferences, TheEnvironmentsRangeEnds) {
+    Preferences p;
+    p.parallel = 6;
+    p.retries = 1;
+    struct Case {
+        const char *name, *value;
+        int wantParallel, wantRetries;
+    } cases[] = {
+        {"VEXORIN_PARALLEL", "1", 1, 1},  {"VEXORIN_PARALLEL", "8", 8, 1},
+        {"VEXORIN_PARALLEL", "0", 6, 1},  {"VEXORIN_PARALLEL", "9", 6, 1},
+        {"VEXORIN_RETRIES", "0", 6, 0},   {"VEXORIN_RETRIES", "5", 6, 5},
+        {"VEXORIN_RETRIES", "-1", 6, 1},  {"VEXORIN_RETRIES", "6", 6, 1},
+    };
+    for (const Case& c : cases) {
+        vx::testing::ScopedEnv env(c.name, c.value);
+        EXPECT_EQ(LookupPolicyFor(p).parallel, c.wantParallel) << c.name << "=" << c.value;
+        EXPECT_EQ(LookupPolicyFor(p).retries, c.wantRetries) << c.name << "=" << c.value;
+    }
+}
+
 }  // namespace
 }  // namespace vx

@@ -46,5 +46,23 @@ TEST(CompareTables, StatusChangeAndOrder) {
     EXPECT_EQ(changes[5].demandNew, "");
 }
 
+// Each figure alone makes a change; case is folded for every script.
+TEST(CompareTables, EachFigureAloneAndCaseInEveryScript) {
+    const ResultsTable older = Table({{"Äpfel", "10", "100", "2"},
+                                      {"demand", "10", "100", "2"},
+                                      {"competition", "10", "100", "2"},
+                                      {"rank", "10", "100", "2"}});
+    const ResultsTable newer = Table({{"äPFEL", "10", "100", "2"},
+                                      {"demand", "11", "100", "2"},
+                                      {"competition", "10", "101", "2"},
+                                      {"rank", "10", "100", "3"}});
+    const char* want[] = {"same", "changed", "changed", "changed"};
+    const auto changes = CompareTables(older, newer);
+    ASSERT_EQ(changes.size(), std::size(want));
+    for (size_t i = 0; i < changes.size(); ++i)
+        EXPECT_STREQ(ToString(changes[i].status), want[i]) << changes[i].term;
+    EXPECT_EQ(changes[3].rankChange, "-1");
+}
+
 }  // namespace
 }  // namespace vx

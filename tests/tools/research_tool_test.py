@@ -676,6 +676,12 @@ class ParallelLookups(unittest.TestCase):
             self.assertEqual(r.returncode, 2, option + value)
             self.assertEqual(len(r.stderr.decode().splitlines()), 1, r.stderr)
             self.assertIn(option, r.stderr.decode())
+        # The ends of each range are taken (the run then ends at once: the
+        # stub has no suggestions).
+        for option, value in (("--parallel", "1"), ("--parallel", "8"), ("--retries", "0"),
+                              ("--retries", "5")):
+            _, r = research_against({}, "--keyword", "t", option, value, "--no-history")
+            self.assertEqual(r.returncode, 0, option + value + r.stderr.decode())
         r = run("--help")
         self.assertEqual(r.returncode, 0)
         for option in ("--parallel N", "--retries N"):
@@ -760,6 +766,27 @@ class History(unittest.TestCase):
     def tool(self, *args):
         return run(*args, env=self.env)
 
+    def test_output_that_cannot_be_written_and_a_damaged_history(self):
+        with tempfile.TemporaryDirectory() as d:
+            bki = os.path.join(d, "one.bki")
+            write_bki(bki, {"item0": ("t", "1", "2", "3", "4", "5%", "6", "1")})
+            self.assertEqual(self.tool("--record", bki, "--keyword", "k", "--site", "s").returncode, 0)
+            for args in (("--history",), ("--history", "t"), ("--compare", bki, bki),
+                         ("--record", bki, "--keyword", "k", "--site", "s")):
+                with open("/dev/full", "wb") as full:
+                    r = subprocess.run([TOOL, *args], stdout=full, stderr=subprocess.PIPE,
+                                       timeout=60, env=dict(os.environ, **self.env))
+                self.assertEqual(r.returncode, 1, args)
+                self.assertIn(b"cannot write the output: No space left on device", r.stderr)
+        # A reader says where the damage is and leaves the file where it is.
+        history = os.path.join(self.data.name, "vexorin", "history.sqlite3")
+        with open(history, "wb") as f:
+            f.write(b"not a database" * 400)
+        r = self.tool("--history")
+        self.assertEqual(r.returncode, 1)
+        self.assertIn(history.encode() + b" is damaged", r.stderr)
+        self.assertEqual(os.listdir(os.path.dirname(history)), ["history.sqlite3"])
+
     def test_research_runs_are_recorded_and_listed(self):
         page = ("searches done <td>&nbsp;10</td><td><a>Red Shoes</a></td>"
                 "<td>&nbsp;20</td><td><a>blue</a></td>")
@@ -835,6 +862,8 @@ class History(unittest.TestCase):
                          r"^vexorin-research: cannot record the run in the history: .*\n"
                          r"vexorin-research: Done: 1 of 1 rows incomplete; "
                          r"the search service failed 1 request\.\n$")
+        # The real error, never the failed rollback's.
+        self.assertNotIn(b"rollback", full.stderr)
         with tempfile.TemporaryDirectory() as d:
             bki = os.path.join(d, "one.bki")
             write_bki(bki, {"item0": ("t", "1", "2", "3", "4", "5%", "6", "1")})
