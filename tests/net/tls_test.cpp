@@ -309,9 +309,14 @@ TEST_F(Tls, TheStandInServicesServeHttps) {
                                 "://localhost:" + std::to_string(server.port()) +
                                 "/search?p=%22cheap+shoes%22";
         const PageAnswer a = FetchAnswer(url);
+        // A head of over 8 KB, which TLS brings in one record.
+        NetLimits quick;
+        quick.silenceTimeoutMs = 2000;
+        const PageAnswer big = FetchAnswer(url + "&pad=" + std::string(12000, 'a'), quick);
         stop = true;
         serve.join();
         EXPECT_TRUE(a.complete) << url;
+        EXPECT_TRUE(big.answered) << tls << " " << big.error;
         bodies[tls] = a.body;
     }
     EXPECT_GT(bodies[0].size(), 100u);

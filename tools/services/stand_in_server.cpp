@@ -308,16 +308,21 @@ bool StandInServer::EnableTls(const std::string& certFile, const std::string& ke
 
 bool StandInServer::ReadRequests(int fd, Client& c) {
     char buf[8192];
-    const ssize_t n = c.ssl ? TlsOutcome(c.ssl.get(), SSL_read(c.ssl.get(), buf, sizeof buf))
-                            : ::recv(fd, buf, sizeof buf, 0);
-    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) return false;
-    if (n < 0) return true;
-    const auto now = Clock::now();
-    if (c.in.empty()) c.requestStarted = now;
-    c.in.append(buf, static_cast<size_t>(n));
-    c.lastProgress = now;
-    AnswerRequests(c);
-    return c.in.size() <= kMaxRequest;
+    // Over TLS a record (up to 16 KB) is read from the socket whole: what
+    // OpenSSL holds of it is read now, since no poll will say it is there.
+    do {
+        const ssize_t n = c.ssl ? TlsOutcome(c.ssl.get(), SSL_read(c.ssl.get(), buf, sizeof buf))
+                                : ::recv(fd, buf, sizeof buf, 0);
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) return false;
+        if (n < 0) return true;
+        const auto now = Clock::now();
+        if (c.in.empty()) c.requestStarted = now;
+        c.in.append(buf, static_cast<size_t>(n));
+        c.lastProgress = now;
+        AnswerRequests(c);
+        if (c.in.size() > kMaxRequest) return false;
+    } while (c.ssl && SSL_pending(c.ssl.get()) > 0);
+    return true;
 }
 
 bool StandInServer::WriteAnswers(int fd, Client& c) {
