@@ -161,6 +161,7 @@ HttpResponse HttpClient::Get(const std::string& url) {
                             std::chrono::milliseconds(limits_.fetchTimeoutMs));
     connection_.SetCancel(cancel);
     connection_.SetHostCache(hosts);
+    connection_.SetTlsContext(tls);
     try {
         const UrlParts u = SplitUrl(url);
         Open(u);
@@ -190,7 +191,7 @@ void HttpClient::Open(const UrlParts& u) {
     const std::string scheme = LowerAscii(u.protocol);
     if (!scheme.empty() && scheme != "http" && scheme != "https")
         throw NetError(NetErrorKind::Unsupported, "Unsupported scheme: " + u.protocol);
-    const bool tls = scheme == "https";
+    const bool secure = scheme == "https";
     if (!u.userInfo.empty())
         throw NetError(NetErrorKind::Unsupported,
                        "User names and passwords in URLs are not supported.");
@@ -198,10 +199,10 @@ void HttpClient::Open(const UrlParts& u) {
     if (!IsHostName(connection_.host))
         throw NetError(NetErrorKind::Unsupported, "Invalid host name.");
     // 1 to 65535 in decimal, or none at all; never a silent port 80.
-    const auto port = u.port.empty() ? std::optional<int32_t>(tls ? 443 : 80) : ReadPort(u.port);
+    const auto port = u.port.empty() ? std::optional<int32_t>(secure ? 443 : 80) : ReadPort(u.port);
     if (!port) throw NetError(NetErrorKind::Unsupported, "Invalid port: " + u.port);
     connection_.port = *port;
-    connection_.useTls = tls;
+    connection_.useTls = secure;
     if (connector) {
         connector(connection_);
     } else {
@@ -372,10 +373,11 @@ bool IsTransient(const HttpResponse& response) {
 
 PageAnswer FetchAnswer(const std::string& url, const NetLimits& limits,
                        std::shared_ptr<const CancelSignal> cancel,
-                       std::shared_ptr<HostCache> hosts) {
+                       std::shared_ptr<HostCache> hosts, std::shared_ptr<TlsContext> tls) {
     HttpClient client(limits);
     client.cancel = std::move(cancel);
     client.hosts = std::move(hosts);
+    client.tls = std::move(tls);
     HttpResponse r = client.Get(url);
     PageAnswer answer;
     answer.body = std::move(r.body);

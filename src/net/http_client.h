@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "net/tcp_connection.h"
+#include "net/tls_context.h"
 
 namespace vx {
 
@@ -66,8 +67,12 @@ class HttpClient {
     std::shared_ptr<const CancelSignal> cancel;
     // Addresses already found (one run's); none: every fetch looks up.
     std::shared_ptr<HostCache> hosts;
+    // The run's TLS context and sessions; none: a context for this fetch.
+    std::shared_ptr<TlsContext> tls;
 
     ProtocolVersion protocolVersion = pv1_1;
+    // The last secure connection resumed a session of tls's.
+    bool Resumed() const { return connection_.Resumed(); }
 
     static constexpr const char* kAccept = "text/html, */*";
     static constexpr const char* kUserAgent = "Mozilla/3.0 (compatible; Indy Library)";
@@ -122,6 +127,7 @@ std::optional<int> ReadRetryAfter(std::string_view value, std::time_t now);
 bool IsTransient(const HttpResponse& response);
 PageAnswer FetchAnswer(const std::string& url, const NetLimits& limits = DefaultNetLimits(),
                        std::shared_ptr<const CancelSignal> cancel = nullptr,
-                       std::shared_ptr<HostCache> hosts = nullptr);
+                       std::shared_ptr<HostCache> hosts = nullptr,
+                       std::shared_ptr<TlsContext> tls = nullptr);
 
 }  // namespace vx

@@ -199,10 +199,8 @@ TcpConnection::TcpConnection() {
 }
 
 TcpConnection::~TcpConnection() {
-    if (fd_ >= 0) {
-        ::shutdown(fd_, SHUT_WR);
-        ::close(fd_);
-    }
+    // A kept-alive exchange ends here: over TLS with close_notify.
+    if (fd_ >= 0) CloseSocket();
     SocketLayer::Release();
 }
 
@@ -403,10 +401,22 @@ void TcpConnection::StartTls(int limitMs) {
     // acknowledgements (Nagle's rule against a delayed ACK: 40 ms each).
     const int on = 1;
     ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    tls_ = std::make_unique<TlsSession>(fd_, host);
+    tls_ = std::make_unique<TlsSession>(fd_, host, port, tlsContext_);
+    resumed_ = false;
+    // Whatever ends the handshake early drops the session it may resume.
+    struct Forget {
+        TlsSession* tls;
+        ~Forget() {
+            if (tls) tls->HandshakeFailed();
+        }
+    } forget{tls_.get()};
     while (true) {
         const TlsIo io = tls_->Handshake();
-        if (io.bytes > 0) return;
+        if (io.bytes > 0) {
+            resumed_ = tls_->Resumed();
+            forget.tls = nullptr;
+            return;
+        }
         // The transport failing under the handshake is a network failure
         // like any other (and may pass when asked again); Tls is kept for
         // what the peer's certificate or protocol says.
@@ -427,6 +437,7 @@ void TcpConnection::StartTls(int limitMs) {
 }
 
 void TcpConnection::CloseSocket() {
+    if (tls_) tls_->Close();
     tls_.reset();
     ::shutdown(fd_, SHUT_WR);
     ::close(fd_);

@@ -104,6 +104,7 @@ class HostCache {
 };
 
 class TlsSession;
+class TlsContext;
 
 class TcpConnection {
   public:
@@ -124,6 +125,10 @@ class TcpConnection {
     void SetDeadline(std::chrono::steady_clock::time_point deadline) { deadline_ = deadline; }
     void SetCancel(std::shared_ptr<const CancelSignal> cancel) { cancel_ = std::move(cancel); }
     void SetHostCache(std::shared_ptr<HostCache> hosts) { hosts_ = std::move(hosts); }
+    // The run's TLS context and sessions; none: one of the connection's own.
+    void SetTlsContext(std::shared_ptr<TlsContext> tls) { tlsContext_ = std::move(tls); }
+    // The last handshake resumed a session (tests and benchmarks).
+    bool Resumed() const { return resumed_; }
 
     void Connect();
     // Takes an already connected stream socket (a socket pair in the fuzz
@@ -195,6 +200,8 @@ class TcpConnection {
     std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
     std::shared_ptr<const CancelSignal> cancel_;
     std::shared_ptr<HostCache> hosts_;
+    std::shared_ptr<TlsContext> tlsContext_;
+    bool resumed_ = false;
 };
 
 // The system resolver's call, replaced for as long as one of these lives

@@ -10,16 +10,15 @@
 #include <cstring>
 
 #include "net/tcp_connection.h"
+#include "net/tls_context.h"
 
 namespace vx {
 
 struct TlsSession::State {
-    SSL_CTX* ctx = nullptr;
+    std::shared_ptr<TlsContext> context;
+    std::string key;  // "host:port", the sessions' key
     SSL* ssl = nullptr;
-    ~State() {
-        SSL_free(ssl);
-        SSL_CTX_free(ctx);
-    }
+    ~State() { SSL_free(ssl); }
 };
 
 namespace {
@@ -35,7 +34,7 @@ std::string LastSslError() {
     return reason ? reason : "error " + std::to_string(e);
 }
 
-// Every setter's word is checked: a context without its rules must not
+// Every setter's word is checked: a connection without its rules must not
 // speak to anyone.
 void Require(bool ok, const char* what) {
     if (!ok) Fail(std::string("cannot set up TLS (") + what + "): " + LastSslError());
@@ -46,28 +45,34 @@ bool IsAddressLiteral(const std::string& host) {
     return !host.empty() && (host.find(':') != std::string::npos ||
                              host.find_first_not_of("0123456789.") == std::string::npos);
 }
+
+int StateIndex() {
+    static const int index = SSL_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
+    return index;
+}
+
+// A session the server gave (a TLS 1.3 ticket, or a TLS 1.2 session) is
+// kept for the next fetch of the run, once the peer was verified.
+int OnNewSession(SSL* ssl, SSL_SESSION* session) {
+    auto* state = static_cast<TlsSession::State*>(SSL_get_ex_data(ssl, StateIndex()));
+    if (!state || SSL_get_verify_result(ssl) != X509_V_OK) return 0;
+    state->context->Remember(state->key, session);
+    return 1;  // the reference is the context's now
+}
 }  // namespace
 
-TlsSession::TlsSession(int fd, const std::string& host) : s_(std::make_unique<State>()) {
+TlsSession::TlsSession(int fd, const std::string& host, int port,
+                       std::shared_ptr<TlsContext> context)
+    : s_(std::make_unique<State>()) {
     ERR_clear_error();
-    s_->ctx = SSL_CTX_new(TLS_client_method());
-    if (!s_->ctx) Fail("cannot set up TLS: " + LastSslError());
-    Require(SSL_CTX_set_min_proto_version(s_->ctx, TLS1_2_VERSION) == 1, "protocol version");
-    // A close without close_notify is told apart (truncated): an answer the
-    // close frames is then cut, one its length frames may still be whole.
-    SSL_CTX_set_options(s_->ctx, SSL_OP_NO_COMPRESSION | SSL_OP_NO_RENEGOTIATION);
-    SSL_CTX_set_verify(s_->ctx, SSL_VERIFY_PEER, nullptr);
-    // The system's trusted certificates by their hashed folder, looked up
-    // as a chain needs them: reading the whole bundle would cost every
-    // fetch more than its handshake.
-    if (SSL_CTX_set_default_verify_dir(s_->ctx) != 1)
-        Fail("cannot read the system's trusted certificates: " + LastSslError());
-    if (const char* ca = std::getenv("VEXORIN_CA_FILE"); ca && *ca) {
-        if (SSL_CTX_load_verify_locations(s_->ctx, ca, nullptr) != 1)
-            Fail(std::string("cannot read VEXORIN_CA_FILE ") + ca + ": " + LastSslError());
-    }
-    s_->ssl = SSL_new(s_->ctx);
-    if (!s_->ssl || SSL_set_fd(s_->ssl, fd) != 1) Fail("cannot set up TLS: " + LastSslError());
+    s_->context = context ? std::move(context) : std::make_shared<TlsContext>();
+    s_->key = host + ":" + std::to_string(port);
+    SSL_CTX* ctx = s_->context->Handle();
+    SSL_CTX_sess_set_new_cb(ctx, OnNewSession);
+    s_->ssl = SSL_new(ctx);
+    Require(s_->ssl != nullptr, "connection");
+    Require(SSL_set_fd(s_->ssl, fd) == 1, "socket");
+    Require(SSL_set_ex_data(s_->ssl, StateIndex(), s_.get()) == 1, "state");
     // SNI and the name the certificate must carry (an address is checked
     // as an address).
     if (IsAddressLiteral(host)) {
@@ -81,7 +86,31 @@ TlsSession::TlsSession(int fd, const std::string& host) : s_(std::make_unique<St
         SSL_set_hostflags(s_->ssl, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
         Require(SSL_set1_host(s_->ssl, host.c_str()) == 1, "host name check");
     }
+    if (SSL_SESSION* session = s_->context->SessionFor(s_->key)) {
+        const int set = SSL_set_session(s_->ssl, session);
+        SSL_SESSION_free(session);
+        Require(set == 1, "session");
+    }
     SSL_set_connect_state(s_->ssl);
+}
+
+void TlsSession::Close() noexcept {
+    // close_notify, once and without waiting for the peer's: a connection
+    // dropped without it leaves its session unfit to resume.
+    if (SSL_is_init_finished(s_->ssl)) {
+        ERR_clear_error();
+        SSL_shutdown(s_->ssl);
+        ERR_clear_error();
+    }
+}
+
+bool TlsSession::Resumed() const {
+    return SSL_session_reused(s_->ssl) == 1;
+}
+
+void TlsSession::HandshakeFailed() {
+    // Never resume with a peer that just failed: a full handshake next time.
+    s_->context->Forget(s_->key);
 }
 
 TlsSession::~TlsSession() = default;

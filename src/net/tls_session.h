@@ -27,11 +27,15 @@ struct TlsIo {
     std::string error;
 };
 
+class TlsContext;
+
 class TlsSession {
   public:
-    // Raises NetError (Tls) when OpenSSL cannot be set up or the CA file
-    // cannot be read.
-    TlsSession(int fd, const std::string& host);
+    // Over context (one of its own when none is given), resuming the
+    // context's session with host:port if it has one. Raises NetError (Tls)
+    // when OpenSSL cannot be set up or the CA file cannot be read.
+    TlsSession(int fd, const std::string& host, int port,
+               std::shared_ptr<TlsContext> context = nullptr);
     ~TlsSession();
     TlsSession(const TlsSession&) = delete;
     TlsSession& operator=(const TlsSession&) = delete;
@@ -40,10 +44,18 @@ class TlsSession {
     TlsIo Handshake();
     TlsIo Read(char* buffer, size_t size);
     TlsIo Write(const char* bytes, size_t size);
+    // Says close_notify (without waiting for the peer's), keeping the
+    // session fit to resume.
+    void Close() noexcept;
+    // The handshake resumed a session of the context's.
+    bool Resumed() const;
+    // Drops the context's session with this peer.
+    void HandshakeFailed();
+
+    struct State;
 
   private:
     TlsIo Outcome(int rc, const char* doing);
-    struct State;
     std::unique_ptr<State> s_;
 };
 

@@ -18,6 +18,7 @@
 #include "loopback/loopback.h"
 #include "loopback/script_server.h"
 #include "net/http_client.h"
+#include "net/tls_context.h"
 #include "stand_in_server.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
@@ -108,6 +109,7 @@ class TlsServer {
         ::close(fd_);
         SSL_CTX_free(ctx_);
     }
+    int Port() const { return port_; }
     std::string Url(const std::string& host = "localhost") const {
         return "https://" + host + ":" + std::to_string(port_) + "/page";
     }
@@ -289,6 +291,26 @@ TEST_F(Tls, AddressesAndTransportFailuresDuringTheHandshake) {
     ASSERT_TRUE(r.error);
     EXPECT_EQ(r.error->kind, NetErrorKind::Closed) << r.error->what();
     EXPECT_TRUE(IsTransient(r));
+}
+
+// A run's fetches share one context: after a verified handshake the next
+// connection to the same host and port resumes; another host never gets
+// the session.
+TEST_F(Tls, SessionsAreResumedOnlyAfterAVerifiedHandshake) {
+    TlsServer server(leaf_, [](const std::string&) { return Body("length"); }, {});
+    const auto context = TlsContext::ForRun();
+    ASSERT_TRUE(context);
+    auto fetch = [&](const std::string& url) {
+        HttpClient client;
+        client.tls = context;
+        const HttpResponse r = client.Get(url);
+        EXPECT_FALSE(r.error) << (r.error ? r.error->what() : "");
+        return client.Resumed();
+    };
+    EXPECT_FALSE(fetch(server.Url()));
+    EXPECT_TRUE(fetch(server.Url()));
+    EXPECT_TRUE(fetch(server.Url()));
+    EXPECT_FALSE(fetch(server.Url("127.0.0.1")));  // another peer by name
 }
 
 // The stand-in services serve the same pages over TLS on their one port.

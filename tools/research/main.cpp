@@ -301,8 +301,11 @@ bool RunSteps(const Options& o, vx::ResultsTable& table, vx::RunOutcome* outcome
         gCancel = cancel.get();
         CatchInterrupts();
         // Safe from several lookup threads at once: the cache locks.
-        const auto fetch = [hosts = std::make_shared<vx::HostCache>()](const std::string& url) {
-            return vx::FetchedPage::From(vx::FetchAnswer(url, vx::DefaultNetLimits(), cancel, hosts));
+        // One TLS context and its sessions for the run's secure fetches.
+        const auto fetch = [hosts = std::make_shared<vx::HostCache>(),
+                            tls = vx::TlsContext::ForRun()](const std::string& url) {
+            return vx::FetchedPage::From(
+                vx::FetchAnswer(url, vx::DefaultNetLimits(), cancel, hosts, tls));
         };
         std::vector<std::string> notices;
         *outcome = vx::RunHeadlessResearch(

@@ -21,8 +21,9 @@ void BackgroundFetcher::BeginRun(const NetLimits& limits) {
     limits_ = limits;
     // A triggered signal stays triggered; a fresh one serves the new run.
     if (cancel_->Cancelled()) cancel_ = std::make_shared<CancelSignal>();
-    // Each run looks every service's host up once.
+    // Each run looks every service's host up once, and sets TLS up once.
     hosts_ = std::make_shared<HostCache>();
+    tls_ = TlsContext::ForRun();
 }
 
 void BackgroundFetcher::Cancel() {
@@ -38,8 +39,8 @@ FetchedPage BackgroundFetcher::Fetch(const std::string& url) {
     };
     auto result = std::make_shared<Result>();
     QEventLoop loop;
-    std::thread worker([result, url, cancel, hosts = hosts_, limits = limits_, &loop] {
-        result->answer = FetchAnswer(url, limits, cancel, hosts);
+    std::thread worker([result, url, cancel, hosts = hosts_, tls = tls_, limits = limits_, &loop] {
+        result->answer = FetchAnswer(url, limits, cancel, hosts, tls);
         result->done.store(true, std::memory_order_release);
         // Queued to the GUI thread; the loop outlives the worker (joined below).
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
@@ -69,7 +70,7 @@ FetchedPage BackgroundFetcher::Fetch(const std::string& url) {
 FetchedPage BackgroundFetcher::FetchAnyThread(const std::string& url) const {
     // The run's signal and cache: set by BeginRun before any lookup starts.
     if (cancel_->Cancelled()) return {};
-    return ToPage(FetchAnswer(url, limits_, cancel_, hosts_));
+    return ToPage(FetchAnswer(url, limits_, cancel_, hosts_, tls_));
 }
 
 }  // namespace vx::ui

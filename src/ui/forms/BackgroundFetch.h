@@ -40,6 +40,7 @@ class BackgroundFetcher {
     NetLimits limits_;
     std::shared_ptr<CancelSignal> cancel_;
     std::shared_ptr<HostCache> hosts_;
+    std::shared_ptr<TlsContext> tls_;
 };
 
 }  // namespace vx::ui

@@ -1,0 +1,91 @@
+#include "net/tls_context.h"
+
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+
+#include <cstdlib>
+
+#include "net/tcp_connection.h"
+
+namespace vx {
+
+namespace {
+std::string LastError() {
+    const unsigned long e = ERR_peek_last_error();
+    ERR_clear_error();
+    if (e == 0) return "";
+    const char* reason = ERR_reason_error_string(e);
+    return reason ? reason : "error " + std::to_string(e);
+}
+
+void Require(bool ok, const std::string& what) {
+    if (!ok) throw NetError(NetErrorKind::Tls, "cannot set up TLS (" + what + "): " + LastError());
+}
+}  // namespace
+
+TlsContext::TlsContext() {
+    ERR_clear_error();
+    ctx_ = SSL_CTX_new(TLS_client_method());
+    Require(ctx_ != nullptr, "context");
+    try {
+        Require(SSL_CTX_set_min_proto_version(ctx_, TLS1_2_VERSION) == 1, "protocol version");
+        // A close without close_notify is told apart (truncated): an answer
+        // the close frames is then cut, one its length frames may be whole.
+        SSL_CTX_set_options(ctx_, SSL_OP_NO_COMPRESSION | SSL_OP_NO_RENEGOTIATION);
+        SSL_CTX_set_verify(ctx_, SSL_VERIFY_PEER, nullptr);
+        // Sessions are kept by us, per host and port, not in OpenSSL's cache.
+        SSL_CTX_set_session_cache_mode(ctx_, SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL);
+        // The system's trusted certificates by their hashed folder, looked
+        // up as a chain needs them: reading the whole bundle would cost more
+        // than a handshake.
+        if (SSL_CTX_set_default_verify_dir(ctx_) != 1)
+            throw NetError(NetErrorKind::Tls,
+                           "cannot read the system's trusted certificates: " + LastError());
+        if (const char* ca = std::getenv("VEXORIN_CA_FILE"); ca && *ca) {
+            if (SSL_CTX_load_verify_locations(ctx_, ca, nullptr) != 1)
+                throw NetError(NetErrorKind::Tls,
+                               std::string("cannot read VEXORIN_CA_FILE ") + ca + ": " + LastError());
+        }
+    } catch (...) {
+        SSL_CTX_free(ctx_);
+        throw;
+    }
+}
+
+std::shared_ptr<TlsContext> TlsContext::ForRun() {
+    try {
+        return std::make_shared<TlsContext>();
+    } catch (const NetError&) {
+        return nullptr;
+    }
+}
+
+TlsContext::~TlsContext() {
+    for (auto& [key, session] : sessions_) SSL_SESSION_free(session);
+    SSL_CTX_free(ctx_);
+}
+
+SSL_SESSION* TlsContext::SessionFor(const std::string& key) const {
+    const std::lock_guard lock(mutex_);
+    const auto it = sessions_.find(key);
+    if (it == sessions_.end() || SSL_SESSION_is_resumable(it->second) != 1) return nullptr;
+    SSL_SESSION_up_ref(it->second);
+    return it->second;
+}
+
+void TlsContext::Remember(const std::string& key, SSL_SESSION* session) {
+    const std::lock_guard lock(mutex_);
+    SSL_SESSION*& slot = sessions_[key];
+    if (slot) SSL_SESSION_free(slot);
+    slot = session;
+}
+
+void TlsContext::Forget(const std::string& key) {
+    const std::lock_guard lock(mutex_);
+    if (const auto it = sessions_.find(key); it != sessions_.end()) {
+        SSL_SESSION_free(it->second);
+        sessions_.erase(it);
+    }
+}
+
+}  // namespace vx
