@@ -50,6 +50,7 @@ constexpr const char* kSteps[] = {
     // Run ids never reused (AUTOINCREMENT, past any row left behind); terms
     // matched by their case folding for every script; the figures that are
     // not whole numbers kept as numbers too; when the file was last checked.
+    // A term already folded (most are) keeps no key of its own: NULL.
     R"(CREATE TABLE runs_v2 (
          id INTEGER PRIMARY KEY AUTOINCREMENT,
          started TEXT NOT NULL,
@@ -71,9 +72,9 @@ constexpr const char* kSteps[] = {
        ALTER TABLE rows ADD COLUMN cost_n REAL;
        ALTER TABLE rows ADD COLUMN profitability_n REAL;
        ALTER TABLE rows ADD COLUMN prospects_n REAL;
-       UPDATE rows SET term_key = vx_fold(term);
+       UPDATE rows SET term_key = nullif(vx_fold(term), term);
        DROP INDEX rows_by_term;
-       CREATE INDEX rows_by_term_key ON rows(term_key);
+       CREATE INDEX rows_by_term_key ON rows(coalesce(term_key, term));
        CREATE TABLE meta (key TEXT PRIMARY KEY, value) WITHOUT ROWID;)",
 };
 static_assert(std::size(kSteps) == HistoryStore::kSchemaVersion);
@@ -115,6 +116,13 @@ std::optional<double> Figure(std::string_view text, char separator) {
     const auto [end, error] = std::from_chars(plain.data(), plain.data() + plain.size(), value);
     if (error != std::errc() || end != plain.data() + plain.size()) return std::nullopt;
     return value;
+}
+
+// The term's case folding when it differs from the term; none otherwise.
+std::optional<std::string> FoldedKeyOf(std::string_view term) {
+    std::string folded = FoldCase(term);
+    if (folded == term) return std::nullopt;
+    return folded;
 }
 
 // vx_fold(text): FoldCase in SQL, for upgrading rows kept before.
@@ -416,7 +424,7 @@ int64_t HistoryStore::Write(const HistoryRun& run, const std::vector<ResultRow>&
             row.Bind(11, Whole(r.Text(colDemand)))
                 .Bind(12, Whole(r.Text(colCompetition)))
                 .Bind(13, Whole(r.Text(colRank)))
-                .Bind(14, FoldCase(r.KeyTerm()))
+                .BindOrNull(14, FoldedKeyOf(r.KeyTerm()))
                 .Bind(15, Figure(r.Text(colCost), sep))
                 .Bind(16, Figure(r.Text(colProfitability), sep))
                 .Bind(17, Figure(r.Text(colProspects), sep));
@@ -487,7 +495,7 @@ std::vector<TermPoint> HistoryStore::TermHistory(std::string_view term) const {
     const bool folded = schema_ >= 2;
     Statement q(*db_, folded ? "SELECT runs.started, runs.id, demand, competition, cost, rank, "
                                "profitability, prospects FROM rows JOIN runs ON runs.id = "
-                               "rows.run WHERE term_key = ? "
+                               "rows.run WHERE coalesce(term_key, term) = ? "
                                "ORDER BY runs.started, runs.id, rows.position"
                              : "SELECT runs.started, runs.id, demand, competition, cost, rank, "
                                "profitability, prospects FROM rows JOIN runs ON runs.id = "

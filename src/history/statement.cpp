@@ -40,6 +40,12 @@ Statement& Statement::Bind(int index, std::optional<double> value) {
     return *this;
 }
 
+Statement& Statement::BindOrNull(int index, const std::optional<std::string>& text) {
+    if (text) return Bind(index, std::string_view(*text));
+    if (sqlite3_bind_null(stmt_, index) != SQLITE_OK) db_.Fail("cannot bind a value");
+    return *this;
+}
+
 bool Statement::Step() {
     const int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW) return true;
