@@ -76,6 +76,8 @@ TEST(Responsive, StopDuringTheSuggestionFetchEndsTheRunWithoutRows) {
 }
 
 TEST(Responsive, StopEndsAStalledFetchAtOnceWhileEventsFlow) {
+    // About one row at a time: the run ends after the row in progress.
+    vx::testing::ScopedEnv oneAtATime("VEXORIN_PARALLEL", "1");
     StalledSearch stalled;
     Window k;
     k.w.show();
@@ -103,6 +105,8 @@ TEST(Responsive, StopEndsAStalledFetchAtOnceWhileEventsFlow) {
 }
 
 TEST(Responsive, AnEscapeTapEndsTheRunAfterThatRow) {
+    // About one row at a time: the run ends after the row in progress.
+    vx::testing::ScopedEnv oneAtATime("VEXORIN_PARALLEL", "1");
     Services services(30);
     Window k;
     k.w.show();
@@ -127,6 +131,8 @@ TEST(Responsive, AnEscapeTapEndsTheRunAfterThatRow) {
 }
 
 TEST(Responsive, TheCloseBoxEndsARunStalledInAFetch) {
+    // About one row at a time: the run ends after the row in progress.
+    vx::testing::ScopedEnv oneAtATime("VEXORIN_PARALLEL", "1");
     StalledSearch stalled;
     Window k;
     k.w.show();

@@ -18,10 +18,10 @@ int main(int argc, char** argv) {
     // Hostile-server tests must not wait the desktop's full bounds.
     ::setenv("VEXORIN_NET_SILENCE_MS", "800", 1);
     ::setenv("VEXORIN_NET_FETCH_MS", "3000", 1);
-    // Rows one at a time and no retries, as the window's tests were written
-    // for; the tests of parallel lookups and retries set their own.
-    ::setenv("VEXORIN_PARALLEL", "1", 1);
-    ::setenv("VEXORIN_RETRIES", "0", 1);
+    // The shipped defaults (4 rows at once, 2 retries): the tests about one
+    // row at a time set their own.
+    ::unsetenv("VEXORIN_PARALLEL");
+    ::unsetenv("VEXORIN_RETRIES");
     QApplication app(argc, argv);
     vx::ui::EscapeKey::Instance();
     // Tests that are about the save question arm their answer; the others
