@@ -3,9 +3,9 @@
 namespace vx {
 
 RunOutcome RunHeadlessResearch(const HeadlessResearch& request, ResultsTable& table,
-                                const PageFetcher& fetch, StopFlag& stop,
-                                std::function<void()> cancelFetches,
-                                std::vector<std::string>* notices) {
+                               const PageFetcher& fetch, StopFlag& stop,
+                               std::function<void()> cancelFetches,
+                               std::vector<std::string>* notices) {
     QuietHost quiet(request);
     Research research({.status = quiet,
                        .pump = quiet,

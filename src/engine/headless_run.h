@@ -39,8 +39,8 @@ class QuietHost : public StatusSink, public EventPump, public KeyState, public I
 // the rows it has; cancelFetches, if given, ends the fetches in flight.
 // Returns how the run ended (Research::Outcome).
 RunOutcome RunHeadlessResearch(const HeadlessResearch& request, ResultsTable& table,
-                                const PageFetcher& fetch, StopFlag& stop,
-                                std::function<void()> cancelFetches = {},
-                                std::vector<std::string>* notices = nullptr);
+                               const PageFetcher& fetch, StopFlag& stop,
+                               std::function<void()> cancelFetches = {},
+                               std::vector<std::string>* notices = nullptr);
 
 }  // namespace vx

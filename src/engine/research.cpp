@@ -320,8 +320,8 @@ FetchedPage Research::Fetch(Service service, const std::string& url, Lane& lane)
     // How this failure looks, to say so when every one of the row of
     // failures looked the same.
     const std::string how = page.status >= 300 ? "answered " + StatusWords(page.statusLine)
-                            : page.answered   ? std::string("gave incomplete answers")
-                                              : std::string();
+                            : page.answered    ? std::string("gave incomplete answers")
+                                               : std::string();
     failedAs_[service] = failures == 0 || failedAs_[service] == how ? how : std::string();
     ++failures;
     // One suggestion request a run: nothing to try again.

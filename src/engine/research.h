@@ -66,10 +66,10 @@ struct RunOutcome {
     // The row walk began: the table holds this run's rows, and only then is
     // there a run to record.
     bool walked = false;
-    bool stopped = false;     // Stop, Escape or a signal ended it
-    std::string gaveUp;       // Research::GaveUp()
-    int rows = 0;             // rows in the table
-    int incompleteRows = 0;   // rows holding "?"
+    bool stopped = false;           // Stop, Escape or a signal ended it
+    std::string gaveUp;             // Research::GaveUp()
+    int rows = 0;                   // rows in the table
+    int incompleteRows = 0;         // rows holding "?"
     int failedFetches[2] = {0, 0};  // suggestion, search: failed after their retries
     // "Stopped", the word on a service given up on, "Done: 7 of 30 rows
     // incomplete; the search service failed 9 requests." or "Done!".
@@ -158,7 +158,7 @@ class Research {
     // No lane asks a service before this: one back-off a service for all.
     std::chrono::steady_clock::time_point notBefore_[2] = {};
     bool walked_ = false;
-    bool escapeSeen_ = false;  // the calling thread's
+    bool escapeSeen_ = false;           // the calling thread's
     std::vector<std::string> notices_;  // in the order they came
     size_t noticesShown_ = 0;           // the calling thread's
     bool told_[2] = {false, false};

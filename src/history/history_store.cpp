@@ -91,7 +91,8 @@ void MakeFolders(const std::string& path) {
          slash = path.find('/', slash + 1)) {
         const std::string folder = path.substr(0, slash);
         if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
-            throw HistoryError("cannot make " + PrintableName(folder) + ": " + std::strerror(errno));
+            throw HistoryError("cannot make " + PrintableName(folder) + ": " +
+                               std::strerror(errno));
     }
 }
 
@@ -128,8 +129,8 @@ std::optional<std::string> FoldedKeyOf(std::string_view term) {
 // vx_fold(text): FoldCase in SQL, for upgrading rows kept before.
 void Fold(sqlite3_context* context, int, sqlite3_value** args) {
     const auto* bytes = reinterpret_cast<const char*>(sqlite3_value_text(args[0]));
-    const std::string folded =
-        FoldCase(std::string_view(bytes ? bytes : "", static_cast<size_t>(sqlite3_value_bytes(args[0]))));
+    const std::string folded = FoldCase(
+        std::string_view(bytes ? bytes : "", static_cast<size_t>(sqlite3_value_bytes(args[0]))));
     sqlite3_result_text64(context, folded.data(), folded.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
 }
 
@@ -251,7 +252,7 @@ void HistoryStore::OpenForReading() {
     {
         const std::lock_guard lock(gFilesMutex);
         OpenFile(static_cast<int>(::access(path_.c_str(), W_OK) == 0 ? Database::Mode::ReadWrite
-                                                                      : Database::Mode::ReadOnly));
+                                                                     : Database::Mode::ReadOnly));
     }
     schema_ = static_cast<int>(UserVersion());
     if (schema_ > kSchemaVersion)
@@ -272,8 +273,8 @@ void HistoryStore::OpenForWriting() {
             if (errno != ENOENT)
                 throw HistoryError("cannot open " + PrintableName(path_) + ": " +
                                    std::strerror(errno));
-            const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                                  0600);
+            const int fd =
+                ::open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
             if (fd < 0 && errno != EEXIST)
                 throw HistoryError("cannot open " + PrintableName(path_) + ": " +
                                    std::strerror(errno));
@@ -315,9 +316,9 @@ void HistoryStore::PutAsideAndStartAgain() {
                                  " is damaged; it is put aside once this program no longer "
                                  "reads it");
         struct stat st {};
-        const bool same = ::stat(path_.c_str(), &st) == 0 && damaged &&
-                          FileId{static_cast<uint64_t>(st.st_dev),
-                                 static_cast<uint64_t>(st.st_ino)} == *damaged;
+        const bool same =
+            ::stat(path_.c_str(), &st) == 0 && damaged &&
+            FileId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)} == *damaged;
         if (same) {
             const std::string stamp = IsoUtc(std::time(nullptr));
             std::string base = path_ + ".corrupt-";
@@ -330,8 +331,7 @@ void HistoryStore::PutAsideAndStartAgain() {
                                        std::string(std::strerror(errno)));
                 aside = base + "-" + std::to_string(n);
             }
-            for (const char* part : {"-wal", "-shm"})
-                RenameExclusively(path_ + part, aside + part);
+            for (const char* part : {"-wal", "-shm"}) RenameExclusively(path_ + part, aside + part);
             setAside_ = aside;
         }
     }

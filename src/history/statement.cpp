@@ -35,7 +35,8 @@ Statement& Statement::Bind(int index, std::optional<int64_t> value) {
 }
 
 Statement& Statement::Bind(int index, std::optional<double> value) {
-    const int rc = value ? sqlite3_bind_double(stmt_, index, *value) : sqlite3_bind_null(stmt_, index);
+    const int rc =
+        value ? sqlite3_bind_double(stmt_, index, *value) : sqlite3_bind_null(stmt_, index);
     if (rc != SQLITE_OK) db_.Fail("cannot bind a value");
     return *this;
 }

@@ -20,8 +20,8 @@ class Statement {
 
     Statement& Bind(int index, std::string_view text);
     Statement& Bind(int index, int64_t value);
-    Statement& Bind(int index, std::optional<int64_t> value);  // none: NULL
-    Statement& Bind(int index, std::optional<double> value);   // none: NULL
+    Statement& Bind(int index, std::optional<int64_t> value);                  // none: NULL
+    Statement& Bind(int index, std::optional<double> value);                   // none: NULL
     Statement& BindOrNull(int index, const std::optional<std::string>& text);  // none: NULL
     // True while a row is there to read; false when done.
     bool Step();

@@ -344,8 +344,8 @@ std::optional<int> ReadRetryAfter(std::string_view value, std::time_t now) {
     }
     // IMF-fixdate, and the two obsolete forms a recipient must accept.
     const std::string text(value);
-    for (const char* format : {"%a, %d %b %Y %H:%M:%S GMT", "%A, %d-%b-%y %H:%M:%S GMT",
-                               "%a %b %e %H:%M:%S %Y"}) {
+    for (const char* format :
+         {"%a, %d %b %Y %H:%M:%S GMT", "%A, %d-%b-%y %H:%M:%S GMT", "%a %b %e %H:%M:%S %Y"}) {
         std::tm tm{};
         const char* end = ::strptime(text.c_str(), format, &tm);
         if (!end || *end != '\0') continue;
@@ -372,8 +372,8 @@ bool IsTransient(const HttpResponse& response) {
 }
 
 PageAnswer FetchAnswer(const std::string& url, const NetLimits& limits,
-                       std::shared_ptr<const CancelSignal> cancel,
-                       std::shared_ptr<HostCache> hosts, std::shared_ptr<TlsContext> tls) {
+                       std::shared_ptr<const CancelSignal> cancel, std::shared_ptr<HostCache> hosts,
+                       std::shared_ptr<TlsContext> tls) {
     HttpClient client(limits);
     client.cancel = std::move(cancel);
     client.hosts = std::move(hosts);

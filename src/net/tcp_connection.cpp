@@ -421,8 +421,7 @@ void TcpConnection::StartTls(int limitMs) {
         // like any other (and may pass when asked again); Tls is kept for
         // what the peer's certificate or protocol says.
         if (io.closed)
-            throw NetError(NetErrorKind::Closed,
-                           "TLS handshake: the server closed the connection");
+            throw NetError(NetErrorKind::Closed, "TLS handshake: the server closed the connection");
         if (io.transport) {
             const NetError e = SocketError(io.sysError);
             throw NetError(e.kind, std::string("TLS handshake: ") + e.what());
@@ -655,8 +654,9 @@ void TcpConnection::ReadUntilClose(std::string& sink) {
     // Over TLS only close_notify says the close was meant: anyone on the
     // path can cut the TCP stream.
     if (tlsTruncated_)
-        throw NetError(NetErrorKind::Closed,
-                       "The secure connection was cut without close_notify before the answer's end.");
+        throw NetError(
+            NetErrorKind::Closed,
+            "The secure connection was cut without close_notify before the answer's end.");
 }
 
 void TcpConnection::CheckForClose(int waitMs) {

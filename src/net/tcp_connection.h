@@ -194,7 +194,7 @@ class TcpConnection {
     std::unique_ptr<TlsSession> tls_;
     bool peerClosed_ = false;
     bool tlsTruncated_ = false;  // the peer's close came without close_notify
-    std::string inbound_;  // unread bytes start at inStart_
+    std::string inbound_;        // unread bytes start at inStart_
     size_t inStart_ = 0;
     NetLimits limits_;
     std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();

@@ -43,8 +43,8 @@ TlsContext::TlsContext() {
                            "cannot read the system's trusted certificates: " + LastError());
         if (const char* ca = std::getenv("VEXORIN_CA_FILE"); ca && *ca) {
             if (SSL_CTX_load_verify_locations(ctx_, ca, nullptr) != 1)
-                throw NetError(NetErrorKind::Tls,
-                               std::string("cannot read VEXORIN_CA_FILE ") + ca + ": " + LastError());
+                throw NetError(NetErrorKind::Tls, std::string("cannot read VEXORIN_CA_FILE ") + ca +
+                                                      ": " + LastError());
         }
     } catch (...) {
         SSL_CTX_free(ctx_);

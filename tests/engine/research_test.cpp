@@ -632,9 +632,9 @@ TEST(Retries, DelayFollowsRetryAfterOrBacksOff) {
         double jitter;
         int want;
     } cases[] = {
-        {0, -1, 0, 500},    {1, -1, 0, 1000}, {2, -1, 0, 2000}, {0, -1, 1, 625},
-        {2, -1, -1, 1500},  {0, 3, 1, 3000},  {4, 0, 0, 8000},  {2, 1, 0, 2000},
-        {0, 0, -1, 375},    {0, 30, 0, 30000}, {0, 31, 0, -1},  {0, 999, 0, -1},
+        {0, -1, 0, 500},        {1, -1, 0, 1000},  {2, -1, 0, 2000}, {0, -1, 1, 625},
+        {2, -1, -1, 1500},      {0, 3, 1, 3000},   {4, 0, 0, 8000},  {2, 1, 0, 2000},
+        {0, 0, -1, 375},        {0, 30, 0, 30000}, {0, 31, 0, -1},   {0, 999, 0, -1},
         {30, -1, 0, 500 << 20},
     };
     for (const Case& c : cases)
@@ -705,8 +705,10 @@ TEST(Retries, ARefusingServiceIsGivenUpOnPolitely) {
         int wantFetches;
         const char* wantGaveUp;
     } cases[] = {
-        {503, 0, 9, "The search service at srch answered 503 Service Unavailable to 3 requests in a row."},
-        {429, 31, 3, "The search service at srch answered 429 Too Many Requests to 3 requests in a row."},
+        {503, 0, 9,
+         "The search service at srch answered 503 Service Unavailable to 3 requests in a row."},
+        {429, 31, 3,
+         "The search service at srch answered 429 Too Many Requests to 3 requests in a row."},
         {0, -1, 9, "The search service at srch is not answering."},
     };
     for (const Case& c : cases) {
@@ -897,10 +899,10 @@ TEST(Preferences, TheEnvironmentsRangeEnds) {
         const char *name, *value;
         int wantParallel, wantRetries;
     } cases[] = {
-        {"VEXORIN_PARALLEL", "1", 1, 1},  {"VEXORIN_PARALLEL", "8", 8, 1},
-        {"VEXORIN_PARALLEL", "0", 6, 1},  {"VEXORIN_PARALLEL", "9", 6, 1},
-        {"VEXORIN_RETRIES", "0", 6, 0},   {"VEXORIN_RETRIES", "5", 6, 5},
-        {"VEXORIN_RETRIES", "-1", 6, 1},  {"VEXORIN_RETRIES", "6", 6, 1},
+        {"VEXORIN_PARALLEL", "1", 1, 1}, {"VEXORIN_PARALLEL", "8", 8, 1},
+        {"VEXORIN_PARALLEL", "0", 6, 1}, {"VEXORIN_PARALLEL", "9", 6, 1},
+        {"VEXORIN_RETRIES", "0", 6, 0},  {"VEXORIN_RETRIES", "5", 6, 5},
+        {"VEXORIN_RETRIES", "-1", 6, 1}, {"VEXORIN_RETRIES", "6", 6, 1},
     };
     for (const Case& c : cases) {
         vx::testing::ScopedEnv env(c.name, c.value);

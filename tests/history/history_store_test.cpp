@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <thread>
 
@@ -272,9 +272,9 @@ TEST(HistoryStore, ConcurrentFirstUseLosesNothing) {
                           [&](int i) {
                               HistoryStore store(path, HistoryStore::Use::Write);
                               for (int k = 0; k < 5; ++k)
-                                  if (store.Record(MakeRun("2026-12-07T10:00:00Z",
-                                                           "p" + std::to_string(i)),
-                                                   kOneRow) <= 0)
+                                  if (store.Record(
+                                          MakeRun("2026-12-07T10:00:00Z", "p" + std::to_string(i)),
+                                          kOneRow) <= 0)
                                       return false;
                               return true;
                           }),
@@ -358,8 +358,9 @@ TEST(HistoryStore, TermsMatchInEveryScriptAndFiguresAreNumbers) {
     EXPECT_EQ(store.TermHistory("äPFEL").size(), 2u);
     EXPECT_EQ(store.TermHistory("ΣΟΦΊΑ").size(), 1u);
     Database db(path, false);
-    Statement q(db, "SELECT avg(cost_n), sum(profitability_n), count(prospects_n) FROM rows "
-                    "WHERE coalesce(term_key, term) = ?");
+    Statement q(db,
+                "SELECT avg(cost_n), sum(profitability_n), count(prospects_n) FROM rows "
+                "WHERE coalesce(term_key, term) = ?");
     q.Bind(1, FoldCase("äpfel"));
     ASSERT_TRUE(q.Step());
     EXPECT_DOUBLE_EQ(q.Real(0), (2.736 + 3.5) / 2);
@@ -405,7 +406,8 @@ TEST(HistoryStore, ASymbolicLinkOfTheUsersOwnIsFollowed) {
     const std::string real = dir.File("real.sqlite3"), link = dir.File("history.sqlite3");
     { HistoryStore(real, HistoryStore::Use::Write); }
     ASSERT_EQ(::symlink(real.c_str(), link.c_str()), 0);
-    HistoryStore(link, HistoryStore::Use::Write).Record(MakeRun("2026-12-07T10:00:00Z", "s"), kOneRow);
+    HistoryStore(link, HistoryStore::Use::Write)
+        .Record(MakeRun("2026-12-07T10:00:00Z", "s"), kOneRow);
     EXPECT_EQ(HistoryStore(real).Runs().size(), 1u);
 }
 

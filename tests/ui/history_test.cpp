@@ -15,8 +15,8 @@
 #include <QValueAxis>
 
 #include "history/history_store.h"
-#include "loopback/script_server.h"
 #include "history/history_writer.h"
+#include "loopback/script_server.h"
 #include "results/atomic_file.h"
 #include "results/investigation_file.h"
 #include "results/preferences.h"

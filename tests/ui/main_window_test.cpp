@@ -421,8 +421,8 @@ TEST(MainWindow, ModalCommandsStopARunFirst) {
         Window k;
         std::optional<bool> stoppedWhenShown;
         FileDialogs::AnswerNext compare(
-            FileDialogs::AnswerNext::Open, [&](QWidget*, const QString&, const QString&,
-                                               const QString&) {
+            FileDialogs::AnswerNext::Open,
+            [&](QWidget*, const QString&, const QString&, const QString&) {
                 stoppedWhenShown = k.forms.stop.Requested();
                 return FileDialogs::Choice{};
             });

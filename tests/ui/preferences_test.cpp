@@ -9,9 +9,9 @@
 
 #include "history/history_store.h"
 #include "results/settings_store.h"
-#include "ui/platform/Prompts.h"
 #include "support/scoped_env.h"
 #include "ui/forms/PreferencesForm.h"
+#include "ui/platform/Prompts.h"
 #include "ui_window.h"
 
 using namespace Qt::StringLiterals;

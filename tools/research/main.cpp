@@ -313,12 +313,11 @@ bool RunSteps(const Options& o, vx::ResultsTable& table, vx::RunOutcome* outcome
         // Each once: why a service could not be reached securely, or gave
         // cut answers (the word on giving up follows the table).
         for (const std::string& n : notices)
-            if (n != outcome->gaveUp)
-                std::fprintf(stderr, "vexorin-research: %s\n", n.c_str());
+            if (n != outcome->gaveUp) std::fprintf(stderr, "vexorin-research: %s\n", n.c_str());
         // Every research run is kept as it came, stopped ones marked so; one
         // without rows, or stopped before its rows came, is not.
         if (!o.noHistory && outcome->walked) {
-            run.ended = gSignal != 0              ? vx::kEndedStopped
+            run.ended = gSignal != 0               ? vx::kEndedStopped
                         : !outcome->gaveUp.empty() ? vx::kEndedGaveUp
                                                    : vx::kEndedDone;
             vx::tool::RecordRun(run, table);
