@@ -262,7 +262,7 @@ TEST_F(Tls, AStalledHandshakeIsBoundedAndCancelled) {
     r = client.Get(again.Url());
     stopper.join();
     EXPECT_EQ(r.error->kind, NetErrorKind::Cancelled);
-    EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(100 + 100 * 3));
+    EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(1500));  // not the 5 s limit
 }
 
 // An address is checked as an address (and never sent as SNI); a peer
