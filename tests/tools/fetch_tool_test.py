@@ -84,8 +84,10 @@ class FetchTool(unittest.TestCase):
         self.assertEqual(r.returncode, 1)
         self.assertLess(took, 10)
         self.assertLessEqual(len(r.stdout), 64 * 1024 * 1024)
-        # Body cap plus the process itself; never the endless stream.
-        self.assertLess(max(before, peak_kib), 200 * 1024)
+        # Body cap plus the process itself; never the endless stream (shadow
+        # memory besides under ThreadSanitizer).
+        ceiling = 640 if "TSAN_OPTIONS" in os.environ else 200
+        self.assertLess(max(before, peak_kib), ceiling * 1024)
 
 
     def test_dotted_hosts_are_read_as_decimal(self):

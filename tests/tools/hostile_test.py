@@ -24,7 +24,9 @@ TIME_BOUND = FETCH_MS / 1000 + 2.0
 # Runs are recorded in a history of the tests' own, never the user's.
 os.environ["XDG_DATA_HOME"] = tempfile.mkdtemp(prefix="vexorin-hostile-test-")
 
-RSS_CEILING_MB = 320 if "ASAN_OPTIONS" in os.environ else 100
+# ThreadSanitizer (scripts/tsan.sh) keeps shadow memory for every byte.
+RSS_CEILING_MB = (640 if "TSAN_OPTIONS" in os.environ
+                  else 320 if "ASAN_OPTIONS" in os.environ else 100)
 FIGURES = []
 TMP = tempfile.TemporaryDirectory()
 

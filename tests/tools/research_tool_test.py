@@ -17,7 +17,7 @@ from httpstub import Stub, failing, ok, slow, stall  # noqa: E402
 os.environ["XDG_DATA_HOME"] = tempfile.mkdtemp(prefix="vexorin-tool-test-")
 
 # Bounds stretch under the sanitizers.
-SLOWER = 3 if "ASAN_OPTIONS" in os.environ else 1
+SLOWER = 3 if "ASAN_OPTIONS" in os.environ or "TSAN_OPTIONS" in os.environ else 1
 
 TOOL = sys.argv.pop(1) if len(sys.argv) > 1 else "vexorin-research"
 SERVICES = sys.argv.pop(1) if len(sys.argv) > 1 else "vexorin-services"
@@ -479,7 +479,7 @@ class ResearchAgainstServices(unittest.TestCase):
 
 # AddressSanitizer's quarantine keeps freed memory resident: the memory
 # ceilings are checked in the plain build only.
-SANITIZED = "ASAN_OPTIONS" in os.environ
+SANITIZED = "ASAN_OPTIONS" in os.environ or "TSAN_OPTIONS" in os.environ
 
 
 def peak_rss_mb(pid):
