@@ -1,13 +1,36 @@
 #include "history/database.h"
 
+#include <cstdio>
+
 #include "core/text.h"
 
 namespace vx {
 
+namespace {
+// A path as a file: URI, every byte a URI could read otherwise escaped.
+std::string UriOf(const std::string& path) {
+    std::string uri = "file:";
+    for (const char c : path) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u <= 0x20 || u >= 0x7F || c == '%' || c == '?' || c == '#') {
+            char buf[4];
+            std::snprintf(buf, sizeof buf, "%%%02X", u);
+            uri += buf;
+        } else {
+            uri += c;
+        }
+    }
+    return uri + "?immutable=1";
+}
+}  // namespace
+
 Database::Database(const std::string& path, Mode mode) : path_(path) {
-    const int flags = (mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
-                      (mode == Mode::Create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX;
-    if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+    const bool readOnly = mode == Mode::ReadOnly || mode == Mode::Unchanging;
+    const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
+                      (mode == Mode::Create ? SQLITE_OPEN_CREATE : 0) |
+                      (mode == Mode::Unchanging ? SQLITE_OPEN_URI : 0) | SQLITE_OPEN_NOMUTEX;
+    const std::string name = mode == Mode::Unchanging ? UriOf(path) : path;
+    if (sqlite3_open_v2(name.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
         const std::string why = db_ ? sqlite3_errmsg(db_) : "out of memory";
         sqlite3_close(db_);
         db_ = nullptr;

@@ -19,7 +19,9 @@ struct HistoryCorrupt : HistoryError {
 
 class Database {
   public:
-    enum class Mode { ReadOnly, ReadWrite, Create };
+    // Unchanging: a file nobody may write to (nor make its -shm beside it),
+    // read as it stands.
+    enum class Mode { ReadOnly, Unchanging, ReadWrite, Create };
     // Opens the database file at path (":memory:" for one in memory).
     Database(const std::string& path, Mode mode);
     Database(const std::string& path, bool create)

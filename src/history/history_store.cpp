@@ -251,8 +251,13 @@ void HistoryStore::OpenForReading() {
     }
     {
         const std::lock_guard lock(gFilesMutex);
-        OpenFile(static_cast<int>(::access(path_.c_str(), W_OK) == 0 ? Database::Mode::ReadWrite
-                                                                     : Database::Mode::ReadOnly));
+        // A history we may not write to, or whose folder we may not add
+        // SQLite's shared memory to, is read as it stands.
+        const std::string folder = path_.substr(0, path_.rfind('/') + 1);
+        const bool writable = ::access(path_.c_str(), W_OK) == 0 &&
+                              ::access((folder.empty() ? "." : folder).c_str(), W_OK) == 0;
+        OpenFile(static_cast<int>(writable ? Database::Mode::ReadWrite
+                                           : Database::Mode::Unchanging));
     }
     schema_ = static_cast<int>(UserVersion());
     if (schema_ > kSchemaVersion)

@@ -3,6 +3,7 @@
 work, output format and exit codes."""
 import os
 import resource
+import shutil
 import signal
 import subprocess
 import sys
@@ -765,6 +766,32 @@ class History(unittest.TestCase):
 
     def tool(self, *args):
         return run(*args, env=self.env)
+
+    @unittest.skipUnless(os.geteuid() == 0 and shutil.which("setpriv"), "needs root and setpriv")
+    def test_a_read_only_history_is_read(self):
+        # Another user's history, readable and not writable, as a shared
+        # read-only copy is: listed, searched and compared as it stands.
+        with tempfile.TemporaryDirectory() as d:
+            bki = os.path.join(d, "one.bki")
+            # The file's bytes are UTF-8 (write_bki writes Latin-1).
+            term = "Äpfel".encode().decode("latin-1")
+            write_bki(bki, {"item0": (term, "1", "2", "3", "4", "5%", "6", "1")})
+            self.assertEqual(self.tool("--record", bki, "--keyword", "k", "--site", "s").returncode, 0)
+        folder = os.path.join(self.data.name, "vexorin")
+        history = os.path.join(folder, "history.sqlite3")
+        os.chmod(self.data.name, 0o755)
+        os.chmod(folder, 0o755)
+        os.chmod(history, 0o644)
+        before = open(history, "rb").read()
+        nobody = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", TOOL]
+        for args, rows in ((("--history",), 1), (("--history", "äPFEL"), 1),
+                           (("--compare", "run:1", "run:1"), 1)):
+            r = subprocess.run(nobody + list(args), capture_output=True, timeout=60,
+                               env=dict(os.environ, **self.env))
+            self.assertEqual(r.returncode, 0, (args, r.stderr))
+            self.assertEqual(len(r.stdout.splitlines()), rows, args)
+        self.assertEqual(sorted(os.listdir(folder)), ["history.sqlite3"])
+        self.assertEqual(open(history, "rb").read(), before)
 
     def test_output_that_cannot_be_written_and_a_damaged_history(self):
         with tempfile.TemporaryDirectory() as d:
