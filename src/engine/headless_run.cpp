@@ -20,7 +20,10 @@ RunOutcome RunHeadlessResearch(const HeadlessResearch& request, ResultsTable& ta
                        .fetchAnyThread = fetch,
                        .cancelFetches = std::move(cancelFetches)});
     try {
-        research.RunInvestigation(request.keyword);
+        if (request.terms.empty())
+            research.RunInvestigation(request.keyword);
+        else
+            research.RunList(request.terms);
     } catch (const std::exception&) {
     }
     if (notices) *notices = research.Notices();

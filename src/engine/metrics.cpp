@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "core/text.h"
+#include "results/keyword_import.h"
 
 namespace vx {
 
@@ -11,9 +12,10 @@ namespace {
 int64_t WholeOrZero(std::string_view text) {
     return ReadWholeNumber64(text).value_or(0);
 }
-// Demand as the suggestion page shows it, digit groups included.
+// Demand as the suggestion page shows it, digit groups included, or as an
+// imported list gives it (a range reads as its geometric middle).
 int64_t DemandOrZero(std::string_view text) {
-    return ReadGroupedWholeNumber(text).value_or(0);
+    return ReadDemandFigure(text).value_or(0);
 }
 // A figure the services did not give: what is derived from it is unknown
 // too, never a 0 that would sort as the best.

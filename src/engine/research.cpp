@@ -177,7 +177,8 @@ class Research::LookupLane : public Lane {
 };
 
 void Research::ReportProgress(int rowsDone, int pagesSearched) {
-    ctx_.status.ShowProgress({rowsDone, ctx_.inputs.ResultCount(), pagesSearched});
+    const int wanted = listSize_ > 0 ? listSize_ : ctx_.inputs.ResultCount();
+    ctx_.status.ShowProgress({rowsDone, wanted, pagesSearched});
 }
 
 std::string Research::SearchUrl(const std::string& phrase) const {
@@ -360,28 +361,37 @@ void Research::RunInvestigation(const std::string& keyword) {
     FillResultsFromSuggestions(page);
 }
 
-namespace {
-// The suggestion page's pairs of cells, demand then key term, in order.
-class SuggestionWalk {
+// Where a run's rows come from, one at a time: a demand, then its term.
+class Research::RowSource {
   public:
-    explicit SuggestionWalk(const std::string& page) : lowered_(LowerAscii(page)) {
+    virtual ~RowSource() = default;
+    virtual bool More() const = 0;
+    virtual std::string Demand() = 0;
+    virtual std::string Term() const = 0;
+    virtual void NextRow() = 0;
+};
+
+// The suggestion page's pairs of cells, demand then key term, in order.
+class Research::SuggestionRows : public RowSource {
+  public:
+    explicit SuggestionRows(const std::string& page) : lowered_(LowerAscii(page)) {
         // The walk moves a view along the lowered page; nothing is copied per row.
         rest_ = lowered_;
         if (const long done = Pos(" done ", rest_); done > 0) rest_ = FromView(rest_, done);
         more_ = Pos("</td>", rest_) > 0;
     }
-    bool More() const { return more_; }
-    std::string Demand() {
+    bool More() const override { return more_; }
+    std::string Demand() override {
         const long cellStart = Pos("<td>", rest_), cellEnd = Pos("</td>", rest_);
         std::string demand = ExtractDemandCell(Copy(rest_, cellStart, cellEnd - cellStart));
         rest_ = FromView(rest_, cellEnd + 5);
         return demand;
     }
-    std::string Term() const {
+    std::string Term() const override {
         const long cellStart = Pos("<td>", rest_), cellEnd = Pos("</td>", rest_);
         return ExtractTermCell(Copy(rest_, cellStart, cellEnd - cellStart));
     }
-    void NextRow() {
+    void NextRow() override {
         rest_ = FromView(rest_, Pos("</td>", rest_) + 5);
         more_ = Pos("</td>", rest_) > 0;
     }
@@ -392,6 +402,23 @@ class SuggestionWalk {
     bool more_ = false;
 };
 
+// An imported list's terms; a term without a demand has an unknown one.
+class Research::ListRows : public RowSource {
+  public:
+    explicit ListRows(const std::vector<ImportedTerm>& terms) : terms_(terms) {}
+    bool More() const override { return at_ < terms_.size(); }
+    std::string Demand() override {
+        return terms_[at_].demand.empty() ? std::string(kUnknown) : terms_[at_].demand;
+    }
+    std::string Term() const override { return terms_[at_].term; }
+    void NextRow() override { ++at_; }
+
+  private:
+    const std::vector<ImportedTerm>& terms_;
+    size_t at_ = 0;
+};
+
+namespace {
 // Profitability without its last character, the "%" (an unknown stays "?").
 std::string Percent(const std::string& profitability) {
     return profitability == kUnknown ? profitability
@@ -400,12 +427,22 @@ std::string Percent(const std::string& profitability) {
 }  // namespace
 
 void Research::FillResultsFromSuggestions(const std::string& page) {
+    SuggestionRows rows(page);
+    FillRows(rows, true);
+}
+
+void Research::RunList(const std::vector<ImportedTerm>& terms) {
+    listSize_ = static_cast<int>(terms.size());
+    ListRows rows(terms);
+    FillRows(rows, false);
+}
+
+void Research::FillRows(RowSource& walk, bool capped) {
     ctx_.stop.Clear();
     walked_ = true;
     ResultsTable& table = ctx_.table;
     table.Clear();
-    if (ctx_.policy.parallel > 1) return FillInParallel(page);
-    SuggestionWalk walk(page);
+    if (ctx_.policy.parallel > 1) return FillInParallel(walk, capped);
     const char sep = ctx_.decimalSeparator;
     while (walk.More()) {
         const std::string demand = walk.Demand();
@@ -446,7 +483,7 @@ void Research::FillResultsFromSuggestions(const std::string& page) {
             break;
         }
         if (ctx_.stop.Requested()) break;
-        if (table.Count() >= ctx_.inputs.ResultCount()) break;
+        if (capped && table.Count() >= ctx_.inputs.ResultCount()) break;
     }
 }
 
@@ -548,7 +585,7 @@ bool Research::ShowLookups(std::vector<std::unique_ptr<Lookup>>& running, int& r
     return GivenUp();
 }
 
-void Research::FillInParallel(const std::string& page) {
+void Research::FillInParallel(RowSource& walk, bool capped) {
     ResultsTable& table = ctx_.table;
     std::vector<std::unique_ptr<Lookup>> running;
     // However the run ends, no lookup thread outlives it.
@@ -562,14 +599,13 @@ void Research::FillInParallel(const std::string& page) {
                 if (l->thread.joinable()) l->thread.join();
         }
     } joinAll{*this, running};
-    SuggestionWalk walk(page);
     std::optional<std::string> fault;
     bool startMore = true, gaveUp = false;
     int rowsDone = 0;
     while (true) {
         while (startMore && walk.More() &&
                static_cast<int>(running.size()) < ctx_.policy.parallel &&
-               table.Count() < ctx_.inputs.ResultCount()) {
+               (!capped || table.Count() < ctx_.inputs.ResultCount())) {
             auto l = std::make_unique<Lookup>();
             l->demand = walk.Demand();
             l->row = table.Append();

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/host.h"
+#include "results/keyword_import.h"
 #include "results/results_table.h"
 
 namespace vx {
@@ -98,6 +99,10 @@ class Research {
 
     void RunInvestigation(const std::string& keyword);
     void FillResultsFromSuggestions(const std::string& page);
+    // A research of a list the user already has (an imported file): its
+    // terms in order, with their demand ("?" where the list gives none),
+    // however many; no suggestion is fetched.
+    void RunList(const std::vector<ImportedTerm>& terms);
     std::string LookupCompetition(const std::string& keyTerm);
     std::string FindRank(const std::string& keyTerm, const std::string& target, int pageDepth);
 
@@ -136,7 +141,11 @@ class Research {
     std::string Competition(const std::string& keyTerm, Lane& lane);
     std::string RankWalk(const std::string& keyTerm, const std::string& target, int pageDepth,
                          Lane& lane);
-    void FillInParallel(const std::string& page);
+    class RowSource;
+    class SuggestionRows;
+    class ListRows;
+    void FillRows(RowSource& rows, bool capped);
+    void FillInParallel(RowSource& rows, bool capped);
     void StartLookup(Lookup& lookup);
     void StartLookupThread(Lookup& lookup);
     bool ShowLookups(std::vector<std::unique_ptr<Lookup>>& running, int& rowsDone);
@@ -158,6 +167,7 @@ class Research {
     // No lane asks a service before this: one back-off a service for all.
     std::chrono::steady_clock::time_point notBefore_[2] = {};
     bool walked_ = false;
+    int listSize_ = 0;  // the rows an imported list wants; 0: the dialog's count
     bool escapeSeen_ = false;           // the calling thread's
     std::vector<std::string> notices_;  // in the order they came
     size_t noticesShown_ = 0;           // the calling thread's

@@ -823,6 +823,35 @@ TEST(RunOutcome, SummaryTellsHowTheRunEnded) {
               "Done: 1 of 4 rows incomplete; the search service failed 1 request.");
 }
 
+// A list the user has: every term in order, whatever the dialog's count,
+// no suggestion fetched; its demand as given ("?" where none), a range
+// read as its geometric middle for the metrics.
+TEST(RunOutcome, AListIsResearchedWhole) {
+    for (const int parallel : {1, 4}) {
+        FakeWorld w;
+        w.policy.parallel = parallel;
+        w.depth = "1";
+        w.results = 2;
+        w.pageFor = [](const std::string& url) {
+            return url.find("&b=") == std::string::npos ? ResultsPage({}, "31,620")
+                                                        : ResultsPage({"a.com"});
+        };
+        std::vector<ImportedTerm> list = {{"red shoes", "1K \xE2\x80\x93 10K"}, {"boots", ""}};
+        for (int i = 0; i < 10; ++i) list.push_back({"term " + std::to_string(i), "100"});
+        Research r = w.Make();
+        r.RunList(list);
+        const auto rows = Rows(w.table);
+        ASSERT_EQ(rows.size(), list.size()) << parallel;
+        EXPECT_EQ(rows[0], (std::vector<std::string>{"red shoes", "1K \xE2\x80\x93 10K", "31620",
+                                                     "10", "-", "0%", "0", "checked"}));
+        EXPECT_EQ(rows[1][1], "?");
+        EXPECT_EQ(rows[11][0], "term 9");
+        EXPECT_TRUE(std::none_of(w.urls.begin(), w.urls.end(),
+                                 [](const std::string& u) { return u.find("sugg") != u.npos; }));
+        EXPECT_TRUE(r.Outcome().walked);
+    }
+}
+
 // A run stopped while its suggestions load walks no rows: the table keeps
 // the earlier run's rows, and there is no run of its own to record.
 TEST(RunOutcome, AStopBeforeTheRowWalkIsNoRun) {

@@ -588,9 +588,9 @@ class StandInServices(unittest.TestCase):
         t0 = time.monotonic()
         page = self.get("/search?p=%22boots%22", timeout=5)
         self.assertIn(b"of about", page)
-        # Within a second; the sanitizer build runs the server several
-        # times slower.
-        self.assertLess(time.monotonic() - t0, 3.0 if SANITIZED else 1.0)
+        # Far within the server's 10 s head deadline, with room for a loaded
+        # machine; the sanitizer build runs the server several times slower.
+        self.assertLess(time.monotonic() - t0, 6.0 if SANITIZED else 3.0)
         if not SANITIZED:
             self.assertLess(peak_rss_mb(self.svc.pid), 64 + 32)
         for h in hogs:
@@ -651,6 +651,56 @@ def many_rows(n):
             items = ["a.com", "mysite.com" if p == k % 3 else "b.com"]
             routes[RANK.format(f"term+{k}", 1 + 20 * p)] = slow(ok(results(items)), 0.02)
     return routes
+
+
+class Import(unittest.TestCase):
+    def test_each_kind_of_list_gives_the_same_rows(self):
+        # A Keyword Planner export as it is written (UTF-16 LE, tabs, two
+        # title lines, a range with an en dash), a Search Console Queries
+        # export and a plain list: the same terms, researched alike.
+        kp = ("Keyword Stats 2025-01-01 at 10_00_00\r\nJanuary 1, 2025 - December 31, 2025\r\n"
+              "Keyword\tCurrency\tAvg. monthly searches\tCompetition\r\n"
+              "red shoes\tUSD\t1K \u2013 10K\tLow\r\nblue shoes\tUSD\t1,300\tHigh\r\n")
+        files = {
+            "kp.csv": b"\xff\xfe" + kp.encode("utf-16-le"),
+            "Queries.csv": b"Top queries,Clicks,Impressions,CTR,Position\n"
+                           b"red shoes,3,3162,0.1%,4\nblue shoes,1,1300,0.1%,9\n",
+            "list.txt": b"red shoes\t3162\n\nblue shoes,1300\nRed Shoes\n",
+        }
+        routes = {"/search?p=%22red+shoes%22": ok("of about <b>31,620</b>"),
+                  RANK.format("red+shoes", 1): ok(results(["a.com", "mysite.com"])),
+                  "/search?p=%22blue+shoes%22": ok("of about <b>2,600</b>"),
+                  RANK.format("blue+shoes", 1): ok(results(["a.com"]))}
+        outputs = {}
+        with tempfile.TemporaryDirectory() as d:
+            for name, data in files.items():
+                path = os.path.join(d, name)
+                with open(path, "wb") as f:
+                    f.write(data)
+                stub, r = research_against(routes, "--import", path, "--site", "mysite.com",
+                                           "--depth", "1", "--no-history")
+                self.assertEqual(r.returncode, 0, (name, r.stderr))
+                self.assertFalse(any("suggestion" in t for t in stub.targets()))
+                outputs[name] = [l.split("\t") for l in r.stdout.decode().splitlines()]
+        for name, rows in outputs.items():
+            self.assertEqual([(row[1], row[3], row[4], row[5]) for row in rows],
+                             [("red shoes", "31620", "10", "2"), ("blue shoes", "2600", "2", "-")],
+                             name)
+        self.assertEqual(outputs["kp.csv"][0][2], "1K \u2013 10K")
+
+    def test_a_file_that_is_no_list_changes_nothing(self):
+        with tempfile.TemporaryDirectory() as d:
+            bad = os.path.join(d, "picture.png")
+            with open(bad, "wb") as f:
+                f.write(b"\x89PNG\r\n\x1a\n\x00\x00")
+            saved = os.path.join(d, "out.bki")
+            r = run("--import", bad, "--save", saved, "--no-history")
+            self.assertEqual(r.returncode, 1)
+            self.assertEqual(r.stdout, b"")
+            self.assertIn(b"cannot import " + bad.encode() + b": not a table of terms",
+                          r.stderr)
+            self.assertFalse(os.path.exists(saved))
+        self.assertEqual(run("--import", "x", "--keyword", "k").returncode, 2)
 
 
 class ParallelLookups(unittest.TestCase):
@@ -782,7 +832,8 @@ class History(unittest.TestCase):
         os.chmod(self.data.name, 0o755)
         os.chmod(folder, 0o755)
         os.chmod(history, 0o644)
-        before = open(history, "rb").read()
+        with open(history, "rb") as f:
+            before = f.read()
         nobody = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", TOOL]
         for args, rows in ((("--history",), 1), (("--history", "äPFEL"), 1),
                            (("--compare", "run:1", "run:1"), 1)):
@@ -791,7 +842,8 @@ class History(unittest.TestCase):
             self.assertEqual(r.returncode, 0, (args, r.stderr))
             self.assertEqual(len(r.stdout.splitlines()), rows, args)
         self.assertEqual(sorted(os.listdir(folder)), ["history.sqlite3"])
-        self.assertEqual(open(history, "rb").read(), before)
+        with open(history, "rb") as f:
+            self.assertEqual(f.read(), before)
 
     def test_output_that_cannot_be_written_and_a_damaged_history(self):
         with tempfile.TemporaryDirectory() as d:

@@ -10,6 +10,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <ctime>
 #include <map>
 #include <optional>
@@ -24,14 +26,16 @@
 #include "results/atomic_file.h"
 #include "results/export.h"
 #include "results/investigation_file.h"
+#include "results/keyword_import.h"
 #include "results/results_table.h"
 #include "results/table_print.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: vexorin-research [--open FILE] [--keyword TEXT [--site TEXT] [--depth TEXT]\n"
-    "                        [--results N] [--parallel N] [--retries N] [--no-history]]\n"
+    "usage: vexorin-research [--open FILE] [--keyword TEXT | --import FILE]... [--site TEXT]\n"
+    "                        [--depth TEXT] [--results N] [--parallel N] [--retries N]\n"
+    "                        [--no-history]\n"
     "                        [--sort COL]... [--select all|none|invert]... [--save FILE]\n"
     "                        [--export-csv FILE] [--export-keywords FILE]\n"
     "                        [--chart FILE.svg|FILE.png]\n"
@@ -41,6 +45,8 @@ constexpr const char* kUsage =
 
 constexpr const char* kHelp =
     "\n"
+    "  --import FILE  researches the terms of a list (Keyword Planner or Search\n"
+    "                 Console export, or one term a line); may be given again\n"
     "  --parallel N   rows looked up at once, 1 to 8 (default 4)\n"
     "  --retries N    further tries of a fetch that failed transiently, 0 to 5\n"
     "                 (default 2)\n"
@@ -121,6 +127,7 @@ struct Step {
 struct Options {
     std::string openFile, saveFile, csvFile, keywordsFile, chartFile;
     bool haveKeyword = false;
+    std::vector<std::string> importFiles;
     // The history's modes; none: a research, open or sort as before.
     bool noHistory = false, listHistory = false;
     std::optional<std::string> historyTerm;
@@ -177,6 +184,10 @@ Read ReadResearchOption(Options& o, const std::string& arg, const std::string& v
         o.haveKeyword = true;
         return Read::Taken;
     }
+    if (arg == "--import") {
+        o.importFiles.push_back(v);
+        return v.empty() ? Read::Bad : Read::Taken;
+    }
     *research = true;
     if (arg == "--site") {
         o.research.site = v;
@@ -227,7 +238,11 @@ Read ReadOtherOption(Options& o, const std::string& arg, const std::string& v) {
 // Options that go together: research options need a keyword, a history
 // mode stands alone (a record names its run's keyword and site).
 bool Consistent(const Options& o, int argc, bool research) {
-    if (research && !o.haveKeyword) return false;
+    // A research has a seed or imported lists, never both.
+    if (o.haveKeyword && !o.importFiles.empty()) return false;
+    if (research && !o.haveKeyword && o.importFiles.empty()) return false;
+    if (!o.importFiles.empty() && (o.listHistory || !o.compare.empty() || !o.recordFile.empty()))
+        return false;
     const int modes = o.listHistory + !o.compare.empty() + !o.recordFile.empty();
     if (modes > 1) return false;
     if (o.listHistory) return argc == 2 + (o.historyTerm ? 1 : 0);
@@ -259,6 +274,41 @@ std::optional<Options> ReadOptions(int argc, char** argv, bool* said) {
     }
     if (!Consistent(o, argc, research)) return std::nullopt;
     return o;
+}
+
+// The terms of every --import file in order, repeats dropped, into the
+// research; false (said, nothing written) when a file cannot be read or is
+// no list of terms. The run's seed names the files.
+bool ImportLists(Options& o, vx::HistoryRun& run) {
+    for (const std::string& file : o.importFiles) {
+        std::ifstream in(file, std::ios::binary);
+        std::string why;
+        vx::KeywordList list;
+        if (!in) {
+            why = std::strerror(errno);
+        } else {
+            const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+            if (in.bad())
+                why = std::strerror(errno);
+            else if (!(list = vx::ReadKeywordList(bytes)))
+                why = list.error;
+        }
+        if (!why.empty()) {
+            std::fprintf(stderr, "vexorin-research: cannot import %s: %s\n",
+                         Printable(file).c_str(), why.c_str());
+            return false;
+        }
+        vx::MergeKeywordLists(o.research.terms, list.terms);
+        const size_t slash = file.rfind('/');
+        run.seed += (run.seed.empty() ? "" : ", ") +
+                    (slash == std::string::npos ? file : file.substr(slash + 1));
+    }
+    if (o.research.terms.size() > vx::kMaxImportedTerms) {
+        std::fprintf(stderr, "vexorin-research: the lists hold more than %zu terms\n",
+                     vx::kMaxImportedTerms);
+        return false;
+    }
+    return true;
 }
 
 // Ctrl-C and SIGTERM end a run: the handler asks it to stop and ends the
@@ -295,7 +345,7 @@ bool RunSteps(const Options& o, vx::ResultsTable& table, vx::RunOutcome* outcome
             return false;
         }
     }
-    if (o.haveKeyword) {
+    if (o.haveKeyword || !o.importFiles.empty()) {
         // Lives as long as the handler may use it.
         static const auto cancel = std::make_shared<vx::CancelSignal>();
         gCancel = cancel.get();
@@ -395,14 +445,15 @@ int main(int argc, char** argv) {
 
     if (vx::AnswerVersionOrHelp(argc, argv, "vexorin-research", kUsage, kHelp)) return 0;
     bool said = false;
-    const std::optional<Options> options = ReadOptions(argc, argv, &said);
+    std::optional<Options> options = ReadOptions(argc, argv, &said);
     if (!options) return said ? 2 : Usage();
-    const Options& o = *options;
+    Options& o = *options;
     if (o.listHistory) return vx::tool::ListHistory(o.historyTerm);
     if (!o.compare.empty()) return vx::tool::CompareInvestigations(o.compare[0], o.compare[1], sep);
     vx::HistoryRun run = RunOf(o);
     run.decimalSeparator = sep;
     if (!o.recordFile.empty()) return vx::tool::RecordFile(o.recordFile, run, sep);
+    if (!ImportLists(o, run)) return 1;
     vx::ResultsTable table(sep);
     vx::RunOutcome outcome;
     run.started = vx::IsoUtc(std::time(nullptr));
@@ -420,7 +471,8 @@ int main(int argc, char** argv) {
     const bool ok = WriteOutputs(*options, table, argv[0], sep);
     // A service that stopped answering, or rows with holes: the rows so far
     // are out, and so is the word on what is missing and why.
-    if (const std::string summary = outcome.Summary(); o.haveKeyword && summary != "Done!")
+    if (const std::string summary = outcome.Summary();
+        (o.haveKeyword || !o.importFiles.empty()) && summary != "Done!")
         std::fprintf(stderr, "vexorin-research: %s\n", summary.c_str());
     if (!ok) return 1;
     return outcome.gaveUp.empty() ? 0 : 3;

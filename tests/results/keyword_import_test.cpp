@@ -1,0 +1,101 @@
+#include "results/keyword_import.h"
+
+#include <gtest/gtest.h>
+
+namespace vx {
+namespace {
+
+// UTF-8 text as Keyword Planner writes it: UTF-16 LE behind its mark.
+std::string Utf16(const std::u16string& text) {
+    std::string out = "\xFF\xFE";
+    for (const char16_t c : text) {
+        out += static_cast<char>(c & 0xFF);
+        out += static_cast<char>(c >> 8);
+    }
+    return out;
+}
+
+using Terms = std::vector<std::pair<std::string, std::string>>;
+
+Terms Read(const std::string& bytes) {
+    const KeywordList list = ReadKeywordList(bytes);
+    EXPECT_TRUE(list) << list.error;
+    Terms out;
+    for (const ImportedTerm& t : list.terms) out.emplace_back(t.term, t.demand);
+    return out;
+}
+
+TEST(KeywordImport, EachKindOfList) {
+    const struct Case {
+        const char* name;
+        std::string bytes;
+        Terms want;
+    } cases[] = {
+        {"Keyword Planner, UTF-16, tabs, titles, ranges",
+         Utf16(u"Keyword Stats 2025-01-01 at 10_00_00\r\nJanuary 1, 2025 - December 31, 2025\r\n"
+               u"Keyword\tCurrency\tAvg. monthly searches\tThree month change\tSearches: Jan 2025\r\n"
+               u"running shoes\tUSD\t1K \u2013 10K\t0%\t1000\r\nred shoes\tUSD\t12 100\t\t\r\n"
+               u"Running Shoes\tUSD\t10\t\t\r\n\r\n"),
+         {{"running shoes", "1K \xE2\x80\x93 10K"}, {"red shoes", "12 100"}}},
+        {"Keyword Planner, UTF-8, commas, quoted groups",
+         "\xEF\xBB\xBF" "Keyword,Avg. monthly searches,Competition\n\"shoes, cheap\",\"1,300\",Low\n",
+         {{"shoes, cheap", "1,300"}}},
+        {"Search Console Queries: impressions are the demand",
+         "Top queries,Clicks,Impressions,CTR,Position\n\xC3\xA4pfel kaufen,3,1200,0.25%,4.5\n"
+         "\xC3\x84PFEL KAUFEN,1,5,20%,9\n",
+         {{"\xC3\xA4pfel kaufen", "1200"}}},
+        {"plain list, blanks, tab or comma demand",
+         "  shoes  \n\nboots\t300\nsocks,20\nhats, caps and scarves\n",
+         {{"shoes", ""}, {"boots", "300"}, {"socks", "20"}, {"hats, caps and scarves", ""}}},
+        {"our own CSV export",
+         "\xEF\xBB\xBFKey term,Demand,Competition,Cost per prospect,Rank #,Profitability,"
+         "Estimated prospects #,Checked\r\n'=sum,100,5,0.05,-,0%,0,1\r\nred,?,?,?,?,?,?,0\r\n",
+         {{"=sum", "100"}, {"red", "?"}}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Read(c.bytes), c.want) << c.name;
+}
+
+// A file that is not a table of terms says what is wrong, and gives none.
+TEST(KeywordImport, BadInputSaysWhatIsWrong) {
+    std::string many;
+    for (size_t i = 0; i <= kMaxImportedTerms; ++i) many += "t" + std::to_string(i) + "\n";
+    const struct Case {
+        std::string bytes;
+        const char* error;
+    } cases[] = {
+        {std::string("shoes\nbo\0ts\n", 12), "not a table of terms: it holds NUL bytes"},
+        {"\x89PNG\r\n\x1A\n", "line 2: not a table of terms: it holds control bytes"},
+        {"a,b,c\n1,2,3\n", "no keyword column (columns: a, b, c)"},
+        {"Keyword,Avg. monthly searches\nfine,1\n\"open,1\n", "line 3: unbalanced quotes"},
+        {"ok\n" + std::string(3000, 'x') + "\n", "line 2: a term longer than 2048 bytes"},
+        {many, "more than 100000 terms"},
+        {"\xFF\xFE\x41", "not UTF-16 text, although it begins like it"},
+    };
+    for (const Case& c : cases) {
+        const KeywordList list = ReadKeywordList(c.bytes);
+        EXPECT_EQ(list.error, c.error);
+        EXPECT_TRUE(list.terms.empty()) << c.error;
+    }
+}
+
+TEST(KeywordImport, DemandFiguresAndMerging) {
+    const struct Case {
+        const char* text;
+        std::optional<int64_t> want;
+    } cases[] = {
+        {"1,300", 1300},         {"12 100", 12100},     {"1K \xE2\x80\x93 10K", 3162},
+        {"100 - 1K", 316},       {"10K - 100K", 31623}, {"1M \xE2\x80\x93 10M", 3162278},
+        {"0", 0},                {"?", std::nullopt},   {"10K - 1K", std::nullopt},
+        {"-5", std::nullopt},    {"", std::nullopt},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ReadDemandFigure(c.text), c.want) << c.text;
+
+    std::vector<ImportedTerm> list = {{"Shoes", "1"}, {"boots", ""}};
+    MergeKeywordLists(list, {{"SHOES", "2"}, {"socks", "3"}, {"boots", "4"}});
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0].demand, "1");
+    EXPECT_EQ(list[2].term, "socks");
+}
+
+}  // namespace
+}  // namespace vx
