@@ -482,6 +482,34 @@ TEST(MainWindow, TheSaveQuestionComesAfterTheRunEnded) {
     }
 }
 
+// File > Import keywords... researches a list the user has, with the site
+// and depth the Investigate dialog asks for; a file that is no list says
+// why and changes nothing.
+TEST(MainWindow, ImportResearchesAListAndABadFileChangesNothing) {
+    Services services;
+    Window k;
+    const std::string list = k.dir.File("list.txt"), bad = k.dir.File("picture.png");
+    vx::testing::WriteFile(list, "cheap shoes\t1,000\n\nred shoes\nCheap Shoes\n");
+    vx::testing::WriteFile(bad, std::string("\x89PNG\r\n\x1A\n\0\0", 10));
+    for (const std::string& path : {list, bad}) {
+        FileDialogs::AnswerNext answer(
+            FileDialogs::AnswerNext::Open,
+            [&](QWidget*, const QString&, const QString&, const QString&) {
+                return FileDialogs::Choice{QString::fromStdString(path), {}};
+            });
+        WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"example.com"_s, 1, 2); },
+                        k.d);
+        TriggerAction(k.w, "Import1");
+    }
+    ASSERT_EQ(k.w.Table().Count(), 2);  // the list's, kept through the bad file
+    EXPECT_EQ(k.w.Table().At(0).KeyTerm(), "cheap shoes");
+    EXPECT_EQ(k.w.Table().At(0).Column(0), "1,000");
+    EXPECT_EQ(k.w.Table().At(1).Column(0), "?");
+    EXPECT_NE(k.w.Table().At(0).Column(1), "?");
+    EXPECT_TRUE(k.w.StatusText().startsWith(u"Could not import "_s)) << k.w.StatusText().toStdString();
+    EXPECT_TRUE(k.w.StatusText().contains(u"not a table of terms"_s));
+}
+
 // A search service that never answers: after three fetches in a row without
 // an answer the run gives up, says on which service, and keeps its rows; the
 // next run against a good service fills the table as ever.

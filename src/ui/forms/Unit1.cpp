@@ -1,5 +1,7 @@
 #include "ui/forms/Unit1.h"
 
+#include "results/keyword_import.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -274,6 +276,9 @@ void TForm1::BuildMenus() {
     item(file, "Open1", QStringLiteral("&Open investigation file..."), art::Picture::OpenFolder,
          [this] { Open1Click(); })
         ->setShortcut(QKeySequence::Open);
+    item(file, "Import1", QStringLiteral("&Import keywords..."), art::Picture::OpenFolder,
+         [this] { Import1Click(); })
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
     item(file, "Save1", QStringLiteral("&Save investigation file..."), art::Picture::FloppyDisk,
          [this] { Save1Click(); })
         ->setShortcut(QKeySequence::Save);
@@ -394,6 +399,10 @@ void TForm1::BitBtn2Click() {
     pump_.PumpEvents();
     if (stop_.Requested() || !startForm_) return;
 
+    RunResearch(nullptr);
+}
+
+void TForm1::RunResearch(const std::vector<ImportedTerm>* list) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     runActive_ = true;
     model_->SetComparison(std::nullopt);
@@ -412,7 +421,7 @@ void TForm1::BitBtn2Click() {
     pages_->show();
     // A fault that escaped the run ends it; nothing is shown.
     RunOutcome outcome;
-    Guarded([this, &escape, &outcome, &preferences] {
+    Guarded([this, &escape, &outcome, &preferences, list] {
         Research research(
             {.status = *this,
              .pump = pump_,
@@ -428,7 +437,10 @@ void TForm1::BitBtn2Click() {
                  [this](const std::string& url) { return fetcher_.FetchAnyThread(url); },
              .cancelFetches = [this] { fetcher_.Cancel(); }});
         try {
-            research.RunInvestigation(startForm_->Keyword());
+            if (list)
+                research.RunList(*list);
+            else
+                research.RunInvestigation(startForm_->Keyword());
         } catch (...) {
             outcome = research.Outcome();
             throw;
@@ -484,6 +496,39 @@ void TForm1::Open1Click() {
     folders_.Remember(RecentFolders::Investigations, choice.path);
     const QString path = choice.path;
     AfterRun([this, path] { Guarded([this, path] { LoadInvestigationFile(path); }); });
+}
+
+void TForm1::Import1Click() {
+    if (!StopThen([this] { Import1Click(); })) return;
+    const auto choice = FileDialogs::GetOpenFile(
+        this, QStringLiteral("Import keywords"), folders_.Folder(RecentFolders::KeywordLists),
+        QStringLiteral("Keyword lists (*.csv *.txt *.tsv);;All files (*)"), QString());
+    if (choice.path.isEmpty()) return;
+    folders_.Remember(RecentFolders::KeywordLists, choice.path);
+    QFile file(choice.path);
+    KeywordList list;
+    if (!file.open(QIODevice::ReadOnly)) {
+        list.error = file.errorString().toStdString();
+    } else {
+        const QByteArray bytes = file.readAll();
+        list = ReadKeywordList(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    }
+    // A file that is no list of terms changes nothing; it says why.
+    if (!list || list.terms.empty()) {
+        status_->SetFullText(QStringLiteral("Could not import ") +
+                             QDir::toNativeSeparators(choice.path) + QStringLiteral(": ") +
+                             (list ? QStringLiteral("it holds no terms")
+                                   : QString::fromUtf8(list.error.c_str())));
+        return;
+    }
+    if (!MayDiscardResults()) return;
+    // The site and depth as Start asks for them, the last entries kept.
+    if (startForm_) startForm_->exec();
+    pump_.PumpEvents();
+    if (stop_.Requested() || !startForm_) return;
+    importedFrom_ = QFileInfo(choice.path).fileName().toStdString();
+    RunResearch(&list.terms);
+    importedFrom_.clear();
 }
 
 void TForm1::Save1Click() {
@@ -677,7 +722,7 @@ void TForm1::RecordRun(const std::string& started, const std::string& ended,
     if (table_.Count() == 0 || !startForm_) return;
     HistoryRun run;
     run.started = started;
-    run.seed = startForm_->Keyword();
+    run.seed = importedFrom_.empty() ? startForm_->Keyword() : importedFrom_;
     run.site = startForm_->TargetSite();
     run.decimalSeparator = table_.DecimalSeparator();
     run.depth = startForm_->PageDepthText();

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "engine/host.h"
+#include "results/keyword_import.h"
 #include "results/results_table.h"
 #include "ui/forms/BackgroundFetch.h"
 #include "ui/forms/RecentFolders.h"
@@ -67,6 +68,9 @@ class TForm1 : public QMainWindow, public StatusSink {
     void StopBtnClick();
     void BitBtn2Click();
     void Open1Click();
+    // File > Import keywords...: a list the user has, researched with the
+    // site and depth the Investigate dialog asks for.
+    void Import1Click();
     void Save1Click();
     void Savetotextfile1Click();
     void Exit1Click();
@@ -132,6 +136,8 @@ class TForm1 : public QMainWindow, public StatusSink {
     bool StopThen(std::function<void()> action);
     // Queues the table as a run that ended so (the run's entries come from
     // the dialog), unless the preferences keep no history.
+    // A research of the seed the dialog holds, or of list when given.
+    void RunResearch(const std::vector<ImportedTerm>* list);
     void RecordRun(const std::string& started, const std::string& ended,
                    const LookupPolicy& policy);
     // Shows the table against older, saying so with what: for the status.
@@ -164,6 +170,7 @@ class TForm1 : public QMainWindow, public StatusSink {
     class ModifiedWatch;
     std::unique_ptr<ModifiedWatch> modifiedWatch_;
     bool restartPending_ = false;  // a Start given during a run waits for it
+    std::string importedFrom_;     // the list a run researches, for the history
     bool closePending_ = false;    // so does a close
     std::vector<std::function<void()>> afterRun_;
 };
