@@ -15,7 +15,7 @@ struct HeadlessResearch {
     int results = kDefaultResults;
     LookupPolicy policy = {.parallel = kDefaultParallel, .retries = kDefaultRetries};
     // An imported list to research instead of the keyword's suggestions.
-    std::vector<ImportedTerm> terms;
+    std::vector<ImportedTerm> terms = {};
 };
 
 // The engine's surroundings without a window: nothing to show or pump, no

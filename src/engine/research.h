@@ -167,7 +167,7 @@ class Research {
     // No lane asks a service before this: one back-off a service for all.
     std::chrono::steady_clock::time_point notBefore_[2] = {};
     bool walked_ = false;
-    int listSize_ = 0;  // the rows an imported list wants; 0: the dialog's count
+    int listSize_ = 0;                  // the rows an imported list wants; 0: the dialog's count
     bool escapeSeen_ = false;           // the calling thread's
     std::vector<std::string> notices_;  // in the order they came
     size_t noticesShown_ = 0;           // the calling thread's

@@ -9,8 +9,7 @@
 
 namespace vx {
 
-namespace {
-std::string LastError() {
+std::string LastSslError() {
     const unsigned long e = ERR_peek_last_error();
     ERR_clear_error();
     if (e == 0) return "";
@@ -18,8 +17,11 @@ std::string LastError() {
     return reason ? reason : "error " + std::to_string(e);
 }
 
+namespace {
+
 void Require(bool ok, const std::string& what) {
-    if (!ok) throw NetError(NetErrorKind::Tls, "cannot set up TLS (" + what + "): " + LastError());
+    if (!ok)
+        throw NetError(NetErrorKind::Tls, "cannot set up TLS (" + what + "): " + LastSslError());
 }
 }  // namespace
 
@@ -40,11 +42,11 @@ TlsContext::TlsContext() {
         // than a handshake.
         if (SSL_CTX_set_default_verify_dir(ctx_) != 1)
             throw NetError(NetErrorKind::Tls,
-                           "cannot read the system's trusted certificates: " + LastError());
+                           "cannot read the system's trusted certificates: " + LastSslError());
         if (const char* ca = std::getenv("VEXORIN_CA_FILE"); ca && *ca) {
             if (SSL_CTX_load_verify_locations(ctx_, ca, nullptr) != 1)
                 throw NetError(NetErrorKind::Tls, std::string("cannot read VEXORIN_CA_FILE ") + ca +
-                                                      ": " + LastError());
+                                                      ": " + LastSslError());
         }
     } catch (...) {
         SSL_CTX_free(ctx_);

@@ -14,6 +14,10 @@ struct ssl_session_st;
 
 namespace vx {
 
+// OpenSSL's last error in words (its reason), the error queue emptied;
+// empty when there is none.
+std::string LastSslError();
+
 class TlsContext {
   public:
     // Raises NetError (Tls) when OpenSSL cannot be set up or the CA file

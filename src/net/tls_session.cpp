@@ -26,14 +26,6 @@ namespace {
     throw NetError(NetErrorKind::Tls, why);
 }
 
-std::string LastSslError() {
-    const unsigned long e = ERR_peek_last_error();
-    ERR_clear_error();
-    if (e == 0) return "";
-    const char* reason = ERR_reason_error_string(e);
-    return reason ? reason : "error " + std::to_string(e);
-}
-
 // Every setter's word is checked: a connection without its rules must not
 // speak to anyone.
 void Require(bool ok, const char* what) {

@@ -11,47 +11,6 @@ namespace vx {
 
 namespace {
 
-// UTF-16 (by its byte-order mark) as UTF-8; none when it does not decode.
-std::optional<std::string> FromUtf16(std::string_view bytes, bool littleEndian) {
-    std::string out;
-    out.reserve(bytes.size());
-    auto unit = [&](size_t i) {
-        const auto a = static_cast<unsigned char>(bytes[i]);
-        const auto b = static_cast<unsigned char>(bytes[i + 1]);
-        return littleEndian ? static_cast<uint32_t>(a | (b << 8))
-                            : static_cast<uint32_t>((a << 8) | b);
-    };
-    if (bytes.size() % 2 != 0) return std::nullopt;
-    for (size_t i = 0; i < bytes.size(); i += 2) {
-        uint32_t c = unit(i);
-        if (c >= 0xD800 && c <= 0xDBFF) {
-            if (i + 3 >= bytes.size()) return std::nullopt;
-            const uint32_t low = unit(i + 2);
-            if (low < 0xDC00 || low > 0xDFFF) return std::nullopt;
-            c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-            i += 2;
-        } else if (c >= 0xDC00 && c <= 0xDFFF) {
-            return std::nullopt;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
 // One line's cells: tab-separated as is, or comma-separated with CSV's
 // quotes. False when a quote is left open.
 bool SplitCells(std::string_view line, char delimiter, std::vector<std::string>& cells) {
@@ -153,13 +112,13 @@ KeywordList ReadKeywordList(std::string_view bytes) {
     };
     std::string text;
     if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
-        const auto decoded = FromUtf16(bytes.substr(2), bytes[0] == '\xFF');
-        if (!decoded) return fail("not UTF-16 text, although it begins like it");
-        text = *decoded;
+        // As the investigation file reads it: what does not decode is U+FFFD.
+        text = Utf16ToUtf8(bytes.substr(2), bytes[0] == '\xFE');
     } else {
         text = bytes.starts_with("\xEF\xBB\xBF") ? bytes.substr(3) : bytes;
     }
-    if (text.find('\0') != std::string::npos) return fail("not a table of terms: it holds NUL bytes");
+    if (text.find('\0') != std::string::npos)
+        return fail("not a table of terms: it holds NUL bytes");
 
     std::vector<std::string_view> lines;
     for (size_t start = 0; start <= text.size();) {
@@ -225,15 +184,15 @@ KeywordList ReadKeywordList(std::string_view bytes) {
         if (!SplitCells(line, d, cells)) return fail(AtLine(i + 1, "unbalanced quotes"));
         // A plain term may hold commas: what follows one is a demand only
         // when it reads as one.
-        if (!table && (cells.size() > 2 || (cells.size() == 2 && !ReadDemandFigure(cells[1]) &&
-                                            cells[1] != "?")))
+        if (!table && (cells.size() > 2 ||
+                       (cells.size() == 2 && !ReadDemandFigure(cells[1]) && cells[1] != "?")))
             cells = {std::string(TrimView(line, " \t"))};
         if (termColumn >= static_cast<int>(cells.size())) continue;
         std::string term = Unguarded(std::string(TrimView(cells[termColumn], " \t")));
         if (term.empty()) continue;
         if (term.size() > static_cast<size_t>(kMaxEntryLength))
-            return fail(AtLine(i + 1, "a term longer than " + std::to_string(kMaxEntryLength) +
-                                          " bytes"));
+            return fail(
+                AtLine(i + 1, "a term longer than " + std::to_string(kMaxEntryLength) + " bytes"));
         std::string demand = demandColumn >= 0 && demandColumn < static_cast<int>(cells.size())
                                  ? std::string(TrimView(cells[demandColumn], " \t"))
                                  : std::string();

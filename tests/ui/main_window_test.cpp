@@ -506,7 +506,8 @@ TEST(MainWindow, ImportResearchesAListAndABadFileChangesNothing) {
     EXPECT_EQ(k.w.Table().At(0).Column(0), "1,000");
     EXPECT_EQ(k.w.Table().At(1).Column(0), "?");
     EXPECT_NE(k.w.Table().At(0).Column(1), "?");
-    EXPECT_TRUE(k.w.StatusText().startsWith(u"Could not import "_s)) << k.w.StatusText().toStdString();
+    EXPECT_TRUE(k.w.StatusText().startsWith(u"Could not import "_s))
+        << k.w.StatusText().toStdString();
     EXPECT_TRUE(k.w.StatusText().contains(u"not a table of terms"_s));
 }
 

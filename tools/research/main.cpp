@@ -10,9 +10,9 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <iterator>
-#include <ctime>
 #include <map>
 #include <optional>
 #include <string>

@@ -276,9 +276,9 @@ void TForm1::BuildMenus() {
     item(file, "Open1", QStringLiteral("&Open investigation file..."), art::Picture::OpenFolder,
          [this] { Open1Click(); })
         ->setShortcut(QKeySequence::Open);
-    item(file, "Import1", QStringLiteral("&Import keywords..."), art::Picture::OpenFolder,
-         [this] { Import1Click(); })
-        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    item(file, "Import1", QStringLiteral("&Import keywords..."), art::Picture::OpenFolder, [this] {
+        Import1Click();
+    })->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
     item(file, "Save1", QStringLiteral("&Save investigation file..."), art::Picture::FloppyDisk,
          [this] { Save1Click(); })
         ->setShortcut(QKeySequence::Save);
@@ -511,14 +511,15 @@ void TForm1::Import1Click() {
         list.error = file.errorString().toStdString();
     } else {
         const QByteArray bytes = file.readAll();
-        list = ReadKeywordList(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+        list =
+            ReadKeywordList(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
     }
     // A file that is no list of terms changes nothing; it says why.
     if (!list || list.terms.empty()) {
-        status_->SetFullText(QStringLiteral("Could not import ") +
-                             QDir::toNativeSeparators(choice.path) + QStringLiteral(": ") +
-                             (list ? QStringLiteral("it holds no terms")
-                                   : QString::fromUtf8(list.error.c_str())));
+        status_->SetFullText(
+            QStringLiteral("Could not import ") + QDir::toNativeSeparators(choice.path) +
+            QStringLiteral(": ") +
+            (list ? QStringLiteral("it holds no terms") : QString::fromUtf8(list.error.c_str())));
         return;
     }
     if (!MayDiscardResults()) return;
