@@ -25,7 +25,7 @@ std::string UriOf(const std::string& path) {
 }  // namespace
 
 Database::Database(const std::string& path, Mode mode) : path_(path) {
-    const bool readOnly = mode == Mode::ReadOnly || mode == Mode::Unchanging;
+    const bool readOnly = mode == Mode::Unchanging;
     const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
                       (mode == Mode::Create ? SQLITE_OPEN_CREATE : 0) |
                       (mode == Mode::Unchanging ? SQLITE_OPEN_URI : 0) | SQLITE_OPEN_NOMUTEX;

@@ -21,7 +21,7 @@ class Database {
   public:
     // Unchanging: a file nobody may write to (nor make its -shm beside it),
     // read as it stands.
-    enum class Mode { ReadOnly, Unchanging, ReadWrite, Create };
+    enum class Mode { Unchanging, ReadWrite, Create };
     // Opens the database file at path (":memory:" for one in memory).
     Database(const std::string& path, Mode mode);
     Database(const std::string& path, bool create)

@@ -218,8 +218,9 @@ void HistoryStore::Close() noexcept {
     file_.reset();
 }
 
-void HistoryStore::OpenFile(int mode) {
-    db_ = std::make_unique<Database>(path_, static_cast<Database::Mode>(mode));
+void HistoryStore::OpenFile(bool readWrite) {
+    db_ = std::make_unique<Database>(
+        path_, readWrite ? Database::Mode::ReadWrite : Database::Mode::Unchanging);
     struct stat st {};
     if (::stat(path_.c_str(), &st) == 0) {
         file_ = FileId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
@@ -256,8 +257,7 @@ void HistoryStore::OpenForReading() {
         const std::string folder = path_.substr(0, path_.rfind('/') + 1);
         const bool writable = ::access(path_.c_str(), W_OK) == 0 &&
                               ::access((folder.empty() ? "." : folder).c_str(), W_OK) == 0;
-        OpenFile(static_cast<int>(writable ? Database::Mode::ReadWrite
-                                           : Database::Mode::Unchanging));
+        OpenFile(writable);
     }
     schema_ = static_cast<int>(UserVersion());
     if (schema_ > kSchemaVersion)
@@ -288,7 +288,7 @@ void HistoryStore::OpenForWriting() {
             throw HistoryError("cannot open " + PrintableName(path_) +
                                ": a symbolic link someone else owns");
         }
-        OpenFile(static_cast<int>(Database::Mode::ReadWrite));
+        OpenFile(true);
     }
     // The version first, before anything is written.
     schema_ = static_cast<int>(UserVersion());

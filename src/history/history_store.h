@@ -91,7 +91,8 @@ class HistoryStore {
     void OpenForReading();
     void OpenForWriting();
     void OpenEmpty();
-    void OpenFile(int mode);
+    // Read-write, or unchanging (a file we may not write to).
+    void OpenFile(bool readWrite);
     void Close() noexcept;
     int64_t Write(const HistoryRun& run, const std::vector<ResultRow>& rows);
     int64_t UserVersion();

@@ -1,7 +1,11 @@
 #include "results/keyword_import.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <set>
 
 #include "core/text.h"
@@ -202,6 +206,21 @@ KeywordList ReadKeywordList(std::string_view bytes) {
         list.terms.push_back({std::move(term), std::move(demand)});
     }
     return list;
+}
+
+KeywordList ReadKeywordListFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    KeywordList list;
+    if (!in) {
+        list.error = std::strerror(errno);
+        return list;
+    }
+    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    if (in.bad()) {
+        list.error = std::strerror(errno);
+        return list;
+    }
+    return ReadKeywordList(bytes);
 }
 
 void MergeKeywordLists(std::vector<ImportedTerm>& list, const std::vector<ImportedTerm>& more) {

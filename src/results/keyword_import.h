@@ -32,6 +32,8 @@ struct KeywordList {
 // Reads a file's bytes. Blank lines and repeated terms (FoldCase) are left
 // out, terms trimmed.
 KeywordList ReadKeywordList(std::string_view bytes);
+// The same for a file; a file that cannot be read says why in error.
+KeywordList ReadKeywordListFile(const std::string& path);
 
 // Adds more's terms not yet in list (FoldCase), in order.
 void MergeKeywordLists(std::vector<ImportedTerm>& list, const std::vector<ImportedTerm>& more);

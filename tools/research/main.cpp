@@ -11,8 +11,6 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <optional>
 #include <string>
@@ -66,11 +64,6 @@ int Usage() {
     return 2;
 }
 
-using vx::PrintableName;
-std::string Printable(const std::string& name) {
-    return PrintableName(name);
-}
-
 // The chart is drawn by vexorin-chart beside this program (or on PATH), from
 // the table as it stands after sorting and selecting, so this tool needs no Qt.
 bool WriteChart(const char* self, const vx::ResultsTable& table, char sep, const std::string& out) {
@@ -109,7 +102,7 @@ bool WriteChart(const char* self, const vx::ResultsTable& table, char sep, const
         if (!ok && child > 0 && WIFEXITED(status) && WEXITSTATUS(status) != 127 &&
             WEXITSTATUS(status) != 1)
             std::fprintf(stderr, "vexorin-research: cannot write the chart %s\n",
-                         Printable(out).c_str());
+                         vx::PrintableName(out).c_str());
     } else {
         std::fprintf(stderr, "vexorin-research: cannot write the chart: no temporary file\n");
     }
@@ -281,21 +274,10 @@ std::optional<Options> ReadOptions(int argc, char** argv, bool* said) {
 // no list of terms. The run's seed names the files.
 bool ImportLists(Options& o, vx::HistoryRun& run) {
     for (const std::string& file : o.importFiles) {
-        std::ifstream in(file, std::ios::binary);
-        std::string why;
-        vx::KeywordList list;
-        if (!in) {
-            why = std::strerror(errno);
-        } else {
-            const std::string bytes((std::istreambuf_iterator<char>(in)), {});
-            if (in.bad())
-                why = std::strerror(errno);
-            else if (!(list = vx::ReadKeywordList(bytes)))
-                why = list.error;
-        }
-        if (!why.empty()) {
+        const vx::KeywordList list = vx::ReadKeywordListFile(file);
+        if (!list) {
             std::fprintf(stderr, "vexorin-research: cannot import %s: %s\n",
-                         Printable(file).c_str(), why.c_str());
+                         vx::PrintableName(file).c_str(), list.error.c_str());
             return false;
         }
         vx::MergeKeywordLists(o.research.terms, list.terms);
@@ -341,7 +323,8 @@ bool RunSteps(const Options& o, vx::ResultsTable& table, vx::RunOutcome* outcome
     if (!o.openFile.empty()) {
         if (const vx::LoadOutcome opened = vx::LoadInvestigationFile(o.openFile, table); !opened) {
             std::fprintf(stderr, "vexorin-research: cannot open %s: %s\n",
-                         Printable(o.openFile).c_str(), vx::LoadFailureText(opened).c_str());
+                         vx::PrintableName(o.openFile).c_str(),
+                         vx::LoadFailureText(opened).c_str());
             return false;
         }
     }
@@ -397,8 +380,8 @@ bool WriteOutputs(const Options& o, const vx::ResultsTable& table, const char* s
         if (path.empty()) return;
         const vx::WriteResult written = vx::WriteFileAtomically(path, format());
         if (written) return;
-        std::fprintf(stderr, "vexorin-research: cannot write %s: %s\n", Printable(path).c_str(),
-                     vx::WriteFailureText(written).c_str());
+        std::fprintf(stderr, "vexorin-research: cannot write %s: %s\n",
+                     vx::PrintableName(path).c_str(), vx::WriteFailureText(written).c_str());
         ok = false;
     };
     write(o.saveFile, [&] { return vx::FormatInvestigationFile(table); });

@@ -505,15 +505,7 @@ void TForm1::Import1Click() {
         QStringLiteral("Keyword lists (*.csv *.txt *.tsv);;All files (*)"), QString());
     if (choice.path.isEmpty()) return;
     folders_.Remember(RecentFolders::KeywordLists, choice.path);
-    QFile file(choice.path);
-    KeywordList list;
-    if (!file.open(QIODevice::ReadOnly)) {
-        list.error = file.errorString().toStdString();
-    } else {
-        const QByteArray bytes = file.readAll();
-        list =
-            ReadKeywordList(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
-    }
+    KeywordList list = ReadKeywordListFile(QFile::encodeName(choice.path).toStdString());
     // A file that is no list of terms changes nothing; it says why.
     if (!list || list.terms.empty()) {
         status_->SetFullText(
