@@ -20,10 +20,15 @@ RunOutcome RunHeadlessResearch(const HeadlessResearch& request, ResultsTable& ta
                        .fetchAnyThread = fetch,
                        .cancelFetches = std::move(cancelFetches)});
     try {
-        if (request.terms.empty())
-            research.RunInvestigation(request.keyword);
-        else
+        if (!request.terms.empty()) {
             research.RunList(request.terms);
+        } else if (request.moreKeywords.empty()) {
+            research.RunInvestigation(request.keyword);
+        } else {
+            std::vector<std::string> seeds = {request.keyword};
+            seeds.insert(seeds.end(), request.moreKeywords.begin(), request.moreKeywords.end());
+            research.RunSeeds(seeds);
+        }
     } catch (const std::exception&) {
     }
     if (notices) *notices = research.Notices();

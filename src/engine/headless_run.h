@@ -1,7 +1,9 @@
 // A research run without a window, for the headless tool.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/research.h"
 #include "results/dialog_limits.h"
@@ -16,6 +18,10 @@ struct HeadlessResearch {
     LookupPolicy policy = {.parallel = kDefaultParallel, .retries = kDefaultRetries};
     // An imported list to research instead of the keyword's suggestions.
     std::vector<ImportedTerm> terms = {};
+    // Further seeds: their suggestions follow the keyword's, repeats dropped.
+    std::vector<std::string> moreKeywords = {};
+    // Told how far the run has come (on the run's thread); may be empty.
+    std::function<void(const RunProgress&)> onProgress = {};
 };
 
 // The engine's surroundings without a window: nothing to show or pump, no
@@ -24,6 +30,9 @@ class QuietHost : public StatusSink, public EventPump, public KeyState, public I
   public:
     explicit QuietHost(HeadlessResearch request) : request_(std::move(request)) {}
     void SetStatusText(const std::string&) override {}
+    void ShowProgress(const RunProgress& p) override {
+        if (request_.onProgress) request_.onProgress(p);
+    }
     void PumpEvents() override {}
     bool EscapeDown() override { return false; }
     std::string TargetSite() override { return request_.site; }

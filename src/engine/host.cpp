@@ -1,10 +1,32 @@
 #include "engine/host.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 #include "core/text.h"
 
 namespace vx {
+
+namespace {
+// "0:42", "17:01", "1:02:03".
+std::string Duration(long long ms) {
+    const long long s = std::max(0LL, ms) / 1000;
+    char text[32];
+    if (s >= 3600)
+        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", s / 3600, s / 60 % 60, s % 60);
+    else
+        std::snprintf(text, sizeof text, "%lld:%02lld", s / 60, s % 60);
+    return text;
+}
+}  // namespace
+
+std::string RunProgress::Text() const {
+    std::string text = std::to_string(rowsDone) + " of " + std::to_string(rowsWanted) + " rows, " +
+                       Duration(elapsedMs) + " elapsed";
+    if (leftMs >= 0 && rowsDone < rowsWanted) text += ", about " + Duration(leftMs) + " left";
+    return text;
+}
 
 ServiceHosts ServiceHostsFromEnvironment() {
     return ServiceHostsFor(Preferences{});

@@ -19,6 +19,10 @@ struct RunProgress {
     int rowsDone = 0;
     int rowsWanted = 0;
     int pagesSearched = 0;
+    long long elapsedMs = 0;  // since the rows began
+    long long leftMs = -1;    // an estimate from the rows done so far; -1: none yet
+    // "120 of 2000 rows, 1:05 elapsed, about 17:01 left".
+    std::string Text() const;
 };
 
 class StatusSink {

@@ -177,8 +177,13 @@ class Research::LookupLane : public Lane {
 };
 
 void Research::ReportProgress(int rowsDone, int pagesSearched) {
-    const int wanted = listSize_ > 0 ? listSize_ : ctx_.inputs.ResultCount();
-    ctx_.status.ShowProgress({rowsDone, wanted, pagesSearched});
+    RunProgress p{rowsDone, listSize_ > 0 ? listSize_ : ctx_.inputs.ResultCount(), pagesSearched};
+    p.elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::steady_clock::now() - walkStart_)
+                      .count();
+    // The rows left at the pace of the rows done.
+    if (rowsDone > 0) p.leftMs = p.elapsedMs * std::max(0, p.rowsWanted - rowsDone) / rowsDone;
+    ctx_.status.ShowProgress(p);
 }
 
 std::string Research::SearchUrl(const std::string& phrase) const {
@@ -342,14 +347,14 @@ FetchedPage Research::Fetch(Service service, const std::string& url, Lane& lane)
     return page;
 }
 
-void Research::RunInvestigation(const std::string& keyword) {
+std::optional<std::string> Research::SuggestionPage(const std::string& keyword) {
     // A stop left from before the run is the walk's to clear; only one made
     // while the suggestions arrive ends the run.
     const bool stoppedBefore = ctx_.stop.Requested();
     ctx_.status.SetStatusText(keyword);
     Pump();
     CallerLane lane(*this);
-    const std::string page = Fetch(kSuggest, SuggestionUrl(keyword), lane).body;
+    std::string page = Fetch(kSuggest, SuggestionUrl(keyword), lane).body;
     ShowNotices();
     if (GivenUp()) ctx_.status.SetStatusText(gaveUp_);
     Pump();
@@ -357,8 +362,12 @@ void Research::RunInvestigation(const std::string& keyword) {
     // cut short is no list of suggestions, and the table keeps what it held.
     // So does a suggestion service that does not answer.
     if (ctx_.keys.EscapeDown()) escapeSeen_ = true;
-    if ((ctx_.stop.Requested() && !stoppedBefore) || escapeSeen_ || GivenUp()) return;
-    FillResultsFromSuggestions(page);
+    if ((ctx_.stop.Requested() && !stoppedBefore) || escapeSeen_ || GivenUp()) return std::nullopt;
+    return page;
+}
+
+void Research::RunInvestigation(const std::string& keyword) {
+    if (const auto page = SuggestionPage(keyword)) FillResultsFromSuggestions(*page);
 }
 
 // Where a run's rows come from, one at a time: a demand, then its term.
@@ -431,6 +440,25 @@ void Research::FillResultsFromSuggestions(const std::string& page) {
     FillRows(rows, true);
 }
 
+void Research::RunSeeds(const std::vector<std::string>& keywords) {
+    if (keywords.size() == 1) return RunInvestigation(keywords.front());
+    std::vector<ImportedTerm> merged;
+    for (const std::string& keyword : keywords) {
+        const auto page = SuggestionPage(keyword);
+        if (!page) return;
+        // Each seed brings the suggestions one research of it would show.
+        std::vector<ImportedTerm> suggested;
+        for (SuggestionRows rows(*page);
+             rows.More() && static_cast<int>(suggested.size()) < ctx_.inputs.ResultCount();
+             rows.NextRow()) {
+            std::string demand = rows.Demand();
+            suggested.push_back({rows.Term(), std::move(demand)});
+        }
+        MergeKeywordLists(merged, suggested);
+    }
+    RunList(merged);
+}
+
 void Research::RunList(const std::vector<ImportedTerm>& terms) {
     listSize_ = static_cast<int>(terms.size());
     ListRows rows(terms);
@@ -440,6 +468,7 @@ void Research::RunList(const std::vector<ImportedTerm>& terms) {
 void Research::FillRows(RowSource& walk, bool capped) {
     ctx_.stop.Clear();
     walked_ = true;
+    walkStart_ = std::chrono::steady_clock::now();
     ResultsTable& table = ctx_.table;
     table.Clear();
     if (ctx_.policy.parallel > 1) return FillInParallel(walk, capped);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -98,6 +99,9 @@ class Research {
     Research(Research&&) = delete;
 
     void RunInvestigation(const std::string& keyword);
+    // Several seeds: the suggestions of each (as many as one research of it
+    // shows), in seed order with repeats dropped, researched as one list.
+    void RunSeeds(const std::vector<std::string>& keywords);
     void FillResultsFromSuggestions(const std::string& page);
     // A research of a list the user already has (an imported file): its
     // terms in order, with their demand ("?" where the list gives none),
@@ -137,6 +141,9 @@ class Research {
     // Fetches with the policy's retries; counts fetches that still got no
     // answer: the third in a row gives up on the service. A service given
     // up on is not asked again.
+    // The suggestion page of a seed; nothing when the run ends there (a
+    // stop, Escape, a service given up on).
+    std::optional<std::string> SuggestionPage(const std::string& keyword);
     FetchedPage Fetch(Service service, const std::string& url, Lane& lane);
     std::string Competition(const std::string& keyTerm, Lane& lane);
     std::string RankWalk(const std::string& keyTerm, const std::string& target, int pageDepth,
@@ -167,6 +174,7 @@ class Research {
     // No lane asks a service before this: one back-off a service for all.
     std::chrono::steady_clock::time_point notBefore_[2] = {};
     bool walked_ = false;
+    std::chrono::steady_clock::time_point walkStart_ = {};
     int listSize_ = 0;                  // the rows an imported list wants; 0: the dialog's count
     bool escapeSeen_ = false;           // the calling thread's
     std::vector<std::string> notices_;  // in the order they came

@@ -36,7 +36,10 @@ struct FakeWorld : StatusSink, EventPump, KeyState, InvestigateInputs {
     std::function<void()> cancelFetches;
     PageFetcher fetchInstead;  // when set, every fetch goes here
 
+    std::vector<RunProgress> progress;
+
     void SetStatusText(const std::string& t) override { statuses.push_back(t); }
+    void ShowProgress(const RunProgress& p) override { progress.push_back(p); }
     void PumpEvents() override {
         ++pumps;
         if (onPump) onPump();
@@ -849,6 +852,52 @@ TEST(RunOutcome, AListIsResearchedWhole) {
         EXPECT_TRUE(std::none_of(w.urls.begin(), w.urls.end(),
                                  [](const std::string& u) { return u.find("sugg") != u.npos; }));
         EXPECT_TRUE(r.Outcome().walked);
+    }
+}
+
+// Several seeds: each brings as many suggestions as its own research would,
+// in seed order, a term met again (in any case) dropped; one list is walked.
+TEST(RunOutcome, SeveralSeedsAreResearchedAsOneList) {
+    FakeWorld w;
+    w.results = 3;
+    w.depth = "1";
+    auto page = [](const std::vector<std::string>& terms) {
+        std::string p = "<html>Searches DONE in May<table>";
+        for (const auto& t : terms)
+            p += "<tr><td>&nbsp;50</td><td><a href=x>" + t + "</a></td></tr>";
+        return p + "</table>";
+    };
+    w.pageFor = [&](const std::string& url) {
+        if (url.find("term=shoes") != std::string::npos)
+            return page({"red shoes", "Blue Shoes", "Shoes sale", "beyond the cap"});
+        if (url.find("term=boots") != std::string::npos) return page({"BLUE SHOES", "boots"});
+        return ResultsPage({}, "500");
+    };
+    Research r = w.Make();
+    r.RunSeeds({"shoes", "boots"});
+    std::vector<std::string> terms;
+    for (const auto& row : Rows(w.table)) terms.push_back(row[0]);
+    EXPECT_EQ(terms, (std::vector<std::string>{"red shoes", "blue shoes", "shoes sale", "boots"}));
+    EXPECT_EQ(Rows(w.table)[3][2], "500");
+    ASSERT_FALSE(w.progress.empty());
+    EXPECT_EQ(w.progress.back().rowsDone, 4);
+    EXPECT_EQ(w.progress.back().rowsWanted, 4);
+}
+
+TEST(RunProgress, TextTellsRowsAndTimes) {
+    struct Case {
+        int done, wanted;
+        long long elapsed, left;
+        const char* text;
+    } cases[] = {
+        {0, 2000, 400, -1, "0 of 2000 rows, 0:00 elapsed"},
+        {120, 2000, 65'000, 1'021'999, "120 of 2000 rows, 1:05 elapsed, about 17:01 left"},
+        {5, 9, 3'723'000, 3'723'000, "5 of 9 rows, 1:02:03 elapsed, about 1:02:03 left"},
+        {9, 9, 5'000, 0, "9 of 9 rows, 0:05 elapsed"},
+    };
+    for (const Case& c : cases) {
+        RunProgress p{c.done, c.wanted, 0, c.elapsed, c.left};
+        EXPECT_EQ(p.Text(), c.text);
     }
 }
 

@@ -688,6 +688,44 @@ class Import(unittest.TestCase):
                              name)
         self.assertEqual(outputs["kp.csv"][0][2], "1K \u2013 10K")
 
+    def test_several_seeds_are_one_list_and_progress_shows_on_a_terminal(self):
+        import pty
+        boots = "/d/searchinventory/suggestion/?term=boots&mkt=us&lang=en_US"
+        routes = {SUGGEST: ok(SUGGEST_PAGE),
+                  boots: ok("Searches done in May <table><tr><td>&nbsp;7</td><td><a href=x>Red Shoe"
+                            " Sale</a></td></tr><tr><td>&nbsp;9</td><td><a href=y>boots</a></td>"
+                            "</tr></table>")}
+        for term in ("red+shoes", "red+shoe+sale", "boots"):
+            routes[f"/search?p=%22{term}%22"] = ok("of about <b>5</b>")
+            routes[RANK.format(term, 1)] = ok(results(["a.com"]))
+        args = ("--keyword", "Red Shoes", "--keyword", "boots", "--site", "mysite.com",
+                "--depth", "1", "--no-history")
+        stub, r = research_against(routes, *args)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(r.stderr, b"")  # no progress where stderr is no terminal
+        self.assertEqual([l.split("\t")[1:3] for l in r.stdout.decode().splitlines()],
+                         [["red shoes", "4512"], ["red shoe sale", "870"], ["boots", "9"]])
+        # On a terminal the progress line rewrites itself and is gone at the end.
+        master, slave = pty.openpty()
+        stub = Stub(routes)
+        try:
+            p = subprocess.run([TOOL, *args], stdout=subprocess.PIPE, stderr=slave, timeout=60,
+                               env=dict(os.environ, LC_ALL="C", VEXORIN_SUGGEST_HOST=stub.host(),
+                                        VEXORIN_SEARCH_HOST=stub.host()))
+        finally:
+            stub.close()
+            os.close(slave)
+        shown = b""
+        try:
+            while chunk := os.read(master, 4096):
+                shown += chunk
+        except OSError:  # the terminal's other end is closed
+            pass
+        os.close(master)
+        self.assertEqual(p.returncode, 0)
+        self.assertIn(b"\r3 of 3 rows, 0:00 elapsed\x1b[K", shown)
+        self.assertTrue(shown.endswith(b"\r\x1b[K"), shown)
+
     def test_a_file_that_is_no_list_changes_nothing(self):
         with tempfile.TemporaryDirectory() as d:
             bad = os.path.join(d, "picture.png")

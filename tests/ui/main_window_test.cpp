@@ -491,21 +491,34 @@ TEST(MainWindow, ImportResearchesAListAndABadFileChangesNothing) {
     const std::string list = k.dir.File("list.txt"), bad = k.dir.File("picture.png");
     vx::testing::WriteFile(list, "cheap shoes\t1,000\n\nred shoes\nCheap Shoes\n");
     vx::testing::WriteFile(bad, std::string("\x89PNG\r\n\x1A\n\0\0", 10));
+    QString asked;
+    bool seedAsked = true;
     for (const std::string& path : {list, bad}) {
         FileDialogs::AnswerNext answer(
             FileDialogs::AnswerNext::Open,
             [&](QWidget*, const QString&, const QString&, const QString&) {
                 return FileDialogs::Choice{QString::fromStdString(path), {}};
             });
-        WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"example.com"_s, 1, 2); },
-                        k.d);
+        WhenDialogShows(
+            [&](TStartForm& d) {
+                // A list's research asks for the site and depth only.
+                asked = d.findChild<QLabel*>(u"ListNote"_s)->text();
+                seedAsked = !d.LabeledEdit1->isHidden();
+                Investigate(d, u"shoes"_s, u"example.com"_s, 1, 2);
+            },
+            k.d);
         TriggerAction(k.w, "Import1");
     }
+    EXPECT_EQ(asked, u"Research 2 terms from list.txt"_s);
+    EXPECT_FALSE(seedAsked);
     ASSERT_EQ(k.w.Table().Count(), 2);  // the list's, kept through the bad file
     EXPECT_EQ(k.w.Table().At(0).KeyTerm(), "cheap shoes");
     EXPECT_EQ(k.w.Table().At(0).Column(0), "1,000");
     EXPECT_EQ(k.w.Table().At(1).Column(0), "?");
     EXPECT_NE(k.w.Table().At(0).Column(1), "?");
+    // The run told its rows of the list's, and its time.
+    EXPECT_TRUE(k.w.RunTimeLabel()->text().startsWith(u"2 of 2 rows, 0:0"_s))
+        << k.w.RunTimeLabel()->text().toStdString();
     EXPECT_TRUE(k.w.StatusText().startsWith(u"Could not import "_s))
         << k.w.StatusText().toStdString();
     EXPECT_TRUE(k.w.StatusText().contains(u"not a table of terms"_s));

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <clocale>
 #include <csignal>
 #include <cstdio>
@@ -31,7 +32,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: vexorin-research [--open FILE] [--keyword TEXT | --import FILE]... [--site TEXT]\n"
+    "usage: vexorin-research [--open FILE] [--keyword TEXT... | --import FILE...] [--site TEXT]\n"
     "                        [--depth TEXT] [--results N] [--parallel N] [--retries N]\n"
     "                        [--no-history]\n"
     "                        [--sort COL]... [--select all|none|invert]... [--save FILE]\n"
@@ -43,6 +44,8 @@ constexpr const char* kUsage =
 
 constexpr const char* kHelp =
     "\n"
+    "  --keyword TEXT a seed; given again, the suggestions of every seed are\n"
+    "                 researched as one list, in order, repeats dropped\n"
     "  --import FILE  researches the terms of a list (Keyword Planner or Search\n"
     "                 Console export, or one term a line); may be given again\n"
     "  --parallel N   rows looked up at once, 1 to 8 (default 4)\n"
@@ -173,7 +176,7 @@ enum class Read { Taken, NotMine, Bad, Said };
 // The research's options; *research tells that one was given.
 Read ReadResearchOption(Options& o, const std::string& arg, const std::string& v, bool* research) {
     if (arg == "--keyword") {
-        o.research.keyword = v;
+        (o.haveKeyword ? o.research.moreKeywords.emplace_back() : o.research.keyword) = v;
         o.haveKeyword = true;
         return Read::Taken;
     }
@@ -240,7 +243,8 @@ bool Consistent(const Options& o, int argc, bool research) {
     if (modes > 1) return false;
     if (o.listHistory) return argc == 2 + (o.historyTerm ? 1 : 0);
     if (!o.compare.empty()) return argc == 4;
-    return o.recordFile.empty() || (o.haveKeyword && o.openFile.empty() && o.steps.empty());
+    return o.recordFile.empty() || (o.haveKeyword && o.research.moreKeywords.empty() &&
+                                    o.openFile.empty() && o.steps.empty());
 }
 
 // The options, or nothing for bad usage (empty file names included); a
@@ -315,6 +319,34 @@ void CatchInterrupts() {
     ::sigaction(SIGTERM, &action, nullptr);
 }
 
+// How far a run has come, on one line of a terminal that rewrites itself
+// (at most ten times a second); nothing when stderr is a file or a pipe, so
+// scripts' logs stay clean.
+class ProgressLine {
+  public:
+    ProgressLine() : terminal_(::isatty(STDERR_FILENO) == 1) {}
+    bool Wanted() const { return terminal_; }
+    void Show(const vx::RunProgress& p) {
+        const auto now = std::chrono::steady_clock::now();
+        if (shown_ && now - last_ < std::chrono::milliseconds(100) && p.rowsDone < p.rowsWanted)
+            return;
+        last_ = now;
+        shown_ = true;
+        Write("\r" + p.Text() + "\x1b[K");
+    }
+    ~ProgressLine() {
+        if (shown_) Write("\r\x1b[K");
+    }
+
+  private:
+    static void Write(const std::string& text) {
+        if (::write(STDERR_FILENO, text.data(), text.size()) < 0) return;
+    }
+    bool terminal_;
+    bool shown_ = false;
+    std::chrono::steady_clock::time_point last_;
+};
+
 // Open, research, then every sort and selection in the order given; how the
 // research ended. False when the file given cannot be opened: nothing may
 // then be written.
@@ -341,8 +373,14 @@ bool RunSteps(const Options& o, vx::ResultsTable& table, vx::RunOutcome* outcome
                 vx::FetchAnswer(url, vx::DefaultNetLimits(), cancel, hosts, tls));
         };
         std::vector<std::string> notices;
-        *outcome = vx::RunHeadlessResearch(
-            o.research, table, fetch, gStop, [] { cancel->Cancel(); }, &notices);
+        {
+            ProgressLine line;
+            vx::HeadlessResearch request = o.research;
+            if (line.Wanted())
+                request.onProgress = [&line](const vx::RunProgress& p) { line.Show(p); };
+            *outcome = vx::RunHeadlessResearch(
+                request, table, fetch, gStop, [] { cancel->Cancel(); }, &notices);
+        }
         // Each once: why a service could not be reached securely, or gave
         // cut answers (the word on giving up follows the table).
         for (const std::string& n : notices)
@@ -411,6 +449,7 @@ char LocaleSeparator() {
 vx::HistoryRun RunOf(const Options& o) {
     vx::HistoryRun run;
     run.seed = o.research.keyword;
+    for (const std::string& more : o.research.moreKeywords) run.seed += ", " + more;
     run.site = o.research.site;
     run.depth = o.research.depthText;
     run.parallel = o.research.policy.parallel;

@@ -108,7 +108,23 @@ TStartForm::TStartForm(StopFlag& stop, EventPump& pump, SettingsStore& store, QW
     for (qsizetype i = 0; i + 1 < tabCycle_.size(); ++i)
         QWidget::setTabOrder(tabCycle_[i], tabCycle_[i + 1]);
 
+    listNote_ = new QLabel(group);
+    listNote_->setObjectName(QStringLiteral("ListNote"));
+    listNote_->setGeometry(28, 33, 228, 66);
+    listNote_->setWordWrap(true);
+    listNote_->hide();
+    seedOnly_ = {LabeledEdit1, group->findChild<QLabel*>(QStringLiteral("LabeledEdit1Label")),
+                 panel, label1, MaxResultsSpinEdit};
     FormCreate();
+}
+
+void TStartForm::ForList(const QString& what) {
+    const bool list = !what.isEmpty();
+    for (QWidget* w : seedOnly_)
+        if (w) w->setVisible(!list);
+    listNote_->setText(what);
+    listNote_->setVisible(list);
+    setWindowTitle(list ? QStringLiteral("Research a list...") : QStringLiteral("Investigate..."));
 }
 
 void TStartForm::FormCreate() {
@@ -185,8 +201,12 @@ bool TStartForm::focusNextPrevChild(bool next) {
     const qsizetype at = tabCycle_.indexOf(focusWidget());
     if (at < 0) return QDialog::focusNextPrevChild(next);
     const qsizetype n = tabCycle_.size();
-    tabCycle_[(at + (next ? 1 : n - 1)) % n]->setFocus(next ? Qt::TabFocusReason
-                                                            : Qt::BacktabFocusReason);
+    // Past the entries a list's research does not ask for.
+    qsizetype to = at;
+    do {
+        to = (to + (next ? 1 : n - 1)) % n;
+    } while (to != at && tabCycle_[to]->isHidden());
+    tabCycle_[to]->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
     return true;
 }
 
@@ -206,9 +226,10 @@ void TStartForm::keyPressEvent(QKeyEvent* event) {
 
 void TStartForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    // Typing replaces the last keyword at once.
-    LabeledEdit1->setFocus(Qt::OtherFocusReason);
-    LabeledEdit1->selectAll();
+    // Typing replaces the last keyword (a list's research: the site) at once.
+    QLineEdit* first = LabeledEdit1->isHidden() ? HomepageEdit : LabeledEdit1;
+    first->setFocus(Qt::OtherFocusReason);
+    first->selectAll();
 }
 
 }  // namespace vx::ui

@@ -33,6 +33,10 @@ class TStartForm : public QDialog, public InvestigateInputs {
     DialogEntries Entries() const;
     void SetEntries(const DialogEntries& e);
 
+    // Asks only for the site and depth of a list's research ("Research 25
+    // terms from list.txt"), or with an empty text for a seed's again.
+    void ForList(const QString& what);
+
     void BitBtn1Click();  // Investigate
     void BitBtn2Click();  // Cancel
 
@@ -56,6 +60,8 @@ class TStartForm : public QDialog, public InvestigateInputs {
     void FormCloseQuery();
 
     QList<QWidget*> tabCycle_;
+    QList<QWidget*> seedOnly_;  // hidden while a list is researched
+    QLabel* listNote_ = nullptr;
     StopFlag& stop_;
     EventPump& pump_;
     SettingsStore& store_;

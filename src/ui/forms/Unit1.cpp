@@ -167,8 +167,10 @@ void TForm1::BuildStatusBar() {
     status_ = new ElidedLabel(StatusBar1);
     status_->setObjectName(QStringLiteral("StatusPanel"));
     StatusBar1->addWidget(status_, 1);
-    // Shown only while a run goes: rows filled, and result pages searched
-    // for the row in progress.
+    // Shown only while a run goes: rows done of rows wanted with the time
+    // taken and left, result pages searched for the row in progress.
+    runTime_ = new QLabel(StatusBar1);
+    runTime_->setObjectName(QStringLiteral("RunTimeLabel"));
     pages_ = new QLabel(StatusBar1);
     pages_->setObjectName(QStringLiteral("PagesLabel"));
     progress_ = new QProgressBar(StatusBar1);
@@ -176,8 +178,10 @@ void TForm1::BuildStatusBar() {
     progress_->setAccessibleName(QStringLiteral("Rows researched"));
     progress_->setFixedSize(110, 13);
     progress_->setTextVisible(false);
+    StatusBar1->addPermanentWidget(runTime_);
     StatusBar1->addPermanentWidget(pages_);
     StatusBar1->addPermanentWidget(progress_);
+    runTime_->hide();
     pages_->hide();
     progress_->hide();
     setStatusBar(StatusBar1);
@@ -353,7 +357,10 @@ void TForm1::ShowProgress(const RunProgress& p) {
     progress_->setRange(0, std::max(1, p.rowsWanted));
     progress_->setValue(std::clamp(p.rowsDone, 0, std::max(1, p.rowsWanted)));
     pages_->setText(p.pagesSearched > 0 ? QStringLiteral("%1 p.").arg(p.pagesSearched) : QString());
-    progress_->setToolTip(QStringLiteral("%1 of %2 rows").arg(p.rowsDone).arg(p.rowsWanted));
+    const QString text = ToQString(p.Text());
+    runTime_->setText(text);
+    progress_->setToolTip(text);
+    progress_->setAccessibleDescription(text);
     pages_->setToolTip(QStringLiteral("Result pages searched for this row"));
 }
 
@@ -417,8 +424,10 @@ void TForm1::RunResearch(const std::vector<ImportedTerm>* list) {
     escape.SetPressHandler([this] { fetcher_.Cancel(); });
     progress_->setValue(0);
     pages_->clear();
+    runTime_->clear();
     progress_->show();
     pages_->show();
+    runTime_->show();
     // A fault that escaped the run ends it; nothing is shown.
     RunOutcome outcome;
     Guarded([this, &escape, &outcome, &preferences, list] {
@@ -460,6 +469,7 @@ void TForm1::RunResearch(const std::vector<ImportedTerm>* list) {
                   LookupPolicyFor(preferences));
     progress_->hide();
     pages_->hide();
+    runTime_->hide();
     runActive_ = false;
     QApplication::restoreOverrideCursor();
     // "Done!" only over a table without holes.
@@ -516,7 +526,15 @@ void TForm1::Import1Click() {
     }
     if (!MayDiscardResults()) return;
     // The site and depth as Start asks for them, the last entries kept.
-    if (startForm_) startForm_->exec();
+    if (startForm_) {
+        const qsizetype n = static_cast<qsizetype>(list.terms.size());
+        startForm_->ForList((n == 1 ? QStringLiteral("Research 1 term from %2")
+                                    : QStringLiteral("Research %1 terms from %2"))
+                                .arg(n)
+                                .arg(QFileInfo(choice.path).fileName()));
+        startForm_->exec();
+        if (startForm_) startForm_->ForList({});
+    }
     pump_.PumpEvents();
     if (stop_.Requested() || !startForm_) return;
     importedFrom_ = QFileInfo(choice.path).fileName().toStdString();

@@ -106,6 +106,7 @@ class TForm1 : public QMainWindow, public StatusSink {
     QMenu* PopupMenu1;
     QProgressBar* RunProgressBar() const { return progress_; }
     QLabel* PagesLabel() const { return pages_; }
+    QLabel* RunTimeLabel() const { return runTime_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -154,6 +155,7 @@ class TForm1 : public QMainWindow, public StatusSink {
     ElidedLabel* status_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QLabel* pages_ = nullptr;
+    QLabel* runTime_ = nullptr;
     BackgroundFetcher fetcher_;
     TChartForm* chartForm_ = nullptr;
     TPreferencesForm* preferencesForm_ = nullptr;
