@@ -6,8 +6,10 @@ bash scripts/build.sh
 build/bench/fetch_bench build/tools/vexorin-fetch "${FETCHES:-500}"
 build/bench/research_bench build/tools/vexorin-services "${ROUNDS:-5}"
 build/bench/parallel_bench build/tools/vexorin-services
+build/bench/import_bench build/tools/vexorin-research build/tools/vexorin-services
 bash bench/tls_bench.sh
 build/bench/reader_bench
 build/bench/history_bench build/tools/vexorin-research
 build/bench/window_bench
+build/bench/sort_bench
 build/bench/chart_bench
