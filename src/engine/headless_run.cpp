@@ -7,18 +7,24 @@ RunOutcome RunHeadlessResearch(const HeadlessResearch& request, ResultsTable& ta
                                std::function<void()> cancelFetches,
                                std::vector<std::string>* notices) {
     QuietHost quiet(request);
+    ServiceHosts hosts = ServiceHostsFromEnvironment();
+    if (request.sources.suggest) hosts.suggest = request.sources.suggestHost;
+    if (request.sources.search) hosts.search = request.sources.searchHost;
     Research research({.status = quiet,
                        .pump = quiet,
                        .keys = quiet,
                        .stop = stop,
                        .inputs = quiet,
                        .table = table,
-                       .hosts = ServiceHostsFromEnvironment(),
+                       .hosts = hosts,
                        .fetch = fetch,
                        .decimalSeparator = table.DecimalSeparator(),
                        .policy = request.policy,
                        .fetchAnyThread = fetch,
-                       .cancelFetches = std::move(cancelFetches)});
+                       .cancelFetches = std::move(cancelFetches),
+                       .suggestSource = request.sources.suggest,
+                       .searchSource = request.sources.search,
+                       .fetchRequest = request.fetchRequest});
     try {
         if (!request.terms.empty()) {
             research.RunList(request.terms);

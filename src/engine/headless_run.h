@@ -7,6 +7,7 @@
 
 #include "engine/research.h"
 #include "results/dialog_limits.h"
+#include "sources/service_choice.h"
 
 namespace vx {
 
@@ -20,6 +21,10 @@ struct HeadlessResearch {
     std::vector<ImportedTerm> terms = {};
     // Further seeds: their suggestions follow the keyword's, repeats dropped.
     std::vector<std::string> moreKeywords = {};
+    // Profile services and how their requests are fetched (from any
+    // thread); none: the classic services.
+    ChosenSources sources = {};
+    RequestFetcher fetchRequest = {};
     // Told how far the run has come (on the run's thread); may be empty.
     std::function<void(const RunProgress&)> onProgress = {};
 };

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "core/service_request.h"
 #include "results/preferences.h"
 
 namespace vx {
@@ -112,6 +113,8 @@ struct FetchedPage {
 };
 // Never raises.
 using PageFetcher = std::function<FetchedPage(const std::string& url)>;
+// A profile service's request (method, headers, body); never raises.
+using RequestFetcher = std::function<FetchedPage(const ServiceRequest& request)>;
 
 // How a run looks rows up: how many at once, and how often a fetch that
 // failed transiently is tried again, after how long.

@@ -98,6 +98,7 @@ class Research::Lane {
   public:
     virtual ~Lane() = default;
     virtual FetchedPage RawFetch(const std::string& url) = 0;
+    virtual FetchedPage RawRequest(const ServiceRequest& request) = 0;
     virtual bool StopAsked() = 0;
     virtual void Pump() {}
     virtual void PageSearched() {}
@@ -119,6 +120,9 @@ class Research::CallerLane : public Lane {
   public:
     explicit CallerLane(Research& r) : r_(r) {}
     FetchedPage RawFetch(const std::string& url) override { return r_.ctx_.fetch(url); }
+    FetchedPage RawRequest(const ServiceRequest& request) override {
+        return r_.ctx_.fetchRequest ? r_.ctx_.fetchRequest(request) : FetchedPage();
+    }
     bool StopAsked() override { return r_.ctx_.keys.EscapeDown() || r_.ctx_.stop.Requested(); }
     void Pump() override { r_.Pump(); }
     void PageSearched() override { r_.ReportProgress(r_.ctx_.table.Count() - 1, ++pages_); }
@@ -149,15 +153,24 @@ class Research::LookupLane : public Lane {
   public:
     LookupLane(Research& r, Lookup& lookup) : r_(r), lookup_(lookup) {}
     FetchedPage RawFetch(const std::string& url) override {
-        {
-            const std::lock_guard lock(r_.mutex_);
-            lookup_.fetching = url;
-            lookup_.fetchStart = std::chrono::steady_clock::now();
-        }
+        Started(url);
         FetchedPage page = r_.ctx_.fetchAnyThread(url);
         const std::lock_guard lock(r_.mutex_);
         lookup_.fetching.clear();
         return page;
+    }
+    FetchedPage RawRequest(const ServiceRequest& request) override {
+        // Shown while it keeps the run waiting: never with its secrets.
+        Started(request.ShownUrl());
+        FetchedPage page = r_.ctx_.fetchRequest ? r_.ctx_.fetchRequest(request) : FetchedPage();
+        const std::lock_guard lock(r_.mutex_);
+        lookup_.fetching.clear();
+        return page;
+    }
+    void Started(const std::string& shown) {
+        const std::lock_guard lock(r_.mutex_);
+        lookup_.fetching = shown;
+        lookup_.fetchStart = std::chrono::steady_clock::now();
     }
     bool StopAsked() override {
         return r_.halt_.load(std::memory_order_acquire) || r_.ctx_.stop.Requested() ||
@@ -245,12 +258,10 @@ RunOutcome Research::Outcome() const {
     o.rows = ctx_.table.Count();
     for (int i = 0; i < o.rows; ++i) {
         const ResultRow& row = ctx_.table.At(i);
-        for (int c = 1; c < kColumnCount; ++c) {
-            if (row.Text(c) == kUnknown) {
-                ++o.incompleteRows;
-                break;
-            }
-        }
+        // What the run looked up and did not get. A demand the service or
+        // the list never gave ("?", and the figures made from it) is no hole.
+        if (row.Text(colCompetition) == kUnknown || row.Text(colRank) == kUnknown)
+            ++o.incompleteRows;
     }
     return o;
 }
@@ -272,6 +283,14 @@ bool Research::GivenUp() const {
 }
 
 FetchedPage Research::Fetch(Service service, const std::string& url, Lane& lane) {
+    ServiceRequest request;
+    request.url = url;
+    return Fetch(service, request, lane);
+}
+
+FetchedPage Research::Fetch(Service service, const ServiceRequest& request, Lane& lane) {
+    const bool sourced = service == kSuggest ? ctx_.suggestSource != nullptr
+                                             : ctx_.searchSource != nullptr;
     using Clock = std::chrono::steady_clock;
     thread_local std::minstd_rand jitter(std::random_device{}());
     FetchedPage page;
@@ -288,7 +307,7 @@ FetchedPage Research::Fetch(Service service, const std::string& url, Lane& lane)
                 std::chrono::duration_cast<std::chrono::milliseconds>(notBefore - now).count();
             if (!lane.Wait(static_cast<int>(ms) + 1)) return page;
         }
-        page = lane.RawFetch(url);
+        page = sourced ? lane.RawRequest(request) : lane.RawFetch(request.url);
         if (page.complete || !page.transient || attempt >= ctx_.policy.retries) break;
         const double spread = std::uniform_real_distribution<double>(-1.0, 1.0)(jitter);
         const int delay = RetryDelayMs(ctx_.policy, attempt, page.retryAfterSeconds, spread);
@@ -318,6 +337,14 @@ FetchedPage Research::Fetch(Service service, const std::string& url, Lane& lane)
         return page;
     }
     ++failuresTotal_[service];
+    // A search API that refuses the credentials will refuse every request:
+    // said once, and the run gives up on it. (Suggestions' adapters renew
+    // their token first.)
+    if (sourced && service == kSearch && (page.status == 401 || page.status == 403)) {
+        if (gaveUp_.empty())
+            gaveUp_ = who + " refused the credentials (" + StatusWords(page.statusLine) + ").";
+        return page;
+    }
     // A plain refusal (404, a redirect) is an answer: the service is there.
     if (page.status >= 300 && !page.transient) {
         failures = 0;
@@ -364,10 +391,6 @@ std::optional<std::string> Research::SuggestionPage(const std::string& keyword) 
     if (ctx_.keys.EscapeDown()) escapeSeen_ = true;
     if ((ctx_.stop.Requested() && !stoppedBefore) || escapeSeen_ || GivenUp()) return std::nullopt;
     return page;
-}
-
-void Research::RunInvestigation(const std::string& keyword) {
-    if (const auto page = SuggestionPage(keyword)) FillResultsFromSuggestions(*page);
 }
 
 // Where a run's rows come from, one at a time: a demand, then its term.
@@ -427,6 +450,73 @@ class Research::ListRows : public RowSource {
     size_t at_ = 0;
 };
 
+void Research::RunInvestigation(const std::string& keyword) {
+    if (ctx_.suggestSource) {
+        if (const auto terms = SourceSuggestions(keyword)) {
+            listSize_ = static_cast<int>(terms->size());
+            ListRows rows(*terms);
+            FillRows(rows, false);
+        }
+        return;
+    }
+    if (const auto page = SuggestionPage(keyword)) FillResultsFromSuggestions(*page);
+}
+
+void Research::NoteAnswerFault(Service service, const std::string& fault) {
+    const std::lock_guard lock(mutex_);
+    if (toldFault_[service]) return;
+    toldFault_[service] = true;
+    const std::string& host = service == kSuggest ? ctx_.hosts.suggest : ctx_.hosts.search;
+    notices_.push_back(std::string("The ") + ServiceName(service) + " service at " + host + " " +
+                       fault + ".");
+}
+
+std::optional<std::vector<ImportedTerm>> Research::SourceSuggestions(const std::string& keyword) {
+    const bool stoppedBefore = ctx_.stop.Requested();
+    ctx_.status.SetStatusText(keyword);
+    Pump();
+    CallerLane lane(*this);
+    SuggestionSource& source = *ctx_.suggestSource;
+    source.Begin(keyword, ctx_.inputs.ResultCount());
+    // A service that pages on and on gets a bounded number of asks.
+    constexpr int kMostRequests = 20;
+    for (int asked = 0; asked < kMostRequests; ++asked) {
+        const auto request = source.Next();
+        if (!request) break;
+        const FetchedPage page = Fetch(kSuggest, *request, lane);
+        ShowNotices();
+        Pump();
+        if (ctx_.keys.EscapeDown()) escapeSeen_ = true;
+        if ((ctx_.stop.Requested() && !stoppedBefore) || escapeSeen_) return std::nullopt;
+        if (!GivenUp()) {
+            const std::string fault = source.Read({page.status, page.complete, page.body});
+            if (!fault.empty()) {
+                const std::lock_guard lock(mutex_);
+                gaveUp_ = "The suggestion service at " + ctx_.hosts.suggest + " " + fault + ".";
+            }
+        }
+        if (GivenUp()) {
+            ctx_.status.SetStatusText(gaveUp_);
+            return std::nullopt;
+        }
+    }
+    return source.Terms();
+}
+
+std::optional<std::vector<ImportedTerm>> Research::SeedSuggestions(const std::string& keyword) {
+    if (ctx_.suggestSource) return SourceSuggestions(keyword);
+    const auto page = SuggestionPage(keyword);
+    if (!page) return std::nullopt;
+    std::vector<ImportedTerm> suggested;
+    for (SuggestionRows rows(*page);
+         rows.More() && static_cast<int>(suggested.size()) < ctx_.inputs.ResultCount();
+         rows.NextRow()) {
+        std::string demand = rows.Demand();
+        suggested.push_back({rows.Term(), std::move(demand)});
+    }
+    return suggested;
+}
+
 namespace {
 // Profitability without its last character, the "%" (an unknown stays "?").
 std::string Percent(const std::string& profitability) {
@@ -444,17 +534,10 @@ void Research::RunSeeds(const std::vector<std::string>& keywords) {
     if (keywords.size() == 1) return RunInvestigation(keywords.front());
     std::vector<ImportedTerm> merged;
     for (const std::string& keyword : keywords) {
-        const auto page = SuggestionPage(keyword);
-        if (!page) return;
         // Each seed brings the suggestions one research of it would show.
-        std::vector<ImportedTerm> suggested;
-        for (SuggestionRows rows(*page);
-             rows.More() && static_cast<int>(suggested.size()) < ctx_.inputs.ResultCount();
-             rows.NextRow()) {
-            std::string demand = rows.Demand();
-            suggested.push_back({rows.Term(), std::move(demand)});
-        }
-        MergeKeywordLists(merged, suggested);
+        const auto suggested = SeedSuggestions(keyword);
+        if (!suggested) return;
+        MergeKeywordLists(merged, *suggested);
     }
     RunList(merged);
 }
@@ -687,6 +770,7 @@ std::string Research::LookupCompetition(const std::string& keyTerm) {
 }
 
 std::string Research::Competition(const std::string& keyTerm, Lane& lane) {
+    if (ctx_.searchSource) return SourceCompetition(keyTerm, lane);
     const std::string phrase = SearchPhrase(keyTerm);
     if (phrase.empty()) return "";
     if (GivenUp()) return kUnknown;
@@ -723,6 +807,7 @@ std::string Research::FindRank(const std::string& keyTerm, const std::string& ta
 
 std::string Research::RankWalk(const std::string& keyTerm, const std::string& targetSite,
                                int pageDepth, Lane& lane) {
+    if (ctx_.searchSource) return SourceRankWalk(keyTerm, targetSite, pageDepth, lane);
     const std::string phrase = SearchPhrase(keyTerm);
     const std::string target = LowerAscii(targetSite);
     if (phrase.empty() || target.empty()) return "-";
@@ -763,6 +848,53 @@ std::string Research::RankWalk(const std::string& keyTerm, const std::string& ta
     if (!result.empty()) return result;
     // "-" says every page searched came back and the site is not on them.
     return failed ? kUnknown : "-";
+}
+
+std::string Research::SourceCompetition(const std::string& keyTerm, Lane& lane) {
+    if (TrimView(keyTerm, " \t").empty()) return "";
+    if (GivenUp()) return kUnknown;
+    const SearchSource& source = *ctx_.searchSource;
+    const FetchedPage fetched = Fetch(kSearch, source.CountRequest(keyTerm), lane);
+    lane.Pump();
+    if (!fetched.complete) return kUnknown;
+    const SearchRead read = source.Read({fetched.status, fetched.complete, fetched.body});
+    if (!read.error.empty()) {
+        NoteAnswerFault(kSearch, read.error);
+        return kUnknown;
+    }
+    // No count (an engine that gives none) is unknown, never 0.
+    return read.count ? std::to_string(*read.count) : std::string(kUnknown);
+}
+
+std::string Research::SourceRankWalk(const std::string& keyTerm, const std::string& targetSite,
+                                     int pageDepth, Lane& lane) {
+    const std::string target = LowerAscii(targetSite);
+    if (TrimView(keyTerm, " \t").empty() || target.empty() || pageDepth < 1) return "-";
+    const SearchSource& source = *ctx_.searchSource;
+    const long long lastPosition = static_cast<long long>(pageDepth) * kResultsPerPage;
+    const int requests = source.RequestsFor(pageDepth);
+    long long position = 0;
+    for (int i = 0; i < requests; ++i) {
+        // A list that failed part way leaves every later position unknown.
+        if (GivenUp()) return kUnknown;
+        const FetchedPage fetched = Fetch(kSearch, source.ResultsRequest(keyTerm, i), lane);
+        lane.PageSearched();
+        lane.Pump();
+        if (!fetched.complete) return kUnknown;
+        const SearchRead read = source.Read({fetched.status, fetched.complete, fetched.body});
+        if (!read.error.empty()) {
+            NoteAnswerFault(kSearch, read.error);
+            return kUnknown;
+        }
+        for (const std::string& url : read.urls) {
+            if (++position > lastPosition) return "-";
+            if (UrlIsOnSite(url, target)) return std::to_string(position);
+        }
+        // The service has no more results: the site is not among them.
+        if (read.urls.empty()) return "-";
+        if (lane.StopAsked()) return i + 1 == requests ? "-" : kUnknown;
+    }
+    return "-";
 }
 
 }  // namespace vx

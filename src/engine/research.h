@@ -17,6 +17,7 @@
 #include "engine/host.h"
 #include "results/keyword_import.h"
 #include "results/results_table.h"
+#include "sources/service_source.h"
 
 namespace vx {
 
@@ -55,6 +56,12 @@ struct ResearchContext {
     PageFetcher fetchAnyThread = {};
     // Ends every fetch in flight (the run stops or gives up); may be empty.
     std::function<void()> cancelFetches = {};
+    // Profile services (SearXNG, Google Ads, a JSON search API); empty: the
+    // classic pages of that role. Their requests go through fetchRequest,
+    // from any thread; hosts then name them as messages should.
+    std::shared_ptr<SuggestionSource> suggestSource = {};
+    std::shared_ptr<SearchSource> searchSource = {};
+    RequestFetcher fetchRequest = {};
 };
 
 // Raised when the page depth does not read as a whole number; the row is
@@ -144,7 +151,17 @@ class Research {
     // The suggestion page of a seed; nothing when the run ends there (a
     // stop, Escape, a service given up on).
     std::optional<std::string> SuggestionPage(const std::string& keyword);
+    // A seed's suggestions as a list: the classic page's (as many as the
+    // results wanted) or a profile service's; nothing when the run ends.
+    std::optional<std::vector<ImportedTerm>> SeedSuggestions(const std::string& keyword);
+    std::optional<std::vector<ImportedTerm>> SourceSuggestions(const std::string& keyword);
     FetchedPage Fetch(Service service, const std::string& url, Lane& lane);
+    FetchedPage Fetch(Service service, const ServiceRequest& request, Lane& lane);
+    // Tells once per service what was wrong with an answer it gave.
+    void NoteAnswerFault(Service service, const std::string& fault);
+    std::string SourceCompetition(const std::string& keyTerm, Lane& lane);
+    std::string SourceRankWalk(const std::string& keyTerm, const std::string& target, int pageDepth,
+                               Lane& lane);
     std::string Competition(const std::string& keyTerm, Lane& lane);
     std::string RankWalk(const std::string& keyTerm, const std::string& target, int pageDepth,
                          Lane& lane);
@@ -180,6 +197,7 @@ class Research {
     std::vector<std::string> notices_;  // in the order they came
     size_t noticesShown_ = 0;           // the calling thread's
     bool told_[2] = {false, false};
+    bool toldFault_[2] = {false, false};
     std::string gaveUp_;
     // Set by the calling thread when Escape was seen or the run unwinds.
     std::atomic<bool> halt_{false};

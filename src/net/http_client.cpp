@@ -155,6 +155,13 @@ std::string HeaderList::Value(const std::string& name) const {
 }
 
 HttpResponse HttpClient::Get(const std::string& url) {
+    ServiceRequest request;
+    request.url = url;
+    return Send(request);
+}
+
+HttpResponse HttpClient::Send(const ServiceRequest& request) {
+    const std::string& url = request.url;
     HttpResponse r;
     connection_.SetLimits(limits_);
     connection_.SetDeadline(std::chrono::steady_clock::now() +
@@ -165,7 +172,7 @@ HttpResponse HttpClient::Get(const std::string& url) {
     try {
         const UrlParts u = SplitUrl(url);
         Open(u);
-        SendRequest(RequestTarget(u), u.host);
+        SendRequest(RequestTarget(u), u.host, &request);
         for (int interim = 0;; ++interim) {
             r = HttpResponse{};
             ReadStatusLine(r);
@@ -210,10 +217,43 @@ void HttpClient::Open(const UrlParts& u) {
     }
 }
 
-void HttpClient::SendRequest(const std::string& target, const std::string& hostHeader) {
+namespace {
+bool MayEndALine(std::string_view text) {
+    return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+}  // namespace
+
+void HttpClient::SendRequest(const std::string& target, const std::string& hostHeader,
+                             const ServiceRequest* request) {
     const char* version = protocolVersion == pv1_0 ? "1.0" : "1.1";
-    connection_.WriteBytes("GET " + target + " HTTP/" + version + "\r\nHost: " + hostHeader +
-                           "\r\nAccept: " + kAccept + "\r\nUser-Agent: " + kUserAgent + "\r\n\r\n");
+    // A plain GET is the request every classic page has always had, byte
+    // for byte.
+    if (!request || (request->method == "GET" && request->headers.empty() && !request->json &&
+                     request->body.empty())) {
+        connection_.WriteBytes("GET " + target + " HTTP/" + version + "\r\nHost: " + hostHeader +
+                               "\r\nAccept: " + kAccept + "\r\nUser-Agent: " + kUserAgent +
+                               "\r\n\r\n");
+        return;
+    }
+    if (request->method != "GET" && request->method != "POST")
+        throw NetError(NetErrorKind::Unsupported, "Unsupported method: " + request->method);
+    std::string head = request->method + " " + target + " HTTP/" + version + "\r\nHost: " +
+                       hostHeader + "\r\nAccept: " +
+                       (request->json ? std::string("application/json") : std::string(kAccept)) +
+                       "\r\nUser-Agent: " + kUserAgent + "\r\n";
+    for (const auto& [name, value] : request->headers) {
+        if (name.empty() || MayEndALine(name) || name.find(':') != std::string::npos ||
+            MayEndALine(value))
+            throw NetError(NetErrorKind::Unsupported, "A request header cannot be sent as given.");
+        head += name + ": " + value + "\r\n";
+    }
+    if (request->method == "POST") {
+        if (MayEndALine(request->contentType))
+            throw NetError(NetErrorKind::Unsupported, "A request header cannot be sent as given.");
+        if (!request->contentType.empty()) head += "Content-Type: " + request->contentType + "\r\n";
+        head += "Content-Length: " + std::to_string(request->body.size()) + "\r\n";
+    }
+    connection_.WriteBytes(head + "\r\n" + request->body);
 }
 
 void HttpClient::ReadStatusLine(HttpResponse& r) {
@@ -374,11 +414,19 @@ bool IsTransient(const HttpResponse& response) {
 PageAnswer FetchAnswer(const std::string& url, const NetLimits& limits,
                        std::shared_ptr<const CancelSignal> cancel, std::shared_ptr<HostCache> hosts,
                        std::shared_ptr<TlsContext> tls) {
+    ServiceRequest request;
+    request.url = url;
+    return FetchAnswer(request, limits, std::move(cancel), std::move(hosts), std::move(tls));
+}
+
+PageAnswer FetchAnswer(const ServiceRequest& request, const NetLimits& limits,
+                       std::shared_ptr<const CancelSignal> cancel, std::shared_ptr<HostCache> hosts,
+                       std::shared_ptr<TlsContext> tls) {
     HttpClient client(limits);
     client.cancel = std::move(cancel);
     client.hosts = std::move(hosts);
     client.tls = std::move(tls);
-    HttpResponse r = client.Get(url);
+    HttpResponse r = client.Send(request);
     PageAnswer answer;
     answer.body = std::move(r.body);
     answer.complete = !r.error;

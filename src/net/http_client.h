@@ -1,4 +1,4 @@
-// One HTTP/1.1 GET exchange over a new connection, and FetchPage, the
+// One HTTP/1.1 exchange (GET, or a service's POST) over a new connection, and FetchPage, the
 // system's only way to the network.
 #pragma once
 
@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "core/service_request.h"
 #include "net/tcp_connection.h"
 #include "net/tls_context.h"
 
@@ -60,6 +61,9 @@ class HttpClient {
     // Never raises: a failure is in the response's error, with whatever body
     // bytes had arrived.
     HttpResponse Get(const std::string& url);
+    // A service's request: its method, headers and body. A header name or
+    // value that could end the line (CR, LF, NUL) is refused, never sent.
+    HttpResponse Send(const ServiceRequest& request);
 
     // Opens the connection; Connect unless a harness supplies its own.
     std::function<void(TcpConnection&)> connector;
@@ -80,7 +84,8 @@ class HttpClient {
   private:
     // The steps of one exchange; each raises NetError.
     void Open(const UrlParts& u);
-    void SendRequest(const std::string& target, const std::string& hostHeader);
+    void SendRequest(const std::string& target, const std::string& hostHeader,
+                     const ServiceRequest* request);
     void ReadStatusLine(HttpResponse& r);
     void ReadHeaders(HttpResponse& r);
     void ReadBody(HttpResponse& r);
@@ -126,6 +131,10 @@ std::optional<int> ReadRetryAfter(std::string_view value, std::time_t now);
 // Whether a failed exchange may pass if asked again (see PageAnswer).
 bool IsTransient(const HttpResponse& response);
 PageAnswer FetchAnswer(const std::string& url, const NetLimits& limits = DefaultNetLimits(),
+                       std::shared_ptr<const CancelSignal> cancel = nullptr,
+                       std::shared_ptr<HostCache> hosts = nullptr,
+                       std::shared_ptr<TlsContext> tls = nullptr);
+PageAnswer FetchAnswer(const ServiceRequest& request, const NetLimits& limits,
                        std::shared_ptr<const CancelSignal> cancel = nullptr,
                        std::shared_ptr<HostCache> hosts = nullptr,
                        std::shared_ptr<TlsContext> tls = nullptr);

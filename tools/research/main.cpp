@@ -28,19 +28,23 @@
 #include "results/keyword_import.h"
 #include "results/results_table.h"
 #include "results/table_print.h"
+#include "secrets/secret_store.h"
+#include "sources/service_choice.h"
 
 namespace {
 
 constexpr const char* kUsage =
     "usage: vexorin-research [--open FILE] [--keyword TEXT... | --import FILE...] [--site TEXT]\n"
     "                        [--depth TEXT] [--results N] [--parallel N] [--retries N]\n"
+    "                        [--suggest-service NAME[@URL]] [--search-service NAME[@URL]]\n"
     "                        [--no-history]\n"
     "                        [--sort COL]... [--select all|none|invert]... [--save FILE]\n"
     "                        [--export-csv FILE] [--export-keywords FILE]\n"
     "                        [--chart FILE.svg|FILE.png]\n"
     "       vexorin-research --history [TERM]\n"
     "       vexorin-research --record FILE.bki --keyword TEXT --site TEXT [--depth TEXT]\n"
-    "       vexorin-research --compare OLD NEW\n";
+    "       vexorin-research --compare OLD NEW\n"
+    "       vexorin-research --services\n";
 
 constexpr const char* kHelp =
     "\n"
@@ -51,6 +55,12 @@ constexpr const char* kHelp =
     "  --parallel N   rows looked up at once, 1 to 8 (default 4)\n"
     "  --retries N    further tries of a fetch that failed transiently, 0 to 5\n"
     "                 (default 2)\n"
+    "  --suggest-service NAME[@URL]  the service profile asked for suggestions\n"
+    "                 (classic, searxng, google-ads, ...; the URL replaces its base)\n"
+    "  --search-service NAME[@URL]   the service profile asked for searches\n"
+    "                 (classic, searxng, serpapi, google-cse, ...)\n"
+    "  --services     the service profiles found, their kinds and whether they\n"
+    "                 can be used\n"
     "  --no-history   this run is not recorded in the research history\n"
     "  --history      the recorded runs: id, start (UTC), seed, site, rows\n"
     "  --history TERM the runs that hold TERM, with its six texts in each\n"
@@ -129,6 +139,8 @@ struct Options {
     std::optional<std::string> historyTerm;
     std::string recordFile;
     std::vector<std::string> compare;
+    bool listServices = false;
+    std::optional<vx::ServiceChoice> suggestService, searchService;
     vx::HeadlessResearch research;
     std::vector<Step> steps;
 };
@@ -156,6 +168,10 @@ int ReadHistoryOption(Options& o, int argc, char** argv, int i) {
     if (arg == "--no-history") {
         o.noHistory = true;
         return 1;
+    }
+    if (arg == "--services") {
+        o.listServices = true;
+        return argc == 2 ? 1 : -1;
     }
     if (arg == "--history") {
         o.listHistory = true;
@@ -185,7 +201,11 @@ Read ReadResearchOption(Options& o, const std::string& arg, const std::string& v
         return v.empty() ? Read::Bad : Read::Taken;
     }
     *research = true;
-    if (arg == "--site") {
+    if (arg == "--suggest-service" || arg == "--search-service") {
+        const auto choice = vx::ParseServiceChoice(v);
+        if (!choice) return Read::Bad;
+        (arg == "--suggest-service" ? o.suggestService : o.searchService) = choice;
+    } else if (arg == "--site") {
         o.research.site = v;
     } else if (arg == "--depth" || arg == "--results") {
         // The dialog's ranges: 1 to 20 pages, 2 to 30 results.
@@ -271,6 +291,44 @@ std::optional<Options> ReadOptions(int argc, char** argv, bool* said) {
     }
     if (!Consistent(o, argc, research)) return std::nullopt;
     return o;
+}
+
+// The services the options or the environment choose, made with their
+// secrets (environment, else keyring); false (said) when they cannot be.
+bool ChooseServices(Options& o) {
+    auto fromEnvironment = [](const char* name) -> std::optional<vx::ServiceChoice> {
+        const char* text = std::getenv(name);
+        return text && *text ? vx::ParseServiceChoice(text) : std::nullopt;
+    };
+    if (!o.suggestService) o.suggestService = fromEnvironment("VEXORIN_SUGGEST_SERVICE");
+    if (!o.searchService) o.searchService = fromEnvironment("VEXORIN_SEARCH_SERVICE");
+    if (!o.suggestService && !o.searchService) return true;
+    o.research.sources = vx::ChooseSources(o.suggestService, o.searchService,
+                                           vx::LoadServiceProfiles(vx::ProfileFolders()),
+                                           vx::LookupSecret);
+    if (o.research.sources.error.empty()) return true;
+    std::fprintf(stderr, "vexorin-research: %s\n", o.research.sources.error.c_str());
+    return false;
+}
+
+// --services: every profile found, its kind, and whether it can be used.
+int ListServices() {
+    std::printf("classic\tclassic\tusable\tthe stand-in services' pages\n");
+    for (const auto& [name, p] : vx::LoadServiceProfiles(vx::ProfileFolders())) {
+        std::string state = "usable";
+        if (!p.error.empty()) {
+            state = "error: " + p.file + ": " + p.error;
+        } else {
+            for (const std::string& secret : p.secrets)
+                if (!vx::LookupSecret(secret)) {
+                    state = "needs the secret " + secret + " (" + vx::SecretVariable(secret) + ")";
+                    break;
+                }
+        }
+        std::printf("%s\t%s\t%s\t%s\n", name.c_str(), p.kind.empty() ? "?" : p.kind.c_str(),
+                    state.c_str(), p.description.c_str());
+    }
+    return 0;
 }
 
 // The terms of every --import file in order, repeats dropped, into the
@@ -367,8 +425,9 @@ bool RunSteps(const Options& o, vx::ResultsTable& table, vx::RunOutcome* outcome
         CatchInterrupts();
         // Safe from several lookup threads at once: the cache locks.
         // One TLS context and its sessions for the run's secure fetches.
-        const auto fetch = [hosts = std::make_shared<vx::HostCache>(),
-                            tls = vx::TlsContext::ForRun()](const std::string& url) {
+        const auto hosts = std::make_shared<vx::HostCache>();
+        const auto tls = vx::TlsContext::ForRun();
+        const auto fetch = [hosts, tls](const std::string& url) {
             return vx::FetchedPage::From(
                 vx::FetchAnswer(url, vx::DefaultNetLimits(), cancel, hosts, tls));
         };
@@ -376,6 +435,10 @@ bool RunSteps(const Options& o, vx::ResultsTable& table, vx::RunOutcome* outcome
         {
             ProgressLine line;
             vx::HeadlessResearch request = o.research;
+            request.fetchRequest = [hosts, tls](const vx::ServiceRequest& r) {
+                return vx::FetchedPage::From(
+                    vx::FetchAnswer(r, vx::DefaultNetLimits(), cancel, hosts, tls));
+            };
             if (line.Wanted())
                 request.onProgress = [&line](const vx::RunProgress& p) { line.Show(p); };
             *outcome = vx::RunHeadlessResearch(
@@ -470,12 +533,14 @@ int main(int argc, char** argv) {
     std::optional<Options> options = ReadOptions(argc, argv, &said);
     if (!options) return said ? 2 : Usage();
     Options& o = *options;
+    if (o.listServices) return ListServices();
     if (o.listHistory) return vx::tool::ListHistory(o.historyTerm);
     if (!o.compare.empty()) return vx::tool::CompareInvestigations(o.compare[0], o.compare[1], sep);
     vx::HistoryRun run = RunOf(o);
     run.decimalSeparator = sep;
     if (!o.recordFile.empty()) return vx::tool::RecordFile(o.recordFile, run, sep);
     if (!ImportLists(o, run)) return 1;
+    if ((o.haveKeyword || !o.importFiles.empty()) && !ChooseServices(o)) return 1;
     vx::ResultsTable table(sep);
     vx::RunOutcome outcome;
     run.started = vx::IsoUtc(std::time(nullptr));

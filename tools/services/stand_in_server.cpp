@@ -12,6 +12,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <deque>
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "demo_data.h"
+#include "json_services.h"
 
 namespace vx::services {
 
@@ -176,17 +178,55 @@ constexpr size_t kMaxRequest = 64 * 1024;
 constexpr size_t kMaxPendingOut = 4 * 1024 * 1024;
 constexpr auto kIdleLimit = std::chrono::seconds(30);
 
-std::string Answer(const std::string& head) {
+// The head's header fields, names lowered.
+std::map<std::string, std::string> HeaderFields(const std::string& head) {
+    std::map<std::string, std::string> fields;
+    for (size_t at = head.find("\r\n"); at != std::string::npos;) {
+        const size_t end = head.find("\r\n", at + 2);
+        const std::string line = head.substr(at + 2, end == std::string::npos ? end : end - at - 2);
+        if (const size_t colon = line.find(':'); colon != std::string::npos) {
+            std::string name = line.substr(0, colon);
+            for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            const size_t v = line.find_first_not_of(' ', colon + 1);
+            fields[name] = v == std::string::npos ? "" : line.substr(v);
+        }
+        at = end;
+    }
+    return fields;
+}
+
+// The bytes of body a head announces (0 without Content-Length); -1 for
+// one that does not read or is beyond a request's bound.
+long long BodyLength(const std::string& head) {
+    const auto fields = HeaderFields(head);
+    const auto it = fields.find("content-length");
+    if (it == fields.end()) return 0;
+    if (it->second.empty() || it->second.size() > 6 ||
+        it->second.find_first_not_of("0123456789") != std::string::npos)
+        return -1;
+    const long long n = std::stoll(it->second);
+    return n > 64 * 1024 ? -1 : n;
+}
+
+std::string Answer(const std::string& head, const std::string& requestBody) {
     const size_t sp1 = head.find(' ');
-    std::string status = "200 OK", body;
-    if (sp1 == std::string::npos || head.compare(0, sp1, "GET") != 0) {
+    const std::string method = sp1 == std::string::npos ? std::string() : head.substr(0, sp1);
+    const std::string target = RequestTargetOf(head);
+    std::string status = "200 OK", body, type = "text/html; charset=utf-8";
+    const size_t q = target.find('?');
+    const JsonRequest json{method, target.substr(0, q),
+                           Query(q == std::string::npos ? "" : target.substr(q + 1)),
+                           HeaderFields(head), requestBody};
+    if (JsonAnswerFor(json, &status, &body)) {
+        type = "application/json";
+    } else if (method != "GET") {
         status = "405 Method Not Allowed";
         body = "<html><body>Method not allowed</body></html>\n";
-    } else if (!PageFor(RequestTargetOf(head), &body)) {
+    } else if (!PageFor(target, &body)) {
         status = "404 Not Found";
         body = "<html><body>Not found</body></html>\n";
     }
-    return "HTTP/1.1 " + status + "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
+    return "HTTP/1.1 " + status + "\r\nContent-Type: " + type + "\r\nContent-Length: " +
            std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
@@ -257,20 +297,36 @@ void StandInServer::AnswerRequests(Client& c) {
                     (end = c.in.find("\r\n\r\n", start)) != std::string::npos;
          ++n) {
         const std::string head = c.in.substr(start, end - start);
+        // A POST's body follows its head; until it is all here, wait.
+        const long long bodyLength = BodyLength(head);
+        if (bodyLength < 0) {
+            c.in.clear();
+            c.out.push_back("HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+            c.pending += c.out.back().size();
+            pendingTotal_ += c.out.back().size();
+            c.backlog = false;
+            return;
+        }
+        if (c.in.size() < end + 4 + static_cast<size_t>(bodyLength)) break;
+        const std::string requestBody = c.in.substr(end + 4, static_cast<size_t>(bodyLength));
         std::string answer =
             limits_.failRate > 0 && RequestTargetOf(head).starts_with("/search") &&
                     std::uniform_real_distribution<double>(0, 1)(failures_) < limits_.failRate
                 ? std::string("HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\n\r\n")
-                : Answer(head);
+                : Answer(head, requestBody);
         pendingTotal_ += answer.size();
         c.pending += answer.size();
         c.out.push_back(std::move(answer));
-        start = end + 4;
+        start = end + 4 + static_cast<size_t>(bodyLength);
         c.requestStarted = now;
         c.sendAfter = now + std::chrono::milliseconds(limits_.latencyMs);
     }
     c.in.erase(0, start);
-    c.backlog = c.in.find("\r\n\r\n") != std::string::npos;
+    // Waiting on a POST's body is no backlog: more must be read.
+    const size_t headEnd = c.in.find("\r\n\r\n");
+    c.backlog = headEnd != std::string::npos &&
+                c.in.size() >= headEnd + 4 + static_cast<size_t>(std::max(
+                                                 0LL, BodyLength(c.in.substr(0, headEnd))));
 }
 
 namespace {

@@ -1,0 +1,110 @@
+#include "sources/json_answer.h"
+
+#include <cmath>
+
+#include "core/text.h"
+
+namespace vx {
+
+namespace {
+// The deepest nesting of arrays and objects, strings skipped; stops
+// counting past the cap.
+int NestingDepth(std::string_view text) {
+    int depth = 0, deepest = 0;
+    bool inString = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            deepest = std::max(deepest, ++depth);
+            if (deepest > kMaxJsonDepth) return deepest;
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return deepest;
+}
+}  // namespace
+
+nlohmann::json ReadJsonAnswer(std::string_view body, std::string* error) {
+    error->clear();
+    const std::string_view text = TrimView(body, " \t\r\n");
+    if (text.empty()) {
+        *error = "answered nothing where JSON was expected";
+        return {};
+    }
+    if (text.front() == '<') {
+        *error = "answered HTML, not JSON (is the JSON output turned on?)";
+        return {};
+    }
+    if (text.size() > kMaxJsonBytes) {
+        *error = "answered " + std::to_string(text.size() / (1024 * 1024)) +
+                 " MiB of JSON, more than a search answer holds";
+        return {};
+    }
+    if (NestingDepth(text) > kMaxJsonDepth) {
+        *error = "answered JSON nested deeper than " + std::to_string(kMaxJsonDepth) + " levels";
+        return {};
+    }
+    nlohmann::json json = nlohmann::json::parse(text.begin(), text.end(), nullptr, false);
+    if (json.is_discarded()) *error = "answered something that is not JSON";
+    return json;
+}
+
+std::vector<const nlohmann::json*> PointTo(const nlohmann::json& document,
+                                           std::string_view pointer) {
+    std::vector<const nlohmann::json*> at = {&document};
+    if (!pointer.empty() && pointer.front() == '/') pointer.remove_prefix(1);
+    if (pointer.empty()) return at;
+    while (true) {
+        const size_t slash = pointer.find('/');
+        std::string step(pointer.substr(0, slash));
+        // "~1" is "/" and "~0" is "~", in that order (RFC 6901, 4).
+        for (size_t i; (i = step.find("~1")) != std::string::npos;) step.replace(i, 2, "/");
+        for (size_t i; (i = step.find("~0")) != std::string::npos;) step.replace(i, 2, "~");
+        std::vector<const nlohmann::json*> next;
+        for (const nlohmann::json* value : at) {
+            if (step == "*" && (value->is_array() || value->is_object())) {
+                for (const auto& element : *value) next.push_back(&element);
+            } else if (value->is_object()) {
+                if (const auto it = value->find(step); it != value->end()) next.push_back(&*it);
+            } else if (value->is_array()) {
+                const auto index = ReadWholeNumber(step);
+                if (index && step.find_first_not_of("0123456789") == std::string::npos &&
+                    static_cast<size_t>(*index) < value->size())
+                    next.push_back(&(*value)[static_cast<size_t>(*index)]);
+            }
+        }
+        at = std::move(next);
+        if (slash == std::string_view::npos || at.empty()) return at;
+        pointer.remove_prefix(slash + 1);
+    }
+}
+
+std::optional<long long> JsonWholeNumber(const nlohmann::json& value) {
+    if (value.is_number_unsigned() || value.is_number_integer()) {
+        if (value.is_number_unsigned() && value.get<unsigned long long>() > 9'000'000'000'000'000'000ULL)
+            return std::nullopt;
+        return value.get<long long>();
+    }
+    if (value.is_number_float()) {
+        const double d = value.get<double>();
+        if (!std::isfinite(d) || d < 0 || d > 9e18 || d != std::floor(d)) return std::nullopt;
+        return static_cast<long long>(d);
+    }
+    if (value.is_string()) {
+        const std::string text = value.get<std::string>();
+        if (text.empty() || text.find_first_of("+-$xX") != std::string::npos) return std::nullopt;
+        const auto n = ReadGroupedWholeNumber(text);
+        return n && *n >= 0 ? std::optional<long long>(*n) : std::nullopt;
+    }
+    return std::nullopt;
+}
+
+}  // namespace vx

@@ -1,0 +1,29 @@
+// A service's answer read as JSON within bounds: an answer that is not JSON
+// (an HTML error page), one too large to be a search's, or one nested
+// deeper than any real answer is refused with a reason, never parsed.
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vx {
+
+constexpr size_t kMaxJsonBytes = 8u * 1024 * 1024;
+constexpr int kMaxJsonDepth = 64;
+
+// The JSON, or an error ("answered HTML, not JSON") in *error.
+nlohmann::json ReadJsonAnswer(std::string_view body, std::string* error);
+
+// The values a JSON Pointer (RFC 6901; the leading "/" may be left out)
+// names, where a "*" step takes each element of an array or each member of
+// an object; none where the path does not lead anywhere.
+std::vector<const nlohmann::json*> PointTo(const nlohmann::json& document,
+                                           std::string_view pointer);
+
+// A count or a number of searches as JSON gives it: a number or a string of
+// digits (with digit groups); nothing otherwise.
+std::optional<long long> JsonWholeNumber(const nlohmann::json& value);
+
+}  // namespace vx

@@ -1,0 +1,82 @@
+#include "sources/searxng_source.h"
+
+#include "core/text.h"
+#include "sources/json_answer.h"
+
+namespace vx {
+
+std::string AnswerFault(const SourceAnswer& answer) {
+    if (answer.status == 401 || answer.status == 403)
+        return "refused the credentials (" + std::to_string(answer.status) + ")";
+    if (answer.status != 0 && (answer.status < 200 || answer.status > 299))
+        return "answered " + std::to_string(answer.status);
+    if (!answer.complete) return "gave an incomplete answer";
+    return {};
+}
+
+void SearxngSuggestions::Begin(const std::string& seed, int wanted) {
+    seed_ = seed;
+    wanted_ = wanted;
+    asked_ = false;
+    terms_.clear();
+}
+
+std::optional<ServiceRequest> SearxngSuggestions::Next() {
+    if (asked_) return std::nullopt;
+    asked_ = true;
+    ServiceRequest r;
+    r.url = base_ + "/autocompleter?q=" + QueryEscape(seed_);
+    r.json = true;
+    return r;
+}
+
+std::string SearxngSuggestions::Read(const SourceAnswer& answer) {
+    if (std::string fault = AnswerFault(answer); !fault.empty()) return fault;
+    std::string error;
+    const nlohmann::json json = ReadJsonAnswer(answer.body, &error);
+    if (!error.empty()) return error;
+    // The OpenSearch suggestions shape: ["seed", ["one", "two", ...]].
+    if (!json.is_array() || json.size() < 2 || !json[1].is_array())
+        return "answered JSON that holds no suggestions";
+    std::vector<ImportedTerm> found;
+    for (const auto& s : json[1])
+        if (s.is_string() && !TrimView(s.get<std::string>(), " \t").empty())
+            found.push_back({std::string(TrimView(s.get<std::string>(), " \t")), ""});
+    MergeKeywordLists(terms_, found);
+    if (static_cast<int>(terms_.size()) > wanted_) terms_.resize(static_cast<size_t>(wanted_));
+    return {};
+}
+
+ServiceRequest SearxngSearch::CountRequest(const std::string& term) const {
+    ServiceRequest r;
+    r.url = base_ + "/search?q=" + QueryEscape("\"" + term + "\"") + "&format=json";
+    r.json = true;
+    return r;
+}
+
+ServiceRequest SearxngSearch::ResultsRequest(const std::string& term, int index) const {
+    ServiceRequest r;
+    r.url = base_ + "/search?q=" + QueryEscape(term) + "&format=json&pageno=" +
+            std::to_string(index + 1);
+    r.json = true;
+    return r;
+}
+
+SearchRead SearxngSearch::Read(const SourceAnswer& answer) const {
+    SearchRead read;
+    if (read.error = AnswerFault(answer); !read.error.empty()) return read;
+    const nlohmann::json json = ReadJsonAnswer(answer.body, &read.error);
+    if (!read.error.empty()) return read;
+    if (!json.is_object() || !json.contains("results")) {
+        read.error = "answered JSON that is no SearXNG search";
+        return read;
+    }
+    // An instance whose engines give no count says 0: that is no count.
+    if (const auto n = json.find("number_of_results"); n != json.end())
+        if (const auto count = JsonWholeNumber(*n); count && *count > 0) read.count = count;
+    for (const nlohmann::json* url : PointTo(json, "/results/*/url"))
+        if (url->is_string()) read.urls.push_back(url->get<std::string>());
+    return read;
+}
+
+}  // namespace vx

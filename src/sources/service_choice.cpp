@@ -1,0 +1,105 @@
+#include "sources/service_choice.h"
+
+#include "core/text.h"
+#include "secrets/secret_store.h"
+#include "sources/google_ads_suggestions.h"
+#include "sources/searxng_source.h"
+#include "sources/serp_json_search.h"
+
+namespace vx {
+
+std::optional<ServiceChoice> ParseServiceChoice(std::string_view text) {
+    ServiceChoice choice;
+    const size_t at = text.find('@');
+    choice.name = std::string(TrimView(text.substr(0, at), " \t"));
+    if (choice.name.empty() || choice.name.find_first_of("/ \t") != std::string::npos)
+        return std::nullopt;
+    if (at != std::string_view::npos) {
+        choice.base = std::string(TrimView(text.substr(at + 1), " \t"));
+        const std::string scheme = LowerAscii(choice.base.substr(0, 8));
+        if (!scheme.starts_with("http://") && !scheme.starts_with("https://")) return std::nullopt;
+        while (choice.base.back() == '/') choice.base.pop_back();
+    }
+    return choice;
+}
+
+namespace {
+
+// The profile a choice names, with its base replaced; error set otherwise.
+const ServiceProfile* Find(const ServiceChoice& choice,
+                           const std::map<std::string, ServiceProfile>& profiles,
+                           ServiceProfile& copy, const char* role, std::string& error) {
+    const auto it = profiles.find(choice.name);
+    if (it == profiles.end()) {
+        error = "no service profile is named \"" + choice.name + "\" (vexorin-research --services lists them)";
+        return nullptr;
+    }
+    if (!it->second.error.empty()) {
+        error = "the service profile " + it->second.file + " cannot be used: " + it->second.error;
+        return nullptr;
+    }
+    copy = it->second;
+    if (!choice.base.empty()) copy.base = choice.base;
+    const bool fits = std::string(role) == "suggestion" ? copy.suggests : copy.searches;
+    if (!fits) {
+        error = "the service profile \"" + copy.name + "\" (" + copy.kind + ") gives no " + role + "s";
+        return nullptr;
+    }
+    return &copy;
+}
+
+// Every secret the profile needs; error names the first that is missing.
+std::map<std::string, std::string> Secrets(const ServiceProfile& profile, const SecretLookup& secret,
+                                           std::string& error) {
+    std::map<std::string, std::string> values;
+    for (const std::string& name : profile.secrets) {
+        const auto value = secret ? secret(name) : std::nullopt;
+        if (!value) {
+            error = "the service profile \"" + profile.name + "\" needs the secret " + name +
+                    ": keep it in the keyring (Preferences) or set " + SecretVariable(name);
+            return {};
+        }
+        values[name] = *value;
+    }
+    // One optional credential of Google Ads: a manager account's id.
+    if (profile.kind == "google-ads" && secret)
+        if (const auto login = secret("google_ads_login_customer_id"))
+            values["google_ads_login_customer_id"] = *login;
+    return values;
+}
+
+}  // namespace
+
+ChosenSources ChooseSources(const std::optional<ServiceChoice>& suggest,
+                            const std::optional<ServiceChoice>& search,
+                            const std::map<std::string, ServiceProfile>& profiles,
+                            const SecretLookup& secret) {
+    ChosenSources chosen;
+    if (suggest && suggest->name != "classic") {
+        ServiceProfile copy;
+        const ServiceProfile* p = Find(*suggest, profiles, copy, "suggestion", chosen.error);
+        if (!p) return chosen;
+        auto values = Secrets(*p, secret, chosen.error);
+        if (!chosen.error.empty()) return chosen;
+        if (p->kind == "searxng")
+            chosen.suggest = std::make_shared<SearxngSuggestions>(p->base);
+        else
+            chosen.suggest = std::make_shared<GoogleAdsSuggestions>(*p, std::move(values));
+        chosen.suggestHost = HostOfUrl(p->base);
+    }
+    if (search && search->name != "classic") {
+        ServiceProfile copy;
+        const ServiceProfile* p = Find(*search, profiles, copy, "search", chosen.error);
+        if (!p) return chosen;
+        auto values = Secrets(*p, secret, chosen.error);
+        if (!chosen.error.empty()) return chosen;
+        if (p->kind == "searxng")
+            chosen.search = std::make_shared<SearxngSearch>(p->base);
+        else
+            chosen.search = std::make_shared<SerpJsonSearch>(*p, std::move(values));
+        chosen.searchHost = HostOfUrl(p->base);
+    }
+    return chosen;
+}
+
+}  // namespace vx
