@@ -289,8 +289,8 @@ FetchedPage Research::Fetch(Service service, const std::string& url, Lane& lane)
 }
 
 FetchedPage Research::Fetch(Service service, const ServiceRequest& request, Lane& lane) {
-    const bool sourced = service == kSuggest ? ctx_.suggestSource != nullptr
-                                             : ctx_.searchSource != nullptr;
+    const bool sourced =
+        service == kSuggest ? ctx_.suggestSource != nullptr : ctx_.searchSource != nullptr;
     using Clock = std::chrono::steady_clock;
     thread_local std::minstd_rand jitter(std::random_device{}());
     FetchedPage page;

@@ -171,6 +171,7 @@ HttpResponse HttpClient::Send(const ServiceRequest& request) {
     connection_.SetTlsContext(tls);
     try {
         const UrlParts u = SplitUrl(url);
+        CheckRequest(request);
         Open(u);
         SendRequest(RequestTarget(u), u.host, &request);
         for (int interim = 0;; ++interim) {
@@ -223,6 +224,17 @@ bool MayEndALine(std::string_view text) {
 }
 }  // namespace
 
+void HttpClient::CheckRequest(const ServiceRequest& request) {
+    if (request.method != "GET" && request.method != "POST")
+        throw NetError(NetErrorKind::Unsupported, "Unsupported method: " + request.method);
+    bool sendable = !MayEndALine(request.contentType);
+    for (const auto& [name, value] : request.headers)
+        sendable = sendable && !name.empty() && !MayEndALine(name) &&
+                   name.find(':') == std::string::npos && !MayEndALine(value);
+    if (!sendable)
+        throw NetError(NetErrorKind::Unsupported, "A request header cannot be sent as given.");
+}
+
 void HttpClient::SendRequest(const std::string& target, const std::string& hostHeader,
                              const ServiceRequest* request) {
     const char* version = protocolVersion == pv1_0 ? "1.0" : "1.1";
@@ -235,21 +247,12 @@ void HttpClient::SendRequest(const std::string& target, const std::string& hostH
                                "\r\n\r\n");
         return;
     }
-    if (request->method != "GET" && request->method != "POST")
-        throw NetError(NetErrorKind::Unsupported, "Unsupported method: " + request->method);
-    std::string head = request->method + " " + target + " HTTP/" + version + "\r\nHost: " +
-                       hostHeader + "\r\nAccept: " +
-                       (request->json ? std::string("application/json") : std::string(kAccept)) +
-                       "\r\nUser-Agent: " + kUserAgent + "\r\n";
-    for (const auto& [name, value] : request->headers) {
-        if (name.empty() || MayEndALine(name) || name.find(':') != std::string::npos ||
-            MayEndALine(value))
-            throw NetError(NetErrorKind::Unsupported, "A request header cannot be sent as given.");
-        head += name + ": " + value + "\r\n";
-    }
+    std::string head =
+        request->method + " " + target + " HTTP/" + version + "\r\nHost: " + hostHeader +
+        "\r\nAccept: " + (request->json ? std::string("application/json") : std::string(kAccept)) +
+        "\r\nUser-Agent: " + kUserAgent + "\r\n";
+    for (const auto& [name, value] : request->headers) head += name + ": " + value + "\r\n";
     if (request->method == "POST") {
-        if (MayEndALine(request->contentType))
-            throw NetError(NetErrorKind::Unsupported, "A request header cannot be sent as given.");
         if (!request->contentType.empty()) head += "Content-Type: " + request->contentType + "\r\n";
         head += "Content-Length: " + std::to_string(request->body.size()) + "\r\n";
     }

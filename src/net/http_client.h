@@ -84,6 +84,8 @@ class HttpClient {
   private:
     // The steps of one exchange; each raises NetError.
     void Open(const UrlParts& u);
+    // Refuses, before any connection, what cannot be sent as given.
+    static void CheckRequest(const ServiceRequest& request);
     void SendRequest(const std::string& target, const std::string& hostHeader,
                      const ServiceRequest* request);
     void ReadStatusLine(HttpResponse& r);

@@ -13,7 +13,14 @@ const SecretSchema* Schema() {
         "org.vexorin.Secret",
         SECRET_SCHEMA_NONE,
         {{"name", SECRET_SCHEMA_ATTRIBUTE_STRING}, {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING}},
-        0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+        0,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr};
     return &schema;
 }
 
@@ -31,7 +38,7 @@ std::string SecretVariable(const std::string& name) {
     for (const char c : name)
         variable += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A')
                     : ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) ? c
-                                                                        : '_';
+                                                                         : '_';
     return variable;
 }
 
@@ -40,8 +47,8 @@ std::optional<std::string> LookupSecret(const std::string& name) {
         return std::string(value);
     if (!KeyringReachable()) return std::nullopt;
     GError* error = nullptr;
-    gchar* value = secret_password_lookup_sync(Schema(), nullptr, &error, "name", name.c_str(),
-                                               nullptr);
+    gchar* value =
+        secret_password_lookup_sync(Schema(), nullptr, &error, "name", name.c_str(), nullptr);
     if (error) g_error_free(error);
     if (!value) return std::nullopt;
     std::string secret(value);

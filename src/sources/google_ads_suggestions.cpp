@@ -62,8 +62,8 @@ std::optional<ServiceRequest> GoogleAdsSuggestions::Next() {
     }
     askedToken_ = false;
     const std::string customer = Secret("google_ads_customer_id");
-    r.url = base_ + "/v" + version_ + "/customers/" + QueryEscape(customer) +
-            ":generateKeywordIdeas";
+    r.url =
+        base_ + "/v" + version_ + "/customers/" + QueryEscape(customer) + ":generateKeywordIdeas";
     r.contentType = "application/json";
     r.headers = {{"developer-token", Secret("google_ads_developer_token")},
                  {"Authorization", "Bearer " + token_}};
@@ -103,7 +103,8 @@ std::string GoogleAdsSuggestions::ReadToken(const SourceAnswer& answer) {
     if (const auto e = json.find("expires_in"); e != json.end())
         seconds = JsonWholeNumber(*e).value_or(3600);
     // A minute's margin, so a token never runs out between asking and answer.
-    tokenUntil_ = std::chrono::steady_clock::now() + std::chrono::seconds(std::max(0LL, seconds - 60));
+    tokenUntil_ =
+        std::chrono::steady_clock::now() + std::chrono::seconds(std::max(0LL, seconds - 60));
     return {};
 }
 

@@ -89,7 +89,8 @@ std::vector<const nlohmann::json*> PointTo(const nlohmann::json& document,
 
 std::optional<long long> JsonWholeNumber(const nlohmann::json& value) {
     if (value.is_number_unsigned() || value.is_number_integer()) {
-        if (value.is_number_unsigned() && value.get<unsigned long long>() > 9'000'000'000'000'000'000ULL)
+        if (value.is_number_unsigned() &&
+            value.get<unsigned long long>() > 9'000'000'000'000'000'000ULL)
             return std::nullopt;
         return value.get<long long>();
     }

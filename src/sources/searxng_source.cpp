@@ -56,8 +56,8 @@ ServiceRequest SearxngSearch::CountRequest(const std::string& term) const {
 
 ServiceRequest SearxngSearch::ResultsRequest(const std::string& term, int index) const {
     ServiceRequest r;
-    r.url = base_ + "/search?q=" + QueryEscape(term) + "&format=json&pageno=" +
-            std::to_string(index + 1);
+    r.url = base_ + "/search?q=" + QueryEscape(term) +
+            "&format=json&pageno=" + std::to_string(index + 1);
     r.json = true;
     return r;
 }

@@ -63,7 +63,8 @@ ServiceRequest SerpJsonSearch::Request(const std::string& query, int index) cons
     ServiceRequest r;
     r.url = Fill(url_, query, index, true);
     r.json = true;
-    for (const auto& [name, value] : headers_) r.headers.emplace_back(name, Fill(value, query, index, false));
+    for (const auto& [name, value] : headers_)
+        r.headers.emplace_back(name, Fill(value, query, index, false));
     for (const auto& [name, secret] : secrets_) {
         r.secrets.push_back(secret);
         r.secrets.push_back(QueryEscape(secret));

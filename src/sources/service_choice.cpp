@@ -31,7 +31,8 @@ const ServiceProfile* Find(const ServiceChoice& choice,
                            ServiceProfile& copy, const char* role, std::string& error) {
     const auto it = profiles.find(choice.name);
     if (it == profiles.end()) {
-        error = "no service profile is named \"" + choice.name + "\" (vexorin-research --services lists them)";
+        error = "no service profile is named \"" + choice.name +
+                "\" (vexorin-research --services lists them)";
         return nullptr;
     }
     if (!it->second.error.empty()) {
@@ -42,15 +43,16 @@ const ServiceProfile* Find(const ServiceChoice& choice,
     if (!choice.base.empty()) copy.base = choice.base;
     const bool fits = std::string(role) == "suggestion" ? copy.suggests : copy.searches;
     if (!fits) {
-        error = "the service profile \"" + copy.name + "\" (" + copy.kind + ") gives no " + role + "s";
+        error =
+            "the service profile \"" + copy.name + "\" (" + copy.kind + ") gives no " + role + "s";
         return nullptr;
     }
     return &copy;
 }
 
 // Every secret the profile needs; error names the first that is missing.
-std::map<std::string, std::string> Secrets(const ServiceProfile& profile, const SecretLookup& secret,
-                                           std::string& error) {
+std::map<std::string, std::string> Secrets(const ServiceProfile& profile,
+                                           const SecretLookup& secret, std::string& error) {
     std::map<std::string, std::string> values;
     for (const std::string& name : profile.secrets) {
         const auto value = secret ? secret(name) : std::nullopt;

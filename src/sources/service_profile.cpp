@@ -12,16 +12,18 @@ namespace vx {
 
 namespace {
 
-constexpr const char* kGoogleAdsSecrets[] = {
-    "google_ads_developer_token", "google_ads_client_id", "google_ads_client_secret",
-    "google_ads_refresh_token", "google_ads_customer_id"};
+constexpr const char* kGoogleAdsSecrets[] = {"google_ads_developer_token", "google_ads_client_id",
+                                             "google_ads_client_secret", "google_ads_refresh_token",
+                                             "google_ads_customer_id"};
 
 // "line 3, column 9" of a byte offset into text.
 std::string Place(const std::string& text, size_t offset) {
     offset = std::min(offset, text.size());
-    const size_t line = 1 + static_cast<size_t>(std::count(text.begin(), text.begin() + offset, '\n'));
+    const size_t line =
+        1 + static_cast<size_t>(std::count(text.begin(), text.begin() + offset, '\n'));
     const size_t lineStart = text.rfind('\n', offset == 0 ? 0 : offset - 1);
-    const size_t column = lineStart == std::string::npos || offset == 0 ? offset + 1 : offset - lineStart;
+    const size_t column =
+        lineStart == std::string::npos || offset == 0 ? offset + 1 : offset - lineStart;
     return "line " + std::to_string(line) + ", column " + std::to_string(column);
 }
 
@@ -78,8 +80,7 @@ std::string CheckFields(ServiceProfile& p) {
         return {};
     }
     return p.kind.empty() ? "\"kind\" is missing"
-                          : "\"kind\" \"" + p.kind +
-                                "\" is none of searxng, google-ads, serp-json";
+                          : "\"kind\" \"" + p.kind + "\" is none of searxng, google-ads, serp-json";
 }
 
 }  // namespace

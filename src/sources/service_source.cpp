@@ -31,15 +31,16 @@ bool UrlIsOnSite(std::string_view url, std::string_view site) {
     hostText = hostText.substr(0, hostText.find(':'));
     const std::string_view host = WithoutWww(hostText);
     if (siteHost.empty()) return false;
-    const bool onHost = host == siteHost ||
-                        (host.size() > siteHost.size() && host.ends_with(siteHost) &&
-                         host[host.size() - siteHost.size() - 1] == '.');
+    const bool onHost =
+        host == siteHost || (host.size() > siteHost.size() && host.ends_with(siteHost) &&
+                             host[host.size() - siteHost.size() - 1] == '.');
     if (!onHost || sitePath.empty()) return onHost;
     std::string_view rest = url;
     if (const size_t scheme = rest.find("://"); scheme != std::string_view::npos)
         rest.remove_prefix(scheme + 3);
     const size_t pathAt = rest.find('/');
-    const std::string path = pathAt == std::string_view::npos ? "" : LowerAscii(rest.substr(pathAt));
+    const std::string path =
+        pathAt == std::string_view::npos ? "" : LowerAscii(rest.substr(pathAt));
     return path.starts_with(sitePath) &&
            (path.size() == sitePath.size() || path[sitePath.size()] == '/' ||
             path[sitePath.size()] == '?');

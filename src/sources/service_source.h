@@ -37,7 +37,7 @@ class SuggestionSource {
 
 // What one search answer held.
 struct SearchRead {
-    std::string error;              // the answer does not read as this kind's
+    std::string error;               // the answer does not read as this kind's
     std::optional<long long> count;  // the total, where the service gives one
     std::vector<std::string> urls;   // the results in order
 };

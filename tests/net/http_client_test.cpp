@@ -93,6 +93,41 @@ TEST(HttpExchange, RequestBytesAreExact) {
               "User-Agent: Mozilla/3.0 (compatible; Indy Library)\r\n\r\n");
 }
 
+// A service's request: its method, headers, JSON accepted, and the body
+// framed by its length; a header that could end its line is never sent.
+TEST(HttpExchange, AServiceRequestIsSentAsDescribed) {
+    ScriptServer s({Step::Bytes("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\n{}")});
+    ServiceRequest r;
+    r.method = "POST";
+    r.url =
+        "http://127.0.0.1:" + std::to_string(s.port()) + "/v17/customers/1:generateKeywordIdeas";
+    r.headers = {{"developer-token", "made-up"}};
+    r.contentType = "application/json";
+    r.body = R"({"a":1})";
+    r.json = true;
+    EXPECT_EQ(FetchAnswer(r, Quick()).body, "{}");
+    ASSERT_EQ(s.Requests().size(), 1u);
+    EXPECT_EQ(s.Requests()[0].substr(0, s.Requests()[0].find("\r\n\r\n") + 4),
+              "POST /v17/customers/1:generateKeywordIdeas HTTP/1.1\r\n"
+              "Host: 127.0.0.1\r\n"
+              "Accept: application/json\r\n"
+              "User-Agent: Mozilla/3.0 (compatible; Indy Library)\r\n"
+              "developer-token: made-up\r\n"
+              "Content-Type: application/json\r\n"
+              "Content-Length: 7\r\n\r\n");
+    for (auto header : {std::pair<std::string, std::string>{"X", "a\r\nInjected: yes"},
+                        {"X\nY", "b"},
+                        {"X:Y", "c"},
+                        {"", "d"}}) {
+        ServiceRequest bad = r;
+        bad.headers = {header};
+        const PageAnswer answer = FetchAnswer(bad, Quick());
+        EXPECT_FALSE(answer.complete);
+        EXPECT_EQ(answer.error, "A request header cannot be sent as given.");
+    }
+    EXPECT_EQ(s.Connections(), 1);  // refused before connecting
+}
+
 TEST(HttpExchange, RequestTargets) {
     struct Case {
         const char *path, *target;
@@ -282,10 +317,11 @@ TEST(HttpExchange, ExchangeEndsWithoutWaitingForKeepAliveServers) {
     for (const char* r : responses) {
         ScriptServer s({Step::Bytes(r), Step::StallForever()});
         const auto t0 = Clock::now();
-        EXPECT_EQ(FetchPage(s.Url(), l), std::string_view(r).find(" 200 ") != std::string_view::npos &&
-                                    std::string_view(r).find("Length: 2") != std::string_view::npos
-                                ? "ok"
-                                : "");
+        EXPECT_EQ(FetchPage(s.Url(), l),
+                  std::string_view(r).find(" 200 ") != std::string_view::npos &&
+                          std::string_view(r).find("Length: 2") != std::string_view::npos
+                      ? "ok"
+                      : "");
         EXPECT_LT(Seconds(t0), 1.5) << r;  // well inside the 3 s silence bound
     }
 }

@@ -741,6 +741,156 @@ class Import(unittest.TestCase):
         self.assertEqual(run("--import", "x", "--keyword", "k").returncode, 2)
 
 
+class ServiceKinds(unittest.TestCase):
+    """Each kind of service against the stand-in services, which answer each
+    in its documented shape from the same demo data; and what goes wrong."""
+    SECRETS = {"VEXORIN_SECRET_SERPAPI_KEY": "made-up-serpapi-key",
+               "VEXORIN_SECRET_GOOGLE_CSE_KEY": "made-up-cse-key",
+               "VEXORIN_SECRET_GOOGLE_CSE_ID": "made-up-cse-id",
+               "VEXORIN_SECRET_GOOGLE_ADS_DEVELOPER_TOKEN": "made-up-developer-token",
+               "VEXORIN_SECRET_GOOGLE_ADS_CLIENT_ID": "made-up-client-id",
+               "VEXORIN_SECRET_GOOGLE_ADS_CLIENT_SECRET": "made-up-client-secret",
+               "VEXORIN_SECRET_GOOGLE_ADS_REFRESH_TOKEN": "made-up-refresh-token",
+               "VEXORIN_SECRET_GOOGLE_ADS_CUSTOMER_ID": "1234567890"}
+
+    def setUp(self):
+        self.config = tempfile.TemporaryDirectory()
+        self.profiles = os.path.join(self.config.name, "vexorin", "services")
+        os.makedirs(self.profiles)
+
+    def tearDown(self):
+        self.config.cleanup()
+
+    def profile(self, name, text):
+        with open(os.path.join(self.profiles, name + ".json"), "w") as f:
+            f.write(text)
+
+    def tool(self, *args, host, secrets=True):
+        env = {"XDG_CONFIG_HOME": self.config.name, "VEXORIN_SUGGEST_HOST": host,
+               "VEXORIN_SEARCH_HOST": host}
+        if secrets:
+            env.update(self.SECRETS)
+        r = run(*args, env=env)
+        self.outputs.append(r.stdout + r.stderr)
+        return r
+
+    def test_each_kind_researches_what_its_data_says_and_no_secret_shows(self):
+        import json
+        self.outputs = []
+        svc = subprocess.Popen([SERVICES, "--port", "0"], stdout=subprocess.PIPE)
+        try:
+            host = "127.0.0.1:" + svc.stdout.readline().decode().strip().rsplit(":", 1)[1]
+            base = "http://" + host
+            with open(os.path.join(os.path.dirname(__file__), "../../assets/services/google-ads.json")) as f:
+                ads = json.load(f)
+            ads["token_url"] = base + "/token"
+            self.profile("ads-here", json.dumps(ads))
+            research = ("--keyword", "garden tools", "--site", "example.com", "--depth", "3",
+                        "--results", "12")
+            rows = {}
+            for name, services in {
+                    "classic": (),
+                    "serpapi": ("--search-service", "serpapi@" + base),
+                    "google-cse": ("--search-service", "google-cse@" + base),
+                    "google-ads": ("--suggest-service", "ads-here@" + base),
+                    "searxng": ("--suggest-service", "searxng@" + base,
+                                "--search-service", "searxng@" + base)}.items():
+                r = self.tool(*research, *services, host=host)
+                self.assertEqual((r.returncode, r.stderr), (0, b""), name)
+                rows[name] = [line.split("\t") for line in r.stdout.decode().splitlines()]
+            for name in ("serpapi", "google-cse", "google-ads"):
+                self.assertEqual(rows[name], rows["classic"], name)
+            self.assertEqual(len(rows["classic"]), 12)
+            # SearXNG: its autocompleter's ten suggestions, no demand, the
+            # same counts; ranks within its pages of ten results.
+            classic = {row[1]: row for row in rows["classic"]}
+            self.assertEqual(len(rows["searxng"]), 10)
+            for row in rows["searxng"]:
+                self.assertEqual((row[2], row[3]), ("?", classic[row[1]][3]), row)
+                rank = classic[row[1]][5]
+                self.assertEqual(row[5], rank if rank != "-" and int(rank) <= 30 else "-", row)
+            # Recorded in the history too: nothing there holds a secret.
+            self.tool(*research, "--search-service", "serpapi@" + base, "--save",
+                      os.path.join(self.config.name, "out.bki"), host=host)
+            self.outputs.append(subprocess.run([TOOL, "--history"], capture_output=True).stdout)
+        finally:
+            svc.terminate()
+            svc.wait(10)
+            svc.stdout.close()
+
+        def read(path):
+            with open(path, "rb") as f:
+                return f.read()
+        stored = [read(os.path.join(d, f)) for top in (self.config.name, os.environ["XDG_DATA_HOME"])
+                  for d, _, files in os.walk(top) for f in files]
+        for secret in self.SECRETS.values():
+            if secret.startswith("made-up"):
+                for text in self.outputs + stored:
+                    self.assertNotIn(secret.encode(), text)
+
+    def test_faults_give_one_true_message_each(self):
+        self.outputs = []
+        listed = os.path.join(self.config.name, "list.txt")
+        with open(listed, "w") as f:
+            f.write("red shoes\nblue shoes\n")
+        research = ("--import", listed, "--site", "example.com", "--depth", "1", "--no-history")
+
+        def json_answer(body):
+            return (b"HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " +
+                    str(len(body)).encode() + b"\r\n\r\n" + body)
+
+        stub = Stub({}, default=b"HTTP/1.1 401 Unauthorized\r\nContent-Length: 2\r\n\r\n{}")
+        try:
+            r = self.tool(*research, "--search-service", "serpapi@" + stub.url(""),
+                          host=stub.host())
+            requests = len(stub.requests)
+        finally:
+            stub.close()
+        self.assertEqual(r.returncode, 3)
+        self.assertEqual(r.stderr.decode().splitlines(), [
+            f"vexorin-research: The search service at {stub.host()} refused the credentials "
+            "(401 Unauthorized)."])
+        # Given up at once: only the rows already in flight asked.
+        self.assertLessEqual(requests, 2)
+
+        for body, said in ((b"<html><body>JSON output is off</body></html>",
+                            "answered HTML, not JSON (is the JSON output turned on?)."),
+                           (b"[" * 10000 + b"]" * 10000, "answered JSON nested deeper than 64 levels."),
+                           (b"[" + b" " * (64 * 1024 * 1024 - 2) + b"]",
+                            "answered 64 MiB of JSON, more than a search answer holds.")):
+            stub = Stub({}, default=json_answer(body))
+            try:
+                r = self.tool(*research, "--search-service", "searxng@" + stub.url(""),
+                              host=stub.host())
+            finally:
+                stub.close()
+            lines = r.stderr.decode().splitlines()
+            self.assertEqual(r.returncode, 0, lines)
+            self.assertEqual(len([l for l in lines if said in l]), 1, lines)
+            self.assertTrue(lines[-1].startswith("vexorin-research: Done: 2 of 2 rows incomplete"),
+                            lines)
+            self.assertTrue(all(row.split("\t")[3] == "?" for row in r.stdout.decode().splitlines()))
+
+        self.profile("broken", '{"kind": "serp-json",\n "base": }')
+        r = self.tool(*research, "--search-service", "broken", host="127.0.0.1:9")
+        self.assertEqual(r.returncode, 1)
+        self.assertEqual(r.stdout, b"")
+        self.assertIn(b"broken.json cannot be used: line 2, column 10: ", r.stderr)
+        r = self.tool(*research, "--search-service", "serpapi", host="127.0.0.1:9", secrets=False)
+        self.assertEqual((r.returncode, r.stdout), (1, b""))
+        self.assertEqual(r.stderr, b'vexorin-research: the service profile "serpapi" needs the secret '
+                                   b"serpapi_key: keep it in the keyring (Preferences) or set "
+                                   b"VEXORIN_SECRET_SERPAPI_KEY\n")
+        listing = self.tool("--services", host="127.0.0.1:9", secrets=False).stdout.decode()
+        self.assertIn("serpapi\tserp-json\tneeds the secret serpapi_key", listing)
+        self.assertIn("searxng\tsearxng\tusable", listing)
+        self.assertIn("broken\t?\terror: ", listing)
+        for text in self.outputs:
+            for secret in self.SECRETS.values():
+                if secret.startswith("made-up"):
+                    self.assertNotIn(secret.encode(), text)
+
+
 class ParallelLookups(unittest.TestCase):
     def test_same_rows_each_rows_order_and_the_connection_cap(self):
         outputs = {}

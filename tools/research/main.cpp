@@ -303,9 +303,9 @@ bool ChooseServices(Options& o) {
     if (!o.suggestService) o.suggestService = fromEnvironment("VEXORIN_SUGGEST_SERVICE");
     if (!o.searchService) o.searchService = fromEnvironment("VEXORIN_SEARCH_SERVICE");
     if (!o.suggestService && !o.searchService) return true;
-    o.research.sources = vx::ChooseSources(o.suggestService, o.searchService,
-                                           vx::LoadServiceProfiles(vx::ProfileFolders()),
-                                           vx::LookupSecret);
+    o.research.sources =
+        vx::ChooseSources(o.suggestService, o.searchService,
+                          vx::LoadServiceProfiles(vx::ProfileFolders()), vx::LookupSecret);
     if (o.research.sources.error.empty()) return true;
     std::fprintf(stderr, "vexorin-research: %s\n", o.research.sources.error.c_str());
     return false;

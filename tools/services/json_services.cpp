@@ -28,7 +28,8 @@ std::string Unquoted(std::string phrase) {
 }
 
 int Bounded(const std::string& text, int lowest, int highest, int otherwise) {
-    if (text.empty() || text.size() > 7 || text.find_first_not_of("0123456789") != std::string::npos)
+    if (text.empty() || text.size() > 7 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
         return otherwise;
     return std::clamp(std::stoi(text), lowest, highest);
 }
@@ -89,10 +90,10 @@ json KeywordIdeas(const json& body) {
         from = static_cast<size_t>(Bounded(body["pageToken"].get<std::string>(), 0, 1000, 0));
     json results = json::array();
     for (size_t i = from; i < all.size() && i < from + kIdeasPerPage; ++i)
-        results.push_back({{"text", all[i].phrase},
-                           {"keywordIdeaMetrics",
-                            {{"avgMonthlySearches", std::to_string(all[i].demand)},
-                             {"competition", "MEDIUM"}}}});
+        results.push_back(
+            {{"text", all[i].phrase},
+             {"keywordIdeaMetrics",
+              {{"avgMonthlySearches", std::to_string(all[i].demand)}, {"competition", "MEDIUM"}}}});
     json answer = {{"results", results}};
     if (from + kIdeasPerPage < all.size())
         answer["nextPageToken"] = std::to_string(from + kIdeasPerPage);
@@ -135,7 +136,8 @@ bool JsonAnswerFor(const JsonRequest& r, std::string* status, std::string* body)
     } else if (r.method == "GET" && r.path == "/customsearch/v1") {
         if (Get(r.query, "key").empty() || Get(r.query, "cx").empty()) {
             *status = "403 Forbidden";
-            answer = {{"error", {{"code", 403}, {"message", "The request is missing a valid API key."}}}};
+            answer = {
+                {"error", {{"code", 403}, {"message", "The request is missing a valid API key."}}}};
         } else {
             answer = CustomSearch(r);
         }
@@ -146,7 +148,8 @@ bool JsonAnswerFor(const JsonRequest& r, std::string* status, std::string* body)
             *status = "400 Bad Request";
             answer = {{"error", "invalid_grant"}};
         } else {
-            answer = {{"access_token", kAccessToken}, {"expires_in", 3599}, {"token_type", "Bearer"}};
+            answer = {
+                {"access_token", kAccessToken}, {"expires_in", 3599}, {"token_type", "Bearer"}};
         }
     } else if (r.method == "POST" && r.path.starts_with("/v") &&
                r.path.ends_with(":generateKeywordIdeas")) {

@@ -226,8 +226,8 @@ std::string Answer(const std::string& head, const std::string& requestBody) {
         status = "404 Not Found";
         body = "<html><body>Not found</body></html>\n";
     }
-    return "HTTP/1.1 " + status + "\r\nContent-Type: " + type + "\r\nContent-Length: " +
-           std::to_string(body.size()) + "\r\n\r\n" + body;
+    return "HTTP/1.1 " + status + "\r\nContent-Type: " + type +
+           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
 }  // namespace
@@ -301,7 +301,8 @@ void StandInServer::AnswerRequests(Client& c) {
         const long long bodyLength = BodyLength(head);
         if (bodyLength < 0) {
             c.in.clear();
-            c.out.push_back("HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+            c.out.push_back(
+                "HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
             c.pending += c.out.back().size();
             pendingTotal_ += c.out.back().size();
             c.backlog = false;
@@ -324,9 +325,10 @@ void StandInServer::AnswerRequests(Client& c) {
     c.in.erase(0, start);
     // Waiting on a POST's body is no backlog: more must be read.
     const size_t headEnd = c.in.find("\r\n\r\n");
-    c.backlog = headEnd != std::string::npos &&
-                c.in.size() >= headEnd + 4 + static_cast<size_t>(std::max(
-                                                 0LL, BodyLength(c.in.substr(0, headEnd))));
+    c.backlog =
+        headEnd != std::string::npos &&
+        c.in.size() >=
+            headEnd + 4 + static_cast<size_t>(std::max(0LL, BodyLength(c.in.substr(0, headEnd))));
 }
 
 namespace {

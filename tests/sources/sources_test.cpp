@@ -1,0 +1,259 @@
+#include <gtest/gtest.h>
+
+#include "sources/google_ads_suggestions.h"
+#include "sources/json_answer.h"
+#include "sources/searxng_source.h"
+#include "sources/serp_json_search.h"
+#include "sources/service_choice.h"
+
+namespace vx {
+namespace {
+
+TEST(JsonAnswer, WhatIsNoJsonOrTooMuchIsRefusedWithItsReason) {
+    struct Case {
+        std::string body;
+        const char* error;  // a part of it; "" for none
+    } cases[] = {
+        {R"({"a": [1, 2]})", ""},
+        {"<!DOCTYPE html><html>Forbidden</html>", "answered HTML, not JSON"},
+        {"  \r\n", "answered nothing"},
+        {"{\"a\": ", "is not JSON"},
+        {std::string(10000, '[') + std::string(10000, ']'), "nested deeper than 64"},
+        // Brackets inside strings are text, not nesting.
+        {"[\"" + std::string(200, '[') + "\"]", ""},
+        {"[" + std::string(kMaxJsonBytes, ' ') + "]", "MiB of JSON"},
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        ReadJsonAnswer(c.body, &error);
+        if (*c.error == '\0')
+            EXPECT_EQ(error, "") << c.body.substr(0, 40);
+        else
+            EXPECT_NE(error.find(c.error), std::string::npos) << error;
+    }
+}
+
+TEST(JsonAnswer, PointersWithEachElement) {
+    const auto doc = nlohmann::json::parse(
+        R"({"info": {"total": "12,345"}, "r": [{"link": "a"}, {"x": 1}, {"link": "b"}],
+            "a/b": {"m~n": 7}, "list": [[1, 2], [3]]})");
+    auto texts = [&](const char* pointer) {
+        std::vector<std::string> out;
+        for (const auto* v : PointTo(doc, pointer)) out.push_back(v->dump());
+        return out;
+    };
+    EXPECT_EQ(texts("info/total"), std::vector<std::string>{"\"12,345\""});
+    EXPECT_EQ(texts("/r/*/link"), (std::vector<std::string>{"\"a\"", "\"b\""}));
+    EXPECT_EQ(texts("/a~1b/m~0n"), std::vector<std::string>{"7"});
+    EXPECT_EQ(texts("/list/*/1"), std::vector<std::string>{"2"});
+    EXPECT_EQ(texts("/r/1/x"), std::vector<std::string>{"1"});
+    EXPECT_TRUE(texts("/r/9/link").empty());
+    EXPECT_TRUE(texts("/missing/*").empty());
+    EXPECT_EQ(JsonWholeNumber(doc["info"]["total"]), 12345);
+    for (const char* bad : {R"("-5")", R"("1e3")", "1.5", "null", R"("")", "true"})
+        EXPECT_FALSE(JsonWholeNumber(nlohmann::json::parse(bad))) << bad;
+    EXPECT_EQ(JsonWholeNumber(nlohmann::json::parse("12300.0")), 12300);
+}
+
+TEST(Sources, AResultIsOnTheSiteByItsHost) {
+    struct Case {
+        const char *url, *site;
+        bool on;
+    } cases[] = {
+        {"https://www.Example.com/page", "example.com", true},
+        {"http://example.com", "www.example.com", true},
+        {"https://shop.example.com/x", "example.com", true},
+        {"https://notexample.com/", "example.com", false},
+        {"https://example.com.evil.net/", "example.com", false},
+        {"https://evil.net/?u=example.com", "example.com", false},
+        {"https://user@example.com:8443/a", "example.com", true},
+        {"https://example.com/blog/post", "example.com/blog", true},
+        {"https://example.com/blogger", "example.com/blog/", false},
+        {"https://example.com/", "", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(UrlIsOnSite(c.url, c.site), c.on) << c.url << " " << c.site;
+}
+
+ServiceProfile Profile(const std::string& text) {
+    return ReadServiceProfile("p", "/profiles/p.json", text);
+}
+
+TEST(Sources, AProfileThatDoesNotReadSaysWhereAndWhy) {
+    struct Case {
+        const char *text, *error;
+    } cases[] = {
+        {"{\"kind\": \"searxng\",\n \"base\": }", "line 2, column 10: "},
+        {"[1]", "a profile is a JSON object"},
+        {R"({"base": "http://x"})", "\"kind\" is missing"},
+        {R"({"kind": "gopher", "base": "http://x"})", "\"kind\" \"gopher\" is none of"},
+        {R"({"kind": "searxng"})", "\"base\" is missing"},
+        {R"({"kind": "serp-json", "base": "http://x", "url": "{base}/s", "total_results": "/t",
+            "result_urls": "/u", "results_per_request": 10})",
+         "\"url\" has no {q}"},
+        {R"({"kind": "serp-json", "base": "http://x", "url": "{base}/s?q={q}", "total_results": "/t",
+            "result_urls": "/u", "results_per_request": 500})",
+         "\"results_per_request\" must be a whole number from 1 to 100"},
+        {R"({"kind": "google-ads", "base": "http://x", "version": "17"})",
+         "\"token_url\" is missing"},
+    };
+    for (const Case& c : cases) {
+        const ServiceProfile p = Profile(c.text);
+        EXPECT_NE(p.error.find(c.error), std::string::npos) << c.text << "\n -> " << p.error;
+    }
+    const ServiceProfile good = Profile(R"({"kind": "serp-json", "base": "http://x/",
+        "url": "{base}/s?q={q}&k={secret:api_key}", "headers": {"X-Key": "{secret:other}"},
+        "total_results": "/t", "result_urls": "/u/*/link", "results_per_request": 100})");
+    EXPECT_EQ(good.error, "");
+    EXPECT_EQ(good.base, "http://x");
+    EXPECT_EQ(good.secrets, (std::vector<std::string>{"api_key", "other"}));
+}
+
+TEST(Sources, ASerpApiIsAskedAsItsProfileSaysAndItsSecretsAreMasked) {
+    const ServiceProfile p = Profile(R"({"kind": "serp-json", "base": "http://api.test",
+        "url": "{base}/s?q={q}&start={start}&num={num}&page={page}&key={secret:k}",
+        "headers": {"X-Key": "{secret:k}"}, "first_start": 1,
+        "total_results": "/info/total", "result_urls": "/organic/*/link",
+        "results_per_request": 100})");
+    ASSERT_EQ(p.error, "");
+    const SerpJsonSearch search(p, {{"k", "made-up&key"}});
+    EXPECT_EQ(search.RequestsFor(5), 1);  // 100 results: one request
+    EXPECT_EQ(search.RequestsFor(6), 2);
+    const ServiceRequest count = search.CountRequest("red shoes");
+    EXPECT_EQ(count.url,
+              "http://api.test/s?q=%22red%20shoes%22&start=1&num=100&page=1&key=made-up%26key");
+    EXPECT_EQ(count.ShownUrl(),
+              "http://api.test/s?q=%22red%20shoes%22&start=1&num=100&page=1&key=***");
+    EXPECT_EQ(count.headers,
+              (std::vector<std::pair<std::string, std::string>>{{"X-Key", "made-up&key"}}));
+    EXPECT_EQ(search.ResultsRequest("x", 1).url,
+              "http://api.test/s?q=x&start=101&num=100&page=2&key=made-up%26key");
+
+    const SearchRead read = search.Read(
+        {200, true,
+         R"({"info": {"total": 2500}, "organic": [{"link": "http://a"}, {"link": "http://b"}]})"});
+    EXPECT_EQ(read.count, 2500);
+    EXPECT_EQ(read.urls, (std::vector<std::string>{"http://a", "http://b"}));
+    // An API that echoes the key it was given never gets it into a message.
+    const SearchRead echoed = search.Read({200, true, R"({"error": "bad key made-up&key"})"});
+    EXPECT_EQ(echoed.error, "answered \"bad key ***\"");
+    EXPECT_EQ(search.Read({401, false, "{}"}).error, "refused the credentials (401)");
+}
+
+TEST(Sources, SearxngCountsOnlyWhatItsEnginesCount) {
+    const SearxngSearch search("http://sx");
+    EXPECT_EQ(search.CountRequest("a&b").url, "http://sx/search?q=%22a%26b%22&format=json");
+    EXPECT_EQ(search.ResultsRequest("a b", 2).url, "http://sx/search?q=a%20b&format=json&pageno=3");
+    EXPECT_EQ(search.Read({200, true, R"({"number_of_results": 0, "results": []})"}).count,
+              std::nullopt);
+    EXPECT_EQ(search.Read({200, true, R"({"number_of_results": 1.2e3, "results": []})"}).count,
+              1200);
+    EXPECT_NE(search.Read({200, true, "<html>JSON is off</html>"}).error.find("HTML"),
+              std::string::npos);
+    SearxngSuggestions suggest("http://sx");
+    suggest.Begin("shoes", 2);
+    ASSERT_TRUE(suggest.Next());
+    EXPECT_FALSE(suggest.Next());
+    EXPECT_EQ(suggest.Read(
+                  {200, true, R"(["shoes", ["red shoes", "RED SHOES", " ", "blue shoes", "x"]])"}),
+              "");
+    std::vector<std::string> terms;
+    for (const auto& t : suggest.Terms()) terms.push_back(t.term + "|" + t.demand);
+    EXPECT_EQ(terms, (std::vector<std::string>{"red shoes|", "blue shoes|"}));
+}
+
+// The token first, kept; a 401 renews it once; a second 401 ends with the
+// service's refusal; ideas follow their pages up to the terms wanted.
+TEST(Sources, GoogleAdsAsksATokenThenFollowsPages) {
+    const ServiceProfile p = Profile(R"({"kind": "google-ads", "base": "http://ads",
+        "version": "17", "token_url": "http://oauth/token"})");
+    ASSERT_EQ(p.error, "");
+    GoogleAdsSuggestions ads(p, {{"google_ads_refresh_token", "rt-made-up"},
+                                 {"google_ads_client_id", "cid"},
+                                 {"google_ads_client_secret", "cs-made-up"},
+                                 {"google_ads_developer_token", "dev-made-up"},
+                                 {"google_ads_customer_id", "123"}});
+    ads.Begin("shoes", 3);
+    auto r = ads.Next();
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->url, "http://oauth/token");
+    EXPECT_NE(r->body.find("refresh_token=rt-made-up"), std::string::npos);
+    EXPECT_EQ(ads.Read({200, true, R"({"access_token": "tok-made-up", "expires_in": 3599})"}), "");
+    r = ads.Next();
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->url, "http://ads/v17/customers/123:generateKeywordIdeas");
+    EXPECT_EQ(nlohmann::json::parse(r->body)["keywordSeed"]["keywords"][0], "shoes");
+    EXPECT_NE(std::find(r->headers.begin(), r->headers.end(),
+                        std::pair<std::string, std::string>{"Authorization", "Bearer tok-made-up"}),
+              r->headers.end());
+    EXPECT_EQ(ads.Read({401, false, "{}"}), "");  // renewed once
+    EXPECT_EQ(ads.Next()->url, "http://oauth/token");
+    EXPECT_EQ(ads.Read({200, true, R"({"access_token": "tok2-made-up"})"}), "");
+    EXPECT_EQ(ads.Next()->url, "http://ads/v17/customers/123:generateKeywordIdeas");
+    EXPECT_EQ(ads.Read({200, true, R"({"results": [{"text": "red shoes",
+        "keywordIdeaMetrics": {"avgMonthlySearches": "1300"}}, {"text": "Red Shoes"}],
+        "nextPageToken": "p2"})"}),
+              "");
+    r = ads.Next();
+    ASSERT_TRUE(r);
+    EXPECT_EQ(nlohmann::json::parse(r->body)["pageToken"], "p2");  // the token is kept
+    EXPECT_EQ(ads.Read({200, true, R"({"results": [{"text": "boots"}, {"text": "hats",
+        "keywordIdeaMetrics": {"avgMonthlySearches": 90}}, {"text": "more"}], "nextPageToken": "p3"})"}),
+              "");
+    EXPECT_FALSE(ads.Next());  // three wanted, three found
+    std::vector<std::string> terms;
+    for (const auto& t : ads.Terms()) terms.push_back(t.term + "|" + t.demand);
+    EXPECT_EQ(terms, (std::vector<std::string>{"red shoes|1300", "boots|", "hats|90"}));
+
+    ads.Begin("hats", 5);
+    EXPECT_NE(ads.Next()->url, "http://oauth/token");  // the token is still good
+    EXPECT_EQ(ads.Read({401, false, ""}), "");
+    ads.Next();
+    ads.Read({200, true, R"({"access_token": "tok3"})"});
+    ads.Next();
+    EXPECT_EQ(ads.Read({401, false, ""}), "refused the credentials (401)");
+    EXPECT_FALSE(ads.Next());
+}
+
+TEST(Sources, AChoiceNamesAProfileWithItsSecrets) {
+    std::map<std::string, ServiceProfile> profiles = {
+        {"sx", Profile(R"({"kind": "searxng", "base": "http://sx"})")},
+        {"api",
+         Profile(R"({"kind": "serp-json", "base": "http://api", "url": "{base}?q={q}&k={secret:k}",
+            "total_results": "/t", "result_urls": "/u", "results_per_request": 10})")},
+        {"broken", Profile("{")}};
+    for (auto& [name, profile] : profiles) profile.name = name;
+    profiles["broken"].file = "/profiles/broken.json";
+    const auto noSecrets = [](const std::string&) { return std::optional<std::string>(); };
+    EXPECT_FALSE(ParseServiceChoice(""));
+    EXPECT_FALSE(ParseServiceChoice("sx@ftp://host"));
+    EXPECT_EQ(ParseServiceChoice("sx@http://127.0.0.1:9/")->base, "http://127.0.0.1:9");
+    struct Case {
+        const char *suggest, *search, *error;
+    } cases[] = {
+        {"classic", "classic", ""},
+        {"sx@http://other:8", "sx", ""},
+        {"nope", "classic", "no service profile is named \"nope\""},
+        {"broken", "classic", "/profiles/broken.json cannot be used: line 1"},
+        {"api", "classic", "\"api\" (serp-json) gives no suggestions"},
+        {"classic", "api",
+         "needs the secret k: keep it in the keyring (Preferences) or set VEXORIN_SECRET_K"},
+    };
+    for (const Case& c : cases) {
+        const ChosenSources chosen = ChooseSources(
+            ParseServiceChoice(c.suggest), ParseServiceChoice(c.search), profiles, noSecrets);
+        EXPECT_NE(chosen.error.find(c.error), std::string::npos)
+            << c.suggest << " " << chosen.error;
+        if (*c.error == '\0') {
+            EXPECT_EQ(chosen.error, "");
+        }
+    }
+    const ChosenSources sx = ChooseSources(ParseServiceChoice("sx@http://other:8"),
+                                           ParseServiceChoice("sx"), profiles, noSecrets);
+    EXPECT_EQ(sx.suggestHost, "other:8");
+    EXPECT_EQ(sx.searchHost, "sx");
+    ASSERT_TRUE(sx.search);
+}
+
+}  // namespace
+}  // namespace vx
