@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "core/text.h"
+#include "secrets/secret_store.h"
 
 namespace vx {
 
@@ -26,6 +27,26 @@ std::string RunProgress::Text() const {
                        Duration(elapsedMs) + " elapsed";
     if (leftMs >= 0 && rowsDone < rowsWanted) text += ", about " + Duration(leftMs) + " left";
     return text;
+}
+
+ChosenSources ChooseServices(std::optional<ServiceChoice> suggest,
+                             std::optional<ServiceChoice> search, const Preferences& preferences) {
+    ChosenSources none;
+    auto pick = [&none](std::optional<ServiceChoice>& choice, const char* variable,
+                        const std::string& preferred) {
+        if (choice) return;
+        const char* set = std::getenv(variable);
+        const std::string text = set && *set ? set : preferred;
+        if (text.empty()) return;
+        choice = ParseServiceChoice(text);
+        if (!choice && none.error.empty())
+            none.error = std::string("\"") + text + "\" (" +
+                         (set && *set ? variable : "Preferences") + ") names no service profile";
+    };
+    pick(suggest, "VEXORIN_SUGGEST_SERVICE", preferences.suggestService);
+    pick(search, "VEXORIN_SEARCH_SERVICE", preferences.searchService);
+    if (!none.error.empty() || (!suggest && !search)) return none;
+    return ChooseSources(suggest, search, LoadServiceProfiles(ProfileFolders()), LookupSecret);
 }
 
 ServiceHosts ServiceHostsFromEnvironment() {

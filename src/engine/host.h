@@ -11,6 +11,7 @@
 
 #include "core/service_request.h"
 #include "results/preferences.h"
+#include "sources/service_choice.h"
 
 namespace vx {
 
@@ -142,6 +143,12 @@ constexpr int kDefaultServicesPort = 47080;
 // bundled stand-in services on loopback.
 ServiceHosts ServiceHostsFromEnvironment();
 // The same, with the preferences' addresses where the environment is silent.
+// The profile services a run asks: the choices given (the tool's options),
+// else the environment's (VEXORIN_SUGGEST_SERVICE, VEXORIN_SEARCH_SERVICE),
+// else the preferences'; made with their secrets (environment, else
+// keyring). None chosen: the classic services, as ever.
+ChosenSources ChooseServices(std::optional<ServiceChoice> suggest,
+                             std::optional<ServiceChoice> search, const Preferences& preferences);
 ServiceHosts ServiceHostsFor(const Preferences& preferences);
 
 }  // namespace vx

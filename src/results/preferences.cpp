@@ -51,6 +51,16 @@ constexpr TextPreference kTexts[] = {
     {"services.suggest", &Preferences::suggestHost},
     {"services.search", &Preferences::searchHost},
 };
+constexpr TextPreference kServiceChoices[] = {
+    {"services.suggestProfile", &Preferences::suggestService},
+    {"services.searchProfile", &Preferences::searchService},
+};
+// A profile's name, "@" and a URL at most: printable, one line, bounded.
+bool MayBeAChoice(const std::string& text) {
+    return text.size() <= 2048 && std::none_of(text.begin(), text.end(), [](char c) {
+               return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+           });
+}
 }  // namespace
 
 Preferences LoadPreferences(SettingsStore& store) {
@@ -61,6 +71,14 @@ Preferences LoadPreferences(SettingsStore& store) {
             if (!store.ValueExists(t.name)) continue;
             const std::string text = store.ReadString(t.name);
             if (HostPortProblem(text).empty()) p.*t.field = text;
+        } catch (const std::exception&) {
+        }
+    }
+    for (const TextPreference& t : kServiceChoices) {
+        try {
+            if (!store.ValueExists(t.name)) continue;
+            const std::string text = store.ReadString(t.name);
+            if (MayBeAChoice(text)) p.*t.field = text;
         } catch (const std::exception&) {
         }
     }
@@ -85,6 +103,8 @@ bool SavePreferences(SettingsStore& store, const Preferences& preferences) {
     store.OpenKey(true);
     try {
         for (const TextPreference& t : kTexts) store.WriteString(t.name, preferences.*t.field);
+        for (const TextPreference& t : kServiceChoices)
+            store.WriteString(t.name, preferences.*t.field);
         for (const IntegerPreference& i : kIntegers)
             store.WriteInteger(i.name, std::clamp(preferences.*i.field, i.lowest, i.highest));
         store.WriteInteger("history.keep", preferences.keepHistory ? 1 : 0);

@@ -21,6 +21,10 @@ struct Preferences {
     // "host" or "host:port"; empty: the bundled stand-in services.
     std::string suggestHost;
     std::string searchHost;
+    // The service profiles asked, "NAME" or "NAME@BASE-URL" (vexorin-research
+    // --suggest-service takes the same); empty: the classic services above.
+    std::string suggestService;
+    std::string searchService;
     int connectSeconds = 5;   // look-up and connect
     int silenceSeconds = 10;  // longest wait for the next bytes
     int fetchSeconds = 30;    // one whole fetch

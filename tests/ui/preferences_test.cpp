@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QSpinBox>
 
@@ -109,6 +110,51 @@ TEST(Preferences, TestSaysHowEachServiceAnswers) {
     const QString text = result->text();
     EXPECT_TRUE(text.contains(u"Suggestion service: answered in"_s)) << text.toStdString();
     EXPECT_TRUE(text.contains(u"Search service: no answer:"_s)) << text.toStdString();
+}
+
+// A search API chosen in Preferences: a missing secret is said there and
+// at Start, changing nothing; with its secret the rows are the classic ones.
+TEST(Preferences, AProfileServiceChosenHereResearches) {
+    Services services;
+    const std::string base = std::string("http://") + std::getenv("VEXORIN_SEARCH_HOST");
+    Window k;
+    WhenDialogShows(
+        [](TStartForm& d) { Investigate(d, u"garden tools"_s, u"example.com"_s, 2, 6); }, k.d);
+    ClickButton(k.w, "BitBtn2");
+    std::vector<std::vector<std::string>> classic;
+    for (int i = 0; i < k.w.Table().Count(); ++i) classic.push_back(k.w.Table().At(i).Columns());
+    ASSERT_EQ(classic.size(), 6u);
+    k.w.Table().Clear();
+
+    QString note;
+    WhenPreferencesShow(k.w, [&](TPreferencesForm& f) {
+        auto* combo = Child<QComboBox>(f, "SearchProfile");
+        EXPECT_GE(combo->findText(u"serpapi"_s), 0);
+        EXPECT_LT(combo->findText(u"google-ads"_s), 0);  // it gives no searches
+        combo->setCurrentText(QString::fromStdString("serpapi@" + base));
+        note = Child<QLabel>(f, "ServicesNote")->text();
+        EXPECT_EQ(Child<QComboBox>(f, "SecretName")->currentText(), u"serpapi_key"_s);
+        QTest::mouseClick(Child<QPushButton>(f, "OkButton"), Qt::LeftButton);
+    });
+    TriggerAction(k.w, "Preferences1");
+    EXPECT_TRUE(note.contains(u"needs the secret serpapi_key"_s)) << note.toStdString();
+    WhenDialogShows(
+        [](TStartForm& d) { Investigate(d, u"garden tools"_s, u"example.com"_s, 2, 6); }, k.d);
+    ClickButton(k.w, "BitBtn2");
+    EXPECT_EQ(k.w.Table().Count(), 0);
+    EXPECT_TRUE(k.w.StatusText().startsWith(u"Cannot research: the service profile \"serpapi\""_s))
+        << k.w.StatusText().toStdString();
+
+    vx::testing::ScopedEnv secret("VEXORIN_SECRET_SERPAPI_KEY", "made-up-serpapi-key");
+    // Only the API's address answers searches now.
+    vx::testing::ScopedEnv noClassic("VEXORIN_SEARCH_HOST", "127.0.0.1:1");
+    WhenDialogShows(
+        [](TStartForm& d) { Investigate(d, u"garden tools"_s, u"example.com"_s, 2, 6); }, k.d);
+    ClickButton(k.w, "BitBtn2");
+    std::vector<std::vector<std::string>> viaApi;
+    for (int i = 0; i < k.w.Table().Count(); ++i) viaApi.push_back(k.w.Table().At(i).Columns());
+    EXPECT_EQ(viaApi, classic);
+    EXPECT_FALSE(k.w.StatusText().contains(u"made-up"_s));
 }
 
 // Clear history asks first, and only Yes empties it.

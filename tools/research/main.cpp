@@ -296,16 +296,7 @@ std::optional<Options> ReadOptions(int argc, char** argv, bool* said) {
 // The services the options or the environment choose, made with their
 // secrets (environment, else keyring); false (said) when they cannot be.
 bool ChooseServices(Options& o) {
-    auto fromEnvironment = [](const char* name) -> std::optional<vx::ServiceChoice> {
-        const char* text = std::getenv(name);
-        return text && *text ? vx::ParseServiceChoice(text) : std::nullopt;
-    };
-    if (!o.suggestService) o.suggestService = fromEnvironment("VEXORIN_SUGGEST_SERVICE");
-    if (!o.searchService) o.searchService = fromEnvironment("VEXORIN_SEARCH_SERVICE");
-    if (!o.suggestService && !o.searchService) return true;
-    o.research.sources =
-        vx::ChooseSources(o.suggestService, o.searchService,
-                          vx::LoadServiceProfiles(vx::ProfileFolders()), vx::LookupSecret);
+    o.research.sources = vx::ChooseServices(o.suggestService, o.searchService, vx::Preferences{});
     if (o.research.sources.error.empty()) return true;
     std::fprintf(stderr, "vexorin-research: %s\n", o.research.sources.error.c_str());
     return false;

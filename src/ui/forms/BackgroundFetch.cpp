@@ -31,6 +31,13 @@ void BackgroundFetcher::Cancel() {
 }
 
 FetchedPage BackgroundFetcher::Fetch(const std::string& url) {
+    ServiceRequest request;
+    request.url = url;
+    return Fetch(request);
+}
+
+FetchedPage BackgroundFetcher::Fetch(const ServiceRequest& request) {
+    const std::string url = request.ShownUrl();
     const std::shared_ptr<CancelSignal> cancel = cancel_;
     if (cancel->Cancelled()) return {};
     struct Result {
@@ -39,12 +46,13 @@ FetchedPage BackgroundFetcher::Fetch(const std::string& url) {
     };
     auto result = std::make_shared<Result>();
     QEventLoop loop;
-    std::thread worker([result, url, cancel, hosts = hosts_, tls = tls_, limits = limits_, &loop] {
-        result->answer = FetchAnswer(url, limits, cancel, hosts, tls);
-        result->done.store(true, std::memory_order_release);
-        // Queued to the GUI thread; the loop outlives the worker (joined below).
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
+    std::thread worker(
+        [result, request, cancel, hosts = hosts_, tls = tls_, limits = limits_, &loop] {
+            result->answer = FetchAnswer(request, limits, cancel, hosts, tls);
+            result->done.store(true, std::memory_order_release);
+            // Queued to the GUI thread; the loop outlives the worker (joined below).
+            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        });
     // A long wait is said in whole seconds while it lasts.
     QElapsedTimer waited;
     waited.start();
@@ -68,9 +76,15 @@ FetchedPage BackgroundFetcher::Fetch(const std::string& url) {
 }
 
 FetchedPage BackgroundFetcher::FetchAnyThread(const std::string& url) const {
+    ServiceRequest request;
+    request.url = url;
+    return FetchAnyThread(request);
+}
+
+FetchedPage BackgroundFetcher::FetchAnyThread(const ServiceRequest& request) const {
     // The run's signal and cache: set by BeginRun before any lookup starts.
     if (cancel_->Cancelled()) return {};
-    return ToPage(FetchAnswer(url, limits_, cancel_, hosts_, tls_));
+    return ToPage(FetchAnswer(request, limits_, cancel_, hosts_, tls_));
 }
 
 }  // namespace vx::ui

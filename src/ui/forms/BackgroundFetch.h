@@ -27,9 +27,13 @@ class BackgroundFetcher {
 
     // The body bytes that arrived; GUI events are served meanwhile.
     FetchedPage Fetch(const std::string& url);
+    // A profile service's request, the same way; waits are told with its
+    // URL as shown (secrets masked).
+    FetchedPage Fetch(const ServiceRequest& request);
     // The same from any thread but the GUI's, which it would block; safe
     // from several at once.
     FetchedPage FetchAnyThread(const std::string& url) const;
+    FetchedPage FetchAnyThread(const ServiceRequest& request) const;
 
     // Told every second once a fetch has waited kWaitingAfterMs, with the
     // seconds waited so far; then once more with -1 when the wait is over.

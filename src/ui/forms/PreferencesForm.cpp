@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
@@ -18,6 +19,8 @@
 #include "net/http_client.h"
 #include "results/service_address.h"
 #include "results/settings_store.h"
+#include "secrets/secret_store.h"
+#include "sources/service_choice.h"
 #include "ui/platform/Prompts.h"
 #include "ui/platform/TextEdge.h"
 
@@ -50,6 +53,40 @@ QString TestOne(const std::string& host, const NetLimits& limits,
         return QStringLiteral("answered in %1 ms (%2)").arg(ms).arg(ToQString(r.statusLine));
     return QStringLiteral("no answer: %1")
         .arg(ToQString(r.error ? std::string(r.error->what()) : std::string("nothing came")));
+}
+// A profile service asked once for "keyword research", as a run would ask
+// it: its time and what came, or what is wrong.
+QString TestSearchSource(const SearchSource& source, const NetLimits& limits,
+                         const std::shared_ptr<const CancelSignal>& cancel) {
+    const auto start = std::chrono::steady_clock::now();
+    const PageAnswer a = FetchAnswer(source.CountRequest("keyword research"), limits, cancel);
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now() - start)
+                        .count();
+    if (!a.answered) return QStringLiteral("no answer: %1").arg(ToQString(a.error));
+    const SearchRead read = source.Read({a.status, a.complete, a.body});
+    if (!read.error.empty()) return ToQString(read.error);
+    return QStringLiteral("answered in %1 ms: %2 results")
+        .arg(ms)
+        .arg(read.count ? QString::number(*read.count) : QStringLiteral("no count,"));
+}
+
+QString TestSuggestionSource(SuggestionSource& source, const NetLimits& limits,
+                             const std::shared_ptr<const CancelSignal>& cancel) {
+    const auto start = std::chrono::steady_clock::now();
+    source.Begin("keyword research", 5);
+    for (int asked = 0; asked < 4; ++asked) {
+        const auto request = source.Next();
+        if (!request) break;
+        const PageAnswer a = FetchAnswer(*request, limits, cancel);
+        if (!a.answered) return QStringLiteral("no answer: %1").arg(ToQString(a.error));
+        if (const std::string fault = source.Read({a.status, a.complete, a.body}); !fault.empty())
+            return ToQString(fault);
+    }
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now() - start)
+                        .count();
+    return QStringLiteral("answered in %1 ms: %2 suggestions").arg(ms).arg(source.Terms().size());
 }
 }  // namespace
 
@@ -92,6 +129,54 @@ TPreferencesForm::TPreferencesForm(SettingsStore& store, QWidget* parent)
     }
     for (QLabel* problem : {suggestProblem_, searchProblem_})
         problem->setStyleSheet(QStringLiteral("color: #b00000"));
+    // The kinds of service: "classic" (the addresses above) or a profile,
+    // optionally with "@URL" for its base.
+    struct Profile {
+        QComboBox** combo;
+        const char *caption, *name, *variable;
+        bool suggests;
+    };
+    const Profile profiles[] = {
+        {&suggestProfile_, "Suggestions from:", "SuggestProfile", "VEXORIN_SUGGEST_SERVICE", true},
+        {&searchProfile_, "Searches from:", "SearchProfile", "VEXORIN_SEARCH_SERVICE", false},
+    };
+    for (const Profile& pr : profiles) {
+        auto* label = new QLabel(QString::fromLatin1(pr.caption), this);
+        grid->addWidget(label, row, 0);
+        *pr.combo = ProfileCombo(pr.name, pr.suggests);
+        label->setBuddy(*pr.combo);
+        grid->addWidget(*pr.combo, row, 1);
+        grid->addWidget(OverrideNote(this, pr.variable, pr.name), row, 2);
+        ++row;
+    }
+    servicesNote_ = new QLabel(this);
+    servicesNote_->setObjectName(QStringLiteral("ServicesNote"));
+    servicesNote_->setWordWrap(true);
+    grid->addWidget(servicesNote_, row++, 1, 1, 2);
+    // A secret is typed here and goes to the desktop keyring, never to the
+    // settings file.
+    auto* secretLabel = new QLabel(QStringLiteral("Secret:"), this);
+    grid->addWidget(secretLabel, row, 0);
+    secretName_ = new QComboBox(this);
+    secretName_->setObjectName(QStringLiteral("SecretName"));
+    secretName_->setAccessibleName(QStringLiteral("Secret to keep"));
+    secretLabel->setBuddy(secretName_);
+    grid->addWidget(secretName_, row, 1);
+    secretValue_ = new QLineEdit(this);
+    secretValue_->setObjectName(QStringLiteral("SecretValue"));
+    secretValue_->setEchoMode(QLineEdit::Password);
+    secretValue_->setAccessibleName(QStringLiteral("Secret value"));
+    secretValue_->setPlaceholderText(QStringLiteral("kept in the keyring"));
+    grid->addWidget(secretValue_, row++, 2);
+    auto* keep = new QPushButton(QStringLiteral("&Keep in keyring"), this);
+    keep->setObjectName(QStringLiteral("KeepSecret"));
+    secretResult_ = new QLabel(this);
+    secretResult_->setObjectName(QStringLiteral("SecretResult"));
+    grid->addWidget(keep, row, 1);
+    grid->addWidget(secretResult_, row++, 2);
+    connect(keep, &QPushButton::clicked, this, &TPreferencesForm::KeepSecret);
+    for (QComboBox* combo : {suggestProfile_, searchProfile_})
+        connect(combo, &QComboBox::currentTextChanged, this, &TPreferencesForm::CheckServices);
     struct Number {
         QSpinBox** field;
         const char *name, *caption;
@@ -173,6 +258,75 @@ QSpinBox* TPreferencesForm::NumberField(const char* name, const char* caption, i
     return box;
 }
 
+QComboBox* TPreferencesForm::ProfileCombo(const char* name, bool suggests) {
+    auto* combo = new QComboBox(this);
+    combo->setObjectName(QString::fromLatin1(name));
+    combo->setEditable(true);
+    combo->addItem(QStringLiteral("classic"));
+    for (const auto& [profile, p] : LoadServiceProfiles(ProfileFolders()))
+        if (p.error.empty() && (suggests ? p.suggests : p.searches))
+            combo->addItem(ToQString(profile), ToQString(p.description));
+    for (int i = 0; i < combo->count(); ++i)
+        combo->setItemData(i, combo->itemData(i), Qt::ToolTipRole);
+    return combo;
+}
+
+namespace {
+std::string ChoiceText(const QComboBox* combo) {
+    const std::string text = ToBytes(combo->currentText().trimmed());
+    return text == "classic" ? std::string() : text;
+}
+}  // namespace
+
+void TPreferencesForm::CheckServices() {
+    const auto choice = [](const QComboBox* combo) -> std::optional<ServiceChoice> {
+        const std::string text = ChoiceText(combo);
+        if (text.empty()) return std::nullopt;
+        return ParseServiceChoice(text);
+    };
+    const auto profiles = LoadServiceProfiles(ProfileFolders());
+    const auto suggest = choice(suggestProfile_), search = choice(searchProfile_);
+    // The secrets the chosen profiles need, listed to be kept.
+    const QString was = secretName_->currentText();
+    secretName_->clear();
+    for (const auto& c : {suggest, search}) {
+        if (!c) continue;
+        if (const auto it = profiles.find(c->name); it != profiles.end())
+            for (const std::string& secret : it->second.secrets)
+                if (secretName_->findText(ToQString(secret)) < 0)
+                    secretName_->addItem(ToQString(secret));
+    }
+    if (const int at = secretName_->findText(was); at >= 0) secretName_->setCurrentIndex(at);
+    QString note;
+    if ((!ChoiceText(suggestProfile_).empty() && !suggest) ||
+        (!ChoiceText(searchProfile_).empty() && !search)) {
+        note = QStringLiteral("Write a profile's name, optionally followed by @ and its URL.");
+    } else if (suggest || search) {
+        const ChosenSources chosen = ChooseSources(suggest, search, profiles, LookupSecret);
+        note = chosen.error.empty() ? QStringLiteral("Ready.") : ToQString(chosen.error);
+    }
+    servicesNote_->setText(note);
+    suggestProfile_->setAccessibleDescription(note);
+    searchProfile_->setAccessibleDescription(note);
+}
+
+void TPreferencesForm::KeepSecret() {
+    const std::string name = ToBytes(secretName_->currentText());
+    if (name.empty()) {
+        secretResult_->setText(QStringLiteral("The chosen services need no secret."));
+        return;
+    }
+    std::string error;
+    const bool kept = StoreSecret(name, ToBytes(secretValue_->text()), &error);
+    const bool cleared = secretValue_->text().isEmpty();
+    secretValue_->clear();
+    secretResult_->setText(kept ? (cleared ? QStringLiteral("Removed from the keyring.")
+                                           : QStringLiteral("Kept in the keyring."))
+                                : QStringLiteral("Could not reach the keyring: ") +
+                                      ToQString(error));
+    CheckServices();
+}
+
 void TPreferencesForm::CheckHosts() {
     bool ok = true;
     for (auto [edit, problem] : {std::pair{suggest_, suggestProblem_}, {search_, searchProblem_}}) {
@@ -189,6 +343,8 @@ Preferences TPreferencesForm::Values() const {
     Preferences p;
     p.suggestHost = ToBytes(suggest_->text().trimmed());
     p.searchHost = ToBytes(search_->text().trimmed());
+    p.suggestService = ChoiceText(suggestProfile_);
+    p.searchService = ChoiceText(searchProfile_);
     p.connectSeconds = connect_->value();
     p.silenceSeconds = silence_->value();
     p.fetchSeconds = fetch_->value();
@@ -201,6 +357,11 @@ Preferences TPreferencesForm::Values() const {
 void TPreferencesForm::SetValues(const Preferences& p) {
     suggest_->setText(ToQString(p.suggestHost));
     search_->setText(ToQString(p.searchHost));
+    suggestProfile_->setCurrentText(p.suggestService.empty() ? QStringLiteral("classic")
+                                                             : ToQString(p.suggestService));
+    searchProfile_->setCurrentText(p.searchService.empty() ? QStringLiteral("classic")
+                                                           : ToQString(p.searchService));
+    CheckServices();
     connect_->setValue(p.connectSeconds);
     silence_->setValue(p.silenceSeconds);
     fetch_->setValue(p.fetchSeconds);
@@ -235,11 +396,20 @@ void TPreferencesForm::TestServices() {
     const Preferences p = Values();
     const ServiceHosts hosts = ServiceHostsFor(p);
     const NetLimits limits = NetLimitsFor(p);
+    const ChosenSources sources = ChooseServices(std::nullopt, std::nullopt, p);
+    if (!sources.error.empty()) {
+        testResult_->setText(ToQString(sources.error));
+        return;
+    }
     testResult_->setText(QStringLiteral("Testing\u2026"));
-    testThread_ = std::thread([this, hosts, limits, cancel = testCancel_] {
+    testThread_ = std::thread([this, hosts, limits, sources, cancel = testCancel_] {
+        const QString suggest = sources.suggest
+                                    ? TestSuggestionSource(*sources.suggest, limits, cancel)
+                                    : TestOne(hosts.suggest, limits, cancel);
+        const QString search = sources.search ? TestSearchSource(*sources.search, limits, cancel)
+                                              : TestOne(hosts.search, limits, cancel);
         const QString text =
-            QStringLiteral("Suggestion service: %1\nSearch service: %2")
-                .arg(TestOne(hosts.suggest, limits, cancel), TestOne(hosts.search, limits, cancel));
+            QStringLiteral("Suggestion service: %1\nSearch service: %2").arg(suggest, search);
         if (cancel->Cancelled()) return;
         // Delivered on the GUI thread; dropped if the form is gone by then.
         QMetaObject::invokeMethod(

@@ -11,6 +11,7 @@
 #include "results/preferences.h"
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -42,17 +43,29 @@ class TPreferencesForm : public QDialog {
     void TestServices();
     // Asks first; then every recorded run is gone.
     void ClearHistory();
+    // Keeps the chosen secret's typed value in the keyring (never in the
+    // settings store); the field is emptied either way.
+    void KeepSecret();
 
   private:
     QLineEdit* HostEdit(const char* name);
     QSpinBox* NumberField(const char* name, const char* caption, int lowest, int highest);
     void CheckHosts();
+    QComboBox* ProfileCombo(const char* name, bool suggests);
+    // Whether the chosen profiles can be used, and the secrets they need.
+    void CheckServices();
 
     SettingsStore& store_;
     QLineEdit* suggest_;
     QLineEdit* search_;
     QLabel* suggestProblem_;
     QLabel* searchProblem_;
+    QComboBox* suggestProfile_;
+    QComboBox* searchProfile_;
+    QLabel* servicesNote_;
+    QComboBox* secretName_;
+    QLineEdit* secretValue_;
+    QLabel* secretResult_;
     QSpinBox* connect_;
     QSpinBox* silence_;
     QSpinBox* fetch_;

@@ -410,13 +410,20 @@ void TForm1::BitBtn2Click() {
 }
 
 void TForm1::RunResearch(const std::vector<ImportedTerm>* list) {
+    // Preferences take effect at the next run; the environment wins.
+    SettingsStore none(std::string{});
+    const Preferences preferences = LoadPreferences(store_ ? *store_ : none);
+    // A profile that cannot be used (an error in it, a secret missing) is
+    // said before anything changes.
+    const ChosenSources sources = ChooseServices(std::nullopt, std::nullopt, preferences);
+    if (!sources.error.empty()) {
+        SetStatusText("Cannot research: " + sources.error);
+        return;
+    }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     runActive_ = true;
     model_->SetComparison(std::nullopt);
     const std::string started = IsoUtc(std::time(nullptr));
-    // Preferences take effect at the next run; the environment wins.
-    SettingsStore none(std::string{});
-    const Preferences preferences = LoadPreferences(store_ ? *store_ : none);
     fetcher_.BeginRun(NetLimitsFor(preferences));
     EscapeKey& escape = EscapeKey::Instance();
     escape.Forget();
@@ -430,7 +437,10 @@ void TForm1::RunResearch(const std::vector<ImportedTerm>* list) {
     runTime_->show();
     // A fault that escaped the run ends it; nothing is shown.
     RunOutcome outcome;
-    Guarded([this, &escape, &outcome, &preferences, list] {
+    Guarded([this, &escape, &outcome, &preferences, &sources, list] {
+        ServiceHosts hosts = ServiceHostsFor(preferences);
+        if (sources.suggest) hosts.suggest = sources.suggestHost;
+        if (sources.search) hosts.search = sources.searchHost;
         Research research(
             {.status = *this,
              .pump = pump_,
@@ -438,13 +448,22 @@ void TForm1::RunResearch(const std::vector<ImportedTerm>* list) {
              .stop = stop_,
              .inputs = *startForm_,
              .table = table_,
-             .hosts = ServiceHostsFor(preferences),
+             .hosts = hosts,
              .fetch = [this](const std::string& url) { return fetcher_.Fetch(url); },
              .decimalSeparator = table_.DecimalSeparator(),
              .policy = LookupPolicyFor(preferences),
              .fetchAnyThread =
                  [this](const std::string& url) { return fetcher_.FetchAnyThread(url); },
-             .cancelFetches = [this] { fetcher_.Cancel(); }});
+             .cancelFetches = [this] { fetcher_.Cancel(); },
+             .suggestSource = sources.suggest,
+             .searchSource = sources.search,
+             // From the calling thread, a fetch that serves events; from a
+             // lookup thread, a plain one.
+             .fetchRequest =
+                 [this, gui = std::this_thread::get_id()](const ServiceRequest& request) {
+                     return std::this_thread::get_id() == gui ? fetcher_.Fetch(request)
+                                                              : fetcher_.FetchAnyThread(request);
+                 }});
         try {
             if (list)
                 research.RunList(*list);
