@@ -1,5 +1,7 @@
 #include "net/http_client.h"
 
+#include "net/connection_pool.h"
+
 #include <time.h>
 
 #include <algorithm>
@@ -162,17 +164,37 @@ HttpResponse HttpClient::Get(const std::string& url) {
 
 HttpResponse HttpClient::Send(const ServiceRequest& request) {
     const std::string& url = request.url;
+    // A kept-alive connection of the run's pool, when there is one to the host.
+    std::string key;
+    bool reused = false;
+    if (pool) {
+        const UrlParts parts = SplitUrl(url);
+        key = LowerAscii(parts.protocol) + "://" + LowerAscii(parts.host) + ":" + parts.port;
+        if (auto kept = pool->Take(key)) {
+            connection_ = std::move(kept);
+            reused = true;
+        }
+    }
     HttpResponse r;
-    connection_.SetLimits(limits_);
-    connection_.SetDeadline(std::chrono::steady_clock::now() +
-                            std::chrono::milliseconds(limits_.fetchTimeoutMs));
-    connection_.SetCancel(cancel);
-    connection_.SetHostCache(hosts);
-    connection_.SetTlsContext(tls);
+    connection_->SetLimits(limits_);
+    connection_->SetDeadline(std::chrono::steady_clock::now() +
+                             std::chrono::milliseconds(limits_.fetchTimeoutMs));
+    connection_->SetCancel(cancel);
+    connection_->SetHostCache(hosts);
+    connection_->SetTlsContext(tls);
+    // Closed by the server while it was kept, or holding bytes nobody
+    // asked for: not to be used.
+    if (reused) {
+        connection_->CheckForClose(0);
+        if (!connection_->IsOpen() || connection_->Buffered() > 0) {
+            connection_ = std::make_unique<TcpConnection>();
+            return Send(request, key);
+        }
+    }
     try {
         const UrlParts u = SplitUrl(url);
         CheckRequest(request);
-        Open(u);
+        if (!reused) Open(u);
         SendRequest(RequestTarget(u), u.host, &request);
         for (int interim = 0;; ++interim) {
             r = HttpResponse{};
@@ -190,8 +212,36 @@ HttpResponse HttpClient::Send(const ServiceRequest& request) {
             throw NetError(NetErrorKind::HttpStatus, r.statusLine);
         Finish(r);
     } catch (const NetError& e) {
+        // A kept connection the server had closed fails before any byte of
+        // an answer: the request is sent once more, on a new connection.
+        if (reused && r.statusLine.empty() && connection_->Buffered() == 0 &&
+            e.kind != NetErrorKind::Cancelled && e.kind != NetErrorKind::TimedOut &&
+            !(cancel && cancel->Cancelled())) {
+            connection_ = std::make_unique<TcpConnection>();
+            return Send(request, key);
+        }
         r.error = e;
     }
+    // A whole answer (an error status's too) leaves the connection for the
+    // next request to the host.
+    if (pool) Keep(r, key);
+    return r;
+}
+
+void HttpClient::Keep(const HttpResponse& r, const std::string& key) {
+    if (r.error && r.error->kind != NetErrorKind::HttpStatus) return;
+    // A whole answer with an error status did not look for the close yet.
+    if (r.error) Finish(r);
+    pool->Give(key, std::move(connection_));
+    connection_ = std::make_unique<TcpConnection>();
+}
+
+HttpResponse HttpClient::Send(const ServiceRequest& request, const std::string& key) {
+    // Once more on a new connection: the pool is not asked again.
+    const std::shared_ptr<ConnectionPool> kept = std::move(pool);
+    HttpResponse r = Send(request);
+    pool = kept;
+    if (pool) Keep(r, key);
     return r;
 }
 
@@ -203,18 +253,22 @@ void HttpClient::Open(const UrlParts& u) {
     if (!u.userInfo.empty())
         throw NetError(NetErrorKind::Unsupported,
                        "User names and passwords in URLs are not supported.");
-    if (!u.host.empty()) connection_.host = u.host;
-    if (!IsHostName(connection_.host))
+    // Each exchange without a pool has a connection of its own: one left
+    // open by an earlier exchange of this client (its server's close not
+    // seen yet) is closed first.
+    if (connection_->IsOpen()) connection_->Close();
+    if (!u.host.empty()) connection_->host = u.host;
+    if (!IsHostName(connection_->host))
         throw NetError(NetErrorKind::Unsupported, "Invalid host name.");
     // 1 to 65535 in decimal, or none at all; never a silent port 80.
     const auto port = u.port.empty() ? std::optional<int32_t>(secure ? 443 : 80) : ReadPort(u.port);
     if (!port) throw NetError(NetErrorKind::Unsupported, "Invalid port: " + u.port);
-    connection_.port = *port;
-    connection_.useTls = secure;
+    connection_->port = *port;
+    connection_->useTls = secure;
     if (connector) {
-        connector(connection_);
+        connector(*connection_);
     } else {
-        connection_.Connect();
+        connection_->Connect();
     }
 }
 
@@ -242,9 +296,9 @@ void HttpClient::SendRequest(const std::string& target, const std::string& hostH
     // for byte.
     if (!request || (request->method == "GET" && request->headers.empty() && !request->json &&
                      request->body.empty())) {
-        connection_.WriteBytes("GET " + target + " HTTP/" + version + "\r\nHost: " + hostHeader +
-                               "\r\nAccept: " + kAccept + "\r\nUser-Agent: " + kUserAgent +
-                               "\r\n\r\n");
+        connection_->WriteBytes("GET " + target + " HTTP/" + version + "\r\nHost: " + hostHeader +
+                                "\r\nAccept: " + kAccept + "\r\nUser-Agent: " + kUserAgent +
+                                "\r\n\r\n");
         return;
     }
     std::string head =
@@ -256,7 +310,7 @@ void HttpClient::SendRequest(const std::string& target, const std::string& hostH
         if (!request->contentType.empty()) head += "Content-Type: " + request->contentType + "\r\n";
         head += "Content-Length: " + std::to_string(request->body.size()) + "\r\n";
     }
-    connection_.WriteBytes(head + "\r\n" + request->body);
+    connection_->WriteBytes(head + "\r\n" + request->body);
 }
 
 void HttpClient::ReadStatusLine(HttpResponse& r) {
@@ -264,14 +318,14 @@ void HttpClient::ReadStatusLine(HttpResponse& r) {
     // is told by its first bytes, not by the silence after them.
     static constexpr std::string_view kStart = "HTTP/";
     while (true) {
-        const std::string_view head = connection_.Peek();
+        const std::string_view head = connection_->Peek();
         const size_t n = std::min(head.size(), kStart.size());
         if (!EqualsNoCase(head.substr(0, n), kStart.substr(0, n)))
             throw NetError(NetErrorKind::Malformed, "The server did not answer in HTTP/1.");
         if (n == kStart.size()) break;
-        connection_.ReadMore();
+        connection_->ReadMore();
     }
-    r.statusLine = connection_.ReadLine();
+    r.statusLine = connection_->ReadLine();
     r.answeredHttp10 = LowerAscii(Copy(r.statusLine, 6, 3)) == "1.0";
     std::string rest;
     const size_t space = r.statusLine.find(' ');
@@ -284,7 +338,7 @@ void HttpClient::ReadStatusLine(HttpResponse& r) {
 void HttpClient::ReadHeaders(HttpResponse& r) {
     size_t bytes = 0;
     while (true) {
-        std::string line = connection_.ReadLine();
+        std::string line = connection_->ReadLine();
         if (line.empty()) break;
         if (r.headers.Count() >= limits_.maxHeaderLines)
             throw NetError(NetErrorKind::TooLarge, "Too many header lines.");
@@ -319,10 +373,10 @@ void HttpClient::ReadHeaders(HttpResponse& r) {
 void HttpClient::ReadBody(HttpResponse& r) {
     if (HasNoBody(r)) return;
     if (r.contentLength) {
-        connection_.ReadBytes(r.body, *r.contentLength);
+        connection_->ReadBytes(r.body, *r.contentLength);
     } else if (r.transferEncoding.find("chunked") != std::string::npos) {
         auto readSize = [&] {
-            std::string line = connection_.ReadLine();
+            std::string line = connection_->ReadLine();
             // The size ends at a blank or at its extensions' ";".
             line = line.substr(0, line.find_first_of(" \t;"));
             const auto size = ReadChunkSize(line);
@@ -331,22 +385,22 @@ void HttpClient::ReadBody(HttpResponse& r) {
             return static_cast<int64_t>(*size);
         };
         for (int64_t size = readSize(); size > 0; size = readSize()) {
-            connection_.ReadBytes(r.body, size);
-            connection_.ReadLine();
+            connection_->ReadBytes(r.body, size);
+            connection_->ReadLine();
         }
-        connection_.ReadLine();
+        connection_->ReadLine();
     } else {
-        connection_.ReadUntilClose(r.body);
+        connection_->ReadUntilClose(r.body);
     }
 }
 
 void HttpClient::Finish(const HttpResponse& r) {
     if (protocolVersion == pv1_0 || r.answeredHttp10) {
-        connection_.Close();
-    } else if (LowerAscii(TrimView(r.connection, " ")) == "close" && connection_.IsOpen()) {
-        connection_.Close();
+        connection_->Close();
+    } else if (LowerAscii(TrimView(r.connection, " ")) == "close" && connection_->IsOpen()) {
+        connection_->Close();
     } else {
-        connection_.CheckForClose(limits_.closeCheckWaitMs);
+        connection_->CheckForClose(limits_.closeCheckWaitMs);
     }
 }
 
@@ -424,8 +478,9 @@ PageAnswer FetchAnswer(const std::string& url, const NetLimits& limits,
 
 PageAnswer FetchAnswer(const ServiceRequest& request, const NetLimits& limits,
                        std::shared_ptr<const CancelSignal> cancel, std::shared_ptr<HostCache> hosts,
-                       std::shared_ptr<TlsContext> tls) {
+                       std::shared_ptr<TlsContext> tls, std::shared_ptr<ConnectionPool> pool) {
     HttpClient client(limits);
+    client.pool = std::move(pool);
     client.cancel = std::move(cancel);
     client.hosts = std::move(hosts);
     client.tls = std::move(tls);

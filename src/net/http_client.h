@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/service_request.h"
+#include "net/connection_pool.h"
 #include "net/tcp_connection.h"
 #include "net/tls_context.h"
 
@@ -76,13 +77,20 @@ class HttpClient {
 
     ProtocolVersion protocolVersion = pv1_1;
     // The last secure connection resumed a session of tls's.
-    bool Resumed() const { return connection_.Resumed(); }
+    bool Resumed() const { return connection_->Resumed(); }
+    // Kept-alive connections to reuse, and to keep this one in; none: one
+    // connection for this exchange.
+    std::shared_ptr<ConnectionPool> pool;
 
     static constexpr const char* kAccept = "text/html, */*";
     static constexpr const char* kUserAgent = "Mozilla/3.0 (compatible; Indy Library)";
 
   private:
     // The steps of one exchange; each raises NetError.
+    // Send once more on a new connection, kept in the pool under key after.
+    HttpResponse Send(const ServiceRequest& request, const std::string& key);
+    // Into the pool after a whole answer.
+    void Keep(const HttpResponse& r, const std::string& key);
     void Open(const UrlParts& u);
     // Refuses, before any connection, what cannot be sent as given.
     static void CheckRequest(const ServiceRequest& request);
@@ -94,7 +102,7 @@ class HttpClient {
     void Finish(const HttpResponse& r);
 
     NetLimits limits_;
-    TcpConnection connection_;
+    std::unique_ptr<TcpConnection> connection_ = std::make_unique<TcpConnection>();
 };
 
 // The limits every fetch uses: NetLimits' defaults, or the times given in
@@ -139,6 +147,7 @@ PageAnswer FetchAnswer(const std::string& url, const NetLimits& limits = Default
 PageAnswer FetchAnswer(const ServiceRequest& request, const NetLimits& limits,
                        std::shared_ptr<const CancelSignal> cancel = nullptr,
                        std::shared_ptr<HostCache> hosts = nullptr,
-                       std::shared_ptr<TlsContext> tls = nullptr);
+                       std::shared_ptr<TlsContext> tls = nullptr,
+                       std::shared_ptr<ConnectionPool> pool = nullptr);
 
 }  // namespace vx

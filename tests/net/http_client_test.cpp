@@ -15,6 +15,7 @@
 
 #include "loopback/loopback.h"
 #include "loopback/script_server.h"
+#include "net/connection_pool.h"
 
 namespace vx {
 namespace {
@@ -126,6 +127,56 @@ TEST(HttpExchange, AServiceRequestIsSentAsDescribed) {
         EXPECT_EQ(answer.error, "A request header cannot be sent as given.");
     }
     EXPECT_EQ(s.Connections(), 1);  // refused before connecting
+}
+
+// A profile service's requests share kept-alive connections: the next
+// request to the host goes on the same one; one the server closed meanwhile
+// is replaced, the request sent once more; one idle past the limit is not used.
+TEST(HttpExchange, KeptAliveConnectionsAreReusedOrReplaced) {
+    const std::string ok = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
+    struct Case {
+        const char* name;
+        std::vector<Step> script;
+        int pauseMs;
+        std::chrono::milliseconds idleLimit;
+        int connections;
+    } cases[] = {
+        {"reused",
+         {Step::Bytes(ok), Step::Pause(300), Step::Bytes(ok)},
+         0,
+         std::chrono::seconds(30),
+         1},
+        {"closed by the server",
+         {Step::Bytes(ok), Step::Pause(20), Step::HalfClose()},
+         80,
+         std::chrono::seconds(30),
+         2},
+        // Its close comes after the request went: no byte of an answer.
+        {"closed as the request came",
+         {Step::Bytes(ok), Step::Pause(150)},
+         60,
+         std::chrono::seconds(30),
+         2},
+        {"idle too long",
+         {Step::Bytes(ok), Step::Pause(300), Step::Bytes(ok)},
+         60,
+         std::chrono::milliseconds(20),
+         2},
+    };
+    for (const Case& c : cases) {
+        ScriptServer s(c.script);
+        const auto pool = std::make_shared<ConnectionPool>(4, c.idleLimit);
+        ServiceRequest r;
+        r.url = s.Url("/search?q=a");
+        r.json = true;
+        EXPECT_EQ(FetchAnswer(r, Quick(), nullptr, nullptr, nullptr, pool).body, "ok") << c.name;
+        EXPECT_EQ(pool->Idle(), 1) << c.name;
+        std::this_thread::sleep_for(std::chrono::milliseconds(c.pauseMs));
+        const PageAnswer second = FetchAnswer(r, Quick(), nullptr, nullptr, nullptr, pool);
+        EXPECT_TRUE(second.complete) << c.name << ": " << second.error;
+        EXPECT_EQ(second.body, "ok") << c.name;
+        EXPECT_EQ(s.Connections(), c.connections) << c.name;
+    }
 }
 
 TEST(HttpExchange, RequestTargets) {

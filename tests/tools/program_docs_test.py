@@ -44,6 +44,21 @@ class ProgramDocs(unittest.TestCase):
         self.assertEqual(r.stderr, "")
         return sorted(filter(None, r.stdout.split("\n")))
 
+    def test_completion_offers_the_service_profiles(self):
+        with tempfile.TemporaryDirectory() as config:
+            os.makedirs(os.path.join(config, "vexorin", "services"))
+            open(os.path.join(config, "vexorin", "services", "mine.json"), "w").close()
+            saved = dict(os.environ)
+            os.environ.update(VEXORIN_DATA_DIR=os.path.join(SOURCE, "assets"),
+                              XDG_CONFIG_HOME=config)
+            try:
+                offered = self.complete("--search-service")
+            finally:
+                os.environ.clear()
+                os.environ.update(saved)
+        self.assertEqual(offered, ["classic", "google-ads", "google-cse", "mine", "searxng",
+                                   "serpapi"])
+
     def test_completion(self):
         research = next(p for p in PROGRAMS if p.endswith("vexorin-research"))
         self.assertEqual(self.complete(), sorted(help_options(research)))

@@ -426,10 +426,14 @@ bool RunSteps(const Options& o, vx::ResultsTable& table, vx::RunOutcome* outcome
         {
             ProgressLine line;
             vx::HeadlessResearch request = o.research;
-            request.fetchRequest = [hosts, tls](const vx::ServiceRequest& r) {
-                return vx::FetchedPage::From(
-                    vx::FetchAnswer(r, vx::DefaultNetLimits(), cancel, hosts, tls));
-            };
+            // Profile services keep connections alive, at most one a row
+            // looked up at once.
+            request.fetchRequest =
+                [hosts, tls, pool = std::make_shared<vx::ConnectionPool>(request.policy.parallel)](
+                    const vx::ServiceRequest& r) {
+                    return vx::FetchedPage::From(
+                        vx::FetchAnswer(r, vx::DefaultNetLimits(), cancel, hosts, tls, pool));
+                };
             if (line.Wanted())
                 request.onProgress = [&line](const vx::RunProgress& p) { line.Show(p); };
             *outcome = vx::RunHeadlessResearch(

@@ -24,6 +24,7 @@ void BackgroundFetcher::BeginRun(const NetLimits& limits) {
     // Each run looks every service's host up once, and sets TLS up once.
     hosts_ = std::make_shared<HostCache>();
     tls_ = TlsContext::ForRun();
+    pool_ = std::make_shared<ConnectionPool>(kMaxParallel);
 }
 
 void BackgroundFetcher::Cancel() {
@@ -33,10 +34,15 @@ void BackgroundFetcher::Cancel() {
 FetchedPage BackgroundFetcher::Fetch(const std::string& url) {
     ServiceRequest request;
     request.url = url;
-    return Fetch(request);
+    return FetchWith(request, nullptr);
 }
 
 FetchedPage BackgroundFetcher::Fetch(const ServiceRequest& request) {
+    return FetchWith(request, pool_);
+}
+
+FetchedPage BackgroundFetcher::FetchWith(const ServiceRequest& request,
+                                         std::shared_ptr<ConnectionPool> pool) {
     const std::string url = request.ShownUrl();
     const std::shared_ptr<CancelSignal> cancel = cancel_;
     if (cancel->Cancelled()) return {};
@@ -47,8 +53,8 @@ FetchedPage BackgroundFetcher::Fetch(const ServiceRequest& request) {
     auto result = std::make_shared<Result>();
     QEventLoop loop;
     std::thread worker(
-        [result, request, cancel, hosts = hosts_, tls = tls_, limits = limits_, &loop] {
-            result->answer = FetchAnswer(request, limits, cancel, hosts, tls);
+        [result, request, cancel, hosts = hosts_, tls = tls_, limits = limits_, pool, &loop] {
+            result->answer = FetchAnswer(request, limits, cancel, hosts, tls, pool);
             result->done.store(true, std::memory_order_release);
             // Queued to the GUI thread; the loop outlives the worker (joined below).
             QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
@@ -76,15 +82,14 @@ FetchedPage BackgroundFetcher::Fetch(const ServiceRequest& request) {
 }
 
 FetchedPage BackgroundFetcher::FetchAnyThread(const std::string& url) const {
-    ServiceRequest request;
-    request.url = url;
-    return FetchAnyThread(request);
+    // The run's signal and cache: set by BeginRun before any lookup starts.
+    if (cancel_->Cancelled()) return {};
+    return ToPage(FetchAnswer(url, limits_, cancel_, hosts_, tls_));
 }
 
 FetchedPage BackgroundFetcher::FetchAnyThread(const ServiceRequest& request) const {
-    // The run's signal and cache: set by BeginRun before any lookup starts.
     if (cancel_->Cancelled()) return {};
-    return ToPage(FetchAnswer(request, limits_, cancel_, hosts_, tls_));
+    return ToPage(FetchAnswer(request, limits_, cancel_, hosts_, tls_, pool_));
 }
 
 }  // namespace vx::ui

@@ -41,10 +41,15 @@ class BackgroundFetcher {
     static constexpr int kWaitingAfterMs = 2000;
 
   private:
+    // Classic pages go on a connection each; profile services' requests
+    // share the run's kept-alive connections.
+    FetchedPage FetchWith(const ServiceRequest& request, std::shared_ptr<ConnectionPool> pool);
+
     NetLimits limits_;
     std::shared_ptr<CancelSignal> cancel_;
     std::shared_ptr<HostCache> hosts_;
     std::shared_ptr<TlsContext> tls_;
+    std::shared_ptr<ConnectionPool> pool_;
 };
 
 }  // namespace vx::ui
