@@ -45,6 +45,7 @@
 #include "ui/platform/Prompts.h"
 #include "ui/platform/Shell.h"
 #include "ui/platform/TextEdge.h"
+#include "ui/platform/WindowPlace.h"
 
 namespace vx::ui {
 
@@ -689,24 +690,11 @@ void TForm1::Opportunitychart1Click() {
         connect(ListView1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
                 [this](const QModelIndex& now) { MarkChartRow(now); });
         MarkChartRow(ListView1->currentIndex());
-        PlaceBeside(*chartForm_);
+        ManagePlace(*chartForm_, *this, store_, "chart");
     }
     chartForm_->show();
     chartForm_->raise();
     chartForm_->activateWindow();
-}
-
-void TForm1::PlaceBeside(QWidget& window) const {
-    // Right of the main window where the screen has room, else left of it;
-    // never over it.
-    window.adjustSize();
-    const QRect me = frameGeometry();
-    const QRect desk = screen() ? screen()->availableGeometry() : QRect();
-    const int width = window.frameGeometry().width();
-    int x = me.right() + 8;
-    if (desk.isValid() && x + width > desk.right() && me.left() - 8 - width >= desk.left())
-        x = me.left() - 8 - width;
-    window.move(x, me.top());
 }
 
 void TForm1::MarkChartRow(const QModelIndex& index) {
@@ -784,7 +772,7 @@ void TForm1::History1Click() {
         connect(historyForm_, &THistoryForm::CompareRequested, this,
                 [this](qint64 id) { Guarded([this, id] { CompareWithRun(id); }); });
         connect(historyForm_, &THistoryForm::AboutToAsk, this, [this] { StopBtnClick(); });
-        PlaceBeside(*historyForm_);
+        ManagePlace(*historyForm_, *this, store_, "history");
     }
     // What the writer still holds is in before the list is read.
     if (history_) history_->Flush();
@@ -857,7 +845,10 @@ void TForm1::Comparewith1Click() {
 void TForm1::Preferences1Click() {
     StopBtnClick();
     if (!store_) return;
-    if (!preferencesForm_) preferencesForm_ = new TPreferencesForm(*store_, this);
+    if (!preferencesForm_) {
+        preferencesForm_ = new TPreferencesForm(*store_, this);
+        ManagePlace(*preferencesForm_, *this, store_, "preferences");
+    }
     // Afresh from the store each time: a cancelled edit is forgotten.
     preferencesForm_->SetValues(LoadPreferences(*store_));
     preferencesForm_->exec();

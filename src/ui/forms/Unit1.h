@@ -127,7 +127,6 @@ class TForm1 : public QMainWindow, public StatusSink {
     // Asks before modified results are lost; false when the user cancels.
     bool MayDiscardResults();
     void MarkChartRow(const QModelIndex& index);
-    void PlaceBeside(QWidget& window) const;
     // A command that would empty the table or start a run while a run is
     // still inside its row loop waits for that run to return first.
     void AfterRun(std::function<void()> action);

@@ -123,7 +123,7 @@ THistoryForm::THistoryForm(std::string path, QWidget* parent)
     view_->setObjectName(QStringLiteral("TrendView"));
     view_->setAccessibleName(QStringLiteral("Trend of the key term"));
     view_->setRenderHint(QPainter::Antialiasing);
-    view_->setMinimumSize(480, 300);
+    view_->setMinimumSize(320, 240);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(open_);
