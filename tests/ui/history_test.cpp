@@ -6,7 +6,9 @@
 #include <QAccessible>
 
 #include <QAbstractAxis>
+#include <QCategoryAxis>
 #include <QChart>
+#include <QDateTimeAxis>
 #include <QFile>
 #include <QHeaderView>
 #include <QLineSeries>
@@ -32,6 +34,10 @@ using namespace Qt::StringLiterals;
 
 namespace vx::ui {
 namespace {
+
+QDateTime When(const QString& iso) {
+    return QDateTime::fromString(iso, Qt::ISODate);
+}
 
 // A history of the test's own.
 struct OwnHistory {
@@ -159,6 +165,59 @@ TEST(History, ATermsTrendHasGapsAndUpIsBetter) {
     EXPECT_EQ(view->text(QAccessible::Description),
               u"Red Shoes in 4 runs from 2026-12-01 to 2026-12-04; in the latest, rank 2, "
               "competition 5000, demand 100."_s);
+}
+
+// The trend's axes read true: whole ranks, counts as plain numbers, and a
+// time axis on which several runs of a day are several points.
+TEST(History, TheTrendsAxesReadAsNumbersAndTimes) {
+    OwnHistory history;
+    struct Run {
+        const char *when, *rank, *competition, *demand;
+    } runs[] = {{"2026-12-07T09:00:00Z", "9", "5,000", "100"},
+                {"2026-12-07T13:30:00Z", "5", "2000000", "?"},
+                {"2026-12-07T18:45:00Z", "2", "80,000", "120"}};
+    {
+        HistoryStore store(HistoryStore::DefaultPath(), HistoryStore::Use::Write);
+        for (const Run& r : runs) {
+            HistoryRun run;
+            run.started = r.when;
+            store.Record(run, {ResultRow("red shoes",
+                                         {r.demand, r.competition, "1", r.rank, "1%", "1"}, true)});
+        }
+    }
+    THistoryForm form(HistoryStore::DefaultPath());
+    form.ShowTrend("red shoes");
+    QValueAxis* rank = nullptr;
+    QCategoryAxis* counts = nullptr;
+    QDateTimeAxis* time = nullptr;
+    for (QAbstractAxis* a : form.TrendChart()->axes()) {
+        if (auto* c = qobject_cast<QCategoryAxis*>(a))
+            counts = c;
+        else if (auto* v = qobject_cast<QValueAxis*>(a))
+            rank = v;
+        else if (auto* t = qobject_cast<QDateTimeAxis*>(a))
+            time = t;
+    }
+    ASSERT_TRUE(rank && counts && time);
+    EXPECT_TRUE(rank->isReverse());
+    EXPECT_EQ(rank->tickType(), QValueAxis::TicksDynamic);
+    EXPECT_EQ(rank->tickInterval(), 2.0);  // 1 to 9: every second place, no "1, 1, 2"
+    EXPECT_EQ(rank->labelFormat(), u"%d"_s);
+    EXPECT_EQ(counts->categoriesLabels(),
+              (QStringList{u"100"_s, u"1 000"_s, u"10 000"_s, u"100 000"_s, u"1 M"_s, u"10 M"_s}));
+    // Ticks an hour or more apart on one day: the time of day shows.
+    EXPECT_EQ(time->format(), u"d MMM HH:mm"_s);
+    int rankPoints = 0;
+    for (QAbstractSeries* s : form.TrendChart()->series())
+        if (s->name() == u"Rank"_s)
+            rankPoints += static_cast<int>(static_cast<QXYSeries*>(s)->count());
+    EXPECT_EQ(rankPoints, 3);
+    EXPECT_EQ(RankTickInterval(8), 1);
+    EXPECT_EQ(RankTickInterval(40), 5);
+    EXPECT_EQ(CountText(1234567), u"1 234 567"_s);
+    EXPECT_EQ(
+        TimeScaleFor(When(u"2026-11-01T00:00:00Z"_s), When(u"2026-12-01T00:00:00Z"_s), 9).format,
+        u"d MMM yyyy"_s);
 }
 
 // Compared with an older file: each row's change, the gone terms greyed

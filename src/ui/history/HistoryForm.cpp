@@ -1,7 +1,9 @@
 #include "ui/history/HistoryForm.h"
 
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
+#include <QCursor>
 #include <QDateTime>
 #include <QDateTimeAxis>
 #include <QHBoxLayout>
@@ -10,12 +12,14 @@
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QListWidget>
-#include <QLogValueAxis>
 #include <QPushButton>
 #include <QScatterSeries>
 #include <QTableWidget>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <QValueAxis>
+#include <algorithm>
+#include <cmath>
 #include <functional>
 
 #include "core/text.h"
@@ -70,6 +74,44 @@ std::vector<QList<QPointF>> Stretches(const std::vector<TermPoint>& points, int 
     }
     return out;
 }
+
+}  // namespace
+
+QString CountText(long long n) {
+    if (n >= 1'000'000 && n % 1'000'000 == 0)
+        return CountText(n / 1'000'000) + QStringLiteral(" M");
+    QString digits = QString::number(n), out;
+    for (qsizetype i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) out += QLatin1Char(' ');
+        out += digits[i];
+    }
+    return out;
+}
+
+int RankTickInterval(int highest) {
+    // At most about eight labels, each a whole place.
+    for (const int step : {1, 2, 5, 10, 20, 50, 100, 200, 500})
+        if (highest / step <= 8) return step;
+    return 1000;
+}
+
+TimeScale TimeScaleFor(const QDateTime& first, const QDateTime& last, int points) {
+    TimeScale t;
+    const qint64 span = std::max<qint64>(0, first.secsTo(last));
+    // Room either side, so the first and last points are not on the frame.
+    const qint64 pad = std::max<qint64>(3600, span / 20);
+    t.from = first.addSecs(-pad).toLocalTime();
+    t.to = last.addSecs(pad).toLocalTime();
+    t.ticks = std::clamp(points + 1, 3, 6);
+    // The format shows the unit the ticks differ by, so no two read alike.
+    const qint64 between = (span + 2 * pad) / (t.ticks - 1);
+    t.format = between >= 86400 ? QStringLiteral("d MMM yyyy")
+               : between >= 60  ? QStringLiteral("d MMM HH:mm")
+                                : QStringLiteral("HH:mm:ss");
+    return t;
+}
+
+namespace {
 
 // A line a stretch; past this many stretches the points alone are shown, as
 // a series each costs the chart far more than a point.
@@ -228,22 +270,28 @@ void THistoryForm::ShowTrend(const std::string& term) {
     view_->setAccessibleDescription(TrendInWords(term, points));
     if (points.empty()) return;
     auto* time = new QDateTimeAxis;
-    time->setFormat(QStringLiteral("yyyy-MM-dd"));
-    time->setTitleText(QStringLiteral("Date"));
+    time->setTitleText(QStringLiteral("When"));
     const QDateTime first = When(points.front().started), last = When(points.back().started);
-    time->setRange(first.addDays(-1), last.addDays(1));
+    const TimeScale scale = TimeScaleFor(first, last, static_cast<int>(points.size()));
+    time->setFormat(scale.format);
+    time->setTickCount(scale.ticks);
+    time->setRange(scale.from, scale.to);
     chart_->addAxis(time, Qt::AlignBottom);
-    // Up is better: rank 1 at the top.
+    // Up is better: rank 1 at the top; whole places only.
     auto* rank = new QValueAxis;
     rank->setTitleText(QStringLiteral("Rank"));
     rank->setReverse(true);
     rank->setLabelFormat(QStringLiteral("%d"));
+    rank->setTickType(QValueAxis::TicksDynamic);
+    rank->setTickAnchor(0);
     chart_->addAxis(rank, Qt::AlignLeft);
-    auto* counts = new QLogValueAxis;
+    // Counts span decades: drawn as their logarithms, labelled as numbers
+    // ("1 000", "1 M"), not as a printf exponent.
+    auto* counts = new QCategoryAxis;
     counts->setTitleText(QStringLiteral("Competition and demand"));
-    counts->setLabelFormat(QStringLiteral("%g"));
+    counts->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     chart_->addAxis(counts, Qt::AlignRight);
-    qreal highestRank = 1, lowestCount = 1, highestCount = 10;
+    qreal highestRank = 1, lowestCount = 9, highestCount = 0;  // counts as log10
     struct Line {
         int column;
         const char* name;
@@ -252,6 +300,9 @@ void THistoryForm::ShowTrend(const std::string& term) {
     for (const Line& l : {Line{colRank, "Rank", rank}, Line{colCompetition, "Competition", counts},
                           Line{colDemand, "Demand", counts}}) {
         std::vector<QList<QPointF>> stretches = Stretches(points, l.column);
+        if (l.axis == counts)
+            for (auto& stretch : stretches)
+                for (QPointF& p : stretch) p.setY(std::log10(p.y()));
         std::vector<QXYSeries*> series;
         if (stretches.size() > kMostLines) {
             // The points alone, in one stretch, handed over at once.
@@ -281,6 +332,20 @@ void THistoryForm::ShowTrend(const std::string& term) {
             // One legend entry a line, however many stretches it has.
             if (named) chart_->legend()->markers(s).first()->setVisible(false);
             named = true;
+            // A point's own figures on hovering it (a single run is one point).
+            const bool logarithmic = l.axis == counts;
+            connect(s, &QXYSeries::hovered, this,
+                    [name = s->name(), logarithmic](const QPointF& p, bool over) {
+                        if (!over) return QToolTip::hideText();
+                        const double value = logarithmic ? std::pow(10.0, p.y()) : p.y();
+                        QToolTip::showText(
+                            QCursor::pos(),
+                            QStringLiteral("%1: %2\n%3")
+                                .arg(name, CountText(std::llround(value)),
+                                     QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(p.x()))
+                                         .toLocalTime()
+                                         .toString(QStringLiteral("d MMM yyyy HH:mm"))));
+                    });
             for (const QPointF& p : s->points()) {
                 if (l.axis == rank) {
                     highestRank = std::max(highestRank, p.y());
@@ -291,8 +356,14 @@ void THistoryForm::ShowTrend(const std::string& term) {
             }
         }
     }
-    rank->setRange(1, highestRank + 1);
-    counts->setRange(lowestCount, highestCount * 10);
+    if (highestCount < lowestCount) lowestCount = 0, highestCount = 1;  // no counts at all
+    rank->setRange(1, std::max<qreal>(2, highestRank));
+    rank->setTickInterval(RankTickInterval(static_cast<int>(highestRank)));
+    const int low = static_cast<int>(std::floor(lowestCount));
+    const int high = std::max(low + 1, static_cast<int>(std::ceil(highestCount)));
+    for (int k = low; k <= high; ++k)
+        counts->append(CountText(static_cast<long long>(std::llround(std::pow(10.0, k)))), k);
+    counts->setRange(low, high);
 }
 
 }  // namespace vx::ui

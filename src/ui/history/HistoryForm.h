@@ -2,6 +2,8 @@
 // compare the table with it or delete it, and a key term's trend over time.
 #pragma once
 
+#include <QDateTime>
+#include <QString>
 #include <QWidget>
 #include <cstdint>
 #include <optional>
@@ -15,6 +17,18 @@ class QPushButton;
 class QTableWidget;
 
 namespace vx::ui {
+
+// How the trend's axes read: counts as numbers with digit groups ("1 000",
+// "100 000", "1 M"); at most about eight whole ranks labelled; a time axis
+// whose ticks never read alike.
+QString CountText(long long n);
+int RankTickInterval(int highest);
+struct TimeScale {
+    QDateTime from, to;
+    int ticks = 5;
+    QString format;
+};
+TimeScale TimeScaleFor(const QDateTime& first, const QDateTime& last, int points);
 
 class THistoryForm : public QWidget {
     Q_OBJECT
