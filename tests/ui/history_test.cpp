@@ -11,7 +11,10 @@
 #include <QDateTimeAxis>
 #include <QFile>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineSeries>
+#include <QLocale>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QToolButton>
 #include <QValueAxis>
@@ -82,7 +85,19 @@ TEST(History, RunsAreRecordedListedOpenedAndDeleted) {
     EXPECT_TRUE(form->isVisible());
     auto* list = form->findChild<QTableWidget*>(u"RunList"_s);
     ASSERT_EQ(list->rowCount(), 1);
-    EXPECT_EQ(list->item(0, 1)->text(), u"shoes"_s);
+    EXPECT_EQ(list->item(0, 0)->text(), QStringLiteral("run %1").arg(runs[0].id));
+    EXPECT_EQ(list->item(0, 1)->text(),
+              QLocale().toString(
+                  QDateTime::fromString(QString::fromStdString(runs[0].started), Qt::ISODate)
+                      .toLocalTime(),
+                  QLocale::ShortFormat));
+    EXPECT_EQ(list->item(0, 2)->text(), u"shoes"_s);
+    EXPECT_TRUE(list->verticalHeader()->isHidden());
+    // The list has the room its columns need at the window's own size.
+    QCoreApplication::processEvents();
+    EXPECT_EQ(list->horizontalScrollBar()->maximum(), 0);
+    EXPECT_EQ(form->findChild<QLabel*>(u"TermListCaption"_s)->buddy(),
+              form->findChild<QWidget*>(u"TermList"_s));
 
     // Opened as a file opens: the rows, nothing to save.
     const QStringList terms = Column(k.w, 0);
@@ -91,12 +106,26 @@ TEST(History, RunsAreRecordedListedOpenedAndDeleted) {
     EXPECT_EQ(Column(k.w, 0), terms);
     EXPECT_FALSE(k.w.Modified());
 
-    // Deleting asks first.
+    // The pick stays on its run when another is recorded.
+    p.keepHistory = true;
+    SavePreferences(k.forms.store, p);
+    RunInWindow(k);
+    form->Refresh();
+    ASSERT_EQ(list->rowCount(), 2);
+    EXPECT_EQ(form->SelectedRun(), runs[0].id);
+
+    // Deleting asks first, naming the run.
     {
         Prompts::AnswerNext no(Prompts::Answer::No);
         ClickButton(*form, "DeleteRun");
+        EXPECT_EQ(no.Question(), QStringLiteral("Delete the run of %1, \u201cshoes\u201d, 4 rows?")
+                                     .arg(list->item(1, 1)->text()));
     }
-    EXPECT_EQ(list->rowCount(), 1);
+    EXPECT_EQ(list->rowCount(), 2);
+    list->selectRow(0);
+    Prompts::AnswerNext yesNewest(Prompts::Answer::Yes);
+    ClickButton(*form, "DeleteRun");
+    list->selectRow(0);
     Prompts::AnswerNext yes(Prompts::Answer::Yes);
     ClickButton(*form, "DeleteRun");
     EXPECT_TRUE(yes.Used());

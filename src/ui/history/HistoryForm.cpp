@@ -12,8 +12,11 @@
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QListWidget>
+#include <QLocale>
 #include <QPushButton>
 #include <QScatterSeries>
+#include <QScrollBar>
+#include <QSplitter>
 #include <QTableWidget>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -33,9 +36,18 @@ namespace vx::ui {
 
 namespace {
 constexpr int kIdRole = Qt::UserRole + 1;
+constexpr int kColumns = 6;
 
 QDateTime When(const std::string& iso) {
     return QDateTime::fromString(ToQString(iso), Qt::ISODate);
+}
+
+// A run's start in the user's time zone, as the user's locale writes a date
+// and time, whole ("7 Dec 2026 14:05").
+QString LocalTime(const std::string& iso) {
+    const QDateTime when = When(iso);
+    if (!when.isValid()) return ToQString(iso);
+    return QLocale().toString(when.toLocalTime(), QLocale::ShortFormat);
 }
 
 // The unbroken stretches of numbers of one column: "-" and "?" are gaps.
@@ -137,11 +149,15 @@ THistoryForm::THistoryForm(std::string path, QWidget* parent)
     : QWidget(parent, Qt::Window), path_(std::move(path)) {
     setObjectName(QStringLiteral("HistoryForm"));
     setWindowTitle(QStringLiteral("Research history"));
-    runs_ = new QTableWidget(0, 5, this);
+    runs_ = new QTableWidget(0, kColumns, this);
     runs_->setObjectName(QStringLiteral("RunList"));
-    runs_->setHorizontalHeaderLabels({QStringLiteral("Date (UTC)"), QStringLiteral("Seed"),
-                                      QStringLiteral("Site"), QStringLiteral("Rows"),
-                                      QStringLiteral("Ended")});
+    runs_->setHorizontalHeaderLabels({QStringLiteral("Run"), QStringLiteral("When"),
+                                      QStringLiteral("Seed"), QStringLiteral("Site"),
+                                      QStringLiteral("Rows"), QStringLiteral("Ended")});
+    // The run's own id, as --compare run:12 takes it, names a row; no
+    // spreadsheet row numbers beside it.
+    runs_->verticalHeader()->hide();
+    runs_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     runs_->setSelectionBehavior(QAbstractItemView::SelectRows);
     runs_->setSelectionMode(QAbstractItemView::SingleSelection);
     runs_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -150,6 +166,10 @@ THistoryForm::THistoryForm(std::string path, QWidget* parent)
     terms_ = new QListWidget(this);
     terms_->setObjectName(QStringLiteral("TermList"));
     terms_->setAccessibleName(QStringLiteral("Key terms of the run"));
+    auto* termsCaption =
+        new QLabel(QStringLiteral("&Key terms of the run (pick one for its trend):"), this);
+    termsCaption->setObjectName(QStringLiteral("TermListCaption"));
+    termsCaption->setBuddy(terms_);
     open_ = new QPushButton(QStringLiteral("&Open"), this);
     open_->setObjectName(QStringLiteral("OpenRun"));
     compare_ = new QPushButton(QStringLiteral("&Compare with table"), this);
@@ -172,14 +192,24 @@ THistoryForm::THistoryForm(std::string path, QWidget* parent)
     buttons->addWidget(compare_);
     buttons->addWidget(delete_);
     buttons->addStretch(1);
-    auto* left = new QVBoxLayout;
+    auto* listSide = new QWidget(this);
+    auto* left = new QVBoxLayout(listSide);
+    left->setContentsMargins(0, 0, 0, 0);
     left->addWidget(runs_, 2);
     left->addLayout(buttons);
+    left->addWidget(termsCaption);
     left->addWidget(terms_, 1);
     left->addWidget(status_);
+    // The list gets the room its columns need; the chart the rest.
+    auto* split = new QSplitter(Qt::Horizontal, this);
+    split->setObjectName(QStringLiteral("HistorySplit"));
+    split->addWidget(listSide);
+    split->addWidget(view_);
+    split->setStretchFactor(0, 0);
+    split->setStretchFactor(1, 1);
+    split->setChildrenCollapsible(false);
     auto* layout = new QHBoxLayout(this);
-    layout->addLayout(left, 1);
-    layout->addWidget(view_, 1);
+    layout->addWidget(split);
 
     auto selected = [this](const std::function<void(qint64)>& act) {
         if (const auto id = SelectedRun()) act(*id);
@@ -196,7 +226,10 @@ THistoryForm::THistoryForm(std::string path, QWidget* parent)
 }
 
 void THistoryForm::Refresh() {
+    // The run the user picked stays picked when the list is read again.
+    const std::optional<int64_t> picked = SelectedRun();
     runs_->setRowCount(0);
+    int pickedRow = 0;
     try {
         const HistoryStore store(path_);
         const std::vector<HistoryRun> runs = store.Runs();
@@ -205,11 +238,17 @@ void THistoryForm::Refresh() {
         for (size_t i = 0; i < runs.size(); ++i) {
             const HistoryRun& r = runs[runs.size() - 1 - i];
             const int row = static_cast<int>(i);
-            const QString cells[] = {ToQString(r.started), ToQString(r.seed), ToQString(r.site),
-                                     QString::number(r.rows), ToQString(r.ended)};
-            for (int c = 0; c < 5; ++c) {
+            if (picked && *picked == r.id) pickedRow = row;
+            const QString cells[kColumns] = {QStringLiteral("run %1").arg(r.id),
+                                             LocalTime(r.started),
+                                             ToQString(r.seed),
+                                             ToQString(r.site),
+                                             QString::number(r.rows),
+                                             ToQString(r.ended)};
+            for (int c = 0; c < kColumns; ++c) {
                 auto* item = new QTableWidgetItem(cells[c]);
                 item->setData(kIdRole, static_cast<qint64>(r.id));
+                if (c == 1) item->setToolTip(ToQString(r.started) + QStringLiteral(" UTC"));
                 runs_->setItem(row, c, item);
             }
         }
@@ -221,7 +260,11 @@ void THistoryForm::Refresh() {
     }
     const bool any = runs_->rowCount() > 0;
     for (QPushButton* b : {open_, compare_, delete_}) b->setEnabled(any);
-    if (any) runs_->selectRow(0);
+    if (any) runs_->selectRow(pickedRow);
+    // Room for every column whole, a scroll bar's width included, within reason.
+    const int needed = runs_->horizontalHeader()->length() + 2 * runs_->frameWidth() +
+                       runs_->verticalScrollBar()->sizeHint().width();
+    runs_->setMinimumWidth(std::min(needed, 720));
 }
 
 std::optional<int64_t> THistoryForm::SelectedRun() const {
@@ -234,7 +277,18 @@ void THistoryForm::DeleteSelected() {
     const auto id = SelectedRun();
     if (!id) return;
     emit AboutToAsk();
-    if (!Prompts::Confirm(this, QStringLiteral("Delete this run from the history?"))) return;
+    // The question names the run as the list shows it.
+    const int row = runs_->currentRow() >= 0 ? runs_->currentRow() : 0;
+    const auto cell = [this, row](int column) {
+        const QTableWidgetItem* item = runs_->item(row, column);
+        return item ? item->text() : QString();
+    };
+    const QString rows = cell(4);
+    const QString question =
+        QStringLiteral("Delete the run of %1, \u201c%2\u201d, %3 %4?")
+            .arg(cell(1), cell(2), rows,
+                 rows == u"1" ? QStringLiteral("row") : QStringLiteral("rows"));
+    if (!Prompts::Confirm(this, question)) return;
     try {
         HistoryStore(path_, HistoryStore::Use::Write).Delete(*id);
     } catch (const std::exception& e) {

@@ -11,6 +11,7 @@ struct Armed {
     int token = 0;
     int usedToken = 0;
     std::optional<Answer> unarmed;
+    QString question;  // the last question an armed answer took
 };
 Armed& Slot() {
     static Armed slot;
@@ -34,6 +35,10 @@ void SetUnarmedAnswer(std::optional<Answer> answer) {
 
 bool AnswerNext::Used() const {
     return Slot().usedToken == token_;
+}
+
+QString AnswerNext::Question() const {
+    return Used() ? Slot().question : QString();
 }
 
 std::unique_ptr<QMessageBox> SaveResultsBox(QWidget* parent) {
@@ -61,7 +66,10 @@ std::optional<Answer> TakeArmed() {
 }  // namespace
 
 bool Confirm(QWidget* parent, const QString& question) {
-    if (const auto a = TakeArmed()) return *a == Answer::Yes;
+    if (const auto a = TakeArmed()) {
+        Slot().question = question;
+        return *a == Answer::Yes;
+    }
     QMessageBox box(QMessageBox::Question, QStringLiteral("Vexorin"), question,
                     QMessageBox::Yes | QMessageBox::No, parent);
     box.setObjectName(QStringLiteral("ConfirmPrompt"));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
 #include <memory>
 #include <optional>
@@ -27,6 +28,8 @@ class AnswerNext {
     ~AnswerNext();
     Q_DISABLE_COPY_MOVE(AnswerNext)
     bool Used() const;
+    // The yes-or-no question it answered.
+    QString Question() const;
 
   private:
     int token_;
