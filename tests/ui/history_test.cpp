@@ -15,6 +15,7 @@
 #include <QLineSeries>
 #include <QLocale>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QTableWidget>
 #include <QToolButton>
 #include <QValueAxis>
@@ -95,7 +96,10 @@ TEST(History, RunsAreRecordedListedOpenedAndDeleted) {
     EXPECT_TRUE(list->verticalHeader()->isHidden());
     // The list has the room its columns need at the window's own size.
     QCoreApplication::processEvents();
-    EXPECT_EQ(list->horizontalScrollBar()->maximum(), 0);
+    EXPECT_EQ(list->horizontalScrollBar()->maximum(), 0)
+        << list->width() << " header " << list->horizontalHeader()->length() << " form "
+        << form->width() << " split " << form->findChild<QSplitter*>()->sizes()[0] << ","
+        << form->findChild<QSplitter*>()->sizes()[1];
     EXPECT_EQ(form->findChild<QLabel*>(u"TermListCaption"_s)->buddy(),
               form->findChild<QWidget*>(u"TermList"_s));
 

@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <QTest>
 
+#include "support/scoped_env.h"
 #include "ui/history/HistoryForm.h"
 #include "ui/platform/WindowPlace.h"
 #include "ui_window.h"
@@ -41,6 +42,7 @@ TEST(WindowPlace, WhollyOnTheScreenBesideTheMainWindowWhereThereIsRoom) {
 
 TEST(WindowPlace, HistoryKeepsItsPlaceAndClosesOnEscape) {
     TempDir dir;
+    vx::testing::ScopedEnv ownHistory("XDG_DATA_HOME", dir.path());
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     QRect moved;
     {

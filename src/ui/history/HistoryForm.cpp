@@ -185,7 +185,7 @@ THistoryForm::THistoryForm(std::string path, QWidget* parent)
     view_->setObjectName(QStringLiteral("TrendView"));
     view_->setAccessibleName(QStringLiteral("Trend of the key term"));
     view_->setRenderHint(QPainter::Antialiasing);
-    view_->setMinimumSize(320, 240);
+    view_->setMinimumSize(280, 240);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(open_);
@@ -201,15 +201,15 @@ THistoryForm::THistoryForm(std::string path, QWidget* parent)
     left->addWidget(terms_, 1);
     left->addWidget(status_);
     // The list gets the room its columns need; the chart the rest.
-    auto* split = new QSplitter(Qt::Horizontal, this);
-    split->setObjectName(QStringLiteral("HistorySplit"));
-    split->addWidget(listSide);
-    split->addWidget(view_);
-    split->setStretchFactor(0, 0);
-    split->setStretchFactor(1, 1);
-    split->setChildrenCollapsible(false);
+    split_ = new QSplitter(Qt::Horizontal, this);
+    split_->setObjectName(QStringLiteral("HistorySplit"));
+    split_->addWidget(listSide);
+    split_->addWidget(view_);
+    split_->setStretchFactor(0, 0);
+    split_->setStretchFactor(1, 1);
+    split_->setChildrenCollapsible(false);
     auto* layout = new QHBoxLayout(this);
-    layout->addWidget(split);
+    layout->addWidget(split_);
 
     auto selected = [this](const std::function<void(qint64)>& act) {
         if (const auto id = SelectedRun()) act(*id);
@@ -261,10 +261,27 @@ void THistoryForm::Refresh() {
     const bool any = runs_->rowCount() > 0;
     for (QPushButton* b : {open_, compare_, delete_}) b->setEnabled(any);
     if (any) runs_->selectRow(pickedRow);
-    // Room for every column whole, a scroll bar's width included, within reason.
-    const int needed = runs_->horizontalHeader()->length() + 2 * runs_->frameWidth() +
-                       runs_->verticalScrollBar()->sizeHint().width();
-    runs_->setMinimumWidth(std::min(needed, 720));
+    // Room for every column whole, a scroll bar's width included: the list
+    // side gets it first, the trend the rest (the window is kept on the
+    // screen when it opens).
+    if (!isVisible()) resize(std::max(width(), ListWidth() + view_->minimumWidth() + 40), height());
+    FitList();
+}
+
+int THistoryForm::ListWidth() const {
+    return runs_->horizontalHeader()->length() + 2 * runs_->frameWidth() +
+           runs_->verticalScrollBar()->sizeHint().width();
+}
+
+void THistoryForm::FitList() {
+    const int room = split_->width() - split_->handleWidth();
+    split_->setSizes({std::min(ListWidth(), room - view_->minimumWidth()),
+                      std::max(view_->minimumWidth(), room - ListWidth())});
+}
+
+void THistoryForm::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    FitList();
 }
 
 std::optional<int64_t> THistoryForm::SelectedRun() const {

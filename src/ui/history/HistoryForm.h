@@ -14,6 +14,7 @@ class QChartView;
 class QLabel;
 class QListWidget;
 class QPushButton;
+class QSplitter;
 class QTableWidget;
 
 namespace vx::ui {
@@ -52,8 +53,14 @@ class THistoryForm : public QWidget {
     // a modal box, so the main window stops it.
     void AboutToAsk();
 
+  protected:
+    void showEvent(QShowEvent* event) override;
+
   private:
     void ShowTerms();
+    // The run list's width with every column whole; the splitter gives it that.
+    int ListWidth() const;
+    void FitList();
 
     std::string path_;
     QTableWidget* runs_;
@@ -64,6 +71,7 @@ class THistoryForm : public QWidget {
     QLabel* status_;
     QChart* chart_;
     QChartView* view_;
+    QSplitter* split_;
 };
 
 }  // namespace vx::ui
