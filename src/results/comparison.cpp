@@ -97,4 +97,13 @@ std::string ChangeMark(const TermChange& change) {
     return std::string(up ? "\u25B2 " : "\u25BC ") + change.rankChange.substr(1);
 }
 
+std::string ChangeWords(const TermChange& change) {
+    if (change.status == TermStatus::Gone) return "gone";
+    if (change.status == TermStatus::New) return "new";
+    if (change.rankChange == "-" || change.rankChange == "0") return "";
+    const std::string places = change.rankChange.substr(1);
+    return std::string(change.rankChange[0] == '+' ? "up " : "down ") + places +
+           (places == "1" ? " place" : " places");
+}
+
 }  // namespace vx

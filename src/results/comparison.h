@@ -32,6 +32,10 @@ std::vector<TermChange> CompareTables(const ResultsTable& older, const ResultsTa
 // number), "▼ n" when down, "new" for a term not there before, else nothing.
 std::string ChangeMark(const TermChange& change);
 
+// The same in words: "up 4 places", "down 1 place", "new", "gone", or
+// nothing.
+std::string ChangeWords(const TermChange& change);
+
 // The changes by case-folded key term, for finding a row's.
 std::map<std::string, TermChange> ChangesByTerm(const std::vector<TermChange>& changes);
 // The order of a sort by the change: the biggest rise first, then smaller

@@ -65,7 +65,8 @@ std::string CsvField(std::string_view bytes) {
 }
 }  // namespace
 
-std::string FormatCsvTable(const ResultsTable& table, const std::vector<std::string>* changes) {
+std::string FormatCsvTable(const ResultsTable& table, const std::vector<std::string>* changes,
+                           const std::vector<TermChange>* gone) {
     // The byte-order mark tells spreadsheet programs the text is UTF-8.
     std::string out = "\xEF\xBB\xBF";
     for (int c = 0; c < kColumnCount; ++c) out += std::string(kColumnCaptions[c]) + ",";
@@ -80,6 +81,15 @@ std::string FormatCsvTable(const ResultsTable& table, const std::vector<std::str
                                       ? (*changes)[static_cast<size_t>(i)]
                                       : std::string());
         out += "\r\n";
+    }
+    if (changes && gone) {
+        for (const TermChange& g : *gone) {
+            const std::string cells[kColumnCount] = {
+                g.term, g.demandOld, g.competitionOld, "", g.rankOld, "", ""};
+            for (int c = colKeyTerm; c < kColumnCount; ++c)
+                out += (c == colKeyTerm ? "" : ",") + CsvField(cells[c]);
+            out += ",0,gone\r\n";
+        }
     }
     return out;
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "results/comparison.h"
 #include "results/results_table.h"
 
 namespace vx {
@@ -12,7 +13,10 @@ namespace vx {
 std::string FormatKeywordList(const ResultsTable& table);
 // With changes (one a row, as a comparison shows them), a last column
 // "Change" holds them.
+// Terms gone since the older investigation follow the rows, as the window
+// shows them: their older texts, unchecked, their change "gone".
 std::string FormatCsvTable(const ResultsTable& table,
-                           const std::vector<std::string>* changes = nullptr);
+                           const std::vector<std::string>* changes = nullptr,
+                           const std::vector<TermChange>* gone = nullptr);
 
 }  // namespace vx

@@ -26,11 +26,14 @@ TEST(CompareTables, StatusChangeAndOrder) {
                                       {"same", "10", "100", "2"},
                                       {"unranked", "11", "100", "6"}});
     struct Want {
-        const char *term, *status, *change, *mark;
+        const char *term, *status, *change, *mark, *words;
     } want[] = {
-        {"fresh", "new", "-", "new"},          {"up", "changed", "+20", "\u25B2 20"},
-        {"down", "changed", "-4", "\u25BC 4"}, {"same", "same", "0", ""},
-        {"unranked", "changed", "-", ""},      {"gone one", "gone", "-", ""},
+        {"fresh", "new", "-", "new", "new"},
+        {"up", "changed", "+20", "\u25B2 20", "up 20 places"},
+        {"down", "changed", "-4", "\u25BC 4", "down 4 places"},
+        {"same", "same", "0", "", ""},
+        {"unranked", "changed", "-", "", ""},
+        {"gone one", "gone", "-", "", "gone"},
     };
     const auto changes = CompareTables(older, newer);
     ASSERT_EQ(changes.size(), std::size(want));
@@ -39,6 +42,7 @@ TEST(CompareTables, StatusChangeAndOrder) {
         EXPECT_STREQ(ToString(changes[i].status), want[i].status) << want[i].term;
         EXPECT_EQ(changes[i].rankChange, want[i].change) << want[i].term;
         EXPECT_EQ(ChangeMark(changes[i]), want[i].mark) << want[i].term;
+        EXPECT_EQ(ChangeWords(changes[i]), want[i].words) << want[i].term;
     }
     EXPECT_EQ(changes[1].rankOld, "23");
     EXPECT_EQ(changes[1].rankNew, "3");

@@ -293,13 +293,21 @@ TEST(History, TheTableComparedWithAnOlderInvestigation) {
         [&](QWidget*, const QString&, const QString&, const QString&) {
             return FileDialogs::Choice{QString::fromStdString(csv), u"CSV table (*.csv)"_s};
         });
-    TriggerAction(k.w, "Savetotextfile1");
+    // File > Export > CSV table: the rows as the window shows them, the
+    // gone term too.
+    TriggerAction(k.w, "ExportCsv1");
     QFile file(QString::fromStdString(csv));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromUtf8(file.readAll()).split(u"\r\n"_s);
     EXPECT_TRUE(lines[0].endsWith(u",Checked,Change"_s));
     EXPECT_TRUE(lines[1].startsWith(u"up,"_s));
     EXPECT_TRUE(lines[1].endsWith(u",\u25B2 20"_s));
+    ASSERT_GE(lines.size(), 5);
+    EXPECT_TRUE(lines[4].startsWith(u"gone,"_s)) << lines[4].toStdString();
+    EXPECT_TRUE(lines[4].endsWith(u",0,gone"_s)) << lines[4].toStdString();
+    // A screen reader hears the change in words.
+    EXPECT_EQ(m->index(0, 7).data(Qt::AccessibleTextRole).toString(), u"up 20 places"_s);
+    EXPECT_EQ(m->index(3, 7).data(Qt::AccessibleTextRole).toString(), u"gone"_s);
 }
 
 }  // namespace

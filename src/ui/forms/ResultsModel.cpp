@@ -69,6 +69,8 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
         const size_t g = static_cast<size_t>(index.row() - shownRows_);
         if (g >= gone_.size()) return {};
         if (role == Qt::ForegroundRole) return QColor(Qt::gray);
+        if (role == Qt::AccessibleTextRole && index.column() == kChangeColumn)
+            return QStringLiteral("gone");
         if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
         const TermChange& c = gone_[g];
         switch (index.column()) {
@@ -89,8 +91,10 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
     if (index.row() >= table_.Count()) return {};
     const ResultRow& row = table_.At(index.row());
     if (index.column() == kChangeColumn) {
-        if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
         const TermChange* c = ChangeOf(row);
+        // In words for a screen reader: arrows are not read as movement.
+        if (role == Qt::AccessibleTextRole) return c ? ToQString(ChangeWords(*c)) : QString();
+        if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
         return c ? ToQString(ChangeMark(*c)) : QString();
     }
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {

@@ -289,6 +289,12 @@ void TForm1::BuildMenus() {
         ->setShortcut(QKeySequence::Save);
     item(file, "Comparewith1", QStringLiteral("Co&mpare with..."), art::Picture::OpenFolder,
          [this] { Comparewith1Click(); });
+    QMenu* exports = file->addMenu(QStringLiteral("&Export"));
+    exports->setObjectName(QStringLiteral("Export1"));
+    item(exports, "ExportCsv1", QStringLiteral("&CSV table..."), art::Picture::PageOfText,
+         [this] { ExportAs(true); });
+    item(exports, "ExportKeywords1", QStringLiteral("&Keyword list..."), art::Picture::PageOfText,
+         [this] { ExportAs(false); });
     file->addSeparator();
     item(file, "Exit1", QStringLiteral("E&xit"), art::Picture::OpenDoor, [this] {
         Exit1Click();
@@ -597,6 +603,19 @@ void TForm1::Savetotextfile1Click() {
         this, QStringLiteral("Save keywords list"),
         SuggestedName(RecentFolders::KeywordLists, QStringLiteral(".txt")),
         kTxtFilter + QStringLiteral(";;") + kCsvFilter, QStringLiteral("txt"));
+    WriteExport(choice);
+}
+
+void TForm1::ExportAs(bool csv) {
+    if (!StopThen([this, csv] { ExportAs(csv); })) return;
+    const QString suffix = csv ? QStringLiteral(".csv") : QStringLiteral(".txt");
+    WriteExport(FileDialogs::GetSaveFile(
+        this, csv ? QStringLiteral("Export CSV table") : QStringLiteral("Export keyword list"),
+        SuggestedName(RecentFolders::KeywordLists, suffix), csv ? kCsvFilter : kTxtFilter,
+        csv ? QStringLiteral("csv") : QStringLiteral("txt")));
+}
+
+void TForm1::WriteExport(const FileDialogs::Choice& choice) {
     if (choice.path.isEmpty()) return;
     folders_.Remember(RecentFolders::KeywordLists, choice.path);
     // The file type chosen decides the layout and, when none was typed, the
@@ -608,8 +627,9 @@ void TForm1::Savetotextfile1Click() {
         path += csv ? QStringLiteral(".csv") : QStringLiteral(".txt");
     // Compared, the table carries each row's change.
     const std::vector<std::string> changes = model_->Changes();
-    const std::string text = csv ? FormatCsvTable(table_, model_->Comparing() ? &changes : nullptr)
-                                 : FormatKeywordList(table_);
+    const std::string text =
+        csv ? FormatCsvTable(table_, model_->Comparing() ? &changes : nullptr, &model_->Gone())
+            : FormatKeywordList(table_);
     SaveTo(path, text);
 }
 

@@ -13,6 +13,7 @@
 #include "results/results_table.h"
 #include "ui/forms/BackgroundFetch.h"
 #include "ui/forms/RecentFolders.h"
+#include "ui/platform/FileDialogs.h"
 #include "ui/platform/QtEventPump.h"
 
 class QLabel;
@@ -73,6 +74,8 @@ class TForm1 : public QMainWindow, public StatusSink {
     void Import1Click();
     void Save1Click();
     void Savetotextfile1Click();
+    // File > Export > CSV table... or Keyword list...
+    void ExportAs(bool csv);
     void Exit1Click();
     void Opportunitychart1Click();
     TChartForm* ChartForm() const { return chartForm_; }
@@ -113,6 +116,9 @@ class TForm1 : public QMainWindow, public StatusSink {
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    // Writes the table as the chosen file asks (its type or suffix: CSV,
+    // else a keyword list); a comparison's changes and gone terms included.
+    void WriteExport(const FileDialogs::Choice& choice);
     void FormCreate();
     void BuildMenus();
     void BuildButtons(QWidget* client);
