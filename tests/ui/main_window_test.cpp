@@ -455,6 +455,10 @@ TEST(MainWindow, ModalCommandsStopARunFirst) {
 TEST(MainWindow, TheSaveQuestionComesAfterTheRunEnded) {
     Services services;
     Window k;
+    // Without the history the table is all there is of the run: asked.
+    Preferences off = LoadPreferences(k.forms.store);
+    off.keepHistory = false;
+    SavePreferences(k.forms.store, off);
     k.w.show();
     const std::string path = k.dir.File("saved.bki");
     bool runningWhenAsked = true;
@@ -480,6 +484,41 @@ TEST(MainWindow, TheSaveQuestionComesAfterTheRunEnded) {
         EXPECT_EQ(k.w.Table().At(i).ColumnCount(), 6) << i;
         EXPECT_EQ(saved.At(i).Columns(), k.w.Table().At(i).Columns()) << i;
     }
+}
+
+// The history keeps every run, so the save question comes only when the
+// table holds what the history does not, and says what that is.
+TEST(MainWindow, TheSaveQuestionOnlyWhenSomethingWouldBeLost) {
+    Services services;
+    TempDir data;
+    vx::testing::ScopedEnv ownHistory("XDG_DATA_HOME", data.path());
+    Window k;
+    auto run = [&k] {
+        WhenDialogShows([](TStartForm& d) { Investigate(d, u"shoes"_s, u"example.com"_s, 0, 3); },
+                        k.d);
+        ClickButton(k.w, "BitBtn2");
+    };
+    run();
+    ASSERT_EQ(k.w.Table().Count(), 3);
+    EXPECT_FALSE(k.w.Modified()) << k.w.StatusText().toStdString();  // recorded: opened again
+    TriggerAction(k.w, "SelectNone1");
+    ASSERT_TRUE(k.w.Modified());
+    {
+        Prompts::AnswerNext discard(Prompts::Answer::Discard);
+        run();
+        EXPECT_TRUE(discard.Used());
+        EXPECT_EQ(
+            discard.Question(),
+            u"The check marks or the order changed since the run was recorded in the history."_s);
+    }
+    Preferences off = LoadPreferences(k.forms.store);
+    off.keepHistory = false;
+    SavePreferences(k.forms.store, off);
+    run();
+    Prompts::AnswerNext cancel(Prompts::Answer::Cancel);
+    TriggerAction(k.w, "Start1");
+    EXPECT_EQ(cancel.Question(),
+              u"The history is off in Preferences, so these results are kept nowhere."_s);
 }
 
 // File > Import keywords... researches a list the user has, with the site

@@ -487,6 +487,12 @@ void TForm1::RunResearch(const std::vector<ImportedTerm>* list) {
     escape.SetHome(nullptr);
     // A run stopped before its rows came has none of its own to keep: the
     // table still holds what it held before.
+    // Kept in the history, the run can be opened again: only what changes
+    // after this would be lost.
+    lost_ = preferences.keepHistory
+                ? "The check marks or the order changed since the run was recorded in the "
+                  "history."
+                : "The history is off in Preferences, so these results are kept nowhere.";
     if (preferences.keepHistory && outcome.walked)
         RecordRun(started,
                   !outcome.gaveUp.empty() ? kEndedGaveUp
@@ -513,6 +519,7 @@ void TForm1::LoadInvestigationFile(const QString& path) {
         vx::LoadInvestigationFile(QFile::encodeName(path).toStdString(), table_);
     if (opened) {
         modified_ = false;
+        lost_ = "The changes to " + ToBytes(QFileInfo(path).fileName()) + " are not saved.";
         model_->SetComparison(std::nullopt);
     }
     // A file that cannot be opened leaves the table as it was; say why.
@@ -582,12 +589,13 @@ bool TForm1::SaveInvestigation() {
     folders_.Remember(RecentFolders::Investigations, choice.path);
     if (!SaveTo(choice.path, FormatInvestigationFile(table_))) return false;
     modified_ = false;
+    lost_ = "The changes to " + ToBytes(QFileInfo(choice.path).fileName()) + " are not saved.";
     return true;
 }
 
 bool TForm1::MayDiscardResults() {
     if (!Modified()) return true;
-    switch (Prompts::AskToSaveResults(this)) {
+    switch (Prompts::AskToSaveResults(this, ToQString(lost_))) {
         case Prompts::Answer::Save:
             return SaveInvestigation();
         case Prompts::Answer::Discard:
@@ -777,11 +785,18 @@ void TForm1::RecordRun(const std::string& started, const std::string& ended,
                     QString text = QString::fromLocal8Bit(message);
                     text[0] = text[0].toUpper();
                     status_->SetFullText(text);
+                    // Not kept after all: the table is all there is of it.
+                    modified_ = true;
+                    lost_ =
+                        "The history could not keep this run, so these results are kept "
+                        "nowhere.";
                 }
                 if (historyForm_) historyForm_->Refresh();
             },
             Qt::QueuedConnection);
     });
+    // The history has it now: nothing of it is lost without a save.
+    modified_ = false;
 }
 
 void TForm1::History1Click() {
@@ -823,6 +838,8 @@ void TForm1::OpenRun(int64_t run) {
         table_.ReplaceRows(RowsOf(*loaded));
         // As an opened file: nothing new to save.
         modified_ = false;
+        lost_ = "The check marks or the order changed since run " + std::to_string(run) +
+                " was recorded in the history.";
         status_->SetFullText(QStringLiteral("Opened run %1 from the history").arg(run));
     });
 }

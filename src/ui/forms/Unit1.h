@@ -172,6 +172,8 @@ class TForm1 : public QMainWindow, public StatusSink {
     QString appDir_;
     bool runActive_ = false;
     bool modified_ = false;
+    // What the save question says would be lost, as things stand.
+    std::string lost_ = "These results are not saved.";
     QString statusBeforeWait_;
     RecentFolders folders_;
     class ModifiedWatch;

@@ -77,9 +77,13 @@ bool Confirm(QWidget* parent, const QString& question) {
     return box.exec() == QMessageBox::Yes;
 }
 
-Answer AskToSaveResults(QWidget* parent) {
-    if (const auto a = TakeArmed()) return *a;
+Answer AskToSaveResults(QWidget* parent, const QString& lost) {
+    if (const auto a = TakeArmed()) {
+        Slot().question = lost;
+        return *a;
+    }
     const std::unique_ptr<QMessageBox> box = SaveResultsBox(parent);
+    box->setInformativeText(lost);
     switch (box->exec()) {
         case QMessageBox::Save:
             return Answer::Save;

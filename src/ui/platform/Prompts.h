@@ -14,7 +14,8 @@ namespace vx::ui {
 // otherwise be lost.
 namespace Prompts {
 enum class Answer { Save, Discard, Cancel, Yes, No };
-Answer AskToSaveResults(QWidget* parent);
+// lost says what would be lost without saving.
+Answer AskToSaveResults(QWidget* parent, const QString& lost = QString());
 // A yes-or-no question that defaults to No; true for Yes.
 bool Confirm(QWidget* parent, const QString& question);
 // The question's window as AskToSaveResults shows it (for pictures of it).
@@ -28,7 +29,8 @@ class AnswerNext {
     ~AnswerNext();
     Q_DISABLE_COPY_MOVE(AnswerNext)
     bool Used() const;
-    // The yes-or-no question it answered.
+    // The yes-or-no question it answered (for the save question: what it
+    // said would be lost).
     QString Question() const;
 
   private:
