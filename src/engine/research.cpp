@@ -775,9 +775,14 @@ std::string Research::Competition(const std::string& keyTerm, Lane& lane) {
     if (phrase.empty()) return "";
     if (GivenUp()) return kUnknown;
     FetchedPage fetched = Fetch(kSearch, SearchUrl(phrase), lane);
-    std::string& page = fetched.body;
-    LowerAsciiInPlace(page);
     lane.Pump();
+    std::string count = CountOnPage(std::move(fetched.body), fetched.complete);
+    lane.Pump();
+    return count;
+}
+
+std::string Research::CountOnPage(std::string page, bool complete) {
+    LowerAsciiInPlace(page);
     std::string count;
     const long at = Pos("of about", page);
     if (at == 0) {
@@ -789,14 +794,22 @@ std::string Research::Competition(const std::string& keyTerm, Lane& lane) {
         count = Copy(window, g + 1, (c - 1) - g);
     }
     if (count.empty()) count = "0";
-    lane.Pump();
     // Part of a page is no count: the number may be cut, or not there yet.
-    if (!fetched.complete) return kUnknown;
+    if (!complete) return kUnknown;
     count = StripNumberSeparators(count);
     // A count of digits beyond 64 bits is no count we can use.
     if (count.find_first_not_of("0123456789") == std::string::npos && !ReadWholeNumber64(count))
         return kUnknown;
     return count;
+}
+
+int Research::CountSuggestions(const std::string& page) {
+    int n = 0;
+    for (SuggestionRows rows(page); rows.More(); rows.NextRow()) {
+        rows.Demand();
+        if (!rows.Term().empty()) ++n;
+    }
+    return n;
 }
 
 std::string Research::FindRank(const std::string& keyTerm, const std::string& targetSite,

@@ -118,6 +118,10 @@ class Research {
     std::string FindRank(const std::string& keyTerm, const std::string& target, int pageDepth);
 
     std::string SuggestionUrl(const std::string& keyword) const;
+    // The suggestions a suggestion page holds, as a run would walk them.
+    static int CountSuggestions(const std::string& page);
+    // The page count a search page gives, as a run reads it ("12345", "?").
+    static std::string CountOnPage(std::string page, bool complete);
 
     // Set when a service stopped answering and the run gave up on it: "The
     // search service at host:port is not answering." Empty otherwise.

@@ -59,6 +59,9 @@ struct NetLimits {
     size_t maxBodyBytes = 64u * 1024 * 1024;
     // The read check after a kept-alive exchange, to notice a server's close.
     int closeCheckWaitMs = 1;
+    // Certificates trusted for HTTPS besides the system's (Preferences);
+    // VEXORIN_CA_FILE wins.
+    std::string caFile = {};
 };
 
 // A cancel that any thread may trigger and that every wait of the

@@ -25,7 +25,7 @@ void Require(bool ok, const std::string& what) {
 }
 }  // namespace
 
-TlsContext::TlsContext() {
+TlsContext::TlsContext(const std::string& caFile) {
     ERR_clear_error();
     ctx_ = SSL_CTX_new(TLS_client_method());
     Require(ctx_ != nullptr, "context");
@@ -43,20 +43,20 @@ TlsContext::TlsContext() {
         if (SSL_CTX_set_default_verify_dir(ctx_) != 1)
             throw NetError(NetErrorKind::Tls,
                            "cannot read the system's trusted certificates: " + LastSslError());
-        if (const char* ca = std::getenv("VEXORIN_CA_FILE"); ca && *ca) {
-            if (SSL_CTX_load_verify_locations(ctx_, ca, nullptr) != 1)
-                throw NetError(NetErrorKind::Tls, std::string("cannot read VEXORIN_CA_FILE ") + ca +
-                                                      ": " + LastSslError());
-        }
+        const char* variable = std::getenv("VEXORIN_CA_FILE");
+        const std::string ca = variable && *variable ? variable : caFile;
+        if (!ca.empty() && SSL_CTX_load_verify_locations(ctx_, ca.c_str(), nullptr) != 1)
+            throw NetError(NetErrorKind::Tls,
+                           std::string("cannot read the CA file ") + ca + ": " + LastSslError());
     } catch (...) {
         SSL_CTX_free(ctx_);
         throw;
     }
 }
 
-std::shared_ptr<TlsContext> TlsContext::ForRun() {
+std::shared_ptr<TlsContext> TlsContext::ForRun(const std::string& caFile) {
     try {
-        return std::make_shared<TlsContext>();
+        return std::make_shared<TlsContext>(caFile);
     } catch (const NetError&) {
         return nullptr;
     }

@@ -21,12 +21,13 @@ std::string LastSslError();
 class TlsContext {
   public:
     // Raises NetError (Tls) when OpenSSL cannot be set up or the CA file
-    // VEXORIN_CA_FILE names cannot be read.
-    TlsContext();
+    // VEXORIN_CA_FILE names (else caFile, the Preferences' extra one) cannot
+    // be read.
+    explicit TlsContext(const std::string& caFile = {});
     ~TlsContext();
     // One for a run; none when it cannot be set up (each secure fetch then
     // tries its own and fails with the reason, as it should).
-    static std::shared_ptr<TlsContext> ForRun();
+    static std::shared_ptr<TlsContext> ForRun(const std::string& caFile = {});
     TlsContext(const TlsContext&) = delete;
     TlsContext& operator=(const TlsContext&) = delete;
 

@@ -54,6 +54,7 @@ constexpr TextPreference kTexts[] = {
 constexpr TextPreference kServiceChoices[] = {
     {"services.suggestProfile", &Preferences::suggestService},
     {"services.searchProfile", &Preferences::searchService},
+    {"net.caFile", &Preferences::caFile},
 };
 // A profile's name, "@" and a URL at most: printable, one line, bounded.
 bool MayBeAChoice(const std::string& text) {

@@ -25,6 +25,9 @@ struct Preferences {
     // --suggest-service takes the same); empty: the classic services above.
     std::string suggestService;
     std::string searchService;
+    // A PEM file of certificates trusted for HTTPS besides the system's
+    // (VEXORIN_CA_FILE wins); empty: none.
+    std::string caFile;
     int connectSeconds = 5;   // look-up and connect
     int silenceSeconds = 10;  // longest wait for the next bytes
     int fetchSeconds = 30;    // one whole fetch

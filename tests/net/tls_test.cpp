@@ -231,10 +231,16 @@ TEST_F(Tls, UntrustedExpiredWrongNameAndOldProtocolFailWithTheirReason) {
             << r.error->what();
         EXPECT_EQ(r.body, "");
     }
-    // Trusted by nobody without the test CA.
+    // Trusted by nobody without the test CA; by a run whose Preferences
+    // name its file (a context of its own), or whose environment does.
     vx::testing::ScopedEnv none("VEXORIN_CA_FILE", "");
     TlsServer server(leaf_, [](const std::string&) { return Body("length"); }, {});
     EXPECT_EQ(HttpClient().Get(server.Url()).error->kind, NetErrorKind::Tls);
+    HttpClient preferred;
+    preferred.tls = TlsContext::ForRun(caFile_);
+    const HttpResponse trusted = preferred.Get(server.Url());
+    EXPECT_FALSE(trusted.error) << trusted.error->what();
+    ASSERT_FALSE(TlsContext::ForRun(dir_.File("missing.pem")));  // said by each fetch instead
 }
 
 // A server that never completes the handshake is bounded by the connect

@@ -9,6 +9,7 @@
 #include <QSpinBox>
 
 #include "history/history_store.h"
+#include "loopback/script_server.h"
 #include "results/settings_store.h"
 #include "support/scoped_env.h"
 #include "ui/forms/PreferencesForm.h"
@@ -88,28 +89,54 @@ TEST(Preferences, TheEnvironmentsOverridesAreShown) {
     TPreferencesForm form(k.forms.store);
     auto* searchNote = Child<QLabel>(form, "SearchHostEditOverride");
     EXPECT_FALSE(searchNote->isHidden());
-    EXPECT_TRUE(searchNote->text().contains(u"VEXORIN_SEARCH_HOST (env.example:81)"_s));
+    EXPECT_EQ(searchNote->text(),
+              u"Set for this session by VEXORIN_SEARCH_HOST (change it there)"_s);
+    EXPECT_EQ(searchNote->toolTip(), u"VEXORIN_SEARCH_HOST=env.example:81"_s);
     // One row at a time from above, the suite's short fetches; retries not
     // set, so not overridden.
     EXPECT_FALSE(Child<QLabel>(form, "ParallelLookupsOverride")->isHidden());
-    EXPECT_TRUE(Child<QLabel>(form, "FetchSecondsOverride")->text().contains(u"(3000)"_s));
+    EXPECT_TRUE(Child<QLabel>(form, "FetchSecondsOverride")->toolTip().contains(u"=3000"_s));
     EXPECT_TRUE(Child<QLabel>(form, "ConnectSecondsOverride")->isHidden());
     EXPECT_TRUE(Child<QLabel>(form, "RetriesOverride")->isHidden());
 }
 
-// Test fetches each service's root once, off the GUI thread, and says how
-// long it took or why it failed.
-TEST(Preferences, TestSaysHowEachServiceAnswers) {
+// Test asks each service a real question, off the GUI thread, and says in
+// words what came: a healthy service's answer, a refused connection, a
+// service that is no search service; a new opening starts clean.
+TEST(Preferences, TestSaysHowEachServiceAnswersInWords) {
     Services services;
-    vx::testing::ScopedEnv search("VEXORIN_SEARCH_HOST", "127.0.0.1:1");
+    const std::string good = std::getenv("VEXORIN_SUGGEST_HOST");
+    const std::string refused = "127.0.0.1:" + std::to_string(vx::testing::UnusedLoopbackPort());
+    vx::testing::ScriptServer notFound(
+        {vx::testing::Step::Bytes("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n")});
+    const std::string other = "127.0.0.1:" + std::to_string(notFound.port());
+    struct Case {
+        std::string suggest, search;
+        const char *suggestSays, *searchSays;
+    } cases[] = {
+        {good, refused, "Suggestion service: Answered in ",
+         "Search service: Refused the connection: is the service running at 127.0.0.1:"},
+        // A healthy server's 404: not called a result.
+        {good, other, " suggestions",
+         "Search service: Answered \u201c404 Not Found\u201d: is this the search service?"},
+        {good, good, " suggestions", " pages hold \u201ctest\u201d"},
+    };
     Window k;
-    TPreferencesForm form(k.forms.store);
-    QTest::mouseClick(Child<QPushButton>(form, "TestButton"), Qt::LeftButton);
-    auto* result = Child<QLabel>(form, "TestResult");
-    for (int i = 0; i < 300 && !result->text().contains(u"Search"_s); ++i) QTest::qWait(10);
-    const QString text = result->text();
-    EXPECT_TRUE(text.contains(u"Suggestion service: answered in"_s)) << text.toStdString();
-    EXPECT_TRUE(text.contains(u"Search service: no answer:"_s)) << text.toStdString();
+    for (const Case& c : cases) {
+        vx::testing::ScopedEnv suggest("VEXORIN_SUGGEST_HOST", c.suggest);
+        vx::testing::ScopedEnv search("VEXORIN_SEARCH_HOST", c.search);
+        TPreferencesForm form(k.forms.store);
+        QTest::mouseClick(Child<QPushButton>(form, "TestButton"), Qt::LeftButton);
+        auto* result = Child<QLabel>(form, "TestResult");
+        for (int i = 0; i < 300 && !result->text().contains(u"Search service:"_s); ++i)
+            QTest::qWait(10);
+        const QString text = result->text();
+        EXPECT_TRUE(text.contains(QString::fromUtf8(c.suggestSays))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QString::fromUtf8(c.searchSays))) << text.toStdString();
+        EXPECT_FALSE(text.contains(u"Socket Error"_s)) << text.toStdString();
+        form.SetValues(LoadPreferences(k.forms.store));
+        EXPECT_EQ(result->text(), QString());  // as a new opening does
+    }
 }
 
 // A search API chosen in Preferences: a missing secret is said there and

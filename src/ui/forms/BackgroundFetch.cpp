@@ -23,7 +23,7 @@ void BackgroundFetcher::BeginRun(const NetLimits& limits) {
     if (cancel_->Cancelled()) cancel_ = std::make_shared<CancelSignal>();
     // Each run looks every service's host up once, and sets TLS up once.
     hosts_ = std::make_shared<HostCache>();
-    tls_ = TlsContext::ForRun();
+    tls_ = TlsContext::ForRun(limits.caFile);
     pool_ = std::make_shared<ConnectionPool>(kMaxParallel);
 }
 

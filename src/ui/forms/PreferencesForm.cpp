@@ -15,8 +15,11 @@
 #include <thread>
 
 #include "engine/host.h"
+#include "engine/metrics.h"
+#include "engine/research.h"
 #include "history/history_store.h"
 #include "net/http_client.h"
+#include "net/tls_context.h"
 #include "results/service_address.h"
 #include "results/settings_store.h"
 #include "secrets/secret_store.h"
@@ -33,27 +36,96 @@ QLabel* OverrideNote(QWidget* parent, const char* variable, const char* name) {
     note->setObjectName(QString::fromLatin1(name) + QStringLiteral("Override"));
     const QByteArray value = qgetenv(variable);
     if (!value.isEmpty())
-        note->setText(QStringLiteral("Set by %1 (%2), which wins")
-                          .arg(QLatin1String(variable), ToQString(value.toStdString())));
+        note->setText(QStringLiteral("Set for this session by %1 (change it there)")
+                          .arg(QLatin1String(variable)));
+    note->setToolTip(
+        QStringLiteral("%1=%2").arg(QLatin1String(variable), ToQString(value.toStdString())));
     note->setVisible(!value.isEmpty());
     return note;
 }
 
-// One service's root, fetched once: its time, or what went wrong.
-QString TestOne(const std::string& host, const NetLimits& limits,
+// "refused the credentials (401)" -> "Refused the credentials (401)."
+QString Sentence(const std::string& words) {
+    QString text = ToQString(words);
+    if (!text.isEmpty()) text[0] = text[0].toUpper();
+    return text.endsWith(u'.') ? text : text + u'.';
+}
+
+// Why a fetch failed, in words a user can act on.
+QString FailureInWords(const NetError& e, const std::string& host, const NetLimits& limits,
+                       const char* role) {
+    switch (e.kind) {
+        case NetErrorKind::Refused:
+            return QStringLiteral("Refused the connection: is the service running at %1?")
+                .arg(ToQString(host));
+        case NetErrorKind::Resolve:
+            return QStringLiteral("No computer is called %1 (the name does not resolve).")
+                .arg(ToQString(host));
+        case NetErrorKind::TimedOut:
+            return QStringLiteral("No answer within %1 s.").arg(limits.fetchTimeoutMs / 1000);
+        case NetErrorKind::Tls: {
+            const std::string why = e.what();
+            if (why.find("self-signed") != std::string::npos ||
+                why.find("self signed") != std::string::npos)
+                return QStringLiteral(
+                    "The certificate is self-signed: add its CA file below or in "
+                    "VEXORIN_CA_FILE.");
+            return QStringLiteral(
+                       "The secure connection failed (%1): add its CA file below or in "
+                       "VEXORIN_CA_FILE if it is your own.")
+                .arg(ToQString(why));
+        }
+        case NetErrorKind::HttpStatus:
+            return QStringLiteral("Answered \u201c%1\u201d: is this the %2 service?")
+                .arg(ToQString(e.what()).section(u' ', 1), QLatin1String(role));
+        case NetErrorKind::Closed:
+            return QStringLiteral("Closed the connection without an answer.");
+        case NetErrorKind::Malformed:
+            return QStringLiteral("Answered something that is not HTTP: is this the %1 service?")
+                .arg(QLatin1String(role));
+        default:
+            return ToQString(e.what());
+    }
+}
+
+// The service asked a real question, as a run asks it: a suggestion for
+// "test", or a search for "test"; its time and what came, or what is wrong.
+QString TestOne(const std::string& host, bool suggestions, const NetLimits& limits,
                 const std::shared_ptr<const CancelSignal>& cancel) {
     HttpClient client(limits);
     client.cancel = cancel;
+    client.tls = TlsContext::ForRun(limits.caFile);
     const auto start = std::chrono::steady_clock::now();
-    const HttpResponse r = client.Get(ServiceBaseUrl(host) + "/");
+    const std::string url =
+        ServiceBaseUrl(host) + (suggestions
+                                    ? "/d/searchinventory/suggestion/?term=test&mkt=us&lang=en_US"
+                                    : "/search?p=%22test%22");
+    const HttpResponse r = client.Get(url);
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                         std::chrono::steady_clock::now() - start)
                         .count();
-    if (r.statusCode != 0)
-        return QStringLiteral("answered in %1 ms (%2)").arg(ms).arg(ToQString(r.statusLine));
-    return QStringLiteral("no answer: %1")
-        .arg(ToQString(r.error ? std::string(r.error->what()) : std::string("nothing came")));
+    if (r.error)
+        return FailureInWords(*r.error, host, limits, suggestions ? "suggestion" : "search");
+    if (suggestions) {
+        const int n = Research::CountSuggestions(r.body);
+        if (n == 0)
+            return QStringLiteral(
+                       "Answered in %1 ms, but with no suggestions: is this the "
+                       "suggestion service?")
+                .arg(ms);
+        return QStringLiteral("Answered in %1 ms with %2 suggestions").arg(ms).arg(n);
+    }
+    const std::string count = Research::CountOnPage(r.body, true);
+    if (count == kUnknown)
+        return QStringLiteral(
+                   "Answered in %1 ms, but with no page count: is this the search "
+                   "service?")
+            .arg(ms);
+    return QStringLiteral("Answered in %1 ms: %2 pages hold \u201ctest\u201d")
+        .arg(ms)
+        .arg(ToQString(count));
 }
+
 // A profile service asked once for "keyword research", as a run would ask
 // it: its time and what came, or what is wrong.
 QString TestSearchSource(const SearchSource& source, const NetLimits& limits,
@@ -65,8 +137,8 @@ QString TestSearchSource(const SearchSource& source, const NetLimits& limits,
                         .count();
     if (!a.answered) return QStringLiteral("no answer: %1").arg(ToQString(a.error));
     const SearchRead read = source.Read({a.status, a.complete, a.body});
-    if (!read.error.empty()) return ToQString(read.error);
-    return QStringLiteral("answered in %1 ms: %2 results")
+    if (!read.error.empty()) return Sentence(read.error);
+    return QStringLiteral("Answered in %1 ms: %2 results")
         .arg(ms)
         .arg(read.count ? QString::number(*read.count) : QStringLiteral("no count,"));
 }
@@ -81,12 +153,14 @@ QString TestSuggestionSource(SuggestionSource& source, const NetLimits& limits,
         const PageAnswer a = FetchAnswer(*request, limits, cancel);
         if (!a.answered) return QStringLiteral("no answer: %1").arg(ToQString(a.error));
         if (const std::string fault = source.Read({a.status, a.complete, a.body}); !fault.empty())
-            return ToQString(fault);
+            return Sentence(fault);
     }
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                         std::chrono::steady_clock::now() - start)
                         .count();
-    return QStringLiteral("answered in %1 ms: %2 suggestions").arg(ms).arg(source.Terms().size());
+    return QStringLiteral("Answered in %1 ms with %2 suggestions")
+        .arg(ms)
+        .arg(source.Terms().size());
 }
 }  // namespace
 
@@ -95,6 +169,7 @@ NetLimits NetLimitsFor(const Preferences& p) {
     limits.connectTimeoutMs = p.connectSeconds * 1000;
     limits.silenceTimeoutMs = p.silenceSeconds * 1000;
     limits.fetchTimeoutMs = p.fetchSeconds * 1000;
+    limits.caFile = p.caFile;
     return NetLimitsFromEnvironment(limits);
 }
 
@@ -202,6 +277,17 @@ TPreferencesForm::TPreferencesForm(SettingsStore& store, QWidget* parent)
         grid->addWidget(OverrideNote(this, n.variable, n.name), row, 2);
         ++row;
     }
+    auto* caLabel = new QLabel(QStringLiteral("Extra CA file:"), this);
+    grid->addWidget(caLabel, row, 0);
+    caFile_ = new QLineEdit(this);
+    caFile_->setObjectName(QStringLiteral("CaFileEdit"));
+    caFile_->setPlaceholderText(QStringLiteral("a PEM file, for a service's own certificate"));
+    caFile_->setMinimumWidth(caFile_->fontMetrics().horizontalAdvance(caFile_->placeholderText()) +
+                             16);
+    caLabel->setBuddy(caFile_);
+    grid->addWidget(caFile_, row, 1);
+    grid->addWidget(OverrideNote(this, "VEXORIN_CA_FILE", "CaFileEdit"), row, 2);
+    ++row;
     keepHistory_ = new QCheckBox(QStringLiteral("&Keep research history"), this);
     keepHistory_->setObjectName(QStringLiteral("KeepHistory"));
     auto* clear = new QPushButton(QStringLiteral("C&lear history..."), this);
@@ -218,6 +304,10 @@ TPreferencesForm::TPreferencesForm(SettingsStore& store, QWidget* parent)
     testResult_ = new QLabel(this);
     testResult_->setObjectName(QStringLiteral("TestResult"));
     testResult_->setWordWrap(true);
+    // Room for its two lines always, so the window keeps its size as
+    // messages come and go.
+    testResult_->setMinimumHeight(testResult_->fontMetrics().lineSpacing() * 4);
+    testResult_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     grid->addWidget(test, row, 0);
     grid->addWidget(testResult_, row, 1, 1, 2);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -245,6 +335,8 @@ QLineEdit* TPreferencesForm::HostEdit(const char* name) {
     auto* edit = new QLineEdit(this);
     edit->setObjectName(QString::fromLatin1(name));
     edit->setPlaceholderText(QStringLiteral("https://host:port, or the bundled services"));
+    // Wide enough for its hint, whole.
+    edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(edit->placeholderText()) + 16);
     edit->setMaxLength(kMaxEntryLength);
     return edit;
 }
@@ -351,10 +443,14 @@ Preferences TPreferencesForm::Values() const {
     p.parallel = parallel_->value();
     p.retries = retries_->value();
     p.keepHistory = keepHistory_->isChecked();
+    p.caFile = ToBytes(caFile_->text().trimmed());
     return p;
 }
 
 void TPreferencesForm::SetValues(const Preferences& p) {
+    // Each opening starts clean: no word left from an earlier Test or keep.
+    for (QLabel* result : {testResult_, secretResult_, historyResult_}) result->clear();
+    caFile_->setText(ToQString(p.caFile));
     suggest_->setText(ToQString(p.suggestHost));
     search_->setText(ToQString(p.searchHost));
     suggestProfile_->setCurrentText(p.suggestService.empty() ? QStringLiteral("classic")
@@ -405,9 +501,9 @@ void TPreferencesForm::TestServices() {
     testThread_ = std::thread([this, hosts, limits, sources, cancel = testCancel_] {
         const QString suggest = sources.suggest
                                     ? TestSuggestionSource(*sources.suggest, limits, cancel)
-                                    : TestOne(hosts.suggest, limits, cancel);
+                                    : TestOne(hosts.suggest, true, limits, cancel);
         const QString search = sources.search ? TestSearchSource(*sources.search, limits, cancel)
-                                              : TestOne(hosts.search, limits, cancel);
+                                              : TestOne(hosts.search, false, limits, cancel);
         const QString text =
             QStringLiteral("Suggestion service: %1\nSearch service: %2").arg(suggest, search);
         if (cancel->Cancelled()) return;

@@ -73,6 +73,7 @@ class TPreferencesForm : public QDialog {
     QSpinBox* retries_;
     QPushButton* ok_;
     QCheckBox* keepHistory_;
+    QLineEdit* caFile_;
     QLabel* historyResult_;
     QLabel* testResult_;
     std::shared_ptr<CancelSignal> testCancel_;
