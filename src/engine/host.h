@@ -23,6 +23,8 @@ struct RunProgress {
     int pagesSearched = 0;
     long long elapsedMs = 0;  // since the rows began
     long long leftMs = -1;    // an estimate from the rows done so far; -1: none yet
+    int pagesPerRow = 0;      // the page depth; 0 when it does not read
+    int rowsAtOnce = 1;       // pagesSearched is of one row only when 1
     // "120 of 2000 rows, 1:05 elapsed, about 17:01 left".
     std::string Text() const;
 };

@@ -194,6 +194,8 @@ void Research::ReportProgress(int rowsDone, int pagesSearched) {
     p.elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
                       std::chrono::steady_clock::now() - walkStart_)
                       .count();
+    p.pagesPerRow = ReadWholeNumber(ctx_.inputs.PageDepthText()).value_or(0);
+    p.rowsAtOnce = ctx_.policy.parallel;
     // The rows left at the pace of the rows done.
     if (rowsDone > 0) p.leftMs = p.elapsedMs * std::max(0, p.rowsWanted - rowsDone) / rowsDone;
     ctx_.status.ShowProgress(p);

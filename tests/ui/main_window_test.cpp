@@ -11,8 +11,10 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTableView>
@@ -484,6 +486,37 @@ TEST(MainWindow, TheSaveQuestionComesAfterTheRunEnded) {
         EXPECT_EQ(k.w.Table().At(i).ColumnCount(), 6) << i;
         EXPECT_EQ(saved.At(i).Columns(), k.w.Table().At(i).Columns()) << i;
     }
+}
+
+// The status bar during a run: the row's page of its depth in words, a
+// progress bar clear of the window's edge, and no sort arrow over rows that
+// come in suggestion order.
+TEST(MainWindow, TheStatusBarSaysWhichPageAndTheSortArrowGoes) {
+    vx::testing::ScopedEnv oneAtATime("VEXORIN_PARALLEL", "1");
+    Services services;
+    Window k;
+    k.w.show();
+    k.w.ListView1ColumnClick(1);
+    ASSERT_TRUE(k.w.ListView1->horizontalHeader()->isSortIndicatorShown());
+    QSet<QString> said;
+    int rightMargin = -1;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (!k.w.PagesLabel()->text().isEmpty()) said.insert(k.w.PagesLabel()->text());
+        if (k.w.RunProgressBar()->isVisible())
+            rightMargin = k.w.statusBar()->width() - k.w.RunProgressBar()->geometry().right() - 1;
+    });
+    watch.start(1);
+    WhenDialogShows(
+        [](TStartForm& d) { Investigate(d, u"shoes"_s, u"never-listed.example"_s, 2, 3); }, k.d);
+    ClickButton(k.w, "BitBtn2");
+    watch.stop();
+    EXPECT_FALSE(k.w.ListView1->horizontalHeader()->isSortIndicatorShown());
+    ASSERT_FALSE(said.isEmpty());
+    for (const QString& text : said)
+        EXPECT_TRUE(QRegularExpression(u"^page [1-3] of 3$"_s).match(text).hasMatch())
+            << text.toStdString();
+    EXPECT_GE(rightMargin, 6);
 }
 
 // The history keeps every run, so the save question comes only when the

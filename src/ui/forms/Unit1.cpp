@@ -182,6 +182,8 @@ void TForm1::BuildStatusBar() {
     StatusBar1->addPermanentWidget(runTime_);
     StatusBar1->addPermanentWidget(pages_);
     StatusBar1->addPermanentWidget(progress_);
+    // The progress bar keeps clear of the window's edge.
+    StatusBar1->setContentsMargins(0, 0, 6, 0);
     runTime_->hide();
     pages_->hide();
     progress_->hide();
@@ -363,12 +365,21 @@ QString TForm1::StatusText() const {
 void TForm1::ShowProgress(const RunProgress& p) {
     progress_->setRange(0, std::max(1, p.rowsWanted));
     progress_->setValue(std::clamp(p.rowsDone, 0, std::max(1, p.rowsWanted)));
-    pages_->setText(p.pagesSearched > 0 ? QStringLiteral("%1 p.").arg(p.pagesSearched) : QString());
+    // Said whole: the row in progress's page of its depth, or, rows looked up
+    // at once, the pages of all of them.
+    const bool oneRow = p.rowsAtOnce == 1 && p.pagesPerRow > 0;
+    pages_->setText(p.pagesSearched <= 0 ? QString()
+                    : oneRow
+                        ? QStringLiteral("page %1 of %2").arg(p.pagesSearched).arg(p.pagesPerRow)
+                        : QStringLiteral("%1 pages").arg(p.pagesSearched));
+    pages_->setVisible(!pages_->text().isEmpty());
     const QString text = ToQString(p.Text());
     runTime_->setText(text);
+    runTime_->setVisible(true);
     progress_->setToolTip(text);
     progress_->setAccessibleDescription(text);
-    pages_->setToolTip(QStringLiteral("Result pages searched for this row"));
+    pages_->setToolTip(oneRow ? QStringLiteral("Result pages searched for the row in progress")
+                              : QStringLiteral("Result pages searched for the rows in progress"));
 }
 
 void TForm1::StopBtnClick() {
@@ -439,9 +450,11 @@ void TForm1::RunResearch(const std::vector<ImportedTerm>* list) {
     progress_->setValue(0);
     pages_->clear();
     runTime_->clear();
+    // The labels show once they have something to say: an empty one is no
+    // stop for a screen reader.
     progress_->show();
-    pages_->show();
-    runTime_->show();
+    // The rows come in suggestion order: no column's sort arrow applies.
+    ListView1->horizontalHeader()->setSortIndicatorShown(false);
     // A fault that escaped the run ends it; nothing is shown.
     RunOutcome outcome;
     Guarded([this, &escape, &outcome, &preferences, &sources, list] {
