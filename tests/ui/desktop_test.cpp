@@ -141,6 +141,12 @@ TEST(Desktop, F1OpensTheChmOrElseTheHtmlHelp) {
             }
         }
     }
+    // No program can show it: the window says so and where the help is.
+    Shell::ScopedHandler nothing([](const QString&) { return false; });
+    TriggerAction(k.w, "Contents1");
+    EXPECT_TRUE(k.w.StatusText().startsWith(u"No program here can show the help: open /"_s))
+        << k.w.StatusText().toStdString();
+    EXPECT_TRUE(k.w.StatusText().endsWith(u"/help/index.html yourself."_s));
 }
 
 }  // namespace

@@ -763,12 +763,17 @@ void TForm1::Contents1Click() {
     // help.chm where a CHM viewer can show it; else the same pages as HTML.
     const QString chm = HelpChmPath();
     const QString html = HelpIndexPath();
-    if (!chm.isEmpty() && (html.isEmpty() || Shell::HasHandlerFor(chm))) {
-        Shell::Open(chm);
-    } else if (!html.isEmpty()) {
-        Shell::Open(html);
-    } else {
-        Shell::Open(QStringLiteral("help.chm"));
+    const QString shown = !chm.isEmpty() && (html.isEmpty() || Shell::HasHandlerFor(chm)) ? chm
+                          : !html.isEmpty()                                               ? html
+                                            : QString();
+    // Nothing to show it with, or no help at all: said, with where it is.
+    if (shown.isEmpty()) {
+        status_->SetFullText(
+            QStringLiteral("The help is not installed (no help.chm or help/index.html beside "
+                           "the program)."));
+    } else if (!Shell::Open(shown)) {
+        status_->SetFullText(QStringLiteral("No program here can show the help: open %1 yourself.")
+                                 .arg(QDir::toNativeSeparators(shown)));
     }
 }
 
