@@ -5,8 +5,11 @@
 #include <QAccessible>
 #include <QAction>
 #include <QChartView>
+#include <QComboBox>
+#include <QMenu>
 
 #include "history/history_store.h"
+#include "results/dialog_limits.h"
 #include "ui/chart/ChartForm.h"
 #include "ui/controls/OvalBtn.h"
 #include "ui/controls/URLLabel.h"
@@ -64,6 +67,49 @@ TEST(Accessibility, EveryInteractiveObjectHasARoleAndAName) {
         QStringList unnamed;
         Unnamed(QAccessible::queryAccessibleInterface(window), unnamed);
         EXPECT_EQ(unnamed.join(u", "_s).toStdString(), "") << window->objectName().toStdString();
+    }
+}
+
+// Windows are windows, the page-count box and the number field are named
+// by their labels, the number field is a spin box with its value and range,
+// and Stop's name holds no key.
+TEST(Accessibility, WindowsAndFieldsReadAsWhatTheyAre) {
+    Window k;
+    k.w.show();
+    TriggerAction(k.w, "Opportunitychart1");
+    THistoryForm history(HistoryStore::DefaultPath());
+    for (QWidget* window : std::initializer_list<QWidget*>{&history, k.w.ChartForm()}) {
+        QAccessibleInterface* i = QAccessible::queryAccessibleInterface(window);
+        EXPECT_EQ(i->role(), QAccessible::Window) << window->objectName().toStdString();
+        EXPECT_EQ(Name(i), window->windowTitle());
+    }
+    // Qt names a combo box on Linux by its current text; its label is its
+    // "labelled by" relation and its description.
+    QAccessibleInterface* depth = QAccessible::queryAccessibleInterface(k.d.DepthCombo);
+    QStringList labels;
+    for (const auto& [other, relation] : depth->relations(QAccessible::Label))
+        labels << Name(other);
+    EXPECT_EQ(labels, QStringList{u"Max pages to search"_s});
+    EXPECT_EQ(depth->text(QAccessible::Description), u"Max pages to search"_s);
+    QAccessibleInterface* spin = QAccessible::queryAccessibleInterface(k.d.MaxResultsSpinEdit);
+    EXPECT_EQ(spin->role(), QAccessible::SpinBox);
+    EXPECT_EQ(Name(spin), u"Number of Results"_s);
+    QAccessibleValueInterface* value = spin->valueInterface();
+    ASSERT_NE(value, nullptr);
+    EXPECT_EQ(value->minimumValue().toInt(), kMinResults);
+    EXPECT_EQ(value->maximumValue().toInt(), kMaxResults);
+    value->setCurrentValue(12);
+    EXPECT_EQ(k.d.MaxResultsSpinEdit->Value(), 12);
+    EXPECT_EQ(spin->text(QAccessible::Value), u"12"_s);
+    QAction* stop = k.w.findChild<QAction*>(u"Stop1"_s);
+    QMenu* menu = qobject_cast<QMenu*>(stop->associatedObjects().first());
+    ASSERT_NE(menu, nullptr);
+    QAccessibleInterface* menuI = QAccessible::queryAccessibleInterface(menu);
+    for (int c = 0; c < menuI->childCount(); ++c) {
+        QAccessibleInterface* item = menuI->child(c);
+        if (!Name(item).startsWith(u"Stop"_s)) continue;
+        EXPECT_EQ(Name(item), u"Stop"_s);
+        EXPECT_EQ(item->text(QAccessible::Accelerator), u"Esc"_s);
     }
 }
 

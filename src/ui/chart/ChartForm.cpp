@@ -10,6 +10,7 @@
 #include "ui/chart/ChartAccessible.h"
 #include "ui/chart/PointView.h"
 #include "ui/controls/AccessibleFactory.h"
+#include "ui/controls/ToolWindowAccessible.h"
 #include "ui/forms/SaveStatus.h"
 #include "ui/platform/FileDialogs.h"
 #include "ui/platform/TextEdge.h"
@@ -43,6 +44,7 @@ TChartForm::TChartForm(ResultsTable& table, QWidget* parent)
     setObjectName(QStringLiteral("ChartForm"));
     setWindowTitle(QStringLiteral("Opportunity chart"));
     InstallAccessibleFactory<QChartView, ChartAccessible>();
+    InstallAccessibleFactory<TChartForm, ToolWindowAccessible>();
     view_ = new PointView(chart_, this);
     view_->setObjectName(QStringLiteral("ChartView"));
     view_->setAccessibleName(QStringLiteral("Opportunity chart"));

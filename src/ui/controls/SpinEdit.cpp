@@ -1,5 +1,8 @@
 #include "ui/controls/SpinEdit.h"
 
+#include "ui/controls/AccessibleFactory.h"
+#include "ui/controls/SpinEditAccessible.h"
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLocale>
@@ -12,6 +15,7 @@ namespace vx::ui {
 
 TSpinEdit::TSpinEdit(int minValue, int maxValue, int value, QWidget* parent)
     : QWidget(parent), min_(minValue), max_(maxValue) {
+    InstallAccessibleFactory<TSpinEdit, SpinEditAccessible>();
     edit_ = new QLineEdit(this);
     edit_->setMaxLength(2);
     up_ = new QToolButton(this);

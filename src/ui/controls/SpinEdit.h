@@ -18,6 +18,8 @@ class TSpinEdit : public QWidget {
     int Value() const;
     void SetValue(int value);
     QLineEdit* Editor() const { return edit_; }
+    int Minimum() const { return min_; }
+    int Maximum() const { return max_; }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

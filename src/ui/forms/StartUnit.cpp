@@ -76,6 +76,10 @@ TStartForm::TStartForm(StopFlag& stop, EventPump& pump, SettingsStore& store, QW
     DepthCombo->setGeometry(148, 174, 51, 21);
     DepthCombo->setCurrentIndex(kDefaultDepthIndex);
     label3->setBuddy(DepthCombo);
+    // Linux screen readers name a combo box by its current text; its label
+    // is its "labelled by" relation (the buddy) and its description.
+    DepthCombo->setAccessibleName(label3->text());
+    DepthCombo->setAccessibleDescription(label3->text());
     auto* label1 = new QLabel(QStringLiteral("Number of Results"), group);
     label1->setObjectName(QStringLiteral("Label1"));
     label1->adjustSize();

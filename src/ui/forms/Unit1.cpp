@@ -306,10 +306,14 @@ void TForm1::BuildMenus() {
     item(keywords, "Start1", QStringLiteral("&Start..."), art::Picture::GearWithSpark, [this] {
         BitBtn2Click();
     })->setShortcut(QKeySequence(Qt::Key_F5));
-    // Shown beside Stop as its key; the press itself is the Escape key's,
-    // which counts only in this window (EscapeKey), so it is no shortcut.
-    item(keywords, "Stop1", QStringLiteral("S&top\tEsc"), art::Picture::NoEntry,
-         [this] { StopBtnClick(); });
+    // Escape shown beside Stop as its key, and told to a screen reader as
+    // its accelerator, not as part of its name. The press itself is the
+    // Escape key's, which counts only in this window (EscapeKey): as a
+    // widget shortcut of the menu, which takes Escape itself, it never fires.
+    QAction* stop = item(keywords, "Stop1", QStringLiteral("S&top"), art::Picture::NoEntry,
+                         [this] { StopBtnClick(); });
+    stop->setShortcut(QKeySequence(Qt::Key_Escape));
+    stop->setShortcutContext(Qt::WidgetShortcut);
     keywords->addSeparator();
     item(keywords, "Savetotextfile1", QStringLiteral("Save &keywords list..."),
          art::Picture::PageOfText, [this] { Savetotextfile1Click(); });

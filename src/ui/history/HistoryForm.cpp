@@ -29,6 +29,7 @@
 #include "history/history_store.h"
 #include "ui/chart/ChartAccessible.h"
 #include "ui/controls/AccessibleFactory.h"
+#include "ui/controls/ToolWindowAccessible.h"
 #include "ui/platform/Prompts.h"
 #include "ui/platform/TextEdge.h"
 
@@ -147,6 +148,7 @@ void Thin(std::vector<QList<QPointF>>& stretches, qsizetype most) {
 
 THistoryForm::THistoryForm(std::string path, QWidget* parent)
     : QWidget(parent, Qt::Window), path_(std::move(path)) {
+    InstallAccessibleFactory<THistoryForm, ToolWindowAccessible>();
     setObjectName(QStringLiteral("HistoryForm"));
     setWindowTitle(QStringLiteral("Research history"));
     runs_ = new QTableWidget(0, kColumns, this);
