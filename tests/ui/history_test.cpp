@@ -250,7 +250,10 @@ TEST(History, TheTrendsAxesReadAsNumbersAndTimes) {
     EXPECT_EQ(CountText(1234567), u"1 234 567"_s);
     EXPECT_EQ(
         TimeScaleFor(When(u"2026-11-01T00:00:00Z"_s), When(u"2026-12-01T00:00:00Z"_s), 9).format,
-        u"d MMM yyyy"_s);
+        u"d MMM"_s);
+    EXPECT_EQ(
+        TimeScaleFor(When(u"2025-01-01T00:00:00Z"_s), When(u"2026-12-01T00:00:00Z"_s), 9).format,
+        u"MMM yyyy"_s);
 }
 
 // Compared with an older file: each row's change, the gone terms greyed

@@ -4,20 +4,27 @@
 // after it), the dialog and the About box as PNG files.
 #include <QApplication>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
 #include <QTimer>
 #include <cstdio>
+#include <memory>
 
+#include "history/history_store.h"
+#include "results/preferences.h"
 #include "ui/Application.h"
 #include "ui/chart/ChartForm.h"
 #include "ui/chart/OpportunityChart.h"
 #include "ui/forms/InfoUnit.h"
+#include "ui/forms/PreferencesForm.h"
 #include "ui/forms/StartUnit.h"
 #include "ui/forms/Unit1.h"
+#include "ui/history/HistoryForm.h"
 #include "ui/platform/EscapeKey.h"
 #include "ui/platform/Prompts.h"
 
@@ -28,6 +35,34 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: vexorin-screenshot OUT-DIR\n");
         return 2;
     }
+    // A history of the pictures' own: 200 runs over ten days, several a day.
+    const QString data = QDir::tempPath() + u"/vexorin-shot-data"_s;
+    QDir(data).removeRecursively();
+    qputenv("XDG_DATA_HOME", data.toLocal8Bit());
+    {
+        vx::HistoryStore store(vx::HistoryStore::DefaultPath(), vx::HistoryStore::Use::Write);
+        const char* seeds[] = {"shoes", "running shoes", "garden tools", "seo tools"};
+        for (int i = 0; i < 200; ++i) {
+            vx::HistoryRun run;
+            const QDateTime when = QDateTime(QDate(2026, 11, 27), QTime(8, 0), Qt::UTC)
+                                       .addSecs(static_cast<qint64>(i) * 4 * 3600 + (i % 3) * 1700);
+            run.started = when.toString(Qt::ISODate).toStdString();
+            run.seed = seeds[i % 4];
+            run.site = "example.com";
+            run.ended = i % 17 == 0 ? vx::kEndedStopped : vx::kEndedDone;
+            const int rank = 2 + (i / 12) % 9 + (i % 3 == 0);
+            run.rows = 3;
+            store.Record(
+                run,
+                {vx::ResultRow(
+                     "red shoes",
+                     {std::to_string(9000 + i * 40), std::to_string(120000 + (i % 9) * 20000), "13",
+                      std::to_string(rank), "90%", "800"},
+                     true),
+                 vx::ResultRow("blue shoes", {"4400", "980000", "222", "-", "0%", "0"}, true),
+                 vx::ResultRow("shoe sale", {"12100", "2300000", "190", "?", "?", "?"}, true)});
+        }
+    }
     QApplication app(argc, argv);
     const QString out = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(out);
@@ -37,6 +72,7 @@ int main(int argc, char** argv) {
     vx::ui::TForm1& w = *forms.Form1;
     vx::ui::TStartForm& d = *forms.StartForm;
     w.show();
+    std::unique_ptr<vx::ui::TPreferencesForm> preferences;
     bool dialogShot = false;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -89,7 +125,29 @@ int main(int argc, char** argv) {
             QTimer::singleShot(300, [&] {
                 forms.InfoForm->grab().save(out + u"/about.png"_s);
                 forms.InfoForm->BitBtn3Click();
-                QTimer::singleShot(100, [&] { app.quit(); });
+                // The history of 200 runs, and a term's trend over days.
+                w.History1Click();
+                QTimer::singleShot(300, [&] {
+                    vx::ui::THistoryForm* history = w.HistoryForm();
+                    history->resize(980, 560);
+                    history->findChild<QListWidget*>(u"TermList"_s)->setCurrentRow(0);
+                    QTimer::singleShot(300, [&, history] {
+                        history->grab().save(out + u"/history.png"_s);
+                        history->hide();
+                        // Preferences after a Test against a service that is not there.
+                        vx::Preferences p;
+                        p.searchHost = "127.0.0.1:9";
+                        qunsetenv("VEXORIN_SEARCH_HOST");
+                        preferences = std::make_unique<vx::ui::TPreferencesForm>(forms.store, &w);
+                        preferences->SetValues(p);
+                        preferences->show();
+                        preferences->TestServices();
+                        QTimer::singleShot(1500, [&] {
+                            preferences->grab().save(out + u"/preferences-test.png"_s);
+                            app.quit();
+                        });
+                    });
+                });
             });
             w.About1Click();
         });

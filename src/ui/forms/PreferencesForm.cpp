@@ -389,6 +389,11 @@ void TPreferencesForm::CheckServices() {
                     secretName_->addItem(ToQString(secret));
     }
     if (const int at = secretName_->findText(was); at >= 0) secretName_->setCurrentIndex(at);
+    // Nothing to keep for services that need no secret.
+    const bool secrets = secretName_->count() > 0;
+    for (QWidget* w : {static_cast<QWidget*>(secretName_), static_cast<QWidget*>(secretValue_),
+                       findChild<QWidget*>(QStringLiteral("KeepSecret"))})
+        if (w) w->setEnabled(secrets);
     QString note;
     if ((!ChoiceText(suggestProfile_).empty() && !suggest) ||
         (!ChoiceText(searchProfile_).empty() && !search)) {

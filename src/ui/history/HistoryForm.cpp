@@ -118,9 +118,11 @@ TimeScale TimeScaleFor(const QDateTime& first, const QDateTime& last, int points
     t.ticks = std::clamp(points + 1, 3, 6);
     // The format shows the unit the ticks differ by, so no two read alike.
     const qint64 between = (span + 2 * pad) / (t.ticks - 1);
-    t.format = between >= 86400 ? QStringLiteral("d MMM yyyy")
-               : between >= 60  ? QStringLiteral("d MMM HH:mm")
-                                : QStringLiteral("HH:mm:ss");
+    // Short enough for a tick: the year only where runs span years.
+    t.format = between >= 86400 * 28 ? QStringLiteral("MMM yyyy")
+               : between >= 86400    ? QStringLiteral("d MMM")
+               : between >= 60       ? QStringLiteral("d MMM HH:mm")
+                                     : QStringLiteral("HH:mm:ss");
     return t;
 }
 
@@ -397,13 +399,20 @@ void THistoryForm::ShowTrend(const std::string& term) {
             }
         }
         bool named = false;
+        QColor lineColor;
         for (QXYSeries* s : series) {
             s->setName(QString::fromLatin1(l.name));
             chart_->addSeries(s);
             s->attachAxis(time);
             s->attachAxis(l.axis);
-            // One legend entry a line, however many stretches it has.
-            if (named) chart_->legend()->markers(s).first()->setVisible(false);
+            // One legend entry and one colour a line, however many stretches
+            // it has.
+            if (named) {
+                chart_->legend()->markers(s).first()->setVisible(false);
+                s->setColor(lineColor);
+            } else {
+                lineColor = s->color();
+            }
             named = true;
             // A point's own figures on hovering it (a single run is one point).
             const bool logarithmic = l.axis == counts;
