@@ -10,7 +10,7 @@ PACKAGES=(
   xvfb xauth imagemagick xdg-utils fonts-dejavu-core fonts-dejavu-extra
   fp-utils-3.2.2 locales libsqlite3-dev libssl-dev openssl ca-certificates libutf8proc-dev
   nginx-light lintian man-db bash-completion at-spi2-core python3-pyatspi dbus-daemon
-  nlohmann-json3-dev libsecret-1-dev gnome-keyring libsecret-tools
+  nlohmann-json3-dev libsecret-1-dev gnome-keyring libsecret-tools openbox xdotool x11-utils
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -1,7 +1,9 @@
 #include "ui/platform/WindowPlace.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 #include <QKeySequence>
+#include <QMargins>
 #include <QScreen>
 #include <QShortcut>
 #include <QWidget>
@@ -51,6 +53,17 @@ void Save(SettingsStore* store, const std::string& key, const QRect& frame) {
     }
 }
 
+// The frame's margins around the client area; before a window manager has
+// framed the window they are not known yet, so a usual title bar and
+// border are assumed (none on the offscreen platform, which has no frames).
+QMargins Margins(const QWidget& w) {
+    const QRect frame = w.frameGeometry(), client = w.geometry();
+    const QMargins m(client.left() - frame.left(), client.top() - frame.top(),
+                     frame.right() - client.right(), frame.bottom() - client.bottom());
+    if (!m.isNull() || QGuiApplication::platformName() == QLatin1String("offscreen")) return m;
+    return QMargins(4, 30, 4, 4);
+}
+
 // Places the window when it is first shown (its size known by then) and
 // keeps its place whenever it is hidden (closed, Escape, the program's end).
 class PlaceKeeper : public QObject {
@@ -63,17 +76,18 @@ class PlaceKeeper : public QObject {
         auto* w = static_cast<QWidget*>(watched);
         if (event->type() == QEvent::Show && !placed_) {
             placed_ = true;
-            // Placed and kept as frames: the title bar and borders are on
-            // the screen too.
-            const QSize margins = w->frameGeometry().size() - w->size();
+            // Placed as frames, title bar and borders on the screen too; kept
+            // as the client area, which is what comes back the same way
+            // whatever the window manager's decorations.
+            const QMargins m = Margins(*w);
             const QScreen* screen = main_.screen();
-            const QRect r =
-                PlaceFor(w->size() + margins, main_.frameGeometry(),
-                         screen ? screen->availableGeometry() : QRect(), Saved(store_, key_));
-            w->resize(r.size() - margins);
-            w->move(r.topLeft());
+            std::optional<QRect> saved = Saved(store_, key_);
+            if (saved) *saved = saved->marginsAdded(m);
+            const QRect r = PlaceFor(w->size().grownBy(m), main_.frameGeometry(),
+                                     screen ? screen->availableGeometry() : QRect(), saved);
+            w->setGeometry(r.marginsRemoved(m));
         } else if (event->type() == QEvent::Hide && placed_) {
-            Save(store_, key_, w->frameGeometry());
+            Save(store_, key_, w->geometry());
         }
         return false;
     }
