@@ -868,17 +868,21 @@ std::string Research::RankWalk(const std::string& keyTerm, const std::string& ta
 std::string Research::SourceCompetition(const std::string& keyTerm, Lane& lane) {
     if (TrimView(keyTerm, " \t").empty()) return "";
     if (GivenUp()) return kUnknown;
-    const SearchSource& source = *ctx_.searchSource;
-    const FetchedPage fetched = Fetch(kSearch, source.CountRequest(keyTerm), lane);
+    const auto read = SourceSearch(ctx_.searchSource->CountRequest(keyTerm), lane);
+    // No count (an engine that gives none) is unknown, never 0.
+    return read && read->count ? std::to_string(*read->count) : std::string(kUnknown);
+}
+
+std::optional<SearchRead> Research::SourceSearch(const ServiceRequest& request, Lane& lane) {
+    const FetchedPage fetched = Fetch(kSearch, request, lane);
     lane.Pump();
-    if (!fetched.complete) return kUnknown;
-    const SearchRead read = source.Read({fetched.status, fetched.complete, fetched.body});
+    if (!fetched.complete) return std::nullopt;
+    SearchRead read = ctx_.searchSource->Read({fetched.status, fetched.complete, fetched.body});
     if (!read.error.empty()) {
         NoteAnswerFault(kSearch, read.error);
-        return kUnknown;
+        return std::nullopt;
     }
-    // No count (an engine that gives none) is unknown, never 0.
-    return read.count ? std::to_string(*read.count) : std::string(kUnknown);
+    return read;
 }
 
 std::string Research::SourceRankWalk(const std::string& keyTerm, const std::string& targetSite,
@@ -892,21 +896,15 @@ std::string Research::SourceRankWalk(const std::string& keyTerm, const std::stri
     for (int i = 0; i < requests; ++i) {
         // A list that failed part way leaves every later position unknown.
         if (GivenUp()) return kUnknown;
-        const FetchedPage fetched = Fetch(kSearch, source.ResultsRequest(keyTerm, i), lane);
+        const auto read = SourceSearch(source.ResultsRequest(keyTerm, i), lane);
         lane.PageSearched();
-        lane.Pump();
-        if (!fetched.complete) return kUnknown;
-        const SearchRead read = source.Read({fetched.status, fetched.complete, fetched.body});
-        if (!read.error.empty()) {
-            NoteAnswerFault(kSearch, read.error);
-            return kUnknown;
-        }
-        for (const std::string& url : read.urls) {
+        if (!read) return kUnknown;
+        for (const std::string& url : read->urls) {
             if (++position > lastPosition) return "-";
             if (UrlIsOnSite(url, target)) return std::to_string(position);
         }
         // The service has no more results: the site is not among them.
-        if (read.urls.empty()) return "-";
+        if (read->urls.empty()) return "-";
         if (lane.StopAsked()) return i + 1 == requests ? "-" : kUnknown;
     }
     return "-";

@@ -164,6 +164,9 @@ class Research {
     // Tells once per service what was wrong with an answer it gave.
     void NoteAnswerFault(Service service, const std::string& fault);
     std::string SourceCompetition(const std::string& keyTerm, Lane& lane);
+    // One search of a profile service, read; nothing when it failed or its
+    // answer did not read (said once).
+    std::optional<SearchRead> SourceSearch(const ServiceRequest& request, Lane& lane);
     std::string SourceRankWalk(const std::string& keyTerm, const std::string& target, int pageDepth,
                                Lane& lane);
     std::string Competition(const std::string& keyTerm, Lane& lane);

@@ -77,29 +77,30 @@ ChosenSources ChooseSources(const std::optional<ServiceChoice>& suggest,
                             const std::map<std::string, ServiceProfile>& profiles,
                             const SecretLookup& secret) {
     ChosenSources chosen;
-    if (suggest && suggest->name != "classic") {
-        ServiceProfile copy;
-        const ServiceProfile* p = Find(*suggest, profiles, copy, "suggestion", chosen.error);
-        if (!p) return chosen;
-        auto values = Secrets(*p, secret, chosen.error);
-        if (!chosen.error.empty()) return chosen;
-        if (p->kind == "searxng")
-            chosen.suggest = std::make_shared<SearxngSuggestions>(p->base);
+    // The profile a role's choice names and its secrets; nothing for the
+    // classic service, or when they cannot be had (chosen.error says why).
+    auto pick = [&](const std::optional<ServiceChoice>& choice, const char* role,
+                    ServiceProfile& profile, std::map<std::string, std::string>& values) {
+        if (!choice || choice->name == "classic" || !chosen.error.empty()) return false;
+        if (!Find(*choice, profiles, profile, role, chosen.error)) return false;
+        values = Secrets(profile, secret, chosen.error);
+        return chosen.error.empty();
+    };
+    ServiceProfile p;
+    std::map<std::string, std::string> values;
+    if (pick(suggest, "suggestion", p, values)) {
+        if (p.kind == "searxng")
+            chosen.suggest = std::make_shared<SearxngSuggestions>(p.base);
         else
-            chosen.suggest = std::make_shared<GoogleAdsSuggestions>(*p, std::move(values));
-        chosen.suggestHost = HostOfUrl(p->base);
+            chosen.suggest = std::make_shared<GoogleAdsSuggestions>(p, std::move(values));
+        chosen.suggestHost = HostOfUrl(p.base);
     }
-    if (search && search->name != "classic") {
-        ServiceProfile copy;
-        const ServiceProfile* p = Find(*search, profiles, copy, "search", chosen.error);
-        if (!p) return chosen;
-        auto values = Secrets(*p, secret, chosen.error);
-        if (!chosen.error.empty()) return chosen;
-        if (p->kind == "searxng")
-            chosen.search = std::make_shared<SearxngSearch>(p->base);
+    if (pick(search, "search", p, values)) {
+        if (p.kind == "searxng")
+            chosen.search = std::make_shared<SearxngSearch>(p.base);
         else
-            chosen.search = std::make_shared<SerpJsonSearch>(*p, std::move(values));
-        chosen.searchHost = HostOfUrl(p->base);
+            chosen.search = std::make_shared<SerpJsonSearch>(p, std::move(values));
+        chosen.searchHost = HostOfUrl(p.base);
     }
     return chosen;
 }

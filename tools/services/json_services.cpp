@@ -100,21 +100,38 @@ json KeywordIdeas(const json& body) {
     return answer;
 }
 
-std::map<std::string, std::string> Form(const std::string& body) {
-    std::map<std::string, std::string> out;
-    size_t pos = 0;
-    while (pos <= body.size()) {
-        size_t amp = body.find('&', pos);
-        if (amp == std::string::npos) amp = body.size();
-        const std::string pair = body.substr(pos, amp - pos);
-        if (const size_t eq = pair.find('='); eq != std::string::npos)
-            out[pair.substr(0, eq)] = pair.substr(eq + 1);
-        pos = amp + 1;
+std::string Decode(const std::string& s) {
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '+') {
+            out += ' ';
+        } else if (s[i] == '%' && i + 2 < s.size() &&
+                   isxdigit(static_cast<unsigned char>(s[i + 1])) &&
+                   isxdigit(static_cast<unsigned char>(s[i + 2]))) {
+            out += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16));  // 2 hex digits
+            i += 2;
+        } else {
+            out += s[i];
+        }
     }
     return out;
 }
 
 }  // namespace
+
+std::map<std::string, std::string> QueryFields(const std::string& q) {
+    std::map<std::string, std::string> out;
+    size_t pos = 0;
+    while (pos <= q.size()) {
+        size_t amp = q.find('&', pos);
+        if (amp == std::string::npos) amp = q.size();
+        const std::string pair = q.substr(pos, amp - pos);
+        const size_t eq = pair.find('=');
+        if (eq != std::string::npos) out[pair.substr(0, eq)] = Decode(pair.substr(eq + 1));
+        pos = amp + 1;
+    }
+    return out;
+}
 
 bool JsonAnswerFor(const JsonRequest& r, std::string* status, std::string* body) {
     *status = "200 OK";
@@ -142,7 +159,7 @@ bool JsonAnswerFor(const JsonRequest& r, std::string* status, std::string* body)
             answer = CustomSearch(r);
         }
     } else if (r.method == "POST" && r.path == "/token") {
-        const auto form = Form(r.body);
+        const auto form = QueryFields(r.body);
         if (Get(form, "grant_type") != "refresh_token" || Get(form, "refresh_token").empty() ||
             Get(form, "client_id").empty() || Get(form, "client_secret").empty()) {
             *status = "400 Bad Request";

@@ -16,6 +16,9 @@ struct JsonRequest {
     std::string body;
 };
 
+// The fields of a query or a form body ("a=1&b=x%20y"), values decoded.
+std::map<std::string, std::string> QueryFields(const std::string& text);
+
 // The status ("200 OK") and JSON body for a request to one of these
 // services; false when the path is none of theirs.
 bool JsonAnswerFor(const JsonRequest& request, std::string* status, std::string* body);

@@ -27,37 +27,6 @@ namespace vx::services {
 
 namespace {
 
-std::string Decode(const std::string& s) {
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '+') {
-            out += ' ';
-        } else if (s[i] == '%' && i + 2 < s.size() &&
-                   isxdigit(static_cast<unsigned char>(s[i + 1])) &&
-                   isxdigit(static_cast<unsigned char>(s[i + 2]))) {
-            out += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16));  // 2 hex digits
-            i += 2;
-        } else {
-            out += s[i];
-        }
-    }
-    return out;
-}
-
-std::map<std::string, std::string> Query(const std::string& q) {
-    std::map<std::string, std::string> out;
-    size_t pos = 0;
-    while (pos <= q.size()) {
-        size_t amp = q.find('&', pos);
-        if (amp == std::string::npos) amp = q.size();
-        const std::string pair = q.substr(pos, amp - pos);
-        const size_t eq = pair.find('=');
-        if (eq != std::string::npos) out[pair.substr(0, eq)] = Decode(pair.substr(eq + 1));
-        pos = amp + 1;
-    }
-    return out;
-}
-
 std::string Html(const std::string& s) {
     std::string out;
     for (char c : s) {
@@ -141,7 +110,7 @@ int BoundedStart(const std::string& text) {
 bool PageFor(const std::string& target, std::string* body) {
     const size_t q = target.find('?');
     const std::string path = target.substr(0, q);
-    const auto query = Query(q == std::string::npos ? "" : target.substr(q + 1));
+    const auto query = QueryFields(q == std::string::npos ? "" : target.substr(q + 1));
     auto get = [&](const char* k) {
         const auto it = query.find(k);
         return it == query.end() ? std::string() : it->second;
@@ -215,7 +184,7 @@ std::string Answer(const std::string& head, const std::string& requestBody) {
     std::string status = "200 OK", body, type = "text/html; charset=utf-8";
     const size_t q = target.find('?');
     const JsonRequest json{method, target.substr(0, q),
-                           Query(q == std::string::npos ? "" : target.substr(q + 1)),
+                           QueryFields(q == std::string::npos ? "" : target.substr(q + 1)),
                            HeaderFields(head), requestBody};
     if (JsonAnswerFor(json, &status, &body)) {
         type = "application/json";
