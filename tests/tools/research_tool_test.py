@@ -876,6 +876,10 @@ class ServiceKinds(unittest.TestCase):
         self.assertEqual(r.returncode, 1)
         self.assertEqual(r.stdout, b"")
         self.assertIn(b"broken.json cannot be used: line 2, column 10: ", r.stderr)
+        r = self.tool(*research, "--search-service", "serpapi@ftp://x", host="127.0.0.1:9")
+        self.assertEqual((r.returncode, r.stdout), (2, b""))
+        self.assertEqual(r.stderr, b"vexorin-research: --search-service takes a profile's name, "
+                                   b"or NAME@http(s)://URL\n")
         r = self.tool(*research, "--search-service", "serpapi", host="127.0.0.1:9", secrets=False)
         self.assertEqual((r.returncode, r.stdout), (1, b""))
         self.assertEqual(r.stderr, b'vexorin-research: the service profile "serpapi" needs the secret '

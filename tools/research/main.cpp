@@ -203,7 +203,12 @@ Read ReadResearchOption(Options& o, const std::string& arg, const std::string& v
     *research = true;
     if (arg == "--suggest-service" || arg == "--search-service") {
         const auto choice = vx::ParseServiceChoice(v);
-        if (!choice) return Read::Bad;
+        if (!choice) {
+            std::fprintf(stderr,
+                         "vexorin-research: %s takes a profile's name, or NAME@http(s)://URL\n",
+                         arg.c_str());
+            return Read::Said;
+        }
         (arg == "--suggest-service" ? o.suggestService : o.searchService) = choice;
     } else if (arg == "--site") {
         o.research.site = v;
