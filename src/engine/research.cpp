@@ -92,6 +92,33 @@ long long ItemIndexOf(std::string_view target, std::string_view page) {
     return 0;
 }
 
+std::vector<std::string> ItemLinks(std::string_view page) {
+    // Markers found in a lowered copy; links taken from the page as it is.
+    const std::string lowered = LowerAscii(page);
+    std::vector<std::string> links;
+    size_t from = lowered.find("of about");
+    if (from == std::string::npos) from = 0;
+    for (size_t a = lowered.find("<li>", from); a != std::string::npos;) {
+        const size_t next = lowered.find("<li>", a + 4);
+        const size_t end = next == std::string::npos ? lowered.size() : next;
+        std::string link;
+        if (const size_t href = lowered.find("href=", a); href != std::string::npos && href < end) {
+            std::string_view value = page.substr(href + 5, end - href - 5);
+            if (!value.empty() && (value.front() == '"' || value.front() == '\'')) {
+                const char quote = value.front();
+                value.remove_prefix(1);
+                value = value.substr(0, value.find(quote));
+            } else {
+                value = value.substr(0, value.find_first_of(" \t\r\n>"));
+            }
+            link = std::string(value);
+        }
+        links.push_back(std::move(link));
+        a = next;
+    }
+    return links;
+}
+
 // Where a row's lookups run: the calling thread, which pumps events and
 // reports each page, or a lookup thread of their own.
 class Research::Lane {
@@ -141,6 +168,7 @@ struct Research::Lookup {
     // Written by the lookup thread under mutex_.
     bool competitionFound = false, done = false;
     std::string competition, rank;
+    std::vector<TopResult> top;
     int pages = 0;
     std::string fetching;  // the URL of the fetch in flight
     std::chrono::steady_clock::time_point fetchStart;
@@ -576,7 +604,10 @@ void Research::FillRows(RowSource& walk, bool capped) {
         const std::string depthText = ctx_.inputs.PageDepthText();
         const std::string target = NormalizeTargetSite(ctx_.inputs.TargetSite());
         const auto depth = ReadWholeNumber(depthText);
-        const std::string rank = depth ? FindRank(term, target, *depth) : "-";
+        std::vector<TopResult> top;
+        CallerLane lane(*this);
+        const std::string rank = depth ? RankWalk(term, target, *depth, lane, &top) : "-";
+        table.SetTop(row, std::move(top));
         table.AppendColumn(row, rank);
         const std::string profitability = FormatProfitability(competition, rank, sep);
         table.AppendColumn(row, profitability);
@@ -628,8 +659,9 @@ void Research::StartLookupThread(Lookup& lookup) {
             lookup.competitionFound = true;
         }
         changed_.notify_all();
+        std::vector<TopResult> top;
         try {
-            rank = lookup.depth ? RankWalk(lookup.term, lookup.target, *lookup.depth, lane)
+            rank = lookup.depth ? RankWalk(lookup.term, lookup.target, *lookup.depth, lane, &top)
                                 : std::string("-");
         } catch (...) {
             rank = kUnknown;
@@ -637,6 +669,7 @@ void Research::StartLookupThread(Lookup& lookup) {
         {
             const std::lock_guard lock(mutex_);
             lookup.rank = std::move(rank);
+            lookup.top = std::move(top);
             lookup.done = true;
         }
         changed_.notify_all();
@@ -671,6 +704,7 @@ bool Research::ShowLookups(std::vector<std::unique_ptr<Lookup>>& running, int& r
             continue;
         }
         if (l.thread.joinable()) l.thread.join();
+        table.SetTop(l.row, std::move(l.top));
         table.AppendColumn(l.row, l.rank);
         const std::string profitability = FormatProfitability(l.competition, l.rank, sep);
         table.AppendColumn(l.row, profitability);
@@ -821,8 +855,8 @@ std::string Research::FindRank(const std::string& keyTerm, const std::string& ta
 }
 
 std::string Research::RankWalk(const std::string& keyTerm, const std::string& targetSite,
-                               int pageDepth, Lane& lane) {
-    if (ctx_.searchSource) return SourceRankWalk(keyTerm, targetSite, pageDepth, lane);
+                               int pageDepth, Lane& lane, std::vector<TopResult>* top) {
+    if (ctx_.searchSource) return SourceRankWalk(keyTerm, targetSite, pageDepth, lane, top);
     const std::string phrase = SearchPhrase(keyTerm);
     const std::string target = LowerAscii(targetSite);
     if (phrase.empty() || target.empty()) return "-";
@@ -844,6 +878,8 @@ std::string Research::RankWalk(const std::string& keyTerm, const std::string& ta
                       "&fl=0&b=" + std::to_string(pageStart),
                   lane);
         std::string& page = fetched.body;
+        // Who holds the first page's places, read before the page is lowered.
+        if (top && pageStart == 1 && fetched.complete) *top = TopResultsOf(ItemLinks(page));
         LowerAsciiInPlace(page);
         lane.PageSearched();
         failed = failed || !fetched.complete;
@@ -886,7 +922,7 @@ std::optional<SearchRead> Research::SourceSearch(const ServiceRequest& request, 
 }
 
 std::string Research::SourceRankWalk(const std::string& keyTerm, const std::string& targetSite,
-                                     int pageDepth, Lane& lane) {
+                                     int pageDepth, Lane& lane, std::vector<TopResult>* top) {
     const std::string target = LowerAscii(targetSite);
     if (TrimView(keyTerm, " \t").empty() || target.empty() || pageDepth < 1) return "-";
     const SearchSource& source = *ctx_.searchSource;
@@ -899,6 +935,7 @@ std::string Research::SourceRankWalk(const std::string& keyTerm, const std::stri
         const auto read = SourceSearch(source.ResultsRequest(keyTerm, i), lane);
         lane.PageSearched();
         if (!read) return kUnknown;
+        if (top && i == 0) *top = TopResultsOf(read->urls);
         for (const std::string& url : read->urls) {
             if (++position > lastPosition) return "-";
             if (UrlIsOnSite(url, target)) return std::to_string(position);

@@ -36,6 +36,9 @@ std::string NormalizeTargetSite(std::string_view site);
 // none does). Items follow "of about", each "<li>" up to three bytes before
 // the next.
 long long ItemIndexOf(std::string_view target, std::string_view page);
+// The links of a page's result items, in the same walk: each item's first
+// href (quoted or not), empty for an item without one.
+std::vector<std::string> ItemLinks(std::string_view page);
 // A key term as the search URLs carry it: encoded, blanks as "+".
 std::string SearchPhrase(std::string_view keyTerm);
 
@@ -168,10 +171,11 @@ class Research {
     // answer did not read (said once).
     std::optional<SearchRead> SourceSearch(const ServiceRequest& request, Lane& lane);
     std::string SourceRankWalk(const std::string& keyTerm, const std::string& target, int pageDepth,
-                               Lane& lane);
+                               Lane& lane, std::vector<TopResult>* top);
     std::string Competition(const std::string& keyTerm, Lane& lane);
+    // The rank; *top gets the first page's top results when it came whole.
     std::string RankWalk(const std::string& keyTerm, const std::string& target, int pageDepth,
-                         Lane& lane);
+                         Lane& lane, std::vector<TopResult>* top = nullptr);
     class RowSource;
     class SuggestionRows;
     class ListRows;

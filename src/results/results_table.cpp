@@ -21,7 +21,7 @@ ResultRow::ResultRow(std::string_view keyTerm, const std::vector<std::string>& c
 }
 
 ResultRow::ResultRow(const ResultRow& other)
-    : id(other.id), checked(other.checked), columnCount_(other.columnCount_) {
+    : id(other.id), checked(other.checked), top_(other.top_), columnCount_(other.columnCount_) {
     if (!other.block_) return;
     size_t size = kLengthsBytes;
     for (int c = 0; c < kColumnCount; ++c) size += other.Length(c);
@@ -32,6 +32,15 @@ ResultRow::ResultRow(const ResultRow& other)
 ResultRow& ResultRow::operator=(const ResultRow& other) {
     if (this != &other) *this = ResultRow(other);
     return *this;
+}
+
+const std::vector<TopResult>& ResultRow::Top() const {
+    static const std::vector<TopResult> none;
+    return top_ ? *top_ : none;
+}
+
+void ResultRow::SetTop(std::vector<TopResult> top) {
+    top_ = top.empty() ? nullptr : std::make_shared<const std::vector<TopResult>>(std::move(top));
 }
 
 uint32_t ResultRow::Length(int column) const {
@@ -253,6 +262,11 @@ void ResultsTable::SetChecked(RowId id, bool checked) {
         row->checked = checked;
         NotifyChanged(index);
     }
+}
+
+void ResultsTable::SetTop(RowId id, std::vector<TopResult> top) {
+    int index;
+    if (ResultRow* row = Find(id, &index)) row->SetTop(std::move(top));
 }
 
 void ResultsTable::SetCheckedAt(int index, bool checked) {

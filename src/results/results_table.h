@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "results/top_results.h"
+
 namespace vx {
 
 // The table's columns, shared by the table, the sort, the file, the exports
@@ -64,11 +66,18 @@ class ResultRow {
     // Ignored once six column texts are there.
     void AppendColumn(std::string_view text);
 
+    // The first results of the term's first result page; none when its rank
+    // search fetched no page whole.
+    const std::vector<TopResult>& Top() const;
+    void SetTop(std::vector<TopResult> top);
+
   private:
     void SetText(int column, std::string_view text);
     uint32_t Length(int column) const;
 
     std::unique_ptr<char[]> block_;  // null while every text is empty
+    // Shared by copies, and null for the many rows that have none (a file's).
+    std::shared_ptr<const std::vector<TopResult>> top_;
     uint8_t columnCount_ = 0;
 };
 
@@ -105,6 +114,7 @@ class ResultsTable {
     void SetKeyTerm(RowId id, std::string text);
     void AppendColumn(RowId id, std::string text);
     void SetChecked(RowId id, bool checked);
+    void SetTop(RowId id, std::vector<TopResult> top);
     void SetCheckedAt(int index, bool checked);
 
     void SelectAll1Click();

@@ -884,6 +884,39 @@ TEST(RunOutcome, SeveralSeedsAreResearchedAsOneList) {
     EXPECT_EQ(w.progress.back().rowsWanted, 4);
 }
 
+// The first page's result links become the row's top results, from the
+// pages a run fetches anyway: no request more, serial or rows at once; a
+// page that did not come whole gives none.
+TEST(TopResults, KeptFromTheFirstPageWithoutARequestMore) {
+    EXPECT_EQ(ItemLinks("<p>of about <b>9</b></p><ol><LI><a HREF=\"http://a.com/x\">a</a>"
+                        "<li>no link</li><li><a href='/rel'>r</a><li><a href=http://b.com/>b</a>"),
+              (std::vector<std::string>{"http://a.com/x", "", "/rel", "http://b.com/"}));
+    for (const int parallel : {1, 4}) {
+        FakeWorld w;
+        w.policy.parallel = parallel;
+        w.depth = "2";
+        w.pageFor = [](const std::string& url) -> std::string {
+            if (url.find("term 1") != std::string::npos || url.find("term+1") != std::string::npos)
+                return "";  // no answer for this term at all
+            if (url.find("&b=1") != std::string::npos)
+                return ResultsPage({"a.com", "www.B.com", "mysite.com"});
+            return url.find("&b=") != std::string::npos ? ResultsPage({"c.com"})
+                                                        : ResultsPage({}, "5");
+        };
+        Research r = w.Make();
+        r.RunList({{"term 0", "10"}, {"term 1", "10"}});
+        ASSERT_EQ(w.table.Count(), 2);
+        const auto& top = w.table.At(0).Top();
+        ASSERT_EQ(top.size(), 3u) << parallel;
+        EXPECT_EQ(top[1].host, "b.com");
+        EXPECT_EQ(top[2].position, 3);
+        EXPECT_TRUE(w.table.At(1).Top().empty());
+        // Competition and one rank page for the first (found on it), the
+        // competition and both pages tried for the second, as before.
+        EXPECT_EQ(w.urls.size(), 2u + 3u) << parallel;
+    }
+}
+
 TEST(RunProgress, TextTellsRowsAndTimes) {
     struct Case {
         int done, wanted;

@@ -726,6 +726,32 @@ class Import(unittest.TestCase):
         self.assertIn(b"\r3 of 3 rows, 0:00 elapsed\x1b[K", shown)
         self.assertTrue(shown.endswith(b"\r\x1b[K"), shown)
 
+    def test_competitors_from_the_pages_without_a_request_more(self):
+        routes = {"/search?p=%22red+shoes%22": ok("of about <b>100</b>"),
+                  RANK.format("red+shoes", 1): ok(results(["a.com", "mysite.com", "b.com"])),
+                  "/search?p=%22blue+shoes%22": ok("of about <b>50</b>"),
+                  RANK.format("blue+shoes", 1): ok(results(["b.com", "www.A.com/x"]))}
+        with tempfile.TemporaryDirectory() as d:
+            listed = os.path.join(d, "list.txt")
+            with open(listed, "w") as f:
+                f.write("red shoes\t1000\nblue shoes\t500\n")
+            csv = os.path.join(d, "competitors.csv")
+            args = ("--import", listed, "--site", "mysite.com", "--depth", "1", "--no-history")
+            plain, r0 = research_against(routes, *args)
+            stub, r = research_against(routes, *args, "--competitors", "--export-competitors", csv)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertEqual(len(stub.requests), len(plain.requests))
+            rows, _, competitors = r.stdout.decode().partition("\n\n")
+            self.assertEqual(rows + "\n", r0.stdout.decode())
+            # Demand x click-through of the place (0.27, 0.15, 0.10 for 1-3),
+            # over the list's 1 500 searches.
+            self.assertEqual(competitors.splitlines(), [
+                "a.com\t2\t1.5\t23.0%",      # 1000 x .27 + 500 x .15 = 345
+                "b.com\t2\t2.0\t15.7%",      # 1000 x .10 + 500 x .27 = 235
+                "mysite.com\t1\t2.0\t10.0%"])  # 1000 x .15
+            with open(csv, encoding="utf-8-sig") as f:
+                self.assertEqual(f.read().splitlines()[3], "mysite.com,1,2.0,10.0%,1")
+
     def test_a_file_that_is_no_list_changes_nothing(self):
         with tempfile.TemporaryDirectory() as d:
             bad = os.path.join(d, "picture.png")

@@ -23,6 +23,7 @@
 #include "history_modes.h"
 #include "net/http_client.h"
 #include "results/atomic_file.h"
+#include "results/competitors.h"
 #include "results/export.h"
 #include "results/investigation_file.h"
 #include "results/keyword_import.h"
@@ -40,7 +41,8 @@ constexpr const char* kUsage =
     "                        [--no-history]\n"
     "                        [--sort COL]... [--select all|none|invert]... [--save FILE]\n"
     "                        [--export-csv FILE] [--export-keywords FILE]\n"
-    "                        [--chart FILE.svg|FILE.png]\n"
+    "                        [--chart FILE.svg|FILE.png] [--competitors]\n"
+    "                        [--export-competitors FILE]\n"
     "       vexorin-research --history [TERM]\n"
     "       vexorin-research --record FILE.bki --keyword TEXT --site TEXT [--depth TEXT]\n"
     "       vexorin-research --compare OLD NEW\n"
@@ -59,6 +61,9 @@ constexpr const char* kHelp =
     "                 (classic, searxng, google-ads, ...; the URL replaces its base)\n"
     "  --search-service NAME[@URL]   the service profile asked for searches\n"
     "                 (classic, searxng, serpapi, google-cse, ...)\n"
+    "  --competitors  after the rows, a blank line and the hosts holding the\n"
+    "                 terms' top-10 places: host, terms, average place, share\n"
+    "  --export-competitors FILE  the same table as CSV\n"
     "  --services     the service profiles found, their kinds and whether they\n"
     "                 can be used\n"
     "  --no-history   this run is not recorded in the research history\n"
@@ -131,7 +136,8 @@ struct Step {
 
 // What the command line asks for.
 struct Options {
-    std::string openFile, saveFile, csvFile, keywordsFile, chartFile;
+    std::string openFile, saveFile, csvFile, keywordsFile, chartFile, competitorsFile;
+    bool competitors = false;
     bool haveKeyword = false;
     std::vector<std::string> importFiles;
     // The history's modes; none: a research, open or sort as before.
@@ -236,9 +242,13 @@ Read ReadResearchOption(Options& o, const std::string& arg, const std::string& v
 // Files, sorts and selections.
 Read ReadOtherOption(Options& o, const std::string& arg, const std::string& v) {
     const std::map<std::string, std::string*> files = {
-        {"--open", &o.openFile},      {"--save", &o.saveFile},
-        {"--export-csv", &o.csvFile}, {"--export-keywords", &o.keywordsFile},
-        {"--chart", &o.chartFile},    {"--record", &o.recordFile}};
+        {"--open", &o.openFile},
+        {"--save", &o.saveFile},
+        {"--export-csv", &o.csvFile},
+        {"--export-keywords", &o.keywordsFile},
+        {"--chart", &o.chartFile},
+        {"--record", &o.recordFile},
+        {"--export-competitors", &o.competitorsFile}};
     if (const auto file = files.find(arg); file != files.end()) {
         *file->second = v;
         return v.empty() ? Read::Bad : Read::Taken;
@@ -285,6 +295,10 @@ std::optional<Options> ReadOptions(int argc, char** argv, bool* said) {
         if (const int used = ReadHistoryOption(o, argc, argv, i); used != 0) {
             if (used < 0) return std::nullopt;
             i += used - 1;
+            continue;
+        }
+        if (std::strcmp(argv[i], "--competitors") == 0) {
+            o.competitors = true;
             continue;
         }
         if (i + 1 >= argc) return std::nullopt;  // every other option takes a value
@@ -488,8 +502,12 @@ bool WriteOutputs(const Options& o, const vx::ResultsTable& table, const char* s
     write(o.saveFile, [&] { return vx::FormatInvestigationFile(table); });
     write(o.csvFile, [&] { return vx::FormatCsvTable(table); });
     write(o.keywordsFile, [&] { return vx::FormatKeywordList(table); });
+    write(o.competitorsFile,
+          [&] { return vx::FormatCompetitorsCsv(vx::Competitors(table, o.research.site)); });
     if (!o.chartFile.empty() && !WriteChart(self, table, sep, o.chartFile)) ok = false;
-    const std::string out = vx::FormatTableLines(table);
+    std::string out = vx::FormatTableLines(table);
+    if (o.competitors)
+        out += "\n" + vx::FormatCompetitorLines(vx::Competitors(table, o.research.site));
     if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
         std::fprintf(stderr, "vexorin-research: cannot write the table: %s\n",
                      std::strerror(errno));
