@@ -13,6 +13,7 @@
 #include "ui/chart/ChartForm.h"
 #include "ui/controls/OvalBtn.h"
 #include "ui/controls/URLLabel.h"
+#include "ui/forms/CompetitorsForm.h"
 #include "ui/forms/InfoUnit.h"
 #include "ui/forms/PreferencesForm.h"
 #include "ui/history/HistoryForm.h"
@@ -61,8 +62,10 @@ TEST(Accessibility, EveryInteractiveObjectHasARoleAndAName) {
     TriggerAction(k.w, "Opportunitychart1");
     TPreferencesForm preferences(k.forms.store);
     THistoryForm history(HistoryStore::DefaultPath());
-    for (QWidget* window : std::initializer_list<QWidget*>{
-             &k.w, &k.d, k.forms.InfoForm.get(), &preferences, &history, k.w.ChartForm()}) {
+    TriggerAction(k.w, "Competitors1");
+    for (QWidget* window :
+         std::initializer_list<QWidget*>{&k.w, &k.d, k.forms.InfoForm.get(), &preferences, &history,
+                                         k.w.ChartForm(), k.w.CompetitorsForm()}) {
         ASSERT_NE(window, nullptr);
         QStringList unnamed;
         Unnamed(QAccessible::queryAccessibleInterface(window), unnamed);
@@ -78,7 +81,9 @@ TEST(Accessibility, WindowsAndFieldsReadAsWhatTheyAre) {
     k.w.show();
     TriggerAction(k.w, "Opportunitychart1");
     THistoryForm history(HistoryStore::DefaultPath());
-    for (QWidget* window : std::initializer_list<QWidget*>{&history, k.w.ChartForm()}) {
+    TriggerAction(k.w, "Competitors1");
+    for (QWidget* window :
+         std::initializer_list<QWidget*>{&history, k.w.ChartForm(), k.w.CompetitorsForm()}) {
         QAccessibleInterface* i = QAccessible::queryAccessibleInterface(window);
         EXPECT_EQ(i->role(), QAccessible::Window) << window->objectName().toStdString();
         EXPECT_EQ(Name(i), window->windowTitle());

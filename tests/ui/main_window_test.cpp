@@ -5,10 +5,12 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -18,6 +20,7 @@
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -26,6 +29,7 @@
 #include <thread>
 
 #include "loopback/script_server.h"
+#include "results/competitors.h"
 #include "results/investigation_file.h"
 #include "stand_in_server.h"
 #include "support/pointer.h"
@@ -35,6 +39,7 @@
 #include "ui/Constants.h"
 #include "ui/controls/ElidedLabel.h"
 #include "ui/controls/OvalBtn.h"
+#include "ui/forms/CompetitorsForm.h"
 #include "ui/forms/InfoUnit.h"
 #include "ui/forms/ResultsModel.h"
 #include "ui/forms/StartUnit.h"
@@ -517,6 +522,40 @@ TEST(MainWindow, TheStatusBarSaysWhichPageAndTheSortArrowGoes) {
         EXPECT_TRUE(QRegularExpression(u"^page [1-3] of 3$"_s).match(text).hasMatch())
             << text.toStdString();
     EXPECT_GE(rightMargin, 6);
+}
+
+// View > Competitors: every host of the terms' top results with the
+// figures the results layer computes, the user's site marked, a host's
+// terms on choosing it, and the table as CSV.
+TEST(MainWindow, CompetitorsShowWhoRanksInstead) {
+    Services services;
+    Window k;
+    WhenDialogShows([](TStartForm& d) { Investigate(d, u"seo tools"_s, u"example.com"_s, 1, 8); },
+                    k.d);
+    ClickButton(k.w, "BitBtn2");
+    TriggerAction(k.w, "Competitors1");
+    TCompetitorsForm* form = k.w.CompetitorsForm();
+    ASSERT_NE(form, nullptr);
+    EXPECT_TRUE(form->isVisible());
+    const std::vector<Competitor> want = Competitors(k.w.Table(), "example.com");
+    ASSERT_FALSE(want.empty());
+    ASSERT_EQ(form->Hosts()->rowCount(), static_cast<int>(want.size()));
+    int own = -1;
+    for (int i = 0; i < form->Hosts()->rowCount(); ++i)
+        if (form->Hosts()->item(i, 0)->text() == u"example.com (your site)"_s) own = i;
+    ASSERT_GE(own, 0);
+    form->Hosts()->selectRow(own);
+    EXPECT_GE(form->Terms()->count(), 1);
+    EXPECT_TRUE(form->Terms()->item(0)->text().contains(u": place "_s));
+    const std::string csv = k.dir.File("competitors.csv");
+    FileDialogs::AnswerNext save(FileDialogs::AnswerNext::Save,
+                                 [&](QWidget*, const QString&, const QString&, const QString&) {
+                                     return FileDialogs::Choice{QString::fromStdString(csv), {}};
+                                 });
+    QTest::mouseClick(form->findChild<QPushButton*>(u"ExportCompetitors"_s), Qt::LeftButton);
+    QFile file(QString::fromStdString(csv));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().toStdString(), FormatCompetitorsCsv(want));
 }
 
 // The history keeps every run, so the save question comes only when the

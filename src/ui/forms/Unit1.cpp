@@ -34,6 +34,7 @@
 #include "ui/chart/OpportunityChart.h"
 #include "ui/controls/ElidedLabel.h"
 #include "ui/controls/FocusRing.h"
+#include "ui/forms/CompetitorsForm.h"
 #include "ui/forms/PreferencesForm.h"
 #include "ui/forms/ResultsModel.h"
 #include "ui/forms/SaveStatus.h"
@@ -334,6 +335,11 @@ void TForm1::BuildMenus() {
     history->setObjectName(QStringLiteral("History1"));
     history->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
     connect(history, &QAction::triggered, this, [this] { Guarded([this] { History1Click(); }); });
+    QAction* competitors = view->addAction(QStringLiteral("&Competitors..."));
+    competitors->setObjectName(QStringLiteral("Competitors1"));
+    competitors->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
+    connect(competitors, &QAction::triggered, this,
+            [this] { Guarded([this] { Competitors1Click(); }); });
     QMenu* tools = bar->addMenu(QStringLiteral("&Tools"));
     tools->setObjectName(QStringLiteral("Tools1"));
     QAction* preferences = tools->addAction(QStringLiteral("&Preferences..."));
@@ -819,6 +825,17 @@ void TForm1::RecordRun(const std::string& started, const std::string& ended,
     });
     // The history has it now: nothing of it is lost without a save.
     modified_ = false;
+}
+
+void TForm1::Competitors1Click() {
+    if (!competitorsForm_) {
+        competitorsForm_ = new TCompetitorsForm(
+            table_, [this] { return startForm_ ? startForm_->TargetSite() : std::string(); }, this);
+        ManagePlace(*competitorsForm_, *this, store_, "competitors");
+    }
+    competitorsForm_->Refresh();
+    competitorsForm_->show();
+    competitorsForm_->raise();
 }
 
 void TForm1::History1Click() {

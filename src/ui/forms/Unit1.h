@@ -33,6 +33,7 @@ namespace vx::ui {
 class ElidedLabel;
 class ResultsModel;
 class TChartForm;
+class TCompetitorsForm;
 class TPreferencesForm;
 class THistoryForm;
 class TStartForm;
@@ -79,6 +80,9 @@ class TForm1 : public QMainWindow, public StatusSink {
     void Exit1Click();
     void Opportunitychart1Click();
     TChartForm* ChartForm() const { return chartForm_; }
+    // View > Competitors (Ctrl+K): who holds the terms' top places.
+    void Competitors1Click();
+    TCompetitorsForm* CompetitorsForm() const { return competitorsForm_; }
     void Contents1Click();
     void Homepage1Click();
     void About1Click();
@@ -163,6 +167,7 @@ class TForm1 : public QMainWindow, public StatusSink {
     QLabel* runTime_ = nullptr;
     BackgroundFetcher fetcher_;
     TChartForm* chartForm_ = nullptr;
+    TCompetitorsForm* competitorsForm_ = nullptr;
     TPreferencesForm* preferencesForm_ = nullptr;
     THistoryForm* historyForm_ = nullptr;
     // Last of the members: destroyed first, so no write reports back into a

@@ -1,0 +1,155 @@
+#include "ui/forms/CompetitorsForm.h"
+
+#include <QFile>
+#include <QFont>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "results/atomic_file.h"
+#include "results/competitors.h"
+#include "ui/controls/AccessibleFactory.h"
+#include "ui/controls/ToolWindowAccessible.h"
+#include "ui/platform/FileDialogs.h"
+#include "ui/platform/TextEdge.h"
+
+namespace vx::ui {
+
+namespace {
+// A number cell that sorts as a number, not as its text.
+class NumberSortItem : public QTableWidgetItem {
+  public:
+    using QTableWidgetItem::QTableWidgetItem;
+    bool operator<(const QTableWidgetItem& other) const override {
+        return data(Qt::UserRole).toDouble() < other.data(Qt::UserRole).toDouble();
+    }
+};
+
+QTableWidgetItem* Number(double value, const QString& text) {
+    auto* item = new NumberSortItem;
+    item->setData(Qt::DisplayRole, text);
+    item->setData(Qt::UserRole, value);
+    item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return item;
+}
+}  // namespace
+
+TCompetitorsForm::TCompetitorsForm(ResultsTable& table, std::function<std::string()> site,
+                                   QWidget* parent)
+    : QWidget(parent, Qt::Window), table_(table), site_(std::move(site)) {
+    InstallAccessibleFactory<TCompetitorsForm, ToolWindowAccessible>();
+    setObjectName(QStringLiteral("CompetitorsForm"));
+    setWindowTitle(QStringLiteral("Competitors"));
+    hosts_ = new QTableWidget(0, 4, this);
+    hosts_->setObjectName(QStringLiteral("CompetitorList"));
+    hosts_->setAccessibleName(QStringLiteral("Sites in the top 10"));
+    hosts_->setHorizontalHeaderLabels({QStringLiteral("Site"), QStringLiteral("Terms in top 10"),
+                                       QStringLiteral("Average place"),
+                                       QStringLiteral("Traffic share")});
+    hosts_->verticalHeader()->hide();
+    hosts_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    hosts_->setSelectionMode(QAbstractItemView::SingleSelection);
+    hosts_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    hosts_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    hosts_->setSortingEnabled(true);
+    auto* caption = new QLabel(QStringLiteral("&Terms of the chosen site, with its place:"), this);
+    terms_ = new QListWidget(this);
+    terms_->setObjectName(QStringLiteral("CompetitorTerms"));
+    terms_->setAccessibleName(QStringLiteral("Terms of the chosen site"));
+    caption->setBuddy(terms_);
+    auto* exportCsv = new QPushButton(QStringLiteral("&Export CSV..."), this);
+    exportCsv->setObjectName(QStringLiteral("ExportCompetitors"));
+    status_ = new QLabel(this);
+    status_->setObjectName(QStringLiteral("CompetitorsStatus"));
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(exportCsv);
+    bottom->addWidget(status_, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(hosts_, 3);
+    layout->addWidget(caption);
+    layout->addWidget(terms_, 1);
+    layout->addLayout(bottom);
+    resize(560, 480);
+    connect(exportCsv, &QPushButton::clicked, this, &TCompetitorsForm::ExportCsv);
+    connect(hosts_, &QTableWidget::itemSelectionChanged, this, [this] {
+        const auto items = hosts_->selectedItems();
+        ShowTermsOf(items.isEmpty()
+                        ? QString()
+                        : hosts_->item(items.first()->row(), 0)->data(Qt::UserRole).toString());
+    });
+    table_.AddObserver(this);
+    Refresh();
+}
+
+TCompetitorsForm::~TCompetitorsForm() {
+    table_.RemoveObserver(this);
+}
+
+void TCompetitorsForm::Changed() {
+    if (refreshQueued_ || !isVisible()) return;
+    refreshQueued_ = true;
+    QTimer::singleShot(200, this, [this] {
+        refreshQueued_ = false;
+        Refresh();
+    });
+}
+
+void TCompetitorsForm::Refresh() {
+    const std::vector<Competitor> all = Competitors(table_, site_ ? site_() : std::string());
+    hosts_->setSortingEnabled(false);
+    hosts_->setRowCount(static_cast<int>(all.size()));
+    for (int i = 0; i < static_cast<int>(all.size()); ++i) {
+        const Competitor& c = all[static_cast<size_t>(i)];
+        auto* host = new QTableWidgetItem(c.own ? ToQString(c.host) + QStringLiteral(" (your site)")
+                                                : ToQString(c.host));
+        host->setData(Qt::UserRole, ToQString(c.host));
+        if (c.own) {
+            QFont bold = host->font();
+            bold.setBold(true);
+            host->setFont(bold);
+        }
+        hosts_->setItem(i, 0, host);
+        hosts_->setItem(i, 1, Number(c.terms, QString::number(c.terms)));
+        hosts_->setItem(i, 2,
+                        Number(c.averagePosition, QString::number(c.averagePosition, 'f', 1)));
+        hosts_->setItem(i, 3, Number(c.share, QString::number(c.share * 100, 'f', 1) + u'%'));
+    }
+    hosts_->setSortingEnabled(true);
+    status_->setText(all.empty() ? QStringLiteral("No top results yet: research, then look again")
+                                 : QStringLiteral("%1 sites").arg(all.size()));
+}
+
+void TCompetitorsForm::ShowTermsOf(const QString& host) {
+    terms_->clear();
+    const std::string wanted = ToBytes(host);
+    for (int i = 0; i < table_.Count(); ++i) {
+        const ResultRow& row = table_.At(i);
+        for (const TopResult& r : row.Top()) {
+            if (r.host != wanted) continue;
+            terms_->addItem(QStringLiteral("%1: place %2")
+                                .arg(ToQString(std::string(row.KeyTerm())))
+                                .arg(r.position));
+            break;
+        }
+    }
+}
+
+void TCompetitorsForm::ExportCsv() {
+    const auto choice = FileDialogs::GetSaveFile(
+        this, QStringLiteral("Export competitors"), QStringLiteral("competitors.csv"),
+        QStringLiteral("CSV table (*.csv)"), QStringLiteral("csv"));
+    if (choice.path.isEmpty()) return;
+    const WriteResult written = WriteFileAtomically(
+        QFile::encodeName(choice.path).toStdString(),
+        FormatCompetitorsCsv(Competitors(table_, site_ ? site_() : std::string())));
+    status_->setText(written ? QStringLiteral("Saved ") + choice.path
+                             : QStringLiteral("Could not save ") + choice.path +
+                                   QStringLiteral(": ") + ToQString(WriteFailureText(written)));
+}
+
+}  // namespace vx::ui

@@ -1,0 +1,50 @@
+// Who ranks instead of the user's site: every host in the table's terms'
+// top results, with its terms, average place and estimated traffic share;
+// a host's terms with its place for each; the table as CSV.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <string>
+
+#include "results/results_table.h"
+
+class QLabel;
+class QListWidget;
+class QTableWidget;
+
+namespace vx::ui {
+
+class RecentFolders;
+
+class TCompetitorsForm : public QWidget, public TableObserver {
+    Q_OBJECT
+  public:
+    // site: the user's site as the Investigate dialog holds it, asked anew
+    // at each refresh.
+    TCompetitorsForm(ResultsTable& table, std::function<std::string()> site,
+                     QWidget* parent = nullptr);
+    ~TCompetitorsForm() override;
+
+    void Refresh();
+    void ExportCsv();
+    QTableWidget* Hosts() const { return hosts_; }
+    QListWidget* Terms() const { return terms_; }
+
+  private:
+    void TableReset() override { Changed(); }
+    void RowAppended(int) override { Changed(); }
+    void RowChanged(int) override { Changed(); }
+    // Refreshed once the table has settled, not once per cell of a run.
+    void Changed();
+    void ShowTermsOf(const QString& host);
+
+    ResultsTable& table_;
+    std::function<std::string()> site_;
+    QTableWidget* hosts_;
+    QListWidget* terms_;
+    QLabel* status_;
+    bool refreshQueued_ = false;
+};
+
+}  // namespace vx::ui
