@@ -374,12 +374,21 @@ void HistoryStore::CheckNowAndThen() {
             return;
     }
     // The whole file costs time in proportion to its size: not every run.
-    Statement q(*db_, "PRAGMA quick_check");
-    if (q.Step() && q.Text(0) != "ok")
-        throw HistoryCorrupt("the research history " + PrintableName(path_) +
-                             " is damaged: " + q.Text(0));
-    Statement mark(*db_, "INSERT OR REPLACE INTO meta (key, value) VALUES ('checked', ?)");
-    WhileBusy(*db_, [&] { mark.Bind(1, now).Run(); });
+    // The check's statement ends before the mark is written: a statement
+    // left open keeps a read snapshot, and a write from it cannot wait its
+    // way past another process's newer one.
+    {
+        Statement q(*db_, "PRAGMA quick_check");
+        if (q.Step() && q.Text(0) != "ok")
+            throw HistoryCorrupt("the research history " + PrintableName(path_) +
+                                 " is damaged: " + q.Text(0));
+    }
+    // Prepared afresh for each try: a statement refused as busy is still
+    // running, and binding to it again is misuse.
+    WhileBusy(*db_, [&] {
+        Statement mark(*db_, "INSERT OR REPLACE INTO meta (key, value) VALUES ('checked', ?)");
+        mark.Bind(1, now).Run();
+    });
 }
 
 int64_t HistoryStore::Record(HistoryRun run, const std::vector<ResultRow>& rows) {

@@ -117,9 +117,12 @@ TForm1::TForm1(StopFlag& stop, char decimalSeparator, QWidget* parent)
 TForm1::~TForm1() {
     // Queued runs are written now, and none reports back after this.
     history_.reset();
-    // The chart and the model observe the table; let them go first.
+    // The chart, the competitors and the model observe the table; let them
+    // go first.
     delete chartForm_;
     chartForm_ = nullptr;
+    delete competitorsForm_;
+    competitorsForm_ = nullptr;
     delete model_;
     model_ = nullptr;
     table_.RemoveObserver(modifiedWatch_.get());
