@@ -10,6 +10,17 @@
 
 namespace vx {
 
+// text with every secret in it replaced by "***" (a secret that "***"
+// itself would hold is never met again: the search goes on past it).
+inline std::string MaskSecrets(std::string text, const std::vector<std::string>& secrets) {
+    for (const std::string& secret : secrets) {
+        if (secret.empty()) continue;
+        for (size_t at = text.find(secret); at != std::string::npos; at = text.find(secret, at + 3))
+            text.replace(at, secret.size(), "***");
+    }
+    return text;
+}
+
 struct ServiceRequest {
     std::string method = "GET";
     std::string url;
@@ -20,16 +31,7 @@ struct ServiceRequest {
     std::vector<std::string> secrets = {};
 
     // The URL with every secret it holds replaced by "***".
-    std::string ShownUrl() const {
-        std::string shown = url;
-        for (const std::string& secret : secrets) {
-            if (secret.empty()) continue;
-            for (size_t at = shown.find(secret); at != std::string::npos;
-                 at = shown.find(secret, at + 3))
-                shown.replace(at, secret.size(), "***");
-        }
-        return shown;
-    }
+    std::string ShownUrl() const { return MaskSecrets(url, secrets); }
 };
 
 }  // namespace vx

@@ -24,14 +24,9 @@ std::string GoogleAdsSuggestions::Secret(const char* name) const {
 }
 
 std::string GoogleAdsSuggestions::Masked(std::string text) const {
-    for (const auto& [name, secret] : secrets_)
-        if (!secret.empty())
-            for (size_t at; (at = text.find(secret)) != std::string::npos;)
-                text.replace(at, secret.size(), "***");
-    if (!token_.empty())
-        for (size_t at; (at = text.find(token_)) != std::string::npos;)
-            text.replace(at, token_.size(), "***");
-    return text;
+    std::vector<std::string> all = {token_};
+    for (const auto& [name, secret] : secrets_) all.push_back(secret);
+    return MaskSecrets(std::move(text), all);
 }
 
 void GoogleAdsSuggestions::Begin(const std::string& seed, int wanted) {

@@ -98,10 +98,9 @@ SearchRead SerpJsonSearch::Read(const SourceAnswer& answer) const {
             read.error = "answered \"" + e->get<std::string>() + "\"";
     }
     // An API may echo the key it was given; no message shows it.
-    for (const auto& [name, secret] : secrets_)
-        if (!secret.empty())
-            for (size_t at; (at = read.error.find(secret)) != std::string::npos;)
-                read.error.replace(at, secret.size(), "***");
+    std::vector<std::string> secrets;
+    for (const auto& [name, secret] : secrets_) secrets.push_back(secret);
+    read.error = MaskSecrets(std::move(read.error), secrets);
     return read;
 }
 

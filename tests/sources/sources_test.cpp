@@ -138,6 +138,8 @@ TEST(Sources, ASerpApiIsAskedAsItsProfileSaysAndItsSecretsAreMasked) {
     const SearchRead echoed = search.Read({200, true, R"({"error": "bad key made-up&key"})"});
     EXPECT_EQ(echoed.error, "answered \"bad key ***\"");
     EXPECT_EQ(search.Read({401, false, "{}"}).error, "refused the credentials (401)");
+    // A secret that the mask itself would hold is masked once, not forever.
+    EXPECT_EQ(MaskSecrets("key=*&k2=*", {"*"}), "key=***&k2=***");
 }
 
 TEST(Sources, SearxngCountsOnlyWhatItsEnginesCount) {
