@@ -76,6 +76,19 @@ constexpr const char* kSteps[] = {
        DROP INDEX rows_by_term;
        CREATE INDEX rows_by_term_key ON rows(coalesce(term_key, term));
        CREATE TABLE meta (key TEXT PRIMARY KEY, value) WITHOUT ROWID;)",
+    // Who ranks for a row's term: the first results of its first page, by
+    // place; the host kept as read so "which terms does a host hold" is one
+    // indexed query.
+    R"(CREATE TABLE top_results (
+         run INTEGER NOT NULL,
+         position INTEGER NOT NULL,
+         place INTEGER NOT NULL,
+         url TEXT NOT NULL,
+         host TEXT NOT NULL,
+         PRIMARY KEY (run, position, place),
+         FOREIGN KEY (run, position) REFERENCES rows(run, position) ON DELETE CASCADE)
+         WITHOUT ROWID;
+       CREATE INDEX top_results_by_host ON top_results(host);)",
 };
 static_assert(std::size(kSteps) == HistoryStore::kSchemaVersion);
 
@@ -421,8 +434,14 @@ int64_t HistoryStore::Write(const HistoryRun& run, const std::vector<ResultRow>&
         const int64_t id = sqlite3_last_insert_rowid(db_->Handle());
         // Rows a run deleted outside Vexorin left behind (the sqlite3 shell
         // keeps foreign keys off) never stand in the new run's way.
-        Statement orphans(*db_, "DELETE FROM rows WHERE run = ?");
-        orphans.Bind(1, id).Run();
+        for (const char* sql :
+             {"DELETE FROM top_results WHERE run = ?", "DELETE FROM rows WHERE run = ?"}) {
+            Statement orphans(*db_, sql);
+            orphans.Bind(1, id).Run();
+        }
+        Statement top(*db_,
+                      "INSERT INTO top_results (run, position, place, url, host) "
+                      "VALUES (?, ?, ?, ?, ?)");
         Statement row(*db_,
                       "INSERT INTO rows (run, position, term, demand, competition, cost, rank, "
                       "profitability, prospects, checked, demand_n, competition_n, rank_n, "
@@ -443,6 +462,14 @@ int64_t HistoryStore::Write(const HistoryRun& run, const std::vector<ResultRow>&
                 .Bind(16, Figure(r.Text(colProfitability), sep))
                 .Bind(17, Figure(r.Text(colProspects), sep));
             row.Run();
+            for (const TopResult& t : r.Top()) {
+                top.Bind(1, id)
+                    .Bind(2, static_cast<int64_t>(i + 1))
+                    .Bind(3, static_cast<int64_t>(t.position))
+                    .Bind(4, t.url)
+                    .Bind(5, t.host)
+                    .Run();
+            }
         }
         db_->Execute("COMMIT");
         return id;
@@ -487,6 +514,26 @@ bool HistoryStore::Load(int64_t id, ResultsTable& table) const {
         std::vector<std::string> texts;
         for (int c = 1; c < kColumnCount; ++c) texts.push_back(q.Text(c));
         rows.emplace_back(q.Text(0), texts, q.Integer(7) != 0);
+    }
+    // A history of an older schema, read as it stands, has none.
+    if (schema_ >= 3) {
+        Statement top(*db_,
+                      "SELECT position, place, url, host FROM top_results WHERE run = ? "
+                      "ORDER BY position, place");
+        top.Bind(1, id);
+        std::vector<TopResult> results;
+        int64_t position = 0;
+        const auto keep = [&] {
+            if (position >= 1 && static_cast<size_t>(position) <= rows.size())
+                rows[static_cast<size_t>(position) - 1].SetTop(std::move(results));
+            results.clear();
+        };
+        while (top.Step()) {
+            if (top.Integer(0) != position) keep();
+            position = top.Integer(0);
+            results.push_back({static_cast<int>(top.Integer(1)), top.Text(2), top.Text(3)});
+        }
+        keep();
     }
     table.ReplaceRows(std::move(rows));
     return true;

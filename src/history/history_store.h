@@ -50,7 +50,7 @@ class HistoryStore {
     // $XDG_DATA_HOME (or ~/.local/share) + "/vexorin/history.sqlite3";
     // empty when neither names an absolute folder.
     static std::string DefaultPath();
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
 
     // Use::Read reads and never writes: no file or folder is made (a missing
     // history reads as an empty one), nothing upgraded or renamed, and a

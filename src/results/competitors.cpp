@@ -9,6 +9,11 @@
 
 namespace vx {
 
+std::string SiteHost(std::string_view site) {
+    const std::string typed(TrimView(site, " \t"));
+    return ResultHost(typed.find("://") == std::string::npos ? "http://" + typed : typed);
+}
+
 std::vector<Competitor> Competitors(const ResultsTable& table, std::string_view ownSite) {
     struct Tally {
         int terms = 0;
@@ -34,10 +39,7 @@ std::vector<Competitor> Competitors(const ResultsTable& table, std::string_view 
                 t.visits += demand * kClickThrough[position - 1];
         }
     }
-    // The site as typed: "example.com", "https://www.Example.com/".
-    const std::string typed(TrimView(ownSite, " \t"));
-    const std::string own =
-        ResultHost(typed.find("://") == std::string::npos ? "http://" + typed : typed);
+    const std::string own = SiteHost(ownSite);
     std::vector<Competitor> out;
     for (const auto& [host, t] : hosts)
         out.push_back({host, t.terms, t.positions / t.terms, t.visits,

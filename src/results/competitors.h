@@ -26,6 +26,10 @@ struct Competitor {
     bool own = false;            // the user's site
 };
 
+// The host of the user's site as typed ("example.com",
+// "https://www.Example.com/"), as ResultHost gives a result's.
+std::string SiteHost(std::string_view site);
+
 // Hosts by estimated visits, then terms, then name; a term's unknown demand
 // counts 0. ownSite is the site as the Investigate dialog holds it.
 std::vector<Competitor> Competitors(const ResultsTable& table, std::string_view ownSite);

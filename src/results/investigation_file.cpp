@@ -11,8 +11,13 @@ namespace vx {
 
 namespace {
 // The key of each column in the file, by column; then the check mark.
-constexpr const char* kKeys[kColumnCount + 1] = {
-    "keyterm", "demand", "competition", "cost", "rank", "profitability", "estimation", "check"};
+// Then the top results' links by their place, "top1".."top10": keys an
+// older reader passes over, so a file with them opens there as before.
+constexpr size_t kTopKeysAt = kColumnCount + 1;
+constexpr const char* kKeys[kTopKeysAt + kTopResults] = {
+    "keyterm",    "demand", "competition", "cost", "rank", "profitability",
+    "estimation", "check",  "top1",        "top2", "top3", "top4",
+    "top5",       "top6",   "top7",        "top8", "top9", "top10"};
 // A file of many sections each a few bytes long would cost many times its
 // size as rows; past this many, a file must give each row kMinRowBytes.
 constexpr size_t kRowsAlwaysOpened = 100000;
@@ -23,6 +28,18 @@ bool CheckMark(std::string check) {
         check = "$" + check.substr(2);
     const auto v = ReadWholeNumber(check);
     return v ? *v != 0 : true;
+}
+
+// A link that names no site (an edited file's) is left out, as on a page.
+std::vector<TopResult> TopFromKeys(std::string* links) {
+    std::vector<TopResult> top;
+    for (size_t p = 0; p < kTopResults; ++p) {
+        if (links[p].empty()) continue;
+        std::string host = ResultHost(links[p]);
+        if (host.empty()) continue;
+        top.push_back({static_cast<int>(p + 1), std::move(links[p]), std::move(host)});
+    }
+    return top;
 }
 
 LoadProblem FromReadStatus(ReadStatus status) {
@@ -60,13 +77,14 @@ LoadOutcome LoadInvestigationFile(const std::string& path, ResultsTable& table) 
     }
     if (!outcome) return outcome;
     std::vector<ResultRow> rows(n);
-    std::string values[kColumnCount + 1];
+    std::string values[std::size(kKeys)];
     for (size_t i = 0; i < n; ++i) {
-        ini.GetAll("item" + std::to_string(i), kKeys, kColumnCount + 1, values);
+        ini.GetAll("item" + std::to_string(i), kKeys, std::size(kKeys), values);
         ResultRow& row = rows[i];
         row.SetKeyTerm(values[colKeyTerm]);
         for (int c = colDemand; c < kColumnCount; ++c) row.AppendColumn(values[c]);
         row.checked = CheckMark(std::move(values[kColumnCount]));
+        row.SetTop(TopFromKeys(values + kTopKeysAt));
     }
     table.ReplaceRows(std::move(rows));
     return outcome;
@@ -100,7 +118,12 @@ std::string FormatInvestigationFile(const ResultsTable& table) {
         out += "[item" + std::to_string(i) + "]\n";
         for (int c = colKeyTerm; c < kColumnCount; ++c)
             out += std::string(kKeys[c]) + "=" + QuoteIniValue(row.Text(c)) + "\n";
-        out += std::string("check=") + (row.checked ? "1" : "0") + "\n\n";
+        out += std::string("check=") + (row.checked ? "1" : "0") + "\n";
+        for (const TopResult& r : row.Top())
+            if (r.position >= 1 && static_cast<size_t>(r.position) <= kTopResults)
+                out += std::string(kKeys[kTopKeysAt + static_cast<size_t>(r.position) - 1]) + "=" +
+                       QuoteIniValue(r.url) + "\n";
+        out += "\n";
     }
     return out;
 }

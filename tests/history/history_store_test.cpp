@@ -282,6 +282,56 @@ TEST(HistoryStore, ConcurrentFirstUseLosesNothing) {
     EXPECT_EQ(HistoryStore(path).Runs().size(), 40u);
 }
 
+// The first schema, as a past version made it, with one run of one row.
+void MakeFirstSchema(Database& db) {
+    db.Execute(
+        "CREATE TABLE runs (id INTEGER PRIMARY KEY, started TEXT NOT NULL, seed TEXT NOT "
+        "NULL, site TEXT NOT NULL, depth TEXT NOT NULL, rows INTEGER NOT NULL, parallel "
+        "INTEGER NOT NULL, retries INTEGER NOT NULL, ended TEXT NOT NULL); CREATE TABLE rows "
+        "(run INTEGER NOT NULL REFERENCES runs(id) ON DELETE CASCADE, position INTEGER NOT "
+        "NULL, term TEXT NOT NULL, demand TEXT, competition TEXT, cost TEXT, rank TEXT, "
+        "profitability TEXT, prospects TEXT, checked INTEGER NOT NULL, demand_n INTEGER, "
+        "competition_n INTEGER, rank_n INTEGER, PRIMARY KEY (run, position)) WITHOUT ROWID; "
+        "CREATE INDEX rows_by_term ON rows(lower(term)); INSERT INTO runs VALUES "
+        "(1,'2026-12-01T10:00:00Z','s','x','3',1,1,0,'done'); INSERT INTO rows VALUES "
+        "(1,1,'Red','1','2','3','4','5%','6',1,1,2,4); PRAGMA user_version = 1;");
+}
+
+// A run's top results come back with its rows and go with it; a history
+// made before they were kept is read as it stands and upgraded in place.
+TEST(HistoryStore, TopResultsAreKeptWithTheirRows) {
+    vx::testing::TempDir dir;
+    const std::string path = dir.File("history.sqlite3");
+    {
+        Database db(path, true);
+        MakeFirstSchema(db);
+    }
+    ResultsTable table;
+    ASSERT_TRUE(HistoryStore(path).Load(1, table));
+    EXPECT_TRUE(table.At(0).Top().empty());
+
+    HistoryStore store(path, HistoryStore::Use::Write);
+    auto rows = Rows({{"a", "1", "2", "3", "4", "5%", "6"},
+                      {"b", "1", "2", "3", "?", "?", "?"},
+                      {"c", "1", "2", "3", "4", "5%", "6"}});
+    rows[0].SetTop(TopResultsOf({"https://one.example/", "/rel", "https://www.two.example/p"}));
+    rows[2].SetTop(TopResultsOf({"https://three.example/"}));
+    const int64_t id = store.Record(MakeRun("2026-12-07T10:00:00Z", "s"), rows);
+    ASSERT_TRUE(store.Load(1, table));
+    EXPECT_EQ(table.At(0).KeyTerm(), "Red");
+    ASSERT_TRUE(store.Load(id, table));
+    ASSERT_EQ(table.Count(), 3);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(table.At(i).Top(), rows[static_cast<size_t>(i)].Top());
+    ASSERT_EQ(table.At(0).Top().size(), 2u);
+    EXPECT_EQ(table.At(0).Top()[1].position, 3);
+
+    ASSERT_TRUE(store.Delete(id));
+    Database db(path, false);
+    Statement left(db, "SELECT count(*) FROM top_results");
+    ASSERT_TRUE(left.Step());
+    EXPECT_EQ(left.Integer(0), 0);
+}
+
 // Reading never writes: no folder or file is made for a history that is
 // not there, an older schema is read as it is, and a newer version's file
 // is left byte for byte, whoever opens it.
@@ -296,18 +346,7 @@ TEST(HistoryStore, ReadsNeverWrite) {
     {
         Database db(old, true);
         db.Execute("PRAGMA journal_mode = WAL");
-        // The first schema, as a past version made it.
-        db.Execute(
-            "CREATE TABLE runs (id INTEGER PRIMARY KEY, started TEXT NOT NULL, seed TEXT NOT "
-            "NULL, site TEXT NOT NULL, depth TEXT NOT NULL, rows INTEGER NOT NULL, parallel "
-            "INTEGER NOT NULL, retries INTEGER NOT NULL, ended TEXT NOT NULL); CREATE TABLE rows "
-            "(run INTEGER NOT NULL REFERENCES runs(id) ON DELETE CASCADE, position INTEGER NOT "
-            "NULL, term TEXT NOT NULL, demand TEXT, competition TEXT, cost TEXT, rank TEXT, "
-            "profitability TEXT, prospects TEXT, checked INTEGER NOT NULL, demand_n INTEGER, "
-            "competition_n INTEGER, rank_n INTEGER, PRIMARY KEY (run, position)) WITHOUT ROWID; "
-            "CREATE INDEX rows_by_term ON rows(lower(term)); INSERT INTO runs VALUES "
-            "(1,'2026-12-01T10:00:00Z','s','x','3',1,1,0,'done'); INSERT INTO rows VALUES "
-            "(1,1,'Red','1','2','3','4','5%','6',1,1,2,4); PRAGMA user_version = 1;");
+        MakeFirstSchema(db);
     }
     ASSERT_EQ(HistoryStore(old).TermHistory("RED").size(), 1u);
     Database oldDb(old, false);

@@ -215,6 +215,38 @@ TEST(SaveInvestigationFile, RoundTripKeepsAwkwardTexts) {
     }
 }
 
+// Top results ride in keys an older reader passes over: a row without them
+// is written as before, and links a hand-edited file spoils are left out.
+TEST(SaveInvestigationFile, TopResultsRoundTripInKeysOfTheirOwn) {
+    ResultsTable t;
+    const RowId a = t.Append(), b = t.Append();
+    t.SetKeyTerm(a, "with top");
+    t.SetTop(a, TopResultsOf({"https://www.Alpha.example/x", "/relative", "http://b.example/\"q\"",
+                              "https://c.example/line\nbreak"}));
+    t.SetKeyTerm(b, "without");
+    t.SetChecked(b, true);
+    TempDir dir;
+    ASSERT_TRUE(SaveInvestigationFile(dir.File("t.bki"), t));
+    const std::string text = ReadFile(dir.File("t.bki"));
+    EXPECT_NE(text.find("check=0\ntop1=\"https://www.Alpha.example/x\"\ntop3="), std::string::npos)
+        << text;
+    EXPECT_TRUE(text.ends_with("estimation=\"\"\ncheck=1\n\n")) << text;
+    ResultsTable back;
+    LoadInvestigationFile(dir.File("t.bki"), back);
+    ASSERT_EQ(back.Count(), 2);
+    EXPECT_EQ(back.At(0).Top(), t.At(0).Top());
+    ASSERT_EQ(back.At(0).Top().size(), 3u);
+    EXPECT_EQ(back.At(0).Top()[1].position, 3);
+    EXPECT_EQ(back.At(0).Top()[0].host, "alpha.example");
+    EXPECT_TRUE(back.At(1).Top().empty());
+
+    const auto edited = Load(
+        "[item0]\nkeyterm=k\ntop2=relative/x\ntop4=ftp://f.example/\ntop5=http://e.example/\n"
+        "top11=http://eleven.example/\ntop0=http://zero.example/\n");
+    ASSERT_EQ(edited.At(0).Top().size(), 1u);
+    EXPECT_EQ(edited.At(0).Top()[0], (TopResult{5, "http://e.example/", "e.example"}));
+}
+
 TEST(SaveInvestigationFile, FailedSaveLeavesOldFileIntact) {
     TempDir dir;
     const std::string path = dir.File("keep.bki");

@@ -24,6 +24,7 @@
 #include "history/history_writer.h"
 #include "loopback/script_server.h"
 #include "results/atomic_file.h"
+#include "results/competitors.h"
 #include "results/investigation_file.h"
 #include "results/preferences.h"
 #include "results/settings_store.h"
@@ -105,9 +106,12 @@ TEST(History, RunsAreRecordedListedOpenedAndDeleted) {
 
     // Opened as a file opens: the rows, nothing to save.
     const QStringList terms = Column(k.w, 0);
+    const std::string competitors = FormatCompetitorLines(Competitors(k.w.Table(), ""));
+    ASSERT_FALSE(competitors.empty());
     k.w.Table().Clear();
     ClickButton(*form, "OpenRun");
     EXPECT_EQ(Column(k.w, 0), terms);
+    EXPECT_EQ(FormatCompetitorLines(Competitors(k.w.Table(), "")), competitors);
     EXPECT_FALSE(k.w.Modified());
 
     // The pick stays on its run when another is recorded.

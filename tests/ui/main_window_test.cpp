@@ -547,6 +547,22 @@ TEST(MainWindow, CompetitorsShowWhoRanksInstead) {
     form->Hosts()->selectRow(own);
     EXPECT_GE(form->Terms()->count(), 1);
     EXPECT_TRUE(form->Terms()->item(0)->text().contains(u": place "_s));
+    // A term chosen in the main table: its top results beside, and as the
+    // key term's tooltip.
+    int ranked = -1;
+    for (int i = 0; i < k.w.Table().Count() && ranked < 0; ++i)
+        if (!k.w.Table().At(i).Top().empty()) ranked = i;
+    ASSERT_GE(ranked, 0);
+    k.w.ListView1->setCurrentIndex(k.w.ListView1->model()->index(ranked, 0));
+    const auto& top = k.w.Table().At(ranked).Top();
+    ASSERT_EQ(form->TermTop()->rowCount(), static_cast<int>(top.size()));
+    EXPECT_EQ(form->TermTop()->item(0, 1)->text().toStdString().substr(0, top[0].url.size()),
+              top[0].url);
+    const QString tip = k.w.ListView1->model()->index(ranked, 0).data(Qt::ToolTipRole).toString();
+    EXPECT_TRUE(tip.endsWith(QStringLiteral("%1. %2")
+                                 .arg(top.back().position)
+                                 .arg(QString::fromStdString(top.back().url))))
+        << tip.toStdString();
     const std::string csv = k.dir.File("competitors.csv");
     FileDialogs::AnswerNext save(FileDialogs::AnswerNext::Save,
                                  [&](QWidget*, const QString&, const QString&, const QString&) {

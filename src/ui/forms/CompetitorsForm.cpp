@@ -62,6 +62,17 @@ TCompetitorsForm::TCompetitorsForm(ResultsTable& table, std::function<std::strin
     terms_->setObjectName(QStringLiteral("CompetitorTerms"));
     terms_->setAccessibleName(QStringLiteral("Terms of the chosen site"));
     caption->setBuddy(terms_);
+    termTopCaption_ = new QLabel(this);
+    termTopCaption_->setObjectName(QStringLiteral("TermTopCaption"));
+    termTop_ = new QTableWidget(0, 2, this);
+    termTop_->setObjectName(QStringLiteral("TermTop"));
+    termTop_->setAccessibleName(QStringLiteral("Top results of the chosen term"));
+    termTop_->setHorizontalHeaderLabels({QStringLiteral("Place"), QStringLiteral("Address")});
+    termTop_->verticalHeader()->hide();
+    termTop_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    termTop_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    termTop_->horizontalHeader()->setStretchLastSection(true);
+    termTopCaption_->setBuddy(termTop_);
     auto* exportCsv = new QPushButton(QStringLiteral("&Export CSV..."), this);
     exportCsv->setObjectName(QStringLiteral("ExportCompetitors"));
     status_ = new QLabel(this);
@@ -73,8 +84,10 @@ TCompetitorsForm::TCompetitorsForm(ResultsTable& table, std::function<std::strin
     layout->addWidget(hosts_, 3);
     layout->addWidget(caption);
     layout->addWidget(terms_, 1);
+    layout->addWidget(termTopCaption_);
+    layout->addWidget(termTop_, 2);
     layout->addLayout(bottom);
-    resize(560, 480);
+    resize(560, 620);
     connect(exportCsv, &QPushButton::clicked, this, &TCompetitorsForm::ExportCsv);
     connect(hosts_, &QTableWidget::itemSelectionChanged, this, [this] {
         const auto items = hosts_->selectedItems();
@@ -84,6 +97,7 @@ TCompetitorsForm::TCompetitorsForm(ResultsTable& table, std::function<std::strin
     });
     table_.AddObserver(this);
     Refresh();
+    ShowTopOf(-1);
 }
 
 TCompetitorsForm::~TCompetitorsForm() {
@@ -120,6 +134,7 @@ void TCompetitorsForm::Refresh() {
         hosts_->setItem(i, 3, Number(c.share, QString::number(c.share * 100, 'f', 1) + u'%'));
     }
     hosts_->setSortingEnabled(true);
+    ShowTopOf(table_.IndexOf(topOf_));
     status_->setText(all.empty() ? QStringLiteral("No top results yet: research, then look again")
                                  : QStringLiteral("%1 sites").arg(all.size()));
 }
@@ -136,6 +151,42 @@ void TCompetitorsForm::ShowTermsOf(const QString& host) {
                                 .arg(r.position));
             break;
         }
+    }
+}
+
+void TCompetitorsForm::ShowTopOf(int index) {
+    termTop_->setRowCount(0);
+    if (index < 0 || index >= table_.Count()) {
+        topOf_ = 0;
+        termTopCaption_->setText(
+            QStringLiteral("Top &results of a term: choose one in the main window's table"));
+        return;
+    }
+    const ResultRow& row = table_.At(index);
+    topOf_ = row.id;
+    const QString term = ToQString(std::string(row.KeyTerm()));
+    if (row.Top().empty()) {
+        termTopCaption_->setText(
+            QStringLiteral("No top &results kept for \u201C%1\u201D").arg(term));
+        return;
+    }
+    termTopCaption_->setText(QStringLiteral("Top &results for \u201C%1\u201D:").arg(term));
+    const std::string own = SiteHost(site_ ? site_() : std::string());
+    termTop_->setRowCount(static_cast<int>(row.Top().size()));
+    for (int i = 0; i < termTop_->rowCount(); ++i) {
+        const TopResult& r = row.Top()[static_cast<size_t>(i)];
+        auto* place = new QTableWidgetItem(QString::number(r.position));
+        place->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        auto* address = new QTableWidgetItem(ToQString(r.url));
+        address->setToolTip(ToQString(r.host));
+        if (!own.empty() && r.host == own) {
+            QFont bold = address->font();
+            bold.setBold(true);
+            address->setFont(bold);
+            address->setText(address->text() + QStringLiteral(" (your site)"));
+        }
+        termTop_->setItem(i, 0, place);
+        termTop_->setItem(i, 1, address);
     }
 }
 

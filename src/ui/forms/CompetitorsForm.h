@@ -1,6 +1,7 @@
 // Who ranks instead of the user's site: every host in the table's terms'
 // top results, with its terms, average place and estimated traffic share;
-// a host's terms with its place for each; the table as CSV.
+// a host's terms with its place for each; the chosen term's top results;
+// the table as CSV.
 #pragma once
 
 #include <QWidget>
@@ -28,8 +29,12 @@ class TCompetitorsForm : public QWidget, public TableObserver {
 
     void Refresh();
     void ExportCsv();
+    // Shows who holds the first places for the main table's row at index
+    // (none: -1), the user's site marked.
+    void ShowTopOf(int index);
     QTableWidget* Hosts() const { return hosts_; }
     QListWidget* Terms() const { return terms_; }
+    QTableWidget* TermTop() const { return termTop_; }
 
   private:
     void TableReset() override { Changed(); }
@@ -43,6 +48,9 @@ class TCompetitorsForm : public QWidget, public TableObserver {
     std::function<std::string()> site_;
     QTableWidget* hosts_;
     QListWidget* terms_;
+    QLabel* termTopCaption_;
+    QTableWidget* termTop_;
+    RowId topOf_ = 0;  // the row termTop_ shows
     QLabel* status_;
     bool refreshQueued_ = false;
 };

@@ -97,6 +97,13 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
         if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
         return c ? ToQString(ChangeMark(*c)) : QString();
     }
+    if (role == Qt::ToolTipRole && index.column() == colKeyTerm && !row.Top().empty()) {
+        // Who holds the first places, without opening the Competitors window.
+        QString tip = ToQString(std::string(row.KeyTerm())) + QStringLiteral("\nTop results:");
+        for (const TopResult& r : row.Top())
+            tip += QStringLiteral("\n%1. %2").arg(r.position).arg(ToQString(r.url));
+        return tip;
+    }
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
         return ToQString(std::string(row.Text(index.column())));
     }

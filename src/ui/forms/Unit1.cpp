@@ -835,6 +835,12 @@ void TForm1::Competitors1Click() {
         competitorsForm_ = new TCompetitorsForm(
             table_, [this] { return startForm_ ? startForm_->TargetSite() : std::string(); }, this);
         ManagePlace(*competitorsForm_, *this, store_, "competitors");
+        connect(ListView1->selectionModel(), &QItemSelectionModel::currentRowChanged,
+                competitorsForm_, [this](const QModelIndex& now) {
+                    competitorsForm_->ShowTopOf(now.isValid() ? now.row() : -1);
+                });
+        competitorsForm_->ShowTopOf(
+            ListView1->currentIndex().isValid() ? ListView1->currentIndex().row() : -1);
     }
     competitorsForm_->Refresh();
     competitorsForm_->show();
