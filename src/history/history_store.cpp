@@ -89,6 +89,28 @@ constexpr const char* kSteps[] = {
          FOREIGN KEY (run, position) REFERENCES rows(run, position) ON DELETE CASCADE)
          WITHOUT ROWID;
        CREATE INDEX top_results_by_host ON top_results(host);)",
+    // Tracking: projects of terms checked on a schedule. A check is a run
+    // that names its project; project ids are never reused, so a deleted
+    // project's checks stay runs without marking another's.
+    R"(ALTER TABLE runs ADD COLUMN project INTEGER;
+       CREATE INDEX runs_by_project ON runs(project, started) WHERE project IS NOT NULL;
+       CREATE TABLE projects (
+         id INTEGER PRIMARY KEY AUTOINCREMENT,
+         name TEXT NOT NULL UNIQUE,
+         site TEXT NOT NULL,
+         depth TEXT NOT NULL,
+         suggest_service TEXT NOT NULL DEFAULT '',
+         search_service TEXT NOT NULL DEFAULT '',
+         interval_hours INTEGER NOT NULL DEFAULT 24,
+         last_check INTEGER);
+       CREATE TABLE tracked_terms (
+         project INTEGER NOT NULL REFERENCES projects(id) ON DELETE CASCADE,
+         term_key TEXT NOT NULL,
+         term TEXT NOT NULL,
+         ord INTEGER NOT NULL,
+         paused INTEGER NOT NULL DEFAULT 0,
+         best_rank INTEGER,
+         PRIMARY KEY (project, term_key)) WITHOUT ROWID;)",
 };
 static_assert(std::size(kSteps) == HistoryStore::kSchemaVersion);
 
@@ -421,7 +443,7 @@ int64_t HistoryStore::Write(const HistoryRun& run, const std::vector<ResultRow>&
     try {
         Statement insert(*db_,
                          "INSERT INTO runs (started, seed, site, depth, rows, parallel, retries, "
-                         "ended) VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+                         "ended, project) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
         insert.Bind(1, run.started)
             .Bind(2, run.seed)
             .Bind(3, run.site)
@@ -430,6 +452,7 @@ int64_t HistoryStore::Write(const HistoryRun& run, const std::vector<ResultRow>&
             .Bind(6, static_cast<int64_t>(run.parallel))
             .Bind(7, static_cast<int64_t>(run.retries))
             .Bind(8, run.ended)
+            .Bind(9, run.project ? std::optional<int64_t>(run.project) : std::nullopt)
             .Run();
         const int64_t id = sqlite3_last_insert_rowid(db_->Handle());
         // Rows a run deleted outside Vexorin left behind (the sqlite3 shell
@@ -482,9 +505,10 @@ int64_t HistoryStore::Write(const HistoryRun& run, const std::vector<ResultRow>&
 }
 
 std::vector<HistoryRun> HistoryStore::Runs() const {
-    Statement q(*db_,
-                "SELECT id, started, seed, site, depth, rows, parallel, retries, ended FROM runs "
-                "ORDER BY started, id");
+    Statement q(*db_, schema_ >= 4 ? "SELECT id, started, seed, site, depth, rows, parallel, "
+                                     "retries, ended, project FROM runs ORDER BY started, id"
+                                   : "SELECT id, started, seed, site, depth, rows, parallel, "
+                                     "retries, ended, 0 FROM runs ORDER BY started, id");
     std::vector<HistoryRun> runs;
     while (q.Step()) {
         HistoryRun r;
@@ -497,6 +521,7 @@ std::vector<HistoryRun> HistoryStore::Runs() const {
         r.parallel = static_cast<int>(q.Integer(6));
         r.retries = static_cast<int>(q.Integer(7));
         r.ended = q.Text(8);
+        r.project = q.Integer(9);
         runs.push_back(std::move(r));
     }
     return runs;

@@ -33,6 +33,8 @@ struct HistoryRun {
     // The decimal separator the rows' texts were written with; the figures
     // are also kept as numbers, whatever locale recorded them.
     char decimalSeparator = '.';
+    // The tracking project a check was of; 0 for a research.
+    int64_t project = 0;
 };
 
 // One run that holds a key term: when, which, and the term's six texts.
@@ -50,7 +52,7 @@ class HistoryStore {
     // $XDG_DATA_HOME (or ~/.local/share) + "/vexorin/history.sqlite3";
     // empty when neither names an absolute folder.
     static std::string DefaultPath();
-    static constexpr int kSchemaVersion = 3;
+    static constexpr int kSchemaVersion = 4;
 
     // Use::Read reads and never writes: no file or folder is made (a missing
     // history reads as an empty one), nothing upgraded or renamed, and a
@@ -84,6 +86,12 @@ class HistoryStore {
     // Where a damaged history was put aside ("...history.sqlite3.corrupt-
     // 20261207T132500Z"), empty when none was; said once to the user.
     const std::string& SetAside() const { return setAside_; }
+    // The connection, for the stores that keep their tables in the same
+    // history (tracking projects); the schema is up to date for a writer.
+    Database& Connection() const { return *db_; }
+    int Schema() const { return schema_; }
+    bool Writable() const { return use_ == Use::Write; }
+
     // Whole-file checks are this far apart (seconds).
     static constexpr int64_t kCheckEverySeconds = 24 * 3600;
 

@@ -72,6 +72,10 @@ double Statement::Real(int column) const {
     return sqlite3_column_double(stmt_, column);
 }
 
+bool Statement::IsNull(int column) const {
+    return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
+}
+
 int64_t Statement::Integer(int column) const {
     return sqlite3_column_int64(stmt_, column);
 }

@@ -31,6 +31,7 @@ class Statement {
     std::string Text(int column) const;
     int64_t Integer(int column) const;
     double Real(int column) const;
+    bool IsNull(int column) const;
 
   private:
     Database& db_;

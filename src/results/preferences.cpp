@@ -42,6 +42,7 @@ constexpr IntegerPreference kIntegers[] = {
     {"net.fetch", &Preferences::fetchSeconds, kMinBoundSeconds, kMaxBoundSeconds},
     {"lookups.parallel", &Preferences::parallel, kMinParallel, kMaxParallel},
     {"lookups.retries", &Preferences::retries, kMinRetries, kMaxRetries},
+    {"tracking.movePlaces", &Preferences::movePlaces, kMinMovePlaces, kMaxMovePlaces},
 };
 struct TextPreference {
     const char* name;

@@ -16,6 +16,9 @@ constexpr int kMinParallel = 1, kMaxParallel = 8, kDefaultParallel = 4;
 constexpr int kMinRetries = 0, kMaxRetries = 5, kDefaultRetries = 2;
 // Bounds of a fetch in whole seconds.
 constexpr int kMinBoundSeconds = 1, kMaxBoundSeconds = 600;
+// Places a tracked term must move by for a check to tell (besides entering
+// or leaving the top 10).
+constexpr int kMinMovePlaces = 1, kMaxMovePlaces = 100, kDefaultMovePlaces = 3;
 
 struct Preferences {
     // "host" or "host:port"; empty: the bundled stand-in services.
@@ -34,6 +37,7 @@ struct Preferences {
     int parallel = kDefaultParallel;
     int retries = kDefaultRetries;
     bool keepHistory = true;  // every run recorded in the research history
+    int movePlaces = kDefaultMovePlaces;
 };
 
 // What is wrong with an address typed as "host[:port]", in words; empty when

@@ -22,6 +22,7 @@
 #include "engine/headless_run.h"
 #include "history_modes.h"
 #include "net/http_client.h"
+#include "network_run.h"
 #include "results/atomic_file.h"
 #include "results/competitors.h"
 #include "results/export.h"
@@ -31,6 +32,7 @@
 #include "results/table_print.h"
 #include "secrets/secret_store.h"
 #include "sources/service_choice.h"
+#include "track_modes.h"
 
 namespace {
 
@@ -46,7 +48,10 @@ constexpr const char* kUsage =
     "       vexorin-research --history [TERM]\n"
     "       vexorin-research --record FILE.bki --keyword TEXT --site TEXT [--depth TEXT]\n"
     "       vexorin-research --compare OLD NEW\n"
-    "       vexorin-research --services\n";
+    "       vexorin-research --services\n"
+    "       vexorin-research --track [PROJECT] | --track-list\n"
+    "       vexorin-research --track-add PROJECT --site TEXT [--depth TEXT] TERM...\n"
+    "       vexorin-research --track-remove PROJECT [TERM...]\n";
 
 constexpr const char* kHelp =
     "\n"
@@ -71,6 +76,14 @@ constexpr const char* kHelp =
     "  --history TERM the runs that hold TERM, with its six texts in each\n"
     "  --record FILE  records an investigation file as a run (its time: the file's)\n"
     "  --compare OLD NEW  each a .bki file or run:ID; one line per key term\n"
+    "  --track        checks every tracking project whose interval has passed;\n"
+    "                 prints each term that moved: term, old rank, new rank\n"
+    "  --track PROJECT  checks the project now\n"
+    "  --track-list   the projects, their terms' latest and best ranks, and when\n"
+    "                 each is checked next\n"
+    "  --track-add PROJECT  makes the project (--site, --depth, --interval HOURS,\n"
+    "                 --search-service) or adds terms to it (or --import FILE)\n"
+    "  --track-remove PROJECT [TERM...]  removes the terms, or the project\n"
     "  --version      the version\n"
     "  --help         this text\n"
     "\n"
@@ -365,56 +378,6 @@ bool ImportLists(Options& o, vx::HistoryRun& run) {
     return true;
 }
 
-// Ctrl-C and SIGTERM end a run: the handler asks it to stop and ends the
-// fetches in flight (both async-signal-safe: a lock-free store and a write).
-vx::StopFlag gStop;
-vx::CancelSignal* gCancel = nullptr;
-volatile std::sig_atomic_t gSignal = 0;
-
-void OnSignal(int signal) {
-    gSignal = signal;
-    gStop.Set();
-    if (gCancel) gCancel->Cancel();
-}
-
-void CatchInterrupts() {
-    struct sigaction action = {};
-    action.sa_handler = OnSignal;
-    // A second Ctrl-C ends the tool at once.
-    action.sa_flags = SA_RESETHAND;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
-}
-
-// How far a run has come, on one line of a terminal that rewrites itself
-// (at most ten times a second); nothing when stderr is a file or a pipe, so
-// scripts' logs stay clean.
-class ProgressLine {
-  public:
-    ProgressLine() : terminal_(::isatty(STDERR_FILENO) == 1) {}
-    bool Wanted() const { return terminal_; }
-    void Show(const vx::RunProgress& p) {
-        const auto now = std::chrono::steady_clock::now();
-        if (shown_ && now - last_ < std::chrono::milliseconds(100) && p.rowsDone < p.rowsWanted)
-            return;
-        last_ = now;
-        shown_ = true;
-        Write("\r" + p.Text() + "\x1b[K");
-    }
-    ~ProgressLine() {
-        if (shown_) Write("\r\x1b[K");
-    }
-
-  private:
-    static void Write(const std::string& text) {
-        if (::write(STDERR_FILENO, text.data(), text.size()) < 0) return;
-    }
-    bool terminal_;
-    bool shown_ = false;
-    std::chrono::steady_clock::time_point last_;
-};
-
 // Open, research, then every sort and selection in the order given; how the
 // research ended. False when the file given cannot be opened: nothing may
 // then be written.
@@ -429,35 +392,8 @@ bool RunSteps(const Options& o, vx::ResultsTable& table, vx::RunOutcome* outcome
         }
     }
     if (o.haveKeyword || !o.importFiles.empty()) {
-        // Lives as long as the handler may use it.
-        static const auto cancel = std::make_shared<vx::CancelSignal>();
-        gCancel = cancel.get();
-        CatchInterrupts();
-        // Safe from several lookup threads at once: the cache locks.
-        // One TLS context and its sessions for the run's secure fetches.
-        const auto hosts = std::make_shared<vx::HostCache>();
-        const auto tls = vx::TlsContext::ForRun();
-        const auto fetch = [hosts, tls](const std::string& url) {
-            return vx::FetchedPage::From(
-                vx::FetchAnswer(url, vx::DefaultNetLimits(), cancel, hosts, tls));
-        };
         std::vector<std::string> notices;
-        {
-            ProgressLine line;
-            vx::HeadlessResearch request = o.research;
-            // Profile services keep connections alive, at most one a row
-            // looked up at once.
-            request.fetchRequest =
-                [hosts, tls, pool = std::make_shared<vx::ConnectionPool>(request.policy.parallel)](
-                    const vx::ServiceRequest& r) {
-                    return vx::FetchedPage::From(
-                        vx::FetchAnswer(r, vx::DefaultNetLimits(), cancel, hosts, tls, pool));
-                };
-            if (line.Wanted())
-                request.onProgress = [&line](const vx::RunProgress& p) { line.Show(p); };
-            *outcome = vx::RunHeadlessResearch(
-                request, table, fetch, gStop, [] { cancel->Cancel(); }, &notices);
-        }
+        *outcome = vx::tool::ResearchOverNetwork(o.research, table, &notices);
         // Each once: why a service could not be reached securely, or gave
         // cut answers (the word on giving up follows the table).
         for (const std::string& n : notices)
@@ -465,13 +401,13 @@ bool RunSteps(const Options& o, vx::ResultsTable& table, vx::RunOutcome* outcome
         // Every research run is kept as it came, stopped ones marked so; one
         // without rows, or stopped before its rows came, is not.
         if (!o.noHistory && outcome->walked) {
-            run.ended = gSignal != 0               ? vx::kEndedStopped
-                        : !outcome->gaveUp.empty() ? vx::kEndedGaveUp
-                                                   : vx::kEndedDone;
+            run.ended = vx::tool::InterruptSignal() != 0 ? vx::kEndedStopped
+                        : !outcome->gaveUp.empty()       ? vx::kEndedGaveUp
+                                                         : vx::kEndedDone;
             vx::tool::RecordRun(run, table);
         }
         // The signal handler may fire until the end; the signal lives on.
-        if (gSignal != 0) return true;
+        if (vx::tool::InterruptSignal() != 0) return true;
     }
     for (const Step& s : o.steps) {
         if (s.isSort) {
@@ -547,6 +483,7 @@ int main(int argc, char** argv) {
     const char sep = LocaleSeparator();
 
     if (vx::AnswerVersionOrHelp(argc, argv, "vexorin-research", kUsage, kHelp)) return 0;
+    if (const std::optional<int> tracked = vx::tool::TrackMain(argc, argv, sep)) return *tracked;
     bool said = false;
     std::optional<Options> options = ReadOptions(argc, argv, &said);
     if (!options) return said ? 2 : Usage();
@@ -566,12 +503,12 @@ int main(int argc, char** argv) {
     // an empty table saved over a good file would lose it.
     if (!RunSteps(o, table, &outcome, run)) return 1;
     // Interrupted: the rows so far, and nothing written over any file.
-    if (gSignal != 0) {
+    if (vx::tool::InterruptSignal() != 0) {
         const std::string out = vx::FormatTableLines(table);
         std::fwrite(out.data(), 1, out.size(), stdout);
         std::fflush(stdout);
         std::fputs("vexorin-research: Stopped\n", stderr);
-        return 128 + gSignal;
+        return 128 + vx::tool::InterruptSignal();
     }
     const bool ok = WriteOutputs(*options, table, argv[0], sep);
     // A service that stopped answering, or rows with holes: the rows so far

@@ -1,0 +1,69 @@
+// A check of a tracking project: a research of its terms as a list,
+// recorded in the history as a run of the project, compared with the
+// checks before it.
+#pragma once
+
+#include <ctime>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/headless_run.h"
+#include "history/project_store.h"
+#include "tracking/rank_moves.h"
+
+namespace vx {
+
+// A project is due when its interval has passed since its last whole check,
+// less a little: the hourly timer's randomized delay must not push a daily
+// check an hour later each day.
+constexpr int kDueSlackSeconds = 20 * 60;
+bool IsDue(const TrackingProject& project, std::time_t now);
+
+// Runs the research a check asks for (the caller's network, the project's
+// services) into the table.
+using CheckRunner =
+    std::function<RunOutcome(const TrackingProject&, const HeadlessResearch&, ResultsTable&)>;
+
+struct CheckSettings {
+    LookupPolicy policy = {.parallel = 4, .retries = 2};
+    int movePlaces = kDefaultMovePlaces;
+    char decimalSeparator = '.';
+};
+
+struct CheckReport {
+    int64_t run = 0;        // the history's run; 0 when nothing was recorded
+    int terms = 0;          // asked
+    int finished = 0;       // terms whose rank was found, recorded
+    bool complete = false;  // every term finished: the project counts as checked
+    RunOutcome outcome;
+    std::vector<RankMove> moves;
+};
+
+// Checks the project now. A check stopped or given up half way records the
+// terms it finished (and their best ranks) but leaves the project due, so
+// the next check asks every term again.
+CheckReport CheckProject(HistoryStore& history, const TrackingProject& project,
+                         const CheckRunner& run, const CheckSettings& settings, std::time_t now);
+
+// Two checks never run at once: a kernel lock on a file beside the history,
+// dropped when its holder ends, however it ends.
+class CheckLock {
+  public:
+    // Locked, or not (held by another check: Held() false, no error);
+    // raises std::runtime_error when the lock file cannot be made.
+    explicit CheckLock(const std::string& historyPath);
+    ~CheckLock();
+    CheckLock(const CheckLock&) = delete;
+    CheckLock& operator=(const CheckLock&) = delete;
+    bool Held() const { return fd_ >= 0; }
+
+  private:
+    int fd_ = -1;
+};
+
+// The crontab line that checks as the timer would, for a machine without a
+// user systemd.
+std::string CrontabLine();
+
+}  // namespace vx
