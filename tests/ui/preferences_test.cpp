@@ -62,6 +62,7 @@ TEST(Preferences, AddressesCheckedAsTypedAndKeptOnOk) {
             EXPECT_EQ(ok->isEnabled(), t.fine) << t.text;
         }
         Child<QSpinBox>(f, "Retries")->setValue(4);
+        Child<QSpinBox>(f, "MovePlaces")->setValue(7);
         Child<QCheckBox>(f, "KeepHistory")->setChecked(false);
         QTest::mouseClick(ok, Qt::LeftButton);
     });
@@ -70,6 +71,7 @@ TEST(Preferences, AddressesCheckedAsTypedAndKeptOnOk) {
     const Preferences saved = LoadPreferences(store);
     EXPECT_EQ(saved.searchHost, "search.example:8080");
     EXPECT_EQ(saved.retries, 4);
+    EXPECT_EQ(saved.movePlaces, 7);
     EXPECT_FALSE(saved.keepHistory);
 
     // Cancel keeps nothing of what was typed.

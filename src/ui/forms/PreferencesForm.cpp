@@ -277,6 +277,13 @@ TPreferencesForm::TPreferencesForm(SettingsStore& store, QWidget* parent)
         grid->addWidget(OverrideNote(this, n.variable, n.name), row, 2);
         ++row;
     }
+    // Tracking tells a move this big (and every entry into or exit from the
+    // top 10).
+    const char* moveCaption = "Tell a tracked rank's move of (places):";
+    grid->addWidget(new QLabel(QString::fromLatin1(moveCaption), this), row, 0);
+    movePlaces_ = NumberField("MovePlaces", moveCaption, kMinMovePlaces, kMaxMovePlaces);
+    grid->addWidget(movePlaces_, row, 1);
+    ++row;
     auto* caLabel = new QLabel(QStringLiteral("Extra CA file:"), this);
     grid->addWidget(caLabel, row, 0);
     caFile_ = new QLineEdit(this);
@@ -447,6 +454,7 @@ Preferences TPreferencesForm::Values() const {
     p.fetchSeconds = fetch_->value();
     p.parallel = parallel_->value();
     p.retries = retries_->value();
+    p.movePlaces = movePlaces_->value();
     p.keepHistory = keepHistory_->isChecked();
     p.caFile = ToBytes(caFile_->text().trimmed());
     return p;
@@ -468,6 +476,7 @@ void TPreferencesForm::SetValues(const Preferences& p) {
     fetch_->setValue(p.fetchSeconds);
     parallel_->setValue(p.parallel);
     retries_->setValue(p.retries);
+    movePlaces_->setValue(p.movePlaces);
     keepHistory_->setChecked(p.keepHistory);
     CheckHosts();
 }

@@ -71,6 +71,7 @@ class TPreferencesForm : public QDialog {
     QSpinBox* fetch_;
     QSpinBox* parallel_;
     QSpinBox* retries_;
+    QSpinBox* movePlaces_;
     QPushButton* ok_;
     QCheckBox* keepHistory_;
     QLineEdit* caFile_;

@@ -21,11 +21,14 @@
 #include <algorithm>
 #include <ctime>
 
+#include "core/text.h"
 #include "engine/research.h"
 #include "history/history_store.h"
 #include "history/history_writer.h"
+#include "history/project_store.h"
 #include "net/http_client.h"
 #include "results/atomic_file.h"
+#include "results/competitors.h"
 #include "results/export.h"
 #include "results/investigation_file.h"
 #include "ui/Constants.h"
@@ -47,6 +50,7 @@
 #include "ui/platform/Shell.h"
 #include "ui/platform/TextEdge.h"
 #include "ui/platform/WindowPlace.h"
+#include "ui/tracking/TrackingForm.h"
 
 namespace vx::ui {
 
@@ -123,6 +127,9 @@ TForm1::~TForm1() {
     chartForm_ = nullptr;
     delete competitorsForm_;
     competitorsForm_ = nullptr;
+    // Its check ends first: the terms it finished stay in the history.
+    delete trackingForm_;
+    trackingForm_ = nullptr;
     delete model_;
     model_ = nullptr;
     table_.RemoveObserver(modifiedWatch_.get());
@@ -321,6 +328,8 @@ void TForm1::BuildMenus() {
     keywords->addSeparator();
     item(keywords, "Savetotextfile1", QStringLiteral("Save &keywords list..."),
          art::Picture::PageOfText, [this] { Savetotextfile1Click(); });
+    item(keywords, "TrackChecked1", QStringLiteral("&Track checked terms"),
+         art::Picture::GearWithSpark, [this] { TrackChecked1Click(); });
     item(keywords, "Opportunitychart1", QStringLiteral("Opportunity &chart..."),
          art::Picture::ScatterChart, [this] { Opportunitychart1Click(); });
     // Sorting from the keyboard: the same as a click on the column's header.
@@ -345,6 +354,10 @@ void TForm1::BuildMenus() {
             [this] { Guarded([this] { Competitors1Click(); }); });
     QMenu* tools = bar->addMenu(QStringLiteral("&Tools"));
     tools->setObjectName(QStringLiteral("Tools1"));
+    QAction* tracking = tools->addAction(QStringLiteral("&Tracking..."));
+    tracking->setObjectName(QStringLiteral("Tracking1"));
+    tracking->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    connect(tracking, &QAction::triggered, this, [this] { Guarded([this] { Tracking1Click(); }); });
     QAction* preferences = tools->addAction(QStringLiteral("&Preferences..."));
     preferences->setObjectName(QStringLiteral("Preferences1"));
     preferences->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
@@ -845,6 +858,54 @@ void TForm1::Competitors1Click() {
     competitorsForm_->Refresh();
     competitorsForm_->show();
     competitorsForm_->raise();
+}
+
+void TForm1::TrackChecked1Click() {
+    std::vector<std::string> terms;
+    for (int i = 0; i < table_.Count(); ++i)
+        if (table_.At(i).checked) terms.emplace_back(table_.At(i).KeyTerm());
+    if (terms.empty()) {
+        SetStatusText("Check the terms to track first");
+        return;
+    }
+    const std::string site = startForm_ ? startForm_->TargetSite() : std::string();
+    const std::string name = SiteHost(site);
+    if (name.empty()) {
+        SetStatusText("Give the investigation its site first (Keywords > Start)");
+        return;
+    }
+    SettingsStore none(std::string{});
+    const Preferences preferences = LoadPreferences(store_ ? *store_ : none);
+    HistoryStore history(HistoryStore::DefaultPath(), HistoryStore::Use::Write);
+    ProjectStore projects(history);
+    TrackingProject project = projects.Find(name).value_or(TrackingProject{});
+    if (project.id == 0) {
+        // Made on first use with what this investigation was researched with.
+        project.name = name;
+        project.site = std::string(TrimView(site, " \t"));
+        project.depth = startForm_->PageDepthText();
+        project.suggestService = preferences.suggestService;
+        project.searchService = preferences.searchService;
+    }
+    const int added = projects.AddTerms(projects.Save(project), terms);
+    SetStatusText(std::to_string(added) + (added == 1 ? " term" : " terms") + " more tracked in " +
+                  name + " (Tools > Tracking)");
+    if (trackingForm_) {
+        trackingForm_->Refresh();
+        trackingForm_->ChooseProject(ToQString(name));
+    }
+}
+
+void TForm1::Tracking1Click() {
+    if (!trackingForm_) {
+        trackingForm_ = new TTrackingForm(HistoryStore::DefaultPath(), store_, this);
+        ManagePlace(*trackingForm_, *this, store_, "tracking");
+    }
+    trackingForm_->Refresh();
+    if (startForm_) trackingForm_->ChooseProject(ToQString(SiteHost(startForm_->TargetSite())));
+    trackingForm_->show();
+    trackingForm_->raise();
+    trackingForm_->activateWindow();
 }
 
 void TForm1::History1Click() {

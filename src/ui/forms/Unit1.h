@@ -34,6 +34,7 @@ class ElidedLabel;
 class ResultsModel;
 class TChartForm;
 class TCompetitorsForm;
+class TTrackingForm;
 class TPreferencesForm;
 class THistoryForm;
 class TStartForm;
@@ -82,7 +83,10 @@ class TForm1 : public QMainWindow, public StatusSink {
     TChartForm* ChartForm() const { return chartForm_; }
     // View > Competitors (Ctrl+K): who holds the terms' top places.
     void Competitors1Click();
+    void TrackChecked1Click();
+    void Tracking1Click();
     TCompetitorsForm* CompetitorsForm() const { return competitorsForm_; }
+    TTrackingForm* TrackingForm() const { return trackingForm_; }
     void Contents1Click();
     void Homepage1Click();
     void About1Click();
@@ -168,6 +172,7 @@ class TForm1 : public QMainWindow, public StatusSink {
     BackgroundFetcher fetcher_;
     TChartForm* chartForm_ = nullptr;
     TCompetitorsForm* competitorsForm_ = nullptr;
+    TTrackingForm* trackingForm_ = nullptr;
     TPreferencesForm* preferencesForm_ = nullptr;
     THistoryForm* historyForm_ = nullptr;
     // Last of the members: destroyed first, so no write reports back into a
