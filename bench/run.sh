@@ -14,3 +14,4 @@ build/bench/history_bench build/tools/vexorin-research
 build/bench/window_bench
 build/bench/sort_bench
 build/bench/chart_bench
+build/bench/tracking_bench build/tools/vexorin-research build/tools/vexorin-services

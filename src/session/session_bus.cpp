@@ -2,6 +2,7 @@
 
 #include <systemd/sd-bus.h>
 
+#include <cerrno>
 #include <cstring>
 
 namespace vx {
@@ -10,7 +11,9 @@ SessionBus::SessionBus() {
     sd_bus* bus = nullptr;
     const int r = sd_bus_open_user(&bus);
     if (r < 0) {
-        error_ = std::string("no session bus: ") + std::strerror(-r);
+        error_ = r == -ENOMEDIUM || r == -ENOENT || r == -ECONNREFUSED
+                     ? "there is no session bus"
+                     : std::string("cannot reach the session bus: ") + std::strerror(-r);
         return;
     }
     bus_ = bus;

@@ -2,11 +2,16 @@
 // tree as assistive technology walks it.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QAction>
 #include <QChartView>
 #include <QComboBox>
+#include <QLabel>
+#include <QMap>
 #include <QMenu>
+#include <QMenuBar>
+#include <functional>
 
 #include "history/history_store.h"
 #include "results/dialog_limits.h"
@@ -18,6 +23,7 @@
 #include "ui/forms/PreferencesForm.h"
 #include "ui/history/HistoryForm.h"
 #include "ui/platform/Shell.h"
+#include "ui/tracking/TrackingForm.h"
 #include "ui_window.h"
 
 using namespace Qt::StringLiterals;
@@ -63,13 +69,59 @@ TEST(Accessibility, EveryInteractiveObjectHasARoleAndAName) {
     TPreferencesForm preferences(k.forms.store);
     THistoryForm history(HistoryStore::DefaultPath());
     TriggerAction(k.w, "Competitors1");
-    for (QWidget* window :
-         std::initializer_list<QWidget*>{&k.w, &k.d, k.forms.InfoForm.get(), &preferences, &history,
-                                         k.w.ChartForm(), k.w.CompetitorsForm()}) {
+    TriggerAction(k.w, "Tracking1");
+    for (QWidget* window : std::initializer_list<QWidget*>{
+             &k.w, &k.d, k.forms.InfoForm.get(), &preferences, &history, k.w.ChartForm(),
+             k.w.CompetitorsForm(), k.w.TrackingForm()}) {
         ASSERT_NE(window, nullptr);
         QStringList unnamed;
         Unnamed(QAccessible::queryAccessibleInterface(window), unnamed);
         EXPECT_EQ(unnamed.join(u", "_s).toStdString(), "") << window->objectName().toStdString();
+    }
+}
+
+// Within a menu each item has a key of its own: a letter twice picks the
+// first item, never the one the user meant.
+TEST(Accessibility, EveryMenuItemHasAKeyOfItsOwn) {
+    Window k;
+    std::function<void(QMenu*)> check = [&](QMenu* menu) {
+        QMap<QChar, QString> taken;
+        for (QAction* a : menu->actions()) {
+            const QString text = a->text();
+            const qsizetype amp = text.indexOf(u'&');
+            if (amp >= 0 && amp + 1 < text.size()) {
+                const QChar key = text[amp + 1].toLower();
+                EXPECT_FALSE(taken.contains(key))
+                    << menu->title().toStdString() << ": " << text.toStdString() << " and "
+                    << taken.value(key).toStdString();
+                taken.insert(key, text);
+            }
+            if (a->menu()) check(a->menu());
+        }
+    };
+    for (QAction* top : k.w.menuBar()->actions())
+        if (top->menu()) check(top->menu());
+    // And within a window, among its buttons and labelled fields.
+    TriggerAction(k.w, "Tracking1");
+    TriggerAction(k.w, "Competitors1");
+    TPreferencesForm preferences(k.forms.store);
+    THistoryForm history(HistoryStore::DefaultPath());
+    for (QWidget* window : std::initializer_list<QWidget*>{
+             &k.d, &preferences, &history, k.w.CompetitorsForm(), k.w.TrackingForm()}) {
+        QMap<QChar, QString> taken;
+        QStringList texts;
+        for (auto* b : window->findChildren<QAbstractButton*>()) texts << b->text();
+        for (auto* l : window->findChildren<QLabel*>())
+            if (l->buddy()) texts << l->text();
+        for (const QString& text : texts) {
+            const qsizetype amp = text.indexOf(u'&');
+            if (amp < 0 || amp + 1 >= text.size() || text[amp + 1] == u'&') continue;
+            const QChar key = text[amp + 1].toLower();
+            EXPECT_FALSE(taken.contains(key))
+                << window->objectName().toStdString() << ": " << text.toStdString() << " and "
+                << taken.value(key).toStdString();
+            taken.insert(key, text);
+        }
     }
 }
 
@@ -82,8 +134,9 @@ TEST(Accessibility, WindowsAndFieldsReadAsWhatTheyAre) {
     TriggerAction(k.w, "Opportunitychart1");
     THistoryForm history(HistoryStore::DefaultPath());
     TriggerAction(k.w, "Competitors1");
-    for (QWidget* window :
-         std::initializer_list<QWidget*>{&history, k.w.ChartForm(), k.w.CompetitorsForm()}) {
+    TriggerAction(k.w, "Tracking1");
+    for (QWidget* window : std::initializer_list<QWidget*>{
+             &history, k.w.ChartForm(), k.w.CompetitorsForm(), k.w.TrackingForm()}) {
         QAccessibleInterface* i = QAccessible::queryAccessibleInterface(window);
         EXPECT_EQ(i->role(), QAccessible::Window) << window->objectName().toStdString();
         EXPECT_EQ(Name(i), window->windowTitle());

@@ -243,7 +243,7 @@ TPreferencesForm::TPreferencesForm(SettingsStore& store, QWidget* parent)
     secretValue_->setAccessibleName(QStringLiteral("Secret value"));
     secretValue_->setPlaceholderText(QStringLiteral("kept in the keyring"));
     grid->addWidget(secretValue_, row++, 2);
-    auto* keep = new QPushButton(QStringLiteral("&Keep in keyring"), this);
+    auto* keep = new QPushButton(QStringLiteral("Keep in key&ring"), this);
     keep->setObjectName(QStringLiteral("KeepSecret"));
     secretResult_ = new QLabel(this);
     secretResult_->setObjectName(QStringLiteral("SecretResult"));

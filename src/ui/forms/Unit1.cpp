@@ -328,8 +328,9 @@ void TForm1::BuildMenus() {
     keywords->addSeparator();
     item(keywords, "Savetotextfile1", QStringLiteral("Save &keywords list..."),
          art::Picture::PageOfText, [this] { Savetotextfile1Click(); });
-    item(keywords, "TrackChecked1", QStringLiteral("&Track checked terms"),
-         art::Picture::GearWithSpark, [this] { TrackChecked1Click(); });
+    // "t" is Stop's key already.
+    item(keywords, "TrackChecked1", QStringLiteral("Track checked te&rms"), art::Picture::Magnifier,
+         [this] { TrackChecked1Click(); });
     item(keywords, "Opportunitychart1", QStringLiteral("Opportunity &chart..."),
          art::Picture::ScatterChart, [this] { Opportunitychart1Click(); });
     // Sorting from the keyboard: the same as a click on the column's header.

@@ -57,9 +57,14 @@ TTrackingForm::TTrackingForm(std::string historyPath, SettingsStore* settings, Q
     terms_->verticalHeader()->hide();
     terms_->setSelectionBehavior(QAbstractItemView::SelectRows);
     terms_->horizontalHeader()->setStretchLastSection(true);
-    terms_->horizontalHeader()->resizeSection(TrackingModel::kTerm, 220);
+    terms_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
+    for (const auto& [column, width] : {std::pair{TrackingModel::kTerm, 200},
+                                        {TrackingModel::kRank, 60},
+                                        {TrackingModel::kChange, 120},
+                                        {TrackingModel::kBest, 60}})
+        terms_->horizontalHeader()->resizeSection(column, width);
 
-    auto* newCaption = new QLabel(QStringLiteral("&New terms:"), this);
+    auto* newCaption = new QLabel(QStringLiteral("Ne&w terms:"), this);
     newTerms_ = new QLineEdit(this);
     newTerms_->setObjectName(QStringLiteral("NewTerms"));
     newTerms_->setPlaceholderText(QStringLiteral("red shoes, blue shoes"));
@@ -72,7 +77,7 @@ TTrackingForm::TTrackingForm(std::string historyPath, SettingsStore* settings, Q
     pause_->setObjectName(QStringLiteral("PauseTerms"));
     checkNow_ = new QPushButton(QStringLiteral("Check &now"), this);
     checkNow_->setObjectName(QStringLiteral("CheckNow"));
-    automatic_ = new QCheckBox(QStringLiteral("Check &automatically (every hour)"), this);
+    automatic_ = new QCheckBox(QStringLiteral("Check a&utomatically (every hour)"), this);
     automatic_->setObjectName(QStringLiteral("CheckAutomatically"));
     schedule_ = new QLabel(this);
     schedule_->setObjectName(QStringLiteral("Schedule"));

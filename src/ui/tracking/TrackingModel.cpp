@@ -42,7 +42,8 @@ QVariant TrackingModel::data(const QModelIndex& index, int role) const {
             return QString::fromStdString(t.term) +
                    (t.paused ? QStringLiteral(" (paused)") : QString());
         case kRank:
-            return QString::fromStdString(RankText(t.Latest()));
+            // Blank until a check asked for it.
+            return t.recent.empty() ? QString() : QString::fromStdString(RankText(t.Latest()));
         case kChange:
             return ChangeText(t);
         case kBest:
