@@ -12,13 +12,12 @@ pids=()
 trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$home"' EXIT
 export HOME=$home XDG_CONFIG_HOME=$home/.config XDG_RUNTIME_DIR=$home/run
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-# A display of our own: the first free number from 60.
-for n in $(seq 60 99); do
-  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
-done
-Xvfb "$display" -nolisten tcp -screen 0 800x600x24 >/dev/null 2>&1 &
+# A display of our own, numbered by Xvfb itself: tests started at once
+# never race for one.
+Xvfb -displayfd 3 -nolisten tcp -screen 0 800x600x24 3>"$home/display" >/dev/null 2>&1 &
 pids+=($!)
-for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.05; done
+for _ in $(seq 200); do [ -s "$home/display" ] && break; sleep 0.05; done
+display=":$(tr -d '[:space:]' < "$home/display")"
 DISPLAY=$display dunst >/dev/null 2>&1 &
 pids+=($!)
 for _ in $(seq 100); do
