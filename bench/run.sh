@@ -15,3 +15,4 @@ build/bench/window_bench
 build/bench/sort_bench
 build/bench/chart_bench
 build/bench/tracking_bench build/tools/vexorin-research build/tools/vexorin-services
+tests/support/with_postgres.sh build/bench/shared_history_bench

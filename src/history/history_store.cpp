@@ -17,6 +17,7 @@
 
 #include "core/text.h"
 #include "history/database.h"
+#include "history/row_figures.h"
 #include "history/statement.h"
 
 namespace vx {
@@ -111,6 +112,14 @@ constexpr const char* kSteps[] = {
          paused INTEGER NOT NULL DEFAULT 0,
          best_rank INTEGER,
          PRIMARY KEY (project, term_key)) WITHOUT ROWID;)",
+    // A run's own name, the same in every history it is copied to, who
+    // recorded it, and whether it waits to be sent to a shared history.
+    R"(ALTER TABLE runs ADD COLUMN uid TEXT;
+       ALTER TABLE runs ADD COLUMN recorded_by TEXT NOT NULL DEFAULT '';
+       ALTER TABLE runs ADD COLUMN pending INTEGER NOT NULL DEFAULT 0;
+       UPDATE runs SET uid = lower(hex(randomblob(16)));
+       CREATE UNIQUE INDEX runs_by_uid ON runs(uid);
+       CREATE INDEX runs_pending ON runs(pending) WHERE pending = 1;)",
 };
 static_assert(std::size(kSteps) == HistoryStore::kSchemaVersion);
 
@@ -129,29 +138,6 @@ void MakeFolders(const std::string& path) {
             throw HistoryError("cannot make " + PrintableName(folder) + ": " +
                                std::strerror(errno));
     }
-}
-
-std::optional<int64_t> Whole(std::string_view text) {
-    return ReadGroupedWholeNumber(text);
-}
-
-// A figure as the table shows it ("2.736", "49,911%" with a decimal comma)
-// as a number; none for "?", "-" and anything else.
-std::optional<double> Figure(std::string_view text, char separator) {
-    if (!text.empty() && text.back() == '%') text.remove_suffix(1);
-    if (text.empty()) return std::nullopt;
-    std::string plain(text);
-    for (char& c : plain) {
-        if (c == separator) {
-            c = '.';
-        } else if (c == '.' || !(c == '-' || (c >= '0' && c <= '9'))) {
-            return std::nullopt;
-        }
-    }
-    double value = 0;
-    const auto [end, error] = std::from_chars(plain.data(), plain.data() + plain.size(), value);
-    if (error != std::errc() || end != plain.data() + plain.size()) return std::nullopt;
-    return value;
 }
 
 // The term's case folding when it differs from the term; none otherwise.
@@ -429,21 +415,58 @@ void HistoryStore::CheckNowAndThen() {
 int64_t HistoryStore::Record(HistoryRun run, const std::vector<ResultRow>& rows) {
     if (rows.empty()) return 0;
     try {
-        return Write(run, rows);
+        return Write(run, rows, false);
     } catch (const HistoryCorrupt&) {
         // Damaged under us: kept aside, and the run goes into a new history.
         PutAsideAndStartAgain();
-        return Write(run, rows);
+        return Write(run, rows, false);
     }
 }
 
-int64_t HistoryStore::Write(const HistoryRun& run, const std::vector<ResultRow>& rows) {
+int64_t HistoryStore::RecordPending(HistoryRun run, const std::vector<ResultRow>& rows) {
+    if (rows.empty()) return 0;
+    try {
+        return Write(run, rows, true);
+    } catch (const HistoryCorrupt&) {
+        PutAsideAndStartAgain();
+        return Write(run, rows, true);
+    }
+}
+
+std::vector<HistoryRun> HistoryStore::Pending() const {
+    std::vector<HistoryRun> out;
+    for (HistoryRun& r : Runs())
+        if (r.id && pending_.count(r.id)) out.push_back(std::move(r));
+    return out;
+}
+
+void HistoryStore::MarkSent(int64_t id) {
     if (use_ != Use::Write) throw HistoryError("the history was opened for reading");
+    Statement q(*db_, "UPDATE runs SET pending = 0 WHERE id = ?");
+    q.Bind(1, id).Run();
+}
+
+int64_t HistoryStore::Write(const HistoryRun& given, const std::vector<ResultRow>& rows,
+                            bool pending) {
+    if (use_ != Use::Write) throw HistoryError("the history was opened for reading");
+    HistoryRun run = given;
+    if (run.uid.empty()) run.uid = NewRunUid();
+    if (run.recordedBy.empty()) run.recordedBy = RecordedByHere();
     db_->Execute("BEGIN IMMEDIATE");
     try {
+        {
+            // Here already (copied or sent before): nothing more.
+            Statement known(*db_, "SELECT id FROM runs WHERE uid = ?");
+            if (known.Bind(1, run.uid).Step()) {
+                const int64_t id = known.Integer(0);
+                db_->Execute("COMMIT");
+                return id;
+            }
+        }
         Statement insert(*db_,
                          "INSERT INTO runs (started, seed, site, depth, rows, parallel, retries, "
-                         "ended, project) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+                         "ended, project, uid, recorded_by, pending) "
+                         "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
         insert.Bind(1, run.started)
             .Bind(2, run.seed)
             .Bind(3, run.site)
@@ -453,6 +476,9 @@ int64_t HistoryStore::Write(const HistoryRun& run, const std::vector<ResultRow>&
             .Bind(7, static_cast<int64_t>(run.retries))
             .Bind(8, run.ended)
             .Bind(9, run.project ? std::optional<int64_t>(run.project) : std::nullopt)
+            .Bind(10, run.uid)
+            .Bind(11, run.recordedBy)
+            .Bind(12, static_cast<int64_t>(pending))
             .Run();
         const int64_t id = sqlite3_last_insert_rowid(db_->Handle());
         // Rows a run deleted outside Vexorin left behind (the sqlite3 shell
@@ -477,13 +503,13 @@ int64_t HistoryStore::Write(const HistoryRun& run, const std::vector<ResultRow>&
             row.Bind(3, r.KeyTerm());
             for (int c = 0; c < kColumnCount - 1; ++c) row.Bind(4 + c, r.Text(c + 1));
             row.Bind(10, static_cast<int64_t>(r.checked));
-            row.Bind(11, Whole(r.Text(colDemand)))
-                .Bind(12, Whole(r.Text(colCompetition)))
-                .Bind(13, Whole(r.Text(colRank)))
+            row.Bind(11, WholeFigure(r.Text(colDemand)))
+                .Bind(12, WholeFigure(r.Text(colCompetition)))
+                .Bind(13, WholeFigure(r.Text(colRank)))
                 .BindOrNull(14, FoldedKeyOf(r.KeyTerm()))
-                .Bind(15, Figure(r.Text(colCost), sep))
-                .Bind(16, Figure(r.Text(colProfitability), sep))
-                .Bind(17, Figure(r.Text(colProspects), sep));
+                .Bind(15, DecimalFigure(r.Text(colCost), sep))
+                .Bind(16, DecimalFigure(r.Text(colProfitability), sep))
+                .Bind(17, DecimalFigure(r.Text(colProspects), sep));
             row.Run();
             for (const TopResult& t : r.Top()) {
                 top.Bind(1, id)
@@ -505,10 +531,18 @@ int64_t HistoryStore::Write(const HistoryRun& run, const std::vector<ResultRow>&
 }
 
 std::vector<HistoryRun> HistoryStore::Runs() const {
-    Statement q(*db_, schema_ >= 4 ? "SELECT id, started, seed, site, depth, rows, parallel, "
-                                     "retries, ended, project FROM runs ORDER BY started, id"
-                                   : "SELECT id, started, seed, site, depth, rows, parallel, "
-                                     "retries, ended, 0 FROM runs ORDER BY started, id");
+    // Older schemas, read as they stand, lack the later columns.
+    const char* sql = schema_ >= 5 ? "SELECT id, started, seed, site, depth, rows, parallel, "
+                                     "retries, ended, project, uid, recorded_by, pending FROM runs "
+                                     "ORDER BY started, id"
+                      : schema_ >= 4
+                          ? "SELECT id, started, seed, site, depth, rows, parallel, "
+                            "retries, ended, project, '', '', 0 FROM runs "
+                            "ORDER BY started, id"
+                          : "SELECT id, started, seed, site, depth, rows, parallel, "
+                            "retries, ended, 0, '', '', 0 FROM runs ORDER BY started, id";
+    Statement q(*db_, sql);
+    pending_.clear();
     std::vector<HistoryRun> runs;
     while (q.Step()) {
         HistoryRun r;
@@ -522,6 +556,9 @@ std::vector<HistoryRun> HistoryStore::Runs() const {
         r.retries = static_cast<int>(q.Integer(7));
         r.ended = q.Text(8);
         r.project = q.Integer(9);
+        r.uid = q.Text(10);
+        r.recordedBy = q.Text(11);
+        if (q.Integer(12) != 0) pending_.insert(r.id);
         runs.push_back(std::move(r));
     }
     return runs;

@@ -8,51 +8,27 @@
 #include <ctime>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "history/run_history.h"
 #include "results/results_table.h"
 
 namespace vx {
 
 class Database;
 
-// How a run ended.
-constexpr const char* kEndedDone = "done";
-constexpr const char* kEndedStopped = "stopped";
-constexpr const char* kEndedGaveUp = "gave up";
-
-struct HistoryRun {
-    int64_t id = 0;
-    std::string started;  // ISO 8601 UTC: "2026-12-07T13:25:00Z"
-    std::string seed, site, depth;
-    int rows = 0;
-    int parallel = 1, retries = 0;
-    std::string ended = kEndedDone;
-    // The decimal separator the rows' texts were written with; the figures
-    // are also kept as numbers, whatever locale recorded them.
-    char decimalSeparator = '.';
-    // The tracking project a check was of; 0 for a research.
-    int64_t project = 0;
-};
-
-// One run that holds a key term: when, which, and the term's six texts.
-struct TermPoint {
-    std::string started;
-    int64_t run = 0;
-    std::vector<std::string> texts;
-};
-
 // A time as ISO 8601 UTC, to the second.
 std::string IsoUtc(std::time_t time);
 
-class HistoryStore {
+class HistoryStore : public RunHistory {
   public:
     // $XDG_DATA_HOME (or ~/.local/share) + "/vexorin/history.sqlite3";
     // empty when neither names an absolute folder.
     static std::string DefaultPath();
-    static constexpr int kSchemaVersion = 4;
+    static constexpr int kSchemaVersion = 5;
 
     // Use::Read reads and never writes: no file or folder is made (a missing
     // history reads as an empty one), nothing upgraded or renamed, and a
@@ -73,15 +49,22 @@ class HistoryStore {
 
     // Records a run with the table's rows; a table without rows is not
     // recorded (0). The run's count of rows is the table's.
-    int64_t Record(HistoryRun run, const std::vector<ResultRow>& rows);
-    std::vector<HistoryRun> Runs() const;  // oldest first
+    int64_t Record(HistoryRun run, const std::vector<ResultRow>& rows) override;
+    std::vector<HistoryRun> Runs() const override;  // oldest first
     // Replaces the table's rows with the run's; false when there is no such run.
-    bool Load(int64_t id, ResultsTable& table) const;
-    bool Delete(int64_t id);
-    void Clear();
+    bool Load(int64_t id, ResultsTable& table) const override;
+    bool Delete(int64_t id) override;
+    void Clear() override;
     // The runs that hold the key term (without regard to case, FoldCase),
     // oldest first.
-    std::vector<TermPoint> TermHistory(std::string_view term) const;
+    std::vector<TermPoint> TermHistory(std::string_view term) const override;
+
+    // Runs recorded here while a shared history could not be reached, to be
+    // sent there (oldest first); and the mark that one was sent.
+    std::vector<HistoryRun> Pending() const;
+    void MarkSent(int64_t id);
+    // Records the run as waiting to be sent to a shared history.
+    int64_t RecordPending(HistoryRun run, const std::vector<ResultRow>& rows);
 
     // Where a damaged history was put aside ("...history.sqlite3.corrupt-
     // 20261207T132500Z"), empty when none was; said once to the user.
@@ -102,7 +85,7 @@ class HistoryStore {
     // Read-write, or unchanging (a file we may not write to).
     void OpenFile(bool readWrite);
     void Close() noexcept;
-    int64_t Write(const HistoryRun& run, const std::vector<ResultRow>& rows);
+    int64_t Write(const HistoryRun& run, const std::vector<ResultRow>& rows, bool pending);
     int64_t UserVersion();
     void Upgrade();
     void CheckNowAndThen();
@@ -116,7 +99,8 @@ class HistoryStore {
         uint64_t device = 0, inode = 0;
         auto operator<=>(const FileId&) const = default;
     };
-    std::optional<FileId> file_;  // the file this connection holds open
+    std::optional<FileId> file_;         // the file this connection holds open
+    mutable std::set<int64_t> pending_;  // as the last Runs() read them
 };
 
 // What the user is told when a damaged history was put aside.

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "core/text.h"
+#include "history/history_choice.h"
 #include "results/comparison.h"
 #include "results/investigation_file.h"
 
@@ -37,8 +38,8 @@ int Finished() {
 bool LoadSide(const std::string& side, ResultsTable& table) {
     if (side.rfind("run:", 0) == 0) {
         const auto id = ReadWholeNumber64(side.substr(4));
-        HistoryStore store(HistoryStore::DefaultPath());
-        if (id && store.Load(*id, table)) return true;
+        const auto store = OpenHistory(HistoryUrlFromEnvironment(), false);
+        if (id && store->Load(*id, table)) return true;
         Say("no run " + PrintableName(side.substr(4)) + " in the history");
         return false;
     }
@@ -51,13 +52,13 @@ bool LoadSide(const std::string& side, ResultsTable& table) {
 
 int ListHistory(const std::optional<std::string>& term) {
     try {
-        const HistoryStore store(HistoryStore::DefaultPath());
+        const auto store = OpenHistory(HistoryUrlFromEnvironment(), false);
         if (!term) {
-            for (const HistoryRun& r : store.Runs())
+            for (const HistoryRun& r : store->Runs())
                 Line({std::to_string(r.id), r.started, r.seed, r.site, std::to_string(r.rows)});
             return Finished();
         }
-        for (const TermPoint& p : store.TermHistory(*term)) {
+        for (const TermPoint& p : store->TermHistory(*term)) {
             std::vector<std::string> fields = {p.started, std::to_string(p.run)};
             fields.insert(fields.end(), p.texts.begin(), p.texts.end());
             Line(fields);
@@ -98,9 +99,18 @@ int RecordFile(const std::string& file, HistoryRun run, char sep) {
     run.started = IsoUtc(st.st_mtime);
     run.decimalSeparator = sep;
     try {
-        HistoryStore store(HistoryStore::DefaultPath(), HistoryStore::Use::Write);
-        const int64_t id = store.Record(run, RowsOf(table));
-        if (!store.SetAside().empty()) Say(SetAsideNotice(store.SetAside()));
+        const std::string url = HistoryUrlFromEnvironment();
+        int64_t id = 0;
+        if (IsSharedHistoryUrl(url)) {
+            const Recorded kept = RecordShared(url, run, RowsOf(table));
+            if (!kept.notice.empty()) Say(kept.notice);
+            id = kept.id;
+        } else {
+            HistoryStore store(url.empty() ? HistoryStore::DefaultPath() : url,
+                               HistoryStore::Use::Write);
+            id = store.Record(run, RowsOf(table));
+            if (!store.SetAside().empty()) Say(SetAsideNotice(store.SetAside()));
+        }
         if (id == 0) {
             Say(PrintableName(file) + " holds no rows to record");
             return 1;
@@ -115,13 +125,49 @@ int RecordFile(const std::string& file, HistoryRun run, char sep) {
 
 bool RecordRun(const HistoryRun& run, const ResultsTable& table) {
     try {
-        HistoryStore store(HistoryStore::DefaultPath(), HistoryStore::Use::Write);
+        const std::string url = HistoryUrlFromEnvironment();
+        if (IsSharedHistoryUrl(url)) {
+            const Recorded kept = RecordShared(url, run, RowsOf(table));
+            if (!kept.notice.empty()) Say(kept.notice);
+            return true;
+        }
+        HistoryStore store(url.empty() ? HistoryStore::DefaultPath() : url,
+                           HistoryStore::Use::Write);
         store.Record(run, RowsOf(table));
         if (!store.SetAside().empty()) Say(SetAsideNotice(store.SetAside()));
         return true;
     } catch (const std::exception& e) {
         Say(std::string("cannot record the run in the history: ") + e.what());
         return false;
+    }
+}
+
+int SyncHistory() {
+    const std::string url = HistoryUrlFromEnvironment();
+    if (!IsSharedHistoryUrl(url)) {
+        Say("--history-sync sends runs to a shared history: give --history-db URL");
+        return 2;
+    }
+    try {
+        const int sent = SendWaitingRuns(url);
+        Line({std::to_string(sent) + (sent == 1 ? " run sent" : " runs sent")});
+        return Finished();
+    } catch (const std::exception& e) {
+        Say(std::string("history: ") + e.what());
+        return 1;
+    }
+}
+
+int CopyHistories(const std::string& from, const std::string& to) {
+    try {
+        const auto source = OpenHistory(from, false);
+        const auto target = OpenHistory(to, true);
+        const int copied = CopyHistory(*source, *target);
+        Line({std::to_string(copied) + (copied == 1 ? " run copied" : " runs copied")});
+        return Finished();
+    } catch (const std::exception& e) {
+        Say(std::string("history: ") + e.what());
+        return 1;
     }
 }
 

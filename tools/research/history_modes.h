@@ -19,6 +19,11 @@ int CompareInvestigations(const std::string& older, const std::string& newer, ch
 // --record FILE: the file's rows as a run started at its modification time;
 // prints the run's id. Exit code.
 int RecordFile(const std::string& file, HistoryRun run, char sep);
+// --history-sync: the runs kept here while the shared history could not be
+// reached, sent to it. Exit code.
+int SyncHistory();
+// --history-copy FROM TO: each a SQLite file or a postgresql:// URL. Exit code.
+int CopyHistories(const std::string& from, const std::string& to);
 // A research run as it ended; false (said on stderr) when it could not be kept.
 bool RecordRun(const HistoryRun& run, const ResultsTable& table);
 

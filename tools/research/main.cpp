@@ -51,7 +51,9 @@ constexpr const char* kUsage =
     "       vexorin-research --services\n"
     "       vexorin-research --track [PROJECT] | --track-list\n"
     "       vexorin-research --track-add PROJECT --site TEXT [--depth TEXT] TERM...\n"
-    "       vexorin-research --track-remove PROJECT [TERM...]\n";
+    "       vexorin-research --track-remove PROJECT [TERM...]\n"
+    "       vexorin-research --history-sync | --history-copy FROM TO\n"
+    "       (every mode takes --history-db URL)\n";
 
 constexpr const char* kHelp =
     "\n"
@@ -76,6 +78,10 @@ constexpr const char* kHelp =
     "  --history TERM the runs that hold TERM, with its six texts in each\n"
     "  --record FILE  records an investigation file as a run (its time: the file's)\n"
     "  --compare OLD NEW  each a .bki file or run:ID; one line per key term\n"
+    "  --history-db URL  the shared history (postgresql://user@host/db), as\n"
+    "                 VEXORIN_HISTORY_URL; runs are kept here while it is away\n"
+    "  --history-sync sends the runs kept here to the shared history\n"
+    "  --history-copy FROM TO  copies every run (a file or a URL each), once\n"
     "  --track        checks every tracking project whose interval has passed;\n"
     "                 prints each term that moved: term, old rank, new rank\n"
     "  --track PROJECT  checks the project now\n"
@@ -483,6 +489,20 @@ int main(int argc, char** argv) {
     const char sep = LocaleSeparator();
 
     if (vx::AnswerVersionOrHelp(argc, argv, "vexorin-research", kUsage, kHelp)) return 0;
+    // The shared history, for every mode: as VEXORIN_HISTORY_URL says it.
+    std::vector<char*> args(argv, argv + argc);
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (std::strcmp(args[i], "--history-db") != 0) continue;
+        if (i + 1 >= args.size()) return Usage();
+        ::setenv("VEXORIN_HISTORY_URL", args[i + 1], 1);
+        args.erase(args.begin() + static_cast<long>(i), args.begin() + static_cast<long>(i) + 2);
+        break;
+    }
+    argc = static_cast<int>(args.size());
+    argv = args.data();
+    if (argc == 2 && std::strcmp(argv[1], "--history-sync") == 0) return vx::tool::SyncHistory();
+    if (argc == 4 && std::strcmp(argv[1], "--history-copy") == 0)
+        return vx::tool::CopyHistories(argv[2], argv[3]);
     if (const std::optional<int> tracked = vx::tool::TrackMain(argc, argv, sep)) return *tracked;
     bool said = false;
     std::optional<Options> options = ReadOptions(argc, argv, &said);

@@ -1,0 +1,97 @@
+#include "history/history_choice.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "history/pg_history_store.h"
+#include "secrets/secret_store.h"
+
+namespace vx {
+
+namespace {
+// The keyring's password for the shared history, when libpq's own places
+// hold none (never in the settings store).
+std::optional<std::string> KeptPassword() {
+    if (std::getenv("PGPASSWORD")) return std::nullopt;
+    return LookupSecret("history_password");
+}
+}  // namespace
+
+std::string HistoryUrlFromEnvironment() {
+    const char* url = std::getenv("VEXORIN_HISTORY_URL");
+    return url ? url : "";
+}
+
+bool IsSharedHistoryUrl(const std::string& url) {
+    return url.rfind("postgresql://", 0) == 0 || url.rfind("postgres://", 0) == 0;
+}
+
+std::unique_ptr<RunHistory> OpenHistory(const std::string& where, bool forWriting) {
+    if (IsSharedHistoryUrl(where))
+        return std::make_unique<PgHistoryStore>(
+            where, forWriting ? PgHistoryStore::Use::Write : PgHistoryStore::Use::Read,
+            KeptPassword());
+    return std::make_unique<HistoryStore>(
+        where.empty() ? HistoryStore::DefaultPath() : where,
+        forWriting ? HistoryStore::Use::Write : HistoryStore::Use::Read);
+}
+
+int CopyHistory(const RunHistory& from, RunHistory& to) {
+    std::vector<std::string> there;
+    for (const HistoryRun& r : to.Runs()) there.push_back(r.uid);
+    int copied = 0;
+    for (HistoryRun run : from.Runs()) {
+        if (!run.uid.empty() && std::find(there.begin(), there.end(), run.uid) != there.end())
+            continue;
+        const int64_t id = run.id;
+        run.id = 0;
+        if (to.Record(run, from.RowsOfRun(id))) ++copied;
+    }
+    return copied;
+}
+
+int SendWaitingRuns(const std::string& url) {
+    HistoryStore local(HistoryStore::DefaultPath(), HistoryStore::Use::Write);
+    const std::vector<HistoryRun> waiting = local.Pending();
+    if (waiting.empty()) return 0;
+    PgHistoryStore shared(url, PgHistoryStore::Use::Write, KeptPassword());
+    int sent = 0;
+    for (HistoryRun run : waiting) {
+        const int64_t id = run.id;
+        run.id = 0;
+        // Its uid makes a second sending (after a lost answer) add nothing.
+        shared.Record(run, local.RowsOfRun(id));
+        local.MarkSent(id);
+        ++sent;
+    }
+    return sent;
+}
+
+Recorded RecordShared(const std::string& url, const HistoryRun& given,
+                      const std::vector<ResultRow>& rows) {
+    Recorded out;
+    HistoryRun run = given;
+    if (run.uid.empty()) run.uid = NewRunUid();
+    if (run.recordedBy.empty()) run.recordedBy = RecordedByHere();
+    try {
+        PgHistoryStore shared(url, PgHistoryStore::Use::Write, KeptPassword());
+        out.id = shared.Record(run, rows);
+    } catch (const HistoryError& e) {
+        // Away, refusing, newer or without rights: the run is never lost.
+        HistoryStore local(HistoryStore::DefaultPath(), HistoryStore::Use::Write);
+        out.id = local.RecordPending(run, rows);
+        out.keptHere = true;
+        out.notice = std::string(e.what()) +
+                     "; the run is kept on this computer and sent by --history-sync or the next "
+                     "run once it can be";
+        return out;
+    }
+    try {
+        SendWaitingRuns(url);
+    } catch (const HistoryError&) {
+        // Sent next time; this run is in.
+    }
+    return out;
+}
+
+}  // namespace vx

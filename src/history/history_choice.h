@@ -1,0 +1,46 @@
+// Which history a program uses: the SQLite file of this computer, or a
+// team's PostgreSQL named by a URL (--history-db, VEXORIN_HISTORY_URL);
+// and what keeps a run safe when the shared one cannot be reached.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "history/history_store.h"
+#include "history/run_history.h"
+
+namespace vx {
+
+// VEXORIN_HISTORY_URL when set, else empty (this computer's history).
+std::string HistoryUrlFromEnvironment();
+// "postgresql://..." or "postgres://...".
+bool IsSharedHistoryUrl(const std::string& url);
+
+// The history at url (a shared one), or the SQLite file at a path (empty:
+// the default file). Raises HistoryError (HistoryUnreachable for a server
+// that does not answer).
+std::unique_ptr<RunHistory> OpenHistory(const std::string& where, bool forWriting);
+
+struct Recorded {
+    int64_t id = 0;
+    bool keptHere = false;  // in this computer's history, to be sent later
+    std::string notice;     // what the user hears once; empty when all went well
+};
+
+// Records a run in the shared history at url; when it cannot be reached,
+// goes away while recording, refuses or cannot take it, in this computer's
+// history marked to be sent, saying why. Runs waiting here are sent after
+// it when it takes it.
+Recorded RecordShared(const std::string& url, const HistoryRun& run,
+                      const std::vector<ResultRow>& rows);
+
+// Sends every run waiting in this computer's history to the shared one;
+// how many were sent (each once, however often it is tried).
+int SendWaitingRuns(const std::string& url);
+
+// Copies every run of one history into another, rows and top results too;
+// a run there already (by uid) is not copied again. How many were new.
+int CopyHistory(const RunHistory& from, RunHistory& to);
+
+}  // namespace vx

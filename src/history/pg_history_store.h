@@ -1,0 +1,59 @@
+// The research history of a team on PostgreSQL, through libpq: the same
+// tables and meanings as the SQLite history, its schema upgraded step by
+// step in one transaction under an advisory lock, every run recorded in
+// one transaction, parameters never pasted into SQL.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "history/database.h"
+#include "history/run_history.h"
+
+struct pg_conn;
+
+namespace vx {
+
+// The server could not be reached, or the connection broke: what was to be
+// written can be kept on this computer and sent later.
+struct HistoryUnreachable : HistoryError {
+    using HistoryError::HistoryError;
+};
+
+class PgHistoryStore : public RunHistory {
+  public:
+    static constexpr int kSchemaVersion = 1;
+    enum class Use { Read, Write };
+    // url: "postgresql://user@host:5432/db?sslmode=verify-full"; the password
+    // from libpq's places (PGPASSWORD, ~/.pgpass) or, when given, password.
+    // Raises HistoryUnreachable, or HistoryError (a refused password, a
+    // newer schema, no right to make the tables), each in one line.
+    PgHistoryStore(const std::string& url, Use use,
+                   const std::optional<std::string>& password = std::nullopt);
+    ~PgHistoryStore() override;
+    PgHistoryStore(const PgHistoryStore&) = delete;
+    PgHistoryStore& operator=(const PgHistoryStore&) = delete;
+
+    int64_t Record(HistoryRun run, const std::vector<ResultRow>& rows) override;
+    std::vector<HistoryRun> Runs() const override;
+    bool Load(int64_t id, ResultsTable& table) const override;
+    bool Delete(int64_t id) override;
+    void Clear() override;
+    std::vector<TermPoint> TermHistory(std::string_view term) const override;
+
+  private:
+    class Result;
+    Result Exec(const char* sql, const std::vector<std::optional<std::string>>& params = {}) const;
+    void Upgrade();
+    int SchemaOnServer() const;
+    [[noreturn]] void Fail(const std::string& doing, const char* message) const;
+
+    pg_conn* conn_ = nullptr;
+    Use use_;
+    std::string shown_;
+};
+
+// The URL as it may be shown: without a password.
+std::string ShownHistoryUrl(const std::string& url);
+
+}  // namespace vx

@@ -1,0 +1,130 @@
+// One suite for every history back end: this computer's SQLite file and a
+// team's PostgreSQL (the private server with_postgres.sh starts; skipped
+// without one).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include "history/history_choice.h"
+#include "history/pg_history_store.h"
+#include "support/temp_dir.h"
+
+namespace vx {
+namespace {
+
+class RunHistoryTest : public ::testing::TestWithParam<const char*> {
+  protected:
+    void SetUp() override {
+        if (std::string(GetParam()) == "postgres") {
+            const char* url = std::getenv("VEXORIN_TEST_PG_URL");
+            if (!url) GTEST_SKIP() << "no PostgreSQL server of the tests' own";
+            where_ = url;
+        } else {
+            where_ = dir_.File("history.sqlite3");
+        }
+        Open(true)->Clear();
+    }
+    std::unique_ptr<RunHistory> Open(bool write) const { return OpenHistory(where_, write); }
+
+    vx::testing::TempDir dir_;
+    std::string where_;
+};
+
+std::vector<ResultRow> Rows(std::initializer_list<std::vector<std::string>> rows) {
+    std::vector<ResultRow> out;
+    for (const auto& r : rows)
+        out.emplace_back(r[0], std::vector<std::string>(r.begin() + 1, r.end()), r[0] != "off");
+    return out;
+}
+
+HistoryRun MakeRun(const std::string& started, const std::string& seed) {
+    HistoryRun run;
+    run.started = started;
+    run.seed = seed;
+    run.site = "mysite.com";
+    run.depth = "5";
+    run.parallel = 4;
+    run.retries = 2;
+    return run;
+}
+
+TEST_P(RunHistoryTest, RunsRowsAndTopResultsComeBackAsRecorded) {
+    const auto h = Open(true);
+    EXPECT_EQ(h->Record(MakeRun("2026-12-07T13:25:00Z", "none"), {}), 0);
+    auto rows = Rows({{"Red Shoes", "4,512", "12345", "2.736", "23", "49.911%", "2252"},
+                      {"off", "?", "?", "?", "-", "?", "?"}});
+    rows[0].SetTop(TopResultsOf({"https://www.a.example/x", "/rel", "http://b.example/"}));
+    HistoryRun stopped = MakeRun("2026-12-07T13:25:00Z", "shoes");
+    stopped.ended = kEndedStopped;
+    stopped.recordedBy = "ann@desk";
+    const int64_t a = h->Record(stopped, rows);
+    const int64_t b = h->Record(MakeRun("2026-12-08T09:00:00Z", "red"),
+                                Rows({{"RED SHOES", "1", "2", "3", "3", "5%", "6"}}));
+    ASSERT_GT(a, 0);
+    ASSERT_GT(b, a);
+    const auto runs = Open(false)->Runs();
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].seed, "shoes");
+    EXPECT_EQ(runs[0].ended, "stopped");
+    EXPECT_EQ(runs[0].rows, 2);
+    EXPECT_EQ(runs[0].parallel, 4);
+    EXPECT_EQ(runs[0].recordedBy, "ann@desk");
+    EXPECT_EQ(runs[1].recordedBy, RecordedByHere());
+    EXPECT_EQ(runs[0].uid.size(), 32u);
+
+    ResultsTable table;
+    ASSERT_TRUE(Open(false)->Load(a, table));
+    ASSERT_EQ(table.Count(), 2);
+    EXPECT_EQ(table.At(0).Columns(), rows[0].Columns());
+    EXPECT_TRUE(table.At(0).checked);
+    EXPECT_FALSE(table.At(1).checked);
+    EXPECT_EQ(table.At(0).Top(), rows[0].Top());
+    EXPECT_FALSE(Open(false)->Load(b + 1000, table));
+
+    const auto trend = Open(false)->TermHistory("red shoes");
+    ASSERT_EQ(trend.size(), 2u);
+    EXPECT_EQ(trend[0].texts[3], "23");
+    EXPECT_EQ(trend[1].texts[3], "3");
+
+    EXPECT_TRUE(h->Delete(a));
+    EXPECT_FALSE(h->Delete(a));
+    EXPECT_EQ(Open(false)->TermHistory("red shoes").size(), 1u);
+    // Ids are never used again.
+    EXPECT_GT(h->Record(MakeRun("2026-12-09T09:00:00Z", "x"), Rows({{"t", "1"}})), b);
+    h->Clear();
+    EXPECT_TRUE(Open(false)->Runs().empty());
+}
+
+// A run sent twice (an answer lost on the way) is there once; a copy
+// between back ends keeps every run once, however often it is made.
+TEST_P(RunHistoryTest, ARunIsThereOnceHoweverOftenItIsSent) {
+    const auto h = Open(true);
+    HistoryRun run = MakeRun("2026-12-07T10:00:00Z", "s");
+    run.uid = NewRunUid();
+    const int64_t first = h->Record(run, Rows({{"t", "1"}}));
+    EXPECT_EQ(h->Record(run, Rows({{"t", "1"}})), first);
+    EXPECT_EQ(h->Runs().size(), 1u);
+
+    vx::testing::TempDir other;
+    HistoryStore local(other.File("h.sqlite3"), HistoryStore::Use::Write);
+    local.Record(MakeRun("2026-12-06T10:00:00Z", "local"), Rows({{"a", "1"}, {"b", "2"}}));
+    EXPECT_EQ(CopyHistory(local, *h), 1);
+    EXPECT_EQ(CopyHistory(local, *h), 0);
+    EXPECT_EQ(CopyHistory(*h, local), 1);  // the other way: only what it lacked
+    const auto runs = h->Runs();
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].seed, "local");
+    EXPECT_EQ(h->RowsOfRun(runs[0].id).size(), 2u);
+}
+
+TEST_P(RunHistoryTest, AReaderNeverWrites) {
+    EXPECT_THROW(Open(false)->Record(MakeRun("2026-12-07T10:00:00Z", "s"), Rows({{"t", "1"}})),
+                 HistoryError);
+}
+
+INSTANTIATE_TEST_SUITE_P(BackEnds, RunHistoryTest, ::testing::Values("sqlite", "postgres"),
+                         [](const auto& param) { return std::string(param.param); });
+
+}  // namespace
+}  // namespace vx

@@ -1,0 +1,150 @@
+#!/usr/bin/env python3
+"""A team's history on PostgreSQL through the real tool, against the private
+server with_postgres.sh starts: eight writers at once, a server that goes
+away and comes back, copies made twice, and one true message for each
+fault with the run kept on this computer."""
+import os
+import sqlite3
+import subprocess
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.dirname(__file__))
+from httpstub import Stub, ok  # noqa: E402
+
+TOOL = sys.argv.pop(1) if len(sys.argv) > 1 else "vexorin-research"
+URL = os.environ["VEXORIN_TEST_PG_URL"]
+LIMITED = os.environ["VEXORIN_TEST_PG_LIMITED"]
+CTL = os.environ["VEXORIN_TEST_PG_CTL"]
+BKI = "[item0]\nkeyterm=red shoes\ndemand=10\ncompetition=100\ncost=10\nrank=3\n" \
+      "profitability=99%\nestimation=9\ncheck=1\n"
+
+
+class SharedHistory(unittest.TestCase):
+    def setUp(self):
+        self.home = tempfile.TemporaryDirectory()
+        self.env = dict(os.environ, LC_ALL="C", XDG_DATA_HOME=self.home.name + "/data",
+                        XDG_CONFIG_HOME=self.home.name + "/config")
+        self.bki = self.home.name + "/run.bki"
+        with open(self.bki, "w") as f:
+            f.write(BKI)
+        self.tool("--history-db", URL, "--history")  # made, if it was not
+        self.shared_runs_before = self.shared_count()
+
+    def tearDown(self):
+        subprocess.run([CTL, "start"], capture_output=True)
+        self.home.cleanup()
+
+    def tool(self, *args, env=None):
+        return subprocess.run([TOOL, *args], capture_output=True, timeout=60,
+                              env=dict(self.env, **(env or {})))
+
+    def record(self, *where):
+        return subprocess.Popen([TOOL, *where, "--record", self.bki, "--keyword", "shoes",
+                                 "--site", "mysite.com"], env=self.env,
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+
+    def shared_count(self):
+        r = self.tool("--history-db", URL, "--history")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        return len(r.stdout.decode().splitlines())
+
+    def local_waiting(self):
+        path = self.home.name + "/data/vexorin/history.sqlite3"
+        if not os.path.exists(path):
+            return 0
+        with sqlite3.connect(path) as db:
+            return db.execute("SELECT count(*) FROM runs WHERE pending = 1").fetchone()[0]
+
+    def test_eight_writers_at_once_lose_nothing(self):
+        # Onto a database without the history: they make it at once too.
+        subprocess.run(["psql", URL, "-qc", "DROP TABLE IF EXISTS top_results, rows, runs, "
+                        "tracked_terms, projects, vexorin_meta CASCADE"], check=True,
+                       env=self.env, capture_output=True)
+        writers = [self.record("--history-db", URL) for _ in range(8)]
+        for w in writers:
+            out, err = w.communicate(timeout=60)
+            self.assertEqual((w.returncode, err), (0, b""))
+        self.assertEqual(self.shared_count(), 8)
+        self.assertEqual(self.local_waiting(), 0)
+
+    def test_a_server_that_went_away_gets_every_run_once(self):
+        subprocess.run([CTL, "stop"], check=True)
+        for _ in range(2):
+            p = self.record("--history-db", URL)
+            out, err = p.communicate(timeout=60)
+            self.assertEqual(p.returncode, 0, err)
+            self.assertRegex(err.decode(), r"^vexorin-research: the shared history "
+                             r"postgresql://vexorin@127\.0\.0\.1:\d+/vexorin cannot be reached: "
+                             r".*; the run is kept on this computer and sent by --history-sync "
+                             r"or the next run once it can be\n$")
+        self.assertEqual(self.local_waiting(), 2)
+        r = self.tool("--history-db", URL, "--history-sync")
+        self.assertEqual(r.returncode, 1)
+        subprocess.run([CTL, "start"], check=True)
+        for _ in range(2):  # however often it is tried
+            r = self.tool("--history-db", URL, "--history-sync")
+            self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(self.local_waiting(), 0)
+        self.assertEqual(self.shared_count(), self.shared_runs_before + 2)
+
+    def test_a_personal_history_is_copied_once(self):
+        local = self.home.name + "/mine.sqlite3"
+        for _ in range(3):
+            p = self.record("--history-db", local)
+            _, err = p.communicate(timeout=60)
+            self.assertEqual((p.returncode, err), (0, b""))
+        r = self.tool("--history-copy", local, URL)
+        self.assertEqual((r.returncode, r.stdout), (0, b"3 runs copied\n"), r.stderr)
+        r = self.tool("--history-copy", local, URL)
+        self.assertEqual((r.returncode, r.stdout), (0, b"0 runs copied\n"), r.stderr)
+        self.assertEqual(self.shared_count(), self.shared_runs_before + 3)
+
+    def test_each_fault_says_one_true_thing_and_keeps_the_run(self):
+        port = URL.rsplit(":", 1)[1].split("/")[0]
+        cases = [
+            (f"postgresql://nobody@127.0.0.1:{port}/vexorin", {},
+             'refused: .*password authentication failed for user "nobody"'),
+            (URL, {"PGPASSWORD": "not-the-made-up-password"},
+             'refused: .*password authentication failed for user "vexorin"'),
+            (f"postgresql://vexorin@127.0.0.1:{port}/nothere", {},
+             'refused: .*database "nothere" does not exist'),
+            (LIMITED, {}, r"the database user may not make the history's tables "
+                          r"\(permission denied for schema public\)"),
+        ]
+        routes = {"/search?p=%22red+shoes%22": ok("of about <b>100</b>"),
+                  "/search?p=%22red+shoes%22&ei=UTF-8&n=20&fl=0&b=1":
+                      ok("of about <b>100</b><ol><li><a href=http://a.example/>a</a></li></ol>")}
+        stub = Stub(routes)
+        terms = self.home.name + "/terms.txt"
+        with open(terms, "w") as f:
+            f.write("red shoes\n")
+        try:
+            for waiting, (url, env, said) in enumerate(cases, start=1):
+                r = self.tool("--history-db", url, "--import", terms, "--site", "mysite.com",
+                              "--depth", "1", env=dict(env, VEXORIN_SUGGEST_HOST=stub.host(),
+                                                       VEXORIN_SEARCH_HOST=stub.host()))
+                self.assertEqual(r.returncode, 0, r.stderr)
+                self.assertEqual(len(r.stdout.decode().splitlines()), 1)  # the rows, printed
+                lines = r.stderr.decode().splitlines()
+                self.assertEqual(len(lines), 1, lines)
+                self.assertRegex(lines[0], said)
+                self.assertNotIn("made-up", lines[0])
+                self.assertEqual(self.local_waiting(), waiting)
+        finally:
+            stub.close()
+        # A newer Vexorin's history is left as it is.
+        subprocess.run(["psql", URL, "-qc", "UPDATE vexorin_meta SET value = '99' "
+                        "WHERE key = 'schema'"], check=True, env=self.env)
+        try:
+            p = self.record("--history-db", URL)
+            _, err = p.communicate(timeout=60)
+            self.assertIn(b"written by a newer Vexorin (schema 99)", err)
+        finally:
+            subprocess.run(["psql", URL, "-qc", "UPDATE vexorin_meta SET value = '1' "
+                            "WHERE key = 'schema'"], check=True, env=self.env)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=1)
