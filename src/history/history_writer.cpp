@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "history/history_choice.h"
+
 namespace vx {
 
 HistoryWriter::HistoryWriter(std::string path) : path_(std::move(path)) {
@@ -41,16 +43,24 @@ void HistoryWriter::Work() {
         busy_ = true;
         lock.unlock();
         std::string message;
+        bool kept = false;
         try {
-            if (!store) store = std::make_unique<HistoryStore>(path_, HistoryStore::Use::Write);
-            const std::string asideBefore = store->SetAside();
-            store->Record(job.run, job.rows);
-            if (store->SetAside() != asideBefore) message = SetAsideNotice(store->SetAside());
+            if (IsSharedHistoryUrl(path_)) {
+                // Kept on this computer when the shared one cannot take it.
+                message = RecordShared(path_, job.run, job.rows).notice;
+                kept = true;
+            } else {
+                if (!store) store = std::make_unique<HistoryStore>(path_, HistoryStore::Use::Write);
+                const std::string asideBefore = store->SetAside();
+                store->Record(job.run, job.rows);
+                kept = true;
+                if (store->SetAside() != asideBefore) message = SetAsideNotice(store->SetAside());
+            }
         } catch (const std::exception& e) {
             message = std::string("could not record the run: ") + e.what();
             store.reset();  // opened afresh for the next run
         }
-        if (job.done) job.done(message);
+        if (job.done) job.done(message, kept);
         lock.lock();
         busy_ = false;
         changed_.notify_all();

@@ -17,11 +17,13 @@ namespace vx {
 
 class HistoryWriter {
   public:
-    // Told on the writer's thread: empty when the run was kept and all is
-    // well, else why it was not kept or what the user must hear once (a
-    // damaged history put aside).
-    using Done = std::function<void(const std::string& message)>;
+    // Told on the writer's thread whether the run was kept, and what the
+    // user must hear once: empty when all is well, else why it was not kept,
+    // or a damaged history put aside, or the shared history that could not
+    // take it (the run kept on this computer).
+    using Done = std::function<void(const std::string& message, bool kept)>;
 
+    // path: the SQLite file, or a shared history's postgresql:// URL.
     explicit HistoryWriter(std::string path);
     ~HistoryWriter();
     HistoryWriter(const HistoryWriter&) = delete;

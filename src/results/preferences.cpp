@@ -56,9 +56,21 @@ constexpr TextPreference kServiceChoices[] = {
     {"services.suggestProfile", &Preferences::suggestService},
     {"services.searchProfile", &Preferences::searchService},
     {"net.caFile", &Preferences::caFile},
+    {"history.url", &Preferences::historyUrl},
 };
 // A profile's name, "@" and a URL at most: printable, one line, bounded.
+// A URL with a password in it ("user:secret@host") is no choice to keep.
+bool HoldsPassword(const std::string& text) {
+    const size_t scheme = text.find("://");
+    if (scheme == std::string::npos) return false;
+    const size_t at = text.find('@', scheme + 3);
+    const size_t colon = text.find(':', scheme + 3);
+    return at != std::string::npos && colon != std::string::npos && colon < at &&
+           text.find('/', scheme + 3) > at;
+}
+
 bool MayBeAChoice(const std::string& text) {
+    if (HoldsPassword(text)) return false;
     return text.size() <= 2048 && std::none_of(text.begin(), text.end(), [](char c) {
                return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
            });
@@ -105,8 +117,10 @@ bool SavePreferences(SettingsStore& store, const Preferences& preferences) {
     store.OpenKey(true);
     try {
         for (const TextPreference& t : kTexts) store.WriteString(t.name, preferences.*t.field);
+        // A password in a URL never reaches the file.
         for (const TextPreference& t : kServiceChoices)
-            store.WriteString(t.name, preferences.*t.field);
+            store.WriteString(
+                t.name, MayBeAChoice(preferences.*t.field) ? preferences.*t.field : std::string());
         for (const IntegerPreference& i : kIntegers)
             store.WriteInteger(i.name, std::clamp(preferences.*i.field, i.lowest, i.highest));
         store.WriteInteger("history.keep", preferences.keepHistory ? 1 : 0);

@@ -37,6 +37,10 @@ struct Preferences {
     int parallel = kDefaultParallel;
     int retries = kDefaultRetries;
     bool keepHistory = true;  // every run recorded in the research history
+    // A team's shared history, "postgresql://user@host/db"; empty: this
+    // computer's. Its password is never kept here (libpq's places or the
+    // keyring), and a URL that holds one is not kept.
+    std::string historyUrl;
     int movePlaces = kDefaultMovePlaces;
 };
 

@@ -20,6 +20,7 @@
 #include <QToolButton>
 #include <QValueAxis>
 
+#include "history/history_choice.h"
 #include "history/history_store.h"
 #include "history/history_writer.h"
 #include "loopback/script_server.h"
@@ -315,6 +316,34 @@ TEST(History, TheTableComparedWithAnOlderInvestigation) {
     // A screen reader hears the change in words.
     EXPECT_EQ(m->index(0, 7).data(Qt::AccessibleTextRole).toString(), u"up 20 places"_s);
     EXPECT_EQ(m->index(3, 7).data(Qt::AccessibleTextRole).toString(), u"gone"_s);
+}
+
+// With a shared history the window's runs go to the team's server, and the
+// History window reads it, naming who recorded each run (run by
+// with_postgres.sh; skipped without a server of the tests' own).
+TEST(SharedHistoryWindow, RunsGoToTheTeamsHistory) {
+    const QString url = qEnvironmentVariable("VEXORIN_TEST_PG_URL");
+    if (url.isEmpty()) GTEST_SKIP() << "no PostgreSQL server of the tests' own";
+    Services services;
+    OwnHistory local;
+    vx::testing::ScopedEnv shared("VEXORIN_HISTORY_URL", url.toStdString());
+    OpenHistory(url.toStdString(), true)->Clear();
+    Window k;
+    RunInWindow(k);
+    const auto runs = OpenHistory(url.toStdString(), false)->Runs();
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].seed, "shoes");
+    EXPECT_EQ(runs[0].recordedBy, RecordedByHere());
+    EXPECT_TRUE(local.Runs().empty());
+    HistoryRun other = runs[0];
+    other.uid.clear();
+    other.recordedBy = "ann@desk";
+    OpenHistory(url.toStdString(), true)->Record(other, {ResultRow("t", {"1"}, true)});
+    TriggerAction(k.w, "History1");
+    auto* list = k.w.HistoryForm()->findChild<QTableWidget*>(u"RunList"_s);
+    ASSERT_EQ(list->rowCount(), 2);
+    EXPECT_FALSE(list->isColumnHidden(6));
+    EXPECT_EQ(list->item(0, 6)->text(), u"ann@desk"_s);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -17,6 +18,7 @@
 #include "engine/host.h"
 #include "engine/metrics.h"
 #include "engine/research.h"
+#include "history/history_choice.h"
 #include "history/history_store.h"
 #include "net/http_client.h"
 #include "net/tls_context.h"
@@ -306,6 +308,39 @@ TPreferencesForm::TPreferencesForm(SettingsStore& store, QWidget* parent)
     grid->addWidget(historyResult_, row, 2);
     ++row;
     connect(clear, &QPushButton::clicked, this, &TPreferencesForm::ClearHistory);
+    // Where the history lives: this computer's file, or a team's server.
+    auto* whereLabel = new QLabel(QStringLiteral("&History:"), this);
+    historyWhere_ = new QComboBox(this);
+    historyWhere_->setObjectName(QStringLiteral("HistoryWhere"));
+    historyWhere_->addItems(
+        {QStringLiteral("on this computer"), QStringLiteral("shared (PostgreSQL)")});
+    whereLabel->setBuddy(historyWhere_);
+    historyUrl_ = new QLineEdit(this);
+    historyUrl_->setObjectName(QStringLiteral("HistoryUrl"));
+    historyUrl_->setAccessibleName(QStringLiteral("Shared history URL"));
+    historyUrl_->setPlaceholderText(
+        QStringLiteral("postgresql://user@host:5432/db?sslmode=verify-full"));
+    historyUrl_->setToolTip(
+        QStringLiteral("The password comes from ~/.pgpass, PGPASSWORD or the keyring "
+                       "(history_password); it is never kept here"));
+    auto* testHistory = new QPushButton(QStringLiteral("Te&st history"), this);
+    testHistory->setObjectName(QStringLiteral("TestHistory"));
+    auto* whereRow = new QHBoxLayout;
+    whereRow->addWidget(historyWhere_);
+    whereRow->addWidget(historyUrl_, 1);
+    whereRow->addWidget(testHistory);
+    grid->addWidget(whereLabel, row, 0);
+    grid->addLayout(whereRow, row, 1, 1, 2);
+    ++row;
+    historyWhereResult_ = new QLabel(this);
+    historyWhereResult_->setObjectName(QStringLiteral("HistoryWhereResult"));
+    historyWhereResult_->setWordWrap(true);
+    grid->addWidget(OverrideNote(this, "VEXORIN_HISTORY_URL", "HistoryUrl"), row, 0);
+    grid->addWidget(historyWhereResult_, row, 1, 1, 2);
+    ++row;
+    connect(historyWhere_, &QComboBox::currentIndexChanged, this,
+            [this](int shared) { historyUrl_->setEnabled(shared == 1); });
+    connect(testHistory, &QPushButton::clicked, this, &TPreferencesForm::TestHistory);
     auto* test = new QPushButton(QStringLiteral("&Test"), this);
     test->setObjectName(QStringLiteral("TestButton"));
     testResult_ = new QLabel(this);
@@ -457,6 +492,7 @@ Preferences TPreferencesForm::Values() const {
     p.movePlaces = movePlaces_->value();
     p.keepHistory = keepHistory_->isChecked();
     p.caFile = ToBytes(caFile_->text().trimmed());
+    if (historyWhere_->currentIndex() == 1) p.historyUrl = ToBytes(historyUrl_->text().trimmed());
     return p;
 }
 
@@ -478,6 +514,10 @@ void TPreferencesForm::SetValues(const Preferences& p) {
     retries_->setValue(p.retries);
     movePlaces_->setValue(p.movePlaces);
     keepHistory_->setChecked(p.keepHistory);
+    historyWhere_->setCurrentIndex(IsSharedHistoryUrl(p.historyUrl) ? 1 : 0);
+    historyUrl_->setText(ToQString(p.historyUrl));
+    historyUrl_->setEnabled(historyWhere_->currentIndex() == 1);
+    historyWhereResult_->clear();
     CheckHosts();
 }
 
@@ -491,11 +531,35 @@ void TPreferencesForm::ClearHistory() {
     if (!Prompts::Confirm(this, QStringLiteral("Delete every run from the research history?")))
         return;
     try {
-        HistoryStore(HistoryStore::DefaultPath(), HistoryStore::Use::Write).Clear();
+        const Preferences p = Values();
+        const std::string env = HistoryUrlFromEnvironment();
+        OpenHistory(!env.empty()                       ? env
+                    : IsSharedHistoryUrl(p.historyUrl) ? p.historyUrl
+                                                       : HistoryStore::DefaultPath(),
+                    true)
+            ->Clear();
         historyResult_->setText(QStringLiteral("History cleared"));
     } catch (const std::exception& e) {
         historyResult_->setText(QStringLiteral("Could not clear the history: ") +
                                 QString::fromLocal8Bit(e.what()));
+    }
+}
+
+void TPreferencesForm::TestHistory() {
+    const Preferences p = Values();
+    if (!IsSharedHistoryUrl(p.historyUrl)) {
+        historyWhereResult_->setText(
+            historyWhere_->currentIndex() == 1
+                ? QStringLiteral("A shared history's URL begins with postgresql://")
+                : QStringLiteral("The history is this computer's file: nothing to reach"));
+        return;
+    }
+    // Read only: a test makes no tables.
+    try {
+        const size_t runs = OpenHistory(p.historyUrl, false)->Runs().size();
+        historyWhereResult_->setText(QStringLiteral("Reached: %1 runs in it").arg(runs));
+    } catch (const std::exception& e) {
+        historyWhereResult_->setText(QString::fromUtf8(e.what()));
     }
 }
 

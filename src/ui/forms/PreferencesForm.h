@@ -43,6 +43,8 @@ class TPreferencesForm : public QDialog {
     void TestServices();
     // Asks first; then every recorded run is gone.
     void ClearHistory();
+    // Reaches the shared history named (reading only) and says how it went.
+    void TestHistory();
     // Keeps the chosen secret's typed value in the keyring (never in the
     // settings store); the field is emptied either way.
     void KeepSecret();
@@ -60,6 +62,9 @@ class TPreferencesForm : public QDialog {
     QLineEdit* search_;
     QLabel* suggestProblem_;
     QLabel* searchProblem_;
+    QComboBox* historyWhere_;
+    QLineEdit* historyUrl_;
+    QLabel* historyWhereResult_;
     QComboBox* suggestProfile_;
     QComboBox* searchProfile_;
     QLabel* servicesNote_;

@@ -23,6 +23,7 @@
 
 #include "core/text.h"
 #include "engine/research.h"
+#include "history/history_choice.h"
 #include "history/history_store.h"
 #include "history/history_writer.h"
 #include "history/project_store.h"
@@ -820,16 +821,23 @@ void TForm1::RecordRun(const std::string& started, const std::string& ended,
     run.parallel = policy.parallel;
     run.retries = policy.retries;
     run.ended = ended;
-    if (!history_) history_ = std::make_unique<HistoryWriter>(HistoryStore::DefaultPath());
-    history_->Record(run, RowsOf(table_), [this](const std::string& message) {
+    // Preferences may have chosen another history since the last run.
+    const std::string where = HistoryWhere();
+    if (!history_ || historyWhere_ != where) {
+        history_ = std::make_unique<HistoryWriter>(where);
+        historyWhere_ = where;
+    }
+    history_->Record(run, RowsOf(table_), [this](const std::string& message, bool kept) {
         // On the writer's thread: the window hears of it on its own.
         QMetaObject::invokeMethod(
             this,
-            [this, message] {
+            [this, message, kept] {
                 if (!message.empty()) {
                     QString text = QString::fromLocal8Bit(message);
                     text[0] = text[0].toUpper();
                     status_->SetFullText(text);
+                }
+                if (!kept) {
                     // Not kept after all: the table is all there is of it.
                     modified_ = true;
                     lost_ =
@@ -842,6 +850,13 @@ void TForm1::RecordRun(const std::string& started, const std::string& ended,
     });
     // The history has it now: nothing of it is lost without a save.
     modified_ = false;
+}
+
+std::string TForm1::HistoryWhere() const {
+    if (const std::string url = HistoryUrlFromEnvironment(); !url.empty()) return url;
+    SettingsStore none(std::string{});
+    const Preferences p = LoadPreferences(store_ ? *store_ : none);
+    return IsSharedHistoryUrl(p.historyUrl) ? p.historyUrl : HistoryStore::DefaultPath();
 }
 
 void TForm1::Competitors1Click() {
@@ -911,7 +926,7 @@ void TForm1::Tracking1Click() {
 
 void TForm1::History1Click() {
     if (!historyForm_) {
-        historyForm_ = new THistoryForm(HistoryStore::DefaultPath(), this);
+        historyForm_ = new THistoryForm(HistoryWhere(), this);
         connect(historyForm_, &THistoryForm::OpenRequested, this,
                 [this](qint64 id) { Guarded([this, id] { OpenRun(id); }); });
         connect(historyForm_, &THistoryForm::CompareRequested, this,
@@ -929,7 +944,7 @@ void TForm1::History1Click() {
 std::optional<ResultsTable> TForm1::LoadRun(int64_t run) {
     ResultsTable loaded(table_.DecimalSeparator());
     try {
-        if (HistoryStore(HistoryStore::DefaultPath()).Load(run, loaded)) return loaded;
+        if (OpenHistory(HistoryWhere(), false)->Load(run, loaded)) return loaded;
         status_->SetFullText(QStringLiteral("Run %1 is no longer in the history").arg(run));
     } catch (const std::exception& e) {
         status_->SetFullText(QStringLiteral("Could not read the run: ") +

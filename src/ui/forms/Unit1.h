@@ -83,6 +83,9 @@ class TForm1 : public QMainWindow, public StatusSink {
     TChartForm* ChartForm() const { return chartForm_; }
     // View > Competitors (Ctrl+K): who holds the terms' top places.
     void Competitors1Click();
+    // Where runs are kept: VEXORIN_HISTORY_URL, else Preferences' shared
+    // history, else this computer's file.
+    std::string HistoryWhere() const;
     void TrackChecked1Click();
     void Tracking1Click();
     TCompetitorsForm* CompetitorsForm() const { return competitorsForm_; }
@@ -178,6 +181,7 @@ class TForm1 : public QMainWindow, public StatusSink {
     // Last of the members: destroyed first, so no write reports back into a
     // window half gone.
     std::unique_ptr<HistoryWriter> history_;
+    std::string historyWhere_;  // where history_ writes
     SettingsStore* store_ = nullptr;
     QString appDir_;
     bool runActive_ = false;

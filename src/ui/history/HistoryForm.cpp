@@ -25,7 +25,10 @@
 #include <cmath>
 #include <functional>
 
+#include <set>
 #include "core/text.h"
+
+#include "history/history_choice.h"
 #include "history/history_store.h"
 #include "ui/chart/ChartAccessible.h"
 #include "ui/controls/AccessibleFactory.h"
@@ -37,7 +40,7 @@ namespace vx::ui {
 
 namespace {
 constexpr int kIdRole = Qt::UserRole + 1;
-constexpr int kColumns = 6;
+constexpr int kColumns = 7;
 
 QDateTime When(const std::string& iso) {
     return QDateTime::fromString(ToQString(iso), Qt::ISODate);
@@ -157,7 +160,8 @@ THistoryForm::THistoryForm(std::string path, QWidget* parent)
     runs_->setObjectName(QStringLiteral("RunList"));
     runs_->setHorizontalHeaderLabels({QStringLiteral("Run"), QStringLiteral("When"),
                                       QStringLiteral("Seed"), QStringLiteral("Site"),
-                                      QStringLiteral("Rows"), QStringLiteral("Ended")});
+                                      QStringLiteral("Rows"), QStringLiteral("Ended"),
+                                      QStringLiteral("By")});
     // The run's own id, as --compare run:12 takes it, names a row; no
     // spreadsheet row numbers beside it.
     runs_->verticalHeader()->hide();
@@ -235,8 +239,7 @@ void THistoryForm::Refresh() {
     runs_->setRowCount(0);
     int pickedRow = 0;
     try {
-        const HistoryStore store(path_);
-        const std::vector<HistoryRun> runs = store.Runs();
+        const std::vector<HistoryRun> runs = OpenHistory(path_, false)->Runs();
         runs_->setRowCount(static_cast<int>(runs.size()));
         // Newest first.
         for (size_t i = 0; i < runs.size(); ++i) {
@@ -248,7 +251,8 @@ void THistoryForm::Refresh() {
                                              ToQString(r.seed),
                                              ToQString(r.site),
                                              QString::number(r.rows),
-                                             ToQString(r.ended)};
+                                             ToQString(r.ended),
+                                             ToQString(r.recordedBy)};
             for (int c = 0; c < kColumns; ++c) {
                 auto* item = new QTableWidgetItem(cells[c]);
                 item->setData(kIdRole, static_cast<qint64>(r.id));
@@ -256,6 +260,10 @@ void THistoryForm::Refresh() {
                 runs_->setItem(row, c, item);
             }
         }
+        // Who recorded a run matters where several did: a shared history.
+        std::set<std::string> by;
+        for (const HistoryRun& r : runs) by.insert(r.recordedBy);
+        runs_->setColumnHidden(kColumns - 1, by.size() <= 1);
         status_->setText(runs.empty() ? QStringLiteral("No runs recorded yet")
                                       : QStringLiteral("%1 runs").arg(runs.size()));
     } catch (const std::exception& e) {
@@ -311,7 +319,7 @@ void THistoryForm::DeleteSelected() {
                  rows == u"1" ? QStringLiteral("row") : QStringLiteral("rows"));
     if (!Prompts::Confirm(this, question)) return;
     try {
-        HistoryStore(path_, HistoryStore::Use::Write).Delete(*id);
+        OpenHistory(path_, true)->Delete(*id);
     } catch (const std::exception& e) {
         status_->setText(QStringLiteral("Could not delete the run: ") +
                          QString::fromLocal8Bit(e.what()));
@@ -326,7 +334,7 @@ void THistoryForm::ShowTerms() {
     if (!id) return;
     try {
         ResultsTable table;
-        if (!HistoryStore(path_).Load(*id, table)) return;
+        if (!OpenHistory(path_, false)->Load(*id, table)) return;
         for (int i = 0; i < table.Count(); ++i)
             terms_->addItem(ToQString(std::string(table.At(i).KeyTerm())));
     } catch (const std::exception&) {
@@ -338,7 +346,7 @@ void THistoryForm::ShowTrend(const std::string& term) {
     for (QAbstractAxis* axis : chart_->axes()) chart_->removeAxis(axis);
     std::vector<TermPoint> points;
     try {
-        points = HistoryStore(path_).TermHistory(term);
+        points = OpenHistory(path_, false)->TermHistory(term);
     } catch (const std::exception&) {
     }
     chart_->setTitle(ToQString(term));
