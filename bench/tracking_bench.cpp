@@ -98,7 +98,7 @@ bool CheckBench(const std::string& tool, const std::string& servicesTool, const 
 // A year of daily checks of one project, written straight into the history.
 void BuildYear(const std::string& path) {
     vx::HistoryStore history(path, vx::HistoryStore::Use::Write);
-    vx::ProjectStore projects(history);
+    vx::LocalProjectStore projects(history);
     vx::TrackingProject p;
     p.name = "year";
     p.site = "example.com";
@@ -141,7 +141,7 @@ void WindowBench(const std::string& dir) {
     for (int i = 0; i < 3; ++i) {
         const auto t0 = Clock::now();
         vx::HistoryStore history(path);
-        vx::ProjectStore projects(history);
+        vx::LocalProjectStore projects(history);
         const auto terms = projects.Terms(projects.Find("year")->id);
         query = std::min(query, Since(t0));
         if (terms.size() != kTerms || terms[0].recent.size() != 30) std::exit(1);

@@ -100,6 +100,7 @@ class PgHistoryStore::Result {
   public:
     explicit Result(PGresult* r) : r_(r, PQclear) {}
     int Rows() const { return PQntuples(r_.get()); }
+    int Columns() const { return PQnfields(r_.get()); }
     std::string Text(int row, int column) const {
         return std::string(PQgetvalue(r_.get(), row, column),
                            static_cast<size_t>(PQgetlength(r_.get(), row, column)));
@@ -188,6 +189,21 @@ PgHistoryStore::Result PgHistoryStore::Exec(
         Fail("asking", message.c_str());
     }
     return Result(raw);
+}
+
+std::vector<PgHistoryStore::Row> PgHistoryStore::Query(
+    const char* sql, const std::vector<std::optional<std::string>>& params) const {
+    const Result r = Exec(sql, params);
+    std::vector<Row> rows(static_cast<size_t>(r.Rows()));
+    for (int i = 0; i < r.Rows(); ++i)
+        for (int c = 0; c < r.Columns(); ++c)
+            rows[static_cast<size_t>(i)].push_back(
+                r.IsNull(i, c) ? std::nullopt : std::optional<std::string>(r.Text(i, c)));
+    return rows;
+}
+
+bool PgHistoryStore::TryCheckLock() {
+    return Exec("SELECT pg_try_advisory_lock(7420152)").Text(0, 0) == "t";
 }
 
 int PgHistoryStore::SchemaOnServer() const {

@@ -41,6 +41,18 @@ class PgHistoryStore : public RunHistory {
     void Clear() override;
     std::vector<TermPoint> TermHistory(std::string_view term) const override;
 
+    // For the stores that keep their tables in the same database (tracking
+    // projects): a statement's rows, NULL as none; raises as the rest does.
+    using Row = std::vector<std::optional<std::string>>;
+    std::vector<Row> Query(const char* sql,
+                           const std::vector<std::optional<std::string>>& params = {}) const;
+    bool Writable() const { return use_ == Use::Write; }
+    // False for a database no client has recorded into yet (read as empty).
+    bool Made() const { return SchemaOnServer() > 0; }
+    // Two checks never run at once, on whichever machine: a lock the server
+    // holds for this connection until it ends. False when another holds it.
+    bool TryCheckLock();
+
   private:
     class Result;
     Result Exec(const char* sql, const std::vector<std::optional<std::string>>& params = {}) const;

@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "core/text.h"
+#include "history/pg_project_store.h"
 #include "history/statement.h"
 
 namespace vx {
@@ -50,13 +51,21 @@ Rank RankOfText(std::string_view text) {
     return std::nullopt;
 }
 
-ProjectStore::ProjectStore(HistoryStore& history) : history_(history) {}
+LocalProjectStore::LocalProjectStore(HistoryStore& history) : history_(history) {}
 
-void ProjectStore::NeedWriter() const {
+std::unique_ptr<ProjectStore> ProjectsOf(RunHistory& history) {
+    if (auto* local = dynamic_cast<HistoryStore*>(&history))
+        return std::make_unique<LocalProjectStore>(*local);
+    if (auto* shared = dynamic_cast<PgHistoryStore*>(&history))
+        return std::make_unique<PgProjectStore>(*shared);
+    throw HistoryError("this history keeps no tracking projects");
+}
+
+void LocalProjectStore::NeedWriter() const {
     if (!history_.Writable()) throw HistoryError("the history was opened for reading");
 }
 
-std::vector<TrackingProject> ProjectStore::Projects() const {
+std::vector<TrackingProject> LocalProjectStore::Projects() const {
     std::vector<TrackingProject> out;
     // A history from before tracking, read as it stands, has none.
     if (history_.Schema() < 4) return out;
@@ -65,7 +74,7 @@ std::vector<TrackingProject> ProjectStore::Projects() const {
     return out;
 }
 
-std::optional<TrackingProject> ProjectStore::Find(std::string_view name) const {
+std::optional<TrackingProject> LocalProjectStore::Find(std::string_view name) const {
     if (history_.Schema() < 4) return std::nullopt;
     Statement q(history_.Connection(), (std::string(kProjectColumns) + "WHERE name = ?").c_str());
     q.Bind(1, name);
@@ -73,7 +82,7 @@ std::optional<TrackingProject> ProjectStore::Find(std::string_view name) const {
     return ProjectOf(q);
 }
 
-int64_t ProjectStore::Save(const TrackingProject& project) {
+int64_t LocalProjectStore::Save(const TrackingProject& project) {
     NeedWriter();
     Database& db = history_.Connection();
     int64_t id = 0;
@@ -100,14 +109,14 @@ int64_t ProjectStore::Save(const TrackingProject& project) {
     return id;
 }
 
-bool ProjectStore::Remove(std::string_view name) {
+bool LocalProjectStore::Remove(std::string_view name) {
     NeedWriter();
     Statement q(history_.Connection(), "DELETE FROM projects WHERE name = ?");
     q.Bind(1, name).Run();
     return sqlite3_changes(history_.Connection().Handle()) > 0;
 }
 
-int ProjectStore::AddTerms(int64_t project, const std::vector<std::string>& terms) {
+int LocalProjectStore::AddTerms(int64_t project, const std::vector<std::string>& terms) {
     NeedWriter();
     Database& db = history_.Connection();
     int added = 0;
@@ -133,7 +142,7 @@ int ProjectStore::AddTerms(int64_t project, const std::vector<std::string>& term
     return added;
 }
 
-int ProjectStore::RemoveTerms(int64_t project, const std::vector<std::string>& terms) {
+int LocalProjectStore::RemoveTerms(int64_t project, const std::vector<std::string>& terms) {
     NeedWriter();
     Database& db = history_.Connection();
     int removed = 0;
@@ -147,14 +156,14 @@ int ProjectStore::RemoveTerms(int64_t project, const std::vector<std::string>& t
     return removed;
 }
 
-void ProjectStore::SetPaused(int64_t project, std::string_view term, bool paused) {
+void LocalProjectStore::SetPaused(int64_t project, std::string_view term, bool paused) {
     NeedWriter();
     Statement q(history_.Connection(),
                 "UPDATE tracked_terms SET paused = ? WHERE project = ? AND term_key = ?");
     q.Bind(1, static_cast<int64_t>(paused)).Bind(2, project).Bind(3, FoldCase(term)).Run();
 }
 
-std::vector<std::string> ProjectStore::ActiveTerms(int64_t project) const {
+std::vector<std::string> LocalProjectStore::ActiveTerms(int64_t project) const {
     std::vector<std::string> out;
     if (history_.Schema() < 4) return out;
     Statement q(history_.Connection(),
@@ -164,7 +173,7 @@ std::vector<std::string> ProjectStore::ActiveTerms(int64_t project) const {
     return out;
 }
 
-std::vector<TrackedTerm> ProjectStore::Terms(int64_t project, int checks) const {
+std::vector<TrackedTerm> LocalProjectStore::Terms(int64_t project, int checks) const {
     std::vector<TrackedTerm> out;
     if (history_.Schema() < 4) return out;
     Database& db = history_.Connection();
@@ -205,13 +214,13 @@ std::vector<TrackedTerm> ProjectStore::Terms(int64_t project, int checks) const 
     return out;
 }
 
-void ProjectStore::MarkChecked(int64_t project, std::time_t when) {
+void LocalProjectStore::MarkChecked(int64_t project, std::time_t when) {
     NeedWriter();
     Statement q(history_.Connection(), "UPDATE projects SET last_check = ? WHERE id = ?");
     q.Bind(1, static_cast<int64_t>(when)).Bind(2, project).Run();
 }
 
-void ProjectStore::KeepBest(int64_t project, int64_t run) {
+void LocalProjectStore::KeepBest(int64_t project, int64_t run) {
     NeedWriter();
     Database& db = history_.Connection();
     InTransaction(db, [&] {

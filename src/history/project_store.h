@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -40,35 +41,55 @@ struct TrackedTerm {
     Rank Previous() const { return recent.size() < 2 ? std::nullopt : recent[recent.size() - 2]; }
 };
 
-// On an open history; changes need one opened for writing (HistoryError
-// otherwise). Terms are matched by their case folding, as the history does.
+// Tracking projects of an open history; changes need one opened for
+// writing (HistoryError otherwise). Terms are matched by their case
+// folding, as the history does.
 class ProjectStore {
   public:
-    explicit ProjectStore(HistoryStore& history);
-
-    std::vector<TrackingProject> Projects() const;  // by name
-    std::optional<TrackingProject> Find(std::string_view name) const;
+    virtual ~ProjectStore() = default;
+    virtual std::vector<TrackingProject> Projects() const = 0;  // by name
+    virtual std::optional<TrackingProject> Find(std::string_view name) const = 0;
     // Makes the project, or changes its site, depth and services when given
     // (an empty text keeps what it has); its id.
-    int64_t Save(const TrackingProject& project);
-    bool Remove(std::string_view name);
+    virtual int64_t Save(const TrackingProject& project) = 0;
+    virtual bool Remove(std::string_view name) = 0;
     // Adds the terms not tracked yet, in order; how many were new.
-    int AddTerms(int64_t project, const std::vector<std::string>& terms);
-    int RemoveTerms(int64_t project, const std::vector<std::string>& terms);
-    void SetPaused(int64_t project, std::string_view term, bool paused);
+    virtual int AddTerms(int64_t project, const std::vector<std::string>& terms) = 0;
+    virtual int RemoveTerms(int64_t project, const std::vector<std::string>& terms) = 0;
+    virtual void SetPaused(int64_t project, std::string_view term, bool paused) = 0;
     // The terms in the order added, each with its last `checks` ranks.
-    std::vector<TrackedTerm> Terms(int64_t project, int checks = 30) const;
+    virtual std::vector<TrackedTerm> Terms(int64_t project, int checks = 30) const = 0;
     // The terms a check asks: those not paused, in the order added.
-    std::vector<std::string> ActiveTerms(int64_t project) const;
+    virtual std::vector<std::string> ActiveTerms(int64_t project) const = 0;
     // Best ranks follow what a check's run found (a stopped one's too).
-    void KeepBest(int64_t project, int64_t run);
+    virtual void KeepBest(int64_t project, int64_t run) = 0;
     // The project was checked whole at `when`: the next check is due an
     // interval later.
-    void MarkChecked(int64_t project, std::time_t when);
+    virtual void MarkChecked(int64_t project, std::time_t when) = 0;
+};
+
+// The projects of this computer's history.
+class LocalProjectStore : public ProjectStore {
+  public:
+    explicit LocalProjectStore(HistoryStore& history);
+    std::vector<TrackingProject> Projects() const override;
+    std::optional<TrackingProject> Find(std::string_view name) const override;
+    int64_t Save(const TrackingProject& project) override;
+    bool Remove(std::string_view name) override;
+    int AddTerms(int64_t project, const std::vector<std::string>& terms) override;
+    int RemoveTerms(int64_t project, const std::vector<std::string>& terms) override;
+    void SetPaused(int64_t project, std::string_view term, bool paused) override;
+    std::vector<TrackedTerm> Terms(int64_t project, int checks = 30) const override;
+    std::vector<std::string> ActiveTerms(int64_t project) const override;
+    void KeepBest(int64_t project, int64_t run) override;
+    void MarkChecked(int64_t project, std::time_t when) override;
 
   private:
     void NeedWriter() const;
     HistoryStore& history_;
 };
+
+// The projects of whichever history this is.
+std::unique_ptr<ProjectStore> ProjectsOf(RunHistory& history);
 
 }  // namespace vx

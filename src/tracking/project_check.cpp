@@ -19,9 +19,10 @@ bool IsDue(const TrackingProject& project, std::time_t now) {
     return now < *project.lastCheck || now - *project.lastCheck >= interval - kDueSlackSeconds;
 }
 
-CheckReport CheckProject(HistoryStore& history, const TrackingProject& project,
+CheckReport CheckProject(RunHistory& history, const TrackingProject& project,
                          const CheckRunner& run, const CheckSettings& settings, std::time_t now) {
-    ProjectStore projects(history);
+    const std::unique_ptr<ProjectStore> store = ProjectsOf(history);
+    ProjectStore& projects = *store;
     CheckReport report;
     const std::vector<std::string> terms = projects.ActiveTerms(project.id);
     report.terms = static_cast<int>(terms.size());

@@ -43,7 +43,7 @@ struct CheckReport {
 // Checks the project now. A check stopped or given up half way records the
 // terms it finished (and their best ranks) but leaves the project due, so
 // the next check asks every term again.
-CheckReport CheckProject(HistoryStore& history, const TrackingProject& project,
+CheckReport CheckProject(RunHistory& history, const TrackingProject& project,
                          const CheckRunner& run, const CheckSettings& settings, std::time_t now);
 
 // Two checks never run at once: a kernel lock on a file beside the history,

@@ -3,7 +3,8 @@
 command line, due checks with the moves they print and notify, the lock that
 keeps two checks apart, a stopped check. Run inside with_notifications.sh
 (a real notification server) when it is there; notifications are then read
-back from it."""
+back from it. With VEXORIN_TEST_PG_URL (with_postgres.sh) the same against
+a team's history on PostgreSQL."""
 import fcntl
 import json
 import os
@@ -19,6 +20,7 @@ sys.path.insert(0, os.path.dirname(__file__))
 from httpstub import Stub, ok, stall  # noqa: E402
 
 TOOL = sys.argv.pop(1) if len(sys.argv) > 1 else "vexorin-research"
+PG = os.environ.get("VEXORIN_TEST_PG_URL")
 SLOWER = 3 if "ASAN_OPTIONS" in os.environ or "TSAN_OPTIONS" in os.environ else 1
 RANK = "/search?p=%22{}%22&ei=UTF-8&n=20&fl=0&b=1"
 
@@ -42,6 +44,11 @@ class Tracking(unittest.TestCase):
                         VEXORIN_SUGGEST_HOST=self.stub.host(),
                         VEXORIN_SEARCH_HOST=self.stub.host())
         self.history = self.home.name + "/data/vexorin/history.sqlite3"
+        if PG:
+            self.env["VEXORIN_HISTORY_URL"] = PG
+            self.assertEqual(self.tool("--track-list").returncode, 0)  # not made: empty
+            self.tool("--track-remove", "nothing")  # made, if it was not
+            self.sql("TRUNCATE runs, rows, top_results, projects, tracked_terms CASCADE")
 
     def tearDown(self):
         self.stub.close()
@@ -60,9 +67,14 @@ class Tracking(unittest.TestCase):
         self.assertEqual(r.returncode, 0, r.stderr)
         return r.stdout.decode().splitlines()
 
-    def sql(self, query, *params):
+    def sql(self, query):
+        """The rows a query gives, each value as text, in either history."""
+        if PG:
+            out = subprocess.run(["psql", PG, "-qAtF", "\t", "-c", query], check=True,
+                                 capture_output=True, env=self.env).stdout.decode()
+            return [tuple(line.split("\t")) for line in out.splitlines()]
         with sqlite3.connect(self.history) as db:
-            return db.execute(query, params).fetchall()
+            return [tuple(str(v) for v in row) for row in db.execute(query).fetchall()]
 
     def make_project(self):
         self.assertEqual(self.lines("--track-add", "shop", "--site", "mysite.com", "--depth", "1",
@@ -107,7 +119,7 @@ class Tracking(unittest.TestCase):
         self.make_project()
         self.assertEqual(self.lines("--track"), [])  # nothing before it to move from
         runs = self.sql("SELECT id, ended, rows FROM runs WHERE project IS NOT NULL")
-        self.assertEqual([r[1:] for r in runs], [("done", 3)])
+        self.assertEqual([r[1:] for r in runs], [("done", "3")])
         self.lines("--track")  # not due again yet: not checked
         self.assertEqual(len(self.sql("SELECT id FROM runs")), 1)
         # A day later: alpha leaves the top 10, beta moves one place (too
@@ -131,13 +143,28 @@ class Tracking(unittest.TestCase):
 
     def test_two_checks_never_run_at_once(self):
         self.make_project()
-        with open(self.history + ".check-lock", "a") as held:
-            fcntl.flock(held, fcntl.LOCK_EX)
-            r = self.tool("--track")
+        if PG:
+            # Another machine's check: the server holds its lock.
+            held = subprocess.Popen(["psql", PG, "-qc", "SELECT pg_advisory_lock(7420152)",
+                                     "-c", "SELECT pg_sleep(30)"], env=self.env,
+                                    stdout=subprocess.DEVNULL)
+            try:
+                deadline = time.monotonic() + 10
+                while time.monotonic() < deadline and not self.sql(
+                        "SELECT 1 FROM pg_locks WHERE locktype = 'advisory' AND granted"):
+                    time.sleep(0.05)
+                r = self.tool("--track")
+            finally:
+                held.kill()
+                held.wait()
+        else:
+            with open(self.history + ".check-lock", "a") as held:
+                fcntl.flock(held, fcntl.LOCK_EX)
+                r = self.tool("--track")
         self.assertEqual((r.returncode, r.stdout), (0, b""))
         self.assertEqual(r.stderr, b"vexorin-research: another check is running; "
                                    b"this one leaves it to finish\n")
-        self.assertEqual(self.sql("SELECT count(*) FROM runs"), [(0,)])
+        self.assertEqual(self.sql("SELECT count(*) FROM runs"), [("0",)])
 
     def test_a_stopped_check_keeps_the_terms_it_finished(self):
         self.make_project()
@@ -152,7 +179,7 @@ class Tracking(unittest.TestCase):
         self.assertEqual(p.returncode, 143, err)
         self.assertIn(b"shop: 2 of 3 terms checked, stopped; it is checked again next time",
                       err)
-        self.assertEqual(self.sql("SELECT ended, rows FROM runs"), [("stopped", 2)])
+        self.assertEqual(self.sql("SELECT ended, rows FROM runs"), [("stopped", "2")])
         self.assertEqual(self.sql("SELECT term, rank FROM rows ORDER BY position"),
                          [("alpha", "2"), ("beta", "15")])
         self.assertEqual(self.lines("--track-list")[0], "shop\tmysite.com\t3 terms\tdue now")

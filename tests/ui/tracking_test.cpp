@@ -78,7 +78,7 @@ TEST(Tracking, CheckedTermsAreTrackedAndCheckedFromTheWindow) {
     EXPECT_EQ(form->Model().rowCount(), 2);
     {
         HistoryStore history(HistoryStore::DefaultPath());
-        ProjectStore projects(history);
+        LocalProjectStore projects(history);
         const auto p = projects.Find("example.com");
         ASSERT_TRUE(p);
         EXPECT_EQ(p->depth, "1");

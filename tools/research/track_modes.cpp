@@ -8,6 +8,8 @@
 
 #include "core/text.h"
 #include "engine/host.h"
+#include "history/history_choice.h"
+#include "history/pg_history_store.h"
 #include "history/project_store.h"
 #include "network_run.h"
 #include "results/keyword_import.h"
@@ -161,7 +163,7 @@ int Remove(ProjectStore& projects, const TrackOptions& o) {
 
 // Checks one project over the network, prints what moved and tells the
 // desktop; false when its services could not be used or it gave up.
-bool CheckOne(HistoryStore& history, const TrackingProject& project, const TrackOptions& o,
+bool CheckOne(RunHistory& history, const TrackingProject& project, const TrackOptions& o,
               const Preferences& preferences, char sep) {
     CheckSettings settings;
     settings.policy = LookupPolicyFor(preferences);
@@ -206,13 +208,22 @@ bool CheckOne(HistoryStore& history, const TrackingProject& project, const Track
     return usable && report.outcome.gaveUp.empty();
 }
 
-int Check(HistoryStore& history, const TrackOptions& o, char sep) {
-    const CheckLock lock(HistoryStore::DefaultPath());
-    if (!lock.Held()) {
+int Check(RunHistory& history, const std::string& where, const TrackOptions& o, char sep) {
+    // A team's server holds the lock for every machine; a file, beside it.
+    std::optional<CheckLock> fileLock;
+    bool held = false;
+    if (auto* shared = dynamic_cast<PgHistoryStore*>(&history)) {
+        held = shared->TryCheckLock();
+    } else {
+        fileLock.emplace(where.empty() ? HistoryStore::DefaultPath() : where);
+        held = fileLock->Held();
+    }
+    if (!held) {
         Say("another check is running; this one leaves it to finish");
         return 0;
     }
-    ProjectStore projects(history);
+    const std::unique_ptr<ProjectStore> store = ProjectsOf(history);
+    ProjectStore& projects = *store;
     std::vector<TrackingProject> due;
     if (!o.project.empty()) {
         const std::optional<TrackingProject> p = projects.Find(o.project);
@@ -225,8 +236,8 @@ int Check(HistoryStore& history, const TrackOptions& o, char sep) {
         for (const TrackingProject& p : projects.Projects())
             if (IsDue(p, std::time(nullptr))) due.push_back(p);
     }
-    SettingsStore store;
-    const Preferences preferences = LoadPreferences(store);
+    SettingsStore settings;
+    const Preferences preferences = LoadPreferences(settings);
     bool fine = true;
     for (const TrackingProject& p : due) {
         fine = CheckOne(history, p, o, preferences, sep) && fine;
@@ -254,11 +265,13 @@ std::optional<int> TrackMain(int argc, char** argv, char sep) {
         return 2;
     }
     try {
-        HistoryStore history(HistoryStore::DefaultPath(), o->mode == Mode::List
-                                                              ? HistoryStore::Use::Read
-                                                              : HistoryStore::Use::Write);
-        if (!history.SetAside().empty()) Say(SetAsideNotice(history.SetAside()));
-        ProjectStore projects(history);
+        const std::string where = HistoryUrlFromEnvironment();
+        const std::unique_ptr<RunHistory> history = OpenHistory(where, o->mode != Mode::List);
+        if (auto* local = dynamic_cast<HistoryStore*>(history.get());
+            local && !local->SetAside().empty())
+            Say(SetAsideNotice(local->SetAside()));
+        const std::unique_ptr<ProjectStore> store = ProjectsOf(*history);
+        ProjectStore& projects = *store;
         switch (o->mode) {
             case Mode::List:
                 return List(projects);
@@ -267,7 +280,7 @@ std::optional<int> TrackMain(int argc, char** argv, char sep) {
             case Mode::Remove:
                 return Remove(projects, *o);
             case Mode::Check:
-                return Check(history, *o, sep);
+                return Check(*history, where, *o, sep);
             case Mode::None:
                 break;
         }

@@ -892,8 +892,9 @@ void TForm1::TrackChecked1Click() {
     }
     SettingsStore none(std::string{});
     const Preferences preferences = LoadPreferences(store_ ? *store_ : none);
-    HistoryStore history(HistoryStore::DefaultPath(), HistoryStore::Use::Write);
-    ProjectStore projects(history);
+    const auto history = OpenHistory(HistoryWhere(), true);
+    const auto store = ProjectsOf(*history);
+    ProjectStore& projects = *store;
     TrackingProject project = projects.Find(name).value_or(TrackingProject{});
     if (project.id == 0) {
         // Made on first use with what this investigation was researched with.
@@ -914,7 +915,7 @@ void TForm1::TrackChecked1Click() {
 
 void TForm1::Tracking1Click() {
     if (!trackingForm_) {
-        trackingForm_ = new TTrackingForm(HistoryStore::DefaultPath(), store_, this);
+        trackingForm_ = new TTrackingForm(HistoryWhere(), store_, this);
         ManagePlace(*trackingForm_, *this, store_, "tracking");
     }
     trackingForm_->Refresh();

@@ -3,6 +3,8 @@
 #include <ctime>
 
 #include "engine/headless_run.h"
+#include "history/history_choice.h"
+#include "history/pg_history_store.h"
 #include "tracking/project_check.h"
 #include "ui/forms/BackgroundFetch.h"
 #include "ui/forms/PreferencesForm.h"
@@ -37,9 +39,16 @@ void TrackCheck::Run(TrackingProject project, Preferences preferences) {
     QStringList moves;
     CheckNotice notice;
     try {
-        HistoryStore history(historyPath_, HistoryStore::Use::Write);
-        const CheckLock lock(historyPath_);
-        if (!lock.Held()) {
+        const auto history = OpenHistory(historyPath_, true);
+        std::optional<CheckLock> fileLock;
+        bool held = false;
+        if (auto* shared = dynamic_cast<PgHistoryStore*>(history.get())) {
+            held = shared->TryCheckLock();
+        } else {
+            fileLock.emplace(historyPath_);
+            held = fileLock->Held();
+        }
+        if (!held) {
             summary = QStringLiteral("Another check is running; try again when it is done");
         } else {
             CheckSettings settings;
@@ -68,7 +77,7 @@ void TrackCheck::Run(TrackingProject project, Preferences preferences) {
                     stop_, [fetcher] { fetcher->Cancel(); });
             };
             const CheckReport report =
-                CheckProject(history, project, run, settings, std::time(nullptr));
+                CheckProject(*history, project, run, settings, std::time(nullptr));
             std::string said = !refused.empty()
                                    ? "Cannot check " + project.name + ": " + refused
                                    : project.name + ": " + std::to_string(report.finished) +

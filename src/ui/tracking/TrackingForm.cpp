@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 #include <ctime>
 
+#include "history/history_choice.h"
 #include "results/preferences.h"
 #include "results/settings_store.h"
 #include "session/desktop_notifier.h"
@@ -148,8 +149,8 @@ void TTrackingForm::Refresh() {
     projects_->blockSignals(true);
     projects_->clear();
     try {
-        HistoryStore history(historyPath_);
-        for (const TrackingProject& p : ProjectStore(history).Projects()) {
+        const auto history = OpenHistory(historyPath_, false);
+        for (const TrackingProject& p : ProjectsOf(*history)->Projects()) {
             auto* item = new QListWidgetItem(ToQString(p.name), projects_);
             item->setToolTip(QStringLiteral("%1, %2 terms").arg(ToQString(p.site)).arg(p.terms));
         }
@@ -173,8 +174,8 @@ QString TTrackingForm::ChosenProject() const {
 
 std::optional<TrackingProject> TTrackingForm::Project() const {
     if (ChosenProject().isEmpty()) return std::nullopt;
-    HistoryStore history(historyPath_);
-    return ProjectStore(history).Find(ToBytes(ChosenProject()));
+    const auto history = OpenHistory(historyPath_, false);
+    return ProjectsOf(*history)->Find(ToBytes(ChosenProject()));
 }
 
 void TTrackingForm::ShowTerms() {
@@ -182,8 +183,8 @@ void TTrackingForm::ShowTerms() {
     QString said;
     try {
         if (const auto p = Project()) {
-            HistoryStore history(historyPath_);
-            terms = ProjectStore(history).Terms(p->id);
+            const auto history = OpenHistory(historyPath_, false);
+            terms = ProjectsOf(*history)->Terms(p->id);
             const std::time_t now = std::time(nullptr);
             said =
                 IsDue(*p, now)
@@ -217,8 +218,8 @@ void TTrackingForm::AddTyped() {
     const std::vector<std::string> terms = TypedTerms(newTerms_->text());
     if (!p || terms.empty()) return;
     try {
-        HistoryStore history(historyPath_, HistoryStore::Use::Write);
-        const int added = ProjectStore(history).AddTerms(p->id, terms);
+        const auto history = OpenHistory(historyPath_, true);
+        const int added = ProjectsOf(*history)->AddTerms(p->id, terms);
         newTerms_->clear();
         ShowTerms();
         status_->setText(QStringLiteral("%1 added to %2").arg(added).arg(ToQString(p->name)));
@@ -234,8 +235,8 @@ void TTrackingForm::RemoveChosen() {
         terms.push_back(model_->TermAt(i.row()).term);
     if (!p || terms.empty()) return;
     try {
-        HistoryStore history(historyPath_, HistoryStore::Use::Write);
-        ProjectStore(history).RemoveTerms(p->id, terms);
+        const auto history = OpenHistory(historyPath_, true);
+        ProjectsOf(*history)->RemoveTerms(p->id, terms);
         ShowTerms();
     } catch (const std::exception& e) {
         status_->setText(QStringLiteral("Cannot remove: ") + QString::fromUtf8(e.what()));
@@ -247,11 +248,11 @@ void TTrackingForm::PauseChosen() {
     const QModelIndexList rows = terms_->selectionModel()->selectedRows();
     if (!p || rows.isEmpty()) return;
     try {
-        HistoryStore history(historyPath_, HistoryStore::Use::Write);
-        ProjectStore store(history);
+        const auto history = OpenHistory(historyPath_, true);
+        const auto store = ProjectsOf(*history);
         for (const QModelIndex& i : rows) {
             const TrackedTerm& t = model_->TermAt(i.row());
-            store.SetPaused(p->id, t.term, !t.paused);
+            store->SetPaused(p->id, t.term, !t.paused);
         }
         ShowTerms();
     } catch (const std::exception& e) {
