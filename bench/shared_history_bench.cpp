@@ -15,6 +15,7 @@
 #include "history/database.h"
 #include "history/history_store.h"
 #include "history/pg_history_store.h"
+#include "history/project_store.h"
 
 namespace {
 
@@ -125,6 +126,69 @@ int main() {
     std::printf("one term's runs over %d rows: SQLite %.1f ms, PostgreSQL %.1f ms, ratio %.1f\n",
                 kBigRuns * kBigRowsPerRun + kRecords * kRows, localTerm, sharedTerm,
                 sharedTerm / localTerm);
+
+    // A year of daily checks of 10 000 tracked terms, and the Tracking
+    // window's query: each term's last 30 checks.
+    constexpr int kTerms = 10000, kDays = 365;
+    const auto year = [&](vx::RunHistory& history) {
+        const auto projects = vx::ProjectsOf(history);
+        vx::TrackingProject p;
+        p.name = "year";
+        p.site = "example.com";
+        const int64_t id = projects->Save(p);
+        std::vector<std::string> terms;
+        for (int i = 1; i <= kTerms; ++i) terms.push_back("term " + std::to_string(i));
+        projects->AddTerms(id, terms);
+        return id;
+    };
+    const int64_t localYear = year(local), sharedYear = year(shared);
+    {
+        vx::Database& db = local.Connection();
+        db.Execute("BEGIN");
+        db.Execute(("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+                    std::to_string(kDays) +
+                    ") INSERT INTO runs (started, seed, site, depth, rows, parallel, retries, "
+                    "ended, uid, project) SELECT printf('2026-%05d', i), 'year', 's', '1', "
+                    "10000, 1, 0, 'done', 'year' || i, " +
+                    std::to_string(localYear) + " FROM n")
+                       .c_str());
+        db.Execute(("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+                    std::to_string(kTerms) +
+                    ") INSERT INTO rows (run, position, term, rank, checked) SELECT runs.id, "
+                    "n.i, 'term ' || n.i, (n.i + runs.id) % 40, 1 FROM runs, n "
+                    "WHERE runs.seed = 'year'")
+                       .c_str());
+        db.Execute("COMMIT");
+    }
+    c = PQconnectdb(url);
+    Exec(c,
+         "INSERT INTO runs (uid, started, seed, site, depth, rows, parallel, retries, ended, "
+         "project) SELECT 'year' || i, to_char(i, 'FM2026-00000'), 'year', 's', '1', 10000, "
+         "1, 0, 'done', " +
+             std::to_string(sharedYear) + " FROM generate_series(1, " + std::to_string(kDays) +
+             ") i");
+    Exec(c,
+         "INSERT INTO rows (run, position, term, term_key, rank, checked) SELECT runs.id, n, "
+         "'term ' || n, 'term ' || n, ((n + runs.id) % 40)::text, true FROM runs, "
+         "generate_series(1, " +
+             std::to_string(kTerms) + ") n WHERE runs.seed = 'year'");
+    Exec(c, "ANALYZE runs, rows");
+    PQfinish(c);
+    const auto window = [](vx::RunHistory& history, int64_t id) {
+        double best = 1e9;
+        for (int i = 0; i < 3; ++i) {
+            const auto t0 = Clock::now();
+            const auto terms = vx::ProjectsOf(history)->Terms(id);
+            best = std::min(best, Ms(t0));
+            if (terms.size() != kTerms || terms[0].recent.size() != 30) std::exit(1);
+        }
+        return best;
+    };
+    const double localWindow = window(local, localYear), sharedWindow = window(shared, sharedYear);
+    std::printf(
+        "the Tracking window's query over %d checks of %d terms: SQLite %.0f ms, "
+        "PostgreSQL %.0f ms, ratio %.1f\n",
+        kDays, kTerms, localWindow, sharedWindow, sharedWindow / localWindow);
     shared.Clear();
     std::filesystem::remove_all(dir);
     return 0;
