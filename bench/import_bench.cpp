@@ -17,27 +17,11 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "child_process.h"
 
 namespace {
 
 constexpr int kTerms = 2000, kParallel = 8, kLatencyMs = 20, kRequestsPerRow = 2;
-
-pid_t Spawn(std::vector<std::string> argv, int outFd) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
-    std::vector<char*> args;
-    for (auto& a : argv) args.push_back(a.data());
-    args.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ) != 0) {
-        std::perror(args[0]);
-        std::exit(1);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
 
 }  // namespace
 
@@ -53,24 +37,14 @@ int main(int argc, char** argv) {
         std::ofstream out(list);
         for (int i = 0; i < kTerms; ++i) out << "garden term " << i << '\t' << 100 + i << '\n';
     }
-    // The services tell their address on their first line.
-    int pipeFds[2];
-    if (::pipe(pipeFds) != 0) return 1;
-    const pid_t services =
-        Spawn({argv[2], "--port", "0", "--latency-ms", std::to_string(kLatencyMs)}, pipeFds[1]);
-    ::close(pipeFds[1]);
-    std::string line;
-    for (char c; ::read(pipeFds[0], &c, 1) == 1 && c != '\n';) line += c;
-    const std::string host = "127.0.0.1:" + line.substr(line.rfind(':') + 1);
-    ::setenv("VEXORIN_SUGGEST_HOST", host.c_str(), 1);
-    ::setenv("VEXORIN_SEARCH_HOST", host.c_str(), 1);
+    const pid_t services = bench::StartServices(argv[2], kLatencyMs);
     ::setenv("XDG_DATA_HOME", dir.c_str(), 1);
 
     const int devNull = ::open("/dev/null", O_WRONLY);
     const auto t0 = std::chrono::steady_clock::now();
-    const pid_t tool = Spawn({argv[1], "--import", list, "--site", "example.com", "--depth", "1",
-                              "--parallel", std::to_string(kParallel), "--no-history"},
-                             devNull);
+    const pid_t tool = bench::Spawn({argv[1], "--import", list, "--site", "example.com", "--depth",
+                                     "1", "--parallel", std::to_string(kParallel), "--no-history"},
+                                    devNull);
     int status = 0;
     struct rusage usage = {};
     ::wait4(tool, &status, 0, &usage);

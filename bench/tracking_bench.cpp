@@ -25,7 +25,7 @@
 #include "ui/tracking/TrackingForm.h"
 #include "ui/tracking/TrackingModel.h"
 
-extern char** environ;
+#include "child_process.h"
 
 namespace {
 
@@ -35,22 +35,6 @@ constexpr int kDays = 365;
 using Clock = std::chrono::steady_clock;
 double Since(Clock::time_point t0) {
     return std::chrono::duration<double>(Clock::now() - t0).count();
-}
-
-pid_t Spawn(std::vector<std::string> argv, int outFd) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
-    std::vector<char*> args;
-    for (auto& a : argv) args.push_back(a.data());
-    args.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ) != 0) {
-        std::perror(args[0]);
-        std::exit(1);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
 }
 
 int Wait(pid_t pid) {
@@ -66,23 +50,14 @@ bool CheckBench(const std::string& tool, const std::string& servicesTool, const 
         std::ofstream out(list);
         for (int i = 0; i < kTerms; ++i) out << "garden term " << i << '\n';
     }
-    int pipeFds[2];
-    if (::pipe(pipeFds) != 0) return false;
-    const pid_t services = Spawn(
-        {servicesTool, "--port", "0", "--latency-ms", std::to_string(kLatencyMs)}, pipeFds[1]);
-    ::close(pipeFds[1]);
-    std::string line;
-    for (char c; ::read(pipeFds[0], &c, 1) == 1 && c != '\n';) line += c;
-    const std::string host = "127.0.0.1:" + line.substr(line.rfind(':') + 1);
-    ::setenv("VEXORIN_SUGGEST_HOST", host.c_str(), 1);
-    ::setenv("VEXORIN_SEARCH_HOST", host.c_str(), 1);
+    const pid_t services = bench::StartServices(servicesTool, kLatencyMs);
     const int devNull = ::open("/dev/null", O_WRONLY);
-    const int made = Wait(Spawn(
+    const int made = Wait(bench::Spawn(
         {tool, "--track-add", "bench", "--site", "example.com", "--depth", "1", "--import", list},
         devNull));
     const auto t0 = Clock::now();
-    const int checked =
-        Wait(Spawn({tool, "--track", "bench", "--parallel", std::to_string(kParallel)}, devNull));
+    const int checked = Wait(
+        bench::Spawn({tool, "--track", "bench", "--parallel", std::to_string(kParallel)}, devNull));
     const double seconds = Since(t0);
     ::kill(services, SIGTERM);
     Wait(services);

@@ -19,6 +19,18 @@ bool IsDue(const TrackingProject& project, std::time_t now) {
     return now < *project.lastCheck || now - *project.lastCheck >= interval - kDueSlackSeconds;
 }
 
+CheckSettings CheckSettingsFor(const Preferences& preferences) {
+    CheckSettings settings;
+    settings.policy = LookupPolicyFor(preferences);
+    settings.movePlaces = preferences.movePlaces;
+    return settings;
+}
+
+ChosenSources ServicesOf(const TrackingProject& project, const Preferences& preferences) {
+    return ChooseServices(ParseServiceChoice(project.suggestService),
+                          ParseServiceChoice(project.searchService), preferences);
+}
+
 CheckReport CheckProject(RunHistory& history, const TrackingProject& project,
                          const CheckRunner& run, const CheckSettings& settings, std::time_t now) {
     const std::unique_ptr<ProjectStore> store = ProjectsOf(history);

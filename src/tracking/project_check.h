@@ -40,6 +40,13 @@ struct CheckReport {
     std::vector<RankMove> moves;
 };
 
+// What a check takes from the preferences: rows at once and retries (the
+// environment's where set), and the places a move must reach.
+CheckSettings CheckSettingsFor(const Preferences& preferences);
+// The services the project asks, made with their secrets; error set when
+// they cannot be used.
+ChosenSources ServicesOf(const TrackingProject& project, const Preferences& preferences);
+
 // Checks the project now. A check stopped or given up half way records the
 // terms it finished (and their best ranks) but leaves the project due, so
 // the next check asks every term again.

@@ -17,28 +17,14 @@
 #include "core/text.h"
 #include "history/database.h"
 #include "history/statement.h"
+#include "run_fixtures.h"
 #include "support/temp_dir.h"
 
 namespace vx {
 namespace {
 
-std::vector<ResultRow> Rows(std::initializer_list<std::vector<std::string>> rows) {
-    std::vector<ResultRow> out;
-    for (const auto& r : rows)
-        out.emplace_back(r[0], std::vector<std::string>(r.begin() + 1, r.end()), r[0] != "off");
-    return out;
-}
-
-HistoryRun MakeRun(const std::string& started, const std::string& seed) {
-    HistoryRun run;
-    run.started = started;
-    run.seed = seed;
-    run.site = "mysite.com";
-    run.depth = "5";
-    run.parallel = 4;
-    run.retries = 2;
-    return run;
-}
+using vx::testing::MakeRun;
+using vx::testing::Rows;
 
 TEST(HistoryStore, RecordsRunsWithTheirRowsAndForgetsThem) {
     vx::testing::TempDir dir;

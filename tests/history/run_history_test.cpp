@@ -8,6 +8,7 @@
 
 #include "history/history_choice.h"
 #include "history/pg_history_store.h"
+#include "run_fixtures.h"
 #include "support/temp_dir.h"
 
 namespace vx {
@@ -31,23 +32,8 @@ class RunHistoryTest : public ::testing::TestWithParam<const char*> {
     std::string where_;
 };
 
-std::vector<ResultRow> Rows(std::initializer_list<std::vector<std::string>> rows) {
-    std::vector<ResultRow> out;
-    for (const auto& r : rows)
-        out.emplace_back(r[0], std::vector<std::string>(r.begin() + 1, r.end()), r[0] != "off");
-    return out;
-}
-
-HistoryRun MakeRun(const std::string& started, const std::string& seed) {
-    HistoryRun run;
-    run.started = started;
-    run.seed = seed;
-    run.site = "mysite.com";
-    run.depth = "5";
-    run.parallel = 4;
-    run.retries = 2;
-    return run;
-}
+using vx::testing::MakeRun;
+using vx::testing::Rows;
 
 TEST_P(RunHistoryTest, RunsRowsAndTopResultsComeBackAsRecorded) {
     const auto h = Open(true);

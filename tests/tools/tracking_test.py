@@ -89,6 +89,11 @@ class Tracking(unittest.TestCase):
         # Terms match without regard to case; blanks around a term are not its own.
         self.assertEqual(self.lines("--track-add", "shop", "ALPHA", " delta "),
                          ["shop: 1 term added, 4 tracked"])
+        r = self.tool("--track-list")
+        # No user systemd here: the crontab line that does the timer's work.
+        self.assertTrue(r.stderr.decode().endswith(
+            "; to check every hour, add this line with crontab -e: "
+            "17 * * * * vexorin-research --track\n"), r.stderr)
         self.assertEqual(self.lines("--track-list"), [
             "shop\tmysite.com\t4 terms\tdue now",
             "shop\talpha\t?\tbest ?", "shop\tbeta\t?\tbest ?", "shop\tgamma\t?\tbest ?",

@@ -16,6 +16,7 @@
 #include "results/preferences.h"
 #include "results/settings_store.h"
 #include "session/desktop_notifier.h"
+#include "session/user_timer.h"
 #include "sources/service_choice.h"
 #include "tracking/project_check.h"
 
@@ -113,6 +114,14 @@ int List(ProjectStore& projects) {
                         t.paused ? "paused" : ("best " + RankText(t.best)).c_str());
         }
     }
+    // How the checks come, or how they could.
+    const TimerState timer = QueryTrackTimer();
+    if (!timer.available)
+        Say(timer.why + "; to check every hour, add this line with crontab -e: " + CrontabLine());
+    else if (!timer.enabled)
+        Say("the hourly timer is off: systemctl --user enable --now " + std::string(kTrackTimer));
+    else if (timer.next)
+        Say("the hourly timer is on; it runs next at " + IsoUtc(*timer.next));
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
@@ -165,18 +174,15 @@ int Remove(ProjectStore& projects, const TrackOptions& o) {
 // desktop; false when its services could not be used or it gave up.
 bool CheckOne(RunHistory& history, const TrackingProject& project, const TrackOptions& o,
               const Preferences& preferences, char sep) {
-    CheckSettings settings;
-    settings.policy = LookupPolicyFor(preferences);
+    CheckSettings settings = CheckSettingsFor(preferences);
     if (o.parallel) settings.policy.parallel = *o.parallel;
     if (o.retries) settings.policy.retries = *o.retries;
-    settings.movePlaces = preferences.movePlaces;
     settings.decimalSeparator = sep;
     bool usable = true;
     const CheckRunner run = [&](const TrackingProject& p, const HeadlessResearch& research,
                                 ResultsTable& table) {
         HeadlessResearch request = research;
-        request.sources = ChooseServices(ParseServiceChoice(p.suggestService),
-                                         ParseServiceChoice(p.searchService), preferences);
+        request.sources = ServicesOf(p, preferences);
         if (!request.sources.error.empty()) {
             Say(p.name + ": " + request.sources.error);
             usable = false;

@@ -51,16 +51,13 @@ void TrackCheck::Run(TrackingProject project, Preferences preferences) {
         if (!held) {
             summary = QStringLiteral("Another check is running; try again when it is done");
         } else {
-            CheckSettings settings;
-            settings.policy = LookupPolicyFor(preferences);
-            settings.movePlaces = preferences.movePlaces;
+            const CheckSettings settings = CheckSettingsFor(preferences);
             std::string refused;
             const auto fetcher = fetcher_;
             const CheckRunner run = [&](const TrackingProject& p, const HeadlessResearch& research,
                                         ResultsTable& table) {
                 HeadlessResearch request = research;
-                request.sources = ChooseServices(ParseServiceChoice(p.suggestService),
-                                                 ParseServiceChoice(p.searchService), preferences);
+                request.sources = ServicesOf(p, preferences);
                 if (!request.sources.error.empty()) {
                     refused = request.sources.error;
                     return RunOutcome{};
