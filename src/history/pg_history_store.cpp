@@ -139,7 +139,12 @@ PgHistoryStore::PgHistoryStore(const std::string& url, Use use,
         const std::string why = FirstLine(conn_ ? PQerrorMessage(conn_) : "out of memory");
         if (conn_) PQfinish(conn_);
         conn_ = nullptr;
-        // A refused password or database is an answer, not an absence.
+        // A URL libpq cannot read, a refused password or database: an
+        // answer, not an absence.
+        if (why.find("URI") != std::string::npos ||
+            why.find("invalid connection option") != std::string::npos)
+            throw HistoryError("the shared history URL " + shown_ + " is not one libpq reads: " +
+                               why);
         if (why.find("authentication failed") != std::string::npos ||
             why.find("does not exist") != std::string::npos ||
             why.find("no password supplied") != std::string::npos ||

@@ -99,6 +99,10 @@ class SharedHistory(unittest.TestCase):
         self.assertEqual((r.returncode, r.stdout), (0, b"3 runs copied\n"), r.stderr)
         r = self.tool("--history-copy", local, URL)
         self.assertEqual((r.returncode, r.stdout), (0, b"0 runs copied\n"), r.stderr)
+        r = self.tool("--history-copy", local + ".typo", URL)
+        self.assertEqual((r.returncode, r.stderr.decode()),
+                         (1, f"vexorin-research: cannot read {local}.typo: "
+                             "No such file or directory\n"))
         self.assertEqual(self.shared_count(), self.shared_runs_before + 3)
 
     def test_each_fault_says_one_true_thing_and_keeps_the_run(self):
@@ -112,6 +116,8 @@ class SharedHistory(unittest.TestCase):
              'refused: .*database "nothere" does not exist'),
             (LIMITED, {}, r"the database user may not make the history's tables "
                           r"\(permission denied for schema public\)"),
+            ("postgresql://[bad", {}, r"the shared history URL postgresql://\[bad is not one "
+                                      r"libpq reads: "),
         ]
         routes = {"/search?p=%22red+shoes%22": ok("of about <b>100</b>"),
                   "/search?p=%22red+shoes%22&ei=UTF-8&n=20&fl=0&b=1":

@@ -104,7 +104,7 @@ class Tracking(unittest.TestCase):
         self.assertEqual((r.returncode, r.stderr),
                          (1, b"vexorin-research: there is no tracking project elsewhere\n"))
         for wrong in (["--track-list", "x"], ["--track", "--track-list"], ["--track-add"],
-                      ["--track", "--interval", "0"]):
+                      ["--track", "--interval", "0"], ["--track-add", " ", "--site", "s", "x"]):
             self.assertEqual(self.tool(*wrong).returncode, 2, wrong)
         self.assertEqual(self.lines("--track-remove", "shop"),
                          ["shop: removed, its checks stay in the history"])

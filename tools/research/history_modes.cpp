@@ -160,6 +160,12 @@ int SyncHistory() {
 
 int CopyHistories(const std::string& from, const std::string& to) {
     try {
+        // A history that is not there is a mistyped name, not an empty one.
+        struct stat st {};
+        if (!IsSharedHistoryUrl(from) && ::stat(from.c_str(), &st) != 0) {
+            Say("cannot read " + PrintableName(from) + ": " + std::strerror(errno));
+            return 1;
+        }
         const auto source = OpenHistory(from, false);
         const auto target = OpenHistory(to, true);
         const int copied = CopyHistory(*source, *target);

@@ -90,6 +90,11 @@ std::optional<TrackOptions> ReadTrackOptions(int argc, char** argv, bool* wrong)
     if (o.mode == Mode::None) return std::nullopt;
     if ((!o.terms.empty() || !o.imports.empty()) && o.mode != Mode::Add && o.mode != Mode::Remove)
         *wrong = true;
+    // A project is named by something a line can show.
+    if ((o.mode == Mode::Add || o.mode == Mode::Remove) &&
+        (TrimView(o.project, " \t").empty() ||
+         o.project.find_first_of("\t\r\n") != std::string::npos))
+        *wrong = true;
     return o;
 }
 
@@ -106,7 +111,7 @@ std::string NextCheckText(const TrackingProject& p, std::time_t now) {
 int List(ProjectStore& projects) {
     const std::time_t now = std::time(nullptr);
     for (const TrackingProject& p : projects.Projects()) {
-        std::printf("%s\t%s\t%d terms\t%s\n", p.name.c_str(), p.site.c_str(), p.terms,
+        std::printf("%s\t%s\t%s\t%s\n", p.name.c_str(), p.site.c_str(), Terms(p.terms).c_str(),
                     NextCheckText(p, now).c_str());
         for (const TrackedTerm& t : projects.Terms(p.id, 2)) {
             std::printf("%s\t%s\t%s\t%s\n", p.name.c_str(), t.term.c_str(),
