@@ -1,5 +1,7 @@
 #include "history/history_choice.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -51,6 +53,9 @@ int CopyHistory(const RunHistory& from, RunHistory& to) {
 }
 
 int SendWaitingRuns(const std::string& url) {
+    // Nothing was ever kept here: no file to make for it.
+    struct stat st {};
+    if (::stat(HistoryStore::DefaultPath().c_str(), &st) != 0) return 0;
     HistoryStore local(HistoryStore::DefaultPath(), HistoryStore::Use::Write);
     const std::vector<HistoryRun> waiting = local.Pending();
     if (waiting.empty()) return 0;
