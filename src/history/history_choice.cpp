@@ -2,8 +2,8 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cstdlib>
+#include <unordered_set>
 
 #include "history/pg_history_store.h"
 #include "secrets/secret_store.h"
@@ -24,6 +24,12 @@ std::string HistoryUrlFromEnvironment() {
     return url ? url : "";
 }
 
+std::string HistoryWhere(const Preferences& preferences) {
+    if (std::string url = HistoryUrlFromEnvironment(); !url.empty()) return url;
+    return IsSharedHistoryUrl(preferences.historyUrl) ? preferences.historyUrl
+                                                      : HistoryStore::DefaultPath();
+}
+
 bool IsSharedHistoryUrl(const std::string& url) {
     return url.rfind("postgresql://", 0) == 0 || url.rfind("postgres://", 0) == 0;
 }
@@ -39,12 +45,11 @@ std::unique_ptr<RunHistory> OpenHistory(const std::string& where, bool forWritin
 }
 
 int CopyHistory(const RunHistory& from, RunHistory& to) {
-    std::vector<std::string> there;
-    for (const HistoryRun& r : to.Runs()) there.push_back(r.uid);
+    std::unordered_set<std::string> there;
+    for (const HistoryRun& r : to.Runs()) there.insert(r.uid);
     int copied = 0;
     for (HistoryRun run : from.Runs()) {
-        if (!run.uid.empty() && std::find(there.begin(), there.end(), run.uid) != there.end())
-            continue;
+        if (!run.uid.empty() && there.count(run.uid)) continue;
         const int64_t id = run.id;
         run.id = 0;
         if (to.Record(run, from.RowsOfRun(id))) ++copied;
@@ -52,16 +57,15 @@ int CopyHistory(const RunHistory& from, RunHistory& to) {
     return copied;
 }
 
-int SendWaitingRuns(const std::string& url) {
+namespace {
+// Sends the runs waiting here through a connection already open.
+int SendWaiting(PgHistoryStore& shared) {
     // Nothing was ever kept here: no file to make for it.
     struct stat st {};
     if (::stat(HistoryStore::DefaultPath().c_str(), &st) != 0) return 0;
     HistoryStore local(HistoryStore::DefaultPath(), HistoryStore::Use::Write);
-    const std::vector<HistoryRun> waiting = local.Pending();
-    if (waiting.empty()) return 0;
-    PgHistoryStore shared(url, PgHistoryStore::Use::Write, KeptPassword());
     int sent = 0;
-    for (HistoryRun run : waiting) {
+    for (HistoryRun run : local.Pending()) {
         const int64_t id = run.id;
         run.id = 0;
         // Its uid makes a second sending (after a lost answer) add nothing.
@@ -71,6 +75,12 @@ int SendWaitingRuns(const std::string& url) {
     }
     return sent;
 }
+}  // namespace
+
+int SendWaitingRuns(const std::string& url) {
+    PgHistoryStore shared(url, PgHistoryStore::Use::Write, KeptPassword());
+    return SendWaiting(shared);
+}
 
 Recorded RecordShared(const std::string& url, const HistoryRun& given,
                       const std::vector<ResultRow>& rows) {
@@ -78,9 +88,10 @@ Recorded RecordShared(const std::string& url, const HistoryRun& given,
     HistoryRun run = given;
     if (run.uid.empty()) run.uid = NewRunUid();
     if (run.recordedBy.empty()) run.recordedBy = RecordedByHere();
+    std::unique_ptr<PgHistoryStore> shared;
     try {
-        PgHistoryStore shared(url, PgHistoryStore::Use::Write, KeptPassword());
-        out.id = shared.Record(run, rows);
+        shared = std::make_unique<PgHistoryStore>(url, PgHistoryStore::Use::Write, KeptPassword());
+        out.id = shared->Record(run, rows);
     } catch (const HistoryError& e) {
         // Away, refusing, newer or without rights: the run is never lost.
         HistoryStore local(HistoryStore::DefaultPath(), HistoryStore::Use::Write);
@@ -92,7 +103,7 @@ Recorded RecordShared(const std::string& url, const HistoryRun& given,
         return out;
     }
     try {
-        SendWaitingRuns(url);
+        SendWaiting(*shared);
     } catch (const HistoryError&) {
         // Sent next time; this run is in.
     }

@@ -9,11 +9,15 @@
 
 #include "history/history_store.h"
 #include "history/run_history.h"
+#include "results/preferences.h"
 
 namespace vx {
 
 // VEXORIN_HISTORY_URL when set, else empty (this computer's history).
 std::string HistoryUrlFromEnvironment();
+// Where a program's runs go: VEXORIN_HISTORY_URL, else the shared history
+// the preferences name, else this computer's file.
+std::string HistoryWhere(const Preferences& preferences);
 // "postgresql://..." or "postgres://...".
 bool IsSharedHistoryUrl(const std::string& url);
 

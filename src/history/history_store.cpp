@@ -433,13 +433,6 @@ int64_t HistoryStore::RecordPending(HistoryRun run, const std::vector<ResultRow>
     }
 }
 
-std::vector<HistoryRun> HistoryStore::Pending() const {
-    std::vector<HistoryRun> out;
-    for (HistoryRun& r : Runs())
-        if (r.id && pending_.count(r.id)) out.push_back(std::move(r));
-    return out;
-}
-
 void HistoryStore::MarkSent(int64_t id) {
     if (use_ != Use::Write) throw HistoryError("the history was opened for reading");
     Statement q(*db_, "UPDATE runs SET pending = 0 WHERE id = ?");
@@ -531,18 +524,25 @@ int64_t HistoryStore::Write(const HistoryRun& given, const std::vector<ResultRow
 }
 
 std::vector<HistoryRun> HistoryStore::Runs() const {
+    return RunsWhere(false);
+}
+
+std::vector<HistoryRun> HistoryStore::Pending() const {
+    // Only a history of the uid's schema can have any.
+    return schema_ >= 5 ? RunsWhere(true) : std::vector<HistoryRun>{};
+}
+
+std::vector<HistoryRun> HistoryStore::RunsWhere(bool pendingOnly) const {
     // Older schemas, read as they stand, lack the later columns.
-    const char* sql = schema_ >= 5 ? "SELECT id, started, seed, site, depth, rows, parallel, "
-                                     "retries, ended, project, uid, recorded_by, pending FROM runs "
-                                     "ORDER BY started, id"
-                      : schema_ >= 4
-                          ? "SELECT id, started, seed, site, depth, rows, parallel, "
-                            "retries, ended, project, '', '', 0 FROM runs "
-                            "ORDER BY started, id"
-                          : "SELECT id, started, seed, site, depth, rows, parallel, "
-                            "retries, ended, 0, '', '', 0 FROM runs ORDER BY started, id";
-    Statement q(*db_, sql);
-    pending_.clear();
+    std::string sql = schema_ >= 5   ? "SELECT id, started, seed, site, depth, rows, parallel, "
+                                       "retries, ended, project, uid, recorded_by FROM runs "
+                      : schema_ >= 4 ? "SELECT id, started, seed, site, depth, rows, parallel, "
+                                       "retries, ended, project, '', '' FROM runs "
+                                     : "SELECT id, started, seed, site, depth, rows, parallel, "
+                                       "retries, ended, 0, '', '' FROM runs ";
+    if (pendingOnly) sql += "WHERE pending = 1 ";
+    sql += "ORDER BY started, id";
+    Statement q(*db_, sql.c_str());
     std::vector<HistoryRun> runs;
     while (q.Step()) {
         HistoryRun r;
@@ -558,7 +558,6 @@ std::vector<HistoryRun> HistoryStore::Runs() const {
         r.project = q.Integer(9);
         r.uid = q.Text(10);
         r.recordedBy = q.Text(11);
-        if (q.Integer(12) != 0) pending_.insert(r.id);
         runs.push_back(std::move(r));
     }
     return runs;

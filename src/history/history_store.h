@@ -8,7 +8,6 @@
 #include <ctime>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -87,6 +86,7 @@ class HistoryStore : public RunHistory {
     void Close() noexcept;
     int64_t Write(const HistoryRun& run, const std::vector<ResultRow>& rows, bool pending);
     int64_t UserVersion();
+    std::vector<HistoryRun> RunsWhere(bool pendingOnly) const;
     void Upgrade();
     void CheckNowAndThen();
     void PutAsideAndStartAgain();
@@ -99,8 +99,7 @@ class HistoryStore : public RunHistory {
         uint64_t device = 0, inode = 0;
         auto operator<=>(const FileId&) const = default;
     };
-    std::optional<FileId> file_;         // the file this connection holds open
-    mutable std::set<int64_t> pending_;  // as the last Runs() read them
+    std::optional<FileId> file_;  // the file this connection holds open
 };
 
 // What the user is told when a damaged history was put aside.

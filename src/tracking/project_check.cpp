@@ -9,6 +9,8 @@
 #include <stdexcept>
 
 #include "core/text.h"
+#include "history/history_choice.h"
+#include "history/pg_history_store.h"
 
 namespace vx {
 
@@ -89,8 +91,14 @@ CheckReport CheckProject(RunHistory& history, const TrackingProject& project,
     return report;
 }
 
-CheckLock::CheckLock(const std::string& historyPath) {
-    const std::string path = historyPath + ".check-lock";
+CheckLock::CheckLock(RunHistory& history, const std::string& where) {
+    if (auto* shared = dynamic_cast<PgHistoryStore*>(&history)) {
+        serverHeld_ = shared->TryCheckLock();
+        return;
+    }
+    const std::string path =
+        (where.empty() || IsSharedHistoryUrl(where) ? HistoryStore::DefaultPath() : where) +
+        ".check-lock";
     fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd_ < 0)
         throw std::runtime_error("cannot make " + PrintableName(path) + ": " +

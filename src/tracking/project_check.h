@@ -53,20 +53,23 @@ ChosenSources ServicesOf(const TrackingProject& project, const Preferences& pref
 CheckReport CheckProject(RunHistory& history, const TrackingProject& project,
                          const CheckRunner& run, const CheckSettings& settings, std::time_t now);
 
-// Two checks never run at once: a kernel lock on a file beside the history,
-// dropped when its holder ends, however it ends.
+// Two checks never run at once: for this computer's history a kernel lock
+// on a file beside it, for a team's a lock its server holds for every
+// machine; either dropped when its holder ends, however it ends.
 class CheckLock {
   public:
     // Locked, or not (held by another check: Held() false, no error);
-    // raises std::runtime_error when the lock file cannot be made.
-    explicit CheckLock(const std::string& historyPath);
+    // raises std::runtime_error when the lock file cannot be made. where:
+    // the history's file (empty: the default one) when it is a file.
+    CheckLock(RunHistory& history, const std::string& where);
     ~CheckLock();
     CheckLock(const CheckLock&) = delete;
     CheckLock& operator=(const CheckLock&) = delete;
-    bool Held() const { return fd_ >= 0; }
+    bool Held() const { return fd_ >= 0 || serverHeld_; }
 
   private:
     int fd_ = -1;
+    bool serverHeld_ = false;
 };
 
 // The crontab line that checks as the timer would, for a machine without a

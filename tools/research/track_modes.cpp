@@ -9,7 +9,6 @@
 #include "core/text.h"
 #include "engine/host.h"
 #include "history/history_choice.h"
-#include "history/pg_history_store.h"
 #include "history/project_store.h"
 #include "network_run.h"
 #include "results/keyword_import.h"
@@ -220,16 +219,8 @@ bool CheckOne(RunHistory& history, const TrackingProject& project, const TrackOp
 }
 
 int Check(RunHistory& history, const std::string& where, const TrackOptions& o, char sep) {
-    // A team's server holds the lock for every machine; a file, beside it.
-    std::optional<CheckLock> fileLock;
-    bool held = false;
-    if (auto* shared = dynamic_cast<PgHistoryStore*>(&history)) {
-        held = shared->TryCheckLock();
-    } else {
-        fileLock.emplace(where.empty() ? HistoryStore::DefaultPath() : where);
-        held = fileLock->Held();
-    }
-    if (!held) {
+    const CheckLock lock(history, where);
+    if (!lock.Held()) {
         Say("another check is running; this one leaves it to finish");
         return 0;
     }

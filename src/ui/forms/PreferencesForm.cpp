@@ -531,13 +531,7 @@ void TPreferencesForm::ClearHistory() {
     if (!Prompts::Confirm(this, QStringLiteral("Delete every run from the research history?")))
         return;
     try {
-        const Preferences p = Values();
-        const std::string env = HistoryUrlFromEnvironment();
-        OpenHistory(!env.empty()                       ? env
-                    : IsSharedHistoryUrl(p.historyUrl) ? p.historyUrl
-                                                       : HistoryStore::DefaultPath(),
-                    true)
-            ->Clear();
+        OpenHistory(HistoryWhere(Values()), true)->Clear();
         historyResult_->setText(QStringLiteral("History cleared"));
     } catch (const std::exception& e) {
         historyResult_->setText(QStringLiteral("Could not clear the history: ") +

@@ -853,10 +853,8 @@ void TForm1::RecordRun(const std::string& started, const std::string& ended,
 }
 
 std::string TForm1::HistoryWhere() const {
-    if (const std::string url = HistoryUrlFromEnvironment(); !url.empty()) return url;
     SettingsStore none(std::string{});
-    const Preferences p = LoadPreferences(store_ ? *store_ : none);
-    return IsSharedHistoryUrl(p.historyUrl) ? p.historyUrl : HistoryStore::DefaultPath();
+    return vx::HistoryWhere(LoadPreferences(store_ ? *store_ : none));
 }
 
 void TForm1::Competitors1Click() {

@@ -4,7 +4,6 @@
 
 #include "engine/headless_run.h"
 #include "history/history_choice.h"
-#include "history/pg_history_store.h"
 #include "tracking/project_check.h"
 #include "ui/forms/BackgroundFetch.h"
 #include "ui/forms/PreferencesForm.h"
@@ -40,15 +39,8 @@ void TrackCheck::Run(TrackingProject project, Preferences preferences) {
     CheckNotice notice;
     try {
         const auto history = OpenHistory(historyPath_, true);
-        std::optional<CheckLock> fileLock;
-        bool held = false;
-        if (auto* shared = dynamic_cast<PgHistoryStore*>(history.get())) {
-            held = shared->TryCheckLock();
-        } else {
-            fileLock.emplace(historyPath_);
-            held = fileLock->Held();
-        }
-        if (!held) {
+        const CheckLock lock(*history, historyPath_);
+        if (!lock.Held()) {
             summary = QStringLiteral("Another check is running; try again when it is done");
         } else {
             const CheckSettings settings = CheckSettingsFor(preferences);
