@@ -372,7 +372,8 @@ FetchedPage Research::Fetch(Service service, const ServiceRequest& request, Lane
     // their token first.)
     if (sourced && service == kSearch && (page.status == 401 || page.status == 403)) {
         if (gaveUp_.empty())
-            gaveUp_ = who + " refused the credentials (" + StatusWords(page.statusLine) + ").";
+            gaveUp_ = who + " " +
+                      ctx_.searchSource->Refusal(page.status, StatusWords(page.statusLine)) + ".";
         return page;
     }
     // A plain refusal (404, a redirect) is an answer: the service is there.
@@ -493,12 +494,16 @@ void Research::RunInvestigation(const std::string& keyword) {
 }
 
 void Research::NoteAnswerFault(Service service, const std::string& fault) {
+    // Once a kind of fault: its words before any detail in brackets.
+    Notice(service, fault, fault.substr(0, fault.find(" (")));
+}
+
+void Research::Notice(Service service, const std::string& words, const std::string& kind) {
     const std::lock_guard lock(mutex_);
-    if (toldFault_[service]) return;
-    toldFault_[service] = true;
+    if (!toldOnce_[service].insert(kind.empty() ? words : kind).second) return;
     const std::string& host = service == kSuggest ? ctx_.hosts.suggest : ctx_.hosts.search;
     notices_.push_back(std::string("The ") + ServiceName(service) + " service at " + host + " " +
-                       fault + ".");
+                       words + ".");
 }
 
 std::optional<std::vector<ImportedTerm>> Research::SourceSuggestions(const std::string& keyword) {
@@ -912,8 +917,19 @@ std::string Research::SourceCompetition(const std::string& keyTerm, Lane& lane) 
 std::optional<SearchRead> Research::SourceSearch(const ServiceRequest& request, Lane& lane) {
     const FetchedPage fetched = Fetch(kSearch, request, lane);
     lane.Pump();
-    if (!fetched.complete) return std::nullopt;
+    if (!fetched.complete) {
+        // A refusal the run goes on after (400, 404) is said once in the
+        // service's own words; what gives up or is tried again says itself.
+        if (fetched.status >= 400 && !fetched.transient && fetched.status != 401 &&
+            fetched.status != 403)
+            if (const SearchRead refused =
+                    ctx_.searchSource->Read({fetched.status, fetched.complete, fetched.body});
+                !refused.error.empty())
+                NoteAnswerFault(kSearch, refused.error);
+        return std::nullopt;
+    }
     SearchRead read = ctx_.searchSource->Read({fetched.status, fetched.complete, fetched.body});
+    if (!read.notice.empty()) Notice(kSearch, read.notice);
     if (!read.error.empty()) {
         NoteAnswerFault(kSearch, read.error);
         return std::nullopt;
@@ -926,23 +942,37 @@ std::string Research::SourceRankWalk(const std::string& keyTerm, const std::stri
     const std::string target = LowerAscii(targetSite);
     if (TrimView(keyTerm, " \t").empty() || target.empty() || pageDepth < 1) return "-";
     const SearchSource& source = *ctx_.searchSource;
-    const long long lastPosition = static_cast<long long>(pageDepth) * kResultsPerPage;
-    const int requests = source.RequestsFor(pageDepth);
-    long long position = 0;
-    for (int i = 0; i < requests; ++i) {
-        // A list that failed part way leaves every later position unknown.
+    // Places are counted over the results seen, in order; the depth is in
+    // results, as for the classic pages, however many an answer holds.
+    const long long lastPlace = static_cast<long long>(pageDepth) * kResultsPerPage;
+    const long long reach = source.Reach();
+    long long held = 0, place = 0;
+    // A service may list a result again on a later page (its pages are
+    // merged or shift between requests): it holds one place.
+    std::set<std::string> seen;
+    for (int i = 0; place < lastPlace; ++i) {
+        if (reach > 0 && held >= reach) {
+            Notice(kSearch, "lists no result past place " + std::to_string(reach) +
+                                ", so a rank below it is \"?\"");
+            return kUnknown;
+        }
+        // A list that failed part way leaves every later place unknown.
         if (GivenUp()) return kUnknown;
-        const auto read = SourceSearch(source.ResultsRequest(keyTerm, i), lane);
+        const auto read = SourceSearch(source.ResultsRequest(keyTerm, i, held), lane);
         lane.PageSearched();
         if (!read) return kUnknown;
         if (top && i == 0) *top = TopResultsOf(read->urls);
+        bool fresh = false;
         for (const std::string& url : read->urls) {
-            if (++position > lastPosition) return "-";
-            if (UrlIsOnSite(url, target)) return std::to_string(position);
+            if (!seen.insert(url).second) continue;
+            fresh = true;
+            if (++place > lastPlace) return "-";
+            if (UrlIsOnSite(url, target)) return std::to_string(place);
         }
+        held += static_cast<long long>(read->urls.size());
         // The service has no more results: the site is not among them.
-        if (read->urls.empty()) return "-";
-        if (lane.StopAsked()) return i + 1 == requests ? "-" : kUnknown;
+        if (!fresh) return "-";
+        if (lane.StopAsked()) return place >= lastPlace ? "-" : kUnknown;
     }
     return "-";
 }

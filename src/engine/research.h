@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -164,8 +165,12 @@ class Research {
     std::optional<std::vector<ImportedTerm>> SourceSuggestions(const std::string& keyword);
     FetchedPage Fetch(Service service, const std::string& url, Lane& lane);
     FetchedPage Fetch(Service service, const ServiceRequest& request, Lane& lane);
-    // Tells once per service what was wrong with an answer it gave.
+    // Tells once per service and kind of fault what was wrong with an
+    // answer it gave.
     void NoteAnswerFault(Service service, const std::string& fault);
+    // "The search service at host " + words + ".", once a run for each
+    // kind (the words themselves when no kind is given).
+    void Notice(Service service, const std::string& words, const std::string& kind = {});
     std::string SourceCompetition(const std::string& keyTerm, Lane& lane);
     // One search of a profile service, read; nothing when it failed or its
     // answer did not read (said once).
@@ -208,7 +213,7 @@ class Research {
     std::vector<std::string> notices_;  // in the order they came
     size_t noticesShown_ = 0;           // the calling thread's
     bool told_[2] = {false, false};
-    bool toldFault_[2] = {false, false};
+    std::set<std::string> toldOnce_[2];
     std::string gaveUp_;
     // Set by the calling thread when Escape was seen or the run unwinds.
     std::atomic<bool> halt_{false};

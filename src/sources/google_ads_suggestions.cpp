@@ -6,6 +6,60 @@
 
 namespace vx {
 
+std::string CheckGoogleAdsProfile(ServiceProfile& p) {
+    for (const char* key : {"version", "token_url"})
+        if (std::string e = NeedProfileText(p, key); !e.empty()) return e;
+    const std::string version = ProfileText(p, "version");
+    if (version.size() > 4 || version.find_first_not_of("0123456789") != std::string::npos)
+        return "\"version\" must be the API's version number, such as \"26\"";
+    p.suggests = true;
+    // The developer token is a header a proxy in front of the API may not
+    // want; it is sent when there is one.
+    p.secrets = {"google_ads_client_id", "google_ads_client_secret", "google_ads_refresh_token",
+                 "google_ads_customer_id"};
+    return {};
+}
+
+std::vector<std::string> GoogleAdsOptionalSecrets() {
+    return {"google_ads_developer_token", "google_ads_login_customer_id"};
+}
+
+std::shared_ptr<SuggestionSource> MakeGoogleAdsSuggestions(
+    const ServiceProfile& profile, std::map<std::string, std::string> secrets) {
+    return std::make_shared<GoogleAdsSuggestions>(profile, std::move(secrets));
+}
+
+std::string GoogleErrorWords(std::string_view body) {
+    std::string error;
+    const nlohmann::json json = ReadJsonAnswer(body, &error);
+    if (!error.empty() || !json.is_object()) return {};
+    const auto e = json.find("error");
+    if (e == json.end()) return {};
+    // The OAuth endpoint's shape: {"error": "invalid_grant", "error_description": "..."}.
+    if (e->is_string()) {
+        std::string words = e->get<std::string>();
+        if (const auto d = json.find("error_description"); d != json.end() && d->is_string())
+            words += ": " + d->get<std::string>();
+        return words;
+    }
+    if (!e->is_object()) return {};
+    std::string words;
+    if (const auto m = e->find("message"); m != e->end() && m->is_string())
+        words = m->get<std::string>();
+    std::string codes;
+    for (const nlohmann::json* code : PointTo(*e, "/details/*/errors/*/errorCode")) {
+        if (!code->is_object()) continue;
+        for (const auto& [kind, value] : code->items())
+            if (value.is_string())
+                codes += (codes.empty() ? "" : ", ") + kind + ": " + value.get<std::string>();
+    }
+    if (codes.empty())
+        if (const auto st = e->find("status"); st != e->end() && st->is_string())
+            codes = st->get<std::string>();
+    if (!codes.empty()) words += (words.empty() ? "" : " ") + ("(" + codes + ")");
+    return words;
+}
+
 GoogleAdsSuggestions::GoogleAdsSuggestions(const ServiceProfile& profile,
                                            std::map<std::string, std::string> secrets)
     : base_(profile.base),
@@ -60,8 +114,9 @@ std::optional<ServiceRequest> GoogleAdsSuggestions::Next() {
     r.url =
         base_ + "/v" + version_ + "/customers/" + QueryEscape(customer) + ":generateKeywordIdeas";
     r.contentType = "application/json";
-    r.headers = {{"developer-token", Secret("google_ads_developer_token")},
-                 {"Authorization", "Bearer " + token_}};
+    r.headers = {{"Authorization", "Bearer " + token_}};
+    if (const std::string developer = Secret("google_ads_developer_token"); !developer.empty())
+        r.headers.emplace_back("developer-token", developer);
     const std::string login = Secret("google_ads_login_customer_id");
     r.headers.emplace_back("login-customer-id", login.empty() ? customer : login);
     r.secrets.push_back(token_);
@@ -78,8 +133,9 @@ std::optional<ServiceRequest> GoogleAdsSuggestions::Next() {
 std::string GoogleAdsSuggestions::ReadToken(const SourceAnswer& answer) {
     if (answer.status == 400 || answer.status == 401 || answer.status == 403) {
         done_ = true;
-        return "refused the credentials (" + std::to_string(answer.status) +
-               " from the token endpoint)";
+        const std::string words = GoogleErrorWords(answer.body);
+        return Masked("refused the credentials (" + std::to_string(answer.status) +
+                      " from the token endpoint" + (words.empty() ? "" : ": " + words) + ")");
     }
     if (std::string fault = AnswerFault(answer); !fault.empty()) {
         done_ = true;
@@ -113,10 +169,23 @@ std::string GoogleAdsSuggestions::Read(const SourceAnswer& answer) {
     }
     if (std::string fault = AnswerFault(answer); !fault.empty()) {
         done_ = true;
-        return fault;
+        // Google answers a version it no longer serves with a bare 404.
+        if (answer.status == 404)
+            return fault + ": API version " + version_ +
+                   " is not served (any more); the profile's \"version\" needs one Google "
+                   "serves today (the shipped profile names 26)";
+        if (const std::string words = GoogleErrorWords(answer.body); !words.empty())
+            fault += ": " + words;
+        return Masked(fault);
     }
     std::string error;
     const nlohmann::json json = ReadJsonAnswer(answer.body, &error);
+    // Google may send an error object with a 200 too.
+    if (const std::string words = error.empty() ? GoogleErrorWords(answer.body) : std::string();
+        !words.empty() && json.is_object() && !json.contains("results")) {
+        done_ = true;
+        return Masked("answered an error: " + words);
+    }
     if (!error.empty() || !json.is_object()) {
         done_ = true;
         return error.empty() ? "answered JSON that holds no keyword ideas" : Masked(error);

@@ -2,10 +2,12 @@
 // access token from the OAuth token endpoint (with the refresh token, the
 // client id and secret), kept until it expires and renewed once on a 401;
 // then generateKeywordIdeas, its pages followed up to the terms wanted.
+// The API version is the profile's: Google serves each for about a year.
 #pragma once
 
 #include <chrono>
 #include <map>
+#include <memory>
 
 #include "sources/service_profile.h"
 #include "sources/service_source.h"
@@ -35,5 +37,16 @@ class GoogleAdsSuggestions : public SuggestionSource {
     std::chrono::steady_clock::time_point tokenUntil_;
     std::vector<ImportedTerm> terms_;
 };
+
+// The kind's table entries (service_kinds.h).
+std::string CheckGoogleAdsProfile(ServiceProfile& profile);
+std::vector<std::string> GoogleAdsOptionalSecrets();
+std::shared_ptr<SuggestionSource> MakeGoogleAdsSuggestions(
+    const ServiceProfile& profile, std::map<std::string, std::string> secrets);
+
+// What Google's error body says ("The developer token is not approved.
+// (authorizationError: DEVELOPER_TOKEN_NOT_APPROVED)"); empty when the body
+// is not in Google's shape.
+std::string GoogleErrorWords(std::string_view body);
 
 }  // namespace vx

@@ -14,6 +14,21 @@ std::string AnswerFault(const SourceAnswer& answer) {
     return {};
 }
 
+std::string CheckSearxngProfile(ServiceProfile& profile) {
+    profile.suggests = profile.searches = true;
+    return {};
+}
+
+std::shared_ptr<SuggestionSource> MakeSearxngSuggestions(const ServiceProfile& profile,
+                                                         std::map<std::string, std::string>) {
+    return std::make_shared<SearxngSuggestions>(profile.base);
+}
+
+std::shared_ptr<SearchSource> MakeSearxngSearch(const ServiceProfile& profile,
+                                                std::map<std::string, std::string>) {
+    return std::make_shared<SearxngSearch>(profile.base);
+}
+
 void SearxngSuggestions::Begin(const std::string& seed, int wanted) {
     seed_ = seed;
     wanted_ = wanted;
@@ -54,7 +69,7 @@ ServiceRequest SearxngSearch::CountRequest(const std::string& term) const {
     return r;
 }
 
-ServiceRequest SearxngSearch::ResultsRequest(const std::string& term, int index) const {
+ServiceRequest SearxngSearch::ResultsRequest(const std::string& term, int index, long long) const {
     ServiceRequest r;
     r.url = base_ + "/search?q=" + QueryEscape(term) +
             "&format=json&pageno=" + std::to_string(index + 1);
@@ -62,20 +77,51 @@ ServiceRequest SearxngSearch::ResultsRequest(const std::string& term, int index)
     return r;
 }
 
+namespace {
+constexpr const char* kJsonOff =
+    "refused JSON output: add json to search: formats: in the instance's settings.yml";
+}  // namespace
+
+std::string SearxngSearch::Refusal(int status, const std::string& statusWords) const {
+    // SearXNG's documented answer to a format its settings leave out.
+    if (status == 403) return std::string(kJsonOff) + " (" + statusWords + ")";
+    return SearchSource::Refusal(status, statusWords);
+}
+
 SearchRead SearxngSearch::Read(const SourceAnswer& answer) const {
     SearchRead read;
+    if (answer.status == 403) {
+        read.error = std::string(kJsonOff) + " (403)";
+        return read;
+    }
     if (read.error = AnswerFault(answer); !read.error.empty()) return read;
     const nlohmann::json json = ReadJsonAnswer(answer.body, &read.error);
     if (!read.error.empty()) return read;
-    if (!json.is_object() || !json.contains("results")) {
+    const auto results = json.is_object() ? json.find("results") : json.end();
+    if (!json.is_object() || results == json.end() || !results->is_array()) {
         read.error = "answered JSON that is no SearXNG search";
         return read;
     }
-    // An instance whose engines give no count says 0: that is no count.
+    // An instance whose engines give no count says 0, or nothing at all.
     if (const auto n = json.find("number_of_results"); n != json.end())
         if (const auto count = JsonWholeNumber(*n); count && *count > 0) read.count = count;
-    for (const nlohmann::json* url : PointTo(json, "/results/*/url"))
+    if (!read.count)
+        read.notice =
+            "gives no page counts, so competition is \"?\" (a search profile that counts, such "
+            "as serpapi, gives them)";
+    for (const nlohmann::json* url : PointTo(*results, "/*/url"))
         if (url->is_string()) read.urls.push_back(url->get<std::string>());
+    // No results while engines failed says nothing of the term: had they
+    // answered, the site might be there.
+    if (read.urls.empty()) {
+        std::string engines;
+        for (const nlohmann::json* e : PointTo(json, "/unresponsive_engines/*")) {
+            if (!e->is_array() || e->empty() || !(*e)[0].is_string()) continue;
+            engines += (engines.empty() ? "" : ", ") + (*e)[0].get<std::string>();
+            if (e->size() > 1 && (*e)[1].is_string()) engines += ": " + (*e)[1].get<std::string>();
+        }
+        if (!engines.empty()) read.error = "had no engine answering (" + engines + ")";
+    }
     return read;
 }
 

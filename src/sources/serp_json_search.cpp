@@ -1,10 +1,50 @@
 #include "sources/serp_json_search.h"
 
+#include <algorithm>
+
 #include "core/text.h"
 #include "sources/json_answer.h"
 #include "sources/searxng_source.h"
 
 namespace vx {
+
+std::string CheckSerpJsonProfile(ServiceProfile& p) {
+    const nlohmann::json& f = p.fields;
+    for (const char* key : {"url", "total_results", "result_urls"})
+        if (std::string e = NeedProfileText(p, key); !e.empty()) return e;
+    const std::string url = ProfileText(p, "url");
+    if (url.find("{q}") == std::string::npos) return "\"url\" has no {q} for the search term";
+    const auto per = f.find("results_per_request");
+    if (per == f.end() || !per->is_number_integer() || per->get<long long>() < 1 ||
+        per->get<long long>() > 100)
+        return "\"results_per_request\" must be a whole number from 1 to 100";
+    if (const auto first = f.find("first_start");
+        first != f.end() &&
+        (!first->is_number_integer() || first->get<long long>() < 0 || first->get<long long>() > 1))
+        return "\"first_start\" must be 0 or 1";
+    if (const auto deepest = f.find("deepest_result");
+        deepest != f.end() && (!deepest->is_number_integer() || deepest->get<long long>() < 1 ||
+                               deepest->get<long long>() > 1000000))
+        return "\"deepest_result\" must be a whole number from 1 to 1000000";
+    if (const auto none = f.find("no_results_error"); none != f.end() && !none->is_string())
+        return "\"no_results_error\" must be a text";
+    std::string secretText = url;
+    if (const auto headers = f.find("headers"); headers != f.end()) {
+        if (!headers->is_object()) return "\"headers\" must be an object of texts";
+        for (const auto& [name, value] : headers->items()) {
+            if (!value.is_string()) return "\"headers\" must be an object of texts";
+            secretText += value.get<std::string>();
+        }
+    }
+    p.secrets = SecretNamesIn(secretText);
+    p.searches = true;
+    return {};
+}
+
+std::shared_ptr<SearchSource> MakeSerpJsonSearch(const ServiceProfile& profile,
+                                                 std::map<std::string, std::string> secrets) {
+    return std::make_shared<SerpJsonSearch>(profile, std::move(secrets));
+}
 
 SerpJsonSearch::SerpJsonSearch(const ServiceProfile& profile,
                                std::map<std::string, std::string> secrets)
@@ -13,26 +53,25 @@ SerpJsonSearch::SerpJsonSearch(const ServiceProfile& profile,
       countPointer_(profile.fields.value("total_results", "")),
       urlsPointer_(profile.fields.value("result_urls", "")),
       perRequest_(profile.fields.value("results_per_request", 10)),
+      noResults_(profile.fields.value("no_results_error", "")),
       firstStart_(profile.fields.value("first_start", 0)),
+      reach_(profile.fields.value("deepest_result", 0LL)),
       secrets_(std::move(secrets)) {
     if (const auto h = profile.fields.find("headers"); h != profile.fields.end() && h->is_object())
         for (const auto& [name, value] : h->items())
             if (value.is_string()) headers_.emplace_back(name, value.get<std::string>());
 }
 
-int SerpJsonSearch::RequestsFor(int depth) const {
-    // Pages of 20 results, asked perRequest_ at a time.
-    const long long wanted = static_cast<long long>(depth) * 20;
-    return static_cast<int>((wanted + perRequest_ - 1) / perRequest_);
-}
-
 std::string SerpJsonSearch::Fill(std::string text, const std::string& query, int index,
-                                 bool url) const {
+                                 long long seen, bool url) const {
+    // Never a request past the deepest place: such an API refuses it whole.
+    const long long num = reach_ > 0 ? std::clamp(reach_ - seen, 1LL, 0LL + perRequest_)
+                                     : static_cast<long long>(perRequest_);
     const std::map<std::string, std::string> values = {
         {"{base}", base_},
         {"{q}", url ? QueryEscape(query) : query},
-        {"{start}", std::to_string(firstStart_ + static_cast<long long>(index) * perRequest_)},
-        {"{num}", std::to_string(perRequest_)},
+        {"{start}", std::to_string(firstStart_ + seen)},
+        {"{num}", std::to_string(num)},
         {"{page}", std::to_string(index + 1)}};
     std::string out;
     for (size_t i = 0; i < text.size();) {
@@ -59,12 +98,12 @@ std::string SerpJsonSearch::Fill(std::string text, const std::string& query, int
     return out;
 }
 
-ServiceRequest SerpJsonSearch::Request(const std::string& query, int index) const {
+ServiceRequest SerpJsonSearch::Request(const std::string& query, int index, long long seen) const {
     ServiceRequest r;
-    r.url = Fill(url_, query, index, true);
+    r.url = Fill(url_, query, index, seen, true);
     r.json = true;
     for (const auto& [name, value] : headers_)
-        r.headers.emplace_back(name, Fill(value, query, index, false));
+        r.headers.emplace_back(name, Fill(value, query, index, seen, false));
     for (const auto& [name, secret] : secrets_) {
         r.secrets.push_back(secret);
         r.secrets.push_back(QueryEscape(secret));
@@ -73,18 +112,41 @@ ServiceRequest SerpJsonSearch::Request(const std::string& query, int index) cons
 }
 
 ServiceRequest SerpJsonSearch::CountRequest(const std::string& term) const {
-    return Request("\"" + term + "\"", 0);
+    return Request("\"" + term + "\"", 0, 0);
 }
 
-ServiceRequest SerpJsonSearch::ResultsRequest(const std::string& term, int index) const {
-    return Request(term, index);
+ServiceRequest SerpJsonSearch::ResultsRequest(const std::string& term, int index,
+                                              long long seen) const {
+    return Request(term, index, seen);
 }
 
 SearchRead SerpJsonSearch::Read(const SourceAnswer& answer) const {
     SearchRead read;
-    if (read.error = AnswerFault(answer); !read.error.empty()) return read;
+    std::vector<std::string> secrets;
+    for (const auto& [name, secret] : secrets_) secrets.push_back(secret);
+    if (read.error = AnswerFault(answer); !read.error.empty()) {
+        // The API's own words say more than a status: "answered 400: Missing
+        // query `q` parameter."
+        std::string ignored;
+        const nlohmann::json json = ReadJsonAnswer(answer.body, &ignored);
+        if (const auto e = json.is_object() ? json.find("error") : json.end(); e != json.end()) {
+            if (e->is_string())
+                read.error += ": " + e->get<std::string>();
+            else if (e->is_object() && e->contains("message") && (*e)["message"].is_string())
+                read.error += ": " + (*e)["message"].get<std::string>();
+        }
+        read.error = MaskSecrets(std::move(read.error), secrets);
+        return read;
+    }
     const nlohmann::json json = ReadJsonAnswer(answer.body, &read.error);
     if (!read.error.empty()) return read;
+    // A search that found nothing, said as an error (SerpApi's 200 answer).
+    if (const auto e = json.is_object() ? json.find("error") : json.end();
+        !noResults_.empty() && e != json.end() && e->is_string() &&
+        e->get<std::string>() == noResults_ && PointTo(json, urlsPointer_).empty()) {
+        read.count = 0;
+        return read;
+    }
     const auto count = PointTo(json, countPointer_);
     if (!count.empty()) read.count = JsonWholeNumber(*count.front());
     for (const nlohmann::json* url : PointTo(json, urlsPointer_))
@@ -98,8 +160,6 @@ SearchRead SerpJsonSearch::Read(const SourceAnswer& answer) const {
             read.error = "answered \"" + e->get<std::string>() + "\"";
     }
     // An API may echo the key it was given; no message shows it.
-    std::vector<std::string> secrets;
-    for (const auto& [name, secret] : secrets_) secrets.push_back(secret);
     read.error = MaskSecrets(std::move(read.error), secrets);
     return read;
 }

@@ -2,9 +2,7 @@
 
 #include "core/text.h"
 #include "secrets/secret_store.h"
-#include "sources/google_ads_suggestions.h"
-#include "sources/searxng_source.h"
-#include "sources/serp_json_search.h"
+#include "sources/service_kinds.h"
 
 namespace vx {
 
@@ -63,10 +61,9 @@ std::map<std::string, std::string> Secrets(const ServiceProfile& profile,
         }
         values[name] = *value;
     }
-    // One optional credential of Google Ads: a manager account's id.
-    if (profile.kind == "google-ads" && secret)
-        if (const auto login = secret("google_ads_login_customer_id"))
-            values["google_ads_login_customer_id"] = *login;
+    if (const ServiceKind* kind = FindServiceKind(profile.kind); kind && secret)
+        for (const std::string& name : kind->optionalSecrets)
+            if (const auto value = secret(name)) values[name] = *value;
     return values;
 }
 
@@ -88,18 +85,14 @@ ChosenSources ChooseSources(const std::optional<ServiceChoice>& suggest,
     };
     ServiceProfile p;
     std::map<std::string, std::string> values;
+    // A profile that reads has a kind of the table, whose maker exists
+    // for the roles it gives.
     if (pick(suggest, "suggestion", p, values)) {
-        if (p.kind == "searxng")
-            chosen.suggest = std::make_shared<SearxngSuggestions>(p.base);
-        else
-            chosen.suggest = std::make_shared<GoogleAdsSuggestions>(p, std::move(values));
+        chosen.suggest = FindServiceKind(p.kind)->suggestions(p, std::move(values));
         chosen.suggestHost = HostOfUrl(p.base);
     }
     if (pick(search, "search", p, values)) {
-        if (p.kind == "searxng")
-            chosen.search = std::make_shared<SearxngSearch>(p.base);
-        else
-            chosen.search = std::make_shared<SerpJsonSearch>(p, std::move(values));
+        chosen.search = FindServiceKind(p.kind)->search(p, std::move(values));
         chosen.searchHost = HostOfUrl(p.base);
     }
     return chosen;

@@ -8,13 +8,11 @@
 #include <fstream>
 #include <sstream>
 
+#include "sources/service_kinds.h"
+
 namespace vx {
 
 namespace {
-
-constexpr const char* kGoogleAdsSecrets[] = {"google_ads_developer_token", "google_ads_client_id",
-                                             "google_ads_client_secret", "google_ads_refresh_token",
-                                             "google_ads_customer_id"};
 
 // "line 3, column 9" of a byte offset into text.
 std::string Place(const std::string& text, size_t offset) {
@@ -27,63 +25,28 @@ std::string Place(const std::string& text, size_t offset) {
     return "line " + std::to_string(line) + ", column " + std::to_string(column);
 }
 
-std::string Text(const nlohmann::json& fields, const char* key) {
-    const auto it = fields.find(key);
-    return it != fields.end() && it->is_string() ? it->get<std::string>() : std::string();
-}
-
-// The first field a kind needs that the profile lacks or gets wrong.
+// The first field the profile's kind needs that it lacks or gets wrong.
 std::string CheckFields(ServiceProfile& p) {
-    const nlohmann::json& f = p.fields;
-    auto needText = [&](const char* key) -> std::string {
-        const auto it = f.find(key);
-        if (it == f.end()) return std::string("\"") + key + "\" is missing";
-        if (!it->is_string() || it->get<std::string>().empty())
-            return std::string("\"") + key + "\" must be a text";
-        return {};
-    };
-    if (std::string e = needText("base"); !e.empty()) return e;
-    if (p.kind == "searxng") {
-        p.suggests = p.searches = true;
-        return {};
-    }
-    if (p.kind == "google-ads") {
-        for (const char* key : {"version", "token_url"})
-            if (std::string e = needText(key); !e.empty()) return e;
-        p.suggests = true;
-        p.secrets.assign(std::begin(kGoogleAdsSecrets), std::end(kGoogleAdsSecrets));
-        return {};
-    }
-    if (p.kind == "serp-json") {
-        for (const char* key : {"url", "total_results", "result_urls"})
-            if (std::string e = needText(key); !e.empty()) return e;
-        const std::string url = Text(f, "url");
-        if (url.find("{q}") == std::string::npos) return "\"url\" has no {q} for the search term";
-        const auto per = f.find("results_per_request");
-        if (per == f.end() || !per->is_number_integer() || per->get<long long>() < 1 ||
-            per->get<long long>() > 100)
-            return "\"results_per_request\" must be a whole number from 1 to 100";
-        if (const auto first = f.find("first_start");
-            first != f.end() && (!first->is_number_integer() || first->get<long long>() < 0 ||
-                                 first->get<long long>() > 1))
-            return "\"first_start\" must be 0 or 1";
-        std::string secretText = url;
-        if (const auto headers = f.find("headers"); headers != f.end()) {
-            if (!headers->is_object()) return "\"headers\" must be an object of texts";
-            for (const auto& [name, value] : headers->items()) {
-                if (!value.is_string()) return "\"headers\" must be an object of texts";
-                secretText += value.get<std::string>();
-            }
-        }
-        p.secrets = SecretNamesIn(secretText);
-        p.searches = true;
-        return {};
-    }
+    if (std::string e = NeedProfileText(p, "base"); !e.empty()) return e;
+    if (const ServiceKind* kind = FindServiceKind(p.kind)) return kind->check(p);
     return p.kind.empty() ? "\"kind\" is missing"
-                          : "\"kind\" \"" + p.kind + "\" is none of searxng, google-ads, serp-json";
+                          : "\"kind\" \"" + p.kind + "\" is none of " + ServiceKindNames();
 }
 
 }  // namespace
+
+std::string NeedProfileText(const ServiceProfile& profile, const char* key) {
+    const auto it = profile.fields.find(key);
+    if (it == profile.fields.end()) return std::string("\"") + key + "\" is missing";
+    if (!it->is_string() || it->get<std::string>().empty())
+        return std::string("\"") + key + "\" must be a text";
+    return {};
+}
+
+std::string ProfileText(const ServiceProfile& profile, const char* key) {
+    const auto it = profile.fields.find(key);
+    return it != profile.fields.end() && it->is_string() ? it->get<std::string>() : std::string();
+}
 
 std::vector<std::string> SecretNamesIn(const std::string& text) {
     std::vector<std::string> names;
@@ -116,10 +79,10 @@ ServiceProfile ReadServiceProfile(const std::string& name, const std::string& fi
         p.error = "a profile is a JSON object";
         return p;
     }
-    p.kind = Text(p.fields, "kind");
-    p.base = Text(p.fields, "base");
+    p.kind = ProfileText(p, "kind");
+    p.base = ProfileText(p, "base");
     while (!p.base.empty() && p.base.back() == '/') p.base.pop_back();
-    p.description = Text(p.fields, "description");
+    p.description = ProfileText(p, "description");
     p.error = CheckFields(p);
     return p;
 }

@@ -37,6 +37,12 @@ std::vector<std::string> ProfileFolders();
 // Every profile of the folders, by name; a later folder's wins.
 std::map<std::string, ServiceProfile> LoadServiceProfiles(const std::vector<std::string>& folders);
 
+// What is wrong with a text field a kind needs: "\"url\" is missing",
+// "\"url\" must be a text"; empty when it is there.
+std::string NeedProfileText(const ServiceProfile& profile, const char* key);
+// A text field, or "" when it is missing or no text.
+std::string ProfileText(const ServiceProfile& profile, const char* key);
+
 // The secret names written into text as "{secret:NAME}".
 std::vector<std::string> SecretNamesIn(const std::string& text);
 

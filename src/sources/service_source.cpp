@@ -4,6 +4,10 @@
 
 namespace vx {
 
+std::string SearchSource::Refusal(int, const std::string& statusWords) const {
+    return "refused the credentials (" + statusWords + ")";
+}
+
 std::string HostOfUrl(std::string_view url) {
     if (const size_t scheme = url.find("://"); scheme != std::string_view::npos)
         url.remove_prefix(scheme + 3);

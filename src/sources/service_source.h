@@ -40,6 +40,9 @@ struct SearchRead {
     std::string error;               // the answer does not read as this kind's
     std::optional<long long> count;  // the total, where the service gives one
     std::vector<std::string> urls;   // the results in order
+    // Something the user should know once a run, though the answer read:
+    // "gives no page counts: ...". The research tells each text once.
+    std::string notice;
 };
 
 // Searches; used from several lookup threads at once, so it keeps no state
@@ -49,10 +52,18 @@ class SearchSource {
     virtual ~SearchSource() = default;
     // The search giving the count of pages that hold the exact phrase.
     virtual ServiceRequest CountRequest(const std::string& term) const = 0;
-    // The requests a rank search of depth pages (of 20 results) takes.
-    virtual int RequestsFor(int depth) const = 0;
-    // Request number index (from 0) of the term's result list.
-    virtual ServiceRequest ResultsRequest(const std::string& term, int index) const = 0;
+    // Request number index (from 0) of the term's result list, after the
+    // seen results the earlier ones really held: a service serves fewer
+    // than it is asked for, so where the next request starts is never
+    // reckoned from what was asked.
+    virtual ServiceRequest ResultsRequest(const std::string& term, int index,
+                                          long long seen) const = 0;
+    // The deepest place the service lists at all (0: no such limit); a rank
+    // search cannot see past it.
+    virtual long long Reach() const { return 0; }
+    // How a refusal of every request reads ("refused the credentials (401
+    // Unauthorized)"), from the status line's words.
+    virtual std::string Refusal(int status, const std::string& statusWords) const;
     virtual SearchRead Read(const SourceAnswer& answer) const = 0;
 };
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "sources/google_ads_suggestions.h"
 #include "sources/json_answer.h"
 #include "sources/searxng_source.h"
@@ -117,8 +119,6 @@ TEST(Sources, ASerpApiIsAskedAsItsProfileSaysAndItsSecretsAreMasked) {
         "results_per_request": 100})");
     ASSERT_EQ(p.error, "");
     const SerpJsonSearch search(p, {{"k", "made-up&key"}});
-    EXPECT_EQ(search.RequestsFor(5), 1);  // 100 results: one request
-    EXPECT_EQ(search.RequestsFor(6), 2);
     const ServiceRequest count = search.CountRequest("red shoes");
     EXPECT_EQ(count.url,
               "http://api.test/s?q=%22red%20shoes%22&start=1&num=100&page=1&key=made-up%26key");
@@ -126,8 +126,9 @@ TEST(Sources, ASerpApiIsAskedAsItsProfileSaysAndItsSecretsAreMasked) {
               "http://api.test/s?q=%22red%20shoes%22&start=1&num=100&page=1&key=***");
     EXPECT_EQ(count.headers,
               (std::vector<std::pair<std::string, std::string>>{{"X-Key", "made-up&key"}}));
-    EXPECT_EQ(search.ResultsRequest("x", 1).url,
-              "http://api.test/s?q=x&start=101&num=100&page=2&key=made-up%26key");
+    // The next request starts after the results the first really held.
+    EXPECT_EQ(search.ResultsRequest("x", 1, 7).url,
+              "http://api.test/s?q=x&start=8&num=100&page=2&key=made-up%26key");
 
     const SearchRead read = search.Read(
         {200, true,
@@ -145,13 +146,17 @@ TEST(Sources, ASerpApiIsAskedAsItsProfileSaysAndItsSecretsAreMasked) {
 TEST(Sources, SearxngCountsOnlyWhatItsEnginesCount) {
     const SearxngSearch search("http://sx");
     EXPECT_EQ(search.CountRequest("a&b").url, "http://sx/search?q=%22a%26b%22&format=json");
-    EXPECT_EQ(search.ResultsRequest("a b", 2).url, "http://sx/search?q=a%20b&format=json&pageno=3");
+    EXPECT_EQ(search.ResultsRequest("a b", 2, 25).url,
+              "http://sx/search?q=a%20b&format=json&pageno=3");
     EXPECT_EQ(search.Read({200, true, R"({"number_of_results": 0, "results": []})"}).count,
               std::nullopt);
     EXPECT_EQ(search.Read({200, true, R"({"number_of_results": 1.2e3, "results": []})"}).count,
               1200);
     EXPECT_NE(search.Read({200, true, "<html>JSON is off</html>"}).error.find("HTML"),
               std::string::npos);
+    EXPECT_EQ(search.Refusal(403, "403 Forbidden"),
+              "refused JSON output: add json to search: formats: in the instance's settings.yml "
+              "(403 Forbidden)");
     SearxngSuggestions suggest("http://sx");
     suggest.Begin("shoes", 2);
     ASSERT_TRUE(suggest.Next());
@@ -169,6 +174,7 @@ TEST(Sources, SearxngCountsOnlyWhatItsEnginesCount) {
 TEST(Sources, GoogleAdsAsksATokenThenFollowsPages) {
     const ServiceProfile p = Profile(R"({"kind": "google-ads", "base": "http://ads",
         "version": "17", "token_url": "http://oauth/token"})");
+    EXPECT_EQ(std::count(p.secrets.begin(), p.secrets.end(), "google_ads_developer_token"), 0);
     ASSERT_EQ(p.error, "");
     GoogleAdsSuggestions ads(p, {{"google_ads_refresh_token", "rt-made-up"},
                                  {"google_ads_client_id", "cid"},
@@ -215,6 +221,119 @@ TEST(Sources, GoogleAdsAsksATokenThenFollowsPages) {
     ads.Next();
     EXPECT_EQ(ads.Read({401, false, ""}), "refused the credentials (401)");
     EXPECT_FALSE(ads.Next());
+
+    // Without a developer token none is sent; a version Google no longer
+    // serves is said as such.
+    GoogleAdsSuggestions bare(p, {{"google_ads_customer_id", "123"}});
+    bare.Begin("hats", 5);
+    bare.Next();
+    bare.Read({200, true, R"({"access_token": "tok4"})"});
+    r = bare.Next();
+    ASSERT_TRUE(r);
+    for (const auto& [name, value] : r->headers) EXPECT_NE(name, "developer-token");
+    EXPECT_NE(bare.Read({404, false, "<html>Error 404 (Not Found)!!1</html>"})
+                  .find("answered 404: API version 17 is not served (any more)"),
+              std::string::npos);
+}
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+ServiceProfile Shipped(const std::string& name) {
+    const std::string file = std::string(VEXORIN_SOURCE_DIR) + "/assets/services/" + name + ".json";
+    return ReadServiceProfile(name, file, Slurp(file));
+}
+
+// Each adapter against answers transcribed from its real service (each
+// fixture says where its shape comes from and when it was checked).
+TEST(Sources, EachKindReadsItsRealServicesAnswers) {
+    const SerpJsonSearch serpapi(Shipped("serpapi"), {{"serpapi_key", "made-up"}});
+    const SerpJsonSearch cse(Shipped("google-cse"),
+                             {{"google_cse_key", "made-up"}, {"google_cse_id", "made-up-id"}});
+    const SearxngSearch searxng("http://sx");
+    struct Case {
+        const SearchSource& source;
+        const char* fixture;
+        int status;
+        std::optional<long long> count;
+        size_t urls;
+        const char *error, *notice;  // parts of them; "" for none
+    } cases[] = {
+        {serpapi, "serpapi_results", 200, 412000000, 4, "", ""},
+        {serpapi, "serpapi_no_results", 200, 0, 0, "", ""},
+        {serpapi, "serpapi_error", 400, {}, 0, "answered 400: Missing query `q` parameter.", ""},
+        {serpapi, "serpapi_error", 200, {}, 0, "answered \"Missing query `q` parameter.\"", ""},
+        {cse, "google_cse_results", 200, 2350000, 2, "", ""},
+        {cse,
+         "google_cse_too_deep",
+         400,
+         {},
+         0,
+         "answered 400: Request contains an invalid argument.",
+         ""},
+        {searxng, "searxng_search", 200, {}, 2, "", "gives no page counts"},
+        {searxng,
+         "searxng_engines_down",
+         200,
+         {},
+         0,
+         "had no engine answering (brave: too many requests, duckduckgo: timeout, google: "
+         "Suspended: CAPTCHA)",
+         ""},
+    };
+    for (const Case& c : cases) {
+        const std::string body = Slurp(std::string(VEXORIN_SOURCE_DIR) +
+                                       "/tests/sources/fixtures/" + c.fixture + ".json");
+        ASSERT_FALSE(body.empty()) << c.fixture;
+        const SearchRead read = c.source.Read({c.status, c.status == 200, body});
+        SCOPED_TRACE(c.fixture);
+        if (*c.error) {
+            EXPECT_NE(read.error.find(c.error), std::string::npos) << read.error;
+            continue;
+        }
+        EXPECT_EQ(read.error, "");
+        EXPECT_EQ(read.count, c.count);
+        EXPECT_EQ(read.urls.size(), c.urls);
+        EXPECT_NE(read.notice.find(c.notice), std::string::npos) << read.notice;
+    }
+
+    // The shipped profiles ask for what the services serve today.
+    EXPECT_EQ(serpapi.ResultsRequest("x", 2, 19).url,
+              "https://serpapi.com/search.json?engine=google&q=x&start=19&api_key=made-up");
+    EXPECT_EQ(cse.Reach(), 100);
+    EXPECT_NE(cse.ResultsRequest("x", 9, 95).url.find("&start=96&num=5"), std::string::npos);
+    EXPECT_EQ(Shipped("google-ads").fields["version"], "26");
+
+    GoogleAdsSuggestions ads(Shipped("google-ads"), {{"google_ads_customer_id", "1"}});
+    ads.Begin("garden", 10);
+    ads.Next();
+    ads.Read({200, true, R"({"access_token": "made-up-token"})"});
+    ads.Next();
+    EXPECT_EQ(ads.Read({200, true,
+                        Slurp(std::string(VEXORIN_SOURCE_DIR) +
+                              "/tests/sources/fixtures/google_ads_ideas.json")}),
+              "");
+    std::vector<std::string> terms;
+    for (const auto& t : ads.Terms()) terms.push_back(t.term + "|" + t.demand);
+    EXPECT_EQ(terms, (std::vector<std::string>{"garden tools|49500", "garden tool set|2900",
+                                               "rare garden tool|"}));
+    const std::string error =
+        Slurp(std::string(VEXORIN_SOURCE_DIR) + "/tests/sources/fixtures/google_ads_error.json");
+    EXPECT_EQ(GoogleErrorWords(error),
+              "The caller does not have permission (authorizationError: "
+              "DEVELOPER_TOKEN_NOT_APPROVED)");
+    ads.Begin("garden", 10);
+    ads.Next();
+    EXPECT_EQ(ads.Read({403, false, error}),
+              "refused the credentials (403): The caller does not have permission "
+              "(authorizationError: DEVELOPER_TOKEN_NOT_APPROVED)");
+    // An error sent with 200 is no list of ideas.
+    ads.Begin("garden", 10);
+    ads.Next();
+    EXPECT_NE(ads.Read({200, true, error}).find("answered an error: The caller"),
+              std::string::npos);
 }
 
 TEST(Sources, AChoiceNamesAProfileWithItsSecrets) {

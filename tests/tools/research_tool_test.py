@@ -822,19 +822,47 @@ class ServiceKinds(unittest.TestCase):
                     "searxng": ("--suggest-service", "searxng@" + base,
                                 "--search-service", "searxng@" + base)}.items():
                 r = self.tool(*research, *services, host=host)
-                self.assertEqual((r.returncode, r.stderr), (0, b""), name)
+                said = [] if name != "searxng" else [
+                    f"vexorin-research: The search service at {host} gives no page counts, so "
+                    'competition is "?" (a search profile that counts, such as serpapi, gives them).',
+                    "vexorin-research: Done: 10 of 10 rows incomplete."]
+                self.assertEqual((r.returncode, r.stderr.decode().splitlines()), (0, said), name)
                 rows[name] = [line.split("\t") for line in r.stdout.decode().splitlines()]
             for name in ("serpapi", "google-cse", "google-ads"):
                 self.assertEqual(rows[name], rows["classic"], name)
             self.assertEqual(len(rows["classic"]), 12)
-            # SearXNG: its autocompleter's ten suggestions, no demand, the
-            # same counts; ranks within its pages of ten results.
+            # SearXNG: its autocompleter's ten suggestions, no demand, no
+            # counts as SearXNG sends none today; the same ranks, the depth
+            # counted in results whatever its pages hold.
             classic = {row[1]: row for row in rows["classic"]}
             self.assertEqual(len(rows["searxng"]), 10)
             for row in rows["searxng"]:
-                self.assertEqual((row[2], row[3]), ("?", classic[row[1]][3]), row)
-                rank = classic[row[1]][5]
-                self.assertEqual(row[5], rank if rank != "-" and int(rank) <= 30 else "-", row)
+                self.assertEqual((row[2], row[3], row[5]), ("?", "?", classic[row[1]][5]), row)
+
+            # What real services answer besides results: a search that finds
+            # nothing, an API version Google no longer serves, no developer
+            # token.
+            nowhere = os.path.join(self.config.name, "nowhere.txt")
+            with open(nowhere, "w") as f:
+                f.write("nowhere garden\n")
+            r = self.tool("--import", nowhere, "--site", "example.com", "--depth", "1",
+                          "--search-service", "serpapi@" + base, host=host)
+            self.assertEqual((r.returncode, r.stderr), (0, b""))
+            self.assertEqual(r.stdout.decode().split("\t")[3:6], ["0", "?", "-"])
+            ads["version"] = "17"
+            self.profile("ads-old", json.dumps(ads))
+            r = self.tool(*research, "--suggest-service", "ads-old@" + base, host=host)
+            self.assertEqual(r.returncode, 3)
+            self.assertIn(b"answered 404: API version 17 is not served (any more)", r.stderr)
+            secrets = dict(self.SECRETS)
+            del self.SECRETS["VEXORIN_SECRET_GOOGLE_ADS_DEVELOPER_TOKEN"]
+            try:
+                r = self.tool(*research, "--suggest-service", "ads-here@" + base, host=host)
+            finally:
+                self.SECRETS = secrets
+            self.assertEqual(r.returncode, 3)
+            self.assertIn(b"refused the credentials (401): Developer token parameter is missing. "
+                          b"(authenticationError: DEVELOPER_TOKEN_PARAMETER_MISSING)", r.stderr)
             # Recorded in the history too: nothing there holds a secret.
             self.tool(*research, "--search-service", "serpapi@" + base, "--save",
                       os.path.join(self.config.name, "out.bki"), host=host)
@@ -853,6 +881,38 @@ class ServiceKinds(unittest.TestCase):
             if secret.startswith("made-up"):
                 for text in self.outputs + stored:
                     self.assertNotIn(secret.encode(), text)
+
+    def test_searxng_instances_as_they_are_set_up(self):
+        """An instance with JSON off, one whose engines all fail, and one
+        that still counts."""
+        self.outputs = []
+        research = ("--keyword", "garden tools", "--site", "example.com", "--depth", "1",
+                    "--results", "3", "--no-history")
+        for flag, code, said, competition in (
+                ("--searxng-json-off", 3,
+                 "refused JSON output: add json to search: formats: in the instance's "
+                 "settings.yml (403 Forbidden).", None),
+                ("--searxng-engines-down", 0,
+                 "had no engine answering (duckduckgo: timeout, google: Suspended: CAPTCHA).", "?"),
+                ("--searxng-counts", 0, None, "count")):
+            svc = subprocess.Popen([SERVICES, "--port", "0", flag], stdout=subprocess.PIPE)
+            try:
+                host = "127.0.0.1:" + svc.stdout.readline().decode().strip().rsplit(":", 1)[1]
+                r = self.tool(*research, "--search-service", "searxng@http://" + host, host=host)
+            finally:
+                svc.terminate()
+                svc.wait(10)
+                svc.stdout.close()
+            lines = r.stderr.decode().splitlines()
+            self.assertEqual(r.returncode, code, (flag, lines))
+            if said:
+                self.assertEqual(len([l for l in lines if l.endswith(said)]), 1, (flag, lines))
+            rows = [line.split("\t") for line in r.stdout.decode().splitlines()]
+            if competition == "?":
+                self.assertEqual({(row[3], row[5]) for row in rows}, {("?", "?")}, flag)
+            elif competition == "count":
+                self.assertEqual(lines, [], flag)
+                self.assertTrue(all(row[3].isdigit() for row in rows), rows)
 
     def test_faults_give_one_true_message_each(self):
         self.outputs = []
@@ -919,6 +979,110 @@ class ServiceKinds(unittest.TestCase):
             for secret in self.SECRETS.values():
                 if secret.startswith("made-up"):
                     self.assertNotIn(secret.encode(), text)
+
+
+class RanksAsServicesServeThem(unittest.TestCase):
+    """A site at places 11, 20, 21, 100 and 105 is found there through every
+    kind, each served as its real service pages today: classic pages of 20,
+    SerpApi ten a request with one short page, Custom Search no further than
+    100, SearXNG pages of uneven sizes."""
+    PLACES = (11, 20, 21, 100, 105)
+
+    def serve(self):
+        import http.server
+        import json
+        import urllib.parse
+
+        def listing(term):
+            place = int(term.strip('"').split()[-1])
+            return ["https://example.com/x" if i + 1 == place else f"https://r{i}.test/p{place}"
+                    for i in range(150)]
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            protocol_version = "HTTP/1.1"
+
+            def log_message(self, *args):
+                pass
+
+            def answer(self, status, body, kind="application/json"):
+                data = body.encode() if isinstance(body, str) else body
+                self.send_response(status)
+                self.send_header("Content-Type", kind)
+                self.send_header("Content-Length", str(len(data)))
+                self.end_headers()
+                self.wfile.write(data)
+
+            def do_GET(self):
+                url = urllib.parse.urlsplit(self.path)
+                q = dict(urllib.parse.parse_qsl(url.query))
+                if url.path == "/search" and q.get("format") == "json":
+                    sizes, first, page = [10, 8, 12], 0, int(q.get("pageno", "1"))
+                    for k in range(page - 1):
+                        first += sizes[k % 3]
+                    urls = listing(q["q"])[first:first + sizes[(page - 1) % 3]]
+                    return self.answer(200, json.dumps({"query": q["q"], "results": [
+                        {"url": u, "title": "t", "engine": "e"} for u in urls],
+                        "unresponsive_engines": []}))
+                if url.path == "/search":
+                    start = int(q.get("b", "1"))
+                    items = "".join(f'<li><a href="{u}">t</a></li>\n'
+                                    for u in listing(q["p"])[start - 1:start + 19])
+                    return self.answer(200, f"<html><body>Results {start} of about <b>5,000</b>"
+                                            f"</b><ol>{items}</ol></body></html>", "text/html")
+                if url.path == "/search.json":
+                    start = int(q.get("start", "0"))
+                    # A page of seven where ten were asked: later places must not shift.
+                    end = start + (7 if start == 10 else 10)
+                    return self.answer(200, json.dumps({
+                        "search_information": {"total_results": 5000},
+                        "organic_results": [{"link": u} for u in listing(q["q"])[start:end]]}))
+                if url.path == "/customsearch/v1":
+                    start, num = int(q.get("start", "1")), int(q.get("num", "10"))
+                    if start + num > 101:
+                        return self.answer(400, json.dumps({"error": {
+                            "code": 400, "message": "Request contains an invalid argument."}}))
+                    return self.answer(200, json.dumps({
+                        "searchInformation": {"totalResults": "5000"},
+                        "items": [{"link": u} for u in listing(q["q"])[start - 1:start - 1 + num]]}))
+                self.answer(404, "{}")
+
+        server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        threading = __import__("threading")
+        threading.Thread(target=server.serve_forever, daemon=True).start()
+        return server
+
+    def test_every_kind_finds_the_site_at_its_place(self):
+        server = self.serve()
+        host = f"127.0.0.1:{server.server_address[1]}"
+        base = "http://" + host
+        with tempfile.TemporaryDirectory() as d:
+            terms = os.path.join(d, "terms.txt")
+            with open(terms, "w") as f:
+                f.write("".join(f"place {p}\n" for p in self.PLACES))
+            env = {"VEXORIN_SUGGEST_HOST": host, "VEXORIN_SEARCH_HOST": host,
+                   "XDG_CONFIG_HOME": d,
+                   "VEXORIN_SECRET_SERPAPI_KEY": "made-up-key",
+                   "VEXORIN_SECRET_GOOGLE_CSE_KEY": "made-up-key",
+                   "VEXORIN_SECRET_GOOGLE_CSE_ID": "made-up-id"}
+            try:
+                for kind, expected, said in (
+                        ("classic", self.PLACES, []),
+                        ("serpapi", self.PLACES, []),
+                        ("searxng", self.PLACES, []),
+                        ("google-cse", (11, 20, 21, 100, "?"),
+                         [f"The search service at {host} lists no result past place 100, "
+                          'so a rank below it is "?".'])):
+                    r = run("--import", terms, "--site", "example.com", "--depth", "6",
+                            "--no-history", "--search-service",
+                            kind if kind == "classic" else f"{kind}@{base}", env=env)
+                    ranks = [line.split("\t")[5] for line in r.stdout.decode().splitlines()]
+                    self.assertEqual(ranks, [str(p) for p in expected], (kind, r.stderr))
+                    notices = [line for line in r.stderr.decode().splitlines()
+                               if "Done" not in line and "page counts" not in line]
+                    self.assertEqual(notices, ["vexorin-research: " + n for n in said], kind)
+            finally:
+                server.shutdown()
+                server.server_close()
 
 
 class ParallelLookups(unittest.TestCase):

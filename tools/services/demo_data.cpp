@@ -108,6 +108,9 @@ std::vector<Suggestion> SuggestionsFor(const std::string& seed, size_t max) {
 }
 
 int64_t PageCount(const std::string& phrase) {
+    // A term no page holds, for the services' answers to an empty search.
+    for (const auto& w : Words(phrase))
+        if (w == "nowhere") return 0;
     const uint64_t h = Hash("count:" + phrase);
     // Longer phrases are rarer on the web.
     const int words = static_cast<int>(Words(phrase).size());

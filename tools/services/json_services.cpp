@@ -15,6 +15,10 @@ using nlohmann::json;
 // credential the demo takes.
 constexpr const char* kAccessToken = "stand-in-access-token";
 constexpr int kIdeasPerPage = 10;
+// The Google Ads API versions served (checked December 2026).
+constexpr int kAdsVersions[] = {24, 25, 26};
+
+SearxngSetup gSearxng;
 
 std::string Get(const std::map<std::string, std::string>& m, const char* key) {
     const auto it = m.find(key);
@@ -46,29 +50,57 @@ json Searxng(const JsonRequest& r) {
     const std::string phrase = Unquoted(Get(r.query, "q"));
     const int page = Bounded(Get(r.query, "pageno"), 1, 100, 1);
     json results = json::array();
-    for (const std::string& url : Results(phrase, (page - 1) * 10 + 1, 10))
-        results.push_back({{"url", url}, {"title", phrase}, {"engine", "stand-in"}});
-    return {{"query", Get(r.query, "q")},
-            {"number_of_results", static_cast<double>(PageCount(phrase))},
-            {"results", results}};
+    json down = json::array();
+    if (gSearxng.enginesDown)
+        down = json::array({json::array({"duckduckgo", "timeout"}),
+                            json::array({"google", "Suspended: CAPTCHA"})});
+    else
+        for (const std::string& url : Results(phrase, (page - 1) * 10 + 1, 10))
+            results.push_back({{"url", url}, {"title", phrase}, {"engine", "stand-in"}});
+    json answer = {{"query", Get(r.query, "q")},  {"results", results},
+                   {"answers", json::array()},    {"corrections", json::array()},
+                   {"infoboxes", json::array()},  {"suggestions", json::array()},
+                   {"unresponsive_engines", down}};
+    if (gSearxng.counts) answer["number_of_results"] = static_cast<double>(PageCount(phrase));
+    return answer;
 }
 
+// SerpApi: Google serves ten organic results a request since September
+// 2025, whatever num asks; a search that finds nothing is an error text
+// in a 200 answer.
 json SerpApi(const JsonRequest& r) {
     const std::string phrase = Unquoted(Get(r.query, "q"));
     const int start = Bounded(Get(r.query, "start"), 0, 1000, 0);
-    const int num = Bounded(Get(r.query, "num"), 1, 100, 10);
+    if (PageCount(phrase) == 0)
+        return {{"search_metadata", {{"status", "Success"}}},
+                {"search_information", {{"organic_results_state", "Fully empty"}}},
+                {"error", "Google hasn't returned any results for this query."}};
     json organic = json::array();
     int position = start;
-    for (const std::string& url : Results(phrase, start + 1, num))
+    for (const std::string& url : Results(phrase, start + 1, 10))
         organic.push_back({{"position", ++position}, {"link", url}, {"title", phrase}});
-    return {{"search_information", {{"total_results", PageCount(phrase)}}},
+    return {{"search_metadata", {{"status", "Success"}}},
+            {"search_information",
+             {{"organic_results_state", "Results for exact spelling"},
+              {"total_results", PageCount(phrase)}}},
             {"organic_results", organic}};
 }
 
-json CustomSearch(const JsonRequest& r) {
+json CustomSearch(const JsonRequest& r, std::string* status) {
     const std::string phrase = Unquoted(Get(r.query, "q"));
     const int start = Bounded(Get(r.query, "start"), 1, 1000, 1);
     const int num = Bounded(Get(r.query, "num"), 1, 10, 10);
+    // The API lists 100 results at most and refuses a request past them.
+    if (start + num > 101) {
+        *status = "400 Bad Request";
+        return {{"error",
+                 {{"code", 400},
+                  {"message", "Request contains an invalid argument."},
+                  {"errors", json::array({{{"message", "Request contains an invalid argument."},
+                                           {"domain", "global"},
+                                           {"reason", "badRequest"}}})},
+                  {"status", "INVALID_ARGUMENT"}}}};
+    }
     json items = json::array();
     for (const std::string& url : Results(phrase, start, num))
         items.push_back({{"link", url}, {"title", phrase}});
@@ -117,7 +149,32 @@ std::string Decode(const std::string& s) {
     return out;
 }
 
+// Google's error body: a message, a status and, for the Ads API, a
+// GoogleAdsFailure naming the error code.
+json GoogleError(int code, const char* status, const char* message, const char* kind,
+                 const char* value) {
+    json failure = {
+        {"@type", "type.googleapis.com/google.ads.googleads.v26.errors.GoogleAdsFailure"},
+        {"errors", json::array({{{"errorCode", {{kind, value}}}, {"message", message}}})},
+        {"requestId", "stand-in-request"}};
+    return {{"error",
+             {{"code", code},
+              {"message", message},
+              {"status", status},
+              {"details", json::array({failure})}}}};
+}
+
+bool ServedVersion(const std::string& path) {
+    for (const int v : kAdsVersions)
+        if (path.starts_with("/v" + std::to_string(v) + "/")) return true;
+    return false;
+}
+
 }  // namespace
+
+void SetSearxngSetup(const SearxngSetup& setup) {
+    gSearxng = setup;
+}
 
 std::map<std::string, std::string> QueryFields(const std::string& q) {
     std::map<std::string, std::string> out;
@@ -142,6 +199,15 @@ bool JsonAnswerFor(const JsonRequest& r, std::string* status, std::string* body)
         for (const auto& s : SuggestionsFor(seed, 10)) list.push_back(s.phrase);
         answer = json::array({seed, list});
     } else if (r.method == "GET" && r.path == "/search" && Get(r.query, "format") == "json") {
+        if (gSearxng.jsonOff) {
+            // Flask's own 403 page, as SearXNG's abort(403) sends it.
+            *status = "403 Forbidden";
+            *body =
+                "<!doctype html>\n<html lang=en>\n<title>403 Forbidden</title>\n"
+                "<h1>Forbidden</h1>\n<p>You don't have the permission to access the "
+                "requested resource.</p>\n";
+            return true;
+        }
         answer = Searxng(r);
     } else if (r.method == "GET" && r.path == "/search.json") {
         if (Get(r.query, "api_key").empty()) {
@@ -156,24 +222,38 @@ bool JsonAnswerFor(const JsonRequest& r, std::string* status, std::string* body)
             answer = {
                 {"error", {{"code", 403}, {"message", "The request is missing a valid API key."}}}};
         } else {
-            answer = CustomSearch(r);
+            answer = CustomSearch(r, status);
         }
     } else if (r.method == "POST" && r.path == "/token") {
         const auto form = QueryFields(r.body);
         if (Get(form, "grant_type") != "refresh_token" || Get(form, "refresh_token").empty() ||
             Get(form, "client_id").empty() || Get(form, "client_secret").empty()) {
             *status = "400 Bad Request";
-            answer = {{"error", "invalid_grant"}};
+            answer = {{"error", "invalid_grant"}, {"error_description", "Bad Request"}};
         } else {
             answer = {
                 {"access_token", kAccessToken}, {"expires_in", 3599}, {"token_type", "Bearer"}};
         }
     } else if (r.method == "POST" && r.path.starts_with("/v") &&
                r.path.ends_with(":generateKeywordIdeas")) {
-        if (Get(r.headers, "authorization") != std::string("Bearer ") + kAccessToken ||
-            Get(r.headers, "developer-token").empty()) {
+        if (!ServedVersion(r.path)) {
+            // A version past its sunset: Google's bare 404 page.
+            *status = "404 Not Found";
+            *body =
+                "<!DOCTYPE html>\n<html lang=en><title>Error 404 (Not Found)!!1</title>"
+                "<p><b>404.</b> <ins>That's an error.</ins><p>The requested URL was not "
+                "found on this server.</html>\n";
+            return true;
+        }
+        if (Get(r.headers, "authorization") != std::string("Bearer ") + kAccessToken) {
             *status = "401 Unauthorized";
-            answer = {{"error", {{"code", 401}, {"status", "UNAUTHENTICATED"}}}};
+            answer = GoogleError(401, "UNAUTHENTICATED",
+                                 "Request had invalid authentication credentials.",
+                                 "authenticationError", "OAUTH_TOKEN_INVALID");
+        } else if (Get(r.headers, "developer-token").empty()) {
+            *status = "401 Unauthorized";
+            answer = GoogleError(401, "UNAUTHENTICATED", "Developer token parameter is missing.",
+                                 "authenticationError", "DEVELOPER_TOKEN_PARAMETER_MISSING");
         } else {
             const json request = json::parse(r.body, nullptr, false);
             if (request.is_discarded() || !request.is_object()) {

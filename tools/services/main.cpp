@@ -11,6 +11,7 @@
 #include "core/program_info.h"
 #include "core/text.h"
 #include "engine/host.h"
+#include "json_services.h"
 #include "stand_in_server.h"
 
 namespace {
@@ -23,7 +24,9 @@ void OnSignal(int) {
 int main(int argc, char** argv) {
     constexpr const char* kUsage =
         "usage: vexorin-services [--port N] [--latency-ms MS] [--header-timeout-ms MS]\n"
-        "                        [--fail-rate P] [--seed N] [--tls-cert FILE --tls-key FILE]\n";
+        "                        [--fail-rate P] [--seed N] [--tls-cert FILE --tls-key FILE]\n"
+        "                        [--searxng-counts] [--searxng-json-off] "
+        "[--searxng-engines-down]\n";
     if (vx::AnswerVersionOrHelp(argc, argv, "vexorin-services", kUsage,
                                 "The stand-in keyword-suggestion and web-search services on "
                                 "127.0.0.1.\n"))
@@ -38,8 +41,15 @@ int main(int argc, char** argv) {
         return n && *n >= 0 && *n <= highest ? n : std::nullopt;
     };
     bool ok = true;
+    vx::services::SearxngSetup searxng;
     for (int i = 1; ok && i < argc; ++i) {
         const std::string a = argv[i];
+        if (a == "--searxng-counts" || a == "--searxng-json-off" || a == "--searxng-engines-down") {
+            (a == "--searxng-counts"     ? searxng.counts
+             : a == "--searxng-json-off" ? searxng.jsonOff
+                                         : searxng.enginesDown) = true;
+            continue;
+        }
         const char* v = i + 1 < argc ? argv[++i] : nullptr;
         std::optional<int64_t> n;
         if (!v) {
@@ -67,6 +77,7 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return 2;
     }
+    vx::services::SetSearxngSetup(searxng);
     vx::services::StandInServer server(port, limits);
     if (!server.ok()) {
         std::fprintf(stderr, "vexorin-services: cannot listen on 127.0.0.1:%d: %s\n", port,
