@@ -32,7 +32,7 @@ bool SplitCells(std::string_view line, char delimiter, std::vector<std::string>&
             } else {
                 quoted = false;
             }
-        } else if (c == '"' && delimiter == ',' && TrimView(cell, " ").empty()) {
+        } else if (c == '"' && TrimView(cell, " ").empty()) {
             quoted = wasQuoted = true;
             cell.clear();
         } else if (c == delimiter) {
@@ -52,16 +52,55 @@ char DelimiterOf(std::string_view line) {
     return line.find('\t') != std::string_view::npos ? '\t' : ',';
 }
 
-// The header names of each kind of list, lower-cased.
-constexpr std::string_view kTermHeaders[] = {"keyword", "top queries", "key term", "query"};
-constexpr std::string_view kDemandHeaders[] = {"avg. monthly searches", "impressions", "demand"};
+// The header names of each kind of list, case-folded, in the languages an
+// account's exports come in: English, German, French, Spanish, Italian,
+// Portuguese, Dutch, Polish and Japanese. Keyword Planner's "Keyword" and
+// "Avg. monthly searches", Search Console's "Top queries" and "Impressions",
+// and our own lists'.
+constexpr std::string_view kTermHeaders[] = {
+    "keyword", "top queries", "key term", "query",
+    // Keyword Planner
+    "mot cl\xC3\xA9", "palabra clave", "parola chiave", "palavra-chave", "zoekwoord",
+    "s\xC5\x82owo kluczowe", "\xE3\x82\xAD\xE3\x83\xBC\xE3\x83\xAF\xE3\x83\xBC\xE3\x83\x89",
+    // Search Console
+    "h\xC3\xA4ufigste suchanfragen", "suchanfrage", "requ\xC3\xAAtes les plus fr\xC3\xA9quentes",
+    "requ\xC3\xAAte", "consultas principales", "consulta", "query principali",
+    "principais consultas", "populairste zoekopdrachten", "zoekopdracht",
+    "najpopularniejsze zapytania", "zapytanie",
+    "\xE4\xB8\x8A\xE4\xBD\x8D\xE3\x81\xAE\xE3\x82\xAF\xE3\x82\xA8\xE3\x83\xAA",
+    "\xE3\x82\xAF\xE3\x82\xA8\xE3\x83\xAA"};
+constexpr std::string_view kDemandHeaders[] = {
+    "avg. monthly searches", "impressions", "demand",
+    // Keyword Planner
+    "durchschn. suchanfragen pro monat", "nombre moyen de recherches mensuelles",
+    "promedio de b\xC3\xBAsquedas mensuales", "ricerche mensili medie",
+    "m\xC3\xA9"
+    "dia de pesquisas mensais",
+    "gem. aantal zoekopdrachten per maand",
+    "\xC5\x9Brednia miesi\xC4\x99"
+    "czna liczba wyszukiwa\xC5\x84",
+    "\xE6\x9C\x88\xE9\x96\x93\xE5\xB9\xB3\xE5\x9D\x87\xE6\xA4\x9C\xE7\xB4\xA2"
+    "\xE3\x83\x9C\xE3\x83\xAA\xE3\x83\xA5\xE3\x83\xBC\xE3\x83\xA0",
+    // Search Console
+    "impressionen", "impresiones", "impressioni",
+    "impress\xC3\xB5"
+    "es",
+    "vertoningen", "wy\xC5\x9Bwietlenia", "\xE8\xA1\xA8\xE7\xA4\xBA\xE5\x9B\x9E\xE6\x95\xB0"};
+// Where the English names end in each list: a header past them is an export
+// in another language, whose demand is written the English way.
+constexpr size_t kEnglishTermHeaders = 4, kEnglishDemandHeaders = 3;
 
+// The column of the first cell named one of names; *foreign tells whether
+// the name is past the first english ones.
 template <size_t N>
-int ColumnOf(const std::vector<std::string>& cells, const std::string_view (&names)[N]) {
+int ColumnOf(const std::vector<std::string>& cells, const std::string_view (&names)[N],
+             size_t english, bool* foreign) {
     for (size_t i = 0; i < cells.size(); ++i) {
-        const std::string name = LowerAscii(TrimView(cells[i], " \t"));
-        if (std::find(std::begin(names), std::end(names), name) != std::end(names))
-            return static_cast<int>(i);
+        const std::string name = FoldCase(TrimView(cells[i], " \t"));
+        const auto it = std::find(std::begin(names), std::end(names), name);
+        if (it == std::end(names)) continue;
+        *foreign = *foreign || static_cast<size_t>(it - std::begin(names)) >= english;
+        return static_cast<int>(i);
     }
     return -1;
 }
@@ -81,30 +120,113 @@ std::string AtLine(size_t line, const std::string& what) {
 
 }  // namespace
 
+namespace {
+
+// Blanks as exports write them around and inside figures: a space, a
+// no-break space, a narrow no-break space.
+std::string OneBlank(std::string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text.substr(i, 2) == "\xC2\xA0") {
+            out += ' ';
+            ++i;
+        } else if (text.substr(i, 3) == "\xE2\x80\xAF") {
+            out += ' ';
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return std::string(TrimView(out, " \t"));
+}
+
+// An amount as an export writes one end of a range or a whole figure: a
+// whole number with digit groups, or a number (with a decimal comma or
+// point) and a word for thousands, ten thousands or millions ("1K", "1,5
+// Tsd.", "10 mil", "1万").
+std::optional<double> ReadAmount(std::string_view text) {
+    const std::string t = OneBlank(text);
+    struct Scale {
+        std::string_view word;
+        double factor;
+    };
+    static constexpr Scale kScales[] = {{"K", 1e3},
+                                        {"k", 1e3},
+                                        {"Tsd.", 1e3},
+                                        {"Tsd", 1e3},
+                                        {"mil", 1e3},
+                                        {"tys.", 1e3},
+                                        {"tys", 1e3},
+                                        {"\xE5\x8D\x83", 1e3},
+                                        {"\xE4\xB8\x87", 1e4},
+                                        {"M", 1e6},
+                                        {"Mio.", 1e6},
+                                        {"Mio", 1e6},
+                                        {"mln", 1e6},
+                                        {"mi", 1e6},
+                                        {"\xE7\x99\xBE\xE4\xB8\x87", 1e6}};
+    for (const Scale& scale : kScales) {
+        if (!t.ends_with(scale.word) || t.size() == scale.word.size()) continue;
+        std::string number(
+            TrimView(std::string_view(t).substr(0, t.size() - scale.word.size()), " "));
+        std::replace(number.begin(), number.end(), ',', '.');
+        const auto n = ReadDecimal(number, '.');
+        if (!n || *n < 0 || number.find_first_of("eE+-") != std::string::npos) return std::nullopt;
+        return *n * scale.factor;
+    }
+    // A group mark of a Swiss export, an apostrophe, is a blank elsewhere.
+    std::string whole = t;
+    std::replace(whole.begin(), whole.end(), '\'', ' ');
+    if (const auto n = ReadGroupedWholeNumber(whole); n && *n >= 0) return static_cast<double>(*n);
+    return std::nullopt;
+}
+
+// The dash between a range's ends: an en dash, a fullwidth or plain tilde
+// (Japanese exports), or a hyphen; where it is and how long.
+std::pair<size_t, size_t> RangeDash(std::string_view text) {
+    for (const std::string_view dash : {"\xE2\x80\x93", "\xEF\xBD\x9E", "~", "-"})
+        if (const size_t at = text.find(dash); at != std::string_view::npos && at > 0)
+            return {at, dash.size()};
+    return {std::string_view::npos, 0};
+}
+
+std::optional<std::pair<double, double>> ReadRange(std::string_view text) {
+    const auto [dash, size] = RangeDash(text);
+    if (dash == std::string_view::npos) return std::nullopt;
+    const auto low = ReadAmount(text.substr(0, dash)), high = ReadAmount(text.substr(dash + size));
+    if (!low || !high || *low > *high) return std::nullopt;
+    return std::pair(*low, *high);
+}
+
+// 1000 -> "1K", 10000000 -> "10M", 150 -> "150": a range's end as the
+// English export writes it.
+std::string ShortAmount(double amount) {
+    const auto n = static_cast<int64_t>(std::llround(amount));
+    if (n >= 1000000 && n % 1000000 == 0) return std::to_string(n / 1000000) + "M";
+    if (n >= 1000 && n % 1000 == 0) return std::to_string(n / 1000) + "K";
+    return std::to_string(n);
+}
+
+// A demand of an export in another language written the English way
+// ("1.300" -> "1300", "1 Tsd. – 10 Tsd." -> "1K – 10K"), so lists of one
+// account read alike whatever its language; a text that is no figure stays.
+std::string EnglishDemand(const std::string& text) {
+    if (const auto n = ReadAmount(text)) return std::to_string(std::llround(*n));
+    if (const auto range = ReadRange(text))
+        return ShortAmount(range->first) + " \xE2\x80\x93 " + ShortAmount(range->second);
+    return text;
+}
+
+}  // namespace
+
 std::optional<int64_t> ReadDemandFigure(std::string_view text) {
     text = TrimView(text, " \t");
     if (const auto whole = ReadGroupedWholeNumber(text); whole && *whole >= 0) return whole;
-    // "1K – 10K": an en dash (UTF-8) or a hyphen between two ends.
-    size_t dash = text.find("\xE2\x80\x93");
-    size_t dashSize = 3;
-    if (dash == std::string_view::npos) {
-        dash = text.find('-');
-        dashSize = 1;
-    }
-    if (dash == std::string_view::npos || dash == 0) return std::nullopt;
-    auto end = [](std::string_view part) -> std::optional<double> {
-        part = TrimView(part, " \t");
-        double scale = 1;
-        if (!part.empty() && (part.back() == 'K' || part.back() == 'k')) scale = 1e3;
-        if (!part.empty() && (part.back() == 'M' || part.back() == 'm')) scale = 1e6;
-        if (scale != 1) part.remove_suffix(1);
-        const auto n = ReadGroupedWholeNumber(part);
-        if (!n || *n < 0) return std::nullopt;
-        return static_cast<double>(*n) * scale;
-    };
-    const auto low = end(text.substr(0, dash)), high = end(text.substr(dash + dashSize));
-    if (!low || !high || *low > *high) return std::nullopt;
-    return static_cast<int64_t>(std::llround(std::sqrt(*low * *high)));
+    if (const auto amount = ReadAmount(text); amount && std::floor(*amount) == *amount)
+        return static_cast<int64_t>(*amount);
+    const auto range = ReadRange(text);
+    if (!range) return std::nullopt;
+    return static_cast<int64_t>(std::llround(std::sqrt(range->first * range->second)));
 }
 
 KeywordList ReadKeywordList(std::string_view bytes) {
@@ -147,15 +269,15 @@ KeywordList ReadKeywordList(std::string_view bytes) {
     int termColumn = 0, demandColumn = 1;
     size_t first = 0;
     char delimiter = '\t';
-    bool table = false;
+    bool table = false, foreign = false;
     for (size_t i = 0, seen = 0; i < lines.size() && seen < 5; ++i) {
         if (TrimView(lines[i], " \t").empty()) continue;
         ++seen;
         const char d = DelimiterOf(lines[i]);
         if (!SplitCells(lines[i], d, cells)) continue;
-        if (const int t = ColumnOf(cells, kTermHeaders); t >= 0) {
+        if (const int t = ColumnOf(cells, kTermHeaders, kEnglishTermHeaders, &foreign); t >= 0) {
             termColumn = t;
-            demandColumn = ColumnOf(cells, kDemandHeaders);
+            demandColumn = ColumnOf(cells, kDemandHeaders, kEnglishDemandHeaders, &foreign);
             first = i + 1;
             delimiter = d;
             table = true;
@@ -173,11 +295,23 @@ KeywordList ReadKeywordList(std::string_view bytes) {
                 return fail(AtLine(i + 1, "unbalanced quotes"));
             firstTwo.push_back(cells);
         }
-        if (firstTwo.size() == 2 && firstTwo[0].size() > 2 &&
-            firstTwo[0].size() == firstTwo[1].size()) {
+        auto noKeywordColumn = [&](const std::vector<std::string>& header) {
             std::string found;
-            for (const std::string& c : firstTwo[0]) found += (found.empty() ? "" : ", ") + c;
+            for (const std::string& c : header) found += (found.empty() ? "" : ", ") + c;
             return fail("no keyword column (columns: " + found + ")");
+        };
+        if (firstTwo.size() == 2 && firstTwo[0].size() > 2 &&
+            firstTwo[0].size() == firstTwo[1].size())
+            return noKeywordColumn(firstTwo[0]);
+        // Tabs part columns, never a term: a line of more than a term and a
+        // demand is a table whose header we do not know (an export in a
+        // language not read), never a list of whole lines.
+        for (size_t i = 0; i < lines.size(); ++i) {
+            if (lines[i].find('\t') == std::string_view::npos) continue;
+            if (!SplitCells(lines[i], '\t', cells)) return fail(AtLine(i + 1, "unbalanced quotes"));
+            if (cells.size() > 2) return noKeywordColumn(cells);
+            if (cells.size() == 2 && !ReadDemandFigure(cells[1]) && cells[1] != "?")
+                return fail(AtLine(i + 1, "\"" + cells[1] + "\" after the tab is no demand"));
         }
     }
     std::set<std::string> seen;
@@ -200,6 +334,7 @@ KeywordList ReadKeywordList(std::string_view bytes) {
         std::string demand = demandColumn >= 0 && demandColumn < static_cast<int>(cells.size())
                                  ? std::string(TrimView(cells[demandColumn], " \t"))
                                  : std::string();
+        if (foreign) demand = EnglishDemand(demand);
         if (!seen.insert(FoldCase(term)).second) continue;
         if (list.terms.size() == kMaxImportedTerms)
             return fail("more than " + std::to_string(kMaxImportedTerms) + " terms");

@@ -57,6 +57,44 @@ TEST(KeywordImport, EachKindOfList) {
     for (const Case& c : cases) EXPECT_EQ(Read(c.bytes), c.want) << c.name;
 }
 
+// An account's export in its language reads as the English one: its
+// header's names, its digit groups (a dot, a no-break space), its range
+// words; a cell quoted in a tab-separated export is unquoted.
+TEST(KeywordImport, ExportsInTheAccountsLanguage) {
+    const std::u16string rows[][2] = {
+        {u"running shoes\tUSD\t1K \u2013 10K\t0%\r\n", u"red shoes\tUSD\t12100\t\r\n"},
+        {u"running shoes\tEUR\t1000 \u2013 10.000\t0 %\r\n", u"\"red shoes\"\tEUR\t12.100\t\r\n"},
+        {u"running shoes\tEUR\t1 k \u2013 10 k\t0 %\r\n", u"red shoes\tEUR\t12\u00A0100\t\r\n"},
+        {u"running shoes\tJPY\t1000\uFF5E1\u4E07\t0%\r\n", u"red shoes\tJPY\t12,100\t\r\n"},
+    };
+    const std::u16string headers[] = {
+        u"Keyword\tCurrency\tAvg. monthly searches\tThree month change\r\n",
+        u"Keyword\tW\u00E4hrung\tDurchschn. Suchanfragen pro Monat\tVer\u00E4nderung\r\n",
+        u"Mot cl\u00E9\tDevise\tNombre moyen de recherches mensuelles\tVariation\r\n",
+        u"\u30AD\u30FC\u30EF\u30FC\u30C9\t\u901A\u8CA8\t\u6708\u9593\u5E73\u5747\u691C\u7D22"
+        u"\u30DC\u30EA\u30E5\u30FC\u30E0\t\u5909\u5316\r\n",
+    };
+    const Terms english = {{"running shoes", "1K \xE2\x80\x93 10K"}, {"red shoes", "12100"}};
+    for (size_t i = 0; i < std::size(headers); ++i)
+        EXPECT_EQ(Read(Utf16(u"Keyword Stats 2026-11-01\r\n1 Nov 2025 - 31 Oct 2026\r\n" +
+                             headers[i] + rows[i][0] + rows[i][1])),
+                  english)
+            << i;
+    EXPECT_EQ(Read("H\xC3\xA4ufigste Suchanfragen,Klicks,Impressionen,CTR,Position\n"
+                   "schuhe,3,\"1.200\",\"2,5 %\",\"4,5\"\n"),
+              (Terms{{"schuhe", "1200"}}));
+    // A header in a language not read is refused naming its columns, never
+    // researched as whole lines.
+    const KeywordList unknown = ReadKeywordList(
+        Utf16(u"Title\r\nS\u00F6kord\tValuta\tGenomsnittliga s\u00F6kningar per m\u00E5nad\r\n"
+              u"skor\tSEK\t1000\r\n"));
+    EXPECT_EQ(unknown.error,
+              "no keyword column (columns: S\xC3\xB6kord, Valuta, Genomsnittliga "
+              "s\xC3\xB6kningar per m\xC3\xA5nad)");
+    EXPECT_EQ(ReadKeywordList("alpha\t99999999999999999999\n").error,
+              "line 1: \"99999999999999999999\" after the tab is no demand");
+}
+
 // A file that is not a table of terms says what is wrong, and gives none.
 TEST(KeywordImport, BadInputSaysWhatIsWrong) {
     std::string many;
@@ -91,6 +129,15 @@ TEST(KeywordImport, DemandFiguresAndMerging) {
         {"10K - 100K", 31623},
         {"1M \xE2\x80\x93 10M", 3162278},
         {"0", 0},
+        {"1.300", 1300},
+        {"12\xC2\xA0"
+         "100",
+         12100},
+        {"1,5 Tsd. \xE2\x80\x93 15 Tsd.", 4743},
+        {"100\xEF\xBD\x9E"
+         "1\xE5\x8D\x83",
+         316},
+        {"10 mil - 100 mil", 31623},
         {"?", std::nullopt},
         {"10K - 1K", std::nullopt},
         {"-5", std::nullopt},
