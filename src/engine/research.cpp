@@ -502,8 +502,9 @@ void Research::Notice(Service service, const std::string& words, const std::stri
     const std::lock_guard lock(mutex_);
     if (!toldOnce_[service].insert(kind.empty() ? words : kind).second) return;
     const std::string& host = service == kSuggest ? ctx_.hosts.suggest : ctx_.hosts.search;
+    // A service's own words may end their sentence already.
     notices_.push_back(std::string("The ") + ServiceName(service) + " service at " + host + " " +
-                       words + ".");
+                       words + (words.ends_with('.') ? "" : "."));
 }
 
 std::optional<std::vector<ImportedTerm>> Research::SourceSuggestions(const std::string& keyword) {
