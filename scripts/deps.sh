@@ -11,7 +11,7 @@ PACKAGES=(
   fp-utils-3.2.2 locales libsqlite3-dev libssl-dev openssl ca-certificates libutf8proc-dev
   nginx-light lintian man-db bash-completion at-spi2-core python3-pyatspi dbus-daemon
   nlohmann-json3-dev libsecret-1-dev gnome-keyring libsecret-tools openbox xdotool x11-utils
-  libsystemd-dev systemd dunst libpq-dev postgresql
+  libsystemd-dev systemd dunst libpq-dev postgresql libidn2-dev
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -82,6 +82,56 @@ std::string PrintableName(std::string_view name) {
     return out;
 }
 
+std::string ShowableText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    char buf[12];
+    for (size_t i = 0; i < text.size();) {
+        const auto u = static_cast<unsigned char>(text[i]);
+        if (u < 0x20 || u == 0x7F) {
+            std::snprintf(buf, sizeof buf, "\\x%02X", u);
+            out += buf;
+            ++i;
+            continue;
+        }
+        if (u < 0x80) {
+            out += text[i++];
+            continue;
+        }
+        // One UTF-8 sequence: its length and code point, or a lone byte.
+        const size_t n = u >= 0xF0 ? 4 : u >= 0xE0 ? 3 : u >= 0xC2 ? 2 : 0;
+        uint32_t cp = n == 2 ? u & 0x1F : n == 3 ? u & 0x0F : u & 0x07;
+        bool whole = n > 0 && i + n <= text.size();
+        for (size_t k = 1; whole && k < n; ++k) {
+            const auto c = static_cast<unsigned char>(text[i + k]);
+            whole = (c & 0xC0) == 0x80;
+            cp = cp << 6 | (c & 0x3F);
+        }
+        if (!whole) {
+            // 0x80-0x9F alone are C1 controls to an 8-bit terminal.
+            if (u <= 0x9F) {
+                std::snprintf(buf, sizeof buf, "\\x%02X", u);
+                out += buf;
+            } else {
+                out += text[i];
+            }
+            ++i;
+            continue;
+        }
+        const bool control = (cp >= 0x80 && cp <= 0x9F) || cp == 0x061C || cp == 0x200E ||
+                             cp == 0x200F || (cp >= 0x202A && cp <= 0x202E) ||
+                             (cp >= 0x2066 && cp <= 0x2069);
+        if (control) {
+            std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned>(cp));
+            out += buf;
+        } else {
+            out.append(text.substr(i, n));
+        }
+        i += n;
+    }
+    return out;
+}
+
 std::string FoldCase(std::string_view text) {
     const bool ascii = std::all_of(text.begin(), text.end(),
                                    [](char c) { return static_cast<unsigned char>(c) < 0x80; });

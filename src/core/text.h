@@ -35,6 +35,11 @@ std::string LowerAscii(std::string_view text);
 // \t, \r, \n and other control bytes as \xNN, so a name cannot start a
 // line of its own.
 std::string PrintableName(std::string_view name);
+// Text a service or a file gave, made safe to show on a terminal, in a
+// message or a table: control characters (C0, DEL, C1), bidirectional
+// controls and bytes 0x80-0x9F that are no UTF-8 become "\x1B", "\u202E";
+// the rest stays, backslashes included.
+std::string ShowableText(std::string_view text);
 // The text with case folded for every script (Unicode NFKC case folding),
 // so "Äpfel" and "äpfel" are one term; bytes that are not UTF-8 are folded
 // by LowerAscii's rule instead.

@@ -8,8 +8,8 @@ RunOutcome RunHeadlessResearch(const HeadlessResearch& request, ResultsTable& ta
                                std::vector<std::string>* notices) {
     QuietHost quiet(request);
     ServiceHosts hosts = ServiceHostsFromEnvironment();
-    if (request.sources.suggest) hosts.suggest = request.sources.suggestHost;
-    if (request.sources.search) hosts.search = request.sources.searchHost;
+    if (!request.sources.suggestHost.empty()) hosts.suggest = request.sources.suggestHost;
+    if (!request.sources.searchHost.empty()) hosts.search = request.sources.searchHost;
     Research research({.status = quiet,
                        .pump = quiet,
                        .keys = quiet,

@@ -1,6 +1,7 @@
 #include "engine/metrics.h"
 
 #include <cstdint>
+#include <optional>
 
 #include "core/text.h"
 #include "results/keyword_import.h"
@@ -8,36 +9,47 @@
 namespace vx {
 
 namespace {
-// Competition and rank: 64-bit whole numbers, 0 when they do not read.
-int64_t WholeOrZero(std::string_view text) {
-    return ReadWholeNumber64(text).value_or(0);
+// A figure a service or a file gave, or nothing when it is unknown: "?", a
+// negative number, a text that does not read or lies beyond 64 bits. An
+// invented 0 would sort as the best row, so what is derived from an
+// unknown figure is unknown too.
+std::optional<int64_t> Figure(std::string_view text) {
+    if (text == kUnknown) return std::nullopt;
+    const auto n = ReadWholeNumber64(text);
+    return n && *n >= 0 ? n : std::nullopt;
+}
+// A count: none is asked for an empty term, which counts 0.
+std::optional<int64_t> Count(std::string_view text) {
+    return text.empty() ? std::optional<int64_t>(0) : Figure(text);
+}
+// A rank: "-" is a site not found, 0.
+std::optional<int64_t> Rank(std::string_view text) {
+    return text == "-" ? std::optional<int64_t>(0) : Figure(text);
 }
 // Demand as the suggestion page shows it, digit groups included, or as an
 // imported list gives it (a range reads as its geometric middle).
-int64_t DemandOrZero(std::string_view text) {
-    return ReadDemandFigure(text).value_or(0);
-}
-// A figure the services did not give: what is derived from it is unknown
-// too, never a 0 that would sort as the best.
-bool Unknown(std::string_view text) {
-    return text == kUnknown;
+std::optional<int64_t> Demand(std::string_view text) {
+    if (text == kUnknown) return std::nullopt;
+    return ReadDemandFigure(text);
 }
 }  // namespace
 
 std::string FormatCostPerProspect(std::string_view competition, std::string_view demand,
                                   char decimalSeparator) {
-    if (Unknown(competition) || Unknown(demand)) return kUnknown;
-    const int64_t a = WholeOrZero(competition);
-    const int64_t b = DemandOrZero(demand);
+    const auto count = Count(competition);
+    const auto searches = Demand(demand);
+    if (!count || !searches) return kUnknown;
+    const int64_t a = *count, b = *searches;
     const double v = b != 0 ? static_cast<double>(a) / static_cast<double>(b) : 0.0;
     return FormatDecimal(v, 3, decimalSeparator);
 }
 
 std::string FormatProfitability(std::string_view competition, std::string_view rank,
                                 char decimalSeparator) {
-    if (Unknown(competition) || Unknown(rank)) return kUnknown;
-    const int64_t c = WholeOrZero(competition);
-    const int64_t r = WholeOrZero(rank);
+    const auto count = Count(competition);
+    const auto place = Rank(rank);
+    if (!count || !place) return kUnknown;
+    const int64_t c = *count, r = *place;
     int64_t page = r / 20;
     if (r % 20 > 0) page += 1;
     double weight = 1.0;
@@ -54,9 +66,10 @@ std::string FormatProfitability(std::string_view competition, std::string_view r
 
 std::string EstimateProspects(std::string_view demand, std::string_view profitability,
                               char decimalSeparator) {
-    if (Unknown(demand) || Unknown(profitability)) return kUnknown;
-    const double d = static_cast<double>(DemandOrZero(demand));
-    const double p = ReadDecimal(profitability, decimalSeparator).value_or(0.0);
+    const auto searches = Demand(demand);
+    const auto share = ReadDecimal(profitability, decimalSeparator);
+    if (!searches || !share) return kUnknown;
+    const double d = static_cast<double>(*searches), p = *share;
     double v = RoundHalfEven(d * p / 100.0);
     if (!(v > 0.0)) return "0";
     // A profitability from a loaded row may be anything; keep the text a

@@ -356,7 +356,7 @@ FetchedPage Research::Fetch(Service service, const ServiceRequest& request, Lane
     const std::string who = std::string("The ") + ServiceName(service) + " service at " + host;
     if (!page.problem.empty() && !told_[service]) {
         told_[service] = true;
-        notices_.push_back(who + ": " + page.problem);
+        notices_.push_back(ShowableText(who + ": " + page.problem));
     }
     // Whatever did not come whole failed. No answer, a cut one, 429 or 5xx
     // count toward giving up: a refusing service is given up on like a
@@ -372,8 +372,8 @@ FetchedPage Research::Fetch(Service service, const ServiceRequest& request, Lane
     // their token first.)
     if (sourced && service == kSearch && (page.status == 401 || page.status == 403)) {
         if (gaveUp_.empty())
-            gaveUp_ = who + " " +
-                      ctx_.searchSource->Refusal(page.status, StatusWords(page.statusLine)) + ".";
+            gaveUp_ = ShowableText(who + " " +
+                      ctx_.searchSource->Refusal(page.status, StatusWords(page.statusLine)) + ".");
         return page;
     }
     // A plain refusal (404, a redirect) is an answer: the service is there.
@@ -392,14 +392,14 @@ FetchedPage Research::Fetch(Service service, const ServiceRequest& request, Lane
     if (gaveUp_.empty() && failures >= (service == kSuggest ? 1 : kFailuresBeforeGivingUp)) {
         if (!page.problem.empty() && page.status == 0) {
             // Its reason, never "not answering" after a certificate failure.
-            gaveUp_ = who + ": " + page.problem;
+            gaveUp_ = ShowableText(who + ": " + page.problem);
         } else if (failedAs_[service].empty()) {
-            gaveUp_ = who + " is not answering.";
+            gaveUp_ = ShowableText(who + " is not answering.");
         } else if (failures == 1) {
-            gaveUp_ = who + " " + failedAs_[service] + ".";
+            gaveUp_ = ShowableText(who + " " + failedAs_[service] + ".");
         } else {
-            gaveUp_ = who + " " + failedAs_[service] + " to " + std::to_string(failures) +
-                      " requests in a row.";
+            gaveUp_ = ShowableText(who + " " + failedAs_[service] + " to " + std::to_string(failures) +
+                      " requests in a row.");
         }
     }
     return page;
@@ -487,10 +487,24 @@ void Research::RunInvestigation(const std::string& keyword) {
             listSize_ = static_cast<int>(terms->size());
             ListRows rows(*terms);
             FillRows(rows, false);
+            NoRowsSaid("\"" + keyword + "\"");
         }
         return;
     }
-    if (const auto page = SuggestionPage(keyword)) FillResultsFromSuggestions(*page);
+    if (const auto page = SuggestionPage(keyword)) {
+        FillResultsFromSuggestions(*page);
+        NoRowsSaid("\"" + keyword + "\"");
+    }
+}
+
+void Research::NoRowsSaid(const std::string& seeds) {
+    // A run that researched nothing is never a plain "Done!".
+    if (ctx_.table.Count() > 0 || ctx_.stop.Requested() || escapeSeen_) return;
+    const std::lock_guard lock(mutex_);
+    if (gaveUp_.empty())
+        gaveUp_ = ShowableText("The suggestion service at " + ctx_.hosts.suggest + " gave no suggestions for " +
+                  seeds + ".");
+    ctx_.status.SetStatusText(gaveUp_);
 }
 
 void Research::NoteAnswerFault(Service service, const std::string& fault) {
@@ -503,8 +517,8 @@ void Research::Notice(Service service, const std::string& words, const std::stri
     if (!toldOnce_[service].insert(kind.empty() ? words : kind).second) return;
     const std::string& host = service == kSuggest ? ctx_.hosts.suggest : ctx_.hosts.search;
     // A service's own words may end their sentence already.
-    notices_.push_back(std::string("The ") + ServiceName(service) + " service at " + host + " " +
-                       words + (words.ends_with('.') ? "" : "."));
+    notices_.push_back(ShowableText(std::string("The ") + ServiceName(service) + " service at " + host + " " +
+                       words + (words.ends_with('.') ? "" : ".")));
 }
 
 std::optional<std::vector<ImportedTerm>> Research::SourceSuggestions(const std::string& keyword) {
@@ -528,7 +542,7 @@ std::optional<std::vector<ImportedTerm>> Research::SourceSuggestions(const std::
             const std::string fault = source.Read({page.status, page.complete, page.body});
             if (!fault.empty()) {
                 const std::lock_guard lock(mutex_);
-                gaveUp_ = "The suggestion service at " + ctx_.hosts.suggest + " " + fault + ".";
+                gaveUp_ = ShowableText("The suggestion service at " + ctx_.hosts.suggest + " " + fault + ".");
             }
         }
         if (GivenUp()) {
@@ -576,6 +590,10 @@ void Research::RunSeeds(const std::vector<std::string>& keywords) {
         MergeKeywordLists(merged, *suggested);
     }
     RunList(merged);
+    std::string seeds;
+    for (const std::string& keyword : keywords)
+        seeds += (seeds.empty() ? "\"" : ", \"") + keyword + "\"";
+    NoRowsSaid(seeds);
 }
 
 void Research::RunList(const std::vector<ImportedTerm>& terms) {
@@ -933,7 +951,18 @@ std::optional<SearchRead> Research::SourceSearch(const ServiceRequest& request, 
     if (!read.notice.empty()) Notice(kSearch, read.notice);
     if (!read.error.empty()) {
         NoteAnswerFault(kSearch, read.error);
+        // A service that answers what does not read is given up on like one
+        // that does not answer: asking it again would only repeat it.
+        const std::lock_guard lock(mutex_);
+        ++failuresTotal_[kSearch];
+        if (++unreadableInRow_[kSearch] >= kFailuresBeforeGivingUp && gaveUp_.empty())
+            gaveUp_ = ShowableText("The search service at " + ctx_.hosts.search + " " + read.error + " to " +
+                      std::to_string(unreadableInRow_[kSearch]) + " requests in a row.");
         return std::nullopt;
+    }
+    {
+        const std::lock_guard lock(mutex_);
+        unreadableInRow_[kSearch] = 0;
     }
     return read;
 }

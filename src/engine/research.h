@@ -165,6 +165,9 @@ class Research {
     std::optional<std::vector<ImportedTerm>> SourceSuggestions(const std::string& keyword);
     FetchedPage Fetch(Service service, const std::string& url, Lane& lane);
     FetchedPage Fetch(Service service, const ServiceRequest& request, Lane& lane);
+    // After a run of seeds: a table left empty says so as the word on the
+    // run ("gave no suggestions for \"x\"").
+    void NoRowsSaid(const std::string& seeds);
     // Tells once per service and kind of fault what was wrong with an
     // answer it gave.
     void NoteAnswerFault(Service service, const std::string& fault);
@@ -214,6 +217,8 @@ class Research {
     size_t noticesShown_ = 0;           // the calling thread's
     bool told_[2] = {false, false};
     std::set<std::string> toldOnce_[2];
+    // Answers in a row that came whole but did not read.
+    int unreadableInRow_[2] = {0, 0};
     std::string gaveUp_;
     // Set by the calling thread when Escape was seen or the run unwinds.
     std::atomic<bool> halt_{false};

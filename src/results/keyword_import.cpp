@@ -8,6 +8,8 @@
 #include <iterator>
 #include <set>
 
+#include <sys/stat.h>
+
 #include "core/text.h"
 #include "results/dialog_limits.h"
 
@@ -171,13 +173,23 @@ std::optional<double> ReadAmount(std::string_view text) {
             TrimView(std::string_view(t).substr(0, t.size() - scale.word.size()), " "));
         std::replace(number.begin(), number.end(), ',', '.');
         const auto n = ReadDecimal(number, '.');
-        if (!n || *n < 0 || number.find_first_of("eE+-") != std::string::npos) return std::nullopt;
+        if (!n || *n < 0 || number.find_first_of("eE+-") != std::string::npos ||
+            *n * scale.factor > 9e18)
+            return std::nullopt;
         return *n * scale.factor;
     }
     // A group mark of a Swiss export, an apostrophe, is a blank elsewhere.
     std::string whole = t;
     std::replace(whole.begin(), whole.end(), '\'', ' ');
     if (const auto n = ReadGroupedWholeNumber(whole); n && *n >= 0) return static_cast<double>(*n);
+    // A whole number written with a zero fraction ("12100.0", as a
+    // spreadsheet saves it) is that number.
+    if (const size_t mark = t.find_first_of(".,");
+        mark != std::string::npos && mark > 0 &&
+        t.find_first_not_of('0', mark + 1) == std::string::npos && mark + 1 < t.size() &&
+        t.find_first_not_of("0123456789") == mark)
+        if (const auto n = ReadWholeNumber64(t.substr(0, mark)); n && *n >= 0)
+            return static_cast<double>(*n);
     return std::nullopt;
 }
 
@@ -237,7 +249,8 @@ KeywordList ReadKeywordList(std::string_view bytes) {
         return std::move(list);
     };
     std::string text;
-    if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
+    const bool utf16 = bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
+    if (utf16) {
         // As the investigation file reads it: what does not decode is U+FFFD.
         text = Utf16ToUtf8(bytes.substr(2), bytes[0] == '\xFE');
     } else {
@@ -246,14 +259,13 @@ KeywordList ReadKeywordList(std::string_view bytes) {
     if (text.find('\0') != std::string::npos)
         return fail("not a table of terms: it holds NUL bytes");
 
+    // Lines end in LF, CR LF or a lone CR (an old Mac or spreadsheet export).
     std::vector<std::string_view> lines;
     for (size_t start = 0; start <= text.size();) {
-        size_t lf = text.find('\n', start);
-        if (lf == std::string::npos) lf = text.size();
-        std::string_view line(text.data() + start, lf - start);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.push_back(line);
-        start = lf + 1;
+        size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string::npos) end = text.size();
+        lines.emplace_back(text.data() + start, end - start);
+        start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
     }
     for (size_t i = 0; i < lines.size(); ++i) {
         for (const char c : lines[i]) {
@@ -261,6 +273,15 @@ KeywordList ReadKeywordList(std::string_view bytes) {
             if (u < 0x20 && c != '\t')
                 return fail(AtLine(i + 1, "not a table of terms: it holds control bytes"));
         }
+    }
+    // Text that does not decode is refused where it stands: researched, it
+    // would be a term nobody typed.
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const std::string line(lines[i]);
+        if (utf16 && line.find("\xEF\xBF\xBD") != std::string::npos)
+            return fail(AtLine(i + 1, "UTF-16 that does not decode"));
+        if (!utf16 && !IsValidUtf8(line))
+            return fail(AtLine(i + 1, "text that is not UTF-8 (save the list as UTF-8)"));
     }
 
     // A header within the first lines names the columns; the lines before
@@ -307,7 +328,8 @@ KeywordList ReadKeywordList(std::string_view bytes) {
         // demand is a table whose header we do not know (an export in a
         // language not read), never a list of whole lines.
         for (size_t i = 0; i < lines.size(); ++i) {
-            if (lines[i].find('\t') == std::string_view::npos) continue;
+            if (lines[i].find('\t') == std::string_view::npos || TrimView(lines[i], " \t").empty())
+                continue;
             if (!SplitCells(lines[i], '\t', cells)) return fail(AtLine(i + 1, "unbalanced quotes"));
             if (cells.size() > 2) return noKeywordColumn(cells);
             if (cells.size() == 2 && !ReadDemandFigure(cells[1]) && cells[1] != "?")
@@ -340,12 +362,26 @@ KeywordList ReadKeywordList(std::string_view bytes) {
             return fail("more than " + std::to_string(kMaxImportedTerms) + " terms");
         list.terms.push_back({std::move(term), std::move(demand)});
     }
+    // Nothing to research is no list: a run of it would do nothing.
+    if (list.terms.empty()) return fail("no terms in it");
     return list;
 }
 
 KeywordList ReadKeywordListFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
     KeywordList list;
+    // What is no file, or too large to be a list, is refused before a byte
+    // is read: a folder, a device, a FIFO that never ends.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            list.error = "a folder, not a file";
+        else if (!S_ISREG(st.st_mode))
+            list.error = "not a regular file";
+        else if (static_cast<uint64_t>(st.st_size) > kMaxImportBytes)
+            list.error = "larger than " + std::to_string(kMaxImportBytes >> 20) + " MiB";
+        if (!list.error.empty()) return list;
+    }
+    std::ifstream in(path, std::ios::binary);
     if (!in) {
         list.error = std::strerror(errno);
         return list;

@@ -13,8 +13,9 @@
 
 namespace vx {
 
-// A list may hold this many terms.
+// A list may hold this many terms, in a file of at most this many bytes.
 constexpr size_t kMaxImportedTerms = 100000;
+constexpr uint64_t kMaxImportBytes = 256ull << 20;
 
 struct ImportedTerm {
     std::string term;

@@ -5,7 +5,9 @@
 namespace vx {
 
 std::string EscapeField(std::string_view text) {
-    return BackslashEscape(text, "\t\r\n\\");
+    // TAB, CR, LF and backslash as ever; every other control a service or a
+    // file may hold never reaches the terminal raw.
+    return ShowableText(BackslashEscape(text, "\t\r\n\\"));
 }
 
 std::string FormatTableLines(const ResultsTable& table) {

@@ -4,12 +4,13 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "results/results_table.h"
 
 namespace vx {
 
-std::string EscapeField(const std::string& text);
+std::string EscapeField(std::string_view text);
 std::string FormatTableLines(const ResultsTable& table);
 
 }  // namespace vx

@@ -1,5 +1,9 @@
 #include "results/top_results.h"
 
+#include <idn2.h>
+
+#include <algorithm>
+
 #include "core/text.h"
 
 namespace vx {
@@ -31,7 +35,30 @@ std::string ResultHost(std::string_view url) {
         if (!fine) return {};
     }
     if (host.starts_with("www.") && host.size() > 4) host.erase(0, 4);
-    return host;
+    return CanonicalHost(host);
+}
+
+std::string CanonicalHost(const std::string& host) {
+    const bool ascii = std::all_of(host.begin(), host.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii && host.find("xn--") == std::string::npos) return host;
+    if (host.starts_with('[')) return host;
+    // One form however a page writes it: to IDNA's ASCII form (which checks
+    // it and folds case), then back to the Unicode a reader knows.
+    char* punycode = nullptr;
+    if (idn2_to_ascii_8z(host.c_str(), &punycode, IDN2_NONTRANSITIONAL | IDN2_NFC_INPUT) !=
+        IDN2_OK) {
+        idn2_free(punycode);
+        // An ASCII name libidn2 refuses ("xn--" that decodes to nothing) is
+        // kept as written; a Unicode one names no site.
+        return ascii ? host : std::string();
+    }
+    std::string canonical = punycode;
+    idn2_free(punycode);
+    char* unicode = nullptr;
+    if (idn2_to_unicode_8z8z(canonical.c_str(), &unicode, 0) == IDN2_OK) canonical = unicode;
+    idn2_free(unicode);
+    return canonical;
 }
 
 std::vector<TopResult> TopResultsOf(const std::vector<std::string>& links) {

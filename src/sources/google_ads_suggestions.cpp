@@ -98,7 +98,7 @@ std::optional<ServiceRequest> GoogleAdsSuggestions::Next() {
     r.method = "POST";
     r.json = true;
     for (const auto& [name, secret] : secrets_) r.secrets.push_back(secret);
-    if (token_.empty() || std::chrono::steady_clock::now() >= tokenUntil_) {
+    if (token_.empty() || (usedToken_ && std::chrono::steady_clock::now() >= tokenUntil_)) {
         token_.clear();
         askedToken_ = true;
         r.url = tokenUrl_;
@@ -110,6 +110,7 @@ std::optional<ServiceRequest> GoogleAdsSuggestions::Next() {
         return r;
     }
     askedToken_ = false;
+    usedToken_ = true;
     const std::string customer = Secret("google_ads_customer_id");
     r.url =
         base_ + "/v" + version_ + "/customers/" + QueryEscape(customer) + ":generateKeywordIdeas";
@@ -153,9 +154,13 @@ std::string GoogleAdsSuggestions::ReadToken(const SourceAnswer& answer) {
     long long seconds = 3600;
     if (const auto e = json.find("expires_in"); e != json.end())
         seconds = JsonWholeNumber(*e).value_or(3600);
-    // A minute's margin, so a token never runs out between asking and answer.
-    tokenUntil_ =
-        std::chrono::steady_clock::now() + std::chrono::seconds(std::max(0LL, seconds - 60));
+    // A margin so a token never runs out between asking and answer: a
+    // tenth of its life, at most a minute; a token is always used at least
+    // once, so a short-lived one never has the token asked for forever.
+    seconds = std::max(1LL, seconds);
+    const long long margin = std::min(60LL, seconds / 10);
+    tokenUntil_ = std::chrono::steady_clock::now() + std::chrono::seconds(seconds - margin);
+    usedToken_ = false;
     return {};
 }
 

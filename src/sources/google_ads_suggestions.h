@@ -32,7 +32,7 @@ class GoogleAdsSuggestions : public SuggestionSource {
     std::map<std::string, std::string> secrets_;
     std::string seed_, pageToken_;
     int wanted_ = 0;
-    bool done_ = false, askedToken_ = false, renewed_ = false;
+    bool done_ = false, askedToken_ = false, renewed_ = false, usedToken_ = false;
     std::string token_;
     std::chrono::steady_clock::time_point tokenUntil_;
     std::vector<ImportedTerm> terms_;

@@ -87,11 +87,43 @@ std::vector<const nlohmann::json*> PointTo(const nlohmann::json& document,
     }
 }
 
+std::string ReadTextList(const nlohmann::json& document, std::string_view pointer,
+                         std::vector<std::string>* texts) {
+    // Where the last "each element" step is, the list is checked for being
+    // one and each element for holding a text where the rest points.
+    const size_t star = pointer.rfind("/*");
+    const bool last = star != std::string_view::npos && star + 2 == pointer.size();
+    if (star != std::string_view::npos && (last || pointer[star + 2] == '/')) {
+        const std::string_view rest = pointer.substr(star + 2);
+        for (const nlohmann::json* list : PointTo(document, pointer.substr(0, star))) {
+            if (!list->is_array())
+                return "answered results that are no list (" +
+                       std::string(pointer.substr(0, star)) + ")";
+            for (const nlohmann::json& element : *list) {
+                if (!rest.empty() && !element.is_object())
+                    return "answered a result that is no object";
+                const auto found = PointTo(element, rest);
+                if (found.empty()) continue;  // a result without an address
+                if (!found.front()->is_string()) return "answered a result address that is no text";
+                texts->push_back(found.front()->get<std::string>());
+            }
+        }
+        return {};
+    }
+    for (const nlohmann::json* text : PointTo(document, pointer)) {
+        if (!text->is_string()) return "answered a result address that is no text";
+        texts->push_back(text->get<std::string>());
+    }
+    return {};
+}
+
 std::optional<long long> JsonWholeNumber(const nlohmann::json& value) {
     if (value.is_number_unsigned() || value.is_number_integer()) {
         if (value.is_number_unsigned() &&
             value.get<unsigned long long>() > 9'000'000'000'000'000'000ULL)
             return std::nullopt;
+        // A count or a number of searches below 0 is no figure.
+        if (value.is_number_integer() && value.get<long long>() < 0) return std::nullopt;
         return value.get<long long>();
     }
     if (value.is_number_float()) {

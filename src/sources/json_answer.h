@@ -22,6 +22,14 @@ nlohmann::json ReadJsonAnswer(std::string_view body, std::string* error);
 std::vector<const nlohmann::json*> PointTo(const nlohmann::json& document,
                                            std::string_view pointer);
 
+// The texts a pointer names, such as result addresses ("/results/*/url"):
+// appended to *texts. What is wrong when the answer holds them in another
+// shape ("answered results that are no list"): a list that is a text or an
+// object, an element that is no object, an address that is no text. A
+// list that is not there at all is none, read as no results.
+std::string ReadTextList(const nlohmann::json& document, std::string_view pointer,
+                         std::vector<std::string>* texts);
+
 // A count or a number of searches as JSON gives it: a number or a string of
 // digits (with digit groups); nothing otherwise.
 std::optional<long long> JsonWholeNumber(const nlohmann::json& value);

@@ -109,8 +109,10 @@ SearchRead SearxngSearch::Read(const SourceAnswer& answer) const {
         read.notice =
             "gives no page counts, so competition is \"?\" (a search profile that counts, such "
             "as serpapi, gives them)";
-    for (const nlohmann::json* url : PointTo(*results, "/*/url"))
-        if (url->is_string()) read.urls.push_back(url->get<std::string>());
+    if (read.error = ReadTextList(json, "/results/*/url", &read.urls); !read.error.empty()) {
+        read.urls.clear();
+        return read;
+    }
     // No results while engines failed says nothing of the term: had they
     // answered, the site might be there.
     if (read.urls.empty()) {

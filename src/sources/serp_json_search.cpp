@@ -149,8 +149,10 @@ SearchRead SerpJsonSearch::Read(const SourceAnswer& answer) const {
     }
     const auto count = PointTo(json, countPointer_);
     if (!count.empty()) read.count = JsonWholeNumber(*count.front());
-    for (const nlohmann::json* url : PointTo(json, urlsPointer_))
-        if (url->is_string()) read.urls.push_back(url->get<std::string>());
+    if (read.error = ReadTextList(json, urlsPointer_, &read.urls); !read.error.empty()) {
+        read.urls.clear();
+        return read;
+    }
     // An answer that holds neither is not this API's: an error object, a
     // changed shape, a wrong profile.
     if (count.empty() && read.urls.empty()) {

@@ -83,6 +83,10 @@ ChosenSources ChooseSources(const std::optional<ServiceChoice>& suggest,
         values = Secrets(profile, secret, chosen.error);
         return chosen.error.empty();
     };
+    // The classic pages at another address: their host as the research
+    // names it, scheme kept.
+    if (suggest && suggest->name == "classic") chosen.suggestHost = suggest->base;
+    if (search && search->name == "classic") chosen.searchHost = search->base;
     ServiceProfile p;
     std::map<std::string, std::string> values;
     // A profile that reads has a kind of the table, whose maker exists

@@ -28,8 +28,10 @@ struct ChosenSources {
     // Empty: the classic service of that role.
     std::shared_ptr<SuggestionSource> suggest;
     std::shared_ptr<SearchSource> search;
-    std::string suggestHost, searchHost;  // how messages name them ("host:port")
-    std::string error;                    // why the choice cannot be used
+    // How messages name them ("host:port"); for the classic pages the
+    // address chosen ("classic@URL"), empty for the default one.
+    std::string suggestHost, searchHost;
+    std::string error;  // why the choice cannot be used
 };
 
 ChosenSources ChooseSources(const std::optional<ServiceChoice>& suggest,

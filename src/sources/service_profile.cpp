@@ -1,6 +1,7 @@
 #include "sources/service_profile.h"
 
 #include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +14,8 @@
 namespace vx {
 
 namespace {
+
+constexpr off_t kMaxProfileBytes = 1 << 20;
 
 // "line 3, column 9" of a byte offset into text.
 std::string Place(const std::string& text, size_t offset) {
@@ -121,10 +124,22 @@ std::map<std::string, ServiceProfile> LoadServiceProfiles(const std::vector<std:
         std::sort(names.begin(), names.end());
         for (const std::string& file : names) {
             const std::string path = folder + "/" + file;
+            const std::string name = file.substr(0, file.size() - 5);
+            // A profile is a small file: a link to a device or a huge file is
+            // named as the fault, never read.
+            struct stat st {};
+            if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+                st.st_size > kMaxProfileBytes) {
+                ServiceProfile& p = profiles[name];
+                p = ServiceProfile{};
+                p.name = name;
+                p.file = path;
+                p.error = !S_ISREG(st.st_mode) ? "not a regular file" : "larger than 1 MiB";
+                continue;
+            }
             std::ifstream in(path, std::ios::binary);
             std::ostringstream text;
             text << in.rdbuf();
-            const std::string name = file.substr(0, file.size() - 5);
             profiles[name] = ReadServiceProfile(name, path, text.str());
         }
     }

@@ -240,3 +240,31 @@ TEST(Numbers, TheCLocaleChangesNothing) {
 
 }  // namespace
 }  // namespace vx
+
+namespace vx {
+namespace {
+
+// What a service or a file controls never reaches a terminal as a control.
+TEST(ShowableText, ControlsAreShownNeverObeyed) {
+    struct Case {
+        const char *text, *shown;
+    } cases[] = {
+        {"plain \xC3\xA4 text \\ kept", "plain \xC3\xA4 text \\ kept"},
+        {"clear\x1B[2J", "clear\\x1B[2J"},
+        {"line\nbreak\rback", "line\\x0Abreak\\x0Dback"},
+        {"del\x7F", "del\\x7F"},
+        {"c1 \xC2\x9B"
+         "31m",
+         "c1 \\u009B31m"},
+        {"lone \x9B byte", "lone \\x9B byte"},
+        {"latin \xE9t\xE9", "latin \xE9t\xE9"},
+        {"rtl \xE2\x80\xAEgnp.exe", "rtl \\u202Egnp.exe"},
+        {"isolate \xE2\x81\xA6x\xE2\x81\xA9", "isolate \\u2066x\\u2069"},
+        {"cut \xE2\x80", "cut \xE2\\x80"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ShowableText(c.text), c.shown) << c.text;
+    EXPECT_EQ(ShowableText(std::string("nul\0x", 5)), "nul\\x00x");
+}
+
+}  // namespace
+}  // namespace vx

@@ -15,7 +15,18 @@ TEST(TopResults, EachLinkNamesItsSiteOrNone) {
         {"http://example.com:8080/", "example.com"},
         {"HTTPS://shop.example.com.", "shop.example.com"},
         {"http://example.com@evil.net/x", "evil.net"},  // user info names nobody
-        {"https://xn--bcher-kva.example/", "xn--bcher-kva.example"},
+        // One site however its international name is written.
+        {"https://xn--bcher-kva.example/",
+         "b\xC3\xBC"
+         "cher.example"},
+        {"https://www.XN--BCHER-KVA.example./",
+         "b\xC3\xBC"
+         "cher.example"},
+        {"https://B\xC3\x9C"
+         "CHER.example/",
+         "b\xC3\xBC"
+         "cher.example"},
+        {"https://xn--zz.example/", "xn--zz.example"},  // no IDNA name: as written
         {"https://b\xC3\xBC"
          "cher.example/",
          "b\xC3\xBC"

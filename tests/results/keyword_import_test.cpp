@@ -55,6 +55,13 @@ TEST(KeywordImport, EachKindOfList) {
          {{"=sum", "100"}, {"red", "?"}}},
     };
     for (const Case& c : cases) EXPECT_EQ(Read(c.bytes), c.want) << c.name;
+    // A lone CR ends a line as LF does.
+    EXPECT_EQ(Read("shoes\rboots\t300\r"), (Terms{{"shoes", ""}, {"boots", "300"}}));
+}
+
+TEST(KeywordImport, WhatIsNoFileIsRefusedUnread) {
+    EXPECT_EQ(ReadKeywordListFile("/").error, "a folder, not a file");
+    EXPECT_EQ(ReadKeywordListFile("/dev/zero").error, "not a regular file");
 }
 
 // An account's export in its language reads as the English one: its
@@ -109,6 +116,12 @@ TEST(KeywordImport, BadInputSaysWhatIsWrong) {
         {"Keyword,Avg. monthly searches\nfine,1\n\"open,1\n", "line 3: unbalanced quotes"},
         {"ok\n" + std::string(3000, 'x') + "\n", "line 2: a term longer than 2048 bytes"},
         {many, "more than 100000 terms"},
+        // Nothing to research, or text that does not decode, is refused.
+        {"", "no terms in it"},
+        {" \n\t\n", "no terms in it"},
+        {"Keyword,Avg. monthly searches\n", "no terms in it"},
+        {"shoes\nb\xE4r\n", "line 2: text that is not UTF-8 (save the list as UTF-8)"},
+        {std::string("\xFF\xFEs\0h\0\n\0\0\xD8x\0", 12), "line 2: UTF-16 that does not decode"},
     };
     for (const Case& c : cases) {
         const KeywordList list = ReadKeywordList(c.bytes);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <fstream>
 
 #include "sources/google_ads_suggestions.h"
@@ -7,6 +9,7 @@
 #include "sources/searxng_source.h"
 #include "sources/serp_json_search.h"
 #include "sources/service_choice.h"
+#include "support/temp_dir.h"
 
 namespace vx {
 namespace {
@@ -334,6 +337,66 @@ TEST(Sources, EachKindReadsItsRealServicesAnswers) {
     ads.Next();
     EXPECT_NE(ads.Read({200, true, error}).find("answered an error: The caller"),
               std::string::npos);
+}
+
+// Results in another shape than a list of addresses, or a count below 0,
+// are no figure: "?" in the table, never rank "-" and 0 %.
+TEST(Sources, AnswersOfTheWrongTypeAreNoFigures) {
+    const SerpJsonSearch serpapi(Shipped("serpapi"), {{"serpapi_key", "made-up"}});
+    const SerpJsonSearch cse(Shipped("google-cse"),
+                             {{"google_cse_key", "made-up"}, {"google_cse_id", "made-up-id"}});
+    const SearxngSearch searxng("http://sx");
+    struct Case {
+        const SearchSource& source;
+        const char* body;
+    } cases[] = {
+        {serpapi, R"({"search_information": {"total_results": 5}, "organic_results": "x"})"},
+        {serpapi, R"({"search_information": {"total_results": 5}, "organic_results": {"a": 1}})"},
+        {serpapi, R"({"organic_results": [{"link": 7}]})"},
+        {serpapi, R"({"organic_results": ["https://a.test/"]})"},
+        {cse, R"({"items": [{"link": ["https://a.test/"]}]})"},
+        {searxng, R"({"results": [{"url": 12}]})"},
+        {searxng, R"({"results": [{"url": "https://a.test/"}, "https://b.test/"]})"},
+    };
+    for (const Case& c : cases) {
+        const SearchRead read = c.source.Read({200, true, c.body});
+        EXPECT_NE(read.error, "") << c.body;
+        EXPECT_TRUE(read.urls.empty()) << c.body;
+    }
+    EXPECT_EQ(serpapi
+                  .Read({200, true, R"({"search_information": {"total_results": -5},
+        "organic_results": []})"})
+                  .count,
+              std::nullopt);
+}
+
+// A token lives its life less a tenth (a minute at most): one that lives a
+// minute or less is still used, never asked for again before every request.
+TEST(Sources, AShortLivedTokenIsUsedNotAskedForever) {
+    for (const char* life : {"60", "1", "0", "-5"}) {
+        GoogleAdsSuggestions ads(Shipped("google-ads"), {{"google_ads_customer_id", "1"}});
+        ads.Begin("garden", 10);
+        ASSERT_NE(ads.Next()->url.find("token"), std::string::npos) << life;
+        ads.Read({200, true, std::string(R"({"access_token": "t", "expires_in": )") + life + "}"});
+        EXPECT_NE(ads.Next()->url.find(":generateKeywordIdeas"), std::string::npos) << life;
+        // An answer that says nothing ends the suggestions with none.
+        EXPECT_EQ(ads.Read({200, true, "{}"}), "");
+        EXPECT_FALSE(ads.Next());
+        EXPECT_TRUE(ads.Terms().empty());
+    }
+}
+
+// A profile that is no small file is named as faulty, never read: a link
+// to a device would grow without end.
+TEST(Sources, AProfileThatIsNoSmallFileIsNotRead) {
+    testing::TempDir dir;
+    ASSERT_EQ(::symlink("/dev/zero", dir.File("zero.json").c_str()), 0);
+    testing::WriteFile(dir.File("huge.json"), std::string((1 << 20) + 1, ' '));
+    testing::WriteFile(dir.File("fine.json"), R"({"kind": "searxng", "base": "http://sx"})");
+    const auto profiles = LoadServiceProfiles({dir.path()});
+    EXPECT_EQ(profiles.at("zero").error, "not a regular file");
+    EXPECT_EQ(profiles.at("huge").error, "larger than 1 MiB");
+    EXPECT_EQ(profiles.at("fine").error, "");
 }
 
 TEST(Sources, AChoiceNamesAProfileWithItsSecrets) {

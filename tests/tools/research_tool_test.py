@@ -766,6 +766,41 @@ class Import(unittest.TestCase):
             self.assertFalse(os.path.exists(saved))
         self.assertEqual(run("--import", "x", "--keyword", "k").returncode, 2)
 
+    def test_a_run_that_did_nothing_writes_nothing_and_says_why(self):
+        """An import with no terms, or no file at all, is refused unread; a
+        research that brought no row leaves an existing file as it was."""
+        with tempfile.TemporaryDirectory() as d:
+            saved = os.path.join(d, "out.bki")
+            with open(saved, "w") as f:
+                f.write("[item0]\nkeyterm=kept\n")
+            empty, header = os.path.join(d, "empty.txt"), os.path.join(d, "header.csv")
+            open(empty, "w").close()
+            with open(header, "w") as f:
+                f.write("Keyword,Avg. monthly searches\n")
+            fifo = os.path.join(d, "fifo")
+            os.mkfifo(fifo)
+            for source, said in ((empty, ": no terms in it"), (header, ": no terms in it"),
+                                 (d, ": a folder, not a file"), (fifo, ": not a regular file")):
+                r = run("--import", source, "--save", saved, "--no-history",
+                        env={"VEXORIN_SUGGEST_HOST": "127.0.0.1:9", "VEXORIN_SEARCH_HOST": "127.0.0.1:9"})
+                self.assertEqual((r.returncode, r.stdout), (1, b""), source)
+                self.assertEqual(r.stderr.decode(), "vexorin-research: cannot import " + source + said + "\n")
+            # A seed without suggestions, through a classic service at
+            # another address (classic@URL is that address, not the default).
+            stub = Stub({})
+            try:
+                r = run("--keyword", "t", "--save", saved, "--no-history",
+                        "--suggest-service", "classic@" + stub.url(""),
+                        env={"VEXORIN_SUGGEST_HOST": "127.0.0.1:9", "VEXORIN_SEARCH_HOST": "127.0.0.1:9"})
+                asked = stub.targets()
+            finally:
+                stub.close()
+            self.assertEqual(asked, ["/d/searchinventory/suggestion/?term=t&mkt=us&lang=en_US"])
+            self.assertEqual((r.returncode, r.stdout), (3, b""))
+            self.assertIn(b"gave no suggestions for", r.stderr)
+            with open(saved) as f:
+                self.assertEqual(f.read(), "[item0]\nkeyterm=kept\n")
+
 
 class ServiceKinds(unittest.TestCase):
     """Each kind of service against the stand-in services, which answer each
@@ -892,7 +927,7 @@ class ServiceKinds(unittest.TestCase):
                 ("--searxng-json-off", 3,
                  "refused JSON output: add json to search: formats: in the instance's "
                  "settings.yml (403 Forbidden).", None),
-                ("--searxng-engines-down", 0,
+                ("--searxng-engines-down", 3,
                  "had no engine answering (duckduckgo: timeout, google: Suspended: CAPTCHA).", "?"),
                 ("--searxng-counts", 0, None, "count")):
             svc = subprocess.Popen([SERVICES, "--port", "0", flag], stdout=subprocess.PIPE)
@@ -950,11 +985,11 @@ class ServiceKinds(unittest.TestCase):
                               host=stub.host())
             finally:
                 stub.close()
+            # Said once, and given up on after three such answers in a row.
             lines = r.stderr.decode().splitlines()
-            self.assertEqual(r.returncode, 0, lines)
+            self.assertEqual(r.returncode, 3, lines)
             self.assertEqual(len([l for l in lines if said in l]), 1, lines)
-            self.assertTrue(lines[-1].startswith("vexorin-research: Done: 2 of 2 rows incomplete"),
-                            lines)
+            self.assertTrue(lines[-1].endswith(said[:-1] + " to 3 requests in a row."), lines)
             self.assertTrue(all(row.split("\t")[3] == "?" for row in r.stdout.decode().splitlines()))
 
         self.profile("broken", '{"kind": "serp-json",\n "base": }')
@@ -979,6 +1014,29 @@ class ServiceKinds(unittest.TestCase):
             for secret in self.SECRETS.values():
                 if secret.startswith("made-up"):
                     self.assertNotIn(secret.encode(), text)
+
+
+class SafeOutput(unittest.TestCase):
+    def test_what_a_service_sends_never_rewrites_the_terminal(self):
+        """Controls in suggestions, reason phrases and error texts are shown
+        escaped, in the table and in every message."""
+        hostile = "red\x1b[2J\x00\u202eshoes"
+        page = ("searches done <td>&nbsp;10</td><td><a>" + hostile + "</a></td>"
+                "<td>&nbsp;5</td><td><a>blue</a></td><td>&nbsp;5</td><td><a>green</a></td>").encode()
+        refusal = ("HTTP/1.1 503 Busy\x1b]0;owned\x07\x9b31m\r\nContent-Length: 0\r\n\r\n")
+        stub = Stub({"/d/searchinventory/suggestion/?term=red&mkt=us&lang=en_US": ok(page)},
+                    default=refusal.encode("latin-1"))
+        try:
+            r = run("--keyword", "red", "--site", "example.com", "--depth", "1", "--no-history",
+                    "--retries", "0", "--parallel", "1", env={"VEXORIN_SUGGEST_HOST": stub.host(),
+                                           "VEXORIN_SEARCH_HOST": stub.host()})
+        finally:
+            stub.close()
+        for stream in (r.stdout, r.stderr):
+            for control in (b"\x1b", b"\x00", b"\x07", b"\x9b", "\u202e".encode()):
+                self.assertNotIn(control, stream)
+        self.assertIn(b"red\\x1B[2j\\x00\\u202Eshoes", r.stdout)  # the page is read lowered
+        self.assertIn(b"Busy\\x1B]0;owned\\x07", r.stderr)
 
 
 class RanksAsServicesServeThem(unittest.TestCase):
@@ -1110,11 +1168,13 @@ class ParallelLookups(unittest.TestCase):
             self.assertEqual(len(r.stderr.decode().splitlines()), 1, r.stderr)
             self.assertIn(option, r.stderr.decode())
         # The ends of each range are taken (the run then ends at once: the
-        # stub has no suggestions).
+        # stub has no suggestions, which is said, never a plain success).
         for option, value in (("--parallel", "1"), ("--parallel", "8"), ("--retries", "0"),
                               ("--retries", "5")):
-            _, r = research_against({}, "--keyword", "t", option, value, "--no-history")
-            self.assertEqual(r.returncode, 0, option + value + r.stderr.decode())
+            stub, r = research_against({}, "--keyword", "t", option, value, "--no-history")
+            self.assertEqual((r.returncode, r.stderr.decode()), (3, (
+                f"vexorin-research: The suggestion service at {stub.host()} gave no "
+                'suggestions for "t".\n')), option + value)
         r = run("--help")
         self.assertEqual(r.returncode, 0)
         for option in ("--parallel N", "--retries N"):

@@ -530,6 +530,14 @@ int main(int argc, char** argv) {
         std::fputs("vexorin-research: Stopped\n", stderr);
         return 128 + vx::tool::InterruptSignal();
     }
+    // A research that brought no row did not do what it promised: no file
+    // is written over, and the word on why ends the tool.
+    if ((o.haveKeyword || !o.importFiles.empty()) && table.Count() == 0) {
+        const std::string summary = outcome.Summary();
+        std::fprintf(stderr, "vexorin-research: %s\n",
+                     summary == "Done!" ? "nothing was researched" : summary.c_str());
+        return 3;
+    }
     const bool ok = WriteOutputs(*options, table, argv[0], sep);
     // A service that stopped answering, or rows with holes: the rows so far
     // are out, and so is the word on what is missing and why.

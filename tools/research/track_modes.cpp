@@ -14,6 +14,7 @@
 #include "results/keyword_import.h"
 #include "results/preferences.h"
 #include "results/settings_store.h"
+#include "results/table_print.h"
 #include "session/desktop_notifier.h"
 #include "session/user_timer.h"
 #include "sources/service_choice.h"
@@ -34,7 +35,7 @@ struct TrackOptions {
 };
 
 void Say(const std::string& text) {
-    std::fprintf(stderr, "vexorin-research: %s\n", text.c_str());
+    std::fprintf(stderr, "vexorin-research: %s\n", ShowableText(text).c_str());
 }
 
 // Nothing parsed as a mode: not ours. A mistake: said, exit code 2.
@@ -110,11 +111,12 @@ std::string NextCheckText(const TrackingProject& p, std::time_t now) {
 int List(ProjectStore& projects) {
     const std::time_t now = std::time(nullptr);
     for (const TrackingProject& p : projects.Projects()) {
-        std::printf("%s\t%s\t%s\t%s\n", p.name.c_str(), p.site.c_str(), Terms(p.terms).c_str(),
-                    NextCheckText(p, now).c_str());
+        // Names and terms came from files and services: shown, never obeyed.
+        std::printf("%s\t%s\t%s\t%s\n", EscapeField(p.name).c_str(), EscapeField(p.site).c_str(),
+                    Terms(p.terms).c_str(), NextCheckText(p, now).c_str());
         for (const TrackedTerm& t : projects.Terms(p.id, 2)) {
-            std::printf("%s\t%s\t%s\t%s\n", p.name.c_str(), t.term.c_str(),
-                        RankText(t.Latest()).c_str(),
+            std::printf("%s\t%s\t%s\t%s\n", EscapeField(p.name).c_str(),
+                        EscapeField(t.term).c_str(), RankText(t.Latest()).c_str(),
                         t.paused ? "paused" : ("best " + RankText(t.best)).c_str());
         }
     }
@@ -199,7 +201,7 @@ bool CheckOne(RunHistory& history, const TrackingProject& project, const TrackOp
     };
     const CheckReport report = CheckProject(history, project, run, settings, std::time(nullptr));
     for (const RankMove& m : report.moves)
-        std::printf("%s\t%s\t%s\n", m.term.c_str(), RankText(m.before).c_str(),
+        std::printf("%s\t%s\t%s\n", EscapeField(m.term).c_str(), RankText(m.before).c_str(),
                     RankText(m.after).c_str());
     std::fflush(stdout);
     std::string said = project.name + ": " + std::to_string(report.finished) + " of " +

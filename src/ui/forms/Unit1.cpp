@@ -487,8 +487,8 @@ void TForm1::RunResearch(const std::vector<ImportedTerm>* list) {
     RunOutcome outcome;
     Guarded([this, &escape, &outcome, &preferences, &sources, list] {
         ServiceHosts hosts = ServiceHostsFor(preferences);
-        if (sources.suggest) hosts.suggest = sources.suggestHost;
-        if (sources.search) hosts.search = sources.searchHost;
+        if (!sources.suggestHost.empty()) hosts.suggest = sources.suggestHost;
+        if (!sources.searchHost.empty()) hosts.search = sources.searchHost;
         Research research(
             {.status = *this,
              .pump = pump_,
