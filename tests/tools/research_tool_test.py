@@ -1269,23 +1269,34 @@ class History(unittest.TestCase):
             term = "Äpfel".encode().decode("latin-1")
             write_bki(bki, {"item0": (term, "1", "2", "3", "4", "5%", "6", "1")})
             self.assertEqual(self.tool("--record", bki, "--keyword", "k", "--site", "s").returncode, 0)
-        folder = os.path.join(self.data.name, "vexorin")
-        history = os.path.join(folder, "history.sqlite3")
-        os.chmod(self.data.name, 0o755)
-        os.chmod(folder, 0o755)
-        os.chmod(history, 0o644)
-        with open(history, "rb") as f:
-            before = f.read()
-        nobody = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", TOOL]
-        for args, rows in ((("--history",), 1), (("--history", "äPFEL"), 1),
-                           (("--compare", "run:1", "run:1"), 1)):
-            r = subprocess.run(nobody + list(args), capture_output=True, timeout=60,
-                               env=dict(os.environ, **self.env))
-            self.assertEqual(r.returncode, 0, (args, r.stderr))
-            self.assertEqual(len(r.stdout.splitlines()), rows, args)
+            folder = os.path.join(self.data.name, "vexorin")
+            history = os.path.join(folder, "history.sqlite3")
+            # A second run still in the write-ahead log: a reader holding the
+            # history open keeps it from being folded into the file.
+            import sqlite3
+            holder = sqlite3.connect(history)
+            holder.execute("SELECT count(*) FROM sqlite_master").fetchall()
+            self.assertEqual(self.tool("--record", bki, "--keyword", "k2", "--site", "s").returncode, 0)
+        try:
+            self.assertGreater(os.path.getsize(history + "-wal"), 0)
+            os.chmod(self.data.name, 0o755)
+            os.chmod(folder, 0o755)
+            for name in os.listdir(folder):
+                os.chmod(os.path.join(folder, name), 0o644)
+            with open(history, "rb") as f:
+                before = f.read()
+            nobody = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", TOOL]
+            for args, rows in ((("--history",), 2), (("--history", "äPFEL"), 2),
+                               (("--compare", "run:1", "run:2"), 1)):
+                r = subprocess.run(nobody + list(args), capture_output=True, timeout=60,
+                                   env=dict(os.environ, **self.env))
+                self.assertEqual(r.returncode, 0, (args, r.stderr))
+                self.assertEqual(len(r.stdout.splitlines()), rows, args)
+            with open(history, "rb") as f:
+                self.assertEqual(f.read(), before)
+        finally:
+            holder.close()
         self.assertEqual(sorted(os.listdir(folder)), ["history.sqlite3"])
-        with open(history, "rb") as f:
-            self.assertEqual(f.read(), before)
 
     def test_output_that_cannot_be_written_and_a_damaged_history(self):
         with tempfile.TemporaryDirectory() as d:
@@ -1380,7 +1391,8 @@ class History(unittest.TestCase):
         self.assertEqual(len(full.stdout.decode().splitlines()), 1)
         # The row's competition page was missing (404): the run says so too.
         self.assertRegex(full.stderr.decode(),
-                         r"^vexorin-research: cannot record the run in the history: .*\n"
+                         r"^vexorin-research: cannot record the run in the history: "
+                         r".*\(the file size limit is reached\)\n"
                          r"vexorin-research: Done: 1 of 1 rows incomplete; "
                          r"the search service failed 1 request\.\n$")
         # The real error, never the failed rollback's.
