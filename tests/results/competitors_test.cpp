@@ -50,6 +50,23 @@ TEST(TopResults, EachLinkNamesItsSiteOrNone) {
     EXPECT_EQ(TopResultsOf(many).size(), kTopResults);
 }
 
+// Every place of the table counts, the tenth included; a place past it
+// (an edited file) counts no visits.
+TEST(Competitors, TheTenthPlaceCountsItsShare) {
+    ResultsTable table;
+    ResultRow row("t", {"1000", "1", "1", "-", "0%", "0"}, true);
+    std::vector<TopResult> top;
+    for (int place = 1; place <= 11; ++place)
+        top.push_back({place, "http://h" + std::to_string(place) + ".com/",
+                       "h" + std::to_string(place) + ".com"});
+    row.SetTop(top);
+    table.ReplaceRows({row});
+    for (const Competitor& c : Competitors(table, "")) {
+        if (c.host == "h10.com") EXPECT_DOUBLE_EQ(c.visits, 1000 * kClickThrough[9]);
+        if (c.host == "h11.com") EXPECT_DOUBLE_EQ(c.visits, 0);
+    }
+}
+
 TEST(Competitors, TermsPlacesAndShareFromTheTopResults) {
     ResultsTable table;
     auto add = [&table](const char* term, const char* demand, std::vector<std::string> links) {

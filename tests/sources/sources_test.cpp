@@ -24,6 +24,10 @@ TEST(JsonAnswer, WhatIsNoJsonOrTooMuchIsRefusedWithItsReason) {
         {"  \r\n", "answered nothing"},
         {"{\"a\": ", "is not JSON"},
         {std::string(10000, '[') + std::string(10000, ']'), "nested deeper than 64"},
+        // The bound itself is allowed, one past it is not.
+        {std::string(kMaxJsonDepth, '[') + std::string(kMaxJsonDepth, ']'), ""},
+        {std::string(kMaxJsonDepth + 1, '[') + std::string(kMaxJsonDepth + 1, ']'),
+         "nested deeper than 64"},
         // Brackets inside strings are text, not nesting.
         {"[\"" + std::string(200, '[') + "\"]", ""},
         {"[" + std::string(kMaxJsonBytes, ' ') + "]", "MiB of JSON"},

@@ -61,6 +61,11 @@ TEST(IsDue, ADailyCheckKeepsItsHour) {
     EXPECT_FALSE(IsDue(p, now));
     p.lastCheck = now + 3600;  // the clock was set back
     EXPECT_TRUE(IsDue(p, now));
+    // Due exactly at its interval less the slack, not a second before.
+    p.lastCheck = now - day + kDueSlackSeconds;
+    EXPECT_TRUE(IsDue(p, now));
+    p.lastCheck = now - day + kDueSlackSeconds + 1;
+    EXPECT_FALSE(IsDue(p, now));
     p.intervalHours = 1;
     p.lastCheck = now - 45 * 60;
     EXPECT_TRUE(IsDue(p, now));
