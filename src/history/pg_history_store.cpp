@@ -1,5 +1,7 @@
 #include "history/pg_history_store.h"
 
+#include <charconv>
+
 #include <libpq-fe.h>
 
 #include <cstdio>
@@ -88,9 +90,10 @@ std::optional<std::string> Text(std::optional<int64_t> v) {
 
 std::optional<std::string> Text(std::optional<double> v) {
     if (!v) return std::nullopt;
+    // Never the C locale's decimal comma: the window runs under the user's.
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.17g", *v);
-    return std::string(buf);
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, *v);
+    return ec == std::errc() ? std::optional<std::string>(std::string(buf, end)) : std::nullopt;
 }
 
 }  // namespace
@@ -143,8 +146,8 @@ PgHistoryStore::PgHistoryStore(const std::string& url, Use use,
         // answer, not an absence.
         if (why.find("URI") != std::string::npos ||
             why.find("invalid connection option") != std::string::npos)
-            throw HistoryError("the shared history URL " + shown_ + " is not one libpq reads: " +
-                               why);
+            throw HistoryError("the shared history URL " + shown_ +
+                               " is not one libpq reads: " + why);
         if (why.find("authentication failed") != std::string::npos ||
             why.find("does not exist") != std::string::npos ||
             why.find("no password supplied") != std::string::npos ||

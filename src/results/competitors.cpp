@@ -1,5 +1,7 @@
 #include "results/competitors.h"
 
+#include <charconv>
+
 #include <algorithm>
 #include <cstdio>
 #include <map>
@@ -53,10 +55,13 @@ std::vector<Competitor> Competitors(const ResultsTable& table, std::string_view 
 }
 
 namespace {
+// One decimal, always a point: the window runs under the user's C locale,
+// and a comma would add a column to the CSV.
 std::string Fixed(double value, const char* suffix = "") {
     char text[64];
-    std::snprintf(text, sizeof text, "%.1f%s", value, suffix);
-    return text;
+    const auto [end, ec] =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 1);
+    return (ec == std::errc() ? std::string(text, end) : std::string("?")) + suffix;
 }
 }  // namespace
 

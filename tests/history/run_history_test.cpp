@@ -9,6 +9,7 @@
 #include "history/history_choice.h"
 #include "history/pg_history_store.h"
 #include "run_fixtures.h"
+#include "support/scoped_locale.h"
 #include "support/temp_dir.h"
 
 namespace vx {
@@ -102,6 +103,19 @@ TEST_P(RunHistoryTest, ARunIsThereOnceHoweverOftenItIsSent) {
     ASSERT_EQ(runs.size(), 2u);
     EXPECT_EQ(runs[0].seed, "local");
     EXPECT_EQ(h->RowsOfRun(runs[0].id).size(), 2u);
+}
+
+// The window records under the user's locale: a decimal comma there never
+// reaches a number the database reads.
+TEST_P(RunHistoryTest, AnyLocaleRecordsTheSameFigures) {
+    vx::testing::ScopedLocale comma("de_DE");
+    ASSERT_TRUE(comma.ok());
+    const auto h = Open(true);
+    const int64_t id = h->Record(MakeRun("2026-12-07T10:00:00Z", "s"),
+                                 Rows({{"t", "4512", "12345", "2.736", "23", "49.911%", "2252"}}));
+    ASSERT_GT(id, 0);
+    EXPECT_EQ(h->RowsOfRun(id).at(0).Columns(),
+              Rows({{"t", "4512", "12345", "2.736", "23", "49.911%", "2252"}})[0].Columns());
 }
 
 TEST_P(RunHistoryTest, AReaderNeverWrites) {

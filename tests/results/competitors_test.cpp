@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/scoped_locale.h"
+
 namespace vx {
 namespace {
 
@@ -62,8 +64,11 @@ TEST(Competitors, TheTenthPlaceCountsItsShare) {
     row.SetTop(top);
     table.ReplaceRows({row});
     for (const Competitor& c : Competitors(table, "")) {
-        if (c.host == "h10.com") EXPECT_DOUBLE_EQ(c.visits, 1000 * kClickThrough[9]);
-        if (c.host == "h11.com") EXPECT_DOUBLE_EQ(c.visits, 0);
+        if (c.host == "h10.com") {
+            EXPECT_DOUBLE_EQ(c.visits, 1000 * kClickThrough[9]);
+        } else if (c.host == "h11.com") {
+            EXPECT_DOUBLE_EQ(c.visits, 0);
+        }
     }
 }
 
@@ -97,6 +102,12 @@ TEST(Competitors, TermsPlacesAndShareFromTheTopResults) {
     EXPECT_DOUBLE_EQ(c[1].visits, 1000 * 0.27 + 3162 * 0.15);
     EXPECT_TRUE(c[2].own);
     EXPECT_EQ(FormatCompetitorLines({c[2]}), "mine.com\t1\t2.0\t3.6%\n");
+    {
+        // The window runs under the user's locale: the figures do not follow it.
+        vx::testing::ScopedLocale comma("de_DE");
+        ASSERT_TRUE(comma.ok());
+        EXPECT_EQ(FormatCompetitorLines({c[2]}), "mine.com\t1\t2.0\t3.6%\n");
+    }
     EXPECT_EQ(FormatCompetitorsCsv({c[2]}),
               "\xEF\xBB\xBFHost,Terms in top 10,Average position,Share,Own site\r\n"
               "mine.com,1,2.0,3.6%,1\r\n");
