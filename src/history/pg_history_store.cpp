@@ -5,6 +5,7 @@
 #include <libpq-fe.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include "core/text.h"
@@ -129,14 +130,37 @@ std::string ShownHistoryUrl(const std::string& url) {
     return url.substr(0, colon) + url.substr(at);
 }
 
+int HistoryWaitMs() {
+    if (const char* text = std::getenv("VEXORIN_HISTORY_WAIT_MS"))
+        if (const auto ms = ReadWholeNumber(text); ms && *ms >= 100 && *ms <= 600000) return *ms;
+    return 30000;
+}
+
 PgHistoryStore::PgHistoryStore(const std::string& url, Use use,
                                const std::optional<std::string>& password)
     : use_(use), shown_(ShownHistoryUrl(url)) {
-    // Bounded: a server that does not answer is one the run is kept from.
-    const char* keys[] = {"dbname", "connect_timeout", "application_name", "password", nullptr};
-    const char* values[] = {url.c_str(), "5", "vexorin", password ? password->c_str() : nullptr,
+    // Every wait bounded: connecting, each statement, each lock (a table
+    // another session holds), a transaction left open, and a link that died
+    // without a word (keepalives). A wait that runs out is an error the run
+    // is kept on this computer for.
+    const std::string options =
+        "-c statement_timeout=" + std::to_string(HistoryWaitMs()) +
+        " -c lock_timeout=" + std::to_string(HistoryWaitMs() / 3 + 1) +
+        " -c idle_in_transaction_session_timeout=" + std::to_string(2 * HistoryWaitMs());
+    const char* keys[] = {
+        "dbname",          "connect_timeout",     "application_name", "options",  "keepalives",
+        "keepalives_idle", "keepalives_interval", "keepalives_count", "password", nullptr};
+    const char* values[] = {url.c_str(),
+                            "5",
+                            "vexorin",
+                            options.c_str(),
+                            "1",
+                            "10",
+                            "5",
+                            "3",
+                            password ? password->c_str() : nullptr,
                             nullptr};
-    if (!password) keys[3] = nullptr;
+    if (!password) keys[8] = nullptr;
     conn_ = PQconnectdbParams(keys, values, 1);
     if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
         const std::string why = FirstLine(conn_ ? PQerrorMessage(conn_) : "out of memory");

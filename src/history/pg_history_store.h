@@ -16,6 +16,10 @@ namespace vx {
 
 // The server could not be reached, or the connection broke: what was to be
 // written can be kept on this computer and sent later.
+// The longest a statement on the shared history may take, in ms (a lock a
+// third of it): VEXORIN_HISTORY_WAIT_MS, 100 to 600000, else 30 s.
+int HistoryWaitMs();
+
 struct HistoryUnreachable : HistoryError {
     using HistoryError::HistoryError;
 };

@@ -155,6 +155,47 @@ class SharedHistory(unittest.TestCase):
             subprocess.run(["psql", URL, "-qc", "UPDATE vexorin_meta SET value = '1' "
                             "WHERE key = 'schema'"], check=True, env=self.env)
 
+    def test_a_held_lock_keeps_the_run_here_in_bounded_time(self):
+        """Another session holds the runs table: a research waits no longer
+        than the bound, is kept on this computer with the reason, and is sent
+        once the lock is gone."""
+        import time
+        self.assertEqual(self.record("--history-db", URL).wait(60), 0)  # the tables made
+        routes = {"/search?p=%22red+shoes%22": ok("of about <b>100</b>"),
+                  "/search?p=%22red+shoes%22&ei=UTF-8&n=20&fl=0&b=1": ok("of about <b>100</b>")}
+        stub = Stub(routes)
+        terms = self.home.name + "/terms.txt"
+        with open(terms, "w") as f:
+            f.write("red shoes\n")
+        holder = subprocess.Popen(["psql", URL, "-q"], stdin=subprocess.PIPE,
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=self.env)
+        try:
+            holder.stdin.write(b"BEGIN; LOCK TABLE runs IN ACCESS EXCLUSIVE MODE; "
+                               b"SELECT pg_sleep(60);\n")
+            holder.stdin.flush()
+            time.sleep(1)
+            start = time.monotonic()
+            r = self.tool("--history-db", URL, "--import", terms, "--site", "mysite.com",
+                          "--depth", "1", env={"VEXORIN_SUGGEST_HOST": stub.host(),
+                                               "VEXORIN_SEARCH_HOST": stub.host(),
+                                               "VEXORIN_HISTORY_WAIT_MS": "3000"})
+            took = time.monotonic() - start
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertIn(b"lock timeout", r.stderr)
+            self.assertIn(b"kept on this computer", r.stderr)
+            self.assertLess(took, 15)
+            self.assertEqual(self.local_waiting(), 1)
+        finally:
+            stub.close()
+            subprocess.run(["psql", URL, "-qc", "SELECT pg_terminate_backend(pid) FROM "
+                            "pg_stat_activity WHERE query LIKE '%pg_sleep(60)%' "
+                            "AND pid <> pg_backend_pid()"], env=self.env, capture_output=True)
+            holder.kill()
+            holder.wait()
+        r = self.tool("--history-db", URL, "--history-sync")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(self.local_waiting(), 0)
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=1)
