@@ -58,28 +58,55 @@ int CopyHistory(const RunHistory& from, RunHistory& to) {
 }
 
 namespace {
-// Sends the runs waiting here through a connection already open.
-int SendWaiting(PgHistoryStore& shared) {
+// Sends the runs waiting here for the shared history at url (and those kept
+// before runs knew where they were going) through a connection already
+// open. A run it refuses for a lasting reason is set aside with the reason
+// and the rest go on; a server that goes away ends the sending.
+Sent SendWaiting(PgHistoryStore& shared, const std::string& url, bool setAsideToo) {
+    Sent out;
     // Nothing was ever kept here: no file to make for it.
     struct stat st {};
-    if (::stat(HistoryStore::DefaultPath().c_str(), &st) != 0) return 0;
+    if (::stat(HistoryStore::DefaultPath().c_str(), &st) != 0) return out;
     HistoryStore local(HistoryStore::DefaultPath(), HistoryStore::Use::Write);
-    int sent = 0;
+    const std::string destination = HistoryDestination(url);
     for (HistoryRun run : local.Pending()) {
+        if (!run.pendingTo.empty() && HistoryDestination(run.pendingTo) != destination) continue;
+        if (!run.setAside.empty() && !setAsideToo) continue;
         const int64_t id = run.id;
         run.id = 0;
-        // Its uid makes a second sending (after a lost answer) add nothing.
-        shared.Record(run, local.RowsOfRun(id));
+        try {
+            // Its uid makes a second sending (after a lost answer) add nothing.
+            shared.Record(run, local.RowsOfRun(id));
+        } catch (const HistoryUnreachable&) {
+            throw;
+        } catch (const HistoryError& e) {
+            local.SetAside(id, e.what());
+            out.setAside.push_back("the run of " + run.started + " (" + run.seed +
+                                   ") waits on this computer, set aside: " + e.what());
+            continue;
+        }
         local.MarkSent(id);
-        ++sent;
+        ++out.sent;
     }
-    return sent;
+    return out;
 }
 }  // namespace
 
-int SendWaitingRuns(const std::string& url) {
+Sent SendWaitingRuns(const std::string& url) {
     PgHistoryStore shared(url, PgHistoryStore::Use::Write, KeptPassword());
-    return SendWaiting(shared);
+    return SendWaiting(shared, url, true);
+}
+
+std::vector<std::string> WaitingDestinations() {
+    std::vector<std::string> out;
+    struct stat st {};
+    if (::stat(HistoryStore::DefaultPath().c_str(), &st) != 0) return out;
+    HistoryStore local(HistoryStore::DefaultPath(), HistoryStore::Use::Read);
+    std::unordered_set<std::string> seen;
+    for (const HistoryRun& run : local.Pending())
+        if (!run.pendingTo.empty() && seen.insert(HistoryDestination(run.pendingTo)).second)
+            out.push_back(run.pendingTo);
+    return out;
 }
 
 Recorded RecordShared(const std::string& url, const HistoryRun& given,
@@ -95,7 +122,7 @@ Recorded RecordShared(const std::string& url, const HistoryRun& given,
     } catch (const HistoryError& e) {
         // Away, refusing, newer or without rights: the run is never lost.
         HistoryStore local(HistoryStore::DefaultPath(), HistoryStore::Use::Write);
-        out.id = local.RecordPending(run, rows);
+        out.id = local.RecordPending(run, rows, HistoryUrlWithoutPassword(url));
         out.keptHere = true;
         out.notice = std::string(e.what()) +
                      "; the run is kept on this computer and sent by --history-sync or the next "
@@ -103,7 +130,9 @@ Recorded RecordShared(const std::string& url, const HistoryRun& given,
         return out;
     }
     try {
-        SendWaiting(*shared);
+        const Sent sent = SendWaiting(*shared, url, false);
+        for (const std::string& said : sent.setAside)
+            out.notice += (out.notice.empty() ? "" : "; ") + said;
     } catch (const HistoryError&) {
         // Sent next time; this run is in.
     }

@@ -39,9 +39,19 @@ struct Recorded {
 Recorded RecordShared(const std::string& url, const HistoryRun& run,
                       const std::vector<ResultRow>& rows);
 
-// Sends every run waiting in this computer's history to the shared one;
-// how many were sent (each once, however often it is tried).
-int SendWaitingRuns(const std::string& url);
+struct Sent {
+    int sent = 0;  // each once, however often it is tried
+    // One line for each run the history refused and that was set aside.
+    std::vector<std::string> setAside;
+};
+
+// Sends the runs waiting in this computer's history for the shared one at
+// url (runs kept for another shared history stay), those set aside before
+// tried again; runs kept before runs knew their destination go too.
+Sent SendWaitingRuns(const std::string& url);
+// The shared histories runs wait for (their URLs without a password), each
+// once.
+std::vector<std::string> WaitingDestinations();
 
 // Copies every run of one history into another, rows and top results too;
 // a run there already (by uid) is not copied again. How many were new.

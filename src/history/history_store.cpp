@@ -120,6 +120,10 @@ constexpr const char* kSteps[] = {
        UPDATE runs SET uid = lower(hex(randomblob(16)));
        CREATE UNIQUE INDEX runs_by_uid ON runs(uid);
        CREATE INDEX runs_pending ON runs(pending) WHERE pending = 1;)",
+    // Where a waiting run is going, so it reaches no other shared history,
+    // and why one was set aside, so it never holds back the rest.
+    R"(ALTER TABLE runs ADD COLUMN pending_to TEXT NOT NULL DEFAULT '';
+       ALTER TABLE runs ADD COLUMN set_aside TEXT NOT NULL DEFAULT '';)",
 };
 static_assert(std::size(kSteps) == HistoryStore::kSchemaVersion);
 
@@ -423,8 +427,10 @@ int64_t HistoryStore::Record(HistoryRun run, const std::vector<ResultRow>& rows)
     }
 }
 
-int64_t HistoryStore::RecordPending(HistoryRun run, const std::vector<ResultRow>& rows) {
+int64_t HistoryStore::RecordPending(HistoryRun run, const std::vector<ResultRow>& rows,
+                                    const std::string& destination) {
     if (rows.empty()) return 0;
+    run.pendingTo = destination;
     try {
         return Write(run, rows, true);
     } catch (const HistoryCorrupt&) {
@@ -437,6 +443,12 @@ void HistoryStore::MarkSent(int64_t id) {
     if (use_ != Use::Write) throw HistoryError("the history was opened for reading");
     Statement q(*db_, "UPDATE runs SET pending = 0 WHERE id = ?");
     q.Bind(1, id).Run();
+}
+
+void HistoryStore::SetAside(int64_t id, const std::string& why) {
+    if (use_ != Use::Write) throw HistoryError("the history was opened for reading");
+    Statement q(*db_, "UPDATE runs SET set_aside = ? WHERE id = ?");
+    q.Bind(1, why).Bind(2, id).Run();
 }
 
 int64_t HistoryStore::Write(const HistoryRun& given, const std::vector<ResultRow>& rows,
@@ -458,8 +470,8 @@ int64_t HistoryStore::Write(const HistoryRun& given, const std::vector<ResultRow
         }
         Statement insert(*db_,
                          "INSERT INTO runs (started, seed, site, depth, rows, parallel, retries, "
-                         "ended, project, uid, recorded_by, pending) "
-                         "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+                         "ended, project, uid, recorded_by, pending, pending_to) "
+                         "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
         insert.Bind(1, run.started)
             .Bind(2, run.seed)
             .Bind(3, run.site)
@@ -472,6 +484,7 @@ int64_t HistoryStore::Write(const HistoryRun& given, const std::vector<ResultRow
             .Bind(10, run.uid)
             .Bind(11, run.recordedBy)
             .Bind(12, static_cast<int64_t>(pending))
+            .Bind(13, pending ? run.pendingTo : std::string())
             .Run();
         const int64_t id = sqlite3_last_insert_rowid(db_->Handle());
         // Rows a run deleted outside Vexorin left behind (the sqlite3 shell
@@ -534,12 +547,16 @@ std::vector<HistoryRun> HistoryStore::Pending() const {
 
 std::vector<HistoryRun> HistoryStore::RunsWhere(bool pendingOnly) const {
     // Older schemas, read as they stand, lack the later columns.
-    std::string sql = schema_ >= 5   ? "SELECT id, started, seed, site, depth, rows, parallel, "
-                                       "retries, ended, project, uid, recorded_by FROM runs "
+    std::string sql = schema_ >= 6 ? "SELECT id, started, seed, site, depth, rows, parallel, "
+                                     "retries, ended, project, uid, recorded_by, pending_to, "
+                                     "set_aside FROM runs "
+                      : schema_ >= 5
+                          ? "SELECT id, started, seed, site, depth, rows, parallel, "
+                            "retries, ended, project, uid, recorded_by, '', '' FROM runs "
                       : schema_ >= 4 ? "SELECT id, started, seed, site, depth, rows, parallel, "
-                                       "retries, ended, project, '', '' FROM runs "
+                                       "retries, ended, project, '', '', '', '' FROM runs "
                                      : "SELECT id, started, seed, site, depth, rows, parallel, "
-                                       "retries, ended, 0, '', '' FROM runs ";
+                                       "retries, ended, 0, '', '', '', '' FROM runs ";
     if (pendingOnly) sql += "WHERE pending = 1 ";
     sql += "ORDER BY started, id";
     Statement q(*db_, sql.c_str());
@@ -558,6 +575,8 @@ std::vector<HistoryRun> HistoryStore::RunsWhere(bool pendingOnly) const {
         r.project = q.Integer(9);
         r.uid = q.Text(10);
         r.recordedBy = q.Text(11);
+        r.pendingTo = q.Text(12);
+        r.setAside = q.Text(13);
         runs.push_back(std::move(r));
     }
     return runs;

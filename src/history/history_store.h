@@ -27,7 +27,7 @@ class HistoryStore : public RunHistory {
     // $XDG_DATA_HOME (or ~/.local/share) + "/vexorin/history.sqlite3";
     // empty when neither names an absolute folder.
     static std::string DefaultPath();
-    static constexpr int kSchemaVersion = 5;
+    static constexpr int kSchemaVersion = 6;
 
     // Use::Read reads and never writes: no file or folder is made (a missing
     // history reads as an empty one), nothing upgraded or renamed, and a
@@ -63,7 +63,11 @@ class HistoryStore : public RunHistory {
     std::vector<HistoryRun> Pending() const;
     void MarkSent(int64_t id);
     // Records the run as waiting to be sent to a shared history.
-    int64_t RecordPending(HistoryRun run, const std::vector<ResultRow>& rows);
+    int64_t RecordPending(HistoryRun run, const std::vector<ResultRow>& rows,
+                          const std::string& destination);
+    // A waiting run its shared history refused for a lasting reason: kept,
+    // with the reason, out of the way of the runs after it.
+    void SetAside(int64_t id, const std::string& why);
 
     // Where a damaged history was put aside ("...history.sqlite3.corrupt-
     // 20261207T132500Z"), empty when none was; said once to the user.

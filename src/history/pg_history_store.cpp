@@ -74,6 +74,10 @@ constexpr const char* kSteps[] = {
          paused boolean NOT NULL DEFAULT false,
          best_rank integer,
          PRIMARY KEY (project, term_key));)",
+    // A term of any length: an index entry is bounded (about 2.7 KB), so
+    // terms are found by a hash of their key, then the key itself.
+    R"(DROP INDEX IF EXISTS rows_by_term_key;
+       CREATE INDEX IF NOT EXISTS rows_by_term_hash ON rows (md5(term_key));)",
 };
 static_assert(std::size(kSteps) == PgHistoryStore::kSchemaVersion);
 
@@ -134,6 +138,47 @@ int HistoryWaitMs() {
     if (const char* text = std::getenv("VEXORIN_HISTORY_WAIT_MS"))
         if (const auto ms = ReadWholeNumber(text); ms && *ms >= 100 && *ms <= 600000) return *ms;
     return 30000;
+}
+
+std::string HistoryUrlWithoutPassword(const std::string& url) {
+    std::string out = ShownHistoryUrl(url);
+    // password=... among the query's parameters, wherever it stands.
+    const size_t query = out.find('?');
+    if (query == std::string::npos) return out;
+    std::string kept;
+    for (size_t at = query + 1; at <= out.size();) {
+        size_t end = out.find('&', at);
+        if (end == std::string::npos) end = out.size();
+        const std::string param = out.substr(at, end - at);
+        if (!param.empty() && param.rfind("password=", 0) != 0)
+            kept += (kept.empty() ? "" : "&") + param;
+        at = end + 1;
+    }
+    return out.substr(0, query) + (kept.empty() ? "" : "?" + kept);
+}
+
+std::string HistoryDestination(const std::string& url) {
+    char* error = nullptr;
+    PQconninfoOption* options = PQconninfoParse(url.c_str(), &error);
+    if (!options) {
+        PQfreemem(error);
+        return url;
+    }
+    std::string host, port, dbname, user;
+    for (const PQconninfoOption* o = options; o->keyword; ++o) {
+        const std::string value = o->val ? o->val : "";
+        const std::string key = o->keyword;
+        if (key == "host" || (key == "hostaddr" && host.empty())) host = value;
+        if (key == "port") port = value;
+        if (key == "dbname") dbname = value;
+        if (key == "user") user = value;
+    }
+    PQconninfoFree(options);
+    // libpq's own defaults: the local socket, 5432, a database named as its user.
+    if (host.empty()) host = "localhost";
+    if (port.empty()) port = "5432";
+    if (dbname.empty()) dbname = user;
+    return LowerAscii(host) + ":" + port + "/" + dbname;
 }
 
 PgHistoryStore::PgHistoryStore(const std::string& url, Use use,
@@ -412,7 +457,8 @@ std::vector<TermPoint> PgHistoryStore::TermHistory(std::string_view term) const 
     if (SchemaOnServer() == 0) return points;
     Result q = Exec(
         "SELECT runs.started, runs.id, demand, competition, cost, rank, profitability, "
-        "prospects FROM rows JOIN runs ON runs.id = rows.run WHERE term_key = $1 "
+        "prospects FROM rows JOIN runs ON runs.id = rows.run "
+        "WHERE md5(term_key) = md5($1) AND term_key = $1 "
         "ORDER BY runs.started, runs.id, rows.position",
         {FoldCase(term)});
     for (int i = 0; i < q.Rows(); ++i) {

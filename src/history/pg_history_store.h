@@ -16,6 +16,13 @@ namespace vx {
 
 // The server could not be reached, or the connection broke: what was to be
 // written can be kept on this computer and sent later.
+// A shared history's URL without any password (user:password@, or a
+// password= in its query): what a waiting run keeps of where it goes.
+std::string HistoryUrlWithoutPassword(const std::string& url);
+// "host:port/database" of a URL, as libpq reads it (defaults filled in):
+// two URLs of one destination however written give the same.
+std::string HistoryDestination(const std::string& url);
+
 // The longest a statement on the shared history may take, in ms (a lock a
 // third of it): VEXORIN_HISTORY_WAIT_MS, 100 to 600000, else 30 s.
 int HistoryWaitMs();
@@ -26,7 +33,7 @@ struct HistoryUnreachable : HistoryError {
 
 class PgHistoryStore : public RunHistory {
   public:
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
     enum class Use { Read, Write };
     // url: "postgresql://user@host:5432/db?sslmode=verify-full"; the password
     // from libpq's places (PGPASSWORD, ~/.pgpass) or, when given, password.

@@ -34,6 +34,10 @@ struct HistoryRun {
     std::string uid;
     // Who recorded it: "user@host"; made when first recorded.
     std::string recordedBy;
+    // A run waiting on this computer: the shared history it is for (its URL
+    // without a password; empty for one kept before destinations were),
+    // and why that history would not take it when it was set aside.
+    std::string pendingTo, setAside;
 };
 
 // One run that holds a key term: when, which, and the term's six texts.

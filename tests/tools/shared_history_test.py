@@ -196,6 +196,54 @@ class SharedHistory(unittest.TestCase):
         self.assertEqual(r.returncode, 0, r.stderr)
         self.assertEqual(self.local_waiting(), 0)
 
+    def research(self, url, term_bytes, stub_routes=None):
+        """A research of one suggested term recorded in the shared history at url."""
+        page = b"searches done <td>&nbsp;10</td><td><a>" + term_bytes + b"</a></td>"
+        routes = {"/d/searchinventory/suggestion/?term=s&mkt=us&lang=en_US": ok(page)}
+        stub = Stub(routes, default=ok("of about <b>100</b>"))
+        try:
+            return self.tool("--history-db", url, "--keyword", "s", "--site", "mysite.com",
+                             "--depth", "1", env={"VEXORIN_SUGGEST_HOST": stub.host(),
+                                                  "VEXORIN_SEARCH_HOST": stub.host()})
+        finally:
+            stub.close()
+
+    def test_waiting_runs_go_only_where_they_were_meant(self):
+        """A run kept while shared history A was away is never sent to B."""
+        away = "postgresql://vexorin@127.0.0.1:1/elsewhere"
+        r = self.research(away, b"red shoes")
+        self.assertIn(b"kept on this computer", r.stderr)
+        self.assertEqual(self.local_waiting(), 1)
+        before = self.shared_count()
+        r = self.research(URL, b"blue shoes")
+        self.assertEqual((r.returncode, r.stderr), (0, b""))
+        self.assertEqual(self.shared_count(), before + 1)
+        self.assertEqual(self.local_waiting(), 1)
+        r = self.tool("--history-db", URL, "--history-sync")
+        self.assertEqual(r.returncode, 1, r.stderr)
+        self.assertIn(b"127.0.0.1:1/elsewhere cannot be reached", r.stderr)
+        self.assertEqual(self.shared_count(), before + 1)
+        self.assertEqual(self.local_waiting(), 1)
+
+    def test_a_refused_run_is_set_aside_and_the_rest_go(self):
+        """Runs kept while the server was away: one it refuses (a term that
+        is not UTF-8) is set aside with the reason; a 3 KB term fits; the
+        rest are sent."""
+        self.research(URL, b"made")  # the tables
+        before = self.shared_count()
+        subprocess.run([CTL, "stop"], check=True)
+        for term in (b"caf\xe9", b"x" * 3000, b"green shoes"):
+            self.assertIn(b"kept on this computer", self.research(URL, term).stderr)
+        subprocess.run([CTL, "start"], check=True)
+        self.assertEqual(self.local_waiting(), 3)
+        r = self.tool("--history-db", URL, "--history-sync")
+        self.assertEqual(r.returncode, 1, r.stderr)
+        lines = r.stderr.decode().splitlines()
+        self.assertEqual(len([l for l in lines if "set aside" in l]), 1, lines)
+        self.assertEqual(r.stdout, b"2 runs sent\n")
+        self.assertEqual(self.shared_count(), before + 2)
+        self.assertEqual(self.local_waiting(), 1)
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=1)

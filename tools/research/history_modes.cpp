@@ -5,9 +5,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <set>
 
 #include "core/text.h"
 #include "history/history_choice.h"
+#include "history/pg_history_store.h"
 #include "results/comparison.h"
 #include "results/investigation_file.h"
 
@@ -143,19 +145,34 @@ bool RecordRun(const HistoryRun& run, const ResultsTable& table) {
 }
 
 int SyncHistory() {
+    // Each waiting run goes to the shared history it was kept for; the one
+    // given takes those kept before runs knew where they were going.
+    std::vector<std::string> destinations = WaitingDestinations();
     const std::string url = HistoryUrlFromEnvironment();
-    if (!IsSharedHistoryUrl(url)) {
+    if (!url.empty() && !IsSharedHistoryUrl(url)) {
         Say("--history-sync sends runs to a shared history: give --history-db URL");
         return 2;
     }
-    try {
-        const int sent = SendWaitingRuns(url);
-        Line({std::to_string(sent) + (sent == 1 ? " run sent" : " runs sent")});
-        return Finished();
-    } catch (const std::exception& e) {
-        Say(std::string("history: ") + e.what());
-        return 1;
+    if (!url.empty()) destinations.insert(destinations.begin(), url);
+    int sent = 0;
+    bool whole = true;
+    std::set<std::string> done;
+    for (const std::string& to : destinations) {
+        if (!done.insert(HistoryDestination(to)).second) continue;
+        try {
+            const Sent s = SendWaitingRuns(to);
+            sent += s.sent;
+            for (const std::string& said : s.setAside) Say("history: " + said);
+            whole = whole && s.setAside.empty();
+        } catch (const std::exception& e) {
+            // The runs for it wait on; the others go.
+            Say(std::string("history: ") + e.what());
+            whole = false;
+        }
     }
+    Line({std::to_string(sent) + (sent == 1 ? " run sent" : " runs sent")});
+    const int finished = Finished();
+    return whole ? finished : 1;
 }
 
 int CopyHistories(const std::string& from, const std::string& to) {
