@@ -5,7 +5,7 @@
 --
 -- The history's tables are made, and upgraded, by the first Vexorin that
 -- records into the database, so that user needs CREATE on the schema once;
--- the others only read and write rows. A client without the right to make
+-- the others only read and write rows (see recorder below). A client without the right to make
 -- the tables says so and keeps its runs on its own computer.
 
 CREATE ROLE vexorin_team NOLOGIN;
@@ -24,6 +24,17 @@ ALTER DEFAULT PRIVILEGES FOR ROLE vexorin_team IN SCHEMA public
 -- Members act as the team's role, so every table is the team's.
 ALTER ROLE ann SET role = 'vexorin_team';
 ALTER ROLE ci_server SET role = 'vexorin_team';
+
+-- A member that records but never makes or upgrades the tables (a server
+-- account kept to the least it needs): row rights alone, once the tables
+-- are there at the schema its Vexorin writes.
+CREATE ROLE recorder LOGIN;
+GRANT CONNECT ON DATABASE team_history TO recorder;
+GRANT USAGE ON SCHEMA public TO recorder;
+ALTER DEFAULT PRIVILEGES FOR ROLE vexorin_team IN SCHEMA public
+  GRANT SELECT, INSERT, UPDATE, DELETE ON TABLES TO recorder;
+ALTER DEFAULT PRIVILEGES FOR ROLE vexorin_team IN SCHEMA public
+  GRANT USAGE, SELECT ON SEQUENCES TO recorder;
 
 -- A user that may read the history only (reports, dashboards):
 -- CREATE ROLE reader LOGIN;

@@ -228,9 +228,11 @@ PgHistoryStore::PgHistoryStore(const std::string& url, Use use,
     PQsetNoticeProcessor(
         conn_, [](void*, const char*) {}, nullptr);
     try {
-        if (use_ == Use::Write) {
+        // Only a history missing or older is made or upgraded: a member with
+        // row rights alone records into one of today's schema.
+        if (const int v = SchemaOnServer(); use_ == Use::Write && v < kSchemaVersion) {
             Upgrade();
-        } else if (const int v = SchemaOnServer(); v > kSchemaVersion) {
+        } else if (v > kSchemaVersion) {
             throw HistoryError("the shared history was written by a newer Vexorin (schema " +
                                std::to_string(v) + ")");
         }

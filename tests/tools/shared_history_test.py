@@ -244,6 +244,27 @@ class SharedHistory(unittest.TestCase):
         self.assertEqual(self.shared_count(), before + 2)
         self.assertEqual(self.local_waiting(), 1)
 
+    def test_the_rights_file_as_written_lets_its_members_record(self):
+        """docs/sql/postgres-rights.sql run as it stands: a team member makes
+        the tables, a member with row rights alone records after."""
+        sock, port = os.environ["VEXORIN_TEST_PG_ADMIN"].rsplit(":", 1)
+        rights = os.path.join(os.path.dirname(__file__), "../../docs/sql/postgres-rights.sql")
+        admin = ["psql", "-h", sock, "-p", port, "-U", "postgres", "-v", "ON_ERROR_STOP=1", "-q"]
+        if os.getuid() == 0:
+            admin = ["runuser", "-u", "postgres", "--"] + admin
+        with open(rights, "rb") as f:
+            subprocess.run(admin + ["-d", "postgres"], input=f.read(), check=True,
+                           capture_output=True)
+        password = os.environ["PGPASSWORD"]
+        subprocess.run(admin + ["-d", "postgres", "-c", f"ALTER ROLE ann PASSWORD '{password}'",
+                                "-c", f"ALTER ROLE recorder PASSWORD '{password}'"],
+                       check=True, capture_output=True)
+        for user in ("ann", "recorder"):
+            p = self.record("--history-db", f"postgresql://{user}@127.0.0.1:{port}/team_history")
+            _, err = p.communicate(timeout=60)
+            self.assertEqual((p.returncode, err), (0, b""), user)
+        self.assertEqual(self.local_waiting(), 0)
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=1)
