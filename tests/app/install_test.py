@@ -27,6 +27,9 @@ class InstallIntoAPrefix(unittest.TestCase):
                          "share/bash-completion/completions/vexorin-research",
                          "share/doc/vexorin/copyright", "share/doc/vexorin/changelog.gz"):
                 self.assertTrue(os.path.exists(os.path.join(prefix, path)), path)
+            # The timer's service starts the program where this prefix holds it.
+            with open(os.path.join(prefix, "lib/systemd/user/vexorin-track.service")) as f:
+                self.assertIn(f"ExecStart={prefix}/bin/vexorin-research --track\n", f.read())
             runtime = tempfile.mkdtemp()
             os.chmod(runtime, 0o700)
             env = dict(os.environ, QT_QPA_PLATFORM="offscreen", XDG_RUNTIME_DIR=runtime,

@@ -265,6 +265,20 @@ class SharedHistory(unittest.TestCase):
             self.assertEqual((p.returncode, err), (0, b""), user)
         self.assertEqual(self.local_waiting(), 0)
 
+    def test_tracking_uses_the_history_preferences_chose(self):
+        """Without --history-db, --track-* work on the shared history the
+        window's Preferences chose, as the window's Tracking does."""
+        folder = self.home.name + "/config/vexorin"
+        os.makedirs(folder, exist_ok=True)
+        with open(folder + "/settings.reg", "w") as f:
+            f.write("Windows Registry Editor Version 5.00\n\n"
+                    "[HKEY_CURRENT_USER\\Software\\Tarnwell\\Vexorin 1.0\\Setup]\n"
+                    f'"history.url"="{URL}"\n')
+        r = self.tool("--track-add", "prefs-project", "--site", "mysite.com", "red shoes")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        listed = self.tool("--history-db", URL, "--track-list")
+        self.assertIn(b"prefs-project\t", listed.stdout)
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=1)

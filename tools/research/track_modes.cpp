@@ -269,7 +269,11 @@ std::optional<int> TrackMain(int argc, char** argv, char sep) {
         return 2;
     }
     try {
-        const std::string where = HistoryUrlFromEnvironment();
+        // The history the window's Tracking uses (Preferences), unless the
+        // environment or --history-db names another: the timer checks what
+        // the user sees.
+        SettingsStore settings;
+        const std::string where = HistoryWhere(LoadPreferences(settings));
         const std::unique_ptr<RunHistory> history = OpenHistory(where, o->mode != Mode::List);
         if (auto* local = dynamic_cast<HistoryStore*>(history.get());
             local && !local->SetAside().empty())
