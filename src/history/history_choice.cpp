@@ -3,9 +3,11 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <map>
 #include <unordered_set>
 
 #include "history/pg_history_store.h"
+#include "history/project_store.h"
 #include "secrets/secret_store.h"
 
 namespace vx {
@@ -44,15 +46,64 @@ std::unique_ptr<RunHistory> OpenHistory(const std::string& where, bool forWritin
         forWriting ? HistoryStore::Use::Write : HistoryStore::Use::Read);
 }
 
-int CopyHistory(const RunHistory& from, RunHistory& to) {
+namespace {
+// Each tracking project of from in to, by name (made there when missing,
+// its terms added): from's project ids to to's. A history that keeps no
+// projects gives none.
+std::map<int64_t, int64_t> CopyProjects(RunHistory& from, RunHistory& to) {
+    std::map<int64_t, int64_t> ids;
+    std::vector<TrackingProject> projects;
+    std::unique_ptr<ProjectStore> source;
+    try {
+        source = ProjectsOf(from);
+        projects = source->Projects();
+    } catch (const HistoryError&) {
+        return ids;
+    }
+    if (projects.empty()) return ids;
+    const std::unique_ptr<ProjectStore> target = ProjectsOf(to);
+    for (const TrackingProject& p : projects) {
+        const std::optional<TrackingProject> there = target->Find(p.name);
+        TrackingProject copy = p;
+        copy.id = 0;
+        const int64_t id = there ? there->id : target->Save(copy);
+        std::vector<std::string> terms, paused;
+        for (const TrackedTerm& t : source->Terms(p.id, 1)) {
+            terms.push_back(t.term);
+            if (t.paused) paused.push_back(t.term);
+        }
+        target->AddTerms(id, terms);
+        if (!there)
+            for (const std::string& t : paused) target->SetPaused(id, t, true);
+        if (p.lastCheck && (!there || !there->lastCheck || *there->lastCheck < *p.lastCheck))
+            target->MarkChecked(id, *p.lastCheck);
+        ids[p.id] = id;
+    }
+    return ids;
+}
+}  // namespace
+
+int CopyHistory(RunHistory& from, RunHistory& to) {
+    // Runs belong to copies of their own projects, never to whichever
+    // project has the same number there.
+    const std::map<int64_t, int64_t> projects = CopyProjects(from, to);
     std::unordered_set<std::string> there;
     for (const HistoryRun& r : to.Runs()) there.insert(r.uid);
     int copied = 0;
+    std::unique_ptr<ProjectStore> target;
     for (HistoryRun run : from.Runs()) {
         if (!run.uid.empty() && there.count(run.uid)) continue;
         const int64_t id = run.id;
         run.id = 0;
-        if (to.Record(run, from.RowsOfRun(id))) ++copied;
+        const auto project = projects.find(run.project);
+        run.project = project == projects.end() ? 0 : project->second;
+        const int64_t copiedId = to.Record(run, from.RowsOfRun(id));
+        if (!copiedId) continue;
+        ++copied;
+        if (run.project) {
+            if (!target) target = ProjectsOf(to);
+            target->KeepBest(run.project, copiedId);
+        }
     }
     return copied;
 }
@@ -76,7 +127,9 @@ Sent SendWaiting(PgHistoryStore& shared, const std::string& url, bool setAsideTo
         run.id = 0;
         try {
             // Its uid makes a second sending (after a lost answer) add nothing.
-            shared.Record(run, local.RowsOfRun(id));
+            const int64_t there = shared.Record(run, local.RowsOfRun(id));
+            // A tracking check kept here: its project's best ranks follow it.
+            if (run.project && there) ProjectsOf(shared)->KeepBest(run.project, there);
         } catch (const HistoryUnreachable&) {
             throw;
         } catch (const HistoryError& e) {

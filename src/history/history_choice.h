@@ -53,8 +53,10 @@ Sent SendWaitingRuns(const std::string& url);
 // once.
 std::vector<std::string> WaitingDestinations();
 
-// Copies every run of one history into another, rows and top results too;
-// a run there already (by uid) is not copied again. How many were new.
-int CopyHistory(const RunHistory& from, RunHistory& to);
+// Copies every run of one history into another, rows and top results too,
+// and its tracking projects with their terms (matched by name), each
+// copied check belonging to the copy of its own project; a run there
+// already (by uid) is not copied again. How many runs were new.
+int CopyHistory(RunHistory& from, RunHistory& to);
 
 }  // namespace vx

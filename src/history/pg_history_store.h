@@ -51,6 +51,7 @@ class PgHistoryStore : public RunHistory {
     bool Delete(int64_t id) override;
     void Clear() override;
     std::vector<TermPoint> TermHistory(std::string_view term) const override;
+    std::string SharedUrl() const override { return HistoryUrlWithoutPassword(shown_); }
 
     // For the stores that keep their tables in the same database (tracking
     // projects): a statement's rows, NULL as none; raises as the rest does.

@@ -63,6 +63,9 @@ class RunHistory {
     virtual std::vector<TermPoint> TermHistory(std::string_view term) const = 0;
     // The rows of a run as recorded, for copying it elsewhere.
     virtual std::vector<ResultRow> RowsOfRun(int64_t id) const;
+    // A shared history's URL without its password; empty for this
+    // computer's file.
+    virtual std::string SharedUrl() const { return {}; }
 };
 
 // A new run's uid: 128 random bits in hex.

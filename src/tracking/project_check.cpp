@@ -84,9 +84,22 @@ CheckReport CheckProject(RunHistory& history, const TrackingProject& project,
                                                     : kEndedDone;
     record.decimalSeparator = settings.decimalSeparator;
     record.project = project.id;
-    report.run = history.Record(record, finished);
-    if (report.run) projects.KeepBest(project.id, report.run);
-    if (report.complete) projects.MarkChecked(project.id, now);
+    try {
+        report.run = history.Record(record, finished);
+        if (report.run) projects.KeepBest(project.id, report.run);
+        if (report.complete) projects.MarkChecked(project.id, now);
+    } catch (const HistoryError& e) {
+        // A shared history that went away during the check (its lock with
+        // it) gets the check as every research run: through a connection of
+        // its own, else kept on this computer and sent later; the project
+        // stays due.
+        if (history.SharedUrl().empty()) throw;
+        const Recorded kept = RecordShared(history.SharedUrl(), record, finished);
+        report.keptHere = kept.keptHere;
+        report.notice = std::string("the shared history failed during the check (") + e.what() +
+                        (kept.keptHere ? "); " + kept.notice : "); the check was recorded again");
+        report.run = kept.keptHere ? 0 : kept.id;
+    }
     report.moves = MovedTerms(before, after, settings.movePlaces);
     return report;
 }

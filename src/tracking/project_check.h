@@ -36,6 +36,8 @@ struct CheckReport {
     int terms = 0;          // asked
     int finished = 0;       // terms whose rank was found, recorded
     bool complete = false;  // every term finished: the project counts as checked
+    bool keptHere = false;  // the shared history went away: kept on this computer
+    std::string notice;     // what the user hears of it; empty when all went well
     RunOutcome outcome;
     std::vector<RankMove> moves;
 };

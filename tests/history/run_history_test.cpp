@@ -8,6 +8,7 @@
 
 #include "history/history_choice.h"
 #include "history/pg_history_store.h"
+#include "history/project_store.h"
 #include "run_fixtures.h"
 #include "support/scoped_locale.h"
 #include "support/temp_dir.h"
@@ -103,6 +104,44 @@ TEST_P(RunHistoryTest, ARunIsThereOnceHoweverOftenItIsSent) {
     ASSERT_EQ(runs.size(), 2u);
     EXPECT_EQ(runs[0].seed, "local");
     EXPECT_EQ(h->RowsOfRun(runs[0].id).size(), 2u);
+}
+
+// A personal history's checks copied into another stay with copies of
+// their own projects, never with whichever project has their number there;
+// copying twice adds nothing.
+TEST_P(RunHistoryTest, ACopyKeepsEachCheckWithItsOwnProject) {
+    const auto h = Open(true);
+    const auto shared = ProjectsOf(*h);
+    TrackingProject team;
+    team.name = "team";
+    team.site = "team.example";
+    const int64_t teamId = shared->Save(team);
+    shared->AddTerms(teamId, {"red shoes"});
+
+    vx::testing::TempDir other;
+    HistoryStore local(other.File("h.sqlite3"), HistoryStore::Use::Write);
+    LocalProjectStore mine(local);
+    TrackingProject personal;
+    personal.name = "mine";
+    personal.site = "mine.example";
+    const int64_t mineId = mine.Save(personal);
+    mine.AddTerms(mineId, {"red shoes", "blue shoes"});
+    HistoryRun check = MakeRun("2026-12-07T10:00:00Z", "mine");
+    check.project = mineId;
+    local.Record(check, Rows({{"red shoes", "1", "2", "3", "4", "5%", "6"}}));
+
+    EXPECT_EQ(CopyHistory(local, *h), 1);
+    EXPECT_EQ(CopyHistory(local, *h), 0);
+    const auto copied = shared->Find("mine");
+    ASSERT_TRUE(copied);
+    EXPECT_NE(copied->id, teamId);
+    EXPECT_EQ(h->Runs().back().project, copied->id);
+    const auto terms = shared->Terms(copied->id);
+    ASSERT_EQ(terms.size(), 2u);
+    EXPECT_EQ(terms[0].best, 4);
+    EXPECT_FALSE(shared->Terms(teamId).at(0).best);  // the team's ranks untouched
+    shared->Remove("mine");
+    shared->Remove("team");
 }
 
 // The window records under the user's locale: a decimal comma there never

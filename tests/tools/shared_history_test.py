@@ -279,6 +279,38 @@ class SharedHistory(unittest.TestCase):
         listed = self.tool("--history-db", URL, "--track-list")
         self.assertIn(b"prefs-project\t", listed.stdout)
 
+    def test_a_check_outlives_the_server_going_away(self):
+        """The shared history stops during a tracking check: the check is
+        kept on this computer, said, and sent with its project's best ranks
+        once the server is back."""
+        import time
+        from httpstub import slow
+        self.research(URL, b"made")  # the tables
+        terms = ["red shoes", "blue shoes", "green shoes"]
+        r = self.tool("--history-db", URL, "--track-add", "gone", "--site", "mysite.com",
+                      "--depth", "1", *terms)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        page = ok("of about <b>100</b><ol><li><a href=http://mysite.com/>a</a></li></ol>")
+        stub = Stub({}, default=slow(page, 0.4))
+        try:
+            p = subprocess.Popen([TOOL, "--history-db", URL, "--track", "gone", "--parallel", "1"],
+                                 env=dict(self.env, VEXORIN_SUGGEST_HOST=stub.host(),
+                                          VEXORIN_SEARCH_HOST=stub.host()),
+                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            time.sleep(0.6)
+            subprocess.run([CTL, "stop"], check=True)
+            _, err = p.communicate(timeout=60)
+        finally:
+            stub.close()
+            subprocess.run([CTL, "start"], check=True)
+        self.assertIn(b"kept on this computer", err)
+        self.assertEqual(self.local_waiting(), 1)
+        r = self.tool("--history-db", URL, "--history-sync")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(self.local_waiting(), 0)
+        listed = self.tool("--history-db", URL, "--track-list").stdout.decode()
+        self.assertIn("gone\tred shoes\t1\tbest 1", listed)
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=1)

@@ -208,8 +208,9 @@ bool CheckOne(RunHistory& history, const TrackingProject& project, const TrackOp
                        std::to_string(report.terms) + " terms checked";
     if (report.outcome.stopped) said += ", stopped";
     if (!report.outcome.gaveUp.empty()) said += "; " + report.outcome.gaveUp;
-    if (!report.complete) said += "; it is checked again next time";
+    if (!report.complete || report.keptHere) said += "; it is checked again next time";
     Say(said);
+    if (!report.notice.empty()) Say(project.name + ": " + report.notice);
     if (!report.moves.empty()) {
         const CheckNotice notice = NoticeOf(project.name, report.moves);
         Say(notice.summary);

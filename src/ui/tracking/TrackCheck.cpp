@@ -73,6 +73,7 @@ void TrackCheck::Run(TrackingProject project, Preferences preferences) {
                                          " of " + std::to_string(report.terms) + " terms checked";
             if (refused.empty() && report.outcome.stopped) said += ", stopped";
             if (!report.outcome.gaveUp.empty()) said += "; " + report.outcome.gaveUp;
+            if (!report.notice.empty()) said += "; " + report.notice;
             if (refused.empty())
                 said += report.moves.empty()
                             ? "; nothing moved"
