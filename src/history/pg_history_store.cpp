@@ -103,6 +103,76 @@ std::optional<std::string> Text(std::optional<double> v) {
 
 }  // namespace
 
+namespace {
+// PostgreSQL keeps text as UTF-8 without NUL; a term may be neither (a
+// Latin-1 page's, an edited file's). Such bytes travel as private-use
+// characters U+F700 + byte, and so do the bytes of any such character
+// already there, so what comes back is byte for byte what was recorded.
+constexpr uint32_t kByteBase = 0xF700;
+
+bool InByteRange(uint32_t cp) {
+    return cp >= kByteBase && cp <= kByteBase + 0xFF;
+}
+
+// The code point and length of the UTF-8 sequence at text[i]; length 0 when
+// none starts there.
+std::pair<uint32_t, size_t> SequenceAt(std::string_view text, size_t i) {
+    const auto u = static_cast<unsigned char>(text[i]);
+    if (u < 0x80) return {u, 1};
+    const size_t n = u >= 0xF0 && u <= 0xF4 ? 4 : u >= 0xE0 ? 3 : u >= 0xC2 && u < 0xE0 ? 2 : 0;
+    if (n == 0 || i + n > text.size()) return {0, 0};
+    uint32_t cp = n == 2 ? u & 0x1F : n == 3 ? u & 0x0F : u & 0x07;
+    for (size_t k = 1; k < n; ++k) {
+        const auto c = static_cast<unsigned char>(text[i + k]);
+        if ((c & 0xC0) != 0x80) return {0, 0};
+        cp = cp << 6 | (c & 0x3F);
+    }
+    // Overlong forms and surrogates are no UTF-8 PostgreSQL takes.
+    if ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+        (cp >= 0xD800 && cp <= 0xDFFF))
+        return {0, 0};
+    return {cp, n};
+}
+
+std::string ToServerText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        const auto [cp, n] = SequenceAt(text, i);
+        if (n > 0 && cp != 0 && !InByteRange(cp)) {
+            out.append(text.substr(i, n));
+            i += n;
+            continue;
+        }
+        // A NUL, a byte of no sequence, or each byte of an escaping character.
+        const size_t bytes = n > 0 && cp != 0 ? n : 1;
+        for (size_t k = 0; k < bytes; ++k)
+            AppendUtf8(out, kByteBase + static_cast<unsigned char>(text[i + k]));
+        i += bytes;
+    }
+    return out;
+}
+
+std::string FromServerText(std::string_view text) {
+    if (text.find("\xEF\x9C") == std::string_view::npos &&
+        text.find("\xEF\x9D") == std::string_view::npos &&
+        text.find("\xEF\x9E") == std::string_view::npos &&
+        text.find("\xEF\x9F") == std::string_view::npos)
+        return std::string(text);
+    std::string out;
+    for (size_t i = 0; i < text.size();) {
+        const auto [cp, n] = SequenceAt(text, i);
+        if (n > 0 && InByteRange(cp)) {
+            out += static_cast<char>(cp - kByteBase);
+            i += n;
+        } else {
+            out += text[i++];
+        }
+    }
+    return out;
+}
+}  // namespace
+
 // A result freed however the caller leaves.
 class PgHistoryStore::Result {
   public:
@@ -110,8 +180,9 @@ class PgHistoryStore::Result {
     int Rows() const { return PQntuples(r_.get()); }
     int Columns() const { return PQnfields(r_.get()); }
     std::string Text(int row, int column) const {
-        return std::string(PQgetvalue(r_.get(), row, column),
-                           static_cast<size_t>(PQgetlength(r_.get(), row, column)));
+        return FromServerText(
+            std::string_view(PQgetvalue(r_.get(), row, column),
+                             static_cast<size_t>(PQgetlength(r_.get(), row, column))));
     }
     bool IsNull(int row, int column) const { return PQgetisnull(r_.get(), row, column) != 0; }
     int64_t Integer(int row, int column) const {
@@ -257,8 +328,13 @@ void PgHistoryStore::Fail(const std::string& doing, const char* message) const {
 
 PgHistoryStore::Result PgHistoryStore::Exec(
     const char* sql, const std::vector<std::optional<std::string>>& params) const {
+    std::vector<std::string> texts;
+    texts.reserve(params.size());
     std::vector<const char*> values;
-    for (const auto& p : params) values.push_back(p ? p->c_str() : nullptr);
+    for (const auto& p : params) {
+        if (p) texts.push_back(ToServerText(*p));
+        values.push_back(p ? texts.back().c_str() : nullptr);
+    }
     PGresult* raw = PQexecParams(conn_, sql, static_cast<int>(values.size()), nullptr,
                                  values.data(), nullptr, nullptr, 0);
     const ExecStatusType status = PQresultStatus(raw);

@@ -144,6 +144,23 @@ TEST_P(RunHistoryTest, ACopyKeepsEachCheckWithItsOwnProject) {
     shared->Remove("team");
 }
 
+// Any bytes a term holds come back as they were recorded, on every back
+// end: Latin-1, a NUL, a character PostgreSQL's escape uses itself, 3 KB.
+TEST_P(RunHistoryTest, AnyTermComesBackByteForByte) {
+    const auto h = Open(true);
+    const std::vector<std::string> terms = {"caf\xE9", std::string("a\0b", 3),
+                                            "\xEF\x9C\x80 \xEF\x9F\xBF", std::string(3000, 'x')};
+    std::vector<ResultRow> rows;
+    for (const std::string& t : terms) rows.emplace_back(t, std::vector<std::string>{"1"}, true);
+    const int64_t id = h->Record(MakeRun("2026-12-07T10:00:00Z", "s"), rows);
+    ASSERT_GT(id, 0);
+    const auto back = Open(false)->RowsOfRun(id);
+    ASSERT_EQ(back.size(), terms.size());
+    for (size_t i = 0; i < terms.size(); ++i) EXPECT_EQ(back[i].KeyTerm(), terms[i]) << i;
+    EXPECT_EQ(Open(false)->TermHistory("caf\xE9").size(), 1u);
+    EXPECT_EQ(Open(false)->TermHistory(std::string(3000, 'x')).size(), 1u);
+}
+
 // The window records under the user's locale: a decimal comma there never
 // reaches a number the database reads.
 TEST_P(RunHistoryTest, AnyLocaleRecordsTheSameFigures) {

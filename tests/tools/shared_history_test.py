@@ -226,23 +226,31 @@ class SharedHistory(unittest.TestCase):
         self.assertEqual(self.local_waiting(), 1)
 
     def test_a_refused_run_is_set_aside_and_the_rest_go(self):
-        """Runs kept while the server was away: one it refuses (a term that
-        is not UTF-8) is set aside with the reason; a 3 KB term fits; the
+        """Runs kept while the server was away: a Latin-1 term and a 3 KB
+        term fit; one the server refuses for a lasting reason (here a rule a
+        database administrator added) is set aside with the reason, and the
         rest are sent."""
         self.research(URL, b"made")  # the tables
-        before = self.shared_count()
-        subprocess.run([CTL, "stop"], check=True)
-        for term in (b"caf\xe9", b"x" * 3000, b"green shoes"):
-            self.assertIn(b"kept on this computer", self.research(URL, term).stderr)
-        subprocess.run([CTL, "start"], check=True)
-        self.assertEqual(self.local_waiting(), 3)
-        r = self.tool("--history-db", URL, "--history-sync")
-        self.assertEqual(r.returncode, 1, r.stderr)
-        lines = r.stderr.decode().splitlines()
-        self.assertEqual(len([l for l in lines if "set aside" in l]), 1, lines)
-        self.assertEqual(r.stdout, b"2 runs sent\n")
-        self.assertEqual(self.shared_count(), before + 2)
-        self.assertEqual(self.local_waiting(), 1)
+        subprocess.run(["psql", URL, "-qc", "ALTER TABLE rows ADD CONSTRAINT no_poison "
+                        "CHECK (term <> 'poison')"], check=True, env=self.env)
+        try:
+            before = self.shared_count()
+            subprocess.run([CTL, "stop"], check=True)
+            for term in (b"caf\xe9", b"poison", b"x" * 3000, b"green shoes"):
+                self.assertIn(b"kept on this computer", self.research(URL, term).stderr)
+            subprocess.run([CTL, "start"], check=True)
+            self.assertEqual(self.local_waiting(), 4)
+            r = self.tool("--history-db", URL, "--history-sync")
+            self.assertEqual(r.returncode, 1, r.stderr)
+            lines = r.stderr.decode().splitlines()
+            self.assertEqual(len([l for l in lines if "set aside" in l and "no_poison" in l]), 1,
+                             lines)
+            self.assertEqual(r.stdout, b"3 runs sent\n")
+            self.assertEqual(self.shared_count(), before + 3)
+            self.assertEqual(self.local_waiting(), 1)
+        finally:
+            subprocess.run(["psql", URL, "-qc", "ALTER TABLE rows DROP CONSTRAINT no_poison"],
+                           env=self.env, capture_output=True)
 
     def test_the_rights_file_as_written_lets_its_members_record(self):
         """docs/sql/postgres-rights.sql run as it stands: a team member makes
