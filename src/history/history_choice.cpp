@@ -150,13 +150,16 @@ Sent SendWaitingRuns(const std::string& url) {
     return SendWaiting(shared, url, true);
 }
 
+std::vector<HistoryRun> WaitingRuns() {
+    struct stat st {};
+    if (::stat(HistoryStore::DefaultPath().c_str(), &st) != 0) return {};
+    return HistoryStore(HistoryStore::DefaultPath(), HistoryStore::Use::Read).Pending();
+}
+
 std::vector<std::string> WaitingDestinations() {
     std::vector<std::string> out;
-    struct stat st {};
-    if (::stat(HistoryStore::DefaultPath().c_str(), &st) != 0) return out;
-    HistoryStore local(HistoryStore::DefaultPath(), HistoryStore::Use::Read);
     std::unordered_set<std::string> seen;
-    for (const HistoryRun& run : local.Pending())
+    for (const HistoryRun& run : WaitingRuns())
         if (!run.pendingTo.empty() && seen.insert(HistoryDestination(run.pendingTo)).second)
             out.push_back(run.pendingTo);
     return out;

@@ -52,6 +52,9 @@ Sent SendWaitingRuns(const std::string& url);
 // The shared histories runs wait for (their URLs without a password), each
 // once.
 std::vector<std::string> WaitingDestinations();
+// The runs waiting on this computer to be sent, each with where it is going
+// and, when it was set aside, why (none when there is no history here).
+std::vector<HistoryRun> WaitingRuns();
 
 // Copies every run of one history into another, rows and top results too,
 // and its tracking projects with their terms (matched by name), each

@@ -205,6 +205,27 @@ TEST(History, ATermsTrendHasGapsAndUpIsBetter) {
               "competition 5000, demand 100."_s);
 }
 
+// A run kept here for a shared history says where it waits to go.
+TEST(History, WhatWaitsAndForWhere) {
+    OwnHistory history;
+    {
+        HistoryStore store(HistoryStore::DefaultPath(), HistoryStore::Use::Write);
+        HistoryRun run;
+        run.started = "2026-12-01T10:00:00Z";
+        store.Record(run, {ResultRow("sent", {"1"}, true)});
+        run.started = "2026-12-02T10:00:00Z";
+        store.RecordPending(run, {ResultRow("kept", {"1"}, true)},
+                            "postgresql://ann@db.example/team");
+    }
+    THistoryForm form(HistoryStore::DefaultPath());
+    auto* list = form.findChild<QTableWidget*>(u"RunList"_s);
+    ASSERT_EQ(list->rowCount(), 2);
+    EXPECT_EQ(list->item(0, 5)->text(), u"done; waits for postgresql://ann@db.example/team"_s);
+    EXPECT_EQ(list->item(1, 5)->text(), u"done"_s);
+    EXPECT_EQ(form.findChild<QLabel*>(u"HistoryStatus"_s)->text(),
+              u"2 runs; 1 waiting on this computer to be sent"_s);
+}
+
 // The trend's axes read true: whole ranks, counts as plain numbers, and a
 // time axis on which several runs of a day are several points.
 TEST(History, TheTrendsAxesReadAsNumbersAndTimes) {

@@ -25,6 +25,7 @@
 #include <cmath>
 #include <functional>
 
+#include <map>
 #include <set>
 #include "core/text.h"
 
@@ -233,6 +234,18 @@ THistoryForm::THistoryForm(std::string path, QWidget* parent)
     Refresh();
 }
 
+namespace {
+// How a run ended, and where it waits to go when it is kept here for a
+// shared history: "done; waits for postgresql://ann@db/team".
+std::string WithWaiting(const HistoryRun& run, const std::map<std::string, HistoryRun>& waiting) {
+    const auto w = waiting.find(run.uid);
+    if (run.uid.empty() || w == waiting.end()) return run.ended;
+    if (!w->second.setAside.empty()) return run.ended + "; set aside: " + w->second.setAside;
+    return run.ended + "; waits for " +
+           (w->second.pendingTo.empty() ? std::string("a shared history") : w->second.pendingTo);
+}
+}  // namespace
+
 void THistoryForm::Refresh() {
     // The run the user picked stays picked when the list is read again.
     const std::optional<int64_t> picked = SelectedRun();
@@ -240,6 +253,9 @@ void THistoryForm::Refresh() {
     int pickedRow = 0;
     try {
         const std::vector<HistoryRun> runs = OpenHistory(path_, false)->Runs();
+        // Runs kept on this computer for a shared history: where each goes.
+        std::map<std::string, HistoryRun> waiting;
+        for (HistoryRun& w : WaitingRuns()) waiting.emplace(w.uid, std::move(w));
         runs_->setRowCount(static_cast<int>(runs.size()));
         // Newest first.
         for (size_t i = 0; i < runs.size(); ++i) {
@@ -251,7 +267,7 @@ void THistoryForm::Refresh() {
                                              ToQString(r.seed),
                                              ToQString(r.site),
                                              QString::number(r.rows),
-                                             ToQString(r.ended),
+                                             ToQString(WithWaiting(r, waiting)),
                                              ToQString(r.recordedBy)};
             for (int c = 0; c < kColumns; ++c) {
                 auto* item = new QTableWidgetItem(cells[c]);
@@ -264,8 +280,11 @@ void THistoryForm::Refresh() {
         std::set<std::string> by;
         for (const HistoryRun& r : runs) by.insert(r.recordedBy);
         runs_->setColumnHidden(kColumns - 1, by.size() <= 1);
-        status_->setText(runs.empty() ? QStringLiteral("No runs recorded yet")
-                                      : QStringLiteral("%1 runs").arg(runs.size()));
+        QString said = runs.empty() ? QStringLiteral("No runs recorded yet")
+                                    : QStringLiteral("%1 runs").arg(runs.size());
+        if (!waiting.empty())
+            said += QStringLiteral("; %1 waiting on this computer to be sent").arg(waiting.size());
+        status_->setText(said);
     } catch (const std::exception& e) {
         status_->setText(QStringLiteral("The history cannot be read: ") +
                          QString::fromLocal8Bit(e.what()));
