@@ -7,7 +7,7 @@ RunOutcome RunHeadlessResearch(const HeadlessResearch& request, ResultsTable& ta
                                std::function<void()> cancelFetches,
                                std::vector<std::string>* notices) {
     QuietHost quiet(request);
-    ServiceHosts hosts = ServiceHostsFromEnvironment();
+    ServiceHosts hosts = request.hosts ? *request.hosts : ServiceHostsFromEnvironment();
     if (!request.sources.suggestHost.empty()) hosts.suggest = request.sources.suggestHost;
     if (!request.sources.searchHost.empty()) hosts.search = request.sources.searchHost;
     Research research({.status = quiet,

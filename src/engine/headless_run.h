@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
+#include <optional>
 #include "engine/research.h"
 #include "results/dialog_limits.h"
+
 #include "sources/service_choice.h"
 
 namespace vx {
@@ -25,6 +27,9 @@ struct HeadlessResearch {
     // thread); none: the classic services.
     ChosenSources sources = {};
     RequestFetcher fetchRequest = {};
+    // The classic services' addresses; none: the environment's, else the
+    // bundled ones (a window's run gives its Preferences').
+    std::optional<ServiceHosts> hosts = {};
     // Told how far the run has come (on the run's thread); may be empty.
     std::function<void(const RunProgress&)> onProgress = {};
 };

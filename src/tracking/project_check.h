@@ -45,8 +45,10 @@ struct CheckReport {
 // What a check takes from the preferences: rows at once and retries (the
 // environment's where set), and the places a move must reach.
 CheckSettings CheckSettingsFor(const Preferences& preferences);
-// The services the project asks, made with their secrets; error set when
-// they cannot be used.
+// The search service the project asks (its own, else the environment's,
+// else Preferences'), made with its secrets; error set when it cannot be
+// used. A check asks no suggestions, so their service is none of its
+// concern.
 ChosenSources ServicesOf(const TrackingProject& project, const Preferences& preferences);
 
 // Checks the project now. A check stopped or given up half way records the

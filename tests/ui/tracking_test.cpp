@@ -12,6 +12,8 @@
 #include <QtTest>
 
 #include "history/project_store.h"
+#include "results/preferences.h"
+#include "results/settings_store.h"
 #include "support/scoped_env.h"
 #include "tracking/project_check.h"
 #include "tracking/rank_moves.h"
@@ -91,6 +93,42 @@ TEST(Tracking, CheckedTermsAreTrackedAndCheckedFromTheWindow) {
     EXPECT_TRUE(form->findChild<QLabel*>(u"Schedule"_s)
                     ->text()
                     .endsWith(QString::fromStdString("\n" + CrontabLine())));
+}
+
+// Check now asks the services a research from this window asks (the
+// addresses Preferences hold), and a rank check needs no suggestion
+// service: one whose secrets cannot be had is no reason to refuse.
+TEST(Tracking, CheckNowAsksWhatPreferencesName) {
+    Services services;
+    const std::string host = std::getenv("VEXORIN_SEARCH_HOST");
+    vx::testing::ScopedEnv noSearchHost("VEXORIN_SEARCH_HOST", "");
+    vx::testing::ScopedEnv noSuggestHost("VEXORIN_SUGGEST_HOST", "");
+    TempDir data;
+    vx::testing::ScopedEnv ownHistory("XDG_DATA_HOME", data.path());
+    vx::testing::ScopedEnv noBus("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + data.File("no-bus"));
+    Window k;
+    {
+        SettingsStore store(k.dir.File("settings.reg"));
+        Preferences p = LoadPreferences(store);
+        p.suggestHost = p.searchHost = host;
+        p.suggestService = "google-ads";  // no secrets for it anywhere
+        ASSERT_TRUE(SavePreferences(store, p));
+        HistoryStore history(HistoryStore::DefaultPath(), HistoryStore::Use::Write);
+        LocalProjectStore projects(history);
+        TrackingProject project;
+        project.name = project.site = "example.com";
+        project.depth = "1";
+        projects.AddTerms(projects.Save(project), {"seo tools"});
+    }
+    TriggerAction(k.w, "Tracking1");
+    TTrackingForm* form = k.w.TrackingForm();
+    ASSERT_NE(form, nullptr);
+    form->ChooseProject(u"example.com"_s);
+    QSignalSpy ended(form, &TTrackingForm::CheckEnded);
+    ClickButton(*form, "CheckNow");
+    ASSERT_TRUE(ended.wait(30000));
+    EXPECT_TRUE(form->Status()->text().startsWith(u"example.com: 1 of 1 terms checked"_s))
+        << form->Status()->text().toStdString();
 }
 
 // "Open" on a check's notification brings the Tracking window up, through a

@@ -189,6 +189,8 @@ bool CheckOne(RunHistory& history, const TrackingProject& project, const TrackOp
                                 ResultsTable& table) {
         HeadlessResearch request = research;
         request.sources = ServicesOf(p, preferences);
+        // The addresses the window's research asks (the environment wins).
+        request.hosts = ServiceHostsFor(preferences);
         if (!request.sources.error.empty()) {
             Say(p.name + ": " + request.sources.error);
             usable = false;

@@ -50,6 +50,8 @@ void TrackCheck::Run(TrackingProject project, Preferences preferences) {
                                         ResultsTable& table) {
                 HeadlessResearch request = research;
                 request.sources = ServicesOf(p, preferences);
+                // The addresses a research from this window asks.
+                request.hosts = ServiceHostsFor(preferences);
                 if (!request.sources.error.empty()) {
                     refused = request.sources.error;
                     return RunOutcome{};
