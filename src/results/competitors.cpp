@@ -74,7 +74,8 @@ std::string FormatCompetitorLines(const std::vector<Competitor>& competitors) {
 }
 
 std::string FormatCompetitorsCsv(const std::vector<Competitor>& competitors) {
-    std::string out = "\xEF\xBB\xBFHost,Terms in top 10,Average position,Share,Own site\r\n";
+    // The window's column names, so the file and the window read alike.
+    std::string out = "\xEF\xBB\xBFSite,Terms in top 10,Average place,Traffic share,Your site\r\n";
     for (const Competitor& c : competitors) {
         // A host holds no comma, quote or line break: no field needs quoting.
         out += c.host + "," + std::to_string(c.terms) + "," + Fixed(c.averagePosition) + "," +

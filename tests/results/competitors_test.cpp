@@ -109,7 +109,7 @@ TEST(Competitors, TermsPlacesAndShareFromTheTopResults) {
         EXPECT_EQ(FormatCompetitorLines({c[2]}), "mine.com\t1\t2.0\t3.6%\n");
     }
     EXPECT_EQ(FormatCompetitorsCsv({c[2]}),
-              "\xEF\xBB\xBFHost,Terms in top 10,Average position,Share,Own site\r\n"
+              "\xEF\xBB\xBFSite,Terms in top 10,Average place,Traffic share,Your site\r\n"
               "mine.com,1,2.0,3.6%,1\r\n");
 }
 

@@ -543,6 +543,17 @@ TEST(MainWindow, CompetitorsShowWhoRanksInstead) {
     const std::vector<Competitor> want = Competitors(k.w.Table(), "example.com");
     ASSERT_FALSE(want.empty());
     ASSERT_EQ(form->Hosts()->rowCount(), static_cast<int>(want.size()));
+    // The strongest competitor first.
+    EXPECT_EQ(form->Hosts()->item(0, 0)->data(Qt::UserRole).toString().toStdString(),
+              want.front().host);
+    // A first click on a number puts its largest first.
+    QHeaderView* header = form->Hosts()->horizontalHeader();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(1) + header->sectionSize(1) / 2,
+                             header->height() / 2));
+    int most = 0;
+    for (const Competitor& c : want) most = std::max(most, c.terms);
+    EXPECT_EQ(form->Hosts()->item(0, 1)->text().toInt(), most);
     int own = -1;
     for (int i = 0; i < form->Hosts()->rowCount(); ++i)
         if (form->Hosts()->item(i, 0)->text() == u"example.com (your site)"_s) own = i;
@@ -574,7 +585,14 @@ TEST(MainWindow, CompetitorsShowWhoRanksInstead) {
     QTest::mouseClick(form->findChild<QPushButton*>(u"ExportCompetitors"_s), Qt::LeftButton);
     QFile file(QString::fromStdString(csv));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll().toStdString(), FormatCompetitorsCsv(want));
+    // The file as the window shows it: its order, its column names.
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(u"\r\n"_s);
+    EXPECT_TRUE(lines[0].endsWith(u"Site,Terms in top 10,Average place,Traffic share,Your site"_s))
+        << lines[0].toStdString();
+    for (int i = 0; i < form->Hosts()->rowCount(); ++i)
+        EXPECT_TRUE(lines[i + 1].startsWith(
+            form->Hosts()->item(i, 0)->data(Qt::UserRole).toString() + u","_s))
+            << i;
 }
 
 // The history keeps every run, so the save question comes only when the

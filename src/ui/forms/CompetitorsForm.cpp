@@ -56,6 +56,12 @@ TCompetitorsForm::TCompetitorsForm(ResultsTable& table, std::function<std::strin
     hosts_->setSelectionMode(QAbstractItemView::SingleSelection);
     hosts_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     hosts_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // The strongest competitor first; a first click on a number puts its
+    // largest first too, on the site's name A to Z.
+    for (int c = 1; c < 4; ++c)
+        hosts_->horizontalHeaderItem(c)->setData(Qt::InitialSortOrderRole, Qt::DescendingOrder);
+    hosts_->horizontalHeaderItem(0)->setData(Qt::InitialSortOrderRole, Qt::AscendingOrder);
+    hosts_->horizontalHeader()->setSortIndicator(kShareColumn, Qt::DescendingOrder);
     hosts_->setSortingEnabled(true);
     auto* caption = new QLabel(QStringLiteral("&Terms of the chosen site, with its place:"), this);
     terms_ = new QListWidget(this);
@@ -195,9 +201,16 @@ void TCompetitorsForm::ExportCsv() {
         this, QStringLiteral("Export competitors"), QStringLiteral("competitors.csv"),
         QStringLiteral("CSV table (*.csv)"), QStringLiteral("csv"));
     if (choice.path.isEmpty()) return;
-    const WriteResult written = WriteFileAtomically(
-        QFile::encodeName(choice.path).toStdString(),
-        FormatCompetitorsCsv(Competitors(table_, site_ ? site_() : std::string())));
+    // The file holds what the window shows, in the window's order.
+    const std::vector<Competitor> all = Competitors(table_, site_ ? site_() : std::string());
+    std::vector<Competitor> shown;
+    for (int row = 0; row < hosts_->rowCount(); ++row) {
+        const std::string host = ToBytes(hosts_->item(row, 0)->data(Qt::UserRole).toString());
+        for (const Competitor& c : all)
+            if (c.host == host) shown.push_back(c);
+    }
+    const WriteResult written = WriteFileAtomically(QFile::encodeName(choice.path).toStdString(),
+                                                    FormatCompetitorsCsv(shown));
     status_->setText(written ? QStringLiteral("Saved ") + choice.path
                              : QStringLiteral("Could not save ") + choice.path +
                                    QStringLiteral(": ") + ToQString(WriteFailureText(written)));

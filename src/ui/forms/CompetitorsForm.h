@@ -37,6 +37,7 @@ class TCompetitorsForm : public QWidget, public TableObserver {
     QTableWidget* TermTop() const { return termTop_; }
 
   private:
+    static constexpr int kShareColumn = 3;
     void TableReset() override { Changed(); }
     void RowAppended(int) override { Changed(); }
     void RowChanged(int) override { Changed(); }
