@@ -106,6 +106,23 @@ TEST(Accessibility, EveryMenuItemHasAKeyOfItsOwn) {
     TriggerAction(k.w, "Competitors1");
     TPreferencesForm preferences(k.forms.store);
     THistoryForm history(HistoryStore::DefaultPath());
+    // Every button of the Investigate dialog has a key, and an Alt+letter
+    // that is none never lands in a field.
+    for (auto* b : k.d.findChildren<QAbstractButton*>()) {
+        if (!b->text().isEmpty()) {
+            EXPECT_TRUE(b->text().contains(u'&')) << b->text().toStdString();
+        }
+    }
+    k.d.HomepageEdit->setText(u"example.com"_s);
+    QTest::keyClick(k.d.HomepageEdit, Qt::Key_Q, Qt::AltModifier);
+    EXPECT_EQ(k.d.HomepageEdit->text(), u"example.com"_s);
+    // A digit typed in the page list picks that very depth.
+    for (const auto& [keys, depth] :
+         {std::pair<QString, QString>{u"1"_s, u"1"_s}, {u"2"_s, u"2"_s}, {u"12"_s, u"12"_s}}) {
+        QTest::qWait(QApplication::keyboardInputInterval() + 50);
+        QTest::keyClicks(k.d.DepthCombo, keys);
+        EXPECT_EQ(k.d.DepthCombo->currentText(), depth) << keys.toStdString();
+    }
     for (QWidget* window : std::initializer_list<QWidget*>{
              &k.d, &preferences, &history, k.w.CompetitorsForm(), k.w.TrackingForm()}) {
         QMap<QChar, QString> taken;

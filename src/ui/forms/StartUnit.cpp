@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -17,8 +18,53 @@
 namespace vx::ui {
 
 namespace {
+// An Alt+letter that is no key of the dialog is never typed into a field:
+// "example.comi" researched for a slip of Alt+I is a wrong run.
+class NoAltLetters : public QObject {
+  public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if ((key->modifiers() & Qt::AltModifier) && !key->text().isEmpty()) return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+// Digits typed into the page list pick that exact depth ("1" is 1, "1"
+// then "2" quickly is 12), never the next item that begins with them.
+class ExactDepthKeys : public QObject {
+  public:
+    explicit ExactDepthKeys(QComboBox* combo) : QObject(combo), combo_(combo) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const QString text = key->text();
+        if (text.size() != 1 || !text[0].isDigit() || key->modifiers() & ~Qt::KeypadModifier)
+            return QObject::eventFilter(watched, event);
+        if (!typed_.isValid() || typed_.elapsed() > QApplication::keyboardInputInterval())
+            digits_.clear();
+        typed_.start();
+        digits_ += text;
+        int at = combo_->findText(digits_);
+        if (at < 0) {
+            digits_ = text;  // a new number begins
+            at = combo_->findText(digits_);
+        }
+        if (at >= 0) combo_->setCurrentIndex(at);
+        return true;
+    }
+
+  private:
+    QComboBox* combo_;
+    QString digits_;
+    QElapsedTimer typed_;
+};
+
 QLineEdit* LabeledEdit(QWidget* parent, const QString& caption, QRect r, const char* name) {
     auto* edit = new QLineEdit(parent);
+    edit->installEventFilter(new NoAltLetters(edit));
     edit->setObjectName(QString::fromLatin1(name));
     // Longer text is refused as it is typed, never cut when it is stored.
     edit->setMaxLength(kMaxEntryLength);
@@ -75,6 +121,7 @@ TStartForm::TStartForm(StopFlag& stop, EventPump& pump, SettingsStore& store, QW
     for (int i = 1; i <= kDepthItems; ++i) DepthCombo->addItem(QString::number(i));
     DepthCombo->setGeometry(148, 174, 51, 21);
     DepthCombo->setCurrentIndex(kDefaultDepthIndex);
+    DepthCombo->installEventFilter(new ExactDepthKeys(DepthCombo));
     label3->setBuddy(DepthCombo);
     // Linux screen readers name a combo box by its current text; its label
     // is its "labelled by" relation (the buddy) and its description.
@@ -90,11 +137,11 @@ TStartForm::TStartForm(StopFlag& stop, EventPump& pump, SettingsStore& store, QW
     MaxResultsSpinEdit->Editor()->setAccessibleName(label1->text());
 
     BitBtn1 =
-        new QPushButton(art::Icon(art::Picture::Magnifier), QStringLiteral("Investigate"), this);
+        new QPushButton(art::Icon(art::Picture::Magnifier), QStringLiteral("&Investigate"), this);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
     BitBtn1->setGeometry(160, 263, 132, 35);
     BitBtn1->setIconSize(QSize(22, 21));
-    BitBtn2 = new QPushButton(art::Icon(art::Picture::NoEntry), QStringLiteral("Cancel"), this);
+    BitBtn2 = new QPushButton(art::Icon(art::Picture::NoEntry), QStringLiteral("&Cancel"), this);
     BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
     BitBtn2->setGeometry(13, 263, 88, 35);
     BitBtn2->setIconSize(QSize(16, 16));
