@@ -399,7 +399,8 @@ void TForm1::ShowProgress(const RunProgress& p) {
     pages_->setText(p.pagesSearched <= 0 ? QString()
                     : oneRow
                         ? QStringLiteral("page %1 of %2").arg(p.pagesSearched).arg(p.pagesPerRow)
-                        : QStringLiteral("%1 pages").arg(p.pagesSearched));
+                    : p.pagesSearched == 1 ? QStringLiteral("1 page")
+                                           : QStringLiteral("%1 pages").arg(p.pagesSearched));
     pages_->setVisible(!pages_->text().isEmpty());
     const QString text = ToQString(p.Text());
     runTime_->setText(text);

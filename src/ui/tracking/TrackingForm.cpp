@@ -78,7 +78,9 @@ TTrackingForm::TTrackingForm(std::string historyPath, SettingsStore* settings, Q
     pause_->setObjectName(QStringLiteral("PauseTerms"));
     checkNow_ = new QPushButton(QStringLiteral("Check &now"), this);
     checkNow_->setObjectName(QStringLiteral("CheckNow"));
-    automatic_ = new QCheckBox(QStringLiteral("Check a&utomatically (every hour)"), this);
+    automatic_ = new QCheckBox(
+        QStringLiteral("Check a&utomatically (the projects that are due, looked for hourly)"),
+        this);
     automatic_->setObjectName(QStringLiteral("CheckAutomatically"));
     schedule_ = new QLabel(this);
     schedule_->setObjectName(QStringLiteral("Schedule"));
