@@ -253,13 +253,19 @@ ServiceProfile Shipped(const std::string& name) {
     return ReadServiceProfile(name, file, Slurp(file));
 }
 
+// The search kinds as their shipped profiles make them, with made-up keys.
+struct ShippedSearches {
+    SerpJsonSearch serpapi{Shipped("serpapi"), {{"serpapi_key", "made-up"}}};
+    SerpJsonSearch cse{Shipped("google-cse"),
+                       {{"google_cse_key", "made-up"}, {"google_cse_id", "made-up-id"}}};
+    SearxngSearch searxng{"http://sx"};
+};
+
 // Each adapter against answers transcribed from its real service (each
 // fixture says where its shape comes from and when it was checked).
 TEST(Sources, EachKindReadsItsRealServicesAnswers) {
-    const SerpJsonSearch serpapi(Shipped("serpapi"), {{"serpapi_key", "made-up"}});
-    const SerpJsonSearch cse(Shipped("google-cse"),
-                             {{"google_cse_key", "made-up"}, {"google_cse_id", "made-up-id"}});
-    const SearxngSearch searxng("http://sx");
+    const ShippedSearches shipped;
+    const SearchSource &serpapi = shipped.serpapi, &cse = shipped.cse, &searxng = shipped.searxng;
     struct Case {
         const SearchSource& source;
         const char* fixture;
@@ -346,10 +352,8 @@ TEST(Sources, EachKindReadsItsRealServicesAnswers) {
 // Results in another shape than a list of addresses, or a count below 0,
 // are no figure: "?" in the table, never rank "-" and 0 %.
 TEST(Sources, AnswersOfTheWrongTypeAreNoFigures) {
-    const SerpJsonSearch serpapi(Shipped("serpapi"), {{"serpapi_key", "made-up"}});
-    const SerpJsonSearch cse(Shipped("google-cse"),
-                             {{"google_cse_key", "made-up"}, {"google_cse_id", "made-up-id"}});
-    const SearxngSearch searxng("http://sx");
+    const ShippedSearches shipped;
+    const SearchSource &serpapi = shipped.serpapi, &cse = shipped.cse, &searxng = shipped.searxng;
     struct Case {
         const SearchSource& source;
         const char* body;
