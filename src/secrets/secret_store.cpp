@@ -1,4 +1,8 @@
 #include "secrets/secret_store.h"
+#include <unistd.h>
+#include <map>
+#include <mutex>
+#include <vector>
 
 #include <libsecret/secret.h>
 
@@ -42,9 +46,34 @@ std::string SecretVariable(const std::string& name) {
     return variable;
 }
 
+namespace {
+std::mutex gKeptMutex;
+std::map<std::string, std::string> gKept;  // by variable
+}  // namespace
+
+void KeepSecretsFromChildren() {
+    constexpr std::string_view kPrefix = "VEXORIN_SECRET_";
+    std::vector<std::string> names;
+    const std::lock_guard lock(gKeptMutex);
+    for (char** e = environ; e && *e; ++e) {
+        const std::string_view entry(*e);
+        const size_t eq = entry.find('=');
+        if (eq == std::string_view::npos || !entry.starts_with(kPrefix)) continue;
+        gKept[std::string(entry.substr(0, eq))] = std::string(entry.substr(eq + 1));
+        names.emplace_back(entry.substr(0, eq));
+    }
+    for (const std::string& name : names) ::unsetenv(name.c_str());
+}
+
 std::optional<std::string> LookupSecret(const std::string& name) {
-    if (const char* value = std::getenv(SecretVariable(name).c_str()); value && *value)
+    const std::string variable = SecretVariable(name);
+    if (const char* value = std::getenv(variable.c_str()); value && *value)
         return std::string(value);
+    {
+        const std::lock_guard lock(gKeptMutex);
+        if (const auto kept = gKept.find(variable); kept != gKept.end() && !kept->second.empty())
+            return kept->second;
+    }
     if (!KeyringReachable()) return std::nullopt;
     GError* error = nullptr;
     gchar* value =

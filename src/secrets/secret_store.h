@@ -11,6 +11,12 @@ namespace vx {
 // "serpapi_key" -> "VEXORIN_SECRET_SERPAPI_KEY".
 std::string SecretVariable(const std::string& name);
 
+// Takes every VEXORIN_SECRET_* out of the environment into the process's
+// own keeping, so that no program it starts (the chart program, a browser
+// opened for a link) inherits them; LookupSecret still finds them. Called
+// first thing in main, before any thread.
+void KeepSecretsFromChildren();
+
 // The secret, or nothing when neither the environment nor the keyring
 // holds it (or no keyring is reachable).
 std::optional<std::string> LookupSecret(const std::string& name);

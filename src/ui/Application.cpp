@@ -1,5 +1,7 @@
 #include "ui/Application.h"
 
+#include "secrets/secret_store.h"
+
 #include "ui/platform/RaiseListener.h"
 
 #include <QApplication>
@@ -74,6 +76,8 @@ QIcon AppIcon() {
 }
 
 int RunApplication(int argc, char** argv, const std::string& raiseSocket) {
+    // Before Qt starts any thread: no program the window starts inherits them.
+    KeepSecretsFromChildren();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vexorin"));
     // No display name: the desktop would append it to every dialog's title.

@@ -1016,6 +1016,34 @@ class ServiceKinds(unittest.TestCase):
                     self.assertNotIn(secret.encode(), text)
 
 
+class SecretsStayHome(unittest.TestCase):
+    def test_no_program_the_tool_starts_inherits_a_secret(self):
+        """The chart program gets no VEXORIN_SECRET_* variable, while the tool
+        itself still finds the secret."""
+        with tempfile.TemporaryDirectory() as d:
+            tool = os.path.join(d, "vexorin-research")
+            shutil.copy(TOOL, tool)
+            dump = os.path.join(d, "env.txt")
+            chart = os.path.join(d, "vexorin-chart")
+            with open(chart, "w") as f:
+                f.write(f"#!/bin/sh\nenv > {dump}\nexit 1\n")
+            os.chmod(chart, 0o755)
+            bki = os.path.join(d, "in.bki")
+            write_bki(bki)
+            shipped = os.path.join(os.path.dirname(os.path.abspath(TOOL)), "..", "share", "vexorin")
+            env = dict(os.environ, LC_ALL="C", XDG_CONFIG_HOME=d, VEXORIN_DATA_DIR=shipped,
+                       VEXORIN_SECRET_SERPAPI_KEY="made-up-never-inherited")
+            subprocess.run([tool, "--open", bki, "--chart", os.path.join(d, "c.svg")],
+                           capture_output=True, env=env, timeout=60)
+            with open(dump) as f:
+                inherited = f.read()
+            self.assertIn("LC_ALL=C", inherited)  # the program did run with an environment
+            self.assertNotIn("VEXORIN_SECRET_", inherited)
+            listed = subprocess.run([tool, "--services"], capture_output=True, env=env,
+                                    timeout=60).stdout.decode()
+            self.assertIn("serpapi\tserp-json\tusable", listed)
+
+
 class SafeOutput(unittest.TestCase):
     def test_what_a_service_sends_never_rewrites_the_terminal(self):
         """Controls in suggestions, reason phrases and error texts are shown

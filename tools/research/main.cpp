@@ -483,6 +483,7 @@ vx::HistoryRun RunOf(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    vx::KeepSecretsFromChildren();
     // Past a file-size limit a write fails with EFBIG and is reported,
     // instead of the signal ending the tool.
     std::signal(SIGXFSZ, SIG_IGN);
