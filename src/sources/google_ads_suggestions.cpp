@@ -80,7 +80,7 @@ std::string GoogleAdsSuggestions::Secret(const char* name) const {
 std::string GoogleAdsSuggestions::Masked(std::string text) const {
     std::vector<std::string> all = {token_};
     for (const auto& [name, secret] : secrets_) all.push_back(secret);
-    return MaskSecrets(std::move(text), all);
+    return MaskSecrets(std::move(text), SecretForms(all));
 }
 
 void GoogleAdsSuggestions::Begin(const std::string& seed, int wanted) {

@@ -124,6 +124,8 @@ SearchRead SerpJsonSearch::Read(const SourceAnswer& answer) const {
     SearchRead read;
     std::vector<std::string> secrets;
     for (const auto& [name, secret] : secrets_) secrets.push_back(secret);
+    // An API that echoes the request shows a key percent-encoded.
+    secrets = SecretForms(secrets);
     if (read.error = AnswerFault(answer); !read.error.empty()) {
         // The API's own words say more than a status: "answered 400: Missing
         // query `q` parameter."

@@ -1,5 +1,7 @@
 #include "sources/service_source.h"
 
+#include <cctype>
+
 #include "core/text.h"
 
 namespace vx {
@@ -65,6 +67,24 @@ std::string QueryEscape(std::string_view text) {
         }
     }
     return out;
+}
+
+std::vector<std::string> SecretForms(const std::vector<std::string>& secrets) {
+    std::vector<std::string> forms;
+    for (const std::string& secret : secrets) {
+        forms.push_back(secret);
+        std::string escaped = QueryEscape(secret);
+        if (escaped == secret) continue;
+        forms.push_back(escaped);
+        // The same with small hex digits, as some servers write them.
+        for (size_t at = escaped.find('%'); at != std::string::npos && at + 2 < escaped.size();
+             at = escaped.find('%', at + 1))
+            for (size_t k = at + 1; k <= at + 2; ++k)
+                escaped[k] =
+                    static_cast<char>(std::tolower(static_cast<unsigned char>(escaped[k])));
+        if (escaped != forms.back()) forms.push_back(escaped);
+    }
+    return forms;
 }
 
 }  // namespace vx

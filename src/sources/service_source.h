@@ -75,5 +75,8 @@ std::string HostOfUrl(std::string_view url);
 bool UrlIsOnSite(std::string_view url, std::string_view site);
 // Percent-encodes everything but unreserved bytes (RFC 3986), for a query value.
 std::string QueryEscape(std::string_view text);
+// Each secret in every form a service may echo it: as it is, and
+// percent-encoded with capital or small hex digits ("a+b", "a%2Bb", "a%2bb").
+std::vector<std::string> SecretForms(const std::vector<std::string>& secrets);
 
 }  // namespace vx

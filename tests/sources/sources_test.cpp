@@ -145,6 +145,11 @@ TEST(Sources, ASerpApiIsAskedAsItsProfileSaysAndItsSecretsAreMasked) {
     // An API that echoes the key it was given never gets it into a message.
     const SearchRead echoed = search.Read({200, true, R"({"error": "bad key made-up&key"})"});
     EXPECT_EQ(echoed.error, "answered \"bad key ***\"");
+    // Echoed as the request carried it, percent-encoded either way.
+    EXPECT_EQ(
+        search.Read({400, false, R"({"error": "no key=made-up%26key or made-up%26key"})"}).error,
+        "answered 400: no key=*** or ***");
+    EXPECT_EQ(SecretForms({"a+/b"}), (std::vector<std::string>{"a+/b", "a%2B%2Fb", "a%2b%2fb"}));
     EXPECT_EQ(search.Read({401, false, "{}"}).error, "refused the credentials (401)");
     // A secret that the mask itself would hold is masked once, not forever.
     EXPECT_EQ(MaskSecrets("key=*&k2=*", {"*"}), "key=***&k2=***");
