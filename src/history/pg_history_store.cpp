@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "core/service_request.h"
 #include "core/text.h"
 #include "history/row_figures.h"
 
@@ -228,6 +229,23 @@ std::string HistoryUrlWithoutPassword(const std::string& url) {
     return out.substr(0, query) + (kept.empty() ? "" : "?" + kept);
 }
 
+std::vector<std::string> PasswordsIn(const std::string& url) {
+    std::vector<std::string> found;
+    const size_t scheme = url.find("://");
+    if (scheme != std::string::npos) {
+        const size_t at = url.find('@', scheme + 3);
+        const size_t colon = url.find(':', scheme + 3);
+        if (at != std::string::npos && colon != std::string::npos && colon < at)
+            found.push_back(url.substr(colon + 1, at - colon - 1));
+    }
+    for (size_t p = url.find("password="); p != std::string::npos;
+         p = url.find("password=", p + 1)) {
+        const size_t start = p + 9;
+        found.push_back(url.substr(start, url.find('&', start) - start));
+    }
+    return found;
+}
+
 std::string HistoryDestination(const std::string& url) {
     char* error = nullptr;
     PQconninfoOption* options = PQconninfoParse(url.c_str(), &error);
@@ -254,7 +272,7 @@ std::string HistoryDestination(const std::string& url) {
 
 PgHistoryStore::PgHistoryStore(const std::string& url, Use use,
                                const std::optional<std::string>& password)
-    : use_(use), shown_(ShownHistoryUrl(url)) {
+    : use_(use), shown_(HistoryUrlWithoutPassword(url)) {
     // Every wait bounded: connecting, each statement, each lock (a table
     // another session holds), a transaction left open, and a link that died
     // without a word (keepalives). A wait that runs out is an error the run
@@ -279,7 +297,9 @@ PgHistoryStore::PgHistoryStore(const std::string& url, Use use,
     if (!password) keys[8] = nullptr;
     conn_ = PQconnectdbParams(keys, values, 1);
     if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
-        const std::string why = FirstLine(conn_ ? PQerrorMessage(conn_) : "out of memory");
+        // libpq quotes a URL it cannot read, password and all.
+        const std::string why = MaskSecrets(
+            FirstLine(conn_ ? PQerrorMessage(conn_) : "out of memory"), PasswordsIn(url));
         if (conn_) PQfinish(conn_);
         conn_ = nullptr;
         // A URL libpq cannot read, a refused password or database: an

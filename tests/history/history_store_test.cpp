@@ -1,4 +1,5 @@
 #include "history/history_store.h"
+#include "history/pg_history_store.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -439,6 +440,31 @@ TEST(HistoryStore, ASymbolicLinkOfTheUsersOwnIsFollowed) {
 TEST(HistoryStore, TimesAreIsoUtc) {
     EXPECT_EQ(IsoUtc(0), "1970-01-01T00:00:00Z");
     EXPECT_EQ(IsoUtc(1796649900), "2026-12-07T13:25:00Z");
+}
+
+// A shared history's password never shows: not in the URL kept for a
+// waiting run, not in what libpq says of a URL it cannot read or reach.
+TEST(SharedHistoryUrl, ThePasswordNeverShows) {
+    struct Case {
+        const char *url, *kept;
+    } cases[] = {
+        {"postgresql://ann:made-up@db:5433/team", "postgresql://ann@db:5433/team"},
+        {"postgresql://ann@db/team?password=made-up&sslmode=require",
+         "postgresql://ann@db/team?sslmode=require"},
+        {"postgresql://ann@db/team?password=made-up", "postgresql://ann@db/team"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(HistoryUrlWithoutPassword(c.url), c.kept) << c.url;
+    EXPECT_EQ(HistoryDestination("postgresql://ann@DB/team"),
+              HistoryDestination("postgres://bob:x@db:5432/team?sslmode=require"));
+    for (const char* url : {"postgresql://ann:made-up-pw@[bad/x",
+                            "postgresql://ann@127.0.0.1:1/x?password=made-up-pw"}) {
+        try {
+            PgHistoryStore store(url, PgHistoryStore::Use::Read);
+            ADD_FAILURE() << url;
+        } catch (const HistoryError& e) {
+            EXPECT_EQ(std::string(e.what()).find("made-up-pw"), std::string::npos) << e.what();
+        }
+    }
 }
 
 }  // namespace

@@ -72,6 +72,18 @@ TEST(Preferences, KeptInTheSettingsStore) {
     EXPECT_EQ(odd.retries, kDefaultRetries);
     EXPECT_EQ(odd.searchHost, "");
     EXPECT_EQ(odd.connectSeconds, 7);
+
+    // A password in a history URL never reaches the file, however written.
+    for (const char* url : {"postgresql://ann:made-up@db/team",
+                            "postgresql://ann@db/team?sslmode=require&PASSWORD=made-up",
+                            "postgresql://ann@db/team?password=made-up"}) {
+        p.historyUrl = url;
+        ASSERT_TRUE(SavePreferences(store, p));
+        EXPECT_EQ(LoadPreferences(store).historyUrl, "") << url;
+    }
+    p.historyUrl = "postgresql://ann@db/team?sslmode=require";
+    ASSERT_TRUE(SavePreferences(store, p));
+    EXPECT_EQ(LoadPreferences(store).historyUrl, p.historyUrl);
 }
 
 }  // namespace
