@@ -149,8 +149,10 @@ class Tracking(unittest.TestCase):
     def test_two_checks_never_run_at_once(self):
         self.make_project()
         if PG:
-            # Another machine's check: the server holds its lock.
-            held = subprocess.Popen(["psql", PG, "-qc", "SELECT pg_advisory_lock(7420152)",
+            # Another machine's check: the server holds its lock. Held
+            # shared, so only a check that takes it whole is kept out: one
+            # that took it shared would run beside it.
+            held = subprocess.Popen(["psql", PG, "-qc", "SELECT pg_advisory_lock_shared(7420152)",
                                      "-c", "SELECT pg_sleep(30)"], env=self.env,
                                     stdout=subprocess.DEVNULL)
             try:
@@ -164,7 +166,7 @@ class Tracking(unittest.TestCase):
                 held.wait()
         else:
             with open(self.history + ".check-lock", "a") as held:
-                fcntl.flock(held, fcntl.LOCK_EX)
+                fcntl.flock(held, fcntl.LOCK_SH)
                 r = self.tool("--track")
         self.assertEqual((r.returncode, r.stdout), (0, b""))
         self.assertEqual(r.stderr, b"vexorin-research: another check is running; "
