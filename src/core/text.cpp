@@ -98,16 +98,8 @@ std::string ShowableText(std::string_view text) {
             out += text[i++];
             continue;
         }
-        // One UTF-8 sequence: its length and code point, or a lone byte.
-        const size_t n = u >= 0xF0 ? 4 : u >= 0xE0 ? 3 : u >= 0xC2 ? 2 : 0;
-        uint32_t cp = n == 2 ? u & 0x1F : n == 3 ? u & 0x0F : u & 0x07;
-        bool whole = n > 0 && i + n <= text.size();
-        for (size_t k = 1; whole && k < n; ++k) {
-            const auto c = static_cast<unsigned char>(text[i + k]);
-            whole = (c & 0xC0) == 0x80;
-            cp = cp << 6 | (c & 0x3F);
-        }
-        if (!whole) {
+        const auto [cp, n] = Utf8SequenceAt(text, i);
+        if (n == 0) {
             // 0x80-0x9F alone are C1 controls to an 8-bit terminal.
             if (u <= 0x9F) {
                 std::snprintf(buf, sizeof buf, "\\x%02X", u);
@@ -355,35 +347,38 @@ std::string BackslashEscape(std::string_view text, std::string_view specials) {
     return out;
 }
 
+std::pair<uint32_t, size_t> Utf8SequenceAt(std::string_view s, size_t i) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) return {c, 1};
+    size_t n;
+    uint32_t cp;
+    if ((c & 0xE0) == 0xC0) {
+        n = 2, cp = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+        n = 3, cp = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+        n = 4, cp = c & 0x07;
+    } else {
+        return {0, 0};
+    }
+    if (i + n > s.size()) return {0, 0};
+    for (size_t k = 1; k < n; ++k) {
+        const auto d = static_cast<unsigned char>(s[i + k]);
+        if ((d & 0xC0) != 0x80) return {0, 0};
+        cp = (cp << 6) | (d & 0x3F);
+    }
+    // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
+    if ((n == 2 && cp < 0x80) || (n == 3 && cp < 0x800) || (n == 4 && cp < 0x10000) ||
+        (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
+        return {0, 0};
+    return {cp, n};
+}
+
 bool IsValidUtf8(const std::string& s) {
-    size_t i = 0;
-    while (i < s.size()) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        size_t n;
-        unsigned cp;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if ((c & 0xE0) == 0xC0) {
-            n = 1, cp = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            n = 2, cp = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            n = 3, cp = c & 0x07;
-        } else {
-            return false;
-        }
-        for (size_t k = 1; k <= n; ++k) {
-            if (i + k >= s.size()) return false;
-            const auto d = static_cast<unsigned char>(s[i + k]);
-            if ((d & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (d & 0x3F);
-        }
-        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-        if ((n == 1 && cp < 0x80) || (n == 2 && cp < 0x800) || (n == 3 && cp < 0x10000) ||
-            (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
-            return false;
-        i += n + 1;
+    for (size_t i = 0; i < s.size();) {
+        const size_t n = Utf8SequenceAt(s, i).second;
+        if (n == 0) return false;
+        i += n;
     }
     return true;
 }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace vx {
 
@@ -78,6 +79,9 @@ std::string BackslashEscape(std::string_view text, std::string_view specials);
 // Windows-1252 (pages and files from Windows). The GUI and the exports show
 // bytes through this one rule.
 bool IsValidUtf8(const std::string& bytes);
+// The code point of the UTF-8 sequence at text[i] and its length in bytes;
+// length 0 where none starts (a stray byte, an overlong form, a surrogate).
+std::pair<uint32_t, size_t> Utf8SequenceAt(std::string_view text, size_t i);
 // One code point as UTF-8.
 void AppendUtf8(std::string& out, uint32_t codePoint);
 // UTF-16 bytes (without byte-order mark) as UTF-8; a lone surrogate or an odd

@@ -11,6 +11,7 @@
 #include "core/service_request.h"
 #include "core/text.h"
 #include "history/row_figures.h"
+#include "results/service_address.h"
 
 namespace vx {
 
@@ -115,31 +116,11 @@ bool InByteRange(uint32_t cp) {
     return cp >= kByteBase && cp <= kByteBase + 0xFF;
 }
 
-// The code point and length of the UTF-8 sequence at text[i]; length 0 when
-// none starts there.
-std::pair<uint32_t, size_t> SequenceAt(std::string_view text, size_t i) {
-    const auto u = static_cast<unsigned char>(text[i]);
-    if (u < 0x80) return {u, 1};
-    const size_t n = u >= 0xF0 && u <= 0xF4 ? 4 : u >= 0xE0 ? 3 : u >= 0xC2 && u < 0xE0 ? 2 : 0;
-    if (n == 0 || i + n > text.size()) return {0, 0};
-    uint32_t cp = n == 2 ? u & 0x1F : n == 3 ? u & 0x0F : u & 0x07;
-    for (size_t k = 1; k < n; ++k) {
-        const auto c = static_cast<unsigned char>(text[i + k]);
-        if ((c & 0xC0) != 0x80) return {0, 0};
-        cp = cp << 6 | (c & 0x3F);
-    }
-    // Overlong forms and surrogates are no UTF-8 PostgreSQL takes.
-    if ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-        (cp >= 0xD800 && cp <= 0xDFFF))
-        return {0, 0};
-    return {cp, n};
-}
-
 std::string ToServerText(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
-        const auto [cp, n] = SequenceAt(text, i);
+        const auto [cp, n] = Utf8SequenceAt(text, i);
         if (n > 0 && cp != 0 && !InByteRange(cp)) {
             out.append(text.substr(i, n));
             i += n;
@@ -162,7 +143,7 @@ std::string FromServerText(std::string_view text) {
         return std::string(text);
     std::string out;
     for (size_t i = 0; i < text.size();) {
-        const auto [cp, n] = SequenceAt(text, i);
+        const auto [cp, n] = Utf8SequenceAt(text, i);
         if (n > 0 && InByteRange(cp)) {
             out += static_cast<char>(cp - kByteBase);
             i += n;
@@ -222,28 +203,11 @@ std::string HistoryUrlWithoutPassword(const std::string& url) {
         size_t end = out.find('&', at);
         if (end == std::string::npos) end = out.size();
         const std::string param = out.substr(at, end - at);
-        if (!param.empty() && param.rfind("password=", 0) != 0)
+        if (!param.empty() && LowerAscii(param).rfind("password=", 0) != 0)
             kept += (kept.empty() ? "" : "&") + param;
         at = end + 1;
     }
     return out.substr(0, query) + (kept.empty() ? "" : "?" + kept);
-}
-
-std::vector<std::string> PasswordsIn(const std::string& url) {
-    std::vector<std::string> found;
-    const size_t scheme = url.find("://");
-    if (scheme != std::string::npos) {
-        const size_t at = url.find('@', scheme + 3);
-        const size_t colon = url.find(':', scheme + 3);
-        if (at != std::string::npos && colon != std::string::npos && colon < at)
-            found.push_back(url.substr(colon + 1, at - colon - 1));
-    }
-    for (size_t p = url.find("password="); p != std::string::npos;
-         p = url.find("password=", p + 1)) {
-        const size_t start = p + 9;
-        found.push_back(url.substr(start, url.find('&', start) - start));
-    }
-    return found;
 }
 
 std::string HistoryDestination(const std::string& url) {
@@ -299,7 +263,7 @@ PgHistoryStore::PgHistoryStore(const std::string& url, Use use,
     if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
         // libpq quotes a URL it cannot read, password and all.
         const std::string why = MaskSecrets(
-            FirstLine(conn_ ? PQerrorMessage(conn_) : "out of memory"), PasswordsIn(url));
+            FirstLine(conn_ ? PQerrorMessage(conn_) : "out of memory"), PasswordsInUrl(url));
         if (conn_) PQfinish(conn_);
         conn_ = nullptr;
         // A URL libpq cannot read, a refused password or database: an

@@ -19,9 +19,6 @@ namespace vx {
 // A shared history's URL without any password (user:password@, or a
 // password= in its query): what a waiting run keeps of where it goes.
 std::string HistoryUrlWithoutPassword(const std::string& url);
-// The passwords a URL holds (user:password@, password=...), to mask them in
-// what libpq says of it.
-std::vector<std::string> PasswordsIn(const std::string& url);
 // "host:port/database" of a URL, as libpq reads it (defaults filled in):
 // two URLs of one destination however written give the same.
 std::string HistoryDestination(const std::string& url);

@@ -61,17 +61,7 @@ constexpr TextPreference kServiceChoices[] = {
 // A profile's name, "@" and a URL at most: printable, one line, bounded.
 // A URL with a password in it ("user:secret@host") is no choice to keep.
 bool HoldsPassword(const std::string& text) {
-    const size_t scheme = text.find("://");
-    if (scheme == std::string::npos) return false;
-    // ...?sslmode=require&password=secret: a parameter as much as user info.
-    if (const size_t query = text.find('?'); query != std::string::npos) {
-        const std::string params = "&" + LowerAscii(std::string_view(text).substr(query + 1));
-        if (params.find("&password=") != std::string::npos) return true;
-    }
-    const size_t at = text.find('@', scheme + 3);
-    const size_t colon = text.find(':', scheme + 3);
-    return at != std::string::npos && colon != std::string::npos && colon < at &&
-           text.find('/', scheme + 3) > at;
+    return !PasswordsInUrl(text).empty();
 }
 
 bool MayBeAChoice(const std::string& text) {

@@ -31,7 +31,6 @@ CheckSettings CheckSettingsFor(const Preferences& preferences) {
 ChosenSources ServicesOf(const TrackingProject& project, const Preferences& preferences) {
     // A check asks for ranks and counts alone: the suggestion service, and
     // the secrets it would need, play no part.
-    (void)project.suggestService;
     return ChooseServices(ParseServiceChoice("classic"), ParseServiceChoice(project.searchService),
                           preferences);
 }

@@ -253,6 +253,11 @@ std::string Slurp(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// An answer transcribed from a real service (tests/sources/fixtures/).
+std::string Fixture(const std::string& name) {
+    return Slurp(std::string(VEXORIN_SOURCE_DIR) + "/tests/sources/fixtures/" + name + ".json");
+}
+
 ServiceProfile Shipped(const std::string& name) {
     const std::string file = std::string(VEXORIN_SOURCE_DIR) + "/assets/services/" + name + ".json";
     return ReadServiceProfile(name, file, Slurp(file));
@@ -302,8 +307,7 @@ TEST(Sources, EachKindReadsItsRealServicesAnswers) {
          ""},
     };
     for (const Case& c : cases) {
-        const std::string body = Slurp(std::string(VEXORIN_SOURCE_DIR) +
-                                       "/tests/sources/fixtures/" + c.fixture + ".json");
+        const std::string body = Fixture(c.fixture);
         ASSERT_FALSE(body.empty()) << c.fixture;
         const SearchRead read = c.source.Read({c.status, c.status == 200, body});
         SCOPED_TRACE(c.fixture);
@@ -329,16 +333,12 @@ TEST(Sources, EachKindReadsItsRealServicesAnswers) {
     ads.Next();
     ads.Read({200, true, R"({"access_token": "made-up-token"})"});
     ads.Next();
-    EXPECT_EQ(ads.Read({200, true,
-                        Slurp(std::string(VEXORIN_SOURCE_DIR) +
-                              "/tests/sources/fixtures/google_ads_ideas.json")}),
-              "");
+    EXPECT_EQ(ads.Read({200, true, Fixture("google_ads_ideas")}), "");
     std::vector<std::string> terms;
     for (const auto& t : ads.Terms()) terms.push_back(t.term + "|" + t.demand);
     EXPECT_EQ(terms, (std::vector<std::string>{"garden tools|49500", "garden tool set|2900",
                                                "rare garden tool|"}));
-    const std::string error =
-        Slurp(std::string(VEXORIN_SOURCE_DIR) + "/tests/sources/fixtures/google_ads_error.json");
+    const std::string error = Fixture("google_ads_error");
     EXPECT_EQ(GoogleErrorWords(error),
               "The caller does not have permission (authorizationError: "
               "DEVELOPER_TOKEN_NOT_APPROVED)");
