@@ -46,7 +46,9 @@ ChosenSources ChooseServices(std::optional<ServiceChoice> suggest,
     pick(suggest, "VEXORIN_SUGGEST_SERVICE", preferences.suggestService);
     pick(search, "VEXORIN_SEARCH_SERVICE", preferences.searchService);
     if (!none.error.empty() || (!suggest && !search)) return none;
-    return ChooseSources(suggest, search, LoadServiceProfiles(ProfileFolders()), LookupSecret);
+    const std::vector<std::string> folders = ProfileFolders();
+    return ChooseSources(suggest, search, LoadServiceProfiles(folders), FindSecret,
+                         ShippedSecretHomes(folders));
 }
 
 ServiceHosts ServiceHostsFromEnvironment() {

@@ -10,6 +10,7 @@
 #include "engine/metrics.h"
 #include "engine/page_text.h"
 #include "results/service_address.h"
+#include "results/site.h"
 
 namespace vx {
 
@@ -372,8 +373,9 @@ FetchedPage Research::Fetch(Service service, const ServiceRequest& request, Lane
     // their token first.)
     if (sourced && service == kSearch && (page.status == 401 || page.status == 403)) {
         if (gaveUp_.empty())
-            gaveUp_ = ShowableText(who + " " +
-                      ctx_.searchSource->Refusal(page.status, StatusWords(page.statusLine)) + ".");
+            gaveUp_ = ShowableText(
+                who + " " + ctx_.searchSource->Refusal(page.status, StatusWords(page.statusLine)) +
+                ".");
         return page;
     }
     // A plain refusal (404, a redirect) is an answer: the service is there.
@@ -398,8 +400,8 @@ FetchedPage Research::Fetch(Service service, const ServiceRequest& request, Lane
         } else if (failures == 1) {
             gaveUp_ = ShowableText(who + " " + failedAs_[service] + ".");
         } else {
-            gaveUp_ = ShowableText(who + " " + failedAs_[service] + " to " + std::to_string(failures) +
-                      " requests in a row.");
+            gaveUp_ = ShowableText(who + " " + failedAs_[service] + " to " +
+                                   std::to_string(failures) + " requests in a row.");
         }
     }
     return page;
@@ -502,8 +504,8 @@ void Research::NoRowsSaid(const std::string& seeds) {
     if (ctx_.table.Count() > 0 || ctx_.stop.Requested() || escapeSeen_) return;
     const std::lock_guard lock(mutex_);
     if (gaveUp_.empty())
-        gaveUp_ = ShowableText("The suggestion service at " + ctx_.hosts.suggest + " gave no suggestions for " +
-                  seeds + ".");
+        gaveUp_ = ShowableText("The suggestion service at " + ctx_.hosts.suggest +
+                               " gave no suggestions for " + seeds + ".");
     ctx_.status.SetStatusText(gaveUp_);
 }
 
@@ -517,8 +519,8 @@ void Research::Notice(Service service, const std::string& words, const std::stri
     if (!toldOnce_[service].insert(kind.empty() ? words : kind).second) return;
     const std::string& host = service == kSuggest ? ctx_.hosts.suggest : ctx_.hosts.search;
     // A service's own words may end their sentence already.
-    notices_.push_back(ShowableText(std::string("The ") + ServiceName(service) + " service at " + host + " " +
-                       words + (words.ends_with('.') ? "" : ".")));
+    notices_.push_back(ShowableText(std::string("The ") + ServiceName(service) + " service at " +
+                                    host + " " + words + (words.ends_with('.') ? "" : ".")));
 }
 
 std::optional<std::vector<ImportedTerm>> Research::SourceSuggestions(const std::string& keyword) {
@@ -542,7 +544,8 @@ std::optional<std::vector<ImportedTerm>> Research::SourceSuggestions(const std::
             const std::string fault = source.Read({page.status, page.complete, page.body});
             if (!fault.empty()) {
                 const std::lock_guard lock(mutex_);
-                gaveUp_ = ShowableText("The suggestion service at " + ctx_.hosts.suggest + " " + fault + ".");
+                gaveUp_ = ShowableText("The suggestion service at " + ctx_.hosts.suggest + " " +
+                                       fault + ".");
             }
         }
         if (GivenUp()) {
@@ -956,8 +959,9 @@ std::optional<SearchRead> Research::SourceSearch(const ServiceRequest& request, 
         const std::lock_guard lock(mutex_);
         ++failuresTotal_[kSearch];
         if (++unreadableInRow_[kSearch] >= kFailuresBeforeGivingUp && gaveUp_.empty())
-            gaveUp_ = ShowableText("The search service at " + ctx_.hosts.search + " " + read.error + " to " +
-                      std::to_string(unreadableInRow_[kSearch]) + " requests in a row.");
+            gaveUp_ = ShowableText("The search service at " + ctx_.hosts.search + " " + read.error +
+                                   " to " + std::to_string(unreadableInRow_[kSearch]) +
+                                   " requests in a row.");
         return std::nullopt;
     }
     {

@@ -8,22 +8,44 @@
 
 #include "history/pg_history_store.h"
 #include "history/project_store.h"
+#include "results/service_address.h"
 #include "secrets/secret_store.h"
 
 namespace vx {
 
 namespace {
-// The keyring's password for the shared history, when libpq's own places
-// hold none (never in the settings store).
-std::optional<std::string> KeptPassword() {
-    if (std::getenv("PGPASSWORD")) return std::nullopt;
-    return LookupSecret("history_password");
+// The keyring's password for the shared history at url, when libpq's own
+// places hold none (never in the settings store), and only for the server
+// it was kept for: a URL changed to another server must not receive it.
+std::optional<std::string> KeptPassword(const std::string& url) {
+    if (!PasswordsInUrl(url).empty()) return std::nullopt;
+    // Taken out of the environment so that no child inherits it: libpq no
+    // longer finds it there, so it is given as libpq would have taken it.
+    if (auto variable = KeptVariable("PGPASSWORD")) return variable;
+    const KeptSecret kept = FindSecret("history_password");
+    const std::string server = HistoryPasswordServer(url);
+    if (kept.Found() && (kept.fromEnvironment || kept.server == server)) return kept.value;
+    // libpq's password file may hold this server's.
+    const char* file = std::getenv("PGPASSFILE");
+    const char* home = std::getenv("HOME");
+    struct stat st {};
+    if ((file && *file && ::stat(file, &st) == 0) ||
+        (home && ::stat((std::string(home) + "/.pgpass").c_str(), &st) == 0))
+        return std::nullopt;
+    if (kept.Found())
+        throw HistoryError(
+            "the keyring's history_password was not sent to " + server + ": it belongs to " +
+            (kept.server.empty() ? "no server named when it was kept" : kept.server) +
+            " (keep this server's password in Preferences, or give it in ~/.pgpass or "
+            "PGPASSWORD)");
+    if (const std::string trouble = KeyringTrouble("history_password", kept); !trouble.empty())
+        throw HistoryUnreachable("the shared history's password cannot be had: " + trouble);
+    return std::nullopt;
 }
 }  // namespace
 
 std::string HistoryUrlFromEnvironment() {
-    const char* url = std::getenv("VEXORIN_HISTORY_URL");
-    return url ? url : "";
+    return KeptVariable("VEXORIN_HISTORY_URL").value_or("");
 }
 
 std::string HistoryWhere(const Preferences& preferences) {
@@ -40,7 +62,7 @@ std::unique_ptr<RunHistory> OpenHistory(const std::string& where, bool forWritin
     if (IsSharedHistoryUrl(where))
         return std::make_unique<PgHistoryStore>(
             where, forWriting ? PgHistoryStore::Use::Write : PgHistoryStore::Use::Read,
-            KeptPassword());
+            KeptPassword(where));
     return std::make_unique<HistoryStore>(
         where.empty() ? HistoryStore::DefaultPath() : where,
         forWriting ? HistoryStore::Use::Write : HistoryStore::Use::Read);
@@ -146,7 +168,7 @@ Sent SendWaiting(PgHistoryStore& shared, const std::string& url, bool setAsideTo
 }  // namespace
 
 Sent SendWaitingRuns(const std::string& url) {
-    PgHistoryStore shared(url, PgHistoryStore::Use::Write, KeptPassword());
+    PgHistoryStore shared(url, PgHistoryStore::Use::Write, KeptPassword(url));
     return SendWaiting(shared, url, true);
 }
 
@@ -173,7 +195,8 @@ Recorded RecordShared(const std::string& url, const HistoryRun& given,
     if (run.recordedBy.empty()) run.recordedBy = RecordedByHere();
     std::unique_ptr<PgHistoryStore> shared;
     try {
-        shared = std::make_unique<PgHistoryStore>(url, PgHistoryStore::Use::Write, KeptPassword());
+        shared =
+            std::make_unique<PgHistoryStore>(url, PgHistoryStore::Use::Write, KeptPassword(url));
         out.id = shared->Record(run, rows);
     } catch (const HistoryError& e) {
         // Away, refusing, newer or without rights: the run is never lost.

@@ -22,6 +22,9 @@ std::string HistoryUrlWithoutPassword(const std::string& url);
 // "host:port/database" of a URL, as libpq reads it (defaults filled in):
 // two URLs of one destination however written give the same.
 std::string HistoryDestination(const std::string& url);
+// "user@host:port/database": the server a password kept for the URL
+// belongs to, and is given to alone.
+std::string HistoryPasswordServer(const std::string& url);
 
 // The longest a statement on the shared history may take, in ms (a lock a
 // third of it): VEXORIN_HISTORY_WAIT_MS, 100 to 600000, else 30 s.
@@ -76,8 +79,5 @@ class PgHistoryStore : public RunHistory {
     Use use_;
     std::string shown_;
 };
-
-// The URL as it may be shown: without a password.
-std::string ShownHistoryUrl(const std::string& url);
 
 }  // namespace vx

@@ -11,11 +11,6 @@
 
 namespace vx {
 
-std::string SiteHost(std::string_view site) {
-    const std::string typed(TrimView(site, " \t"));
-    return ResultHost(typed.find("://") == std::string::npos ? "http://" + typed : typed);
-}
-
 std::vector<Competitor> Competitors(const ResultsTable& table, std::string_view ownSite) {
     struct Tally {
         int terms = 0;
@@ -41,11 +36,10 @@ std::vector<Competitor> Competitors(const ResultsTable& table, std::string_view 
                 t.visits += demand * kClickThrough[position - 1];
         }
     }
-    const std::string own = SiteHost(ownSite);
     std::vector<Competitor> out;
     for (const auto& [host, t] : hosts)
         out.push_back({host, t.terms, t.positions / t.terms, t.visits,
-                       demandTotal > 0 ? t.visits / demandTotal : 0, !own.empty() && host == own});
+                       demandTotal > 0 ? t.visits / demandTotal : 0, HostIsOnSite(host, ownSite)});
     std::stable_sort(out.begin(), out.end(), [](const Competitor& a, const Competitor& b) {
         if (a.visits != b.visits) return a.visits > b.visits;
         if (a.terms != b.terms) return a.terms > b.terms;

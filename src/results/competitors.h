@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "results/results_table.h"
+#include "results/site.h"
 
 namespace vx {
 
@@ -25,10 +26,6 @@ struct Competitor {
     double share = 0;            // visits / the investigation's demand (0..1)
     bool own = false;            // the user's site
 };
-
-// The host of the user's site as typed ("example.com",
-// "https://www.Example.com/"), as ResultHost gives a result's.
-std::string SiteHost(std::string_view site);
 
 // Hosts by estimated visits, then terms, then name; a term's unknown demand
 // counts 0. ownSite is the site as the Investigate dialog holds it.

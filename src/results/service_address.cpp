@@ -1,6 +1,9 @@
 #include "results/service_address.h"
 
+#include <algorithm>
+
 #include "core/text.h"
+#include "core/url.h"
 
 namespace vx {
 
@@ -15,20 +18,21 @@ std::string ServiceBaseUrl(std::string_view address) {
 
 std::vector<std::string> PasswordsInUrl(std::string_view url) {
     std::vector<std::string> found;
-    const size_t scheme = url.find("://");
-    if (scheme == std::string_view::npos) return found;
-    const size_t at = url.find('@', scheme + 3);
-    const size_t colon = url.find(':', scheme + 3);
-    if (at != std::string_view::npos && colon < at && url.find('/', scheme + 3) > at)
-        found.emplace_back(url.substr(colon + 1, at - colon - 1));
-    if (const size_t query = url.find('?'); query != std::string_view::npos) {
-        const std::string lowered = LowerAscii(url);
-        for (size_t p = lowered.find("password=", query); p != std::string::npos;
-             p = lowered.find("password=", p + 1)) {
-            if (lowered[p - 1] != '?' && lowered[p - 1] != '&') continue;
-            const size_t start = p + 9;
-            found.emplace_back(url.substr(start, url.find('&', start) - start));
-        }
+    auto parsed = ParseUrl(url);
+    // A URL whose host does not read ("[bad") still has its user info read:
+    // libpq quotes such a URL whole.
+    if (const size_t at = url.rfind('@'); !parsed && at != std::string_view::npos)
+        parsed = ParseUrl(std::string(url.substr(0, at + 1)) + "x");
+    if (!parsed) return found;
+    if (parsed->hasPassword) found.push_back(parsed->password);
+    const std::string_view query = parsed->query;
+    for (size_t start = 0; start < query.size();) {
+        const size_t end = std::min(query.find('&', start), query.size());
+        const std::string_view pair = query.substr(start, end - start);
+        if (const size_t eq = pair.find('=');
+            eq != std::string_view::npos && EqualsNoCase(pair.substr(0, eq), "password"))
+            found.emplace_back(pair.substr(eq + 1));
+        start = end + 1;
     }
     return found;
 }

@@ -97,12 +97,19 @@ std::optional<ServiceRequest> GoogleAdsSuggestions::Next() {
     ServiceRequest r;
     r.method = "POST";
     r.json = true;
-    for (const auto& [name, secret] : secrets_) r.secrets.push_back(secret);
+    // Each request carries the secrets it sends, so that no other can be
+    // shown or sent along with it.
+    const auto carry = [&r](const std::string& secret) {
+        if (!secret.empty()) r.secrets.push_back(secret);
+    };
     if (token_.empty() || (usedToken_ && std::chrono::steady_clock::now() >= tokenUntil_)) {
         token_.clear();
         askedToken_ = true;
         r.url = tokenUrl_;
         r.contentType = "application/x-www-form-urlencoded";
+        for (const char* name :
+             {"google_ads_refresh_token", "google_ads_client_id", "google_ads_client_secret"})
+            carry(Secret(name));
         r.body = "grant_type=refresh_token&refresh_token=" +
                  QueryEscape(Secret("google_ads_refresh_token")) +
                  "&client_id=" + QueryEscape(Secret("google_ads_client_id")) +
@@ -120,7 +127,9 @@ std::optional<ServiceRequest> GoogleAdsSuggestions::Next() {
         r.headers.emplace_back("developer-token", developer);
     const std::string login = Secret("google_ads_login_customer_id");
     r.headers.emplace_back("login-customer-id", login.empty() ? customer : login);
-    r.secrets.push_back(token_);
+    for (const std::string& secret :
+         {token_, Secret("google_ads_developer_token"), customer, login})
+        carry(secret);
     nlohmann::json body = {{"keywordSeed", {{"keywords", {seed_}}}},
                            {"language", language_},
                            {"geoTargetConstants", geoTargets_},

@@ -1,6 +1,9 @@
 #include "sources/service_choice.h"
 
+#include <algorithm>
+
 #include "core/text.h"
+#include "core/url.h"
 #include "secrets/secret_store.h"
 #include "sources/service_kinds.h"
 
@@ -49,22 +52,67 @@ const ServiceProfile* Find(const ServiceChoice& choice,
 }
 
 // Every secret the profile needs; error names the first that is missing.
-std::map<std::string, std::string> Secrets(const ServiceProfile& profile,
-                                           const SecretLookup& secret, std::string& error) {
-    std::map<std::string, std::string> values;
+std::map<std::string, KeptSecret> Secrets(const ServiceProfile& profile, const SecretLookup& secret,
+                                          std::string& error) {
+    std::map<std::string, KeptSecret> values;
     for (const std::string& name : profile.secrets) {
-        const auto value = secret ? secret(name) : std::nullopt;
-        if (!value) {
+        KeptSecret value = secret ? secret(name) : KeptSecret{};
+        if (!value.Found()) {
+            const std::string trouble = KeyringTrouble(name, value);
             error = "the service profile \"" + profile.name + "\" needs the secret " + name +
+                    (trouble.empty() ? "" : ", but " + trouble) +
                     ": keep it in the keyring (Preferences) or set " + SecretVariable(name);
             return {};
         }
-        values[name] = *value;
+        values[name] = std::move(value);
     }
     if (const ServiceKind* kind = FindServiceKind(profile.kind); kind && secret)
         for (const std::string& name : kind->optionalSecrets)
-            if (const auto value = secret(name)) values[name] = *value;
+            if (KeptSecret value = secret(name); value.Found()) values[name] = std::move(value);
     return values;
+}
+
+bool Listed(const std::string& blankSeparated, const std::string& word) {
+    for (size_t at = 0; at < blankSeparated.size();) {
+        const size_t end = std::min(blankSeparated.find(' ', at), blankSeparated.size());
+        if (blankSeparated.compare(at, end - at, word) == 0) return true;
+        at = end + 1;
+    }
+    return false;
+}
+
+// Why one of the secrets may not go where the profile sends it; empty when
+// each may.
+std::string Misdirected(const ServiceProfile& profile,
+                        const std::map<std::string, KeptSecret>& values, const SecretHomes& homes) {
+    for (const std::string& url : SecretDestinations(profile)) {
+        const auto to = ParseUrl(url);
+        if (!to)
+            return "the service profile \"" + profile.name + "\" names " + url +
+                   ", which is no URL its secrets could go to";
+        const bool here = IsLoopbackHost(to->host);
+        for (const auto& [name, secret] : values) {
+            if (to->scheme != "https" && !here)
+                return "the secret " + name + " would go unencrypted to " + to->HostPort() +
+                       ": only an https:// address carries a secret to another computer";
+            const auto home = homes.find(name);
+            const bool belongs = here ||
+                                 (home != homes.end() && home->second.count(to->Endpoint())) ||
+                                 Listed(secret.server, to->Endpoint()) ||
+                                 (home == homes.end() && secret.fromEnvironment);
+            if (belongs) continue;
+            std::string kept;
+            if (home != homes.end())
+                for (const std::string& e : home->second) kept += (kept.empty() ? "" : ", ") + e;
+            else if (!secret.server.empty())
+                kept = secret.server;
+            return "the secret " + name + " was not sent to " + to->HostPort() +
+                   ": it belongs to " +
+                   (kept.empty() ? "no server named when it was kept (keep it again in Preferences)"
+                                 : kept);
+        }
+    }
+    return {};
 }
 
 }  // namespace
@@ -72,7 +120,7 @@ std::map<std::string, std::string> Secrets(const ServiceProfile& profile,
 ChosenSources ChooseSources(const std::optional<ServiceChoice>& suggest,
                             const std::optional<ServiceChoice>& search,
                             const std::map<std::string, ServiceProfile>& profiles,
-                            const SecretLookup& secret) {
+                            const SecretLookup& secret, const SecretHomes& homes) {
     ChosenSources chosen;
     // The profile a role's choice names and its secrets; nothing for the
     // classic service, or when they cannot be had (chosen.error says why).
@@ -80,7 +128,10 @@ ChosenSources ChooseSources(const std::optional<ServiceChoice>& suggest,
                     ServiceProfile& profile, std::map<std::string, std::string>& values) {
         if (!choice || choice->name == "classic" || !chosen.error.empty()) return false;
         if (!Find(*choice, profiles, profile, role, chosen.error)) return false;
-        values = Secrets(profile, secret, chosen.error);
+        const auto found = Secrets(profile, secret, chosen.error);
+        if (chosen.error.empty()) chosen.error = Misdirected(profile, found, homes);
+        values.clear();
+        for (const auto& [name, kept] : found) values[name] = kept.value;
         return chosen.error.empty();
     };
     // The classic pages at another address: their host as the research
@@ -100,6 +151,14 @@ ChosenSources ChooseSources(const std::optional<ServiceChoice>& suggest,
         chosen.searchHost = HostOfUrl(p.base);
     }
     return chosen;
+}
+
+std::string SecretServers(const ServiceProfile& profile) {
+    std::string servers;
+    for (const std::string& url : SecretDestinations(profile))
+        if (const auto parsed = ParseUrl(url); parsed && !Listed(servers, parsed->Endpoint()))
+            servers += (servers.empty() ? "" : " ") + parsed->Endpoint();
+    return servers;
 }
 
 }  // namespace vx

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/url.h"
 #include "sources/service_kinds.h"
 
 namespace vx {
@@ -49,6 +50,35 @@ std::string NeedProfileText(const ServiceProfile& profile, const char* key) {
 std::string ProfileText(const ServiceProfile& profile, const char* key) {
     const auto it = profile.fields.find(key);
     return it != profile.fields.end() && it->is_string() ? it->get<std::string>() : std::string();
+}
+
+std::vector<std::string> SecretDestinations(const ServiceProfile& profile) {
+    std::vector<std::string> urls = {profile.base};
+    if (!profile.fields.is_object()) return urls;
+    for (const auto& [key, value] : profile.fields.items()) {
+        if ((key != "url" && !key.ends_with("_url")) || !value.is_string()) continue;
+        std::string url = value.get<std::string>();
+        if (const size_t at = url.find("{base}"); at != std::string::npos)
+            url.replace(at, 6, profile.base);
+        urls.push_back(std::move(url));
+    }
+    return urls;
+}
+
+SecretHomes ShippedSecretHomes(const std::vector<std::string>& folders) {
+    SecretHomes homes;
+    if (folders.empty()) return homes;
+    for (const auto& [name, p] : LoadServiceProfiles({folders.front()})) {
+        if (!p.error.empty()) continue;
+        std::vector<std::string> secrets = p.secrets;
+        if (const ServiceKind* kind = FindServiceKind(p.kind))
+            secrets.insert(secrets.end(), kind->optionalSecrets.begin(),
+                           kind->optionalSecrets.end());
+        for (const std::string& url : SecretDestinations(p))
+            if (const auto parsed = ParseUrl(url))
+                for (const std::string& secret : secrets) homes[secret].insert(parsed->Endpoint());
+    }
+    return homes;
 }
 
 std::vector<std::string> SecretNamesIn(const std::string& text) {

@@ -6,6 +6,7 @@
 
 #include <map>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,16 @@ std::map<std::string, ServiceProfile> LoadServiceProfiles(const std::vector<std:
 std::string NeedProfileText(const ServiceProfile& profile, const char* key);
 // A text field, or "" when it is missing or no text.
 std::string ProfileText(const ServiceProfile& profile, const char* key);
+
+// The URLs a profile sends its secrets to: its base and every "url" or
+// "..._url" field, {base} filled in.
+std::vector<std::string> SecretDestinations(const ServiceProfile& profile);
+
+// For each secret a shipped profile uses, the servers (Url::Endpoint) its
+// shipped profiles send it to: where it may go whatever a user's profile
+// or a "NAME@URL" choice says.
+using SecretHomes = std::map<std::string, std::set<std::string>>;
+SecretHomes ShippedSecretHomes(const std::vector<std::string>& folders);
 
 // The secret names written into text as "{secret:NAME}".
 std::vector<std::string> SecretNamesIn(const std::string& text);

@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "core/text.h"
+#include "core/url.h"
 
 namespace vx {
 
@@ -11,45 +12,8 @@ std::string SearchSource::Refusal(int, const std::string& statusWords) const {
 }
 
 std::string HostOfUrl(std::string_view url) {
-    if (const size_t scheme = url.find("://"); scheme != std::string_view::npos)
-        url.remove_prefix(scheme + 3);
-    url = url.substr(0, url.find_first_of("/?#"));
-    if (const size_t at = url.rfind('@'); at != std::string_view::npos) url.remove_prefix(at + 1);
+    if (const auto parsed = ParseUrl(url)) return parsed->HostPort();
     return LowerAscii(url);
-}
-
-namespace {
-std::string_view WithoutWww(std::string_view host) {
-    return host.starts_with("www.") ? host.substr(4) : host;
-}
-}  // namespace
-
-bool UrlIsOnSite(std::string_view url, std::string_view site) {
-    const std::string siteText = LowerAscii(site);
-    std::string_view siteView = siteText;
-    if (const size_t scheme = siteView.find("://"); scheme != std::string_view::npos)
-        siteView.remove_prefix(scheme + 3);
-    const size_t slash = siteView.find('/');
-    const std::string_view siteHost = WithoutWww(siteView.substr(0, slash));
-    std::string_view sitePath = slash == std::string_view::npos ? "" : siteView.substr(slash);
-    while (sitePath.ends_with('/')) sitePath.remove_suffix(1);
-    std::string hostText = HostOfUrl(url);
-    hostText = hostText.substr(0, hostText.find(':'));
-    const std::string_view host = WithoutWww(hostText);
-    if (siteHost.empty()) return false;
-    const bool onHost =
-        host == siteHost || (host.size() > siteHost.size() && host.ends_with(siteHost) &&
-                             host[host.size() - siteHost.size() - 1] == '.');
-    if (!onHost || sitePath.empty()) return onHost;
-    std::string_view rest = url;
-    if (const size_t scheme = rest.find("://"); scheme != std::string_view::npos)
-        rest.remove_prefix(scheme + 3);
-    const size_t pathAt = rest.find('/');
-    const std::string path =
-        pathAt == std::string_view::npos ? "" : LowerAscii(rest.substr(pathAt));
-    return path.starts_with(sitePath) &&
-           (path.size() == sitePath.size() || path[sitePath.size()] == '/' ||
-            path[sitePath.size()] == '?');
 }
 
 std::string QueryEscape(std::string_view text) {

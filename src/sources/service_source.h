@@ -69,10 +69,6 @@ class SearchSource {
 
 // "https://user@Host:8080/path" -> "host:8080": how messages name a service.
 std::string HostOfUrl(std::string_view url);
-// Whether a result URL is on the site ("example.com", "www.example.com",
-// "example.com/blog"): its host is the site's or under it, "www." and case
-// aside, and its path begins with the site's path where the site has one.
-bool UrlIsOnSite(std::string_view url, std::string_view site);
 // Percent-encodes everything but unreserved bytes (RFC 3986), for a query value.
 std::string QueryEscape(std::string_view text);
 // Each secret in every form a service may echo it: as it is, and

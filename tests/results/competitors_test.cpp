@@ -72,6 +72,40 @@ TEST(Competitors, TheTenthPlaceCountsItsShare) {
     }
 }
 
+// One rule for a rank, the competitors' table and a term's top results.
+TEST(Site, AResultIsOnTheSiteByItsHostAndPath) {
+    struct Case {
+        const char *url, *site;
+        bool on;
+    } cases[] = {
+        {"https://www.Example.com/page", "example.com", true},
+        {"http://example.com", "www.example.com", true},
+        {"https://shop.example.com/x", "example.com", true},
+        {"https://notexample.com/", "example.com", false},
+        {"https://example.com.evil.net/", "example.com", false},
+        {"https://evil.net/?u=example.com", "example.com", false},
+        {"https://user@example.com:8443/a", "example.com", true},
+        {"https://example.com/blog/post", "example.com/blog", true},
+        {"https://example.com/blogger", "example.com/blog/", false},
+        {"https://example.com/Blog?x=1", "example.com/blog", true},
+        {"https://example.com/", "", false},
+        {"https://xn--bcher-kva.example/",
+         "b\xC3\xBC"
+         "cher.example",
+         true},
+        {"https://shop.b\xC3\xBC"
+         "cher.example/",
+         "https://www.xn--bcher-kva.example/", true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(UrlIsOnSite(c.url, c.site), c.on) << c.url << " " << c.site;
+        // A host alone is the site's by the same rule, whatever the path.
+        if (!std::string_view(c.site).ends_with("blog/")) {
+            EXPECT_EQ(HostIsOnSite(ResultHost(c.url), c.site), c.on) << c.url << " " << c.site;
+        }
+    }
+}
+
 TEST(Competitors, TermsPlacesAndShareFromTheTopResults) {
     ResultsTable table;
     auto add = [&table](const char* term, const char* demand, std::vector<std::string> links) {

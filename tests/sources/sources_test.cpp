@@ -64,26 +64,6 @@ TEST(JsonAnswer, PointersWithEachElement) {
     EXPECT_EQ(JsonWholeNumber(nlohmann::json::parse("12300.0")), 12300);
 }
 
-TEST(Sources, AResultIsOnTheSiteByItsHost) {
-    struct Case {
-        const char *url, *site;
-        bool on;
-    } cases[] = {
-        {"https://www.Example.com/page", "example.com", true},
-        {"http://example.com", "www.example.com", true},
-        {"https://shop.example.com/x", "example.com", true},
-        {"https://notexample.com/", "example.com", false},
-        {"https://example.com.evil.net/", "example.com", false},
-        {"https://evil.net/?u=example.com", "example.com", false},
-        {"https://user@example.com:8443/a", "example.com", true},
-        {"https://example.com/blog/post", "example.com/blog", true},
-        {"https://example.com/blogger", "example.com/blog/", false},
-        {"https://example.com/", "", false},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(UrlIsOnSite(c.url, c.site), c.on) << c.url << " " << c.site;
-}
-
 ServiceProfile Profile(const std::string& text) {
     return ReadServiceProfile("p", "/profiles/p.json", text);
 }
@@ -198,10 +178,14 @@ TEST(Sources, GoogleAdsAsksATokenThenFollowsPages) {
     ASSERT_TRUE(r);
     EXPECT_EQ(r->url, "http://oauth/token");
     EXPECT_NE(r->body.find("refresh_token=rt-made-up"), std::string::npos);
+    // Each request carries the secrets it sends, no other.
+    using Secrets = std::vector<std::string>;
+    EXPECT_EQ(r->secrets, (Secrets{"rt-made-up", "cid", "cs-made-up"}));
     EXPECT_EQ(ads.Read({200, true, R"({"access_token": "tok-made-up", "expires_in": 3599})"}), "");
     r = ads.Next();
     ASSERT_TRUE(r);
     EXPECT_EQ(r->url, "http://ads/v17/customers/123:generateKeywordIdeas");
+    EXPECT_EQ(r->secrets, (Secrets{"tok-made-up", "dev-made-up", "123"}));
     EXPECT_EQ(nlohmann::json::parse(r->body)["keywordSeed"]["keywords"][0], "shoes");
     EXPECT_NE(std::find(r->headers.begin(), r->headers.end(),
                         std::pair<std::string, std::string>{"Authorization", "Bearer tok-made-up"}),
@@ -421,7 +405,7 @@ TEST(Sources, AChoiceNamesAProfileWithItsSecrets) {
         {"broken", Profile("{")}};
     for (auto& [name, profile] : profiles) profile.name = name;
     profiles["broken"].file = "/profiles/broken.json";
-    const auto noSecrets = [](const std::string&) { return std::optional<std::string>(); };
+    const auto noSecrets = [](const std::string&) { return KeptSecret{}; };
     EXPECT_FALSE(ParseServiceChoice(""));
     EXPECT_FALSE(ParseServiceChoice("sx@ftp://host"));
     EXPECT_EQ(ParseServiceChoice("sx@http://127.0.0.1:9/")->base, "http://127.0.0.1:9");
@@ -438,7 +422,7 @@ TEST(Sources, AChoiceNamesAProfileWithItsSecrets) {
     };
     for (const Case& c : cases) {
         const ChosenSources chosen = ChooseSources(
-            ParseServiceChoice(c.suggest), ParseServiceChoice(c.search), profiles, noSecrets);
+            ParseServiceChoice(c.suggest), ParseServiceChoice(c.search), profiles, noSecrets, {});
         EXPECT_NE(chosen.error.find(c.error), std::string::npos)
             << c.suggest << " " << chosen.error;
         if (*c.error == '\0') {
@@ -446,10 +430,60 @@ TEST(Sources, AChoiceNamesAProfileWithItsSecrets) {
         }
     }
     const ChosenSources sx = ChooseSources(ParseServiceChoice("sx@http://other:8"),
-                                           ParseServiceChoice("sx"), profiles, noSecrets);
+                                           ParseServiceChoice("sx"), profiles, noSecrets, {});
     EXPECT_EQ(sx.suggestHost, "other:8");
     EXPECT_EQ(sx.searchHost, "sx");
     ASSERT_TRUE(sx.search);
+}
+
+// A secret goes only to a server it belongs to, and never unencrypted off
+// this computer: refused before any connection, naming secret and server.
+TEST(Sources, ASecretGoesOnlyWhereItBelongs) {
+    std::map<std::string, ServiceProfile> profiles;
+    for (const char* name : {"api", "own"}) {
+        profiles[name] = Profile(std::string(R"({"kind": "serp-json", "base": "https://)") + name +
+                                 R"(.example", "url": "{base}?q={q}&k={secret:)" + name +
+                                 R"(_key}", "total_results": "/t", "result_urls": "/u",
+                                 "results_per_request": 10})");
+        profiles[name].name = name;
+    }
+    const SecretHomes homes = {{"api_key", {"api.example:443"}}};
+    using State = KeptSecret::State;
+    struct Case {
+        const char* choice;
+        KeptSecret kept;
+        const char* error;
+    } cases[] = {
+        {"api", {State::Found, "made-up", "", false, ""}, ""},
+        {"api@https://API.example:443/", {State::Found, "made-up", "", false, ""}, ""},
+        {"api@http://127.0.0.1:9", {State::Found, "made-up", "", false, ""}, ""},
+        {"api@https://evil.example",
+         {State::Found, "made-up", "", false, ""},
+         "the secret api_key was not sent to evil.example: it belongs to api.example:443"},
+        {"api@http://api.example",
+         {State::Found, "made-up", "", false, ""},
+         "the secret api_key would go unencrypted to api.example"},
+        {"own", {State::Found, "made-up", "own.example:443", false, ""}, ""},
+        {"own", {State::Found, "made-up", "", true, ""}, ""},
+        {"own@https://other.example",
+         {State::Found, "made-up", "own.example:443", false, ""},
+         "not sent to other.example: it belongs to own.example:443"},
+        {"own",
+         {State::Found, "made-up", "", false, ""},
+         "it belongs to no server named when it was kept (keep it again in Preferences)"},
+        {"own",
+         {State::Locked, "", "", false, "made-up words"},
+         "needs the secret own_key, but the keyring holding own_key is locked (made-up words)"},
+    };
+    for (const Case& c : cases) {
+        const ChosenSources chosen = ChooseSources(
+            std::nullopt, ParseServiceChoice(c.choice), profiles,
+            [&c](const std::string&) { return c.kept; }, homes);
+        EXPECT_NE(chosen.error.find(c.error), std::string::npos)
+            << c.choice << ": " << chosen.error;
+        EXPECT_EQ(chosen.error.empty(), *c.error == '\0') << c.choice << ": " << chosen.error;
+        EXPECT_EQ(!chosen.search, *c.error != '\0') << c.choice;
+    }
 }
 
 }  // namespace

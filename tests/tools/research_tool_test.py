@@ -835,6 +835,20 @@ class ServiceKinds(unittest.TestCase):
         self.outputs.append(r.stdout + r.stderr)
         return r
 
+    def test_a_secret_goes_nowhere_else_and_never_unencrypted(self):
+        """Refused before any connection (nothing listens at these names),
+        naming the secret and the server."""
+        self.outputs = []
+        for service, said in (
+                ("serpapi@https://evil.example", "the secret serpapi_key was not sent to "
+                 "evil.example: it belongs to serpapi.com:443"),
+                ("serpapi@http://serpapi.com", "the secret serpapi_key would go unencrypted to "
+                 "serpapi.com: only an https:// address carries a secret to another computer")):
+            r = self.tool("--keyword", "t", "--no-history", "--search-service", service,
+                          host="127.0.0.1:9")
+            self.assertEqual(r.returncode, 1, r.stderr)
+            self.assertIn(said.encode(), r.stderr)
+
     def test_each_kind_researches_what_its_data_says_and_no_secret_shows(self):
         import json
         self.outputs = []
@@ -1018,8 +1032,9 @@ class ServiceKinds(unittest.TestCase):
 
 class SecretsStayHome(unittest.TestCase):
     def test_no_program_the_tool_starts_inherits_a_secret(self):
-        """The chart program gets no VEXORIN_SECRET_* variable, while the tool
-        itself still finds the secret."""
+        """The chart program gets no VEXORIN_SECRET_*, PGPASSWORD or history URL
+        (which may hold a password), while the tool itself still finds the
+        secret."""
         with tempfile.TemporaryDirectory() as d:
             tool = os.path.join(d, "vexorin-research")
             shutil.copy(TOOL, tool)
@@ -1032,13 +1047,16 @@ class SecretsStayHome(unittest.TestCase):
             write_bki(bki)
             shipped = os.path.join(os.path.dirname(os.path.abspath(TOOL)), "..", "share", "vexorin")
             env = dict(os.environ, LC_ALL="C", XDG_CONFIG_HOME=d, VEXORIN_DATA_DIR=shipped,
-                       VEXORIN_SECRET_SERPAPI_KEY="made-up-never-inherited")
-            subprocess.run([tool, "--open", bki, "--chart", os.path.join(d, "c.svg")],
+                       VEXORIN_SECRET_SERPAPI_KEY="made-up-never-inherited",
+                       PGPASSWORD="made-up-never-inherited")
+            subprocess.run([tool, "--history-db", "postgresql://a:made-up-never-inherited@h/d",
+                            "--open", bki, "--chart", os.path.join(d, "c.svg")],
                            capture_output=True, env=env, timeout=60)
             with open(dump) as f:
                 inherited = f.read()
             self.assertIn("LC_ALL=C", inherited)  # the program did run with an environment
             self.assertNotIn("VEXORIN_SECRET_", inherited)
+            self.assertNotIn("made-up-never-inherited", inherited)
             listed = subprocess.run([tool, "--services"], capture_output=True, env=env,
                                     timeout=60).stdout.decode()
             self.assertIn("serpapi\tserp-json\tusable", listed)

@@ -116,6 +116,8 @@ class SharedHistory(unittest.TestCase):
              'refused: .*password authentication failed for user "nobody"'),
             (URL, {"PGPASSWORD": "not-the-made-up-password"},
              'refused: .*password authentication failed for user "vexorin"'),
+            (URL.replace("vexorin@", "vexorin:made-up-wrong@", 1), {},
+             'refused: .*password authentication failed for user "vexorin"'),
             (f"postgresql://vexorin@127.0.0.1:{port}/nothere", {},
              'refused: .*database "nothere" does not exist'),
             (LIMITED, {}, r"the database user may not make the history's tables "
@@ -138,6 +140,10 @@ class SharedHistory(unittest.TestCase):
                 self.assertEqual(r.returncode, 0, r.stderr)
                 self.assertEqual(len(r.stdout.decode().splitlines()), 1)  # the rows, printed
                 lines = r.stderr.decode().splitlines()
+                # A password on the command line is taken, with a warning.
+                warned = "warning: the password in --history-db's URL can be read by any user"
+                self.assertEqual(warned in lines[0], "made-up-wrong" in url, lines)
+                lines = [line for line in lines if warned not in line]
                 self.assertEqual(len(lines), 1, lines)
                 self.assertRegex(lines[0], said)
                 self.assertNotIn("made-up", lines[0])
@@ -318,6 +324,24 @@ class SharedHistory(unittest.TestCase):
         self.assertEqual(self.local_waiting(), 0)
         listed = self.tool("--history-db", URL, "--track-list").stdout.decode()
         self.assertIn("gone\tred shoes\t1\tbest 1", listed)
+
+    def test_the_kept_password_goes_to_its_own_server_alone(self):
+        """The keyring's password is given to the server it was kept for; a
+        URL naming another database fails before connecting, naming both."""
+        from urllib.parse import urlsplit
+        u = urlsplit(URL)
+        subprocess.run(["secret-tool", "store", "--label=x", "xdg:schema", "org.vexorin.Secret",
+                        "name", "history_password", "server",
+                        f"{u.username}@{u.hostname}:{u.port}{u.path}"],
+                       input=os.environ["PGPASSWORD"].encode(), check=True)
+        self.env.pop("PGPASSWORD")
+        r = self.tool("--history-db", URL, "--history")
+        self.assertEqual((r.returncode, r.stderr), (0, b""))
+        r = self.tool("--history-db", URL[:URL.rindex("/")] + "/elsewhere", "--history")
+        self.assertEqual(r.returncode, 1)
+        self.assertIn(f"history_password was not sent to {u.username}@{u.hostname}:{u.port}"
+                      f"/elsewhere: it belongs to {u.username}@{u.hostname}:{u.port}{u.path}",
+                      r.stderr.decode())
 
 
 if __name__ == "__main__":

@@ -29,6 +29,7 @@
 #include "results/investigation_file.h"
 #include "results/keyword_import.h"
 #include "results/results_table.h"
+#include "results/service_address.h"
 #include "results/table_print.h"
 #include "secrets/secret_store.h"
 #include "sources/service_choice.h"
@@ -495,7 +496,13 @@ int main(int argc, char** argv) {
     for (size_t i = 1; i < args.size(); ++i) {
         if (std::strcmp(args[i], "--history-db") != 0) continue;
         if (i + 1 >= args.size()) return Usage();
-        ::setenv("VEXORIN_HISTORY_URL", args[i + 1], 1);
+        vx::KeepVariable("VEXORIN_HISTORY_URL", args[i + 1]);
+        // Accepted, but every user of this computer can read a command line.
+        if (!vx::PasswordsInUrl(args[i + 1]).empty())
+            std::fprintf(stderr,
+                         "vexorin-research: warning: the password in --history-db's URL can be "
+                         "read by any user of this computer while the tool runs; give it in "
+                         "PGPASSWORD, ~/.pgpass or the keyring (Preferences) instead\n");
         args.erase(args.begin() + static_cast<long>(i), args.begin() + static_cast<long>(i) + 2);
         break;
     }

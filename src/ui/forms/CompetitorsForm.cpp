@@ -177,7 +177,7 @@ void TCompetitorsForm::ShowTopOf(int index) {
         return;
     }
     termTopCaption_->setText(QStringLiteral("Top &results for \u201C%1\u201D:").arg(term));
-    const std::string own = SiteHost(site_ ? site_() : std::string());
+    const std::string site = site_ ? site_() : std::string();
     termTop_->setRowCount(static_cast<int>(row.Top().size()));
     for (int i = 0; i < termTop_->rowCount(); ++i) {
         const TopResult& r = row.Top()[static_cast<size_t>(i)];
@@ -185,7 +185,7 @@ void TCompetitorsForm::ShowTopOf(int index) {
         place->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
         auto* address = new QTableWidgetItem(ToQString(r.url));
         address->setToolTip(ToQString(r.host));
-        if (!own.empty() && r.host == own) {
+        if (UrlIsOnSite(r.url, site)) {
             QFont bold = address->font();
             bold.setBold(true);
             address->setFont(bold);

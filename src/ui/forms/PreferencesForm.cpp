@@ -20,6 +20,7 @@
 #include "engine/research.h"
 #include "history/history_choice.h"
 #include "history/history_store.h"
+#include "history/pg_history_store.h"
 #include "net/http_client.h"
 #include "net/tls_context.h"
 #include "results/service_address.h"
@@ -36,12 +37,13 @@ namespace {
 QLabel* OverrideNote(QWidget* parent, const char* variable, const char* name) {
     auto* note = new QLabel(parent);
     note->setObjectName(QString::fromLatin1(name) + QStringLiteral("Override"));
-    const QByteArray value = qgetenv(variable);
+    // Kept out of the environment when it may hold a password; never shown with one.
+    const std::string kept = KeptVariable(variable).value_or("");
+    const QString value = ToQString(MaskSecrets(kept, PasswordsInUrl(kept)));
     if (!value.isEmpty())
         note->setText(QStringLiteral("Set for this session by %1 (change it there)")
                           .arg(QLatin1String(variable)));
-    note->setToolTip(
-        QStringLiteral("%1=%2").arg(QLatin1String(variable), ToQString(value.toStdString())));
+    note->setToolTip(QStringLiteral("%1=%2").arg(QLatin1String(variable), value));
     note->setVisible(!value.isEmpty());
     return note;
 }
@@ -418,7 +420,8 @@ void TPreferencesForm::CheckServices() {
         if (text.empty()) return std::nullopt;
         return ParseServiceChoice(text);
     };
-    const auto profiles = LoadServiceProfiles(ProfileFolders());
+    const std::vector<std::string> folders = ProfileFolders();
+    const auto profiles = LoadServiceProfiles(folders);
     const auto suggest = choice(suggestProfile_), search = choice(searchProfile_);
     // The secrets the chosen profiles need, listed to be kept.
     const QString was = secretName_->currentText();
@@ -430,6 +433,8 @@ void TPreferencesForm::CheckServices() {
                 if (secretName_->findText(ToQString(secret)) < 0)
                     secretName_->addItem(ToQString(secret));
     }
+    if (historyWhere_->currentIndex() == 1)
+        secretName_->addItem(QStringLiteral("history_password"));
     if (const int at = secretName_->findText(was); at >= 0) secretName_->setCurrentIndex(at);
     // Nothing to keep for services that need no secret.
     const bool secrets = secretName_->count() > 0;
@@ -441,7 +446,10 @@ void TPreferencesForm::CheckServices() {
         (!ChoiceText(searchProfile_).empty() && !search)) {
         note = QStringLiteral("Write a profile's name, optionally followed by @ and its URL.");
     } else if (suggest || search) {
-        const ChosenSources chosen = ChooseSources(suggest, search, profiles, LookupSecret);
+        const ChosenSources chosen = ChooseSources(
+            suggest, search, profiles,
+            [this](const std::string& name) { return secrets_.Find(name); },
+            ShippedSecretHomes(folders));
         note = chosen.error.empty() ? QStringLiteral("Ready.") : ToQString(chosen.error);
     }
     servicesNote_->setText(note);
@@ -456,7 +464,8 @@ void TPreferencesForm::KeepSecret() {
         return;
     }
     std::string error;
-    const bool kept = StoreSecret(name, ToBytes(secretValue_->text()), &error);
+    const bool kept = StoreSecret(name, ToBytes(secretValue_->text()), ServersOf(name), &error);
+    secrets_.Forget(name);
     const bool cleared = secretValue_->text().isEmpty();
     secretValue_->clear();
     secretResult_->setText(kept ? (cleared ? QStringLiteral("Removed from the keyring.")
@@ -464,6 +473,24 @@ void TPreferencesForm::KeepSecret() {
                                 : QStringLiteral("Could not reach the keyring: ") +
                                       ToQString(error));
     CheckServices();
+}
+
+std::string TPreferencesForm::ServersOf(const std::string& secret) const {
+    if (secret == "history_password")
+        return HistoryPasswordServer(ToBytes(historyUrl_->text().trimmed()));
+    const auto profiles = LoadServiceProfiles(ProfileFolders());
+    std::string servers;
+    for (const QComboBox* combo : {suggestProfile_, searchProfile_}) {
+        const auto choice = ParseServiceChoice(ChoiceText(combo));
+        const auto it = choice ? profiles.find(choice->name) : profiles.end();
+        if (it == profiles.end()) continue;
+        const auto& needs = it->second.secrets;
+        if (std::find(needs.begin(), needs.end(), secret) == needs.end()) continue;
+        ServiceProfile profile = it->second;
+        if (!choice->base.empty()) profile.base = choice->base;
+        servers += (servers.empty() ? "" : " ") + SecretServers(profile);
+    }
+    return servers;
 }
 
 void TPreferencesForm::CheckHosts() {

@@ -9,6 +9,7 @@
 
 #include "net/http_client.h"
 #include "results/preferences.h"
+#include "secrets/secret_store.h"
 
 class QCheckBox;
 class QComboBox;
@@ -56,6 +57,9 @@ class TPreferencesForm : public QDialog {
     QComboBox* ProfileCombo(const char* name, bool suggests);
     // Whether the chosen profiles can be used, and the secrets they need.
     void CheckServices();
+    // The servers a secret kept now is bound to: the chosen profiles' that
+    // send it, or the shared history's for its password.
+    std::string ServersOf(const std::string& secret) const;
 
     SettingsStore& store_;
     QLineEdit* suggest_;
@@ -71,6 +75,9 @@ class TPreferencesForm : public QDialog {
     QComboBox* secretName_;
     QLineEdit* secretValue_;
     QLabel* secretResult_;
+    // The keyring asked once a secret for the dialog's life: some keyrings
+    // prompt on every look-up, and the services are checked on every key.
+    SecretCache secrets_;
     QSpinBox* connect_;
     QSpinBox* silence_;
     QSpinBox* fetch_;
