@@ -21,6 +21,12 @@ inline std::string MaskSecrets(std::string text, const std::vector<std::string>&
     return text;
 }
 
+// Each secret in every form a service or a server may write it back: as it
+// is; percent-encoded with capital or small hex digits, and form-encoded
+// (a blank as "+"); JSON-escaped, with "/" as "\/" too; and in Base64, as a
+// header carries it ("a+b", "a%2Bb", "a%2bb", "YSti").
+std::vector<std::string> SecretForms(const std::vector<std::string>& secrets);
+
 struct ServiceRequest {
     std::string method = "GET";
     std::string url;
@@ -30,8 +36,8 @@ struct ServiceRequest {
     bool json = false;             // asks for JSON (Accept: application/json)
     std::vector<std::string> secrets = {};
 
-    // The URL with every secret it holds replaced by "***".
-    std::string ShownUrl() const { return MaskSecrets(url, secrets); }
+    // The URL with every secret it holds, in any form, replaced by "***".
+    std::string ShownUrl() const { return MaskSecrets(url, SecretForms(secrets)); }
 };
 
 }  // namespace vx

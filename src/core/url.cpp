@@ -109,6 +109,23 @@ std::string Url::WithoutPassword() const {
     return out;
 }
 
+std::string QueryEscape(std::string_view text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') ||
+            c == '-' || c == '.' || c == '_' || c == '~') {
+            out += c;
+        } else {
+            out += '%';
+            out += kHex[u >> 4];
+            out += kHex[u & 0xF];
+        }
+    }
+    return out;
+}
+
 bool IsLoopbackHost(std::string_view host) {
     if (EqualsNoCase(host, "localhost") || host == "::1") return true;
     // 127.x.y.z, four whole numbers below 256.

@@ -38,6 +38,9 @@ struct Url {
 // its port is not a number from 1 to 65535.
 std::optional<Url> ParseUrl(std::string_view text);
 
+// Percent-encodes everything but unreserved bytes (RFC 3986), for a query value.
+std::string QueryEscape(std::string_view text);
+
 // localhost, 127.0.0.0/8 or ::1: a server on this computer.
 bool IsLoopbackHost(std::string_view host);
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/service_request.h"
+#include "core/url.h"
 #include "results/keyword_import.h"
 
 namespace vx {
@@ -69,10 +70,5 @@ class SearchSource {
 
 // "https://user@Host:8080/path" -> "host:8080": how messages name a service.
 std::string HostOfUrl(std::string_view url);
-// Percent-encodes everything but unreserved bytes (RFC 3986), for a query value.
-std::string QueryEscape(std::string_view text);
-// Each secret in every form a service may echo it: as it is, and
-// percent-encoded with capital or small hex digits ("a+b", "a%2Bb", "a%2bb").
-std::vector<std::string> SecretForms(const std::vector<std::string>& secrets);
 
 }  // namespace vx

@@ -1,5 +1,7 @@
 #include "core/url.h"
 
+#include "core/service_request.h"
+
 #include <gtest/gtest.h>
 
 namespace vx {
@@ -57,6 +59,19 @@ TEST(Url, LoopbackHosts) {
     for (const char* no : {"127.0.0.1.example.com", "127.0.0", "127.0.0.256", "10.0.0.1",
                            "localhost.example", "::2", ""})
         EXPECT_FALSE(IsLoopbackHost(no)) << no;
+}
+
+// Every form a secret may be written back in is masked.
+TEST(Url, ASecretIsMaskedInEveryForm) {
+    using Forms = std::vector<std::string>;
+    EXPECT_EQ(SecretForms({"a +/\"b"}),
+              (Forms{"a +/\"b", "a%20%2B%2F%22b", "a+%2B%2F%22b", "a%20%2b%2f%22b", "a +/\\\"b",
+                     "a +\\/\\\"b", "YSArLyJi"}));
+    EXPECT_EQ(SecretForms({"ab", ""}), (Forms{"ab", "YWI="}));
+    ServiceRequest r;
+    r.url = "https://h/?k=a%2b%2fb&b=a%2B%2Fb";
+    r.secrets = {"a+/b"};
+    EXPECT_EQ(r.ShownUrl(), "https://h/?k=***&b=***");
 }
 
 }  // namespace

@@ -129,7 +129,6 @@ TEST(Sources, ASerpApiIsAskedAsItsProfileSaysAndItsSecretsAreMasked) {
     EXPECT_EQ(
         search.Read({400, false, R"({"error": "no key=made-up%26key or made-up%26key"})"}).error,
         "answered 400: no key=*** or ***");
-    EXPECT_EQ(SecretForms({"a+/b"}), (std::vector<std::string>{"a+/b", "a%2B%2Fb", "a%2b%2fb"}));
     EXPECT_EQ(search.Read({401, false, "{}"}).error, "refused the credentials (401)");
     // A secret that the mask itself would hold is masked once, not forever.
     EXPECT_EQ(MaskSecrets("key=*&k2=*", {"*"}), "key=***&k2=***");

@@ -2,6 +2,7 @@
 """The headless tool's contract, through the real binary: arguments, order of
 work, output format and exit codes."""
 import os
+import re
 import resource
 import shutil
 import signal
@@ -805,14 +806,29 @@ class Import(unittest.TestCase):
 class ServiceKinds(unittest.TestCase):
     """Each kind of service against the stand-in services, which answer each
     in its documented shape from the same demo data; and what goes wrong."""
-    SECRETS = {"VEXORIN_SECRET_SERPAPI_KEY": "made-up-serpapi-key",
-               "VEXORIN_SECRET_GOOGLE_CSE_KEY": "made-up-cse-key",
+    # Markers holding what an encoding changes: each is looked for in every
+    # form it could be written back in.
+    SECRETS = {"VEXORIN_SECRET_SERPAPI_KEY": "made-up-serpapi+/=&% key",
+               "VEXORIN_SECRET_GOOGLE_CSE_KEY": "made-up-cse+/=&%key",
                "VEXORIN_SECRET_GOOGLE_CSE_ID": "made-up-cse-id",
-               "VEXORIN_SECRET_GOOGLE_ADS_DEVELOPER_TOKEN": "made-up-developer-token",
+               "VEXORIN_SECRET_GOOGLE_ADS_DEVELOPER_TOKEN": "made-up-developer+/=&%token",
                "VEXORIN_SECRET_GOOGLE_ADS_CLIENT_ID": "made-up-client-id",
-               "VEXORIN_SECRET_GOOGLE_ADS_CLIENT_SECRET": "made-up-client-secret",
-               "VEXORIN_SECRET_GOOGLE_ADS_REFRESH_TOKEN": "made-up-refresh-token",
+               "VEXORIN_SECRET_GOOGLE_ADS_CLIENT_SECRET": "made-up-client+/=&% secret",
+               "VEXORIN_SECRET_GOOGLE_ADS_REFRESH_TOKEN": "made-up-refresh+/=&%token",
                "VEXORIN_SECRET_GOOGLE_ADS_CUSTOMER_ID": "1234567890"}
+
+    @staticmethod
+    def forms(secret):
+        """As given, percent- and form-encoded (either hex case),
+        JSON-escaped, Base64."""
+        import base64
+        import json
+        from urllib.parse import quote, quote_plus
+        escaped = quote(secret, safe="")
+        small = re.sub("%[0-9A-F]{2}", lambda m: m.group(0).lower(), escaped)
+        return {secret, escaped, small, quote_plus(secret, safe=""),
+                json.dumps(secret)[1:-1], json.dumps(secret)[1:-1].replace("/", "\\/"),
+                base64.b64encode(secret.encode()).decode()}
 
     def setUp(self):
         self.config = tempfile.TemporaryDirectory()
@@ -848,6 +864,35 @@ class ServiceKinds(unittest.TestCase):
                           host="127.0.0.1:9")
             self.assertEqual(r.returncode, 1, r.stderr)
             self.assertIn(said.encode(), r.stderr)
+
+    def test_a_key_the_service_writes_back_shows_in_no_form(self):
+        import base64
+        import json
+        from urllib.parse import parse_qs, urlsplit
+        self.outputs = []
+
+        def echo(conn, stub):
+            # What some APIs do: the request and the key in their error.
+            target = stub.requests[-1].split(b" ")[1].decode()
+            key = parse_qs(urlsplit(target).query)["api_key"][0]
+            body = json.dumps({"error": f"bad key {key} ({base64.b64encode(key.encode()).decode()}"
+                                        f" {json.dumps(key)}) in {target}"}).encode()
+            stub.answering()
+            conn.sendall(b"HTTP/1.1 400 Bad Request\r\nContent-Type: application/json\r\n"
+                         b"Content-Length: " + str(len(body)).encode() + b"\r\n\r\n" + body)
+
+        listed = os.path.join(self.config.name, "list.txt")
+        with open(listed, "w") as f:
+            f.write("t\n")
+        stub = Stub({}, default=echo)
+        try:
+            r = self.tool("--import", listed, "--no-history", "--search-service",
+                          "serpapi@" + stub.url(""), host=stub.host())
+        finally:
+            stub.close()
+        self.assertIn(b'answered 400: bad key *** (*** "***") in /search.json?', r.stderr)
+        for form in self.forms(self.SECRETS["VEXORIN_SECRET_SERPAPI_KEY"]):
+            self.assertNotIn(form.encode(), r.stdout + r.stderr)
 
     def test_each_kind_researches_what_its_data_says_and_no_secret_shows(self):
         import json
@@ -928,8 +973,9 @@ class ServiceKinds(unittest.TestCase):
                   for d, _, files in os.walk(top) for f in files]
         for secret in self.SECRETS.values():
             if secret.startswith("made-up"):
-                for text in self.outputs + stored:
-                    self.assertNotIn(secret.encode(), text)
+                for form in self.forms(secret):
+                    for text in self.outputs + stored:
+                        self.assertNotIn(form.encode(), text)
 
     def test_searxng_instances_as_they_are_set_up(self):
         """An instance with JSON off, one whose engines all fail, and one
