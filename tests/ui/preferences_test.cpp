@@ -217,6 +217,18 @@ TEST(Preferences, AProfileServiceChosenHereResearches) {
     EXPECT_FALSE(k.w.StatusText().contains(u"made-up"_s));
 }
 
+// A shared history's password is kept like a service's secret.
+TEST(Preferences, ASharedHistorysPasswordIsAmongTheSecrets) {
+    Window k;
+    TPreferencesForm form(k.forms.store);
+    auto* names = Child<QComboBox>(form, "SecretName");
+    Child<QComboBox>(form, "HistoryWhere")->setCurrentIndex(1);
+    EXPECT_GE(names->findText(u"history_password"_s), 0);
+    EXPECT_TRUE(names->isEnabled());
+    Child<QComboBox>(form, "HistoryWhere")->setCurrentIndex(0);
+    EXPECT_LT(names->findText(u"history_password"_s), 0);
+}
+
 // Clear history asks first, and only Yes empties it.
 TEST(Preferences, ClearHistoryAsksFirst) {
     Window k;

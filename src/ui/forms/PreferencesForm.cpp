@@ -341,7 +341,11 @@ TPreferencesForm::TPreferencesForm(SettingsStore& store, QWidget* parent)
     grid->addWidget(historyWhereResult_, row, 1, 1, 2);
     ++row;
     connect(historyWhere_, &QComboBox::currentIndexChanged, this,
-            [this](int shared) { historyUrl_->setEnabled(shared == 1); });
+            [this](int shared) {
+                historyUrl_->setEnabled(shared == 1);
+                // Its password is among the secrets to keep.
+                CheckServices();
+            });
     connect(testHistory, &QPushButton::clicked, this, &TPreferencesForm::TestHistory);
     auto* test = new QPushButton(QStringLiteral("&Test"), this);
     test->setObjectName(QStringLiteral("TestButton"));
