@@ -5,25 +5,16 @@
 #include <algorithm>
 
 #include "core/text.h"
+#include "core/url.h"
 
 namespace vx {
 
 std::string ResultHost(std::string_view url) {
-    url = TrimView(url, " \t\r\n");
-    const size_t scheme = url.find("://");
-    if (scheme == std::string_view::npos) return {};
-    const std::string protocol = LowerAscii(url.substr(0, scheme));
-    if (protocol != "http" && protocol != "https") return {};
-    std::string_view rest = url.substr(scheme + 3);
-    rest = rest.substr(0, rest.find_first_of("/?#"));
-    if (const size_t at = rest.rfind('@'); at != std::string_view::npos) rest.remove_prefix(at + 1);
+    const auto parsed = ParseUrl(TrimView(url, " \t\r\n"));
+    if (!parsed || (parsed->scheme != "http" && parsed->scheme != "https")) return {};
     // An IPv6 literal keeps its brackets; any other host loses its port.
-    if (!rest.empty() && rest.front() == '[')
-        rest = rest.substr(
-            0, rest.find(']') == std::string_view::npos ? rest.size() : rest.find(']') + 1);
-    else
-        rest = rest.substr(0, rest.find(':'));
-    std::string host = LowerAscii(rest);
+    std::string host =
+        parsed->host.find(':') != std::string::npos ? "[" + parsed->host + "]" : parsed->host;
     while (!host.empty() && host.back() == '.') host.pop_back();
     // Letters, digits, dots and hyphens, an IDN's bytes, an IPv6 literal's
     // brackets and colons: anything else (blanks, quotes, commas, control

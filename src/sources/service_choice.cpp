@@ -17,8 +17,9 @@ std::optional<ServiceChoice> ParseServiceChoice(std::string_view text) {
         return std::nullopt;
     if (at != std::string_view::npos) {
         choice.base = std::string(TrimView(text.substr(at + 1), " \t"));
-        const std::string scheme = LowerAscii(choice.base.substr(0, 8));
-        if (!scheme.starts_with("http://") && !scheme.starts_with("https://")) return std::nullopt;
+        const auto url = ParseUrl(choice.base);
+        if (!url || (url->scheme != "http" && url->scheme != "https") || url->host.empty())
+            return std::nullopt;
         while (choice.base.back() == '/') choice.base.pop_back();
     }
     return choice;

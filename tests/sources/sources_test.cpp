@@ -406,7 +406,8 @@ TEST(Sources, AChoiceNamesAProfileWithItsSecrets) {
     profiles["broken"].file = "/profiles/broken.json";
     const auto noSecrets = [](const std::string&) { return KeptSecret{}; };
     EXPECT_FALSE(ParseServiceChoice(""));
-    EXPECT_FALSE(ParseServiceChoice("sx@ftp://host"));
+    for (const char* no : {"sx@ftp://host", "sx@http://", "sx@https://h:99999", "sx@h:80"})
+        EXPECT_FALSE(ParseServiceChoice(no)) << no;
     EXPECT_EQ(ParseServiceChoice("sx@http://127.0.0.1:9/")->base, "http://127.0.0.1:9");
     struct Case {
         const char *suggest, *search, *error;
