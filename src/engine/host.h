@@ -97,6 +97,7 @@ struct FetchedPage {
         page.status = answer.status;
         page.statusLine = std::move(answer.statusLine);
         page.problem = std::move(answer.problem);
+        page.noLocalPort = answer.noLocalPort;
         return page;
     }
     std::string body;
@@ -113,6 +114,8 @@ struct FetchedPage {
     // What the user must hear about the service (a failed TLS handshake and
     // its reason, an answer cut short); empty for an ordinary failure.
     std::string problem;
+    // This computer had no local port free: nothing to hold against the service.
+    bool noLocalPort = false;
 };
 // Never raises.
 using PageFetcher = std::function<FetchedPage(const std::string& url)>;

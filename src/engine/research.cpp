@@ -367,6 +367,18 @@ FetchedPage Research::Fetch(Service service, const ServiceRequest& request, Lane
         failures = 0;
         return page;
     }
+    // Ports run dry on this computer (connections closed in the last
+    // minute hold theirs): said as such once, and the service is not given
+    // up on for it.
+    if (page.noLocalPort) {
+        if (!toldNoPort_) {
+            toldNoPort_ = true;
+            notices_.push_back(
+                "This computer had no local port free for a new connection (too many closed "
+                "in the last minute); rows left incomplete can be looked up again.");
+        }
+        return page;
+    }
     ++failuresTotal_[service];
     // A search API that refuses the credentials will refuse every request:
     // said once, and the run gives up on it. (Suggestions' adapters renew

@@ -216,6 +216,7 @@ class Research {
     std::vector<std::string> notices_;  // in the order they came
     size_t noticesShown_ = 0;           // the calling thread's
     bool told_[2] = {false, false};
+    bool toldNoPort_ = false;
     std::set<std::string> toldOnce_[2];
     // Answers in a row that came whole but did not read.
     int unreadableInRow_[2] = {0, 0};

@@ -460,6 +460,7 @@ bool IsTransient(const HttpResponse& response) {
         case NetErrorKind::TimedOut:
         case NetErrorKind::Closed:
         case NetErrorKind::Socket:
+        case NetErrorKind::NoLocalPort:
             return true;
         case NetErrorKind::HttpStatus:
             return response.statusCode == 429 || response.statusCode >= 500;
@@ -495,6 +496,7 @@ PageAnswer FetchAnswer(const ServiceRequest& request, const NetLimits& limits,
     if (r.error) {
         answer.error = r.error->what();
         if (r.error->kind == NetErrorKind::Tls) answer.problem = answer.error;
+        answer.noLocalPort = r.error->kind == NetErrorKind::NoLocalPort;
         // An answer that began and did not end whole is worth a word: its
         // body must not pass for the page.
         const bool cut = answer.answered && r.error->kind != NetErrorKind::HttpStatus &&

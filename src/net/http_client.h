@@ -134,6 +134,9 @@ struct PageAnswer {
     // made ("TLS handshake: certificate has expired"), or that an answer was
     // cut short; empty otherwise.
     std::string problem;
+    // No local port was free: this computer's shortage, which says nothing
+    // of the service.
+    bool noLocalPort = false;
 };
 // A Retry-After value as RFC 9110 reads it: decimal seconds, or an
 // HTTP-date (seconds from now, 0 when past); none for anything else.

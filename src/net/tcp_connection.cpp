@@ -39,6 +39,8 @@ NetErrorKind KindOfErrno(int error) {
             return NetErrorKind::Refused;
         case ETIMEDOUT:
             return NetErrorKind::TimedOut;
+        case EADDRNOTAVAIL:
+            return NetErrorKind::NoLocalPort;
         default:
             return NetErrorKind::Socket;
     }
@@ -150,6 +152,7 @@ constexpr KindText kKindTexts[] = {
     {NetErrorKind::Socket, "Socket", "Socket error."},
     {NetErrorKind::Usage, "Usage", "Connection used out of order."},
     {NetErrorKind::Tls, "Tls", "TLS handshake failed."},
+    {NetErrorKind::NoLocalPort, "NoLocalPort", "No local port free."},
 };
 constexpr bool InEnumOrder() {
     for (size_t i = 0; i < std::size(kKindTexts); ++i)
@@ -343,12 +346,10 @@ void TcpConnection::Connect() {
     ThrowIfCancelled();
     fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd_ < 0) throw NetError(NetErrorKind::Socket, "Cannot allocate socket.");
+    // No bind to port 0 first: that makes the kernel look for a port no
+    // socket holds, TIME_WAIT ones included, and runs dry under many short
+    // connections; connect picks one per peer instead.
     try {
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_addr.s_addr = htonl(INADDR_ANY);
-        if (::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0)
-            throw SocketError(errno);
         // One connect limit for the name lookup and the connect together.
         const auto until =
             std::chrono::steady_clock::now() + std::chrono::milliseconds(limits_.connectTimeoutMs);

@@ -31,6 +31,7 @@ enum class NetErrorKind {
     Socket,       // any other socket failure
     Usage,        // the connection was used out of order
     Tls,          // the TLS handshake failed (untrusted, expired, wrong name, too old)
+    NoLocalPort,  // this computer has no local port free for a new connection
 };
 
 // The kind's name, as written above ("TimedOut"); tests and logs print it.

@@ -702,6 +702,27 @@ TEST(Retries, StopEndsABackOff) {
 // "Retry-After: 0" ends after three fetches in a row still failed, each
 // retry waits at least the back-off, and the run says what the service
 // answered. A Retry-After past the cap is not waited for.
+// No local port free is this computer's shortage: said once as such, and
+// the service is not given up on for it, however many fetches it fails.
+TEST(RunInvestigation, NoLocalPortIsNotTheServicesFault) {
+    FakeWorld w;
+    w.policy.parallel = 2;
+    w.fetchInstead = [](const std::string& url) {
+        if (url.find("sugg") != std::string::npos) return FetchedPage(SuggestionPage(6));
+        FetchedPage failed("", false, false);
+        failed.noLocalPort = true;
+        return failed;
+    };
+    Research r = w.Make();
+    r.RunInvestigation("x");
+    EXPECT_EQ(r.Outcome().gaveUp, "");
+    EXPECT_EQ(r.Notices(), std::vector<std::string>{
+                               "This computer had no local port free for a new connection (too "
+                               "many closed in the last minute); rows left incomplete can be "
+                               "looked up again."});
+    EXPECT_EQ(w.table.Count(), 6);
+}
+
 TEST(Retries, ARefusingServiceIsGivenUpOnPolitely) {
     struct Case {
         int status, retryAfter;

@@ -536,6 +536,17 @@ TEST(HttpExchange, UrlsThatCannotBeFetchedFailWithoutConnecting) {
     EXPECT_EQ(s.Requests().at(0).substr(0, 16), "GET /x HTTP/1.1\r");
 }
 
+// A connect that finds no local port free is this computer's shortage,
+// told apart from a service that does not answer, and worth asking again.
+TEST(HttpErrors, NoLocalPortIsToldAsSuch) {
+    HttpClient client(Quick());
+    client.connector = [](TcpConnection&) { throw SocketError(EADDRNOTAVAIL); };
+    const HttpResponse r = client.Get("http://127.0.0.1:9/");
+    ASSERT_TRUE(r.error);
+    EXPECT_EQ(r.error->kind, NetErrorKind::NoLocalPort);
+    EXPECT_TRUE(IsTransient(r));
+}
+
 TEST(HttpErrors, EachFailureHasItsKindAndKeepsWhatArrived) {
     NetLimits l = Quick();
     l.maxBodyBytes = 64 * 1024;
