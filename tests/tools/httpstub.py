@@ -8,11 +8,13 @@ import time
 
 class Stub:
     def __init__(self, routes, default=b"HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n"):
-        # routes: target -> raw response bytes, or a callable(sock) that
-        # writes whatever it likes.
+        # routes: target -> raw response bytes, or a callable(sock, stub)
+        # that writes whatever it likes and returns True when it wrote one
+        # whole answer (the connection then serves the next request).
         self.routes = routes
         self.default = default
         self.requests = []
+        self.connections = 0  # accepted
         # Requests waiting for their answer at once (between the head's
         # arrival and the first byte of the answer): now and the most seen.
         self.lock = threading.Lock()
@@ -43,33 +45,54 @@ class Stub:
                 conn, _ = self.sock.accept()
             except socket.timeout:
                 continue
+            self.connections += 1
             threading.Thread(target=self._answer, args=(conn,), daemon=True).start()
 
     def _answer(self, conn):
+        """Answers requests on the connection until the client closes it or
+        leaves it idle for 2 s, as an HTTP/1.1 server keeps it alive; a
+        callable route that does not say it answered whole ends it."""
         conn.settimeout(5)
-        head = b""
+        pending = b""
         try:
-            while b"\r\n\r\n" not in head:
-                data = conn.recv(4096)
-                if not data:
-                    return
-                head += data
-            self.requests.append(head)
-            target = head.split(b" ")[1].decode("latin-1")
-            route = self.routes.get(target, self.default)
-            with self.lock:
-                self.waiting += 1
-                self.most_waiting = max(self.most_waiting, self.waiting)
-            if callable(route):
-                route(conn, self)
-            else:
+            while True:
+                while b"\r\n\r\n" not in pending:
+                    data = conn.recv(4096)
+                    if not data:
+                        return
+                    pending += data
+                head, pending = pending.split(b"\r\n\r\n", 1)
+                head += b"\r\n\r\n"
+                # A body (a POST's) is read whole, so that the next request
+                # starts where it ends.
+                length = 0
+                for line in head.split(b"\r\n")[1:]:
+                    name, _, value = line.partition(b":")
+                    if name.strip().lower() == b"content-length":
+                        length = int(value.strip() or 0)
+                while len(pending) < length:
+                    data = conn.recv(4096)
+                    if not data:
+                        return
+                    pending += data
+                pending = pending[length:]
+                self.requests.append(head)
+                target = head.split(b" ")[1].decode("latin-1")
+                route = self.routes.get(target, self.default)
+                with self.lock:
+                    self.waiting += 1
+                    self.most_waiting = max(self.most_waiting, self.waiting)
+                if callable(route):
+                    if not route(conn, self):
+                        return
+                    conn.settimeout(2)
+                    continue
                 self.answering()
                 conn.sendall(route)
-                # keep-alive: wait for the client to close
+                if b"\r\nconnection: close\r\n" in route.split(b"\r\n\r\n", 1)[0].lower() + b"\r\n":
+                    return
                 conn.settimeout(2)
-                while conn.recv(4096):
-                    pass
-        except OSError:
+        except (OSError, ValueError):
             pass
         finally:
             conn.close()
@@ -112,6 +135,7 @@ def slow(response, seconds):
         time.sleep(seconds)
         stub.answering()
         conn.sendall(response)
+        return True
     return route
 
 
@@ -122,4 +146,5 @@ def failing(times, failure, success):
     def route(conn, stub):
         asked[0] += 1
         conn.sendall(failure if asked[0] <= times else success)
+        return True
     return route

@@ -1244,6 +1244,9 @@ class ParallelLookups(unittest.TestCase):
             self.assertEqual(r.returncode, 0, r.stderr)
             outputs[n] = r.stdout
             self.assertLessEqual(stub.most_waiting, int(n))
+            # Connections kept alive: one a lane for every request of the run.
+            self.assertLessEqual(stub.connections, int(n))
+            self.assertGreater(len(stub.requests), 16)
             for k in range(8):
                 own = [t for t in stub.targets() if f"term+{k}%22" in t]
                 self.assertEqual(own, [f"/search?p=%22term+{k}%22"] +

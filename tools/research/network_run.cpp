@@ -81,21 +81,23 @@ RunOutcome ResearchOverNetwork(const HeadlessResearch& research, ResultsTable& t
     // One TLS context and its sessions for the run's secure fetches.
     const auto hosts = std::make_shared<vx::HostCache>();
     const auto tls = vx::TlsContext::ForRun();
-    const auto fetch = [hosts, tls](const std::string& url) {
+    // Every service keeps its connections alive, at most one a row looked up
+    // at once: a 10 000-term check opens a handful instead of tens of
+    // thousands, each holding a local port for a minute after it closes.
+    const auto pool = std::make_shared<vx::ConnectionPool>(research.policy.parallel);
+    const auto fetch = [hosts, tls, pool](const std::string& url) {
+        vx::ServiceRequest r;
+        r.url = url;
         return vx::FetchedPage::From(
-            vx::FetchAnswer(url, vx::DefaultNetLimits(), cancel, hosts, tls));
+            vx::FetchAnswer(r, vx::DefaultNetLimits(), cancel, hosts, tls, pool));
     };
     {
         ProgressLine line;
         vx::HeadlessResearch request = research;
-        // Profile services keep connections alive, at most one a row
-        // looked up at once.
-        request.fetchRequest =
-            [hosts, tls, pool = std::make_shared<vx::ConnectionPool>(request.policy.parallel)](
-                const vx::ServiceRequest& r) {
-                return vx::FetchedPage::From(
-                    vx::FetchAnswer(r, vx::DefaultNetLimits(), cancel, hosts, tls, pool));
-            };
+        request.fetchRequest = [hosts, tls, pool](const vx::ServiceRequest& r) {
+            return vx::FetchedPage::From(
+                vx::FetchAnswer(r, vx::DefaultNetLimits(), cancel, hosts, tls, pool));
+        };
         if (line.Wanted()) request.onProgress = [&line](const vx::RunProgress& p) { line.Show(p); };
         outcome = vx::RunHeadlessResearch(
             request, table, fetch, gStop, [] { cancel->Cancel(); }, notices);

@@ -34,7 +34,7 @@ void BackgroundFetcher::Cancel() {
 FetchedPage BackgroundFetcher::Fetch(const std::string& url) {
     ServiceRequest request;
     request.url = url;
-    return FetchWith(request, nullptr);
+    return FetchWith(request, pool_);
 }
 
 FetchedPage BackgroundFetcher::Fetch(const ServiceRequest& request) {
@@ -84,7 +84,9 @@ FetchedPage BackgroundFetcher::FetchWith(const ServiceRequest& request,
 FetchedPage BackgroundFetcher::FetchAnyThread(const std::string& url) const {
     // The run's signal and cache: set by BeginRun before any lookup starts.
     if (cancel_->Cancelled()) return {};
-    return ToPage(FetchAnswer(url, limits_, cancel_, hosts_, tls_));
+    ServiceRequest request;
+    request.url = url;
+    return ToPage(FetchAnswer(request, limits_, cancel_, hosts_, tls_, pool_));
 }
 
 FetchedPage BackgroundFetcher::FetchAnyThread(const ServiceRequest& request) const {
