@@ -98,6 +98,7 @@ struct FetchedPage {
         page.statusLine = std::move(answer.statusLine);
         page.problem = std::move(answer.problem);
         page.noLocalPort = answer.noLocalPort;
+        page.oversized = answer.oversized;
         return page;
     }
     std::string body;
@@ -116,6 +117,8 @@ struct FetchedPage {
     std::string problem;
     // This computer had no local port free: nothing to hold against the service.
     bool noLocalPort = false;
+    // A JSON answer past its size bound (complete, with no body).
+    bool oversized = false;
 };
 // Never raises.
 using PageFetcher = std::function<FetchedPage(const std::string& url)>;

@@ -553,7 +553,8 @@ std::optional<std::vector<ImportedTerm>> Research::SourceSuggestions(const std::
         if (ctx_.keys.EscapeDown()) escapeSeen_ = true;
         if ((ctx_.stop.Requested() && !stoppedBefore) || escapeSeen_) return std::nullopt;
         if (!GivenUp()) {
-            const std::string fault = source.Read({page.status, page.complete, page.body});
+            const std::string fault =
+                source.Read({page.status, page.complete, page.body, page.oversized});
             if (!fault.empty()) {
                 const std::lock_guard lock(mutex_);
                 gaveUp_ = ShowableText("The suggestion service at " + ctx_.hosts.suggest + " " +
@@ -956,13 +957,14 @@ std::optional<SearchRead> Research::SourceSearch(const ServiceRequest& request, 
         // service's own words; what gives up or is tried again says itself.
         if (fetched.status >= 400 && !fetched.transient && fetched.status != 401 &&
             fetched.status != 403)
-            if (const SearchRead refused =
-                    ctx_.searchSource->Read({fetched.status, fetched.complete, fetched.body});
+            if (const SearchRead refused = ctx_.searchSource->Read(
+                    {fetched.status, fetched.complete, fetched.body, fetched.oversized});
                 !refused.error.empty())
                 NoteAnswerFault(kSearch, refused.error);
         return std::nullopt;
     }
-    SearchRead read = ctx_.searchSource->Read({fetched.status, fetched.complete, fetched.body});
+    SearchRead read = ctx_.searchSource->Read(
+        {fetched.status, fetched.complete, fetched.body, fetched.oversized});
     if (!read.notice.empty()) Notice(kSearch, read.notice);
     if (!read.error.empty()) {
         NoteAnswerFault(kSearch, read.error);

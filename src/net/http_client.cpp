@@ -176,7 +176,9 @@ HttpResponse HttpClient::Send(const ServiceRequest& request) {
         }
     }
     HttpResponse r;
-    connection_->SetLimits(limits_);
+    NetLimits limits = limits_;
+    if (request.json) limits.maxBodyBytes = std::min(limits.maxBodyBytes, limits.maxJsonBodyBytes);
+    connection_->SetLimits(limits);
     connection_->SetDeadline(std::chrono::steady_clock::now() +
                              std::chrono::milliseconds(limits_.fetchTimeoutMs));
     connection_->SetCancel(cancel);
@@ -497,6 +499,14 @@ PageAnswer FetchAnswer(const ServiceRequest& request, const NetLimits& limits,
         answer.error = r.error->what();
         if (r.error->kind == NetErrorKind::Tls) answer.problem = answer.error;
         answer.noLocalPort = r.error->kind == NetErrorKind::NoLocalPort;
+        // A JSON answer past its bound is an answer, one that holds too much:
+        // the adapter says so, and nothing of it is kept.
+        if (request.json && r.error->kind == NetErrorKind::TooLarge) {
+            answer.oversized = answer.complete = true;
+            answer.body.clear();
+            answer.body.shrink_to_fit();
+            return answer;
+        }
         // An answer that began and did not end whole is worth a word: its
         // body must not pass for the page.
         const bool cut = answer.answered && r.error->kind != NetErrorKind::HttpStatus &&

@@ -137,6 +137,9 @@ struct PageAnswer {
     // No local port was free: this computer's shortage, which says nothing
     // of the service.
     bool noLocalPort = false;
+    // A JSON answer larger than NetLimits::maxJsonBodyBytes, cut as it came
+    // (complete, with no body).
+    bool oversized = false;
 };
 // A Retry-After value as RFC 9110 reads it: decimal seconds, or an
 // HTTP-date (seconds from now, 0 when past); none for anything else.

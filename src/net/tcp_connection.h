@@ -58,6 +58,9 @@ struct NetLimits {
     size_t maxHeaderLines = 1000;
     size_t maxHeaderBytes = 1024 * 1024;
     size_t maxBodyBytes = 64u * 1024 * 1024;
+    // A JSON answer's (a request that asks for JSON): bounded as it
+    // arrives, so that lanes of oversized answers never hold their whole.
+    size_t maxJsonBodyBytes = 8u * 1024 * 1024;
     // The read check after a kept-alive exchange, to notice a server's close.
     int closeCheckWaitMs = 1;
     // Certificates trusted for HTTPS besides the system's (Preferences);

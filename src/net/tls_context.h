@@ -4,6 +4,7 @@
 // when a handshake with its peer fails. Any thread.
 #pragma once
 
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -32,17 +33,28 @@ class TlsContext {
     TlsContext& operator=(const TlsContext&) = delete;
 
     ssl_ctx_st* Handle() const { return ctx_; }
-    // The session to resume at key ("host:port"), a reference of the
-    // caller's own; nullptr when there is none.
-    ssl_session_st* SessionFor(const std::string& key) const;
+    // A session to resume at key ("host:port"), a reference of the
+    // caller's own; nullptr when there is none. A TLS 1.3 ticket is handed
+    // out once, to one connection (RFC 8446, C.4): it leaves the context
+    // with it. A TLS 1.2 session may serve several.
+    ssl_session_st* SessionFor(const std::string& key);
     // Takes the reference.
     void Remember(const std::string& key, ssl_session_st* session);
     void Forget(const std::string& key);
 
+    // What the context's new-session callback needs of a connection: set as
+    // the connection's ex data at PeerIndex() (its owner keeps it alive).
+    struct Peer {
+        TlsContext* context = nullptr;
+        std::string key;
+    };
+    static int PeerIndex();
+
   private:
     ssl_ctx_st* ctx_ = nullptr;
-    mutable std::mutex mutex_;
-    std::map<std::string, ssl_session_st*> sessions_;
+    std::mutex mutex_;
+    // Newest last; a server gives two or more tickets a connection.
+    std::map<std::string, std::deque<ssl_session_st*>> sessions_;
 };
 
 }  // namespace vx

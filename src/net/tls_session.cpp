@@ -16,7 +16,8 @@ namespace vx {
 
 struct TlsSession::State {
     std::shared_ptr<TlsContext> context;
-    std::string key;  // "host:port", the sessions' key
+    std::string key;        // "host:port", the sessions' key
+    TlsContext::Peer peer;  // for the context's new-session callback
     SSL* ssl = nullptr;
     ~State() { SSL_free(ssl); }
 };
@@ -38,19 +39,6 @@ bool IsAddressLiteral(const std::string& host) {
                              host.find_first_not_of("0123456789.") == std::string::npos);
 }
 
-int StateIndex() {
-    static const int index = SSL_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
-    return index;
-}
-
-// A session the server gave (a TLS 1.3 ticket, or a TLS 1.2 session) is
-// kept for the next fetch of the run, once the peer was verified.
-int OnNewSession(SSL* ssl, SSL_SESSION* session) {
-    auto* state = static_cast<TlsSession::State*>(SSL_get_ex_data(ssl, StateIndex()));
-    if (!state || SSL_get_verify_result(ssl) != X509_V_OK) return 0;
-    state->context->Remember(state->key, session);
-    return 1;  // the reference is the context's now
-}
 }  // namespace
 
 TlsSession::TlsSession(int fd, const std::string& host, int port,
@@ -59,12 +47,11 @@ TlsSession::TlsSession(int fd, const std::string& host, int port,
     ERR_clear_error();
     s_->context = context ? std::move(context) : std::make_shared<TlsContext>();
     s_->key = host + ":" + std::to_string(port);
-    SSL_CTX* ctx = s_->context->Handle();
-    SSL_CTX_sess_set_new_cb(ctx, OnNewSession);
-    s_->ssl = SSL_new(ctx);
+    s_->peer = {s_->context.get(), s_->key};
+    s_->ssl = SSL_new(s_->context->Handle());
     Require(s_->ssl != nullptr, "connection");
     Require(SSL_set_fd(s_->ssl, fd) == 1, "socket");
-    Require(SSL_set_ex_data(s_->ssl, StateIndex(), s_.get()) == 1, "state");
+    Require(SSL_set_ex_data(s_->ssl, TlsContext::PeerIndex(), &s_->peer) == 1, "state");
     // SNI and the name the certificate must carry (an address is checked
     // as an address).
     if (IsAddressLiteral(host)) {

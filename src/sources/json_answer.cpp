@@ -7,34 +7,25 @@
 namespace vx {
 
 namespace {
-// The deepest nesting of arrays and objects, strings skipped; stops
-// counting past the cap.
-int NestingDepth(std::string_view text) {
-    int depth = 0, deepest = 0;
-    bool inString = false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (inString) {
-            if (c == '\\')
-                ++i;
-            else if (c == '"')
-                inString = false;
-        } else if (c == '"') {
-            inString = true;
-        } else if (c == '[' || c == '{') {
-            deepest = std::max(deepest, ++depth);
-            if (deepest > kMaxJsonDepth) return deepest;
-        } else if (c == ']' || c == '}') {
-            --depth;
-        }
-    }
-    return deepest;
-}
+// Thrown from the parser's callback to end a parse past a bound: the answer
+// is read once, and never held whole past it.
+struct PastBound {
+    std::string why;
+};
 }  // namespace
+
+std::string JsonTooLargeWords() {
+    return "answered more than " + std::to_string(kMaxJsonBytes / (1024 * 1024)) +
+           " MiB of JSON, more than a search answer holds";
+}
 
 nlohmann::json ReadJsonAnswer(std::string_view body, std::string* error) {
     error->clear();
     const std::string_view text = TrimView(body, " \t\r\n");
+    if (text.size() > kMaxJsonBytes) {
+        *error = JsonTooLargeWords();
+        return {};
+    }
     if (text.empty()) {
         *error = "answered nothing where JSON was expected";
         return {};
@@ -43,18 +34,26 @@ nlohmann::json ReadJsonAnswer(std::string_view body, std::string* error) {
         *error = "answered HTML, not JSON (is the JSON output turned on?)";
         return {};
     }
-    if (text.size() > kMaxJsonBytes) {
-        *error = "answered " + std::to_string(text.size() / (1024 * 1024)) +
-                 " MiB of JSON, more than a search answer holds";
+    size_t values = 0;
+    const auto bounds = [&values](int depth, nlohmann::json::parse_event_t event, nlohmann::json&) {
+        using Event = nlohmann::json::parse_event_t;
+        // An array or object opens one level deeper than its members' depth.
+        if ((event == Event::object_start || event == Event::array_start) && depth >= kMaxJsonDepth)
+            throw PastBound{"answered JSON nested deeper than " + std::to_string(kMaxJsonDepth) +
+                            " levels"};
+        if (event == Event::value && ++values > kMaxJsonValues)
+            throw PastBound{"answered JSON of more than " + std::to_string(kMaxJsonValues) +
+                            " values, more than a search answer holds"};
+        return true;
+    };
+    try {
+        nlohmann::json json = nlohmann::json::parse(text.begin(), text.end(), bounds, false);
+        if (json.is_discarded()) *error = "answered something that is not JSON";
+        return json;
+    } catch (const PastBound& past) {
+        *error = past.why;
         return {};
     }
-    if (NestingDepth(text) > kMaxJsonDepth) {
-        *error = "answered JSON nested deeper than " + std::to_string(kMaxJsonDepth) + " levels";
-        return {};
-    }
-    nlohmann::json json = nlohmann::json::parse(text.begin(), text.end(), nullptr, false);
-    if (json.is_discarded()) *error = "answered something that is not JSON";
-    return json;
 }
 
 std::vector<const nlohmann::json*> PointTo(const nlohmann::json& document,

@@ -12,9 +12,15 @@ namespace vx {
 
 constexpr size_t kMaxJsonBytes = 8u * 1024 * 1024;
 constexpr int kMaxJsonDepth = 64;
+// Scalars (numbers, texts, ...): a search answer holds a few thousand; a
+// parsed value costs tens of bytes, so this bounds the tree to a few MB.
+constexpr size_t kMaxJsonValues = 250000;
 
-// The JSON, or an error ("answered HTML, not JSON") in *error.
+// The JSON, read in one pass and ended at the first bound it passes, or an
+// error ("answered HTML, not JSON") in *error.
 nlohmann::json ReadJsonAnswer(std::string_view body, std::string* error);
+// "answered more than 8 MiB of JSON, ...": an answer past kMaxJsonBytes.
+std::string JsonTooLargeWords();
 
 // The values a JSON Pointer (RFC 6901; the leading "/" may be left out)
 // names, where a "*" step takes each element of an array or each member of

@@ -11,6 +11,7 @@ std::string AnswerFault(const SourceAnswer& answer) {
     if (answer.status != 0 && (answer.status < 200 || answer.status > 299))
         return "answered " + std::to_string(answer.status);
     if (!answer.complete) return "gave an incomplete answer";
+    if (answer.oversized) return JsonTooLargeWords();
     return {};
 }
 

@@ -19,6 +19,7 @@ struct SourceAnswer {
     int status = 0;  // 0: none came
     bool complete = false;
     std::string body;
+    bool oversized = false;  // larger than a JSON answer may be, and not kept
 };
 
 // Suggestions for one seed, in as many requests as the service needs (a

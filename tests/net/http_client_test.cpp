@@ -129,6 +129,27 @@ TEST(HttpExchange, AServiceRequestIsSentAsDescribed) {
     EXPECT_EQ(s.Connections(), 1);  // refused before connecting
 }
 
+// A JSON answer is bounded as it arrives: one announced at 63 MiB is given
+// up on past 8 MiB, and says so, while the server still has most to send
+// (it stalls after 9 MiB: reading on would wait for ever). A page may be larger.
+TEST(HttpExchange, AJsonAnswerIsBoundedAsItArrives) {
+    ScriptServer s({Step::Bytes("HTTP/1.1 200 OK\r\nContent-Length: 66060288\r\n\r\n"),
+                    Step::Bytes(std::string(9u << 20, ' ')), Step::StallForever()});
+    ServiceRequest r;
+    r.url = s.Url("/search");
+    r.json = true;
+    NetLimits limits = Quick();
+    limits.silenceTimeoutMs = 2000;
+    const PageAnswer answer = FetchAnswer(r, limits);
+    EXPECT_TRUE(answer.oversized);
+    EXPECT_TRUE(answer.complete);
+    EXPECT_EQ(answer.body.capacity(), std::string().capacity());
+    r.json = false;
+    const PageAnswer page = FetchAnswer(r, limits);
+    EXPECT_FALSE(page.oversized);
+    EXPECT_FALSE(page.complete);  // waited for the rest, then timed out
+}
+
 // A profile service's requests share kept-alive connections: the next
 // request to the host goes on the same one; one the server closed meanwhile
 // is replaced, the request sent once more; one idle past the limit is not used.

@@ -306,6 +306,38 @@ TEST_F(Tls, AddressesAndTransportFailuresDuringTheHandshake) {
 
 // A run's fetches share one context: after a verified handshake the next
 // connection to the same host and port resumes; another host never gets
+// A TLS 1.3 ticket goes to one connection only (RFC 8446, C.4), the newest
+// first; a TLS 1.2 session may serve several.
+TEST(TlsSessions, ATicketIsHandedOutOnce) {
+    TlsContext context;
+    const auto made = [](int version, unsigned char id) {
+        SSL_SESSION* s = SSL_SESSION_new();
+        SSL_SESSION_set_protocol_version(s, version);
+        const unsigned char bytes[] = {id, 1, 2, 3};
+        SSL_SESSION_set1_id(s, bytes, sizeof bytes);
+        return s;
+    };
+    SSL_SESSION* first = made(TLS1_3_VERSION, 1);
+    SSL_SESSION* second = made(TLS1_3_VERSION, 2);
+    context.Remember("h:443", first);
+    context.Remember("h:443", second);
+    SSL_SESSION* a = context.SessionFor("h:443");
+    SSL_SESSION* b = context.SessionFor("h:443");
+    EXPECT_EQ(a, second);
+    EXPECT_EQ(b, first);
+    EXPECT_EQ(context.SessionFor("h:443"), nullptr);
+    SSL_SESSION_free(a);
+    SSL_SESSION_free(b);
+    context.Remember("old:443", made(TLS1_2_VERSION, 3));
+    SSL_SESSION* c = context.SessionFor("old:443");
+    SSL_SESSION* d = context.SessionFor("old:443");
+    EXPECT_NE(c, nullptr);
+    EXPECT_EQ(c, d);
+    SSL_SESSION_free(c);
+    SSL_SESSION_free(d);
+    EXPECT_EQ(context.SessionFor("other:443"), nullptr);
+}
+
 // the session.
 TEST_F(Tls, SessionsAreResumedOnlyAfterAVerifiedHandshake) {
     TlsServer server(leaf_, [](const std::string&) { return Body("length"); }, {});

@@ -15,6 +15,10 @@ namespace vx {
 namespace {
 
 TEST(JsonAnswer, WhatIsNoJsonOrTooMuchIsRefusedWithItsReason) {
+    // One value past the bound: a list that would cost a tree of megabytes.
+    std::string many = "[0";
+    for (size_t i = 0; i < kMaxJsonValues; ++i) many += ",0";
+    many += "]";
     struct Case {
         std::string body;
         const char* error;  // a part of it; "" for none
@@ -30,7 +34,8 @@ TEST(JsonAnswer, WhatIsNoJsonOrTooMuchIsRefusedWithItsReason) {
          "nested deeper than 64"},
         // Brackets inside strings are text, not nesting.
         {"[\"" + std::string(200, '[') + "\"]", ""},
-        {"[" + std::string(kMaxJsonBytes, ' ') + "]", "MiB of JSON"},
+        {"[" + std::string(kMaxJsonBytes, ' ') + "]", "more than 8 MiB of JSON"},
+        {many, "more than 250000 values"},
     };
     for (const Case& c : cases) {
         std::string error;

@@ -1038,7 +1038,7 @@ class ServiceKinds(unittest.TestCase):
                             "answered HTML, not JSON (is the JSON output turned on?)."),
                            (b"[" * 10000 + b"]" * 10000, "answered JSON nested deeper than 64 levels."),
                            (b"[" + b" " * (64 * 1024 * 1024 - 2) + b"]",
-                            "answered 64 MiB of JSON, more than a search answer holds.")):
+                            "answered more than 8 MiB of JSON, more than a search answer holds.")):
             stub = Stub({}, default=json_answer(body))
             try:
                 r = self.tool(*research, "--search-service", "searxng@" + stub.url(""),

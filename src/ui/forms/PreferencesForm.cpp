@@ -140,7 +140,7 @@ QString TestSearchSource(const SearchSource& source, const NetLimits& limits,
                         std::chrono::steady_clock::now() - start)
                         .count();
     if (!a.answered) return QStringLiteral("no answer: %1").arg(ToQString(a.error));
-    const SearchRead read = source.Read({a.status, a.complete, a.body});
+    const SearchRead read = source.Read({a.status, a.complete, a.body, a.oversized});
     if (!read.error.empty()) return Sentence(read.error);
     return QStringLiteral("Answered in %1 ms: %2 results")
         .arg(ms)
@@ -156,7 +156,8 @@ QString TestSuggestionSource(SuggestionSource& source, const NetLimits& limits,
         if (!request) break;
         const PageAnswer a = FetchAnswer(*request, limits, cancel);
         if (!a.answered) return QStringLiteral("no answer: %1").arg(ToQString(a.error));
-        if (const std::string fault = source.Read({a.status, a.complete, a.body}); !fault.empty())
+        if (const std::string fault = source.Read({a.status, a.complete, a.body, a.oversized});
+            !fault.empty())
             return Sentence(fault);
     }
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -340,12 +341,11 @@ TPreferencesForm::TPreferencesForm(SettingsStore& store, QWidget* parent)
     grid->addWidget(OverrideNote(this, "VEXORIN_HISTORY_URL", "HistoryUrl"), row, 0);
     grid->addWidget(historyWhereResult_, row, 1, 1, 2);
     ++row;
-    connect(historyWhere_, &QComboBox::currentIndexChanged, this,
-            [this](int shared) {
-                historyUrl_->setEnabled(shared == 1);
-                // Its password is among the secrets to keep.
-                CheckServices();
-            });
+    connect(historyWhere_, &QComboBox::currentIndexChanged, this, [this](int shared) {
+        historyUrl_->setEnabled(shared == 1);
+        // Its password is among the secrets to keep.
+        CheckServices();
+    });
     connect(testHistory, &QPushButton::clicked, this, &TPreferencesForm::TestHistory);
     auto* test = new QPushButton(QStringLiteral("&Test"), this);
     test->setObjectName(QStringLiteral("TestButton"));
