@@ -16,10 +16,11 @@ extern char** environ;
 
 namespace bench {
 
-inline pid_t Spawn(std::vector<std::string> argv, int outFd) {
+inline pid_t Spawn(std::vector<std::string> argv, int outFd, int errFd = -1) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
+    if (errFd >= 0) posix_spawn_file_actions_adddup2(&actions, errFd, STDERR_FILENO);
     std::vector<char*> args;
     for (auto& a : argv) args.push_back(a.data());
     args.push_back(nullptr);

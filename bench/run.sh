@@ -7,6 +7,8 @@ build/bench/fetch_bench build/tools/vexorin-fetch "${FETCHES:-500}"
 build/bench/research_bench build/tools/vexorin-services "${ROUNDS:-5}"
 build/bench/parallel_bench build/tools/vexorin-services
 build/bench/import_bench build/tools/vexorin-research build/tools/vexorin-services
+build/bench/import_bench build/tools/vexorin-research build/tools/vexorin-services 20000 3
+python3 bench/oversized_bench.py build/tools/vexorin-research
 build/bench/sources_bench assets/services/serpapi.json
 bash bench/tls_bench.sh
 build/bench/reader_bench
