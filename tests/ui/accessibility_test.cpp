@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QAction>
 #include <QChartView>
@@ -186,6 +187,21 @@ TEST(Accessibility, WindowsAndFieldsReadAsWhatTheyAre) {
         EXPECT_EQ(Name(item), u"Stop"_s);
         EXPECT_EQ(item->text(QAccessible::Accelerator), u"Esc"_s);
     }
+}
+
+// Tab leaves every table of every window, and arrow keys move inside it:
+// a table that takes Tab walks the keyboard through it a cell a press.
+TEST(Accessibility, TabLeavesEveryTable) {
+    Window k;
+    k.w.show();
+    THistoryForm history(HistoryStore::DefaultPath());
+    TriggerAction(k.w, "Competitors1");
+    TriggerAction(k.w, "Tracking1");
+    for (QWidget* window : std::initializer_list<QWidget*>{
+             &k.w, &history, k.w.CompetitorsForm(), k.w.TrackingForm()})
+        for (const QAbstractItemView* table : window->findChildren<QAbstractItemView*>())
+            EXPECT_FALSE(table->tabKeyNavigation())
+                << window->objectName().toStdString() << " " << table->objectName().toStdString();
 }
 
 // The oval button and the link, as push button and link: caption as name,

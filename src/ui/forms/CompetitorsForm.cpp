@@ -47,6 +47,8 @@ TCompetitorsForm::TCompetitorsForm(ResultsTable& table, std::function<std::strin
     setWindowTitle(QStringLiteral("Competitors"));
     hosts_ = new QTableWidget(0, 4, this);
     hosts_->setObjectName(QStringLiteral("CompetitorList"));
+    // Tab leaves the table; the arrow keys move inside it.
+    hosts_->setTabKeyNavigation(false);
     hosts_->setAccessibleName(QStringLiteral("Sites in the top 10"));
     hosts_->setHorizontalHeaderLabels({QStringLiteral("Site"), QStringLiteral("Terms in top 10"),
                                        QStringLiteral("Average place"),
@@ -72,6 +74,7 @@ TCompetitorsForm::TCompetitorsForm(ResultsTable& table, std::function<std::strin
     termTopCaption_->setObjectName(QStringLiteral("TermTopCaption"));
     termTop_ = new QTableWidget(0, 2, this);
     termTop_->setObjectName(QStringLiteral("TermTop"));
+    termTop_->setTabKeyNavigation(false);
     termTop_->setAccessibleName(QStringLiteral("Top results of the chosen term"));
     termTop_->setHorizontalHeaderLabels({QStringLiteral("Place"), QStringLiteral("Address")});
     termTop_->verticalHeader()->hide();

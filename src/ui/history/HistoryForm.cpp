@@ -159,6 +159,8 @@ THistoryForm::THistoryForm(std::string path, QWidget* parent)
     setWindowTitle(QStringLiteral("Research history"));
     runs_ = new QTableWidget(0, kColumns, this);
     runs_->setObjectName(QStringLiteral("RunList"));
+    // Tab leaves the table; the arrow keys move inside it.
+    runs_->setTabKeyNavigation(false);
     runs_->setHorizontalHeaderLabels({QStringLiteral("Run"), QStringLiteral("When"),
                                       QStringLiteral("Seed"), QStringLiteral("Site"),
                                       QStringLiteral("Rows"), QStringLiteral("Ended"),

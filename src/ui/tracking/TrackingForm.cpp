@@ -52,6 +52,8 @@ TTrackingForm::TTrackingForm(std::string historyPath, SettingsStore* settings, Q
     model_ = new TrackingModel(this);
     terms_ = new QTableView(this);
     terms_->setObjectName(QStringLiteral("TrackedTerms"));
+    // Tab leaves the table; the arrow keys move inside it.
+    terms_->setTabKeyNavigation(false);
     terms_->setAccessibleName(QStringLiteral("Tracked terms"));
     terms_->setModel(model_);
     terms_->setItemDelegateForColumn(TrackingModel::kRecent, new SparklineDelegate(*model_, this));
