@@ -12,6 +12,8 @@
 #include <QMap>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QSet>
 #include <functional>
 
 #include "history/history_store.h"
@@ -23,6 +25,7 @@
 #include "ui/forms/InfoUnit.h"
 #include "ui/forms/PreferencesForm.h"
 #include "ui/history/HistoryForm.h"
+#include "ui/platform/Prompts.h"
 #include "ui/platform/Shell.h"
 #include "ui/tracking/TrackingForm.h"
 #include "ui_window.h"
@@ -197,11 +200,23 @@ TEST(Accessibility, TabLeavesEveryTable) {
     THistoryForm history(HistoryStore::DefaultPath());
     TriggerAction(k.w, "Competitors1");
     TriggerAction(k.w, "Tracking1");
-    for (QWidget* window : std::initializer_list<QWidget*>{
-             &k.w, &history, k.w.CompetitorsForm(), k.w.TrackingForm()})
+    for (QWidget* window :
+         std::initializer_list<QWidget*>{&k.w, &history, k.w.CompetitorsForm(), k.w.TrackingForm()})
         for (const QAbstractItemView* table : window->findChildren<QAbstractItemView*>())
             EXPECT_FALSE(table->tabKeyNavigation())
                 << window->objectName().toStdString() << " " << table->objectName().toStdString();
+}
+
+// The save question answers by Alt and a letter, a letter a button.
+TEST(Accessibility, TheSaveQuestionHasAKeyForEachAnswer) {
+    const auto box = Prompts::SaveResultsBox(nullptr);
+    QSet<QChar> keys;
+    for (const QAbstractButton* button : box->buttons()) {
+        const qsizetype amp = button->text().indexOf(u'&');
+        ASSERT_GE(amp, 0) << button->text().toStdString();
+        keys.insert(button->text().at(amp + 1).toLower());
+    }
+    EXPECT_EQ(keys.size(), 3);
 }
 
 // The oval button and the link, as push button and link: caption as name,

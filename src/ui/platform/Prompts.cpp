@@ -1,6 +1,8 @@
 #include "ui/platform/Prompts.h"
 
+#include <QAbstractButton>
 #include <QMessageBox>
+#include <utility>
 
 namespace vx::ui {
 
@@ -41,6 +43,21 @@ QString AnswerNext::Question() const {
     return Used() ? Slot().question : QString();
 }
 
+namespace {
+// Every answer by Alt and a letter: the platform's own button texts carry
+// none under every desktop.
+void GiveMnemonics(QMessageBox& box) {
+    static const std::pair<QMessageBox::StandardButton, const char*> kTexts[] = {
+        {QMessageBox::Save, "&Save"},
+        {QMessageBox::Discard, "&Don't save"},
+        {QMessageBox::Cancel, "&Cancel"},
+        {QMessageBox::Yes, "&Yes"},
+        {QMessageBox::No, "&No"}};
+    for (const auto& [which, text] : kTexts)
+        if (QAbstractButton* button = box.button(which)) button->setText(QString::fromUtf8(text));
+}
+}  // namespace
+
 std::unique_ptr<QMessageBox> SaveResultsBox(QWidget* parent) {
     auto box = std::make_unique<QMessageBox>(
         QMessageBox::Question, QStringLiteral("Vexorin"),
@@ -49,6 +66,7 @@ std::unique_ptr<QMessageBox> SaveResultsBox(QWidget* parent) {
     box->setObjectName(QStringLiteral("SavePrompt"));
     box->setDefaultButton(QMessageBox::Save);
     box->setEscapeButton(QMessageBox::Cancel);
+    GiveMnemonics(*box);
     return box;
 }
 
@@ -74,6 +92,7 @@ bool Confirm(QWidget* parent, const QString& question) {
                     QMessageBox::Yes | QMessageBox::No, parent);
     box.setObjectName(QStringLiteral("ConfirmPrompt"));
     box.setDefaultButton(QMessageBox::No);
+    GiveMnemonics(box);
     return box.exec() == QMessageBox::Yes;
 }
 
