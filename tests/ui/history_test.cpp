@@ -14,11 +14,13 @@
 #include <QLabel>
 #include <QLineSeries>
 #include <QLocale>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QToolButton>
 #include <QValueAxis>
+#include <chrono>
 
 #include "history/history_choice.h"
 #include "history/history_store.h"
@@ -226,6 +228,27 @@ TEST(History, WhatWaitsAndForWhere) {
               u"2 runs; 1 waiting on this computer to be sent"_s);
 }
 
+// A shared history that never answers holds the window for no time: the
+// list says it is reading, then shows this computer's runs with the reason,
+// to look at only (the window opens and compares the shared one's).
+TEST(History, ASharedHistoryThatDoesNotAnswerHoldsNothing) {
+    OwnHistory history;
+    HistoryStore(HistoryStore::DefaultPath(), HistoryStore::Use::Write)
+        .Record(HistoryRun{}, {ResultRow("kept", {"1"}, true)});
+    vx::testing::ScriptServer silent({vx::testing::Step::StallForever()});
+    const auto opened = std::chrono::steady_clock::now();
+    THistoryForm form("postgresql://ann@127.0.0.1:" + std::to_string(silent.port()) + "/team");
+    EXPECT_LT(std::chrono::steady_clock::now() - opened, std::chrono::milliseconds(200));
+    auto* status = form.findChild<QLabel*>(u"HistoryStatus"_s);
+    EXPECT_EQ(status->text(), u"Reading the shared history\u2026"_s);
+    for (int waited = 0; waited < 15000 && status->text().startsWith(u"Reading"_s); waited += 20)
+        QTest::qWait(20);
+    EXPECT_TRUE(status->text().endsWith(u"; this computer's runs are shown: 1 runs"_s))
+        << status->text().toStdString();
+    EXPECT_EQ(form.findChild<QTableWidget*>(u"RunList"_s)->rowCount(), 1);
+    EXPECT_FALSE(form.findChild<QPushButton*>(u"OpenRun"_s)->isEnabled());
+}
+
 // The trend's axes read true: whole ranks, counts as plain numbers, and a
 // time axis on which several runs of a day are several points.
 TEST(History, TheTrendsAxesReadAsNumbersAndTimes) {
@@ -362,6 +385,8 @@ TEST(SharedHistoryWindow, RunsGoToTheTeamsHistory) {
     OpenHistory(url.toStdString(), true)->Record(other, {ResultRow("t", {"1"}, true)});
     TriggerAction(k.w, "History1");
     auto* list = k.w.HistoryForm()->findChild<QTableWidget*>(u"RunList"_s);
+    // Read off the window's thread: the runs come when the server answers.
+    for (int waited = 0; waited < 10000 && list->rowCount() < 2; waited += 20) QTest::qWait(20);
     ASSERT_EQ(list->rowCount(), 2);
     EXPECT_FALSE(list->isColumnHidden(6));
     EXPECT_EQ(list->item(0, 6)->text(), u"ann@desk"_s);

@@ -579,13 +579,26 @@ void TPreferencesForm::TestHistory() {
                 : QStringLiteral("The history is this computer's file: nothing to reach"));
         return;
     }
-    // Read only: a test makes no tables.
-    try {
-        const size_t runs = OpenHistory(p.historyUrl, false)->Runs().size();
-        historyWhereResult_->setText(QStringLiteral("Reached: %1 runs in it").arg(runs));
-    } catch (const std::exception& e) {
-        historyWhereResult_->setText(QString::fromUtf8(e.what()));
-    }
+    // On a thread of its own: a server that does not answer must not hold
+    // the dialog for the connect's bound. Read only: a test makes no tables.
+    historyWhereResult_->setText(QStringLiteral("Testing\u2026"));
+    const quint64 ticket = ++historyTest_;
+    QPointer<TPreferencesForm> self(this);
+    std::thread([self, url = p.historyUrl, ticket] {
+        QString said;
+        try {
+            const size_t runs = OpenHistory(url, false)->Runs().size();
+            said = QStringLiteral("Reached: %1 runs in it").arg(runs);
+        } catch (const std::exception& e) {
+            said = QString::fromUtf8(e.what());
+        }
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, ticket, said] {
+                if (self && self->historyTest_ == ticket) self->historyWhereResult_->setText(said);
+            },
+            Qt::QueuedConnection);
+    }).detach();
 }
 
 void TPreferencesForm::TestServices() {

@@ -78,6 +78,7 @@ class TPreferencesForm : public QDialog {
     // The keyring asked once a secret for the dialog's life: some keyrings
     // prompt on every look-up, and the services are checked on every key.
     SecretCache secrets_;
+    quint64 historyTest_ = 0;  // the latest Test history; an older one's answer is dropped
     QSpinBox* connect_;
     QSpinBox* silence_;
     QSpinBox* fetch_;

@@ -1,5 +1,6 @@
 #include "ui/history/HistoryForm.h"
 
+#include <QApplication>
 #include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
@@ -13,6 +14,7 @@
 #include <QLineSeries>
 #include <QListWidget>
 #include <QLocale>
+#include <QPointer>
 #include <QPushButton>
 #include <QScatterSeries>
 #include <QScrollBar>
@@ -27,8 +29,10 @@
 
 #include <map>
 #include <set>
+#include <thread>
 #include "core/text.h"
 
+#include "history/database.h"
 #include "history/history_choice.h"
 #include "history/history_store.h"
 #include "ui/chart/ChartAccessible.h"
@@ -189,6 +193,7 @@ THistoryForm::THistoryForm(std::string path, QWidget* parent)
     delete_->setObjectName(QStringLiteral("DeleteRun"));
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("HistoryStatus"));
+    status_->setWordWrap(true);
     chart_ = new QChart;
     chart_->setTitle(QStringLiteral("Pick a key term to see its trend"));
     InstallAccessibleFactory<QChartView, ChartAccessible>();
@@ -248,16 +253,72 @@ std::string WithWaiting(const HistoryRun& run, const std::map<std::string, Histo
 }
 }  // namespace
 
+struct THistoryForm::Listing {
+    std::string from;  // where the runs were read
+    std::vector<HistoryRun> runs;
+    // Runs kept on this computer for a shared history: where each goes.
+    std::map<std::string, HistoryRun> waiting;
+    std::string note;   // why they are this computer's and not the shared history's
+    std::string error;  // nothing could be read
+};
+
+namespace {
+THistoryForm::Listing ReadListing(const std::string& path);
+}  // namespace
+
 void THistoryForm::Refresh() {
+    const quint64 ticket = ++reading_;
+    if (!IsSharedHistoryUrl(path_)) {
+        Show(ReadListing(path_));
+        return;
+    }
+    status_->setText(QStringLiteral("Reading the shared history\u2026"));
+    QPointer<THistoryForm> self(this);
+    std::thread([self, path = path_, ticket] {
+        Listing listing = ReadListing(path);
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, ticket, listing = std::move(listing)] {
+                if (self && self->reading_ == ticket) self->Show(listing);
+            },
+            Qt::QueuedConnection);
+    }).detach();
+}
+
+namespace {
+THistoryForm::Listing ReadListing(const std::string& path) {
+    THistoryForm::Listing listing;
+    listing.from = path;
+    try {
+        try {
+            listing.runs = OpenHistory(path, false)->Runs();
+        } catch (const HistoryError& e) {
+            if (!IsSharedHistoryUrl(path)) throw;
+            // The runs this computer holds, its waiting ones among them.
+            listing.note = e.what();
+            listing.from = HistoryStore::DefaultPath();
+            listing.runs = OpenHistory(listing.from, false)->Runs();
+        }
+        for (HistoryRun& w : WaitingRuns()) listing.waiting.emplace(w.uid, std::move(w));
+    } catch (const std::exception& e) {
+        listing.error = e.what();
+    }
+    return listing;
+}
+}  // namespace
+
+void THistoryForm::Show(const Listing& listing) {
     // The run the user picked stays picked when the list is read again.
     const std::optional<int64_t> picked = SelectedRun();
     runs_->setRowCount(0);
     int pickedRow = 0;
-    try {
-        const std::vector<HistoryRun> runs = OpenHistory(path_, false)->Runs();
-        // Runs kept on this computer for a shared history: where each goes.
-        std::map<std::string, HistoryRun> waiting;
-        for (HistoryRun& w : WaitingRuns()) waiting.emplace(w.uid, std::move(w));
+    shownFrom_ = listing.from;
+    if (!listing.error.empty()) {
+        status_->setText(QStringLiteral("The history cannot be read: ") +
+                         QString::fromLocal8Bit(listing.error.c_str()));
+    } else {
+        const std::vector<HistoryRun>& runs = listing.runs;
+        const std::map<std::string, HistoryRun>& waiting = listing.waiting;
         runs_->setRowCount(static_cast<int>(runs.size()));
         // Newest first.
         for (size_t i = 0; i < runs.size(); ++i) {
@@ -286,13 +347,15 @@ void THistoryForm::Refresh() {
                                     : QStringLiteral("%1 runs").arg(runs.size());
         if (!waiting.empty())
             said += QStringLiteral("; %1 waiting on this computer to be sent").arg(waiting.size());
+        if (!listing.note.empty())
+            said = ToQString(ShowableText(listing.note)) +
+                   QStringLiteral("; this computer's runs are shown: ") + said;
         status_->setText(said);
-    } catch (const std::exception& e) {
-        status_->setText(QStringLiteral("The history cannot be read: ") +
-                         QString::fromLocal8Bit(e.what()));
     }
     const bool any = runs_->rowCount() > 0;
-    for (QPushButton* b : {open_, compare_, delete_}) b->setEnabled(any);
+    // This computer's runs in place of the shared history's are to look at:
+    // the main window opens and compares runs of the shared one.
+    for (QPushButton* b : {open_, compare_, delete_}) b->setEnabled(any && listing.note.empty());
     if (any) runs_->selectRow(pickedRow);
     // Room for every column whole, a scroll bar's width included: the list
     // side gets it first, the trend the rest (the window is kept on the
@@ -340,7 +403,7 @@ void THistoryForm::DeleteSelected() {
                  rows == u"1" ? QStringLiteral("row") : QStringLiteral("rows"));
     if (!Prompts::Confirm(this, question)) return;
     try {
-        OpenHistory(path_, true)->Delete(*id);
+        OpenHistory(shownFrom_, true)->Delete(*id);
     } catch (const std::exception& e) {
         status_->setText(QStringLiteral("Could not delete the run: ") +
                          QString::fromLocal8Bit(e.what()));
@@ -355,7 +418,7 @@ void THistoryForm::ShowTerms() {
     if (!id) return;
     try {
         ResultsTable table;
-        if (!OpenHistory(path_, false)->Load(*id, table)) return;
+        if (!OpenHistory(shownFrom_, false)->Load(*id, table)) return;
         for (int i = 0; i < table.Count(); ++i)
             terms_->addItem(ToQString(std::string(table.At(i).KeyTerm())));
     } catch (const std::exception&) {
@@ -367,7 +430,7 @@ void THistoryForm::ShowTrend(const std::string& term) {
     for (QAbstractAxis* axis : chart_->axes()) chart_->removeAxis(axis);
     std::vector<TermPoint> points;
     try {
-        points = OpenHistory(path_, false)->TermHistory(term);
+        points = OpenHistory(shownFrom_, false)->TermHistory(term);
     } catch (const std::exception&) {
     }
     chart_->setTitle(ToQString(term));

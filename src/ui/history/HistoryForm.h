@@ -36,7 +36,10 @@ class THistoryForm : public QWidget {
   public:
     explicit THistoryForm(std::string path, QWidget* parent = nullptr);
 
-    // Reads the runs again (after a run was recorded or one deleted).
+    // Reads the runs again (after a run was recorded or one deleted). A
+    // shared history is read on a thread of its own, so that a server that
+    // does not answer never holds the window: its runs come when they come,
+    // or this computer's with a note saying why.
     void Refresh();
     // The run selected in the list, if any.
     std::optional<int64_t> SelectedRun() const;
@@ -45,6 +48,8 @@ class THistoryForm : public QWidget {
     // on a second axis; "-" and "?" leave gaps.
     void ShowTrend(const std::string& term);
     QChart* TrendChart() const { return chart_; }
+    // The runs as one reading found them.
+    struct Listing;
 
   signals:
     void OpenRequested(qint64 run);
@@ -62,7 +67,13 @@ class THistoryForm : public QWidget {
     int ListWidth() const;
     void FitList();
 
+    void Show(const Listing& listing);
+
     std::string path_;
+    // Where the listed runs came from: path_, or this computer's history
+    // when the shared one did not answer.
+    std::string shownFrom_;
+    quint64 reading_ = 0;  // the latest Refresh; an older one's answer is dropped
     QTableWidget* runs_;
     QListWidget* terms_;
     QPushButton* open_;
