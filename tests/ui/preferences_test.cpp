@@ -16,6 +16,7 @@
 #include "results/settings_store.h"
 #include "support/scoped_env.h"
 #include "ui/forms/PreferencesForm.h"
+#include "ui/history/HistoryForm.h"
 #include "ui/platform/Prompts.h"
 #include "ui_window.h"
 
@@ -231,6 +232,26 @@ TEST(Preferences, ASharedHistorysPasswordIsAmongTheSecrets) {
     EXPECT_TRUE(names->isEnabled());
     Child<QComboBox>(form, "HistoryWhere")->setCurrentIndex(0);
     EXPECT_LT(names->findText(u"history_password"_s), 0);
+}
+
+// A history moved in Preferences reaches the open History window at once.
+TEST(Preferences, AMovedHistoryReachesTheOpenHistoryWindow) {
+    Window k;
+    vx::testing::ScopedEnv data("XDG_DATA_HOME", k.dir.path());
+    TriggerAction(k.w, "History1");
+    auto* status = k.w.HistoryForm()->findChild<QLabel*>(u"HistoryStatus"_s);
+    EXPECT_EQ(status->text(), u"No runs recorded yet"_s);
+    const QString away =
+        u"postgresql://ann@127.0.0.1:%1/team"_s.arg(vx::testing::UnusedLoopbackPort());
+    WhenPreferencesShow(k.w, [away](TPreferencesForm& f) {
+        Child<QComboBox>(f, "HistoryWhere")->setCurrentIndex(1);
+        Child<QLineEdit>(f, "HistoryUrl")->setText(away);
+        QTest::mouseClick(Child<QPushButton>(f, "OkButton"), Qt::LeftButton);
+    });
+    TriggerAction(k.w, "Preferences1");
+    for (int waited = 0; waited < 10000 && !status->text().contains(u"shown"_s); waited += 20)
+        QTest::qWait(20);
+    EXPECT_TRUE(status->text().contains(u"cannot be reached"_s)) << status->text().toStdString();
 }
 
 // Clear history asks first, and only Yes empties it.

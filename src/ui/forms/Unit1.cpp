@@ -1014,6 +1014,11 @@ void TForm1::Preferences1Click() {
     // Afresh from the store each time: a cancelled edit is forgotten.
     preferencesForm_->SetValues(LoadPreferences(*store_));
     preferencesForm_->exec();
+    // A history moved to or from a team's server reaches the open windows
+    // now, not at the next start.
+    const std::string where = HistoryWhere();
+    if (historyForm_) historyForm_->SetHistoryPath(where);
+    if (trackingForm_) trackingForm_->SetHistoryPath(where);
 }
 
 void TForm1::About1Click() {

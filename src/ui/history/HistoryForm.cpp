@@ -253,6 +253,12 @@ std::string WithWaiting(const HistoryRun& run, const std::map<std::string, Histo
 }
 }  // namespace
 
+void THistoryForm::SetHistoryPath(std::string path) {
+    if (path == path_) return;
+    path_ = std::move(path);
+    Refresh();
+}
+
 struct THistoryForm::Listing {
     std::string from;  // where the runs were read
     std::vector<HistoryRun> runs;

@@ -41,6 +41,8 @@ class THistoryForm : public QWidget {
     // does not answer never holds the window: its runs come when they come,
     // or this computer's with a note saying why.
     void Refresh();
+    // Preferences moved the history: the list follows at once.
+    void SetHistoryPath(std::string path);
     // The run selected in the list, if any.
     std::optional<int64_t> SelectedRun() const;
     void DeleteSelected();

@@ -148,6 +148,12 @@ bool TTrackingForm::Checking() const {
     return check_->Running();
 }
 
+void TTrackingForm::SetHistoryPath(std::string path) {
+    if (path == historyPath_) return;
+    historyPath_ = std::move(path);
+    Refresh();
+}
+
 void TTrackingForm::Refresh() {
     const QString chosen = ChosenProject();
     projects_->blockSignals(true);

@@ -36,6 +36,8 @@ class TTrackingForm : public QWidget {
 
     // Reads the projects again, keeping the one chosen.
     void Refresh();
+    // Preferences moved the history: the projects follow at once.
+    void SetHistoryPath(std::string path);
     void ChooseProject(const QString& name);
     QString ChosenProject() const;
     TrackingModel& Model() const { return *model_; }
