@@ -17,6 +17,7 @@
 #include "support/scoped_env.h"
 #include "tracking/project_check.h"
 #include "tracking/rank_moves.h"
+#include "ui/platform/Prompts.h"
 #include "ui/tracking/TrackingForm.h"
 #include "ui/tracking/TrackingModel.h"
 #include "ui_window.h"
@@ -76,8 +77,16 @@ TEST(Tracking, CheckedTermsAreTrackedAndCheckedFromTheWindow) {
     EXPECT_TRUE(form->Model().TermAt(0).paused);
     EXPECT_TRUE(form->Model().index(0, 0).data().toString().endsWith(u" (paused)"_s));
     form->Terms()->selectRow(2);
-    ClickButton(*form, "RemoveTerms");
-    EXPECT_EQ(form->Model().rowCount(), 2);
+    // Asked first; only Yes removes it.
+    for (const auto answer : {Prompts::Answer::No, Prompts::Answer::Yes}) {
+        Prompts::AnswerNext next(answer);
+        ClickButton(*form, "RemoveTerms");
+        EXPECT_TRUE(next.Used());
+        EXPECT_EQ(next.Question(),
+                  u"Stop tracking \u201cextra term\u201d in example.com? Its past checks stay in "
+                  "the history."_s);
+        EXPECT_EQ(form->Model().rowCount(), answer == Prompts::Answer::Yes ? 2 : 3);
+    }
     {
         HistoryStore history(HistoryStore::DefaultPath());
         LocalProjectStore projects(history);

@@ -24,6 +24,7 @@
 #include "tracking/project_check.h"
 #include "ui/controls/AccessibleFactory.h"
 #include "ui/controls/ToolWindowAccessible.h"
+#include "ui/platform/Prompts.h"
 #include "ui/platform/TextEdge.h"
 #include "ui/tracking/SparklineDelegate.h"
 #include "ui/tracking/TrackCheck.h"
@@ -244,6 +245,14 @@ void TTrackingForm::RemoveChosen() {
     for (const QModelIndex& i : terms_->selectionModel()->selectedRows())
         terms.push_back(model_->TermAt(i.row()).term);
     if (!p || terms.empty()) return;
+    // Asked first: a removed term's place in the checks to come is gone.
+    const QString what = terms.size() == 1
+                             ? QStringLiteral("\u201c%1\u201d").arg(ToQString(terms.front()))
+                             : QStringLiteral("%1 terms").arg(terms.size());
+    if (!Prompts::Confirm(this, QStringLiteral("Stop tracking %1 in %2? Its past checks stay in "
+                                               "the history.")
+                                    .arg(what, ToQString(p->name))))
+        return;
     try {
         const auto history = OpenHistory(historyPath_, true);
         ProjectsOf(*history)->RemoveTerms(p->id, terms);
