@@ -152,6 +152,34 @@ def results(items):
             "".join(f"<li><a href=http://{i}/>{i}</a></li>" for i in items) + "</ol>")
 
 
+class Clusters(WithInvestigationFile):
+    def test_terms_grouped_by_shared_results_from_a_file(self):
+        rows = "".join(
+            f"[item{i}]\nkeyterm={term}\ndemand={demand}\nrank={rank}\ncheck=1\n" +
+            "".join(f"top{p + 1}={url}\n" for p, url in enumerate(urls))
+            for i, (term, demand, rank, urls) in enumerate((
+                ("red shoes", 500, 4, ["https://a.example/1", "https://b.example/2",
+                                       "https://c.example/3"]),
+                ("shoes", 900, "-", ["https://www.a.example/1/", "https://b.example/2",
+                                     "https://c.example/3", "https://d.example/4"]),
+                ("hats", 50, 2, ["https://h.example/1"]))))
+        bki = self.file("c.bki", rows.encode())
+        csv = os.path.join(self.dir.name, "c.csv")
+        r = run("--open", bki, "--clusters", "--export-clusters", csv)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(r.stdout.decode().split("\n\n")[1],
+                         "shoes\t2\t1400\t4\tshoes; red shoes\nhats\t1\t50\t2\thats\n")
+        with open(csv, encoding="utf-8-sig") as f:
+            self.assertEqual(f.read().splitlines()[1],
+                             "shoes,2,1400,4,shoes; red shoes,a.example/1 b.example/2 c.example/3")
+        r = run("--open", bki, "--clusters", "--cluster-overlap", "4")
+        self.assertEqual(r.stdout.decode().split("\n\n")[1].count("\n"), 3)
+        for bad in ("0", "10", "x"):
+            r = run("--open", bki, "--clusters", "--cluster-overlap", bad)
+            self.assertEqual((r.returncode, r.stderr.decode()), (
+                2, "vexorin-research: --cluster-overlap takes a whole number from 1 to 9\n"))
+
+
 class HonestExits(WithInvestigationFile):
 
     def test_failed_writes_exit_1_and_keep_the_old_file(self):

@@ -24,6 +24,7 @@
 #include "net/http_client.h"
 #include "network_run.h"
 #include "results/atomic_file.h"
+#include "results/clusters.h"
 #include "results/competitors.h"
 #include "results/export.h"
 #include "results/investigation_file.h"
@@ -45,7 +46,8 @@ constexpr const char* kUsage =
     "                        [--sort COL]... [--select all|none|invert]... [--save FILE]\n"
     "                        [--export-csv FILE] [--export-keywords FILE]\n"
     "                        [--chart FILE.svg|FILE.png] [--competitors]\n"
-    "                        [--export-competitors FILE]\n"
+    "                        [--export-competitors FILE] [--clusters]\n"
+    "                        [--cluster-overlap K] [--export-clusters FILE]\n"
     "       vexorin-research --history [TERM]\n"
     "       vexorin-research --record FILE.bki --keyword TEXT --site TEXT [--depth TEXT]\n"
     "       vexorin-research --compare OLD NEW\n"
@@ -72,6 +74,11 @@ constexpr const char* kHelp =
     "  --competitors  after the rows, a blank line and the hosts holding the\n"
     "                 terms' top-10 places: host, terms, average place, share\n"
     "  --export-competitors FILE  the same table as CSV\n"
+    "  --clusters     after the rows, a blank line and the terms grouped by the\n"
+    "                 results they share (one page can rank for a group): lead\n"
+    "                 term, terms, total demand, the site's best place, members\n"
+    "  --cluster-overlap K  results two terms must share, 1 to 9 (default 3)\n"
+    "  --export-clusters FILE  the groups as CSV, with the results they share\n"
     "  --services     the service profiles found, their kinds and whether they\n"
     "                 can be used\n"
     "  --no-history   this run is not recorded in the research history\n"
@@ -157,7 +164,9 @@ struct Step {
 // What the command line asks for.
 struct Options {
     std::string openFile, saveFile, csvFile, keywordsFile, chartFile, competitorsFile;
-    bool competitors = false;
+    std::string clustersFile;
+    bool competitors = false, clusters = false;
+    int clusterOverlap = vx::kDefaultClusterOverlap;
     bool haveKeyword = false;
     std::vector<std::string> importFiles;
     // The history's modes; none: a research, open or sort as before.
@@ -261,17 +270,23 @@ Read ReadResearchOption(Options& o, const std::string& arg, const std::string& v
 
 // Files, sorts and selections.
 Read ReadOtherOption(Options& o, const std::string& arg, const std::string& v) {
-    const std::map<std::string, std::string*> files = {
-        {"--open", &o.openFile},
-        {"--save", &o.saveFile},
-        {"--export-csv", &o.csvFile},
-        {"--export-keywords", &o.keywordsFile},
-        {"--chart", &o.chartFile},
-        {"--record", &o.recordFile},
-        {"--export-competitors", &o.competitorsFile}};
+    const std::map<std::string, std::string*> files = {{"--open", &o.openFile},
+                                                       {"--save", &o.saveFile},
+                                                       {"--export-csv", &o.csvFile},
+                                                       {"--export-keywords", &o.keywordsFile},
+                                                       {"--chart", &o.chartFile},
+                                                       {"--record", &o.recordFile},
+                                                       {"--export-competitors", &o.competitorsFile},
+                                                       {"--export-clusters", &o.clustersFile}};
     if (const auto file = files.find(arg); file != files.end()) {
         *file->second = v;
         return v.empty() ? Read::Bad : Read::Taken;
+    }
+    if (arg == "--cluster-overlap") {
+        const auto k = InRange(arg, v, vx::kMinClusterOverlap, vx::kMaxClusterOverlap);
+        if (!k) return Read::Said;
+        o.clusterOverlap = *k;
+        return Read::Taken;
     }
     const auto n = Number(v);
     if (arg == "--sort" && !v.empty() && v.find_first_not_of("0123456789") == std::string::npos &&
@@ -319,6 +334,10 @@ std::optional<Options> ReadOptions(int argc, char** argv, bool* said) {
         }
         if (std::strcmp(argv[i], "--competitors") == 0) {
             o.competitors = true;
+            continue;
+        }
+        if (std::strcmp(argv[i], "--clusters") == 0) {
+            o.clusters = true;
             continue;
         }
         if (i + 1 >= argc) return std::nullopt;  // every other option takes a value
@@ -447,10 +466,13 @@ bool WriteOutputs(const Options& o, const vx::ResultsTable& table, const char* s
     write(o.keywordsFile, [&] { return vx::FormatKeywordList(table); });
     write(o.competitorsFile,
           [&] { return vx::FormatCompetitorsCsv(vx::Competitors(table, o.research.site)); });
+    write(o.clustersFile,
+          [&] { return vx::FormatClustersCsv(vx::ClusterTerms(table, o.clusterOverlap)); });
     if (!o.chartFile.empty() && !WriteChart(self, table, sep, o.chartFile)) ok = false;
     std::string out = vx::FormatTableLines(table);
     if (o.competitors)
         out += "\n" + vx::FormatCompetitorLines(vx::Competitors(table, o.research.site));
+    if (o.clusters) out += "\n" + vx::FormatClusterLines(vx::ClusterTerms(table, o.clusterOverlap));
     if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
         std::fprintf(stderr, "vexorin-research: cannot write the table: %s\n",
                      std::strerror(errno));
