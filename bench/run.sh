@@ -12,6 +12,7 @@ python3 bench/oversized_bench.py build/tools/vexorin-research
 build/bench/sources_bench assets/services/serpapi.json
 bash bench/tls_bench.sh
 build/bench/reader_bench
+build/bench/clusters_bench
 build/bench/history_bench build/tools/vexorin-research
 build/bench/window_bench
 build/bench/sort_bench
