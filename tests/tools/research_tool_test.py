@@ -179,6 +179,15 @@ class Clusters(WithInvestigationFile):
             self.assertEqual((r.returncode, r.stderr.decode()), (
                 2, "vexorin-research: --cluster-overlap takes a whole number from 1 to 9\n"))
 
+        # The terms closest to page one, from the same rows.
+        r = run("--open", bki, "--opportunities")
+        self.assertEqual(r.stdout.decode().split("\n\n")[1], "red shoes\t4\t500\t15.0\n")
+        r = run("--open", bki, "--opportunities", "--opportunity-places", "1-3")
+        self.assertEqual(r.stdout.decode().split("\n\n")[1], "hats\t2\t50\t0.0\n")
+        for bad in ("5", "20-4", "0-3", "4-101"):
+            r = run("--open", bki, "--opportunities", "--opportunity-places", bad)
+            self.assertEqual(r.returncode, 2, bad)
+
 
 class HonestExits(WithInvestigationFile):
 

@@ -29,6 +29,7 @@
 #include "results/export.h"
 #include "results/investigation_file.h"
 #include "results/keyword_import.h"
+#include "results/rank_gains.h"
 #include "results/results_table.h"
 #include "results/service_address.h"
 #include "results/table_print.h"
@@ -48,6 +49,7 @@ constexpr const char* kUsage =
     "                        [--chart FILE.svg|FILE.png] [--competitors]\n"
     "                        [--export-competitors FILE] [--clusters]\n"
     "                        [--cluster-overlap K] [--export-clusters FILE]\n"
+    "                        [--opportunities] [--opportunity-places FROM-TO]\n"
     "       vexorin-research --history [TERM]\n"
     "       vexorin-research --record FILE.bki --keyword TEXT --site TEXT [--depth TEXT]\n"
     "       vexorin-research --compare OLD NEW\n"
@@ -79,6 +81,10 @@ constexpr const char* kHelp =
     "                 term, terms, total demand, the site's best place, members\n"
     "  --cluster-overlap K  results two terms must share, 1 to 9 (default 3)\n"
     "  --export-clusters FILE  the groups as CSV, with the results they share\n"
+    "  --opportunities  after the rows, a blank line and the terms the site ranks\n"
+    "                 for at places 4 to 20, by the visits a month reaching place\n"
+    "                 3 would bring: term, place, demand, visits to gain\n"
+    "  --opportunity-places FROM-TO  other places than 4-20 (1 to 100)\n"
     "  --services     the service profiles found, their kinds and whether they\n"
     "                 can be used\n"
     "  --no-history   this run is not recorded in the research history\n"
@@ -165,8 +171,9 @@ struct Step {
 struct Options {
     std::string openFile, saveFile, csvFile, keywordsFile, chartFile, competitorsFile;
     std::string clustersFile;
-    bool competitors = false, clusters = false;
+    bool competitors = false, clusters = false, gains = false;
     int clusterOverlap = vx::kDefaultClusterOverlap;
+    int gainFrom = vx::kGainFrom, gainTo = vx::kGainTo;
     bool haveKeyword = false;
     std::vector<std::string> importFiles;
     // The history's modes; none: a research, open or sort as before.
@@ -282,6 +289,20 @@ Read ReadOtherOption(Options& o, const std::string& arg, const std::string& v) {
         *file->second = v;
         return v.empty() ? Read::Bad : Read::Taken;
     }
+    if (arg == "--opportunity-places") {
+        const size_t dash = v.find('-');
+        const auto from = Number(v.substr(0, dash));
+        const auto to = dash == std::string::npos ? std::nullopt : Number(v.substr(dash + 1));
+        if (!from || !to || *from < 1 || *to > 100 || *from > *to) {
+            std::fprintf(stderr,
+                         "vexorin-research: --opportunity-places takes FROM-TO, places from 1 to "
+                         "100 (4-20)\n");
+            return Read::Said;
+        }
+        o.gainFrom = *from;
+        o.gainTo = *to;
+        return Read::Taken;
+    }
     if (arg == "--cluster-overlap") {
         const auto k = InRange(arg, v, vx::kMinClusterOverlap, vx::kMaxClusterOverlap);
         if (!k) return Read::Said;
@@ -338,6 +359,10 @@ std::optional<Options> ReadOptions(int argc, char** argv, bool* said) {
         }
         if (std::strcmp(argv[i], "--clusters") == 0) {
             o.clusters = true;
+            continue;
+        }
+        if (std::strcmp(argv[i], "--opportunities") == 0) {
+            o.gains = true;
             continue;
         }
         if (i + 1 >= argc) return std::nullopt;  // every other option takes a value
@@ -473,6 +498,7 @@ bool WriteOutputs(const Options& o, const vx::ResultsTable& table, const char* s
     if (o.competitors)
         out += "\n" + vx::FormatCompetitorLines(vx::Competitors(table, o.research.site));
     if (o.clusters) out += "\n" + vx::FormatClusterLines(vx::ClusterTerms(table, o.clusterOverlap));
+    if (o.gains) out += "\n" + vx::FormatRankGainLines(vx::RankGains(table, o.gainFrom, o.gainTo));
     if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
         std::fprintf(stderr, "vexorin-research: cannot write the table: %s\n",
                      std::strerror(errno));
