@@ -1,5 +1,8 @@
 #include "results/rank_gains.h"
 
+#include "results/gaps.h"
+#include "results/top_results.h"
+
 #include <gtest/gtest.h>
 
 namespace vx {
@@ -29,6 +32,32 @@ TEST(RankGains, TheTermsClosestToPageOneByVisitsToGain) {
               "at four\t4\t1000\t30.0\n"
               "unknown demand\t5\t0\t0.0\n");
     EXPECT_EQ(RankGains(table, 3, 4).size(), 2u);
+}
+
+// Gaps: the named competitors rank in the top ten, the site nowhere ("-");
+// "?" is not known and is no gap.
+TEST(Gaps, WhereTheNamedCompetitorsRankAndTheSiteDoesNot) {
+    ResultsTable table;
+    std::vector<ResultRow> rows;
+    const auto add = [&rows](const char* term, const char* demand, const char* rank,
+                             std::vector<std::string> links) {
+        rows.emplace_back(term, std::vector<std::string>{demand, "1", "1", rank, "0%", "0"}, true);
+        rows.back().SetTop(TopResultsOf(links));
+    };
+    add("both", "10", "-",
+        {"https://x.example/", "https://shop.b.example/", "https://www.a.example/"});
+    add("both, more demand", "900", "-", {"https://a.example/", "https://b.example/"});
+    add("one", "500", "-", {"https://a.example/"});
+    add("site ranks", "500", "12", {"https://a.example/", "https://b.example/"});
+    add("unknown", "500", "?", {"https://a.example/", "https://b.example/"});
+    table.ReplaceRows(std::move(rows));
+    const std::vector<std::string> rivals = {"https://www.A.example/", "b.example"};
+    EXPECT_EQ(FormatGapLines(Gaps(table, rivals)),
+              "both, more demand\t900\ta.example@1, b.example@2\n"
+              "both\t10\tb.example@2, a.example@3\n");
+    EXPECT_EQ(Gaps(table, rivals, 1).size(), 3u);
+    EXPECT_EQ(Gaps(table, {"a.example"}).size(), 3u);  // one named: it alone
+    EXPECT_TRUE(Gaps(table, {}).empty());
 }
 
 }  // namespace

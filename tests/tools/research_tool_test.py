@@ -188,6 +188,13 @@ class Clusters(WithInvestigationFile):
             r = run("--open", bki, "--opportunities", "--opportunity-places", bad)
             self.assertEqual(r.returncode, 2, bad)
 
+        # Gaps: "shoes" has the site nowhere and both rivals in its top ten.
+        r = run("--open", bki, "--gap", "a.example", "--gap", "https://www.D.example/")
+        self.assertEqual(r.stdout.decode().split("\n\n")[1], "shoes\t900\ta.example@1, d.example@4\n")
+        r = run("--open", bki, "--gap", "a.example", "--gap", "h.example", "--gap-hosts", "1")
+        self.assertEqual(r.stdout.decode().split("\n\n")[1], "shoes\t900\ta.example@1\n")
+        self.assertEqual(run("--open", bki, "--gap", "a.example", "--gap-hosts", "0").returncode, 2)
+
 
 class HonestExits(WithInvestigationFile):
 

@@ -27,6 +27,7 @@
 #include "results/clusters.h"
 #include "results/competitors.h"
 #include "results/export.h"
+#include "results/gaps.h"
 #include "results/investigation_file.h"
 #include "results/keyword_import.h"
 #include "results/rank_gains.h"
@@ -50,6 +51,7 @@ constexpr const char* kUsage =
     "                        [--export-competitors FILE] [--clusters]\n"
     "                        [--cluster-overlap K] [--export-clusters FILE]\n"
     "                        [--opportunities] [--opportunity-places FROM-TO]\n"
+    "                        [--gap HOST]... [--gap-hosts N]\n"
     "       vexorin-research --history [TERM]\n"
     "       vexorin-research --record FILE.bki --keyword TEXT --site TEXT [--depth TEXT]\n"
     "       vexorin-research --compare OLD NEW\n"
@@ -85,6 +87,10 @@ constexpr const char* kHelp =
     "                 for at places 4 to 20, by the visits a month reaching place\n"
     "                 3 would bring: term, place, demand, visits to gain\n"
     "  --opportunity-places FROM-TO  other places than 4-20 (1 to 100)\n"
+    "  --gap HOST     a competitor (given again for more): after the rows, a blank\n"
+    "                 line and the terms where at least two of them rank in the\n"
+    "                 top ten and the site was not found: term, demand, host@place\n"
+    "  --gap-hosts N  how many of them must rank there, 1 to 10 (default 2)\n"
     "  --services     the service profiles found, their kinds and whether they\n"
     "                 can be used\n"
     "  --no-history   this run is not recorded in the research history\n"
@@ -174,6 +180,8 @@ struct Options {
     bool competitors = false, clusters = false, gains = false;
     int clusterOverlap = vx::kDefaultClusterOverlap;
     int gainFrom = vx::kGainFrom, gainTo = vx::kGainTo;
+    std::vector<std::string> gapHosts;
+    int gapAtLeast = vx::kDefaultGapHosts;
     bool haveKeyword = false;
     std::vector<std::string> importFiles;
     // The history's modes; none: a research, open or sort as before.
@@ -301,6 +309,17 @@ Read ReadOtherOption(Options& o, const std::string& arg, const std::string& v) {
         }
         o.gainFrom = *from;
         o.gainTo = *to;
+        return Read::Taken;
+    }
+    if (arg == "--gap") {
+        if (v.empty()) return Read::Bad;
+        o.gapHosts.push_back(v);
+        return Read::Taken;
+    }
+    if (arg == "--gap-hosts") {
+        const auto n = InRange(arg, v, 1, 10);
+        if (!n) return Read::Said;
+        o.gapAtLeast = *n;
         return Read::Taken;
     }
     if (arg == "--cluster-overlap") {
@@ -499,6 +518,8 @@ bool WriteOutputs(const Options& o, const vx::ResultsTable& table, const char* s
         out += "\n" + vx::FormatCompetitorLines(vx::Competitors(table, o.research.site));
     if (o.clusters) out += "\n" + vx::FormatClusterLines(vx::ClusterTerms(table, o.clusterOverlap));
     if (o.gains) out += "\n" + vx::FormatRankGainLines(vx::RankGains(table, o.gainFrom, o.gainTo));
+    if (!o.gapHosts.empty())
+        out += "\n" + vx::FormatGapLines(vx::Gaps(table, o.gapHosts, o.gapAtLeast));
     if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
         std::fprintf(stderr, "vexorin-research: cannot write the table: %s\n",
                      std::strerror(errno));
