@@ -1,6 +1,7 @@
 #include "results/rank_gains.h"
 
 #include "results/gaps.h"
+#include "results/serp_changes.h"
 #include "results/top_results.h"
 
 #include <gtest/gtest.h>
@@ -58,6 +59,23 @@ TEST(Gaps, WhereTheNamedCompetitorsRankAndTheSiteDoesNot) {
     EXPECT_EQ(Gaps(table, rivals, 1).size(), 3u);
     EXPECT_EQ(Gaps(table, {"a.example"}).size(), 3u);  // one named: it alone
     EXPECT_TRUE(Gaps(table, {}).empty());
+}
+
+// A term's results over time: entered, left, moved, and a run that kept
+// none compared with nothing.
+TEST(SerpChanges, EnteredLeftAndMoved) {
+    const auto top = [](std::vector<std::string> links) { return TopResultsOf(links); };
+    EXPECT_EQ(
+        FormatSerpChanges({
+            {"run 1", top({"https://a.example/", "https://b.example/", "https://d.example/"})},
+            {"run 2", {}},
+            {"run 3", top({"https://b.example/", "http://www.a.example", "https://c.example/"})},
+        }),
+        "run 1\n1\thttps://a.example/\tfirst\n2\thttps://b.example/\tfirst\n"
+        "3\thttps://d.example/\tfirst\n"
+        "run 2\nno top results kept\n"
+        "run 3\n1\thttps://b.example/\tup 1\n2\thttp://www.a.example\tdown 1\n"
+        "3\thttps://c.example/\tnew\nleft\thttps://d.example/\twas 3\n");
 }
 
 }  // namespace

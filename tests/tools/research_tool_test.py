@@ -195,6 +195,21 @@ class Clusters(WithInvestigationFile):
         self.assertEqual(r.stdout.decode().split("\n\n")[1], "shoes\t900\ta.example@1\n")
         self.assertEqual(run("--open", bki, "--gap", "a.example", "--gap-hosts", "0").returncode, 2)
 
+        # The term's results over two recorded runs.
+        env = {"XDG_DATA_HOME": self.dir.name}
+        later = self.file("later.bki", rows.replace("https://b.example/2", "https://z.example/9")
+                          .encode())
+        os.utime(later, (time.time() + 3600, time.time() + 3600))
+        for f in (bki, later):
+            self.assertEqual(run("--record", f, "--keyword", "shoes", "--site", "x.com",
+                                 env=env).returncode, 0)
+        r = run("--serp-history", "Shoes", env=env)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(r.stdout.decode().split("\n")[7:], [
+            "2\thttps://z.example/9\tnew", "3\thttps://c.example/3\tsame",
+            "4\thttps://d.example/4\tsame", "left\thttps://b.example/2\twas 2", ""])
+        self.assertEqual(run("--serp-history", "hats and gloves", env=env).returncode, 1)
+
 
 class HonestExits(WithInvestigationFile):
 

@@ -12,6 +12,7 @@
 #include "history/pg_history_store.h"
 #include "results/comparison.h"
 #include "results/investigation_file.h"
+#include "results/serp_changes.h"
 
 namespace vx::tool {
 
@@ -65,6 +66,36 @@ int ListHistory(const std::optional<std::string>& term) {
             fields.insert(fields.end(), p.texts.begin(), p.texts.end());
             Line(fields);
         }
+        return Finished();
+    } catch (const std::exception& e) {
+        Say(std::string("history: ") + e.what());
+        return 1;
+    }
+}
+
+int SerpHistory(const std::string& term) {
+    try {
+        const auto store = OpenHistory(HistoryUrlFromEnvironment(), false);
+        const std::vector<TermPoint> points = store->TermHistory(term);
+        if (points.empty()) {
+            Say("history: no run holds \"" + ShowableText(term) + "\"");
+            return 1;
+        }
+        std::vector<SerpStep> steps;
+        for (const TermPoint& p : points) {
+            SerpStep step;
+            step.label = "run " + std::to_string(p.run) + "\t" + p.started;
+            ResultsTable table;
+            if (store->Load(p.run, table))
+                for (int i = 0; i < table.Count(); ++i)
+                    if (FoldCase(table.At(i).KeyTerm()) == FoldCase(term)) {
+                        step.top = table.At(i).Top();
+                        break;
+                    }
+            steps.push_back(std::move(step));
+        }
+        const std::string out = FormatSerpChanges(steps);
+        std::fwrite(out.data(), 1, out.size(), stdout);
         return Finished();
     } catch (const std::exception& e) {
         Say(std::string("history: ") + e.what());

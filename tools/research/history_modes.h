@@ -14,6 +14,9 @@ namespace vx::tool {
 
 // --history [TERM]: exit code.
 int ListHistory(const std::optional<std::string>& term);
+// --serp-history TERM: the term's top ten in each run that holds it, beside
+// the run before, with what entered, left and moved.
+int SerpHistory(const std::string& term);
 // --compare OLD NEW, each a .bki path or run:ID: exit code.
 int CompareInvestigations(const std::string& older, const std::string& newer, char sep);
 // --record FILE: the file's rows as a run started at its modification time;

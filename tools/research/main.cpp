@@ -52,7 +52,7 @@ constexpr const char* kUsage =
     "                        [--cluster-overlap K] [--export-clusters FILE]\n"
     "                        [--opportunities] [--opportunity-places FROM-TO]\n"
     "                        [--gap HOST]... [--gap-hosts N]\n"
-    "       vexorin-research --history [TERM]\n"
+    "       vexorin-research --history [TERM] | --serp-history TERM\n"
     "       vexorin-research --record FILE.bki --keyword TEXT --site TEXT [--depth TEXT]\n"
     "       vexorin-research --compare OLD NEW\n"
     "       vexorin-research --services\n"
@@ -96,6 +96,8 @@ constexpr const char* kHelp =
     "  --no-history   this run is not recorded in the research history\n"
     "  --history      the recorded runs: id, start (UTC), seed, site, rows\n"
     "  --history TERM the runs that hold TERM, with its six texts in each\n"
+    "  --serp-history TERM  the term's top ten in each run that holds it: place,\n"
+    "                 URL, and first, new, same, up N or down N; left URL, was N\n"
     "  --record FILE  records an investigation file as a run (its time: the file's)\n"
     "  --compare OLD NEW  each a .bki file or run:ID; one line per key term\n"
     "  --history-db URL  the shared history (postgresql://user@host/db), as\n"
@@ -578,6 +580,8 @@ int main(int argc, char** argv) {
     argc = static_cast<int>(args.size());
     argv = args.data();
     if (argc == 2 && std::strcmp(argv[1], "--history-sync") == 0) return vx::tool::SyncHistory();
+    if (argc == 3 && std::strcmp(argv[1], "--serp-history") == 0)
+        return vx::tool::SerpHistory(argv[2]);
     if (argc == 4 && std::strcmp(argv[1], "--history-copy") == 0)
         return vx::tool::CopyHistories(argv[2], argv[3]);
     if (const std::optional<int> tracked = vx::tool::TrackMain(argc, argv, sep)) return *tracked;
