@@ -200,6 +200,7 @@ TEST(Accessibility, TabLeavesEveryTable) {
     THistoryForm history(HistoryStore::DefaultPath());
     TriggerAction(k.w, "Competitors1");
     TriggerAction(k.w, "Tracking1");
+    TriggerAction(k.w, "Clusters1");
     for (QWidget* window :
          std::initializer_list<QWidget*>{&k.w, &history, k.w.CompetitorsForm(), k.w.TrackingForm()})
         for (const QAbstractItemView* table : window->findChildren<QAbstractItemView*>())

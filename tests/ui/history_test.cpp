@@ -13,6 +13,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineSeries>
+#include <QListWidget>
+#include <QSpinBox>
 #include <QLocale>
 #include <QPushButton>
 #include <QScrollBar>
@@ -31,7 +33,9 @@
 #include "results/investigation_file.h"
 #include "results/preferences.h"
 #include "results/settings_store.h"
+#include "results/top_results.h"
 #include "support/scoped_env.h"
+#include "ui/forms/ClustersForm.h"
 #include "ui/forms/ResultsModel.h"
 #include "ui/history/HistoryForm.h"
 #include "ui/platform/FileDialogs.h"
@@ -303,6 +307,49 @@ TEST(History, TheTrendsAxesReadAsNumbersAndTimes) {
     EXPECT_EQ(
         TimeScaleFor(When(u"2025-01-01T00:00:00Z"_s), When(u"2026-12-01T00:00:00Z"_s), 9).format,
         u"MMM yyyy"_s);
+}
+
+// View > Clusters: the table's terms by shared results, sortable, the
+// chosen group's terms and shared results, K changeable, and the CSV in the
+// window's order.
+TEST(Clusters, TheWindowGroupsTheTableAndExportsWhatItShows) {
+    Window k;
+    auto row = [](const char* term, const char* demand, std::vector<std::string> links) {
+        ResultRow r(term, {demand, "1", "1", "-", "0%", "0"}, true);
+        r.SetTop(TopResultsOf(links));
+        return r;
+    };
+    k.w.Table().ReplaceRows(
+        {row("shoes", "900", {"https://a.example/", "https://b.example/", "https://c.example/"}),
+         row("red shoes", "500",
+             {"https://a.example/", "https://b.example/", "https://c.example/",
+              "https://d.example/"}),
+         row("hats", "50", {"https://h.example/"})});
+    TriggerAction(k.w, "Clusters1");
+    TClustersForm* form = k.w.ClustersForm();
+    ASSERT_NE(form, nullptr);
+    QTableWidget* groups = form->Groups();
+    ASSERT_EQ(groups->rowCount(), 2);
+    EXPECT_EQ(groups->item(0, 0)->text(), u"shoes"_s);
+    EXPECT_EQ(groups->item(0, 2)->text(), u"1400"_s);
+    groups->selectRow(0);
+    QStringList shown;
+    for (int i = 0; i < form->Members()->count(); ++i) shown << form->Members()->item(i)->text();
+    EXPECT_EQ(shown, (QStringList{u"shoes"_s, u"red shoes"_s, u"shared: a.example"_s,
+                                  u"shared: b.example"_s, u"shared: c.example"_s}));
+    groups->sortByColumn(2, Qt::AscendingOrder);
+    EXPECT_EQ(groups->item(0, 0)->text(), u"hats"_s);
+    const std::string csv = k.dir.File("clusters.csv");
+    FileDialogs::AnswerNext save(
+        FileDialogs::AnswerNext::Save,
+        [&](QWidget*, const QString&, const QString&, const QString&) {
+            return FileDialogs::Choice{QString::fromStdString(csv), u"CSV table (*.csv)"_s};
+        });
+    ClickButton(*form, "ExportClusters");
+    const std::string written = vx::testing::ReadFile(csv);
+    EXPECT_NE(written.find("\r\nhats,1,50,-,hats,\r\nshoes,2,1400"), std::string::npos) << written;
+    form->Overlap()->setValue(4);
+    EXPECT_EQ(groups->rowCount(), 3);
 }
 
 // Compared with an older file: each row's change, the gone terms greyed

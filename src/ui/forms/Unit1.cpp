@@ -38,6 +38,7 @@
 #include "ui/chart/OpportunityChart.h"
 #include "ui/controls/ElidedLabel.h"
 #include "ui/controls/FocusRing.h"
+#include "ui/forms/ClustersForm.h"
 #include "ui/forms/CompetitorsForm.h"
 #include "ui/forms/PreferencesForm.h"
 #include "ui/forms/ResultsModel.h"
@@ -354,6 +355,9 @@ void TForm1::BuildMenus() {
     competitors->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
     connect(competitors, &QAction::triggered, this,
             [this] { Guarded([this] { Competitors1Click(); }); });
+    QAction* clusters = view->addAction(QStringLiteral("C&lusters..."));
+    clusters->setObjectName(QStringLiteral("Clusters1"));
+    connect(clusters, &QAction::triggered, this, [this] { Guarded([this] { Clusters1Click(); }); });
     QMenu* tools = bar->addMenu(QStringLiteral("&Tools"));
     tools->setObjectName(QStringLiteral("Tools1"));
     QAction* tracking = tools->addAction(QStringLiteral("&Tracking..."));
@@ -856,6 +860,16 @@ void TForm1::RecordRun(const std::string& started, const std::string& ended,
 std::string TForm1::HistoryWhere() const {
     SettingsStore none(std::string{});
     return vx::HistoryWhere(LoadPreferences(store_ ? *store_ : none));
+}
+
+void TForm1::Clusters1Click() {
+    if (!clustersForm_) {
+        clustersForm_ = new TClustersForm(table_, this);
+        ManagePlace(*clustersForm_, *this, store_, "clusters");
+    }
+    clustersForm_->Refresh();
+    clustersForm_->show();
+    clustersForm_->raise();
 }
 
 void TForm1::Competitors1Click() {

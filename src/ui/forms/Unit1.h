@@ -34,6 +34,7 @@ class ElidedLabel;
 class ResultsModel;
 class TChartForm;
 class TCompetitorsForm;
+class TClustersForm;
 class TTrackingForm;
 class TPreferencesForm;
 class THistoryForm;
@@ -83,12 +84,14 @@ class TForm1 : public QMainWindow, public StatusSink {
     TChartForm* ChartForm() const { return chartForm_; }
     // View > Competitors (Ctrl+K): who holds the terms' top places.
     void Competitors1Click();
+    void Clusters1Click();
     // Where runs are kept: VEXORIN_HISTORY_URL, else Preferences' shared
     // history, else this computer's file.
     std::string HistoryWhere() const;
     void TrackChecked1Click();
     void Tracking1Click();
     TCompetitorsForm* CompetitorsForm() const { return competitorsForm_; }
+    TClustersForm* ClustersForm() const { return clustersForm_; }
     TTrackingForm* TrackingForm() const { return trackingForm_; }
     void Contents1Click();
     void Homepage1Click();
@@ -175,6 +178,7 @@ class TForm1 : public QMainWindow, public StatusSink {
     BackgroundFetcher fetcher_;
     TChartForm* chartForm_ = nullptr;
     TCompetitorsForm* competitorsForm_ = nullptr;
+    TClustersForm* clustersForm_ = nullptr;
     TTrackingForm* trackingForm_ = nullptr;
     TPreferencesForm* preferencesForm_ = nullptr;
     THistoryForm* historyForm_ = nullptr;
