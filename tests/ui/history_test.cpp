@@ -14,10 +14,10 @@
 #include <QLabel>
 #include <QLineSeries>
 #include <QListWidget>
-#include <QSpinBox>
 #include <QLocale>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QToolButton>
@@ -324,7 +324,7 @@ TEST(Clusters, TheWindowGroupsTheTableAndExportsWhatItShows) {
          row("red shoes", "500",
              {"https://a.example/", "https://b.example/", "https://c.example/",
               "https://d.example/"}),
-         row("hats", "50", {"https://h.example/"})});
+         row("zoo hats", "50", {"https://h.example/"})});
     TriggerAction(k.w, "Clusters1");
     TClustersForm* form = k.w.ClustersForm();
     ASSERT_NE(form, nullptr);
@@ -338,7 +338,7 @@ TEST(Clusters, TheWindowGroupsTheTableAndExportsWhatItShows) {
     EXPECT_EQ(shown, (QStringList{u"shoes"_s, u"red shoes"_s, u"shared: a.example"_s,
                                   u"shared: b.example"_s, u"shared: c.example"_s}));
     groups->sortByColumn(2, Qt::AscendingOrder);
-    EXPECT_EQ(groups->item(0, 0)->text(), u"hats"_s);
+    EXPECT_EQ(groups->item(0, 0)->text(), u"zoo hats"_s);
     const std::string csv = k.dir.File("clusters.csv");
     FileDialogs::AnswerNext save(
         FileDialogs::AnswerNext::Save,
@@ -347,7 +347,8 @@ TEST(Clusters, TheWindowGroupsTheTableAndExportsWhatItShows) {
         });
     ClickButton(*form, "ExportClusters");
     const std::string written = vx::testing::ReadFile(csv);
-    EXPECT_NE(written.find("\r\nhats,1,50,-,hats,\r\nshoes,2,1400"), std::string::npos) << written;
+    EXPECT_NE(written.find("\r\nzoo hats,1,50,-,zoo hats,\r\nshoes,2,1400"), std::string::npos)
+        << written;
     form->Overlap()->setValue(4);
     EXPECT_EQ(groups->rowCount(), 3);
 }

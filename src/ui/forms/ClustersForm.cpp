@@ -63,6 +63,8 @@ TClustersForm::TClustersForm(ResultsTable& table, QWidget* parent)
     groups_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     groups_->setTabKeyNavigation(false);
     groups_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    // Most demand first, as the groups were formed; not by name from Z to A.
+    groups_->horizontalHeader()->setSortIndicator(2, Qt::DescendingOrder);
     auto* membersLabel = new QLabel(QStringLiteral("&Terms and shared results:"), this);
     members_ = new QListWidget(this);
     members_->setObjectName(QStringLiteral("ClusterMembers"));
