@@ -123,12 +123,14 @@ TForm1::TForm1(StopFlag& stop, char decimalSeparator, QWidget* parent)
 TForm1::~TForm1() {
     // Queued runs are written now, and none reports back after this.
     history_.reset();
-    // The chart, the competitors and the model observe the table; let them
-    // go first.
+    // The chart, the competitors, the clusters and the model observe the
+    // table; let them go first.
     delete chartForm_;
     chartForm_ = nullptr;
     delete competitorsForm_;
     competitorsForm_ = nullptr;
+    delete clustersForm_;
+    clustersForm_ = nullptr;
     // Its check ends first: the terms it finished stay in the history.
     delete trackingForm_;
     trackingForm_ = nullptr;
