@@ -35,20 +35,36 @@ inline pid_t Spawn(std::vector<std::string> argv, int outFd, int errFd = -1) {
 
 // vexorin-services at this latency; both services' hosts set for the
 // programs started after it. Its process, to end with SIGTERM.
-inline pid_t StartServices(const std::string& program, int latencyMs) {
+// With counted, they count the requests they answer: read them with
+// AnsweredRequests after ending them.
+inline pid_t StartServices(const std::string& program, int latencyMs, int* counted = nullptr) {
     int pipeFds[2];
     if (::pipe(pipeFds) != 0) std::exit(1);
-    const pid_t services =
-        Spawn({program, "--port", "0", "--latency-ms", std::to_string(latencyMs)}, pipeFds[1]);
+    std::vector<std::string> args = {program, "--port", "0", "--latency-ms",
+                                     std::to_string(latencyMs)};
+    if (counted) args.emplace_back("--count");
+    const pid_t services = Spawn(args, pipeFds[1]);
     ::close(pipeFds[1]);
     // The services tell their address on their first line.
     std::string line;
     for (char c; ::read(pipeFds[0], &c, 1) == 1 && c != '\n';) line += c;
-    ::close(pipeFds[0]);
+    if (counted)
+        *counted = pipeFds[0];
+    else
+        ::close(pipeFds[0]);
     const std::string host = "127.0.0.1:" + line.substr(line.rfind(':') + 1);
     ::setenv("VEXORIN_SUGGEST_HOST", host.c_str(), 1);
     ::setenv("VEXORIN_SEARCH_HOST", host.c_str(), 1);
     return services;
+}
+
+// The count the services said as they ended ("... answered N requests").
+inline long long AnsweredRequests(int fd) {
+    std::string line;
+    for (char c; ::read(fd, &c, 1) == 1 && c != '\n';) line += c;
+    ::close(fd);
+    const size_t at = line.find("answered ");
+    return at == std::string::npos ? -1 : std::atoll(line.c_str() + at + 9);
 }
 
 }  // namespace bench

@@ -26,7 +26,8 @@ int main(int argc, char** argv) {
         "usage: vexorin-services [--port N] [--latency-ms MS] [--header-timeout-ms MS]\n"
         "                        [--fail-rate P] [--seed N] [--tls-cert FILE --tls-key FILE]\n"
         "                        [--searxng-counts] [--searxng-json-off] "
-        "[--searxng-engines-down]\n";
+        "[--searxng-engines-down]\n"
+        "                        [--count]  (on exit: how many requests it answered)\n";
     if (vx::AnswerVersionOrHelp(argc, argv, "vexorin-services", kUsage,
                                 "The stand-in keyword-suggestion and web-search services on "
                                 "127.0.0.1.\n"))
@@ -40,10 +41,14 @@ int main(int argc, char** argv) {
         const auto n = vx::ReadWholeNumber64(text);
         return n && *n >= 0 && *n <= highest ? n : std::nullopt;
     };
-    bool ok = true;
+    bool ok = true, count = false;
     vx::services::SearxngSetup searxng;
     for (int i = 1; ok && i < argc; ++i) {
         const std::string a = argv[i];
+        if (a == "--count") {
+            count = true;
+            continue;
+        }
         if (a == "--searxng-counts" || a == "--searxng-json-off" || a == "--searxng-engines-down") {
             (a == "--searxng-counts"     ? searxng.counts
              : a == "--searxng-json-off" ? searxng.jsonOff
@@ -99,5 +104,9 @@ int main(int argc, char** argv) {
     std::printf("vexorin-services listening on 127.0.0.1:%d\n", server.port());
     std::fflush(stdout);
     server.Run(gStop);
+    if (count) {
+        std::printf("vexorin-services answered %lld requests\n", server.Answered());
+        std::fflush(stdout);
+    }
     return 0;
 }

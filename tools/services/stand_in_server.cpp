@@ -287,6 +287,7 @@ void StandInServer::AnswerRequests(Client& c) {
         pendingTotal_ += answer.size();
         c.pending += answer.size();
         c.out.push_back(std::move(answer));
+        ++answered_;
         start = end + 4 + static_cast<size_t>(bodyLength);
         c.requestStarted = now;
         c.sendAfter = now + std::chrono::milliseconds(limits_.latencyMs);

@@ -44,6 +44,8 @@ class StandInServer {
     bool EnableTls(const std::string& certFile, const std::string& keyFile, std::string* why);
     // Serves until stop becomes true.
     void Run(const std::atomic<bool>& stop);
+    // Requests answered so far: what a benchmark's network floor counts.
+    long long Answered() const { return answered_; }
 
   private:
     struct Client;
@@ -61,6 +63,7 @@ class StandInServer {
     std::shared_ptr<ssl_ctx_st> tls_;
     std::mt19937 failures_;
     size_t pendingTotal_ = 0;  // answers queued for all clients
+    long long answered_ = 0;
 };
 
 }  // namespace vx::services
