@@ -13,6 +13,7 @@
 
 #include "results/atomic_file.h"
 #include "ui/controls/AccessibleFactory.h"
+#include "ui/controls/NumberItem.h"
 #include "ui/controls/ToolWindowAccessible.h"
 #include "ui/platform/FileDialogs.h"
 #include "ui/platform/TextEdge.h"
@@ -21,23 +22,6 @@ namespace vx::ui {
 
 namespace {
 constexpr int kIndexRole = Qt::UserRole + 1;
-
-// A number cell that sorts as a number, not as its text.
-class NumberItem : public QTableWidgetItem {
-  public:
-    using QTableWidgetItem::QTableWidgetItem;
-    bool operator<(const QTableWidgetItem& other) const override {
-        return data(Qt::UserRole).toDouble() < other.data(Qt::UserRole).toDouble();
-    }
-};
-
-QTableWidgetItem* Number(double value, const QString& text) {
-    auto* item = new NumberItem;
-    item->setData(Qt::DisplayRole, text);
-    item->setData(Qt::UserRole, value);
-    item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    return item;
-}
 }  // namespace
 
 TClustersForm::TClustersForm(ResultsTable& table, QWidget* parent)
@@ -119,12 +103,14 @@ void TClustersForm::Refresh() {
         lead->setData(kIndexRole, i);
         groups_->setItem(i, 0, lead);
         const auto size = static_cast<double>(c.members.size());
-        groups_->setItem(i, 1, Number(size, QString::number(c.members.size())));
-        groups_->setItem(i, 2, Number(static_cast<double>(c.demand), QString::number(c.demand)));
+        groups_->setItem(i, 1, new NumberItem(size, QString::number(c.members.size())));
+        groups_->setItem(i, 2,
+                         new NumberItem(static_cast<double>(c.demand), QString::number(c.demand)));
         // Not ranking sorts after every place.
-        groups_->setItem(i, 3,
-                         Number(c.bestPlace ? *c.bestPlace : 1e9,
-                                c.bestPlace ? QString::number(*c.bestPlace) : QStringLiteral("-")));
+        groups_->setItem(
+            i, 3,
+            new NumberItem(c.bestPlace ? *c.bestPlace : 1e9,
+                           c.bestPlace ? QString::number(*c.bestPlace) : QStringLiteral("-")));
     }
     groups_->setSortingEnabled(true);
     members_->clear();

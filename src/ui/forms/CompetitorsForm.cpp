@@ -14,30 +14,12 @@
 #include "results/atomic_file.h"
 #include "results/competitors.h"
 #include "ui/controls/AccessibleFactory.h"
+#include "ui/controls/NumberItem.h"
 #include "ui/controls/ToolWindowAccessible.h"
 #include "ui/platform/FileDialogs.h"
 #include "ui/platform/TextEdge.h"
 
 namespace vx::ui {
-
-namespace {
-// A number cell that sorts as a number, not as its text.
-class NumberSortItem : public QTableWidgetItem {
-  public:
-    using QTableWidgetItem::QTableWidgetItem;
-    bool operator<(const QTableWidgetItem& other) const override {
-        return data(Qt::UserRole).toDouble() < other.data(Qt::UserRole).toDouble();
-    }
-};
-
-QTableWidgetItem* Number(double value, const QString& text) {
-    auto* item = new NumberSortItem;
-    item->setData(Qt::DisplayRole, text);
-    item->setData(Qt::UserRole, value);
-    item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    return item;
-}
-}  // namespace
 
 TCompetitorsForm::TCompetitorsForm(ResultsTable& table, std::function<std::string()> site,
                                    QWidget* parent)
@@ -137,10 +119,11 @@ void TCompetitorsForm::Refresh() {
             host->setFont(bold);
         }
         hosts_->setItem(i, 0, host);
-        hosts_->setItem(i, 1, Number(c.terms, QString::number(c.terms)));
-        hosts_->setItem(i, 2,
-                        Number(c.averagePosition, QString::number(c.averagePosition, 'f', 1)));
-        hosts_->setItem(i, 3, Number(c.share, QString::number(c.share * 100, 'f', 1) + u'%'));
+        hosts_->setItem(i, 1, new NumberItem(c.terms, QString::number(c.terms)));
+        hosts_->setItem(
+            i, 2, new NumberItem(c.averagePosition, QString::number(c.averagePosition, 'f', 1)));
+        hosts_->setItem(i, 3,
+                        new NumberItem(c.share, QString::number(c.share * 100, 'f', 1) + u'%'));
     }
     hosts_->setSortingEnabled(true);
     ShowTopOf(table_.IndexOf(topOf_));
