@@ -558,6 +558,13 @@ TEST(MainWindow, CompetitorsShowWhoRanksInstead) {
     for (int i = 0; i < form->Hosts()->rowCount(); ++i)
         if (form->Hosts()->item(i, 0)->text() == u"example.com (your site)"_s) own = i;
     ASSERT_GE(own, 0);
+    // Where the user's site stands, said whatever the sort.
+    size_t place = 0;
+    while (place < want.size() && !want[place].own) ++place;
+    EXPECT_TRUE(form->findChild<QLabel*>(u"CompetitorsStatus"_s)
+                    ->text()
+                    .contains(u"; your site example.com is number %1 by share ("_s.arg(place + 1)))
+        << form->findChild<QLabel*>(u"CompetitorsStatus"_s)->text().toStdString();
     form->Hosts()->selectRow(own);
     EXPECT_GE(form->Terms()->count(), 1);
     EXPECT_TRUE(form->Terms()->item(0)->text().contains(u": place "_s));

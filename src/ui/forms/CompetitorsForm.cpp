@@ -127,8 +127,16 @@ void TCompetitorsForm::Refresh() {
     }
     hosts_->setSortingEnabled(true);
     ShowTopOf(table_.IndexOf(topOf_));
-    status_->setText(all.empty() ? QStringLiteral("No top results yet: research, then look again")
-                                 : QStringLiteral("%1 sites").arg(all.size()));
+    // The user's own standing at a glance, wherever the sort puts its row.
+    QString said = all.empty() ? QStringLiteral("No top results yet: research, then look again")
+                               : QStringLiteral("%1 sites").arg(all.size());
+    for (size_t i = 0; i < all.size(); ++i)
+        if (all[i].own)
+            said += QStringLiteral("; your site %1 is number %2 by share (%3 %)")
+                        .arg(ToQString(all[i].host))
+                        .arg(i + 1)
+                        .arg(all[i].share * 100, 0, 'f', 1);
+    status_->setText(said);
 }
 
 void TCompetitorsForm::ShowTermsOf(const QString& host) {
