@@ -351,6 +351,10 @@ TEST(Clusters, TheWindowGroupsTheTableAndExportsWhatItShows) {
         << written;
     form->Overlap()->setValue(4);
     EXPECT_EQ(groups->rowCount(), 3);
+    // A table that changes while the window is shown is followed once it settles.
+    k.w.Table().ReplaceRows({row("boots", "5", {})});
+    for (int waited = 0; waited < 2000 && groups->rowCount() != 1; waited += 20) QTest::qWait(20);
+    EXPECT_EQ(groups->rowCount(), 1);
 }
 
 // Compared with an older file: each row's change, the gone terms greyed

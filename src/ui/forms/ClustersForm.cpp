@@ -8,7 +8,6 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include "results/atomic_file.h"
@@ -76,22 +75,11 @@ TClustersForm::TClustersForm(ResultsTable& table, QWidget* parent)
     connect(overlap_, &QSpinBox::valueChanged, this, &TClustersForm::Refresh);
     connect(groups_, &QTableWidget::itemSelectionChanged, this, &TClustersForm::ShowGroup);
     connect(exportCsv, &QPushButton::clicked, this, &TClustersForm::ExportCsv);
-    table_.AddObserver(this);
+    follow_ = std::make_unique<SettledRefresh>(table_, *this, [this] { Refresh(); });
     Refresh();
 }
 
-TClustersForm::~TClustersForm() {
-    table_.RemoveObserver(this);
-}
-
-void TClustersForm::Changed() {
-    if (refreshQueued_ || !isVisible()) return;
-    refreshQueued_ = true;
-    QTimer::singleShot(200, this, [this] {
-        refreshQueued_ = false;
-        Refresh();
-    });
-}
+TClustersForm::~TClustersForm() = default;
 
 void TClustersForm::Refresh() {
     clusters_ = ClusterTerms(table_, overlap_->value());

@@ -4,10 +4,12 @@
 #pragma once
 
 #include <QWidget>
+#include <memory>
 #include <vector>
 
 #include "results/clusters.h"
 #include "results/results_table.h"
+#include "ui/controls/SettledRefresh.h"
 
 class QLabel;
 class QListWidget;
@@ -16,7 +18,7 @@ class QTableWidget;
 
 namespace vx::ui {
 
-class TClustersForm : public QWidget, public TableObserver {
+class TClustersForm : public QWidget {
     Q_OBJECT
   public:
     explicit TClustersForm(ResultsTable& table, QWidget* parent = nullptr);
@@ -29,11 +31,6 @@ class TClustersForm : public QWidget, public TableObserver {
     QSpinBox* Overlap() const { return overlap_; }
 
   private:
-    void TableReset() override { Changed(); }
-    void RowAppended(int) override { Changed(); }
-    void RowChanged(int) override { Changed(); }
-    // Refreshed once the table has settled, not once per cell of a run.
-    void Changed();
     void ShowGroup();
 
     ResultsTable& table_;
@@ -42,7 +39,7 @@ class TClustersForm : public QWidget, public TableObserver {
     QTableWidget* groups_;
     QListWidget* members_;
     QLabel* status_;
-    bool refreshQueued_ = false;
+    std::unique_ptr<SettledRefresh> follow_;
 };
 
 }  // namespace vx::ui

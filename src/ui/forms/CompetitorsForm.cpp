@@ -8,7 +8,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include "results/atomic_file.h"
@@ -86,23 +85,12 @@ TCompetitorsForm::TCompetitorsForm(ResultsTable& table, std::function<std::strin
                         ? QString()
                         : hosts_->item(items.first()->row(), 0)->data(Qt::UserRole).toString());
     });
-    table_.AddObserver(this);
+    follow_ = std::make_unique<SettledRefresh>(table_, *this, [this] { Refresh(); });
     Refresh();
     ShowTopOf(-1);
 }
 
-TCompetitorsForm::~TCompetitorsForm() {
-    table_.RemoveObserver(this);
-}
-
-void TCompetitorsForm::Changed() {
-    if (refreshQueued_ || !isVisible()) return;
-    refreshQueued_ = true;
-    QTimer::singleShot(200, this, [this] {
-        refreshQueued_ = false;
-        Refresh();
-    });
-}
+TCompetitorsForm::~TCompetitorsForm() = default;
 
 void TCompetitorsForm::Refresh() {
     const std::vector<Competitor> all = Competitors(table_, site_ ? site_() : std::string());

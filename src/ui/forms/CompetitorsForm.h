@@ -6,9 +6,11 @@
 
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "results/results_table.h"
+#include "ui/controls/SettledRefresh.h"
 
 class QLabel;
 class QListWidget;
@@ -18,7 +20,7 @@ namespace vx::ui {
 
 class RecentFolders;
 
-class TCompetitorsForm : public QWidget, public TableObserver {
+class TCompetitorsForm : public QWidget {
     Q_OBJECT
   public:
     // site: the user's site as the Investigate dialog holds it, asked anew
@@ -38,11 +40,6 @@ class TCompetitorsForm : public QWidget, public TableObserver {
 
   private:
     static constexpr int kShareColumn = 3;
-    void TableReset() override { Changed(); }
-    void RowAppended(int) override { Changed(); }
-    void RowChanged(int) override { Changed(); }
-    // Refreshed once the table has settled, not once per cell of a run.
-    void Changed();
     void ShowTermsOf(const QString& host);
 
     ResultsTable& table_;
@@ -53,7 +50,7 @@ class TCompetitorsForm : public QWidget, public TableObserver {
     QTableWidget* termTop_;
     RowId topOf_ = 0;  // the row termTop_ shows
     QLabel* status_;
-    bool refreshQueued_ = false;
+    std::unique_ptr<SettledRefresh> follow_;
 };
 
 }  // namespace vx::ui
