@@ -7,7 +7,9 @@
 
 #include "core/text.h"
 #include "core/url.h"
+#include "results/export.h"
 #include "results/keyword_import.h"
+#include "results/rank_gains.h"
 
 namespace vx {
 
@@ -29,13 +31,6 @@ struct Term {
     long long demand = 0;
     std::vector<int> urls;  // ids, each once
 };
-
-std::optional<int> PlaceOf(std::string_view rank) {
-    int place = 0;
-    const auto [end, ec] = std::from_chars(rank.data(), rank.data() + rank.size(), place);
-    if (ec != std::errc() || end != rank.data() + rank.size() || place < 1) return std::nullopt;
-    return place;
-}
 
 }  // namespace
 
@@ -105,7 +100,7 @@ std::vector<Cluster> ClusterTerms(const ResultsTable& table, int overlap) {
             const ResultRow& row = table.At(t.row);
             c.members.emplace_back(row.KeyTerm());
             c.demand += t.demand;
-            if (const auto place = PlaceOf(row.Text(colRank)))
+            if (const auto place = PlaceOfRank(row.Text(colRank)))
                 c.bestPlace = c.bestPlace ? std::min(*c.bestPlace, *place) : *place;
             if (m == lead) continue;
             for (size_t k = 0; k < l.urls.size(); ++k)
@@ -127,13 +122,6 @@ std::string Joined(const std::vector<std::string>& parts, const char* between) {
     std::string out;
     for (const std::string& p : parts) out += (out.empty() ? "" : between) + p;
     return out;
-}
-
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-    std::string out = "\"";
-    for (const char c : text) out += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return out + "\"";
 }
 
 std::string Place(const Cluster& c) {

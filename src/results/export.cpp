@@ -45,6 +45,7 @@ bool IsPlainNumber(std::string_view text) {
     text = WithoutPercentSign(text);
     return ReadDecimal(text, '.').has_value() || ReadDecimal(text, ',').has_value();
 }
+}  // namespace
 
 std::string CsvField(std::string_view bytes) {
     std::string text = BytesToUtf8(std::string(bytes));
@@ -63,7 +64,6 @@ std::string CsvField(std::string_view bytes) {
     }
     return out + "\"";
 }
-}  // namespace
 
 std::string FormatCsvTable(const ResultsTable& table, const std::vector<std::string>* changes,
                            const std::vector<TermChange>* gone) {

@@ -3,12 +3,18 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "results/comparison.h"
 #include "results/results_table.h"
 
 namespace vx {
+
+// One CSV field (RFC 4180) in UTF-8, quoted where it must be; a text a
+// spreadsheet would run as a formula ("=...", "+...") gets a leading
+// apostrophe, for terms come from pages anyone writes.
+std::string CsvField(std::string_view bytes);
 
 std::string FormatKeywordList(const ResultsTable& table);
 // With changes (one a row, as a comparison shows them), a last column

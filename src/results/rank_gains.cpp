@@ -16,15 +16,20 @@ double ClickThrough(int place) {
 }
 }  // namespace
 
+std::optional<int> PlaceOfRank(std::string_view rank) {
+    int place = 0;
+    const auto [end, ec] = std::from_chars(rank.data(), rank.data() + rank.size(), place);
+    if (ec != std::errc() || end != rank.data() + rank.size() || place < 1) return std::nullopt;
+    return place;
+}
+
 std::vector<RankGain> RankGains(const ResultsTable& table, int from, int to) {
     std::vector<RankGain> gains;
     for (int i = 0; i < table.Count(); ++i) {
         const ResultRow& row = table.At(i);
-        const std::string_view rank = row.Text(colRank);
-        int place = 0;
-        const auto [end, ec] = std::from_chars(rank.data(), rank.data() + rank.size(), place);
-        if (ec != std::errc() || end != rank.data() + rank.size() || place < from || place > to)
-            continue;
+        const auto at = PlaceOfRank(row.Text(colRank));
+        if (!at || *at < from || *at > to) continue;
+        const int place = *at;
         RankGain g;
         g.term = std::string(row.KeyTerm());
         g.place = place;

@@ -4,7 +4,9 @@
 // with the click-through table the competitors' shares use (none past 10).
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "results/results_table.h"
@@ -19,6 +21,9 @@ struct RankGain {
     long long demand = 0;  // unknown demand counts 0
     double visits = 0;     // a month, gained at place 3
 };
+
+// The place a rank text gives ("12"); none for "-", "?" or anything else.
+std::optional<int> PlaceOfRank(std::string_view rank);
 
 // Most visits first; ties by place, then table order. A rank that is no
 // place ("-", "?") is left out.

@@ -60,6 +60,12 @@ TEST(Clusters, TermsSharingKResultsGoWithTheLeadOfMostDemand) {
     EXPECT_EQ(FormatClustersCsv({ClusterTerms(table, 3)[1]}),
               "\xEF\xBB\xBFLead term,Terms,Total demand,Best place,Members,Shared results\r\n"
               "cheap shoes,1,500,2,cheap shoes,\r\n");
+    // A term a spreadsheet would run as a formula is written as text.
+    Cluster formula;
+    formula.lead = "=1+1";
+    formula.members = {"=1+1", "a, b"};
+    EXPECT_EQ(FormatClustersCsv({formula}).substr(FormatClustersCsv({}).size()),
+              "'=1+1,2,0,-,\"'=1+1; a, b\",\r\n");
 }
 
 }  // namespace
