@@ -10,6 +10,7 @@
 #include "results/export.h"
 #include "results/keyword_import.h"
 #include "results/rank_gains.h"
+#include "results/table_print.h"
 
 namespace vx {
 
@@ -132,8 +133,9 @@ std::string Place(const Cluster& c) {
 std::string FormatClusterLines(const std::vector<Cluster>& clusters) {
     std::string out;
     for (const Cluster& c : clusters)
-        out += c.lead + "\t" + std::to_string(c.members.size()) + "\t" + std::to_string(c.demand) +
-               "\t" + Place(c) + "\t" + Joined(c.members, "; ") + "\n";
+        out += EscapeField(c.lead) + "\t" + std::to_string(c.members.size()) + "\t" +
+               std::to_string(c.demand) + "\t" + Place(c) + "\t" +
+               EscapeField(Joined(c.members, "; ")) + "\n";
     return out;
 }
 

@@ -4,6 +4,7 @@
 
 #include "results/keyword_import.h"
 #include "results/site.h"
+#include "results/table_print.h"
 
 namespace vx {
 
@@ -41,7 +42,7 @@ std::string FormatGapLines(const std::vector<Gap>& gaps) {
         std::string held;
         for (const auto& [host, place] : g.hosts)
             held += (held.empty() ? "" : ", ") + host + "@" + std::to_string(place);
-        out += g.term + "\t" + std::to_string(g.demand) + "\t" + held + "\n";
+        out += EscapeField(g.term) + "\t" + std::to_string(g.demand) + "\t" + held + "\n";
     }
     return out;
 }

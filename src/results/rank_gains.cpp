@@ -5,6 +5,7 @@
 
 #include "results/competitors.h"
 #include "results/keyword_import.h"
+#include "results/table_print.h"
 
 namespace vx {
 
@@ -51,7 +52,8 @@ std::string FormatRankGainLines(const std::vector<RankGain>& gains) {
         char visits[32];
         const auto [end, ec] =
             std::to_chars(visits, visits + sizeof visits, g.visits, std::chars_format::fixed, 1);
-        out += g.term + "\t" + std::to_string(g.place) + "\t" + std::to_string(g.demand) + "\t" +
+        out += EscapeField(g.term) + "\t" + std::to_string(g.place) + "\t" +
+               std::to_string(g.demand) + "\t" +
                (ec == std::errc() ? std::string(visits, end) : std::string("?")) + "\n";
     }
     return out;

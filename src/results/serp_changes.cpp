@@ -3,6 +3,7 @@
 #include <map>
 
 #include "results/clusters.h"
+#include "results/table_print.h"
 
 namespace vx {
 
@@ -10,7 +11,7 @@ std::string FormatSerpChanges(const std::vector<SerpStep>& steps) {
     std::string out;
     const std::vector<TopResult>* before = nullptr;
     for (const SerpStep& step : steps) {
-        out += step.label + "\n";
+        out += step.label + "\n";  // the tool's own words
         if (step.top.empty()) {
             out += "no top results kept\n";
             continue;
@@ -31,12 +32,13 @@ std::string FormatSerpChanges(const std::vector<SerpStep>& steps) {
                              ? "up " + std::to_string(it->second - r.position)
                              : "down " + std::to_string(r.position - it->second);
             }
-            out += std::to_string(r.position) + "\t" + r.url + "\t" + change + "\n";
+            out += std::to_string(r.position) + "\t" + EscapeField(r.url) + "\t" + change + "\n";
         }
         if (before)
             for (const TopResult& r : *before)
                 if (!here.count(NormalResultUrl(r.url)))
-                    out += "left\t" + r.url + "\twas " + std::to_string(r.position) + "\n";
+                    out += "left\t" + EscapeField(r.url) + "\twas " + std::to_string(r.position) +
+                           "\n";
         before = &step.top;
     }
     return out;

@@ -2,6 +2,8 @@
 
 #include "results/gaps.h"
 #include "results/serp_changes.h"
+
+#include "results/clusters.h"
 #include "results/top_results.h"
 
 #include <gtest/gtest.h>
@@ -76,6 +78,28 @@ TEST(SerpChanges, EnteredLeftAndMoved) {
         "run 2\nno top results kept\n"
         "run 3\n1\thttps://b.example/\tup 1\n2\thttp://www.a.example\tdown 1\n"
         "3\thttps://c.example/\tnew\nleft\thttps://d.example/\twas 3\n");
+}
+
+// A term or address a service sent with a TAB or a terminal control in it
+// keeps each printed line to its columns and never reaches the terminal raw.
+TEST(ToolLines, WhatAServiceSentIsEscapedInEveryList) {
+    const std::string hostile = "a\tb\x1B[2J";
+    const std::string shown = "a\\tb\\x1B[2J";
+    ResultsTable table;
+    ResultRow row(hostile, {"100", "1", "1", "-", "0%", "0"}, true);
+    row.SetTop(TopResultsOf({"https://rival.example/" + hostile}));
+    table.ReplaceRows({row});
+    const std::vector<std::string> lines = {
+        FormatClusterLines(ClusterTerms(table, 1)),
+        FormatGapLines(Gaps(table, {"rival.example"}, 1)),
+        FormatSerpChanges({{"run 1", row.Top()}}),
+    };
+    for (const std::string& line : lines) {
+        EXPECT_EQ(line.find('\x1B'), std::string::npos) << line;
+        EXPECT_NE(line.find(shown), std::string::npos) << line;
+    }
+    table.ReplaceRows({ResultRow(hostile, {"100", "1", "1", "5", "0%", "0"}, true)});
+    EXPECT_EQ(FormatRankGainLines(RankGains(table)), shown + "\t5\t100\t5.0\n");
 }
 
 }  // namespace
