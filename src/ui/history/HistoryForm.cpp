@@ -269,29 +269,6 @@ struct THistoryForm::Listing {
 };
 
 namespace {
-THistoryForm::Listing ReadListing(const std::string& path);
-}  // namespace
-
-void THistoryForm::Refresh() {
-    const quint64 ticket = ++reading_;
-    if (!IsSharedHistoryUrl(path_)) {
-        Show(ReadListing(path_));
-        return;
-    }
-    status_->setText(QStringLiteral("Reading the shared history\u2026"));
-    QPointer<THistoryForm> self(this);
-    std::thread([self, path = path_, ticket] {
-        Listing listing = ReadListing(path);
-        QMetaObject::invokeMethod(
-            qApp,
-            [self, ticket, listing = std::move(listing)] {
-                if (self && self->reading_ == ticket) self->Show(listing);
-            },
-            Qt::QueuedConnection);
-    }).detach();
-}
-
-namespace {
 THistoryForm::Listing ReadListing(const std::string& path) {
     THistoryForm::Listing listing;
     listing.from = path;
@@ -312,6 +289,25 @@ THistoryForm::Listing ReadListing(const std::string& path) {
     return listing;
 }
 }  // namespace
+
+void THistoryForm::Refresh() {
+    const quint64 ticket = ++reading_;
+    if (!IsSharedHistoryUrl(path_)) {
+        Show(ReadListing(path_));
+        return;
+    }
+    status_->setText(QStringLiteral("Reading the shared history\u2026"));
+    QPointer<THistoryForm> self(this);
+    std::thread([self, path = path_, ticket] {
+        Listing listing = ReadListing(path);
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, ticket, listing = std::move(listing)] {
+                if (self && self->reading_ == ticket) self->Show(listing);
+            },
+            Qt::QueuedConnection);
+    }).detach();
+}
 
 void THistoryForm::Show(const Listing& listing) {
     // The run the user picked stays picked when the list is read again.
